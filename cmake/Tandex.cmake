@@ -19,3 +19,34 @@ function(tandex_add_test)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
 endfunction()
+
+# tandex_add_library(name [QT_LIBS ...] [LIBS ...])
+# A subsystem library is every .cpp of its folder; until a folder has one,
+# no target exists. Globbing lets units arrive without touching this file.
+function(tandex_add_library NAME)
+  cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  if(NOT sources)
+    return()
+  endif()
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${NAME} STATIC ${sources} ${headers})
+  target_include_directories(${NAME} PUBLIC ${PROJECT_SOURCE_DIR})
+  foreach(lib ${L_LIBS})
+    if(TARGET ${lib} OR lib MATCHES "::")
+      target_link_libraries(${NAME} PUBLIC ${lib})
+    endif()
+  endforeach()
+endfunction()
+
+# tandex_add_tests(LIBS ...) — every *_test.cpp of the folder is one test
+# executable named after its folder and file.
+function(tandex_add_tests PREFIX)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(src ${tests})
+    get_filename_component(stem ${src} NAME_WE)
+    tandex_add_test(NAME ${PREFIX}_${stem} SOURCES ${src} LIBS ${T_LIBS})
+  endforeach()
+endfunction()
