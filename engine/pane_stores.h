@@ -156,7 +156,9 @@ public:
         if (count <= 0 || at < 0 || at >= limit) return;
         if (at >= int(slots_.size())) return;  // only gaps behind: nothing moves
         limit = std::min(limit, kCapacity);
-        slots_.insert(slots_.begin() + at, size_t(count), nullptr);
+        const size_t oldSize = slots_.size();
+        slots_.resize(oldSize + size_t(count));
+        std::move_backward(slots_.begin() + at, slots_.begin() + qsizetype(oldSize), slots_.end());
         if (int(slots_.size()) > limit) slots_.resize(size_t(limit));
         trim();
     }
