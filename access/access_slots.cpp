@@ -39,7 +39,7 @@ struct TFZSlot {
     QString path;
     QString root;
     TFZLocation location = locNone;
-    TFZAccessKind kind = akNone;
+    std::atomic<TFZAccessKind> kind{akNone};  // read by FZAbortAll from any thread
     bool inArchive = false;
     bool detectArchives = false;
     bool sslUsed = false;
@@ -451,7 +451,7 @@ TFZLocation FZSlotLocation(int slot) {
 
 TFZAccessKind FZAccessKind(int slot) { return validSlot(slot) ? kindOf(unit().table[slot]) : akNone; }
 
-TFZAccessKind FZSlotAccessKind(int slot) { return validSlot(slot) ? unit().table[slot].kind : akNone; }
+TFZAccessKind FZSlotAccessKind(int slot) { return validSlot(slot) ? unit().table[slot].kind.load() : akNone; }
 
 QString FZSlotPath(int slot) {
     if (!validSlot(slot)) return QString();

@@ -499,16 +499,19 @@ TEST(AccessPermissions, ChildRun) {
 }
 
 TEST(AccessPermissions, DeniedWritesAndReads) {
-    QTemporaryDir dir;
+    // As root the files live under /tmp and the test binary is copied there,
+    // so the unprivileged run can reach both wherever the build tree is.
+    const bool root = ::geteuid() == 0;
+    QTemporaryDir dir(root ? QStringLiteral("/tmp/tandex-access-XXXXXX") : QDir::tempPath() + "/tandex-access-XXXXXX");
     ASSERT_TRUE(dir.isValid());
-    QFile::setPermissions(dir.path(), QFile::Permissions(0x7755));
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
     QDir(dir.path()).mkdir("locked");
     writeFile(dir.filePath("locked/keep.txt"), "keep");
     writeFile(dir.filePath("secret.txt"), "secret");
     ::chmod(QFile::encodeName(dir.filePath("locked/keep.txt")).constData(), 0666);
     ::chmod(QFile::encodeName(dir.filePath("locked")).constData(), 0555);
     ::chmod(QFile::encodeName(dir.filePath("secret.txt")).constData(), 0000);
-    if (::geteuid() != 0) {
+    if (!root) {
         checkPermissionFailures(dir.path());
         return;
     }
@@ -516,17 +519,47 @@ TEST(AccessPermissions, DeniedWritesAndReads) {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     ASSERT_GT(n, 0);
+    const QString copy = dir.filePath("access_test");
+    ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(self, n), copy));
+    ::chmod(QFile::encodeName(copy).constData(), 0755);
     QProcess child;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("TANDEX_ACCESS_PERMISSION_DIR", dir.path());
     env.insert("HOME", dir.path());
+    env.insert("TMPDIR", dir.path());
     child.setProcessEnvironment(env);
     child.setWorkingDirectory(dir.path());
-    child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
-                            QString::fromLocal8Bit(self, n), "--gtest_filter=AccessPermissions.ChildRun"});
+    child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", copy,
+                            "--gtest_filter=AccessPermissions.ChildRun"});
     ASSERT_TRUE(child.waitForFinished(60000));
     const QString output = QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
     EXPECT_FALSE(output.contains("SKIPPED")) << output.toStdString();
+}
+
+TEST(AccessListings, FindDataFromListingEntries) {
+    TFZDDir listing;
+    listing.Count = 2;
+    listing.Items = {{"Readme.TXT", (qint64(5) << 32) + 7, 3, 1234, FZAttrArchive},
+                     {"sub", 0, 0, 99, FZAttrDirectory},
+                     {"beyond-count.txt", 1, 0, 0, 0}};
+    TFZFindData fd;
+    ASSERT_TRUE(FZItemFindData(listing, 0, fd));
+    EXPECT_EQ(fd.Name, "Readme.TXT");
+    EXPECT_EQ(fd.SizeHigh, 5u);
+    EXPECT_EQ(fd.SizeLow, 7u);
+    EXPECT_EQ(fd.LastWriteTime, 1234u);
+    EXPECT_EQ(fd.Attributes, FZAttrArchive);
+    EXPECT_FALSE(FZItemFindData(listing, 2, fd));
+    EXPECT_FALSE(FZItemFindData(listing, -1, fd));
+
+    EXPECT_FALSE(FZFindItemData(listing, "/arc.zip/readme.txt", fd));
+    EXPECT_FALSE(FZFindItemData(listing, "/arc.zip/beyond-count.txt", fd));
+    EXPECT_TRUE(FZFindItemData(listing, "/arc.zip/sub", fd));
+    EXPECT_EQ(fd.Attributes, FZAttrDirectory);
+    FZSetArchiveNamesIgnoreCase(true);
+    EXPECT_TRUE(FZFindItemData(listing, "/arc.zip/readme.txt", fd));
+    EXPECT_EQ(fd.Name, "Readme.TXT");
+    FZSetArchiveNamesIgnoreCase(false);
 }
