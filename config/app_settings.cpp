@@ -13,8 +13,17 @@ struct SettingsObjects {
     bool defaultsPlaced = false;
 };
 
+// Until the settings load has run, the values are those a missing settings
+// file gives, with the folders under the writable root.
 SettingsObjects& objects() {
     static SettingsObjects o;
+    if (!o.defaultsPlaced) {
+        o.defaultsPlaced = true;
+        const QString root = PrgDir().GetWritableRoot();
+        o.settings.SetDefaults(root);
+        o.currentVersion = GetProgramVersion();
+        o.appBackupsFolder = root + QStringLiteral("TDX_AppBackups/");
+    }
     return o;
 }
 
@@ -51,14 +60,7 @@ void TAppSettings::SetDefaults(const QString& writableRoot) {
     BKDBOFolder = writableRoot + QStringLiteral("TDX_DBOBackups");
 }
 
-TAppSettings& AppSettings() {
-    auto& o = objects();
-    if (!o.defaultsPlaced) {
-        o.defaultsPlaced = true;
-        o.settings.SetDefaults(PrgDir().GetWritableRoot());
-    }
-    return o.settings;
-}
+TAppSettings& AppSettings() { return objects().settings; }
 
 QString& CurrentVersion() { return objects().currentVersion; }
 QString& AppBackupsFolder() { return objects().appBackupsFolder; }

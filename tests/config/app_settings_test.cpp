@@ -56,6 +56,8 @@ TEST(AppSettings, AccessorPlacesFoldersUnderInstalledPrgDir) {
     src.configHome = tmp.path() + QStringLiteral("/cfg");
     SetPrgDir(std::make_unique<TPrgDir>(src));
     EXPECT_EQ(AppSettings().GSTempPath, tmp.path() + QStringLiteral("/cfg/tandex/TDX_Temp"));
+    EXPECT_EQ(AppBackupsFolder(), tmp.path() + QStringLiteral("/cfg/tandex/TDX_AppBackups/"));
+    EXPECT_EQ(CurrentVersion(), GetProgramVersion());
     AppSettings().TCIgnCase = true;
     EXPECT_TRUE(AppSettings().TCIgnCase);
     SetPrgDir(nullptr);

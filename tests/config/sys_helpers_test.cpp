@@ -1,9 +1,12 @@
+#include "config/app_settings.h"
 #include "config/num_format.h"
+#include "config/prg_dir.h"
 #include "config/services.h"
 #include "config/sys_helpers.h"
 #include "qt_print.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -153,4 +156,21 @@ TEST(SystemInfo, MemoryLoadAndFileTimes) {
     const qint64 weekAgo = FileTimeDaysAgoUtc(7);
     // A change of daylight-saving time in between moves it by up to an hour.
     EXPECT_LT(std::llabs(now - weekAgo - 7 * day), 3600LL * 10000000 + 10LL * 10000000);
+}
+
+TEST(ButtonHints, CopiedFromTheSettingsAtStart) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    TPrgDirSources src;
+    src.executablePath = tmp.path() + QStringLiteral("/tandex");
+    src.configHome = tmp.path();
+    SetPrgDir(std::make_unique<TPrgDir>(src));
+    AppSettings().GSShowHintDB = false;
+    EXPECT_TRUE(ShowButtonHints());
+    InitButtonHints();
+    EXPECT_FALSE(ShowButtonHints());
+    // A later change of the setting does not reach the copy.
+    AppSettings().GSShowHintDB = true;
+    EXPECT_FALSE(ShowButtonHints());
+    SetPrgDir(nullptr);
 }
