@@ -39,7 +39,8 @@ const std::array<QString, kBuiltInConverters>& BuiltInConverters() {
         QStringLiteral("PPT to Text;*.ppt;$srcfile;catppt;1;1;0;0;"),
         QStringLiteral("XLS to Text;*.xls;$srcfile;xls2csv;0;1;0;0;"),
         QStringLiteral("PE Headers;*.exe,*.dll;-x $srcfile;objdump;0;1;0;0;"),
-        QStringLiteral("XML Canonicalization;*.xml;c14n --with-comments $srcfile;xmlstarlet;0;1;0;0;;"),
+        QStringLiteral(
+            "XML Canonicalization;*.xml;c14n --with-comments $srcfile;xmlstarlet;0;1;0;0;;"),
         // tidy exits with 1 when it only warns.
         QStringLiteral("HTML Formating;*.html,*.htm,*.php;-i $srcfile;tidy;0;1;0;0;1;"),
     };
@@ -47,8 +48,10 @@ const std::array<QString, kBuiltInConverters>& BuiltInConverters() {
 }
 
 TAppSettings::TAppSettings() {
-    for (int i = 0; i < kBuiltInConverters; ++i) PIConfig[i] = BuiltInConverters()[i];
-    for (int i = 5; i <= 9; ++i) COSetName[i] = QStringLiteral("-");
+    for (int i = 0; i < kBuiltInConverters; ++i)
+        PIConfig[i] = BuiltInConverters()[i];
+    for (int i = 5; i <= 9; ++i)
+        COSetName[i] = QStringLiteral("-");
 }
 
 void TAppSettings::SetDefaults(const QString& writableRoot) {
@@ -60,9 +63,15 @@ void TAppSettings::SetDefaults(const QString& writableRoot) {
     BKDBOFolder = writableRoot + QStringLiteral("TDX_DBOBackups");
 }
 
-TAppSettings& AppSettings() { return objects().settings; }
+TAppSettings& AppSettings() {
+    return objects().settings;
+}
 
-QString& CurrentVersion() { return objects().currentVersion; }
-QString& AppBackupsFolder() { return objects().appBackupsFolder; }
+QString& CurrentVersion() {
+    return objects().currentVersion;
+}
+QString& AppBackupsFolder() {
+    return objects().appBackupsFolder;
+}
 
 }  // namespace tandex::config

@@ -1,8 +1,8 @@
 #include "config/app_settings.h"
 #include "config/prg_dir.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 using namespace tandex::config;
 
@@ -27,7 +27,8 @@ TEST(AppSettings, MissingFileDefaultsSelectFlatStyleAndFlatBlue) {
 
 TEST(AppSettings, BuiltInConvertersNameDebianProgramsAndStartDisabled) {
     TAppSettings s;
-    const char* programs[] = {"pdftotext", "catdoc", "catppt", "xls2csv", "objdump", "xmlstarlet", "tidy"};
+    const char* programs[] = {"pdftotext", "catdoc",     "catppt", "xls2csv",
+                              "objdump",   "xmlstarlet", "tidy"};
     for (int i = 0; i < kBuiltInConverters; ++i) {
         const QStringList fields = s.PIConfig[i].split(u';');
         ASSERT_GE(fields.size(), 8) << i;

@@ -1,24 +1,26 @@
+#include "config/sys_helpers.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
 #include "config/prg_dir.h"
 #include "config/services.h"
-#include "config/sys_helpers.h"
 #include "qt_print.h"
 
+#include <gtest/gtest.h>
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <functional>
-#include <gtest/gtest.h>
 
 using namespace tandex::config;
 
 TEST(ScreenScale, ScaleDpiRoundsLikeTheDesign) {
-    struct Case { int dpi; int px; int scaled; };
+    struct Case {
+        int dpi;
+        int px;
+        int scaled;
+    };
     const Case cases[] = {
-        {96, 3, 3}, {96, 7, 7},
-        {144, 2, 4}, {144, 3, 5}, {144, 4, 6}, {144, 5, 8}, {144, 10, 16},
-        {120, 2, 3}, {120, 4, 6}, {120, 10, 13},
-        {192, 3, 6}, {192, 2, 4},
+        {96, 3, 3},    {96, 7, 7},  {144, 2, 4}, {144, 3, 5},   {144, 4, 6}, {144, 5, 8},
+        {144, 10, 16}, {120, 2, 3}, {120, 4, 6}, {120, 10, 13}, {192, 3, 6}, {192, 2, 4},
     };
     for (const auto& c : cases) {
         InitDpiScale(c.dpi);
@@ -132,7 +134,8 @@ TEST(Colors, BlendAndSaturate) {
 }
 
 TEST(MainFormPosition, ZeroWithoutMainWindowElseRelativeToItsFrame) {
-    for (int kind = 0; kind <= 4; ++kind) EXPECT_EQ(MainFormRelativePos(kind, 100), 0) << kind;
+    for (int kind = 0; kind <= 4; ++kind)
+        EXPECT_EQ(MainFormRelativePos(kind, 100), 0) << kind;
     SetMainFormRectSource([] { return std::optional<QRect>(QRect(100, 50, 401, 300)); });
     EXPECT_EQ(MainFormRelativePos(0, 100), 105);
     EXPECT_EQ(MainFormRelativePos(1, 101), 100 + 200 - 50);
