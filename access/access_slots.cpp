@@ -6,6 +6,7 @@
 #include "config/prg_dir.h"
 #include "config/services.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QSslSocket>
@@ -14,7 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <unistd.h>
 
 namespace tandex::access {
 
@@ -84,14 +84,20 @@ TFZKindHandler& handler(TFZAccessKind kind) {
     auto& u = unit();
     if (TFZKindHandler* h = u.handlers[kind].load()) return *h;
     switch (kind) {
-    case akFtp: return u.ftpDefault;
-    case akArchive: return u.archiveDefault;
-    case akCloud: return u.cloudDefault;
-    default: return u.httpDefault;
+        case akFtp:
+            return u.ftpDefault;
+        case akArchive:
+            return u.archiveDefault;
+        case akCloud:
+            return u.cloudDefault;
+        default:
+            return u.httpDefault;
     }
 }
 
-bool isRemote(TFZAccessKind kind) { return kind != akLocal && kind != akNone; }
+bool isRemote(TFZAccessKind kind) {
+    return kind != akLocal && kind != akNone;
+}
 
 // The path as the slot stores it: remote locations use "/" only and the web
 // has no blanks; local names keep every character.
@@ -107,7 +113,9 @@ QString rootOf(const QString& path) {
     return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QString namePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString namePart(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 QString extensionOf(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -137,7 +145,8 @@ TFZAccessKind kindOf(const TFZSlot& s) {
 int flushTextBuffer(int slot, TFZSlot& s) {
     if (!s.buffer || s.text.count == 0 || s.text.count > FZTextBufferSize) return 0;
     if (s.text.fileKind == 11 || s.text.fileKind == 12)
-        for (quint32 i = 0; i + 1 < s.text.count; i += 2) std::swap(s.buffer[i], s.buffer[i + 1]);
+        for (quint32 i = 0; i + 1 < s.text.count; i += 2)
+            std::swap(s.buffer[i], s.buffer[i + 1]);
     qint64 done = 0;
     const int r = FZWrite(slot, s.buffer.get(), s.text.count, done);
     s.text.count = 0;
@@ -184,7 +193,9 @@ void FZSetKindHandler(TFZAccessKind kind, TFZKindHandler* h) {
     if (kind > akNone && kind <= akHttp && kind != akLocal) unit().handlers[kind].store(h);
 }
 
-int FZCheckSlot(int slot) { return validSlot(slot) ? 0 : errInvalidHandle; }
+int FZCheckSlot(int slot) {
+    return validSlot(slot) ? 0 : errInvalidHandle;
+}
 
 int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& slot) {
     slot = FZNoSlot;
@@ -235,7 +246,8 @@ int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& sl
         result = handler(s.kind).connect(taken, mode);
         if (!result && s.kind == akCloud) s.sslUsed = true;
     }
-    if (!result && (mode == twReadAccess || mode == twWriteAccess)) result = FZOpenFile(taken, mode);
+    if (!result && (mode == twReadAccess || mode == twWriteAccess))
+        result = FZOpenFile(taken, mode);
 
     if (result) {
         if (isRemote(s.kind)) handler(s.kind).release(taken);
@@ -272,12 +284,15 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
         if (s.kind == akLocal) {
             if (s.fd < 0) {
                 QString local;
-                result = FZLocalPathOf(s.path, local) ? FZOpenLocalRead(local, s.fd) : errShareNotFound;
+                result =
+                    FZLocalPathOf(s.path, local) ? FZOpenLocalRead(local, s.fd) : errShareNotFound;
             }
         } else {
             try {
-                if (s.stream) s.stream->seek(0);
-                else s.stream = std::make_unique<TFZMemStream>();
+                if (s.stream)
+                    s.stream->seek(0);
+                else
+                    s.stream = std::make_unique<TFZMemStream>();
                 result = handler(s.kind).fetch(slot, *s.stream);
                 s.stream->seek(0);
             } catch (const std::bad_alloc&) {
@@ -331,30 +346,32 @@ int FZCloseFile(int slot) {
     TFZSlot& s = unit().table[slot];
     int result = 0;
     switch (s.mode) {
-    case twGenAccess:
-        if (s.kind == akFtp) s.stopRequested.store(false);
-        break;
-    case twReadAccess:
-        if (s.fd >= 0) ::close(s.fd);
-        s.fd = -1;
-        if (s.kind == akFtp) s.stopRequested.store(false);
-        s.stream.reset();
-        s.mode = twGenAccess;
-        break;
-    case twWriteAccess:
-        result = flushTextBuffer(slot, s);
-        if (s.kind == akLocal) {
-            // Incomplete content never replaces the target.
-            if (result) s.writer.abandon();
-            else result = s.writer.commit();
-        } else if (s.stream && s.kind != akHttp) {
-            if (!result) result = handler(s.kind).store(slot, *s.stream);
+        case twGenAccess:
+            if (s.kind == akFtp) s.stopRequested.store(false);
+            break;
+        case twReadAccess:
+            if (s.fd >= 0) ::close(s.fd);
+            s.fd = -1;
+            if (s.kind == akFtp) s.stopRequested.store(false);
             s.stream.reset();
-        }
-        s.mode = twGenWrAccess;
-        break;
-    default:
-        break;
+            s.mode = twGenAccess;
+            break;
+        case twWriteAccess:
+            result = flushTextBuffer(slot, s);
+            if (s.kind == akLocal) {
+                // Incomplete content never replaces the target.
+                if (result)
+                    s.writer.abandon();
+                else
+                    result = s.writer.commit();
+            } else if (s.stream && s.kind != akHttp) {
+                if (!result) result = handler(s.kind).store(slot, *s.stream);
+                s.stream.reset();
+            }
+            s.mode = twGenWrAccess;
+            break;
+        default:
+            break;
     }
     return result;
 }
@@ -443,15 +460,21 @@ int FZSeek(int slot, qint64 position) {
     return 0;
 }
 
-TFZAccessMode FZSlotMode(int slot) { return validSlot(slot) ? unit().table[slot].mode : twInvAccess; }
+TFZAccessMode FZSlotMode(int slot) {
+    return validSlot(slot) ? unit().table[slot].mode : twInvAccess;
+}
 
 TFZLocation FZSlotLocation(int slot) {
     return validSlot(slot) ? unit().table[slot].location : locNone;
 }
 
-TFZAccessKind FZAccessKind(int slot) { return validSlot(slot) ? kindOf(unit().table[slot]) : akNone; }
+TFZAccessKind FZAccessKind(int slot) {
+    return validSlot(slot) ? kindOf(unit().table[slot]) : akNone;
+}
 
-TFZAccessKind FZSlotAccessKind(int slot) { return validSlot(slot) ? unit().table[slot].kind.load() : akNone; }
+TFZAccessKind FZSlotAccessKind(int slot) {
+    return validSlot(slot) ? unit().table[slot].kind.load() : akNone;
+}
 
 QString FZSlotPath(int slot) {
     if (!validSlot(slot)) return QString();
@@ -465,15 +488,21 @@ QString FZSlotRoot(int slot) {
     return unit().table[slot].root;
 }
 
-bool FZSlotSslUsed(int slot) { return validSlot(slot) && unit().table[slot].sslUsed; }
+bool FZSlotSslUsed(int slot) {
+    return validSlot(slot) && unit().table[slot].sslUsed;
+}
 
-bool FZSlotInArchive(int slot) { return validSlot(slot) && unit().table[slot].inArchive; }
+bool FZSlotInArchive(int slot) {
+    return validSlot(slot) && unit().table[slot].inArchive;
+}
 
 TFZMemStream* FZSlotStream(int slot) {
     return validSlot(slot) ? unit().table[slot].stream.get() : nullptr;
 }
 
-TFZTextState* FZSlotText(int slot) { return validSlot(slot) ? &unit().table[slot].text : nullptr; }
+TFZTextState* FZSlotText(int slot) {
+    return validSlot(slot) ? &unit().table[slot].text : nullptr;
+}
 
 void FZReserveStream(int slot, qint64 size) {
     if (size <= 8192 || !validSlot(slot)) return;
@@ -537,7 +566,8 @@ int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fil
     QString target = created;
     if (!result && useName) {
         target = folder + prefix + name;
-        if (::rename(QFile::encodeName(created).constData(), QFile::encodeName(target).constData()) != 0)
+        if (::rename(QFile::encodeName(created).constData(),
+                     QFile::encodeName(target).constData()) != 0)
             result = FZCodeForPath(errno, target);
     }
     if (result) {
@@ -561,26 +591,26 @@ int FZMakeFolder(int slot) {
     if (const int r = FZCheckSlot(slot)) return r;
     const TFZSlot& s = unit().table[slot];
     switch (s.kind) {
-    case akLocal: {
-        QString root = FZSlotRoot(slot);
-        if (!FZIsUncPath(root) && !root.startsWith(QLatin1Char('/')))
-            root = QDir::currentPath() + QLatin1Char('/') + root;
-        QString local;
-        if (!FZLocalPathOf(root, local)) return errShareNotFound;
-        // A share's walk starts behind its mount point, a local one at "/".
-        QString base = QStringLiteral("/");
-        if (FZIsUncPath(root)) {
-            QString shareRoot;
-            FZLocalPathOf(FZPathRoot(root), shareRoot);
-            base = shareRoot;
+        case akLocal: {
+            QString root = FZSlotRoot(slot);
+            if (!FZIsUncPath(root) && !root.startsWith(QLatin1Char('/')))
+                root = QDir::currentPath() + QLatin1Char('/') + root;
+            QString local;
+            if (!FZLocalPathOf(root, local)) return errShareNotFound;
+            // A share's walk starts behind its mount point, a local one at "/".
+            QString base = QStringLiteral("/");
+            if (FZIsUncPath(root)) {
+                QString shareRoot;
+                FZLocalPathOf(FZPathRoot(root), shareRoot);
+                base = shareRoot;
+            }
+            return FZMakeLocalFolders(local, base);
         }
-        return FZMakeLocalFolders(local, base);
-    }
-    case akCloud:
-    case akHttp:
-        return 0;
-    default:
-        return errInvalidFunction;
+        case akCloud:
+        case akHttp:
+            return 0;
+        default:
+            return errInvalidFunction;
     }
 }
 
@@ -599,14 +629,20 @@ void FZAbortAll() {
     u.abortFlag.store(true);
     for (int i = 0; i < FZSlotCount; ++i) {
         if (!validSlot(i)) continue;
-        if (u.table[i].kind == akFtp) FZAbortFtpTransfer(i);
-        else if (u.table[i].kind == akCloud) handler(akCloud).abort(i);
+        if (u.table[i].kind == akFtp)
+            FZAbortFtpTransfer(i);
+        else if (u.table[i].kind == akCloud)
+            handler(akCloud).abort(i);
     }
 }
 
-bool FZResetAbort() { return unit().abortFlag.exchange(false); }
+bool FZResetAbort() {
+    return unit().abortFlag.exchange(false);
+}
 
-bool FZAbortRequested() { return unit().abortFlag.load(); }
+bool FZAbortRequested() {
+    return unit().abortFlag.load();
+}
 
 void FZSetReadLimit(int slot, qint64 bytes) {
     if (!validSlot(slot)) return;
@@ -614,9 +650,13 @@ void FZSetReadLimit(int slot, qint64 bytes) {
     unit().table[slot].stopRequested.store(true);
 }
 
-qint64 FZReadLimit() { return unit().readLimit.load(); }
+qint64 FZReadLimit() {
+    return unit().readLimit.load();
+}
 
-bool FZStopRequested(int slot) { return validSlot(slot) && unit().table[slot].stopRequested.load(); }
+bool FZStopRequested(int slot) {
+    return validSlot(slot) && unit().table[slot].stopRequested.load();
+}
 
 void FZAbortFtpTransfer(int slot) {
     if (!validSlot(slot)) return;
@@ -667,18 +707,23 @@ bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& fi
     const bool ignoreCase = unit().archiveNamesIgnoreCase.load();
     // Per code unit, so that lengths never change.
     auto lower = [](QString s) {
-        for (QChar& c : s) c = c.toLower();
+        for (QChar& c : s)
+            c = c.toLower();
         return s;
     };
     const QString wanted = ignoreCase ? lower(name) : name;
-    const int count = int(std::min<size_t>(size_t(std::max(listing.Count, 0)), listing.Items.size()));
+    const int count =
+        int(std::min<size_t>(size_t(std::max(listing.Count, 0)), listing.Items.size()));
     for (int i = 0; i < count; ++i) {
         const QString& itemName = listing.Items[size_t(i)].Name;
-        if ((ignoreCase ? lower(itemName) : itemName) == wanted) return FZItemFindData(listing, i, findData);
+        if ((ignoreCase ? lower(itemName) : itemName) == wanted)
+            return FZItemFindData(listing, i, findData);
     }
     return false;
 }
 
-void FZSetArchiveNamesIgnoreCase(bool ignoreCase) { unit().archiveNamesIgnoreCase.store(ignoreCase); }
+void FZSetArchiveNamesIgnoreCase(bool ignoreCase) {
+    unit().archiveNamesIgnoreCase.store(ignoreCase);
+}
 
 }  // namespace tandex::access

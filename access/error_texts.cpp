@@ -12,10 +12,10 @@ namespace {
 thread_local QString lastMessage;
 
 const char* const opNames[] = {
-    " OpenRead",    " Read",        " CloseRead", " GetFileAttr", " FindFile",
-    " CheckDrive",  " CheckDir",    " OpenWrite", " Write",       " CloseWrite",
-    " SetFileAttr", " SetFileTime", " ReName",    " Delete",      " CreateDir",
-    " ChangeDir",   " Socket",      " ZIP archive", " Dropbox",   "",
+    " OpenRead",    " Read",        " CloseRead",   " GetFileAttr", " FindFile",
+    " CheckDrive",  " CheckDir",    " OpenWrite",   " Write",       " CloseWrite",
+    " SetFileAttr", " SetFileTime", " ReName",      " Delete",      " CreateDir",
+    " ChangeDir",   " Socket",      " ZIP archive", " Dropbox",     "",
 };
 
 struct CodeText {
@@ -164,7 +164,8 @@ int FZCodeFromMessage(const QString& message) {
     if (hash >= 0 && end >= 0) {
         QString number = msg.mid(hash + 1, end - hash - 1);
         qsizetype lead = 0;
-        while (lead < number.size() && number[lead] == QLatin1Char(' ')) ++lead;
+        while (lead < number.size() && number[lead] == QLatin1Char(' '))
+            ++lead;
         number = number.mid(lead);
         bool ok = false;
         const int value = number.toInt(&ok);
@@ -190,50 +191,83 @@ QString FZHttpErrorText(const QString& message) {
     return FZErrorText(-code, eoSocket);
 }
 
-QString FZLastMessage() { return lastMessage; }
+QString FZLastMessage() {
+    return lastMessage;
+}
 
-void FZSetLastMessage(const QString& message) { lastMessage = message; }
+void FZSetLastMessage(const QString& message) {
+    lastMessage = message;
+}
 
 int FZCodeFromErrno(int err) {
     switch (err) {
-    case 0: return 0;
-    case ENOENT: return errFileNotFound;
-    case ENOTDIR: return errPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return errAccessDenied;
-    case EMFILE:
-    case ENFILE: return errTooManyOpenFiles;
-    case EBADF: return errInvalidHandle;
-    case ENOMEM: return errNotEnoughMemory;
-    case EXDEV: return 17;
-    case EROFS: return 19;
-    case ENXIO:
-    case ENODEV: return 21;
-    case EBUSY:
-    case ETXTBSY: return errSharingViolation;
-    case EHOSTDOWN:
-    case ESTALE: return errShareNotFound;
-    case EEXIST: return errFileExists;
-    case EINVAL: return errInvalidParameter;
-    case ENOSPC:
-    case EDQUOT: return errDiskFull;
-    case ENOTEMPTY: return 145;
-    case ECANCELED: return errUserAborted;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case ENETUNREACH:
-    case ENETDOWN: return 10051;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: return 10054;
-    case EHOSTUNREACH: return 10065;
-    case ENAMETOOLONG: return 206;
-    case EFBIG: return 223;
-    case EIO: return 1117;
-    case ELOOP: return 1921;
-    case EOPNOTSUPP:
-    case ENOSYS: return 50;
-    default: return 31;
+        case 0:
+            return 0;
+        case ENOENT:
+            return errFileNotFound;
+        case ENOTDIR:
+            return errPathNotFound;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return errAccessDenied;
+        case EMFILE:
+        case ENFILE:
+            return errTooManyOpenFiles;
+        case EBADF:
+            return errInvalidHandle;
+        case ENOMEM:
+            return errNotEnoughMemory;
+        case EXDEV:
+            return 17;
+        case EROFS:
+            return 19;
+        case ENXIO:
+        case ENODEV:
+            return 21;
+        case EBUSY:
+        case ETXTBSY:
+            return errSharingViolation;
+        case EHOSTDOWN:
+        case ESTALE:
+            return errShareNotFound;
+        case EEXIST:
+            return errFileExists;
+        case EINVAL:
+            return errInvalidParameter;
+        case ENOSPC:
+        case EDQUOT:
+            return errDiskFull;
+        case ENOTEMPTY:
+            return 145;
+        case ECANCELED:
+            return errUserAborted;
+        case ETIMEDOUT:
+            return 10060;
+        case ECONNREFUSED:
+            return 10061;
+        case ENETUNREACH:
+        case ENETDOWN:
+            return 10051;
+        case ECONNABORTED:
+            return 10053;
+        case ECONNRESET:
+            return 10054;
+        case EHOSTUNREACH:
+            return 10065;
+        case ENAMETOOLONG:
+            return 206;
+        case EFBIG:
+            return 223;
+        case EIO:
+            return 1117;
+        case ELOOP:
+            return 1921;
+        case EOPNOTSUPP:
+        case ENOSYS:
+            return 50;
+        default:
+            return 31;
     }
 }
 

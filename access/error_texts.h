@@ -28,16 +28,16 @@ enum TFZErrorOp : int {
     eoDelete = 13,
     eoCreateDir = 14,
     eoChangeDir = 15,
-    eoSocket = 16,   // also selects the HTTP texts
+    eoSocket = 16,  // also selects the HTTP texts
     eoZipArchive = 17,
     eoDropbox = 18,  // also selects the cloud texts
     eoNone = 19,
 };
 
 // Codes of this program.
-inline constexpr int errInternet = 99990;       // text: the last message
+inline constexpr int errInternet = 99990;  // text: the last message
 inline constexpr int errNotArchive = 99991;
-inline constexpr int errArchive = 99992;        // text: the last message
+inline constexpr int errArchive = 99992;  // text: the last message
 inline constexpr int errSftpUnsupported = 99993;
 inline constexpr int errScpUnsupported = 99994;
 inline constexpr int errNoFtpProfile = 99995;

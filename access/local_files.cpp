@@ -2,23 +2,25 @@
 
 #include "access/error_texts.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tandex::access {
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 QString folderOf(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -42,7 +44,8 @@ int resolveLinks(const QString& path, QString& real) {
         const ssize_t n = ::readlink(native(real).constData(), buf, sizeof buf - 1);
         if (n < 0) return FZCodeForPath(errno, real);
         const QString target = QFile::decodeName(QByteArray(buf, n));
-        real = target.startsWith(QLatin1Char('/')) ? target : folderOf(real) + QLatin1Char('/') + target;
+        real = target.startsWith(QLatin1Char('/')) ? target
+                                                   : folderOf(real) + QLatin1Char('/') + target;
     }
     return FZCodeFromErrno(ELOOP);
 }
@@ -102,7 +105,8 @@ int TFZLocalWrite::begin(const QString& target) {
     }
     int fd = -1;
     QString name;
-    if (const int r = FZCreateUniqueFile(folderOf(real), QStringLiteral(".~tdx"), QString(), name, fd))
+    if (const int r =
+            FZCreateUniqueFile(folderOf(real), QStringLiteral(".~tdx"), QString(), name, fd))
         return r;
     if (exists) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
@@ -197,7 +201,8 @@ int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QStri
     for (int attempt = 0; attempt < 100; ++attempt) {
         QString random;
         for (int i = 0; i < 6; ++i)
-            random += QLatin1Char(chars[QRandomGenerator::global()->bounded(int(sizeof chars - 1))]);
+            random +=
+                QLatin1Char(chars[QRandomGenerator::global()->bounded(int(sizeof chars - 1))]);
         const QString candidate = base + prefix + random + suffix;
         const int f = ::open(native(candidate).constData(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -230,8 +235,8 @@ QString FZSystemTempFolder() {
     if (!folder.isEmpty()) return folder;
     const passwd* pw = ::getpwuid(::geteuid());
     const QString user = pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(::geteuid());
-    const QString candidate =
-        QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QLatin1String("/tandex-") + user;
+    const QString candidate = QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
+                              QLatin1String("/tandex-") + user;
     ::mkdir(native(candidate).constData(), 0700);
     struct stat st;
     // Someone else's folder, or a link planted under our name, would let
@@ -241,8 +246,10 @@ QString FZSystemTempFolder() {
         folder = candidate + QLatin1Char('/');
     } else {
         fallback = std::make_unique<QTemporaryDir>(
-            QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QLatin1String("/tandex-XXXXXX"));
-        folder = fallback->isValid() ? fallback->path() + QLatin1Char('/') : QStringLiteral("/tmp/");
+            QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
+            QLatin1String("/tandex-XXXXXX"));
+        folder =
+            fallback->isValid() ? fallback->path() + QLatin1Char('/') : QStringLiteral("/tmp/");
     }
     return folder;
 }

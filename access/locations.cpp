@@ -1,12 +1,12 @@
 #include "access/locations.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
-#include <poll.h>
-#include <unistd.h>
 
 namespace tandex::access {
 
@@ -26,8 +26,8 @@ QString unescapeField(const QByteArray& field) {
         if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' &&
             field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
             field[i + 3] >= '0' && field[i + 3] <= '7') {
-            out.append(char((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                            (field[i + 3] - '0')));
+            out.append(
+                char((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
         } else {
             out.append(field[i]);
@@ -67,7 +67,8 @@ void splitSource(TFZMount& m) {
         m.sharePath = s.mid(colon + 1);
         if (!m.sharePath.startsWith(QLatin1Char('/'))) m.sharePath.prepend(QLatin1Char('/'));
     }
-    while (m.sharePath.size() > 1 && m.sharePath.endsWith(QLatin1Char('/'))) m.sharePath.chop(1);
+    while (m.sharePath.size() > 1 && m.sharePath.endsWith(QLatin1Char('/')))
+        m.sharePath.chop(1);
 }
 
 bool underFolder(const QString& path, const QString& folder, Qt::CaseSensitivity cs) {
@@ -147,14 +148,15 @@ const TFZMount* shareMount(const std::vector<TFZMount>& mounts, const QString& p
     for (const auto& m : mounts) {
         if (m.host.isEmpty() || m.host.compare(host, Qt::CaseInsensitive) != 0) continue;
         // SMB names ignore letter case; NFS and SSH paths do not.
-        const auto cs = m.fsType.startsWith(QLatin1String("nfs")) ||
-                                m.fsType == QLatin1String("fuse.sshfs")
-                            ? Qt::CaseSensitive
-                            : Qt::CaseInsensitive;
+        const auto cs =
+            m.fsType.startsWith(QLatin1String("nfs")) || m.fsType == QLatin1String("fuse.sshfs")
+                ? Qt::CaseSensitive
+                : Qt::CaseInsensitive;
         if (!underFolder(onHost, m.sharePath, cs)) continue;
         if (!best || m.sharePath.size() > best->sharePath.size()) best = &m;
     }
-    if (best) rest = best->sharePath == QLatin1String("/") ? onHost : onHost.mid(best->sharePath.size());
+    if (best)
+        rest = best->sharePath == QLatin1String("/") ? onHost : onHost.mid(best->sharePath.size());
     return best;
 }
 
@@ -174,8 +176,7 @@ bool FZIsUncPath(const QString& path, QString* server) {
     if (path.size() <= 4 || !path.startsWith(QLatin1String("//")) || path[2] == QLatin1Char('/'))
         return false;
     const qsizetype slash = path.indexOf(QLatin1Char('/'), 2);
-    if (slash < 0 || slash + 1 >= path.size() || path[slash + 1] == QLatin1Char('/'))
-        return false;
+    if (slash < 0 || slash + 1 >= path.size() || path[slash + 1] == QLatin1Char('/')) return false;
     if (server) *server = path.mid(2, slash - 2);
     return true;
 }
@@ -199,7 +200,9 @@ bool FZIsCloudPath(const QString& path) {
     return path.size() > 6 && path.startsWith(QLatin1String("dbox://"), Qt::CaseInsensitive);
 }
 
-QString FZCloudPath(const QString& path) { return path.mid(7); }
+QString FZCloudPath(const QString& path) {
+    return path.mid(7);
+}
 
 TFZLocation FZClassifyPath(const QString& path) {
     const qsizetype p = path.indexOf(QLatin1String("p://"), 0, Qt::CaseInsensitive) + 1;
@@ -242,7 +245,7 @@ QString FZPathRoot(const QString& path) {
         cache.refresh();
         if (const TFZMount* m = mountOf(cache.mounts, absolutePath(path)))
             return m->mountPoint.endsWith(QLatin1Char('/')) ? m->mountPoint
-                                                             : m->mountPoint + QLatin1Char('/');
+                                                            : m->mountPoint + QLatin1Char('/');
     }
     return QStringLiteral("/");
 }

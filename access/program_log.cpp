@@ -2,12 +2,12 @@
 
 #include "config/prg_dir.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QFile>
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
-#include <unistd.h>
 
 namespace tandex::access {
 

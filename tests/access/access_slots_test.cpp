@@ -6,24 +6,26 @@
 #include "config/prg_dir.h"
 #include "config/services.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
+#include <csignal>
+#include <thread>
 
 using namespace tandex::access;
 using namespace tandex::config;
 
 namespace {
 
-RecordingMessageSink& sink() { return dynamic_cast<RecordingMessageSink&>(messageSink()); }
+RecordingMessageSink& sink() {
+    return dynamic_cast<RecordingMessageSink&>(messageSink());
+}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -99,8 +101,10 @@ protected:
         sink().clear();
     }
     void TearDown() override {
-        for (int i = 0; i < FZSlotCount; ++i) FZClose(i);
-        for (auto kind : {akFtp, akArchive, akCloud, akHttp}) FZSetKindHandler(kind, nullptr);
+        for (int i = 0; i < FZSlotCount; ++i)
+            FZClose(i);
+        for (auto kind : {akFtp, akArchive, akCloud, akHttp})
+            FZSetKindHandler(kind, nullptr);
         QString previous;
         FZSetTempFolder(QString(), previous);
         FZSetLogFile(QString());
@@ -177,7 +181,8 @@ TEST_F(AccessSlots, SlotsAreTakenOnceAcrossThreads) {
             FZOpen(path(QStringLiteral("t%1").arg(i)), twGenAccess, false, slot);
             got[i] = slot;
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     std::vector<int> taken;
     for (auto& g : got)
         if (g != FZNoSlot) taken.push_back(g);
@@ -227,7 +232,8 @@ TEST_F(AccessSlots, LocalOpenFailuresHaveTheirCodes) {
         {path("sub"), twReadAccess, errAccessDenied},
         {path("sub"), twWriteAccess, errAccessDenied},
         {path("pipe"), twReadAccess, errAccessDenied},  // never opened: it could block
-        {path("ro.txt"), twWriteAccess, errAccessDenied},  // the read-only attribute holds even for root
+        {path("ro.txt"), twWriteAccess,
+         errAccessDenied},  // the read-only attribute holds even for root
         {"//nosuchhost/share/x.txt", twReadAccess, errShareNotFound},
     };
     for (const auto& c : cases) {
@@ -284,7 +290,8 @@ TEST_F(AccessSlots, CloseFileWritesThePendingTextBuffer) {
         int kind;
         QByteArray pending, written;
     };
-    const Case cases[] = {{5, "abc", "abc"}, {12, QByteArray("a\0b\0", 4), QByteArray("\0a\0b", 4)}};
+    const Case cases[] = {{5, "abc", "abc"},
+                          {12, QByteArray("a\0b\0", 4), QByteArray("\0a\0b", 4)}};
     for (const auto& c : cases) {
         int slot = FZNoSlot;
         ASSERT_EQ(FZOpen(path("text.txt"), twWriteAccess, false, slot), 0);
@@ -318,8 +325,9 @@ TEST_F(AccessSlots, LocalSeekTakesSixtyFourBitPositions) {
 TEST_F(AccessSlots, SharesAreReadThroughTheMountTable) {
     QDir(dir.path()).mkpath("mnt/docs");
     writeFile(path("mnt/docs/a.txt"), "on the share");
-    writeFile(path("mountinfo"),
-              QStringLiteral("50 1 0:50 / %1 rw - cifs //fileserver/public rw\n").arg(path("mnt")).toUtf8());
+    writeFile(path("mountinfo"), QStringLiteral("50 1 0:50 / %1 rw - cifs //fileserver/public rw\n")
+                                     .arg(path("mnt"))
+                                     .toUtf8());
     FZSetMountTableSource(path("mountinfo"));
     int slot = FZNoSlot;
     EXPECT_EQ(FZOpen("//FileServer/Public/docs/a.txt", twReadAccess, false, slot), 0);
@@ -486,8 +494,9 @@ void checkPermissionFailures(const QString& base) {
     EXPECT_EQ(readAll(base + "/locked/keep.txt"), "keep");
     EXPECT_EQ(FZOpen(base + "/secret.txt", twReadAccess, false, slot), errAccessDenied);
     EXPECT_EQ(FZMakeFolderPath(base + "/locked/new/"), errAccessDenied);
-    EXPECT_EQ(QDir(base + "/locked").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{"keep.txt"});
+    EXPECT_EQ(
+        QDir(base + "/locked").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{"keep.txt"});
 }
 
 }  // namespace
@@ -502,7 +511,8 @@ TEST(AccessPermissions, DeniedWritesAndReads) {
     // As root the files live under /tmp and the test binary is copied there,
     // so the unprivileged run can reach both wherever the build tree is.
     const bool root = ::geteuid() == 0;
-    QTemporaryDir dir(root ? QStringLiteral("/tmp/tandex-access-XXXXXX") : QDir::tempPath() + "/tandex-access-XXXXXX");
+    QTemporaryDir dir(root ? QStringLiteral("/tmp/tandex-access-XXXXXX")
+                           : QDir::tempPath() + "/tandex-access-XXXXXX");
     ASSERT_TRUE(dir.isValid());
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
     QDir(dir.path()).mkdir("locked");
@@ -532,7 +542,8 @@ TEST(AccessPermissions, DeniedWritesAndReads) {
     child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", copy,
                             "--gtest_filter=AccessPermissions.ChildRun"});
     ASSERT_TRUE(child.waitForFinished(60000));
-    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
+    const QString output =
+        QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
     EXPECT_FALSE(output.contains("SKIPPED")) << output.toStdString();

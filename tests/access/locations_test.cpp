@@ -1,9 +1,9 @@
 #include "access/locations.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace tandex::access;
 
@@ -35,7 +35,8 @@ TEST(Locations, ClassifiesEveryLocationForm) {
         {"C:\\dir\\a.txt", locLocal},
         {"/tmp/odd/ftp://x", locNone},  // a scheme mark in the middle
     };
-    for (const auto& c : cases) EXPECT_EQ(FZClassifyPath(c.path), c.location) << c.path;
+    for (const auto& c : cases)
+        EXPECT_EQ(FZClassifyPath(c.path), c.location) << c.path;
 }
 
 TEST(Locations, PathPredicates) {
@@ -70,8 +71,10 @@ TEST(Locations, RootsFoldersAndJoins) {
     struct Case {
         const char *a, *b, *joined;
     };
-    const Case cases[] = {{"/a/", "/b", "/a/b"}, {"/a/", "b", "/a/b"}, {"/a", "/b", "/a/b"}, {"/a", "b", "/a/b"}};
-    for (const auto& c : cases) EXPECT_EQ(FZJoinPath(c.a, c.b, '/'), c.joined) << c.a << " + " << c.b;
+    const Case cases[] = {
+        {"/a/", "/b", "/a/b"}, {"/a/", "b", "/a/b"}, {"/a", "/b", "/a/b"}, {"/a", "b", "/a/b"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FZJoinPath(c.a, c.b, '/'), c.joined) << c.a << " + " << c.b;
 }
 
 class MountTable : public ::testing::Test {
@@ -80,13 +83,14 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QFile f(dir.filePath("mountinfo"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-                "40 22 0:40 / /mnt/media rw shared:5 - cifs //NAS/Media rw,vers=3.1.1\n"
-                "41 22 0:41 / /mnt/home rw - nfs4 fs1:/export/home rw\n"
-                "42 22 0:42 / /mnt/box rw - fuse.sshfs user@box:/srv rw\n"
-                "43 22 0:43 / /mnt/my\\040disk rw - cifs //nas/Other\\040Share rw\n"
-                "44 22 0:44 / /mnt/v6 rw - nfs [fe80::1]:/data rw\n"
-                "garbage line\n");
+        f.write(
+            "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+            "40 22 0:40 / /mnt/media rw shared:5 - cifs //NAS/Media rw,vers=3.1.1\n"
+            "41 22 0:41 / /mnt/home rw - nfs4 fs1:/export/home rw\n"
+            "42 22 0:42 / /mnt/box rw - fuse.sshfs user@box:/srv rw\n"
+            "43 22 0:43 / /mnt/my\\040disk rw - cifs //nas/Other\\040Share rw\n"
+            "44 22 0:44 / /mnt/v6 rw - nfs [fe80::1]:/data rw\n"
+            "garbage line\n");
         f.close();
         FZSetMountTableSource(f.fileName());
     }

@@ -2,11 +2,11 @@
 
 #include "config/prg_dir.h"
 
+#include <gtest/gtest.h>
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <thread>
 
@@ -74,15 +74,18 @@ TEST(ProgramLog, ConcurrentWritersProduceWholeLines) {
     FZSetLogFile(path);
     const int perThread = 200;
     auto writer = [&](const char* tag) {
-        for (int i = 0; i < perThread; ++i) FZLog(QStringLiteral("%1 line %2 ").arg(tag).arg(i) + QString(80, 'x'));
+        for (int i = 0; i < perThread; ++i)
+            FZLog(QStringLiteral("%1 line %2 ").arg(tag).arg(i) + QString(80, 'x'));
     };
     std::thread a(writer, "AD1"), b(writer, "CT1");
     a.join();
     b.join();
     const QStringList lines = logLines(path);
     ASSERT_EQ(lines.size(), 2 * perThread);
-    const QRegularExpression form(R"(^\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d: (AD1|CT1) line \d+ x{80}$)");
-    for (const QString& line : lines) EXPECT_TRUE(form.match(line).hasMatch()) << line.toStdString();
+    const QRegularExpression form(
+        R"(^\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d: (AD1|CT1) line \d+ x{80}$)");
+    for (const QString& line : lines)
+        EXPECT_TRUE(form.match(line).hasMatch()) << line.toStdString();
     FZSetLogFile(QString());
 }
 
