@@ -289,8 +289,10 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
             }
         } else {
             try {
+                // A kept stream starts empty: a shorter file must not end
+                // in the previous file's bytes.
                 if (s.stream)
-                    s.stream->seek(0);
+                    s.stream->clear();
                 else
                     s.stream = std::make_unique<TFZMemStream>();
                 result = handler(s.kind).fetch(slot, *s.stream);

@@ -423,6 +423,10 @@ TEST_F(AccessSlots, RemoteFilesLiveInTheSlotStream) {
     EXPECT_EQ(FZSeek(slot, far), 0);
     EXPECT_EQ(FZSlotStream(slot)->position(), far);
     EXPECT_EQ(readBytes(slot, 4), "");
+    // Reading again into the kept stream holds only the new content.
+    ftp.content = "new";
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0);
+    EXPECT_EQ(readBytes(slot, 100), "new");
     EXPECT_EQ(FZCloseFile(slot), 0);
     EXPECT_EQ(FZSlotStream(slot), nullptr);
 
