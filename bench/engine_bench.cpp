@@ -8,14 +8,26 @@
 //   engine-bench diff LEFT RIGHT      keys both files' lines (no ignore options)
 //                                     and runs the difference engine; prints
 //                                     matches=N adds=N deletes=N modifies=N ms=T
+//   engine-bench compare LEFT RIGHT [/ic] [/iw] [/il] [/it] [/ie] [/fuzzy]
+//                                     loads both files into the panes and runs
+//                                     the text comparison with the options given
+//                                     (ignore case, all, leading and trailing
+//                                     blanks, empty lines; fuzzy pairing); prints
+//                                     modified=N added=N deleted=N blocks=N ms=T
+//                                     and, on stderr, the time of the in-line
+//                                     marks of every differing row
 //
 // Files are read as UTF-8 and split at "\n" only: a last line without "\n"
 // counts, a "\r" before the "\n" stays part of its line.
 
+#include "config/app_settings.h"
 #include "config/sys_helpers.h"
 #include "engine/diff_engine.h"
+#include "engine/inline_diff.h"
 #include "engine/line_keys.h"
 #include "engine/pane_stores.h"
+#include "engine/rows.h"
+#include "engine/text_compare.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -138,11 +150,81 @@ int benchSynthetic() {
     return 0;
 }
 
+void loadPane(int pane, std::vector<QString>& lines) {
+    auto& st = paneStores();
+    st.ResetSide(pane, true);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        TTextLine* line = st.TextLines[size_t(pane)].New(int(i));
+        line->Text = std::move(lines[i]);
+        line->LineNumber = int(i) + 1;
+    }
+    st.LineCount[size_t(pane)] = int(lines.size());
+    st.UpdateMaxLineCount();
+}
+
+int benchCompare(int argc, char** argv) {
+    auto& s = tandex::config::AppSettings();
+    s.TCIgnCase = s.TCIgnAllBl = s.TCIgnLeadBl = s.TCIgnTrailBl = s.TCIgnEmptyLn = false;
+    s.TCIgnLineCom = s.TCIgnColRange = false;
+    s.TCIgnLnStart = s.TCIgnLnEnd = 0;
+    auto& st = paneStores();
+    st.FuzzyMode = 0;
+    for (int i = 4; i < argc; ++i) {
+        const QString opt = QString::fromLocal8Bit(argv[i]).toLower();
+        if (opt == "/ic") s.TCIgnCase = true;
+        else if (opt == "/iw") s.TCIgnAllBl = true;
+        else if (opt == "/il") s.TCIgnLeadBl = true;
+        else if (opt == "/it") s.TCIgnTrailBl = true;
+        else if (opt == "/ie") s.TCIgnEmptyLn = true;
+        else if (opt == "/fuzzy") st.FuzzyMode = 1;
+        else {
+            std::fprintf(stderr, "engine-bench: unknown option %s\n", argv[i]);
+            return 1;
+        }
+    }
+    std::vector<QString> a, b;
+    if (!readLines(argv[2], a) || !readLines(argv[3], b)) return 2;
+    if (a.size() > size_t(kMaxFileLines) || b.size() > size_t(kMaxFileLines)) {
+        std::fprintf(stderr, "engine-bench: a file has more than %d lines\n", kMaxFileLines);
+        return 2;
+    }
+    loadPane(1, a);
+    loadPane(2, b);
+    lineKeys().BuildColumnMask();
+    auto& tc = textCompare();
+    const auto start = Clock::now();
+    try {
+        tc.CompareTextFiles();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "engine-bench: %s\n", e.what());
+        return 3;
+    }
+    const double ms = msSince(start);
+    const auto& c = tc.Counts;
+    std::printf("modified=%d added=%d deleted=%d blocks=%d ms=%.1f\n", c.Modified, c.Added, c.Deleted, c.Blocks, ms);
+    std::fflush(stdout);
+
+    auto& r = rows();
+    r.FilterTextRows(0);
+    const auto inlineStart = Clock::now();
+    int marked = 0;
+    for (int row = 0; row < r.TextRowCount; ++row) {
+        const int index = r.TextRowIndex(row);
+        if (!r.LineDiffers(index)) continue;
+        inlineDiff().CompareLinePair(st.TextLines[1][index]->Text, st.TextLines[2][index]->Text, row);
+        ++marked;
+    }
+    std::fprintf(stderr, "inline rows=%d ms=%.1f\n", marked, msSince(inlineStart));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 1) return benchSynthetic();
     if (argc == 4 && std::strcmp(argv[1], "diff") == 0) return benchDiff(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: engine-bench [diff LEFT RIGHT]\n");
+    if (argc >= 4 && std::strcmp(argv[1], "compare") == 0) return benchCompare(argc, argv);
+    std::fprintf(stderr,
+                 "usage: engine-bench [diff LEFT RIGHT | compare LEFT RIGHT [/ic] [/iw] [/il] [/it] [/ie] [/fuzzy]]\n");
     return 1;
 }
