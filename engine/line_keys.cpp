@@ -26,25 +26,40 @@ namespace tandex::engine {
 
 namespace {
 
-constexpr std::array<quint32, 256> makeTable(quint32 poly) {
-    std::array<quint32, 256> t{};
+// Eight tables per polynomial: the first is the classic byte table, table k
+// advances a byte through k further zero bytes, so eight bytes (four UTF-16
+// units) are folded per step.
+using CrcTables = std::array<std::array<quint32, 256>, 8>;
+
+constexpr CrcTables makeTables(quint32 poly) {
+    CrcTables t{};
     for (quint32 i = 0; i < 256; ++i) {
         quint32 c = i;
         for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ poly : c >> 1;
-        t[i] = c;
+        t[0][i] = c;
     }
+    for (size_t k = 1; k < 8; ++k)
+        for (size_t i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     return t;
 }
 
-constexpr auto kCrc32Table = makeTable(0xEDB88320u);
-constexpr auto kCrc32cTable = makeTable(0x82F63B78u);
+constexpr CrcTables kCrc32Tables = makeTables(0xEDB88320u);
+constexpr CrcTables kCrc32cTables = makeTables(0x82F63B78u);
 
 // UTF-16 code units as the bytes they occupy, low byte first.
-inline quint32 tableCrc(const std::array<quint32, 256>& t, quint32 crc, const char16_t* text, qsizetype length) {
-    for (qsizetype i = 0; i < length; ++i) {
+inline quint32 tableCrc(const CrcTables& t, quint32 crc, const char16_t* text, qsizetype length) {
+    qsizetype i = 0;
+    for (; i + 4 <= length; i += 4) {
+        const quint32 lo = quint32(text[i]) | quint32(text[i + 1]) << 16;
+        const quint32 hi = quint32(text[i + 2]) | quint32(text[i + 3]) << 16;
+        crc ^= lo;
+        crc = t[7][crc & 0xFF] ^ t[6][(crc >> 8) & 0xFF] ^ t[5][(crc >> 16) & 0xFF] ^ t[4][crc >> 24] ^
+              t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+    }
+    for (; i < length; ++i) {
         const char16_t c = text[i];
-        crc = t[(crc ^ (c & 0xFF)) & 0xFF] ^ (crc >> 8);
-        crc = t[(crc ^ (c >> 8)) & 0xFF] ^ (crc >> 8);
+        crc = t[0][(crc ^ (c & 0xFF)) & 0xFF] ^ (crc >> 8);
+        crc = t[0][(crc ^ (c >> 8)) & 0xFF] ^ (crc >> 8);
     }
     return crc;
 }
@@ -121,7 +136,7 @@ bool CpuHasSse42() {
 }
 
 quint32 LineKeyCrc32cTable(const char16_t* text, qsizetype length) {
-    return ~tableCrc(kCrc32cTable, 0, text, length);
+    return ~tableCrc(kCrc32cTables, 0, text, length);
 }
 
 quint32 LineKeyCrc32c(const char16_t* text, qsizetype length) {
@@ -133,7 +148,7 @@ quint32 LineKeyCrc32c(const char16_t* text, qsizetype length) {
 }
 
 quint32 LineKeyCrc32(const char16_t* text, qsizetype length) {
-    return ~tableCrc(kCrc32Table, 0xFFFFFFFFu, text, length);
+    return ~tableCrc(kCrc32Tables, 0xFFFFFFFFu, text, length);
 }
 
 quint32 LineKeys::HashText(const char16_t* text, qsizetype length) {
