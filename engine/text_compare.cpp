@@ -103,6 +103,9 @@ void TextCompare::buildRows() {
 void TextCompare::CompareTextFiles() {
     auto& st = paneStores();
     auto& engine = diffEngine();
+    // Started from a call-back of a running engine: the engine would refuse,
+    // and the rows and counters belong to that run.
+    if (engine.busy()) return;
     auto& progress = config::progressSink();
     const int l1 = st.LineCount[1], l2 = st.LineCount[2];
     std::vector<qint32> keys1(size_t(std::max(0, l1))), keys2(size_t(std::max(0, l2)) + 1);

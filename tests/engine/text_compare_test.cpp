@@ -253,7 +253,7 @@ TEST_F(TextCompareTest, SummaryGroupsThousands) {
     EXPECT_EQ(text, "Mod=0 Add=0 Del=0");
 }
 
-TEST_F(TextCompareTest, CancelledRunLeavesRowsAsLoaded) {
+TEST_F(TextCompareTest, CancelledOrReenteredRunLeavesRowsAsLoaded) {
     QStringList a, b;
     for (int i = 0; i < 3000; ++i) {
         a << QStringLiteral("a%1").arg(i);
@@ -261,10 +261,13 @@ TEST_F(TextCompareTest, CancelledRunLeavesRowsAsLoaded) {
     }
     load(1, a);
     load(2, b);
-    // The engine reports its steps through the progress sink; cancel from
-    // inside the run.
+    // The engine reports its steps through the progress sink; a second
+    // comparison started from there does nothing, a cancel ends the run.
     struct CancelOnStart : tandex::config::SilentProgress {
-        void startProgress(qint64) override { textCompare().CancelTextCompare(); }
+        void startProgress(qint64) override {
+            textCompare().CompareTextFiles();
+            textCompare().CancelTextCompare();
+        }
     } progress;
     tandex::config::setProgressSink(&progress);
     textCompare().CompareTextFiles();
