@@ -243,8 +243,8 @@ int FuzzyProcessor::FuzzyContains(const std::u16string& shorter, const std::u16s
 
 qint32 FuzzyProcessor::LineSimilarity(int i, int j) {
     bool scratch1 = false, scratch2 = false;
-    // Copy the first: the second normalisation may reuse the scratch slot.
-    const std::u16string a = copyFor(1, i, scratch1);
+    // Each pane has its own slots, so the second copy leaves the first in place.
+    const std::u16string& a = copyFor(1, i, scratch1);
     const std::u16string& b = copyFor(2, j, scratch2);
     const qint64 A = qint64(a.size()), B = qint64(b.size());
     const qint64 M = std::max(A, B), N = std::min(A, B);
