@@ -32,7 +32,8 @@ QString ScrambleBytes(const QByteArray& bytes) {
     const qsizetype n = bytes.size();
     if (n == 0) return out;
     out.reserve((n + 1) * 6);
-    for (qsizetype j = n; j >= 1; --j) appendGroup(out, quint8(bytes[j - 1]), quint8(j & 0xFF));
+    for (qsizetype j = n; j >= 1; --j)
+        appendGroup(out, quint8(bytes[j - 1]), quint8(j & 0xFF));
     appendGroup(out, quint8(n & 0xFF), 0);
     return out;
 }
@@ -60,12 +61,15 @@ QByteArray UnscrambleBytes(const QString& scrambled) {
     return result;
 }
 
-QString ScrambleText(const QString& text) { return ScrambleBytes(text.toUtf8()); }
+QString ScrambleText(const QString& text) {
+    return ScrambleBytes(text.toUtf8());
+}
 
 QString UnscrambleText(const QString& scrambled) {
     const QByteArray bytes = UnscrambleBytes(scrambled);
     if (bytes.isEmpty()) return {};
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = utf8.decode(bytes);
     return utf8.hasError() ? DecodeWindows1252(bytes) : text;
 }

@@ -1,9 +1,9 @@
 #include "config/scrambler.h"
 #include "qt_print.h"
 
+#include <gtest/gtest.h>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 using namespace tandex::config;
 
@@ -16,7 +16,8 @@ TEST(Scrambler, EveryLengthSurvivesIncludingPast255) {
     QRandomGenerator rng(12345);
     for (int n = 1; n <= 600; ++n) {
         QByteArray bytes(n, Qt::Uninitialized);
-        for (auto& b : bytes) b = char(rng.bounded(256));
+        for (auto& b : bytes)
+            b = char(rng.bounded(256));
         const QString s = ScrambleBytes(bytes);
         ASSERT_EQ(s.size(), 6 * (n + 1));
         ASSERT_EQ(UnscrambleBytes(s), bytes) << n;
@@ -57,5 +58,6 @@ TEST(Scrambler, MalformedInputGivesEmptyText) {
         badRandom,
         QString(),
     };
-    for (const QString& c : cases) EXPECT_TRUE(UnscrambleText(c).isEmpty()) << c.toStdString();
+    for (const QString& c : cases)
+        EXPECT_TRUE(UnscrambleText(c).isEmpty()) << c.toStdString();
 }
