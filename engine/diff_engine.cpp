@@ -106,7 +106,10 @@ public:
                 --m;
             }
             const qint32 d = std::max(n, m);
-            if (e_.DiffMaxProc) e_.DiffMaxProc(d);
+            if (e_.DiffMaxProc) {
+                const auto maxProc = e_.DiffMaxProc;
+                maxProc(d);
+            }
             if (d > DiffEngine::MaxDiagonal) throw EngineError(Seq::error);
             e_.records_.reserve(size_t(n) + size_t(m));
             const size_t need = size_t(2) * size_t(d) + 3;
@@ -128,6 +131,13 @@ public:
     }
 
 private:
+    // A call-back may reassign the member it runs from (the in-line
+    // comparison clears it), so a copy is called.
+    void report(qint32 value) {
+        const auto proc = e_.DiffProgressProc;
+        proc(value);
+    }
+
     void appendMatch() {
         ++lastIndex1_;
         ++lastIndex2_;
@@ -177,7 +187,7 @@ private:
         }
         if (e_.DiffProgressProc) {
             stepReporting_ = false;
-            e_.DiffProgressProc(e_.DiffRecordCount());
+            report(e_.DiffRecordCount());
         }
     }
 
@@ -222,7 +232,7 @@ private:
             if (stepReporting_ && d % 1024 == 0) {
                 if (d > maxStep_) {
                     maxStep_ = d;
-                    if (e_.DiffProgressProc) e_.DiffProgressProc(d);
+                    if (e_.DiffProgressProc) report(d);
                 }
                 if (e_.cancel_) return;
             }
