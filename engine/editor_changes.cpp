@@ -6,6 +6,7 @@
 
 #include "engine/editor.h"
 
+#include "engine/inline_diff.h"
 #include "engine/line_keys.h"
 #include "engine/main_window_services.h"
 #include "engine/rows.h"
@@ -104,6 +105,13 @@ void Editor::RecompareCaretLine(bool wasDifferent) {
         if (left->Key == 0) left->Key = keys.MakeLineKey(left->Text);
         if (right->Key == 0) right->Key = keys.MakeLineKey(right->Text);
         differ = left->Key != right->Key;
+    }
+    if (differ && config::AppSettings().TCDiffDetect > 0 && !left->Gap && !right->Gap &&
+        !rows().LinePlainText(1, index).isEmpty() && !rows().LinePlainText(2, index).isEmpty()) {
+        const quint8 fuzzy = s.FuzzyMode;
+        s.FuzzyMode = 0;
+        inlineDiff().CompareLinePair(left->Text, right->Text, row);
+        s.FuzzyMode = fuzzy;
     }
     rows().SetRowDiffers(row, differ);
     if (!differ) rows().FreeRowCharFlags(row);

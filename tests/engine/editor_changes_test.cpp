@@ -332,3 +332,26 @@ TEST_F(EditorChangesTest, SinglePaneViewSkipsTheComparison) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EditorChangesTest, AnEditedRowGetsFreshInLineMarksOrLosesThem) {
+    load({"same text"}, {"same test"});
+    e.PlaceCaret(10, 0, 1);
+    type(e, "s");
+    ASSERT_TRUE(rows().RowHasCharFlags(0));
+    EXPECT_EQ(rows().RowCharFlags(1, 0)->size(), size_t(paneStores().TextLines[1][0]->Length() + 2));
+    EXPECT_EQ(paneStores().FuzzyMode, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(e.EditBackspace(), 1);
+    type(e, "st");
+    EXPECT_EQ(paneStores().TextLines[1][0]->Text, "same test");
+    EXPECT_FALSE(rows().TextRowDiffers(0));
+    EXPECT_FALSE(rows().RowHasCharFlags(0));
+    EXPECT_EQ(fccTabs().GetTabDiffCount(), 0);
+    tandex::config::AppSettings().TCDiffDetect = 0;
+    type(e, "x");
+    EXPECT_TRUE(rows().TextRowDiffers(0));
+    EXPECT_FALSE(rows().RowHasCharFlags(0));
+}
+
+}  // namespace
