@@ -145,9 +145,6 @@ private:
     void insertIntoLine(QChar character, int column, int row, int& mappedColumn);
 };
 
-// The largest line length typing produces (the setting, 1024 when unset).
-int MaxEditColumns();
-
 Editor& editor();
 
 }  // namespace tandex::engine

@@ -23,11 +23,6 @@ bool isDelimiter(QChar c) { return kWordDelimiters.contains(c); }
 
 }  // namespace
 
-int MaxEditColumns() {
-    const int columns = config::AppSettings().TEMaxColumns;
-    return columns < 1 ? 1024 : std::min(columns, kMaskColumns);
-}
-
 Editor::Editor() { InitEditor(); }
 
 void Editor::InitEditor() {

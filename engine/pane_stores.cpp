@@ -6,6 +6,7 @@
 
 #include "access/access_slots.h"
 #include "access/program_log.h"
+#include "config/app_settings.h"
 
 
 namespace tandex::engine {
@@ -47,6 +48,11 @@ TFolderEntry sharedEmptyFolderEntry = makeEmptyFolderEntry();
 constexpr char16_t kNoBreakSpace = 160;
 
 }  // namespace
+
+int MaxEditColumns() {
+    const int columns = config::AppSettings().TEMaxColumns;
+    return columns < 1 ? 1024 : std::min(columns, kMaskColumns);
+}
 
 TTextLine* EmptyTextLine() { return &sharedEmptyTextLine; }
 TBinLine* EmptyBinaryLine() { return &sharedEmptyBinaryLine; }
