@@ -108,7 +108,8 @@ public:
     TFBStyle Style() const { return style_; }
     void SetStyle(TFBStyle value);
     bool Enabled() const { return enabled_; }
-    void SetEnabled(bool value);
+    // Virtual so that descendants can extend the disabled look.
+    virtual void SetEnabled(bool value);
     QMenu* Popup() const { return popup_; }
     void SetPopup(QMenu* menu) { popup_ = menu; }
     bool Stretch() const { return stretch_; }

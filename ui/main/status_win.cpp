@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QWindow>
 #include <cmath>
 #include <limits>
 
@@ -155,6 +156,9 @@ void TStatusWin::showEvent(QShowEvent* event) {
     // Cancel can only be pressed while the window shows, so each showing
     // starts without a cancel request.
     cancelled_ = false;
+    // Kept above the main window, as its tool window.
+    if (QWidget* main = MainForm(); main && main->windowHandle() && windowHandle())
+        windowHandle()->setTransientParent(main->windowHandle());
     QWidget::showEvent(event);
 }
 
