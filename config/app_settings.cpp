@@ -13,8 +13,17 @@ struct SettingsObjects {
     bool defaultsPlaced = false;
 };
 
+// Until the settings load has run, the values are those a missing settings
+// file gives, with the folders under the writable root.
 SettingsObjects& objects() {
     static SettingsObjects o;
+    if (!o.defaultsPlaced) {
+        o.defaultsPlaced = true;
+        const QString root = PrgDir().GetWritableRoot();
+        o.settings.SetDefaults(root);
+        o.currentVersion = GetProgramVersion();
+        o.appBackupsFolder = root + QStringLiteral("TDX_AppBackups/");
+    }
     return o;
 }
 
@@ -30,7 +39,8 @@ const std::array<QString, kBuiltInConverters>& BuiltInConverters() {
         QStringLiteral("PPT to Text;*.ppt;$srcfile;catppt;1;1;0;0;"),
         QStringLiteral("XLS to Text;*.xls;$srcfile;xls2csv;0;1;0;0;"),
         QStringLiteral("PE Headers;*.exe,*.dll;-x $srcfile;objdump;0;1;0;0;"),
-        QStringLiteral("XML Canonicalization;*.xml;c14n --with-comments $srcfile;xmlstarlet;0;1;0;0;;"),
+        QStringLiteral(
+            "XML Canonicalization;*.xml;c14n --with-comments $srcfile;xmlstarlet;0;1;0;0;;"),
         // tidy exits with 1 when it only warns.
         QStringLiteral("HTML Formating;*.html,*.htm,*.php;-i $srcfile;tidy;0;1;0;0;1;"),
     };
@@ -38,8 +48,10 @@ const std::array<QString, kBuiltInConverters>& BuiltInConverters() {
 }
 
 TAppSettings::TAppSettings() {
-    for (int i = 0; i < kBuiltInConverters; ++i) PIConfig[i] = BuiltInConverters()[i];
-    for (int i = 5; i <= 9; ++i) COSetName[i] = QStringLiteral("-");
+    for (int i = 0; i < kBuiltInConverters; ++i)
+        PIConfig[i] = BuiltInConverters()[i];
+    for (int i = 5; i <= 9; ++i)
+        COSetName[i] = QStringLiteral("-");
 }
 
 void TAppSettings::SetDefaults(const QString& writableRoot) {
@@ -52,15 +64,14 @@ void TAppSettings::SetDefaults(const QString& writableRoot) {
 }
 
 TAppSettings& AppSettings() {
-    auto& o = objects();
-    if (!o.defaultsPlaced) {
-        o.defaultsPlaced = true;
-        o.settings.SetDefaults(PrgDir().GetWritableRoot());
-    }
-    return o.settings;
+    return objects().settings;
 }
 
-QString& CurrentVersion() { return objects().currentVersion; }
-QString& AppBackupsFolder() { return objects().appBackupsFolder; }
+QString& CurrentVersion() {
+    return objects().currentVersion;
+}
+QString& AppBackupsFolder() {
+    return objects().appBackupsFolder;
+}
 
 }  // namespace tandex::config

@@ -31,9 +31,9 @@ struct TFilePair {
     QString NameR;  // right file name
 };
 
-inline constexpr int kRecentPairs = 21;       // 0..19 recent, 20 the pending pair
-inline constexpr int kListSize = 20;          // the indexed lists of 20 entries
-inline constexpr int kColorSetCount = 11;     // 0..4 and 10 built in, 5..9 user sets
+inline constexpr int kRecentPairs = 21;    // 0..19 recent, 20 the pending pair
+inline constexpr int kListSize = 20;       // the indexed lists of 20 entries
+inline constexpr int kColorSetCount = 11;  // 0..4 and 10 built in, 5..9 user sets
 inline constexpr int kColorsPerSet = 40;
 inline constexpr int kFileTypeRules = 4;
 inline constexpr int kBuiltInConverters = 7;
@@ -99,10 +99,10 @@ struct TAppSettings {
          BCShowRuler = false;
     int BCHEXBytes = 16;
 
-    bool ICShowBMP = true, ICShowJPG = true, ICShowGIF = true, ICShowTIF = true,
-         ICShowPNG = true, ICShowWMF = true, ICShowICO = true, ICDoScale = true,
-         ICDownScale = true, ICLastFrame = true, ICSyncMove = false, ICTinted = false,
-         ICRelaxed = false, ICOverlay = false, ICMagnifier = true;
+    bool ICShowBMP = true, ICShowJPG = true, ICShowGIF = true, ICShowTIF = true, ICShowPNG = true,
+         ICShowWMF = true, ICShowICO = true, ICDoScale = true, ICDownScale = true,
+         ICLastFrame = true, ICSyncMove = false, ICTinted = false, ICRelaxed = false,
+         ICOverlay = false, ICMagnifier = true;
     int ICID = 0, ICMagnify = 10, ICBlend = 50, ICDifTol = 0, ICDVType = 0, ICBOType = 0;
     // Colours as 0x00BBGGRR values.
     int ICEqCol = 16777215, ICTolCol = 65280, ICDifCol = 255, ICBgCol = 15790320;
@@ -156,8 +156,7 @@ struct TAppSettings {
     std::array<QString, kListSize> PIConfig;  // 0..6 the built-in converters
 
     bool ESErrorBox = true, ESWarnBox = true, ESUsePing = true;
-    int ESMaxPings = 1, ESPingTimeOut = 2000, ESMaxRetry = 0, ESMinRDelay = 100,
-        ESMaxRDelay = 1000;
+    int ESMaxPings = 1, ESPingTimeOut = 2000, ESMaxRetry = 0, ESMinRDelay = 100, ESMaxRDelay = 1000;
 
     bool TSLargeFetch = false, TSShowTimes = false;
     int PGOpt = 1, PGSmoothVal = 3;
@@ -178,8 +177,8 @@ struct TAppSettings {
 
     // ---- "Dialog" ----------------------------------------------------------
     // A top of -1 lets the window choose its default position.
-    int SFL = 0, SFT = -1, CFL = 0, CFT = -1, ICL = 0, ICT = -1, ICW = 540, ICH = 300,
-        BCL = 0, BCT = -1, BCW = 600, BCH = 500, FML = 0, FMT = -1;
+    int SFL = 0, SFT = -1, CFL = 0, CFT = -1, ICL = 0, ICT = -1, ICW = 540, ICH = 300, BCL = 0,
+        BCT = -1, BCW = 600, BCH = 500, FML = 0, FMT = -1;
 
     // ---- "Update", "LogView", "Debug", "Help", "FindReplace" ---------------
     int UFH = 500;

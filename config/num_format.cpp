@@ -21,12 +21,14 @@ struct FormatState {
     }
     void setFactors(quint64 base) {
         quint64 f = 1;
-        for (int i = 1; i <= 5; ++i) factors[i] = f *= base;
+        for (int i = 1; i <= 5; ++i)
+            factors[i] = f *= base;
     }
     void setNames(bool binaryNames) {
         static const char* const decimal[] = {"kB", "MB", "GB", "TB", "PB"};
         static const char* const binary[] = {"KiB", "MiB", "GiB", "TiB", "PiB"};
-        for (int i = 1; i <= 5; ++i) names[i] = QLatin1String(binaryNames ? binary[i - 1] : decimal[i - 1]);
+        for (int i = 1; i <= 5; ++i)
+            names[i] = QLatin1String(binaryNames ? binary[i - 1] : decimal[i - 1]);
     }
     void setBinary(bool forceDecimalNames) {
         setFactors(1024);
@@ -61,13 +63,15 @@ QString formatSize(quint64 bytes, int decimals) {
     const u128 scaled = (u128(bytes) * scale * 2 + factor) / (factor * 2);
     QString text = QString::number(quint64(scaled / scale));
     if (decimals == 2)
-        text += s.decimalChar + QStringLiteral("%1").arg(quint64(scaled % scale), 2, 10, QChar(u'0'));
+        text +=
+            s.decimalChar + QStringLiteral("%1").arg(quint64(scaled % scale), 2, 10, QChar(u'0'));
     return cut(text + u' ' + s.names[unit]);
 }
 
 QString groupDigits(QString digits) {
     const qsizetype first = digits.startsWith(u'-') ? 1 : 0;
-    for (qsizetype i = digits.size() - 3; i > first; i -= 3) digits.insert(i, u'.');
+    for (qsizetype i = digits.size() - 3; i > first; i -= 3)
+        digits.insert(i, u'.');
     return digits;
 }
 
@@ -85,22 +89,35 @@ QString styled(qint64 value, const TNumStyle& style, bool wide) {
     const quint64 size = quint64(value);
     QString text;
     switch (style.Kind) {
-    case 2: text = grouped(value, 0, true); break;
-    case 3: text = prefix + FormatSizeShort(size) + suffix; break;
-    case 4: text = grouped(value, 0, true) + prefix + FormatSizeShort(size) + suffix; break;
-    case 5:
-        if (wide) {
-            text = value < 1024 ? FormatSizeShort(size)
-                                : FormatSizeShort(size) + prefix + grouped(value, 0, true) + suffix;
+        case 2:
+            text = grouped(value, 0, true);
             break;
-        }
-        text = QString::number(value);
-        break;
-    case 6: text = prefix + FormatSizeRound(size) + suffix; break;
-    default: text = QString::number(value); break;
+        case 3:
+            text = prefix + FormatSizeShort(size) + suffix;
+            break;
+        case 4:
+            text = grouped(value, 0, true) + prefix + FormatSizeShort(size) + suffix;
+            break;
+        case 5:
+            if (wide) {
+                text = value < 1024
+                           ? FormatSizeShort(size)
+                           : FormatSizeShort(size) + prefix + grouped(value, 0, true) + suffix;
+                break;
+            }
+            text = QString::number(value);
+            break;
+        case 6:
+            text = prefix + FormatSizeRound(size) + suffix;
+            break;
+        default:
+            text = QString::number(value);
+            break;
     }
-    if (style.LeftWidth > 0) text = text.rightJustified(std::min(style.LeftWidth, kMaxShortText), u' ');
-    if (style.RightWidth > 0) text = text.leftJustified(std::min(style.RightWidth, kMaxShortText), u' ');
+    if (style.LeftWidth > 0)
+        text = text.rightJustified(std::min(style.LeftWidth, kMaxShortText), u' ');
+    if (style.RightWidth > 0)
+        text = text.leftJustified(std::min(style.RightWidth, kMaxShortText), u' ');
     return cut(text);
 }
 
@@ -118,7 +135,9 @@ void SetDecimalSizeUnits() {
     state().setNames(false);
 }
 
-void SetBinarySizeUnits(bool forceDecimalNames) { state().setBinary(forceDecimalNames); }
+void SetBinarySizeUnits(bool forceDecimalNames) {
+    state().setBinary(forceDecimalNames);
+}
 
 QString SizeUnitName(quint8 index) {
     index &= 0x7F;
@@ -130,18 +149,33 @@ quint64 SizeUnitFactor(quint8 index) {
     return index >= 1 && index <= 5 ? state().factors[index] : 1;
 }
 
-QChar SizeDecimalChar() { return state().decimalChar; }
-void SetSizeDecimalChar(QChar c) { state().decimalChar = c; }
+QChar SizeDecimalChar() {
+    return state().decimalChar;
+}
+void SetSizeDecimalChar(QChar c) {
+    state().decimalChar = c;
+}
 
-QString FormatSizeShort(quint64 bytes) { return formatSize(bytes, 2); }
-QString FormatSizeRound(quint64 bytes) { return formatSize(bytes, 0); }
+QString FormatSizeShort(quint64 bytes) {
+    return formatSize(bytes, 2);
+}
+QString FormatSizeRound(quint64 bytes) {
+    return formatSize(bytes, 0);
+}
 
-QString IntToGroupedStr(qint32 value, int width, bool grouping) { return grouped(value, width, grouping); }
-QString Int64ToGroupedStr(qint64 value, int width, bool grouping) { return grouped(value, width, grouping); }
+QString IntToGroupedStr(qint32 value, int width, bool grouping) {
+    return grouped(value, width, grouping);
+}
+QString Int64ToGroupedStr(qint64 value, int width, bool grouping) {
+    return grouped(value, width, grouping);
+}
 
 QString FloatToGroupedStr(double value, int decimals, bool grouping) {
     decimals = std::clamp(decimals, 1, 15);
-    if (!std::isfinite(value)) return std::isnan(value) ? QStringLiteral("NAN") : value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    if (!std::isfinite(value))
+        return std::isnan(value) ? QStringLiteral("NAN")
+               : value < 0       ? QStringLiteral("-INF")
+                                 : QStringLiteral("INF");
     QString integral, fraction;
     bool negative = false;
     const double scale = std::pow(10.0, decimals);
@@ -166,8 +200,12 @@ QString FloatToGroupedStr(double value, int decimals, bool grouping) {
     return cut((negative ? QStringLiteral("-") : QString()) + integral + u',' + fraction);
 }
 
-QString FormatIntStyled(qint32 value, const TNumStyle& style) { return styled(value, style, false); }
-QString FormatInt64Styled(qint64 value, const TNumStyle& style) { return styled(value, style, true); }
+QString FormatIntStyled(qint32 value, const TNumStyle& style) {
+    return styled(value, style, false);
+}
+QString FormatInt64Styled(qint64 value, const TNumStyle& style) {
+    return styled(value, style, true);
+}
 
 QString SecondsToHMS(quint32 seconds) {
     if (seconds >= 360000) return QStringLiteral(">99h:59m:59s");
@@ -207,8 +245,10 @@ qint32 StrToIntNoBlanks(const QString& text) {
     for (; i < s.size(); ++i) {
         const char16_t c = s[i].toUpper().unicode();
         int d = -1;
-        if (c >= u'0' && c <= u'9') d = c - u'0';
-        else if (base == 16 && c >= u'A' && c <= u'F') d = c - u'A' + 10;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
         if (d < 0) return -1;
         value = value * base + d;
         if (value > qint64(1) << 31) return -1;
@@ -225,6 +265,8 @@ quint8 HexPairToByte(QChar first, QChar second, bool& ok) {
     return ok ? quint8(low + 16 * high) : 0;
 }
 
-qint64 MakeInt64(quint32 low, quint32 high) { return qint64((quint64(high) << 32) | low); }
+qint64 MakeInt64(quint32 low, quint32 high) {
+    return qint64((quint64(high) << 32) | low);
+}
 
 }  // namespace tandex::config

@@ -4,14 +4,18 @@
 
 namespace tandex::config {
 
-QString ExtractPathWithDelim(const QString& path) { return path.left(path.lastIndexOf(u'/') + 1); }
+QString ExtractPathWithDelim(const QString& path) {
+    return path.left(path.lastIndexOf(u'/') + 1);
+}
 
 QString ExtractPathNoDelim(const QString& path) {
     const qsizetype i = path.lastIndexOf(u'/');
     return i < 0 ? QString() : path.left(i);
 }
 
-QString ExtractNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+QString ExtractNamePart(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
 
 QString ExtractLastComponent(const QString& path) {
     const QString last = ExtractNamePart(path);
@@ -23,8 +27,12 @@ QString ExtractExtension(const QString& name) {
     return i < 0 ? QString() : name.mid(i);
 }
 
-void BackslashesToSlashes(QString& text) { text.replace(u'\\', u'/'); }
-void SlashesToBackslashes(QString& text) { text.replace(u'/', u'\\'); }
+void BackslashesToSlashes(QString& text) {
+    text.replace(u'\\', u'/');
+}
+void SlashesToBackslashes(QString& text) {
+    text.replace(u'/', u'\\');
+}
 
 void SlashesToBackslashesBuf(QChar* buffer, qsizetype n) {
     for (qsizetype i = 0; i < n; ++i)
@@ -39,11 +47,14 @@ QString ReplaceCharFrom(const QString& text, QChar from, QChar to, qsizetype sta
     return result;
 }
 
-qsizetype CountChar(QChar c, const QString& text) { return text.count(c); }
+qsizetype CountChar(QChar c, const QString& text) {
+    return text.count(c);
+}
 
 QString TrimTrailingBlanks(const QString& text) {
     qsizetype n = text.size();
-    while (n > 0 && text[n - 1] == u' ') --n;
+    while (n > 0 && text[n - 1] == u' ')
+        --n;
     return text.left(n);
 }
 
@@ -59,7 +70,8 @@ struct ShrinkingFolder {
     QString rest;         // the folders still shown, each with its "/"
 
     QString text() const {
-        return (lead ? QStringLiteral("/") : QString()) + (marked ? kMarker + u'/' : QString()) + rest;
+        return (lead ? QStringLiteral("/") : QString()) + (marked ? kMarker + u'/' : QString()) +
+               rest;
     }
     bool isEmpty() const { return !lead && !marked && rest.isEmpty(); }
     bool isLoneMarker() const { return lead && marked && rest.isEmpty(); }
@@ -84,8 +96,10 @@ struct ShrinkingFolder {
 };
 
 qsizetype schemeLength(const QString& folder) {
-    static const struct { const char* scheme; qsizetype length; } schemes[] = {
-        {"ftp://", 6}, {"dbox://", 7}, {"http://", 7}, {"https://", 8}};
+    static const struct {
+        const char* scheme;
+        qsizetype length;
+    } schemes[] = {{"ftp://", 6}, {"dbox://", 7}, {"http://", 7}, {"https://", 8}};
     for (const auto& s : schemes)
         if (folder.startsWith(QLatin1String(s.scheme), Qt::CaseSensitive)) return s.length;
     return 0;
@@ -93,7 +107,8 @@ qsizetype schemeLength(const QString& folder) {
 
 }  // namespace
 
-QString ShortenPathPartsToWidth(const TextWidthFn& textWidth, const QString& folder, const QString& name, int width) {
+QString ShortenPathPartsToWidth(const TextWidthFn& textWidth, const QString& folder,
+                                const QString& name, int width) {
     width = std::max(width, 30);
     const qsizetype k = schemeLength(folder);
     QString result = folder + name;
@@ -145,7 +160,8 @@ QString ShortenPathPartsToWidth(const TextWidthFn& textWidth, const QString& fol
 
 QString ShortenPathToWidth(const TextWidthFn& textWidth, const QString& path, int width) {
     if (path.isEmpty()) return QString();
-    return ShortenPathPartsToWidth(textWidth, ExtractPathWithDelim(path), ExtractNamePart(path), width);
+    return ShortenPathPartsToWidth(textWidth, ExtractPathWithDelim(path), ExtractNamePart(path),
+                                   width);
 }
 
 }  // namespace tandex::config

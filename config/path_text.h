@@ -34,7 +34,8 @@ using TextWidthFn = std::function<int(const QString&)>;
 // Folder + name shortened with "..." to fit `width` pixels (at least 30):
 // leading folders give way first, then the head (the scheme and host of a
 // remote location, "//host/share" of a share), then the name's middle.
-QString ShortenPathPartsToWidth(const TextWidthFn& textWidth, const QString& folder, const QString& name, int width);
+QString ShortenPathPartsToWidth(const TextWidthFn& textWidth, const QString& folder,
+                                const QString& name, int width);
 // The same for a whole path, split at its last "/"; empty for an empty path.
 QString ShortenPathToWidth(const TextWidthFn& textWidth, const QString& path, int width);
 

@@ -70,13 +70,23 @@ TPrgDir::TPrgDir(const TPrgDirSources& sources) {
     }
 }
 
-bool TPrgDir::DeleteIniFile() const { return QFile::remove(IniPath); }
+bool TPrgDir::DeleteIniFile() const {
+    return QFile::remove(IniPath);
+}
 
-QByteArray TPrgDir::IniPathPChar() const { return QFile::encodeName(IniPath); }
+QByteArray TPrgDir::IniPathPChar() const {
+    return QFile::encodeName(IniPath);
+}
 
-QString TPrgDir::GetErtPath() const { return DeriveFromIniPath(IniPath, QStringLiteral("ert")); }
-QString TPrgDir::GetLogPath() const { return DeriveFromIniPath(IniPath, QStringLiteral("log")); }
-QString TPrgDir::GetTmpPath() const { return DeriveFromIniPath(IniPath, QStringLiteral("tmp")); }
+QString TPrgDir::GetErtPath() const {
+    return DeriveFromIniPath(IniPath, QStringLiteral("ert"));
+}
+QString TPrgDir::GetLogPath() const {
+    return DeriveFromIniPath(IniPath, QStringLiteral("log"));
+}
+QString TPrgDir::GetTmpPath() const {
+    return DeriveFromIniPath(IniPath, QStringLiteral("tmp"));
+}
 
 QString TPrgDir::ExpandAppDir(const QString& text) const {
     static const QString slashForm = QStringLiteral("$appdir/");
@@ -104,7 +114,9 @@ TPrgDir& PrgDir() {
     return *p;
 }
 
-void SetPrgDir(std::unique_ptr<TPrgDir> prgDir) { installed() = std::move(prgDir); }
+void SetPrgDir(std::unique_ptr<TPrgDir> prgDir) {
+    installed() = std::move(prgDir);
+}
 
 // ---- version record -------------------------------------------------------
 
@@ -146,8 +158,12 @@ QString GetProgramVersion(const TVersInfo& info) {
     return QStringLiteral("Unknown!");
 }
 
-QString GetProgramVersion() { return GetProgramVersion(ProgramVersionInfo()); }
+QString GetProgramVersion() {
+    return GetProgramVersion(ProgramVersionInfo());
+}
 
-QString GetFileVersionText(const QString&) { return QString(); }
+QString GetFileVersionText(const QString&) {
+    return QString();
+}
 
 }  // namespace tandex::config

@@ -49,7 +49,9 @@ qint64 toFileTime(const QDateTime& utc) {
 
 }  // namespace
 
-THelperValues& Helpers() { return objects().values; }
+THelperValues& Helpers() {
+    return objects().values;
+}
 
 // ---- screen scale -----------------------------------------------------------
 
@@ -109,7 +111,9 @@ QString TscTicksToMsText(qint64 ticks) {
     return text + QStringLiteral("ms");
 }
 
-void MarkTsc() { Helpers().TickMark = ReadTsc(); }
+void MarkTsc() {
+    Helpers().TickMark = ReadTsc();
+}
 
 bool WaitMicrosecondsSinceMark(int microseconds) {
     THelperValues& v = Helpers();
@@ -146,11 +150,14 @@ void WaitWithMessages(int milliseconds) {
         eventPump().processEvents();
         const auto now = clock::now();
         if (!v.WaitRunning || now >= deadline) break;
-        std::this_thread::sleep_for(std::min<clock::duration>(deadline - now, std::chrono::milliseconds(5)));
+        std::this_thread::sleep_for(
+            std::min<clock::duration>(deadline - now, std::chrono::milliseconds(5)));
     }
 }
 
-void CancelWaitWithMessages() { Helpers().WaitRunning = false; }
+void CancelWaitWithMessages() {
+    Helpers().WaitRunning = false;
+}
 
 // ---- processor features -----------------------------------------------------
 
@@ -172,13 +179,19 @@ void CpuId(quint32 leaf, quint32& eax, quint32& ebx, quint32& ecx, quint32& edx)
 #endif
 }
 
-void ReadCpuFeatures() { readLeaf1(Helpers()); }
+void ReadCpuFeatures() {
+    readLeaf1(Helpers());
+}
 
-void InitButtonHints() { Helpers().ShowButtonHints = AppSettings().GSShowHintDB; }
+void InitButtonHints() {
+    Helpers().ShowButtonHints = AppSettings().GSShowHintDB;
+}
 
 // ---- small routines ---------------------------------------------------------
 
-void SetMainFormRectSource(MainFormRectSource source) { objects().mainFormRect = std::move(source); }
+void SetMainFormRectSource(MainFormRectSource source) {
+    objects().mainFormRect = std::move(source);
+}
 
 int MainFormRelativePos(int kind, int width) {
     const auto& source = objects().mainFormRect;
@@ -187,11 +200,16 @@ int MainFormRelativePos(int kind, int width) {
     // Right and bottom lie just outside the frame.
     const int left = frame->x(), top = frame->y(), right = frame->x() + frame->width();
     switch (kind) {
-    case 0: return left + 5;
-    case 1: return left + (right - left) / 2 - width / 2;
-    case 2: return right - width - 5;
-    case 3: return top;
-    default: return 1;
+        case 0:
+            return left + 5;
+        case 1:
+            return left + (right - left) / 2 - width / 2;
+        case 2:
+            return right - width - 5;
+        case 3:
+            return top;
+        default:
+            return 1;
     }
 }
 
@@ -221,7 +239,9 @@ quint32 BlendColors(quint32 c1, quint32 c2, int alpha) {
     return r;
 }
 
-bool IsWindows7OrLater() { return true; }
+bool IsWindows7OrLater() {
+    return true;
+}
 
 int MemoryLoadPercent() {
     QFile f(QStringLiteral("/proc/meminfo"));
@@ -231,14 +251,18 @@ int MemoryLoadPercent() {
         const QByteArray line = f.readLine(256);
         const QList<QByteArray> parts = line.simplified().split(' ');
         if (parts.size() < 2) continue;
-        if (parts[0] == "MemTotal:") total = parts[1].toLongLong();
-        else if (parts[0] == "MemAvailable:") available = parts[1].toLongLong();
+        if (parts[0] == "MemTotal:")
+            total = parts[1].toLongLong();
+        else if (parts[0] == "MemAvailable:")
+            available = parts[1].toLongLong();
     }
     if (total <= 0 || available < 0 || available > total) return 0;
     return int((total - available) * 100 / total);
 }
 
-qint64 GetUtcNowFileTime() { return toFileTime(QDateTime::currentDateTimeUtc()); }
+qint64 GetUtcNowFileTime() {
+    return toFileTime(QDateTime::currentDateTimeUtc());
+}
 
 qint64 FileTimeDaysAgoUtc(int days) {
     // Going back in local time keeps the wall-clock time across a change of

@@ -44,10 +44,18 @@ struct THelperValues {
 THelperValues& Helpers();
 
 // Shorthands for the values read everywhere.
-inline qint64 CpuTicksPerMs() { return Helpers().CpuTicksPerMs; }
-inline quint8& UseSSE42() { return Helpers().UseSSE42; }
-inline quint8& FlatLook() { return Helpers().FlatLook; }
-inline bool& ShowButtonHints() { return Helpers().ShowButtonHints; }
+inline qint64 CpuTicksPerMs() {
+    return Helpers().CpuTicksPerMs;
+}
+inline quint8& UseSSE42() {
+    return Helpers().UseSSE42;
+}
+inline quint8& FlatLook() {
+    return Helpers().FlatLook;
+}
+inline bool& ShowButtonHints() {
+    return Helpers().ShowButtonHints;
+}
 
 // ---- screen scale -----------------------------------------------------------
 
@@ -84,8 +92,12 @@ void InitButtonHints();
 
 // ---- small routines ---------------------------------------------------------
 
-inline int MinOf(int a, int b) { return a < b ? a : b; }
-inline int MaxOf(int a, int b) { return a > b ? a : b; }
+inline int MinOf(int a, int b) {
+    return a < b ? a : b;
+}
+inline int MaxOf(int a, int b) {
+    return a > b ? a : b;
+}
 
 // The main window's frame on the screen, or nothing while there is none;
 // the windows install the source.

@@ -1,8 +1,8 @@
 #include "config/app_settings.h"
 #include "config/prg_dir.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 using namespace tandex::config;
 
@@ -27,7 +27,8 @@ TEST(AppSettings, MissingFileDefaultsSelectFlatStyleAndFlatBlue) {
 
 TEST(AppSettings, BuiltInConvertersNameDebianProgramsAndStartDisabled) {
     TAppSettings s;
-    const char* programs[] = {"pdftotext", "catdoc", "catppt", "xls2csv", "objdump", "xmlstarlet", "tidy"};
+    const char* programs[] = {"pdftotext", "catdoc",     "catppt", "xls2csv",
+                              "objdump",   "xmlstarlet", "tidy"};
     for (int i = 0; i < kBuiltInConverters; ++i) {
         const QStringList fields = s.PIConfig[i].split(u';');
         ASSERT_GE(fields.size(), 8) << i;
@@ -56,6 +57,8 @@ TEST(AppSettings, AccessorPlacesFoldersUnderInstalledPrgDir) {
     src.configHome = tmp.path() + QStringLiteral("/cfg");
     SetPrgDir(std::make_unique<TPrgDir>(src));
     EXPECT_EQ(AppSettings().GSTempPath, tmp.path() + QStringLiteral("/cfg/tandex/TDX_Temp"));
+    EXPECT_EQ(AppBackupsFolder(), tmp.path() + QStringLiteral("/cfg/tandex/TDX_AppBackups/"));
+    EXPECT_EQ(CurrentVersion(), GetProgramVersion());
     AppSettings().TCIgnCase = true;
     EXPECT_TRUE(AppSettings().TCIgnCase);
     SetPrgDir(nullptr);

@@ -6,7 +6,9 @@
 using namespace tandex::config;
 
 namespace {
-QString q(const char* s) { return QString::fromUtf8(s); }
+QString q(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 struct CommaDecimal : ::testing::Test {
     void SetUp() override { SetSizeDecimalChar(u','); }
@@ -23,7 +25,12 @@ TEST(SizeUnits, StartBinarySoEarlyCallsNeverDivideByZero) {
 }
 
 TEST_F(CommaDecimal, SizeTextsFollowTheActiveSet) {
-    struct Case { int set; quint64 bytes; const char* shortText; const char* roundText; };
+    struct Case {
+        int set;
+        quint64 bytes;
+        const char* shortText;
+        const char* roundText;
+    };
     enum { Decimal, Binary, Forced };
     const Case cases[] = {
         {Decimal, 0, "0 Bytes", "0 Bytes"},
@@ -38,8 +45,10 @@ TEST_F(CommaDecimal, SizeTextsFollowTheActiveSet) {
         {Binary, 18446744073709551615ULL, "16384,00 PiB", "16384 PiB"},
     };
     for (const auto& c : cases) {
-        if (c.set == Decimal) SetDecimalSizeUnits();
-        else SetBinarySizeUnits(c.set == Forced);
+        if (c.set == Decimal)
+            SetDecimalSizeUnits();
+        else
+            SetBinarySizeUnits(c.set == Forced);
         EXPECT_EQ(FormatSizeShort(c.bytes), q(c.shortText)) << c.bytes;
         EXPECT_EQ(FormatSizeRound(c.bytes), q(c.roundText)) << c.bytes;
     }
@@ -91,7 +100,12 @@ TEST_F(CommaDecimal, StyledNumbers) {
     TNumStyle s;
     s.Prefix = q(" (");
     s.Suffix = q(")");
-    struct Case { quint8 kind; qint64 value; const char* wide; const char* narrow; };
+    struct Case {
+        quint8 kind;
+        qint64 value;
+        const char* wide;
+        const char* narrow;
+    };
     const Case cases[] = {
         {2, 1269760, "1.269.760", "1.269.760"},
         {3, 1269760, " (1,27 MB)", " (1,27 MB)"},
@@ -106,7 +120,8 @@ TEST_F(CommaDecimal, StyledNumbers) {
     for (const auto& c : cases) {
         s.Kind = c.kind;
         EXPECT_EQ(FormatInt64Styled(c.value, s), q(c.wide)) << int(c.kind) << " " << c.value;
-        EXPECT_EQ(FormatIntStyled(qint32(c.value), s), q(c.narrow)) << int(c.kind) << " " << c.value;
+        EXPECT_EQ(FormatIntStyled(qint32(c.value), s), q(c.narrow))
+            << int(c.kind) << " " << c.value;
     }
     s.Kind = 2;
     s.LeftWidth = 6;
@@ -125,23 +140,44 @@ TEST(Durations, HoursMinutesSeconds) {
 }
 
 TEST(Counts, NounPrefixes) {
-    struct Case { const char* noun; qint32 count; const char* text; };
+    struct Case {
+        const char* noun;
+        qint32 count;
+        const char* text;
+    };
     const Case cases[] = {
-        {" file", 1, "1 file"}, {" file", 1024, "1.024 files"}, {" file", 0, "0 file"},
-        {"+ file", 1, "file"}, {"+ file", 0, "file"}, {"+ file", 3, "3 files"},
+        {" file", 1, "1 file"},  {" file", 1024, "1.024 files"}, {" file", 0, "0 file"},
+        {"+ file", 1, "file"},   {"+ file", 0, "file"},          {"+ file", 3, "3 files"},
         {"- file", 3, " files"}, {"- file", 1, " file"},
     };
-    for (const auto& c : cases) EXPECT_EQ(CountText(q(c.noun), c.count), q(c.text)) << c.noun << c.count;
+    for (const auto& c : cases)
+        EXPECT_EQ(CountText(q(c.noun), c.count), q(c.text)) << c.noun << c.count;
 }
 
 TEST(Parsers, StrToIntNoBlanks) {
-    struct Case { const char* text; qint32 value; };
-    const Case cases[] = {
-        {"1 000", 1000}, {" 42 ", 42}, {"-17", -17}, {"$1F", 31}, {"0x1f", 31}, {"0X10", 16},
-        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
-        {"2147483648", -1}, {"", -1}, {"   ", -1}, {"12a", -1}, {"$", -1}, {"0x", -1}, {"1.5", -1},
+    struct Case {
+        const char* text;
+        qint32 value;
     };
-    for (const auto& c : cases) EXPECT_EQ(StrToIntNoBlanks(q(c.text)), c.value) << c.text;
+    const Case cases[] = {
+        {"1 000", 1000},
+        {" 42 ", 42},
+        {"-17", -17},
+        {"$1F", 31},
+        {"0x1f", 31},
+        {"0X10", 16},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", -1},
+        {"", -1},
+        {"   ", -1},
+        {"12a", -1},
+        {"$", -1},
+        {"0x", -1},
+        {"1.5", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StrToIntNoBlanks(q(c.text)), c.value) << c.text;
 }
 
 TEST(Parsers, HexPairLowNibbleFirstUpperCaseOnly) {

@@ -6,14 +6,22 @@
 using namespace tandex::config;
 
 namespace {
-QString q(const char* s) { return QString::fromUtf8(s); }
+QString q(const char* s) {
+    return QString::fromUtf8(s);
+}
 // Every character 10 pixels wide.
 const TextWidthFn tenPx = [](const QString& s) { return int(s.size()) * 10; };
 const TextWidthFn onePx = [](const QString& s) { return int(s.size()); };
 }  // namespace
 
 TEST(PathText, SplittingUsesSlashOnly) {
-    struct Case { const char* path; const char* withDelim; const char* noDelim; const char* name; const char* last; };
+    struct Case {
+        const char* path;
+        const char* withDelim;
+        const char* noDelim;
+        const char* name;
+        const char* last;
+    };
     const Case cases[] = {
         {"ftp://host/dir/file.txt", "ftp://host/dir/", "ftp://host/dir", "file.txt", "file.txt"},
         {"C:file", "", "", "C:file", "C:file"},
@@ -60,7 +68,11 @@ TEST(PathShortening, FittingPathIsUnchanged) {
 }
 
 TEST(PathShortening, LeadingFoldersGiveWayFirst) {
-    struct Case { const char* path; int chars; const char* result; };
+    struct Case {
+        const char* path;
+        int chars;
+        const char* result;
+    };
     const Case cases[] = {
         {"/home/user/docs/file.txt", 20, "/.../docs/file.txt"},
         {"/home/user/docs/file.txt", 15, "/.../file.txt"},
@@ -79,11 +91,13 @@ TEST(PathShortening, LeadingFoldersGiveWayFirst) {
         {"/name-of-file", 12, "name-of-file"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ShortenPathToWidth(tenPx, q(c.path), c.chars * 10), q(c.result)) << c.path << " in " << c.chars;
+        EXPECT_EQ(ShortenPathToWidth(tenPx, q(c.path), c.chars * 10), q(c.result))
+            << c.path << " in " << c.chars;
 }
 
 TEST(PathShortening, TooWideNameIsCutInItsMiddle) {
-    EXPECT_EQ(ShortenPathToWidth(tenPx, q("/x/abcdefghijklmnopqrstuvwxyz"), 200), q("abcdefg...qrstuvwxyz"));
+    EXPECT_EQ(ShortenPathToWidth(tenPx, q("/x/abcdefghijklmnopqrstuvwxyz"), 200),
+              q("abcdefg...qrstuvwxyz"));
     // Texts below 12 characters are never cut.
     EXPECT_EQ(ShortenPathToWidth(tenPx, q("/x/abcdefghijklmnopqrstuvwxyz"), 30), q("abc...vwxyz"));
 }

@@ -1,10 +1,10 @@
 #include "config/prg_dir.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace tandex::config;
 
@@ -50,7 +50,8 @@ TEST_F(PrgDirFixture, ConfigHomeFallsBackToDotConfigWhenUnsetOrRelative) {
     for (const QString& configHome : {QString(), QStringLiteral("relative/cfg")}) {
         auto s = sources();
         s.configHome = configHome;
-        EXPECT_EQ(TPrgDir(s).GetWritableRoot(), tmp.path() + QStringLiteral("/home/.config/tandex/"));
+        EXPECT_EQ(TPrgDir(s).GetWritableRoot(),
+                  tmp.path() + QStringLiteral("/home/.config/tandex/"));
     }
 }
 
@@ -72,10 +73,13 @@ TEST_F(PrgDirFixture, IniFileSwitchIsCaseSensitiveAndLastOneWins) {
 }
 
 TEST(PrgDirDerivedNames, ExtensionReplacedOrAppended) {
-    struct Case { const char* ini; const char* log; };
+    struct Case {
+        const char* ini;
+        const char* log;
+    };
     const Case cases[] = {
         {"/a/x.cfg", "/a/x.log"},
-        {"/a/x.conf", "/a/x.clog"},   // the last three characters give way
+        {"/a/x.conf", "/a/x.clog"},  // the last three characters give way
         {"/a/settings", "/a/settings.log"},
         {"/a.d/settings", "/a.d/settings.log"},
         {"/a/.tandexrc", "/a/.tandexrc.log"},
@@ -84,14 +88,19 @@ TEST(PrgDirDerivedNames, ExtensionReplacedOrAppended) {
         {"ab", "ab.log"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(DeriveFromIniPath(QString::fromUtf8(c.ini), QStringLiteral("log")), QString::fromUtf8(c.log)) << c.ini;
+        EXPECT_EQ(DeriveFromIniPath(QString::fromUtf8(c.ini), QStringLiteral("log")),
+                  QString::fromUtf8(c.log))
+            << c.ini;
 }
 
 TEST_F(PrgDirFixture, ExpandAppDirOnlyForExactLowerCasePrefix) {
     TPrgDir d(sources());
-    EXPECT_EQ(d.ExpandAppDir(QStringLiteral("$appdir/tools/conv")), bin() + QStringLiteral("tools/conv"));
-    EXPECT_EQ(d.ExpandAppDir(QStringLiteral("$appdir\\tools\\conv.exe")), bin() + QStringLiteral("tools\\conv.exe"));
-    EXPECT_EQ(d.ExpandAppDir(QStringLiteral("$APPDIR\\conv.exe")), QStringLiteral("$APPDIR\\conv.exe"));
+    EXPECT_EQ(d.ExpandAppDir(QStringLiteral("$appdir/tools/conv")),
+              bin() + QStringLiteral("tools/conv"));
+    EXPECT_EQ(d.ExpandAppDir(QStringLiteral("$appdir\\tools\\conv.exe")),
+              bin() + QStringLiteral("tools\\conv.exe"));
+    EXPECT_EQ(d.ExpandAppDir(QStringLiteral("$APPDIR\\conv.exe")),
+              QStringLiteral("$APPDIR\\conv.exe"));
     EXPECT_EQ(d.ExpandAppDir(QStringLiteral("pdftotext")), QStringLiteral("pdftotext"));
 }
 

@@ -1,21 +1,26 @@
-#include "config/num_format.h"
-#include "config/services.h"
 #include "config/sys_helpers.h"
+#include "config/app_settings.h"
+#include "config/num_format.h"
+#include "config/prg_dir.h"
+#include "config/services.h"
 #include "qt_print.h"
 
-#include <QDateTime>
-#include <functional>
 #include <gtest/gtest.h>
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <functional>
 
 using namespace tandex::config;
 
 TEST(ScreenScale, ScaleDpiRoundsLikeTheDesign) {
-    struct Case { int dpi; int px; int scaled; };
+    struct Case {
+        int dpi;
+        int px;
+        int scaled;
+    };
     const Case cases[] = {
-        {96, 3, 3}, {96, 7, 7},
-        {144, 2, 4}, {144, 3, 5}, {144, 4, 6}, {144, 5, 8}, {144, 10, 16},
-        {120, 2, 3}, {120, 4, 6}, {120, 10, 13},
-        {192, 3, 6}, {192, 2, 4},
+        {96, 3, 3},    {96, 7, 7},  {144, 2, 4}, {144, 3, 5},   {144, 4, 6}, {144, 5, 8},
+        {144, 10, 16}, {120, 2, 3}, {120, 4, 6}, {120, 10, 13}, {192, 3, 6}, {192, 2, 4},
     };
     for (const auto& c : cases) {
         InitDpiScale(c.dpi);
@@ -129,7 +134,8 @@ TEST(Colors, BlendAndSaturate) {
 }
 
 TEST(MainFormPosition, ZeroWithoutMainWindowElseRelativeToItsFrame) {
-    for (int kind = 0; kind <= 4; ++kind) EXPECT_EQ(MainFormRelativePos(kind, 100), 0) << kind;
+    for (int kind = 0; kind <= 4; ++kind)
+        EXPECT_EQ(MainFormRelativePos(kind, 100), 0) << kind;
     SetMainFormRectSource([] { return std::optional<QRect>(QRect(100, 50, 401, 300)); });
     EXPECT_EQ(MainFormRelativePos(0, 100), 105);
     EXPECT_EQ(MainFormRelativePos(1, 101), 100 + 200 - 50);
@@ -153,4 +159,21 @@ TEST(SystemInfo, MemoryLoadAndFileTimes) {
     const qint64 weekAgo = FileTimeDaysAgoUtc(7);
     // A change of daylight-saving time in between moves it by up to an hour.
     EXPECT_LT(std::llabs(now - weekAgo - 7 * day), 3600LL * 10000000 + 10LL * 10000000);
+}
+
+TEST(ButtonHints, CopiedFromTheSettingsAtStart) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    TPrgDirSources src;
+    src.executablePath = tmp.path() + QStringLiteral("/tandex");
+    src.configHome = tmp.path();
+    SetPrgDir(std::make_unique<TPrgDir>(src));
+    AppSettings().GSShowHintDB = false;
+    EXPECT_TRUE(ShowButtonHints());
+    InitButtonHints();
+    EXPECT_FALSE(ShowButtonHints());
+    // A later change of the setting does not reach the copy.
+    AppSettings().GSShowHintDB = true;
+    EXPECT_FALSE(ShowButtonHints());
+    SetPrgDir(nullptr);
 }
