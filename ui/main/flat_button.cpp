@@ -30,7 +30,7 @@ TColor FromQColor(const QColor& color) {
            (static_cast<TColor>(color.blue()) << 16);
 }
 
-// VCL-style rectangle: outline from (x1, y1) up to but excluding (x2, y2),
+// A rectangle given by its corners: outline from (x1, y1) up to but excluding (x2, y2),
 // filled with the brush. Qt's aliased 1-pixel outline of QRect(x, y, w, h)
 // covers x..x+w, hence the minus one.
 void DrawRectangle(QPainter& p, int x1, int y1, int x2, int y2) {
