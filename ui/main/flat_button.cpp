@@ -80,7 +80,6 @@ TFlatButton2::TFlatButton2(QWidget* owner) : QWidget(owner) {
     };
     font_ = font();  // a copy of the parent's font
     setFocusPolicy(Qt::TabFocus);
-    setAttribute(Qt::WA_Hover, false);
 }
 
 TFlatButton2::~TFlatButton2() = default;
