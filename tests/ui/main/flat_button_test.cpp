@@ -150,6 +150,38 @@ TEST_F(FlatButtonTest, CaptionCentresOverWholeWidthWithoutImageAndRightOfImageWi
     EXPECT_NEAR(withImage.left(), (120 - 19) / 2 - button->TextWidth() / 2 + 19, 2);
 }
 
+QRect ColourRect(const QImage& face, TColor colour) {
+    QRect found;
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x)
+            if (PixelAt(face, x, y) == colour) found |= QRect(x, y, 1, 1);
+    return found;
+}
+
+TEST_F(FlatButtonTest, ImagePlacementFollowsPositionStyleAndStretch) {
+    button->LoadBMPFunc = LoadTestBitmap;
+    button->SetListID(1);
+    struct Case {
+        TFBImgPos pos;
+        TFBStyle style;
+        bool stretch;
+        QRect drawn;
+    } cases[] = {
+        {IP_LEFT, BS_PUSH, false, QRect(2, 12, 16, 16)},
+        {IP_CENTER, BS_PUSH, false, QRect(60 - 8, 12, 16, 16)},
+        {IP_CENTER, BS_SPLIT, false, QRect(78 / 2 - 8, 12, 16, 16)},  // left of the separator
+        {IP_LEFT, BS_PUSH, true, QRect(2, 2, 36, 36)},                // 2.25 times, inside margins
+    };
+    for (const Case& c : cases) {
+        button->SetImgePos(c.pos);
+        button->SetStretch(c.stretch);
+        button->SetStyle(c.style);
+        button->SetImageID(-1);
+        button->SetImageID(1);
+        EXPECT_EQ(ColourRect(button->Face(), 0xFF0000), c.drawn) << c.pos << c.style << c.stretch;
+    }
+}
+
 TEST_F(FlatButtonTest, MissingImageDrawsTheFaceWithoutOne) {
     button->LoadBMPFunc = LoadTestBitmap;
     button->SetListID(2);  // the callback knows no list 2
@@ -339,6 +371,11 @@ TEST_F(FlatButtonTest, DisablingDropsFocusFrameAndTabStopAndIgnoresInput) {
     button->SetEnabled(false);
     button->SetEnabled(true);
     EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    // Without a tab stop the button may take the focus but draws no frame.
+    button->clearFocus();
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(button->hasFocus());
+    EXPECT_FALSE(button->Focused());
     SetDisabledAlpha(0);
 }
 
