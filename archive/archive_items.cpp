@@ -121,18 +121,20 @@ int TArcArchiveList::Find(const QString& name) const
     return -1;
 }
 
-bool TArcArchiveList::IsActiveDupe(const QString& name) const
+bool TArcArchiveList::IsActiveDupe(const QString& name) const { return FindActive(name) >= 0; }
+
+int TArcArchiveList::FindActive(const QString& name) const
 {
     if (!ownsItems_) {
-        for (TArcArchiveItem* item : items_)
-            if (item->Action != iaDelete && SameName(item->GetFileName(), name))
-                return true;
-        return false;
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (items_[i]->Action != iaDelete && SameName(items_[i]->GetFileName(), name))
+                return static_cast<int>(i);
+        return -1;
     }
     for (TArcArchiveItem* p = buckets_[BucketOf(name)]; p; p = p->NextInBucket)
         if (p->Action != iaDelete && SameName(p->GetFileName(), name))
-            return true;
-    return false;
+            return p->listIndex_;
+    return -1;
 }
 
 void TArcArchiveList::Delete(int index)

@@ -41,8 +41,9 @@ public:
     TArchiveItemAction Action = iaNone;
     // The file on disk the item is added from, freshened from or extracted to.
     QString DiskFileName;
-    // The stream an iaStreamAdd item is read from; not owned by the item.
-    Stream* SourceStream = nullptr;
+    // The stream an iaStreamAdd item is read from. Shared: whoever handed it
+    // in may keep it, and a save that is deferred still finds it alive.
+    std::shared_ptr<Stream> SourceStream;
 
     virtual uint64_t GetCompressedSize() const { return CompressedSize; }
     virtual uint32_t GetCRC32() const { return CRC32; }
@@ -102,6 +103,8 @@ public:
     int Find(const QString& name) const;
     // Whether an item with the name exists that is not marked iaDelete.
     bool IsActiveDupe(const QString& name) const;
+    // The index of that item, or -1.
+    int FindActive(const QString& name) const;
     void Delete(int index);
     // After an item's name changed: rehash it under the new name.
     void UpdateName(TArcArchiveItem* item, const QString& oldName);
