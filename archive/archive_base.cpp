@@ -378,6 +378,11 @@ void TArcArchive::ExtractToStream(const QString& name, Stream& stream) {
     CurrentItem = item;
     try {
         ExtractItemToStreamAt(index, stream);
+    } catch (const EArcUserAbort&) {
+        // The user stopped in the middle: the archive is not to be trusted
+        // any more.
+        Status = StatusInvalid;
+        classifyAndReport(item, ptExtract);
     } catch (...) {
         classifyAndReport(item, ptExtract);
     }

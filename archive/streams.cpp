@@ -136,6 +136,7 @@ void Stream::WriteBuffer(const void* buffer, int64_t count) {
 }
 
 int64_t Stream::CopyFrom(Stream& source, int64_t count) {
+    if (count < 0) return 0;
     if (count == 0) {
         source.SetPosition(0);
         count = source.Size();
@@ -176,15 +177,27 @@ FileStream::FileStream(const QString& fileName, uint16_t mode) : fileName_(fileN
             flags |= O_RDONLY;
             break;
     }
-    fd_ = ::open(path.constData(), flags);
+    // Non-blocking only for the open itself: a FIFO must not hang it.
+    fd_ = ::open(path.constData(), flags | O_NONBLOCK);
     int err = errno;
     if (fd_ >= 0) {
-        // Reading a folder as a file only fails later and confusingly.
+        // A folder read as a file fails later and confusingly; FIFOs and
+        // sockets never end, and devices are not read as files.
         struct stat st {};
-        if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (::fstat(fd_, &st) != 0) {
+            err = errno;
+        } else if (S_ISDIR(st.st_mode)) {
+            err = EISDIR;
+        } else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
+                   ((S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) && (mode & 0x3) != fmOpenWrite)) {
+            err = EACCES;
+        } else {
+            err = 0;
+            ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        }
+        if (err != 0) {
             ::close(fd_);
             fd_ = -1;
-            err = EISDIR;
         }
     }
     if (fd_ < 0)

@@ -36,6 +36,7 @@ public:
     void ExtractItemToStreamAt(int index, Stream& stream) override {
         auto* item = static_cast<FakeItem*>(ItemList().Items(index));
         if (item->GetFileName() == "corrupt") throw EArcZipBadCRC();
+        if (item->GetFileName() == "abort") throw EArcUserAbort();
         GetStream()->SetPosition(item->DataOffset);
         QByteArray data(static_cast<qsizetype>(item->GetUncompressedSize()), Qt::Uninitialized);
         GetStream()->ReadBuffer(data.data(), data.size());
@@ -357,6 +358,14 @@ TEST_F(ArchiveBase, ExtractionFailuresGoToTheEventNotTheCaller) {
     EXPECT_EQ(failures[0].type, ptExtract);
     EXPECT_EQ(failures[0].cls, ecArchive);
     EXPECT_EQ(failures[0].code, 19);
+    EXPECT_EQ(a.Status, StatusIdle);
+
+    a.AddFromStream("abort", mem("x"));
+    extract(a, "abort");
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[1].code, 9);
+    EXPECT_EQ(a.Status, StatusInvalid);
+    EXPECT_THROW(extract(a, "corrupt"), EArcNoArchive);
 }
 
 TEST_F(ArchiveBase, FailedLoadLeavesTheArchiveInvalid) {

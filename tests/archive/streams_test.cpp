@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
@@ -129,6 +130,12 @@ TEST(FileStream, OpenModesAndErrors) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "hello!");
     EXPECT_THROW(FileStream(dir.path(), fmOpenRead), FileOpenError);
+    // A FIFO would block the open and never end; devices are not files.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_THROW(FileStream(fifo, fmOpenRead), FileOpenError);
+    EXPECT_THROW(FileStream(fifo, fmOpenWrite), FileOpenError);
+    EXPECT_THROW(FileStream("/dev/zero", fmOpenRead), FileOpenError);
 }
 
 TEST(FileStream, DiskFullIsAnIoErrorWithItsCode) {
