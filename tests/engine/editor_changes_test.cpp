@@ -155,6 +155,15 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          },
          {"abcd", "Xef"}, {false, false}, 0,
          {{9, 2, 1, "", 0, 0}}, {2, 1}},
+        {"typing past the column limit of the last line makes a new line",
+         {"abcd"}, {"abcd"}, {5, 0},
+         [](Editor& e) {
+             AppSettings().TEMaxColumns = 4;
+             AppSettings().TEAutoHomeKey = false;
+             type(e, "X");
+         },
+         {"abcd", "X"}, {false, true}, 0,
+         {{9, 2, 1, "", 0, 0}}, {2, 1}},
     };
     for (const auto& c : cases) run(c);
 }
