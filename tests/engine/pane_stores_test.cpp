@@ -3,6 +3,7 @@
 #include "engine/main_window_services.h"
 #include "pane_fixture.h"
 
+#include "access/access_slots.h"
 #include "access/program_log.h"
 
 #include <QFile>
@@ -277,9 +278,20 @@ TEST_F(PaneStoresTest, ReleasingAnImageThatFailsIsLoggedAndThePaneResetAllTheSam
     EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains("FD1: Error relasing imgFile /pics/a.png"));
 }
 
-TEST_F(PaneStoresTest, ClosingASideWithoutASlotDoesNothing) {
+TEST_F(PaneStoresTest, ClosingASideReleasesItsAccessSlot) {
     s.CloseSideSlot(1);
     EXPECT_EQ(s.SideSlots[1], kNoSlot);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("a.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    int slot = kNoSlot;
+    ASSERT_EQ(tandex::access::FZOpen(file.fileName(), tandex::access::twReadAccess, false, slot), 0);
+    s.SideSlots[1] = slot;
+    s.CloseSideSlot(1);
+    EXPECT_EQ(s.SideSlots[1], kNoSlot);
+    EXPECT_TRUE(tandex::access::FZSlotPath(slot).isEmpty());  // the slot is free again
 }
 
 }  // namespace
