@@ -76,6 +76,14 @@ int Editor::insertLineAfter(int pane, int index, const QString& text) {
     line->LineNumber = numberAtOrAbove(pane, index) + 1;
     s.LineCount[size_t(pane)] = std::max(s.LineCount[size_t(pane)] + 1, at + 1);
     s.UpdateMaxLineCount();
+    // Behind the last visible row the new line gets its row at once, so the
+    // caret can stand on it before the window rebuilds the rows.
+    auto& r = rows();
+    if (r.TextRowCount > 0 && r.TextRowIndex(r.TextRowCount - 1) == index) {
+        r.TextRowMap.resize(size_t(r.TextRowCount));
+        r.TextRowMap.push_back(at);
+        r.TextRowCount = int(r.TextRowMap.size());
+    }
     return at;
 }
 
@@ -254,11 +262,7 @@ bool Editor::InsertChar(QChar character, int column, int row, int& mappedColumn)
     const auto rowBelow = [&](int r) -> int {
         if (!lastRowNeedsLine(r)) return r + 1;
         const int at = insertLineAfter(pane, rows().TextRowIndex(r), {});
-        if (at < 0) return at;
-        rows().TextRowMap.resize(size_t(rows().TextRowCount));
-        rows().TextRowMap.push_back(at);
-        rows().TextRowCount = int(rows().TextRowMap.size());
-        return r + 1;
+        return at < 0 ? at : r + 1;
     };
 
     Caret = {column, row};

@@ -193,6 +193,13 @@ TEST_F(EditorChangesTest, EnterSplitsTheLineWithItsIndentation) {
     e.PlaceCaret(9, 1, 1);
     EXPECT_EQ(e.EditNewLine(), 2);
     EXPECT_EQ(pane(1), (PaneLines{" ", "    x", ""}));
+    // At the last line the caret stands at the indentation of the new line.
+    AppSettings().TEAutoIndent = true;
+    load({"a", "  bc"}, {"a", "  bc"});
+    e.PlaceCaret(4, 1, 1);
+    EXPECT_EQ(e.EditNewLine(), 2);
+    EXPECT_EQ(pane(1), (PaneLines{"a", "  b", "  c"}));
+    EXPECT_EQ(e.GetEditCaret(), QPoint(3, 2));
     rows().CaretViewActive = 0;
     EXPECT_EQ(e.EditNewLine(), -1);
 }
