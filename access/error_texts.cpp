@@ -3,7 +3,6 @@
 #include "config/os_errors.h"
 #include "config/services.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 namespace tandex::access {
