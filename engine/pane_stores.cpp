@@ -4,6 +4,10 @@
 #include "engine/rows.h"
 #include "engine/undo_stack.h"
 
+#include "access/access_slots.h"
+#include "access/program_log.h"
+#include "config/app_settings.h"
+
 
 namespace tandex::engine {
 
@@ -44,6 +48,11 @@ TFolderEntry sharedEmptyFolderEntry = makeEmptyFolderEntry();
 constexpr char16_t kNoBreakSpace = 160;
 
 }  // namespace
+
+int MaxEditColumns() {
+    const int columns = config::AppSettings().TEMaxColumns;
+    return columns < 1 ? 1024 : std::min(columns, kMaskColumns);
+}
 
 TTextLine* EmptyTextLine() { return &sharedEmptyTextLine; }
 TBinLine* EmptyBinaryLine() { return &sharedEmptyBinaryLine; }
@@ -160,6 +169,36 @@ void PaneStores::ClearFolderEntries() {
     FolderTotalSizes = {0, 0, 0};
     FolderRoots = {};
     FolderEntryCount = 0;
+}
+
+void PaneStores::ReleaseSideImage(int pane, bool full) {
+    if (!IsPane(pane)) return;
+    const auto p = size_t(pane);
+    if (ImageStates[p]) {
+        try {
+            ImageStates[p]->release();
+        } catch (const std::exception&) {
+            access::FZLog(QStringLiteral("FD1: Error relasing imgFile ") + FilePaths[p] + FileNames[p]);
+        }
+        ImageStates[p].reset();
+    }
+    mainWindow().clearPanePicture(pane);
+    if (!mainWindow().openErrorShown(pane)) mainWindow().hideImagePanel(pane);
+    if (full) {
+        FileSizes[p] = -1;
+        FileTimes[p] = 0;
+        FileNames[p].clear();
+        FilePaths[p].clear();
+    }
+    ImageLoaded[p] = 0;
+}
+
+void PaneStores::CloseSideSlot(int pane) {
+    if (!IsPane(pane)) return;
+    const auto p = size_t(pane);
+    if (SideSlots[p] == kNoSlot) return;
+    access::FZClose(SideSlots[p]);
+    SideSlots[p] = kNoSlot;
 }
 
 void PaneStores::UpdateMaxLineCount() { MaxLineCount = std::max(LineCount[1], LineCount[2]); }

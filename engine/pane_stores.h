@@ -42,6 +42,10 @@ inline const QString kMaxEntryText = QStringLiteral("==>> MAX-ENTRY reached! <<=
 // No access slot kept open.
 inline constexpr int kNoSlot = 4;
 
+// The longest line typing produces: the setting, 1024 when it is below 1,
+// at most the key columns.
+int MaxEditColumns();
+
 using TFileTime = quint64;  // 100 ns ticks since 1601-01-01 UTC
 using TFileNames = std::array<QString, 3>;
 using TFilePaths = std::array<QString, 3>;

@@ -4,7 +4,6 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 
-#include "config/app_settings.h"
 
 namespace tandex::engine {
 
@@ -33,7 +32,7 @@ void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text,
         else if (sameLine && kind == ukBackspace)
             merge = top.Column == column + 1;
         // A run merges at most as many keystrokes as a line holds.
-        if (merge && top.MergeCount < config::AppSettings().TEMaxColumns - 1) {
+        if (merge && top.MergeCount < MaxEditColumns() - 1) {
             top.Column = column;
             ++top.MergeCount;
             top.Text += text;  // Backspace runs collect their characters last-deleted last, i.e. reversed

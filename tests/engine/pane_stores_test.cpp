@@ -3,6 +3,12 @@
 #include "engine/main_window_services.h"
 #include "pane_fixture.h"
 
+#include "access/access_slots.h"
+#include "access/program_log.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace tandex::engine;
@@ -227,6 +233,65 @@ TEST_F(PaneStoresTest, RenumberingSkipsGapRows) {
     EXPECT_EQ(s.TextLines[1][0]->LineNumber, 1);
     EXPECT_EQ(s.TextLines[1][2]->LineNumber, 2);
     EXPECT_EQ(s.TextLines[1][4]->LineNumber, 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PaneStoresTest, ReleasingAnImageThatFailsIsLoggedAndThePaneResetAllTheSame) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("TDXLog.txt");
+    tandex::access::FZSetLogFile(log);
+    struct Failing : PaneImageState {
+        void release() override { throw std::runtime_error("busy"); }
+    };
+    struct Window : MainWindowServices {
+        bool errorShown = false;
+        int cleared = 0, hidden = 0;
+        void clearPanePicture(int) override { ++cleared; }
+        bool openErrorShown(int) const override { return errorShown; }
+        void hideImagePanel(int) override { ++hidden; }
+    } window;
+    setMainWindow(&window);
+    s.FilePaths[2] = "/pics/";
+    s.FileNames[2] = "a.png";
+    s.FileSizes[2] = 5;
+    s.ImageStates[2] = std::make_unique<Failing>();
+    s.ImageLoaded[2] = 1;
+    s.ReleaseSideImage(2, false);
+    EXPECT_FALSE(s.ImageStates[2]);
+    EXPECT_EQ(s.ImageLoaded[2], 0);
+    EXPECT_EQ(s.FileSizes[2], 5);
+    EXPECT_EQ(window.cleared, 1);
+    EXPECT_EQ(window.hidden, 1);
+    window.errorShown = true;
+    s.ReleaseSideImage(2, true);  // the panel stays while the open error is shown
+    EXPECT_EQ(window.hidden, 1);
+    EXPECT_EQ(s.FileSizes[2], -1);
+    EXPECT_TRUE(s.FileNames[2].isEmpty());
+    setMainWindow(nullptr);
+    tandex::access::FZSetLogFile({});
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains("FD1: Error relasing imgFile /pics/a.png"));
+}
+
+TEST_F(PaneStoresTest, ClosingASideReleasesItsAccessSlot) {
+    s.CloseSideSlot(1);
+    EXPECT_EQ(s.SideSlots[1], kNoSlot);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("a.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    int slot = kNoSlot;
+    ASSERT_EQ(tandex::access::FZOpen(file.fileName(), tandex::access::twReadAccess, false, slot), 0);
+    s.SideSlots[1] = slot;
+    s.CloseSideSlot(1);
+    EXPECT_EQ(s.SideSlots[1], kNoSlot);
+    EXPECT_TRUE(tandex::access::FZSlotPath(slot).isEmpty());  // the slot is free again
 }
 
 }  // namespace
