@@ -195,6 +195,10 @@ void TArcVirtualMemoryStream::SetSize(int64_t newSize) {
         cachePage_ = nullptr;
         const int64_t keptSwap = (newSize + kPageSize - 1) / kPageSize * kPageSize;
         swapFileSize_ = std::min(swapFileSize_, keptSwap);
+        // The swap file is cut as well: once a later page lands beyond the
+        // new end, the pages in between must read as zeros, not as the
+        // bytes they held before the cut.
+        if (swapStream_) swapStream_->SetSize(swapFileSize_);
         // The page the new end falls in keeps no stale bytes behind it, so
         // growing the stream again reads zeros there.
         const int64_t inPage = newSize % kPageSize;

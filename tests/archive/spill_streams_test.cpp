@@ -137,6 +137,16 @@ TEST(VirtualMemoryStream, ShrinkingForgetsTheCutOffBytes) {
     s.ReadBuffer(back.data(), back.size());
     EXPECT_TRUE(back.left(5000) == data.left(5000));
     EXPECT_EQ(back.mid(5000), QByteArray(35000, '\0'));
+    // Growing by a write far past the end: the cut-off pages that once went
+    // to the swap file read as zeros, also after the new page went there.
+    s.SetSize(5000);
+    s.SetPosition(39000);
+    s.WriteBuffer("x", 1);
+    s.SetPosition(0);
+    s.ReadBuffer(back.data(), 39001);
+    EXPECT_TRUE(back.left(5000) == data.left(5000));
+    EXPECT_EQ(back.mid(5000, 34000), QByteArray(34000, '\0'));
+    EXPECT_EQ(back[39000], 'x');
     s.SetSize(0);
     s.SetSize(10);
     char z[10];
