@@ -47,7 +47,7 @@ TArcArchive::TArcArchive(const QString& fileName, uint16_t mode)
     ownedStream_ = std::make_unique<FileStream>(fileName, mode);
     stream_ = ownedStream_.get();
     Mode = mode;
-    isNew_ = mode == fmCreate;
+    isNew_ = (mode & fmCreate) == fmCreate;
 }
 
 TArcArchive::TArcArchive(Stream* stream, const QString& archiveName)
