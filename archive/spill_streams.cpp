@@ -227,7 +227,8 @@ TArcBitBucketStream::TArcBitBucketStream(int size) {
 }
 
 int64_t TArcBitBucketStream::Write(const void* buffer, int64_t count) {
-    if (count <= 0) return 0;
+    // Even an empty write moves the reading point back to the end.
+    count = std::max<int64_t>(count, 0);
     const auto* in = static_cast<const uint8_t*>(buffer);
     const int64_t ring = BufSize();
     // Only the last ring's worth survives; everything before it merely

@@ -221,6 +221,8 @@ TEST(BitBucketStream, KeepsOnlyTheLastStretch) {
     EXPECT_THROW(s.Seek(100001, soBeginning), EArcBBSSeekOutsideBuffer);
     EXPECT_THROW(s.Seek(0, 7), EArcBBSInvalidOrigin);
     EXPECT_EQ(s.Seek(-100, soEnd), 99900);
+    EXPECT_EQ(s.Write("", 0), 0);  // back at the end, as every write
+    EXPECT_EQ(s.Position(), 100000);
     EXPECT_EQ(s.Seek(0, soEnd), 100000);
     try {
         s.Seek(-10, soEnd);
