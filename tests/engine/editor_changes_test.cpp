@@ -82,6 +82,11 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          [](Editor& e) { type(e, "\t"); },
          {"a" + tab(3) + "b"}, {true}, 1,
          {{9, 1, 2, "", 0, 0}}, {5, 0}},
+        {"typing before a tab keeps the tab whole",
+         {"a" + tab(3) + "b"}, {"xa" + tab(2) + "b"}, {1, 0},
+         [](Editor& e) { type(e, "x"); },
+         {"xa" + tab(2) + "b"}, {false}, 0,
+         {{9, 1, 1, "", 0, 0}}, {2, 0}},
         {"overwriting keeps the replaced character",
          {"abc"}, {"abc"}, {2, 0},
          [](Editor& e) {
