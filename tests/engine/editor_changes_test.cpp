@@ -119,7 +119,7 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          {"a" + tab(3) + "b"}, {"ab"}, {5, 0},
          [](Editor& e) { EXPECT_EQ(e.EditBackspace(), 1); },
          {"ab"}, {false}, 0,
-         {{4, 1, 2, "\t", 0, 0}}, {2, 0}},
+         {{4, 1, 2, fill(1), 0, 0}}, {2, 0}},
         {"backspace at column 1 joins to the line above",
          {"ab", "cd"}, {"abcd", "x"}, {1, 1},
          [](Editor& e) { EXPECT_EQ(e.EditBackspace(), 2); },
@@ -130,6 +130,20 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          [](Editor& e) { EXPECT_EQ(e.EditDelete(), 2); },
          {"ab", std::nullopt, "cd"}, {true, true, true}, 2,
          {}, {3, 0}},
+        {"Enter in front of a tab carries the tab to the new line",
+         {"ab" + tab(2) + "c"}, {"ab", tab(4) + "c"}, {3, 0},
+         [](Editor& e) { EXPECT_EQ(e.EditNewLine(), 1); },
+         {"ab", tab(4) + "c"}, {false, true}, 1,
+         {{10, 2, 1, "", 0, 0}}, {1, 1}},
+        {"pasted text is cut at its line break, tabs folded in the rest",
+         {"x" + tab(3) + "y"}, {"xa" + tab(2) + "b"}, {2, 0},
+         [](Editor& e) {
+             QString rest;
+             e.InsertTextInLine(1, 0, 2, rest, "a\tb\rc", -1);
+             EXPECT_EQ(rest, "c\ty");
+         },
+         {"xa" + tab(2) + "b"}, {true}, 1,  // the caller compares again
+         {}, {2, 0}},
         {"delete on a gap row does nothing",
          {std::nullopt}, {"x"}, {1, 0},
          [](Editor& e) { EXPECT_EQ(e.EditDelete(), 0); },
@@ -281,7 +295,7 @@ TEST_F(EditorChangesTest, DeletingWholeLinesCollectsThemIntoOneRecord) {
     EXPECT_FALSE(join);
     const auto& recs = undoStack().Records(1);
     ASSERT_EQ(recs.size(), 1u);
-    EXPECT_TRUE((Undo{3, 1, 1, "l2\r\nl3\r\nl4", 0, 0}) == recs[0]) << ::testing::PrintToString(recs[0]);
+    EXPECT_TRUE((Undo{3, 1, 0, "l2\r\nl3\r\nl4", 0, 0}) == recs[0]) << ::testing::PrintToString(recs[0]);
     EXPECT_EQ(rows().FirstSelectedRow(), kNoSelectedRow);
 }
 
@@ -300,7 +314,7 @@ TEST_F(EditorChangesTest, DeletingASpanCutsBothEndsForJoining) {
     const auto& recs = undoStack().Records(1);
     ASSERT_EQ(recs.size(), 3u);
     EXPECT_TRUE((Undo{3, 3, 1, "xyz", 0, 0}) == recs[0]) << ::testing::PrintToString(recs[0]);
-    EXPECT_TRUE((Undo{3, 1, 1, "middle", 0, 1}) == recs[1]) << ::testing::PrintToString(recs[1]);
+    EXPECT_TRUE((Undo{3, 1, 0, "middle", 0, 1}) == recs[1]) << ::testing::PrintToString(recs[1]);
     EXPECT_TRUE((Undo{3, 1, 6, "abc", 0, 1}) == recs[2]) << ::testing::PrintToString(recs[2]);
 
     // A row left out between two partial cuts: the ends are not joined.
