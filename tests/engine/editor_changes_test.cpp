@@ -59,6 +59,7 @@ protected:
         e.PlaceCaret(c.caret.x(), c.caret.y(), 1);
         c.edit(e);
         EXPECT_EQ(pane(1), c.expected);
+        EXPECT_EQ(rows().TextRowCount, int(c.differs.size()));
         for (size_t row = 0; row < c.differs.size(); ++row)
             EXPECT_EQ(rows().TextRowDiffers(int(row)), c.differs[row]) << "row " << row;
         EXPECT_EQ(fccTabs().GetTabDiffCount(), c.diffCount);
@@ -163,7 +164,7 @@ TEST_F(EditorChangesTest, EditingScenarios) {
              AppSettings().TEMaxColumns = 4;
              type(e, "X");
          },
-         {"Xabc", "d"}, {false}, 0,
+         {"Xabc", "d"}, {false, true}, 0,
          {{1, 1, 1, "", 0, 0}, {5, 1, 4, "d", 0, 1}, {9, 2, 1, "", 0, 1}, {9, 1, 1, "", 0, 1}}, {2, 0}},
         {"typing past the column limit goes to the next line",
          {"abcd", "ef"}, {"abcd", "Xef"}, {5, 0},
