@@ -346,7 +346,7 @@ int Editor::EditDelete() {
     // its fill character, which the undo command types back as a Tab key.
     // Backspace runs merge into one record whose text holds the characters
     // in the order they were removed, that is reversed against the line.
-    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, QString(CurrentLine[Caret.Column - 1]), Caret.Column);
+    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, CurrentLine.mid(Caret.Column - 1, 1), Caret.Column);
     NextDeleteKind = ukDelete;
     QString text = CurrentLine;
     int at = FoldTabFill(text);
