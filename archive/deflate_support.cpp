@@ -399,10 +399,9 @@ bool TArcDfDecodeHuffmanTree::Build(const quint8* lengths, int firstExtraSymbol,
         nextCode[len] = code;
     }
     maxLength_ = maxUsed;
-    if (usage_ != EncodeOnly)
-        decode_.assign(size_t(1) << maxLength_, 0);
     if (usage_ != DecodeOnly)
         std::fill(encode_.begin(), encode_.end(), 0xFFFFFFFFu);
+    quint32 reversedOf[320];
     for (int s = 0; s < count; ++s) {
         const int len = lengths[index + s];
         if (len == 0)
@@ -413,13 +412,31 @@ bool TArcDfDecodeHuffmanTree::Build(const quint8* lengths, int firstExtraSymbol,
             reversed = (reversed << 1) | (c & 1);
             c >>= 1;
         }
-        const quint32 extra = (s >= firstExtraSymbol && extraBits) ? extraBits[s - firstExtraSymbol] : 0;
-        if (usage_ != DecodeOnly)
+        reversedOf[s] = reversed;
+        if (usage_ != DecodeOnly) {
+            const quint32 extra = (s >= firstExtraSymbol && extraBits) ? extraBits[s - firstExtraSymbol] : 0;
             encode_[size_t(s)] = reversed | (quint32(len) << 16) | (extra << 24);
-        if (usage_ != EncodeOnly) {
-            const quint32 entry = quint32(s) | (quint32(len) << 16) | (extra << 24);
-            for (size_t i = reversed; i < decode_.size(); i += size_t(1) << len)
-                decode_[i] = entry;
+        }
+    }
+    if (usage_ != EncodeOnly) {
+        // The table grows one length at a time: doubling repeats every
+        // shorter code at each index that adds a multiple of its 2^len, then
+        // the codes of the new length go in. Indexes no code reaches keep
+        // the zero they started with.
+        decode_.resize(size_t(1) << maxLength_);
+        decode_[0] = 0;
+        size_t filled = 1;
+        for (int len = 1; len <= maxLength_; ++len) {
+            std::memcpy(decode_.data() + filled, decode_.data(), filled * sizeof(quint32));
+            filled *= 2;
+            if (lengthCount[len] == 0)
+                continue;
+            for (int s = 0; s < count; ++s) {
+                if (lengths[index + s] != len)
+                    continue;
+                const quint32 extra = (s >= firstExtraSymbol && extraBits) ? extraBits[s - firstExtraSymbol] : 0;
+                decode_[reversedOf[s]] = quint32(s) | (quint32(len) << 16) | (extra << 24);
+            }
         }
     }
     return true;

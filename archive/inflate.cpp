@@ -416,6 +416,115 @@ private:
         }
     }
 
+    enum class Fast { End, Slow };
+
+    // Decodes while at least 8 input bytes are buffered and the longest copy
+    // fits before the window's check point, with the bit buffer and both
+    // positions in locals. Anything unusual (the end of either buffer, a bad
+    // code) is left to the careful per-symbol path.
+    Fast fastLoop(const quint32* lit, quint32 litMask, const quint32* dist, quint32 distMask)
+    {
+        TArcDfInBitStream::FastState st = in_.fastState();
+        if (st.zeroBits)
+            return Fast::Slow;
+        uint64_t bits = st.bits;
+        int count = st.bitCount;
+        const quint8* ip = st.buffer + st.pos;
+        // Two refills per symbol may each take up to 7 bytes.
+        const quint8* const ipEnd = st.buffer + st.end - 16;
+        quint8* const window = out_.fastBuffer();
+        quint8* op = window + out_.fastPos();
+        const int longest = deflate64_ ? 65538 : 258;
+        quint8* const opEnd = window + out_.fastCheckPoint() - longest;
+        Fast result = Fast::Slow;
+        while (ip < ipEnd && op < opEnd) {
+            if (count < 32) {
+                uint64_t word;
+                std::memcpy(&word, ip, 8);
+                bits |= word << count;
+                ip += (63 - count) >> 3;
+                count |= 56;
+            }
+            quint32 e = lit[bits & litMask];
+            int len = int((e >> 16) & 0xFF);
+            if (len == 0)
+                break;
+            int sym = int(e & 0xFFFF);
+            if (sym < 256) {
+                bits >>= len;
+                count -= len;
+                *op++ = quint8(sym);
+                continue;
+            }
+            if (sym == 256) {
+                bits >>= len;
+                count -= len;
+                result = Fast::End;
+                break;
+            }
+            if (sym > 285)
+                break;
+            int length;
+            if (sym == 285 && !deflate64_) {
+                length = 258;
+                bits >>= len;
+                count -= len;
+            } else {
+                const int extra = int(e >> 24);
+                length = LengthBase[sym - 257] + int((bits >> len) & ((1u << extra) - 1));
+                bits >>= len + extra;
+                count -= len + extra;
+            }
+            if (count < 32) {
+                uint64_t word;
+                std::memcpy(&word, ip, 8);
+                bits |= word << count;
+                ip += (63 - count) >> 3;
+                count |= 56;
+            }
+            e = dist[bits & distMask];
+            len = int((e >> 16) & 0xFF);
+            sym = int(e & 0xFFFF);
+            const int extra = int(e >> 24);
+            const int distance = int(DistanceBase[sym] + quint32((bits >> len) & ((1u << extra) - 1)));
+            if (len == 0 || (!deflate64_ && sym > 29) || distance > op - window) {
+                storeBack(st, bits, count, ip, op, window);
+                if (len == 0)
+                    fail("decoded a bit pattern that no code produces [DecodeData]");
+                if (!deflate64_ && sym > 29)
+                    fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
+                fail("copy distance reaches before the start of the output [DecodeData]");
+            }
+            bits >>= len + extra;
+            count -= len + extra;
+            const quint8* src = op - distance;
+            if (distance >= 8) {
+                for (int i = 0; i < length; i += 8) {
+                    uint64_t w;
+                    std::memcpy(&w, src + i, 8);
+                    std::memcpy(op + i, &w, 8);
+                }
+            } else if (distance == 1) {
+                std::memset(op, *src, size_t(length));
+            } else {
+                for (int i = 0; i < length; ++i)
+                    op[i] = src[i];
+            }
+            op += length;
+        }
+        storeBack(st, bits, count, ip, op, window);
+        return result;
+    }
+
+    void storeBack(TArcDfInBitStream::FastState& st, uint64_t bits, int count, const quint8* ip, quint8* op,
+                   quint8* window)
+    {
+        st.bits = bits;
+        st.bitCount = count;
+        st.pos = int(ip - st.buffer);
+        out_.fastPos() = int(op - window);
+    }
+
     void decodeData(const TArcDfDecodeHuffmanTree& litTree, const TArcDfDecodeHuffmanTree& distTree)
     {
         const quint32* lit = litTree.DecodeTable();
@@ -423,6 +532,10 @@ private:
         const quint32* dist = distTree.DecodeTable();
         const quint32 distMask = distTree.DecodeMask();
         for (;;) {
+            if (fastLoop(lit, litMask, dist, distMask) == Fast::End)
+                return;
+            // One symbol the careful way: it refills, slides, stops at the
+            // limit and names what is wrong with the data.
             // 32 bits cover the longest code with its extra bits, also
             // Deflate64's 16 length bits.
             in_.ensure(32);

@@ -65,6 +65,18 @@ public:
     }
     uint64_t bits() const { return bits_; }
 
+    // The decoder's fast loop works on local copies of this state and
+    // stores them back before any other call.
+    struct FastState {
+        uint64_t& bits;
+        int& bitCount;
+        int& pos;
+        const quint8* buffer;
+        int end;
+        int zeroBits;
+    };
+    FastState fastState() { return {bits_, bitCount_, pos_, buffer_.data(), end_, zeroBits_}; }
+
 private:
     void fill();
     [[noreturn]] static void overrun(const char* where);
@@ -104,6 +116,12 @@ public:
     quint32 FinalChecksum();
     int64_t OutputPosition();
     int64_t BytesProduced() const { return passedOn_ + pos_; }
+
+    // For the decoder's fast loop: the buffer, the write position and the
+    // position at which the window must act (slide or stop).
+    quint8* fastBuffer() { return buffer_.data(); }
+    int& fastPos() { return pos_; }
+    int fastCheckPoint() const { return checkPoint_; }
 
 private:
     void reachedCheckPoint();
