@@ -418,9 +418,9 @@ private:
 
     enum class Fast { End, Slow };
 
-    // Decodes while at least 8 input bytes are buffered and the longest copy
-    // fits before the window's check point, with the bit buffer and both
-    // positions in locals. Anything unusual (the end of either buffer, a bad
+    // Decodes while at least 16 input bytes are buffered and the write
+    // position is before the window's check point, with the bit buffer and
+    // both positions in locals. Anything unusual (the end of either buffer, a bad
     // code) is left to the careful per-symbol path.
     Fast fastLoop(const quint32* lit, quint32 litMask, const quint32* dist, quint32 distMask)
     {
@@ -434,8 +434,9 @@ private:
         const quint8* const ipEnd = st.buffer + st.end - 16;
         quint8* const window = out_.fastBuffer();
         quint8* op = window + out_.fastPos();
-        const int longest = deflate64_ ? 65538 : 258;
-        quint8* const opEnd = window + out_.fastCheckPoint() - longest;
+        // Any copy that starts before the check point fits the buffer; the
+        // window acts on the check point once the loop has handed back.
+        quint8* const opEnd = window + out_.fastCheckPoint();
         Fast result = Fast::Slow;
         while (ip < ipEnd && op < opEnd) {
             if (count < 32) {
@@ -532,7 +533,9 @@ private:
         const quint32* dist = distTree.DecodeTable();
         const quint32 distMask = distTree.DecodeMask();
         for (;;) {
-            if (fastLoop(lit, litMask, dist, distMask) == Fast::End)
+            const Fast fast = fastLoop(lit, litMask, dist, distMask);
+            out_.Settle();
+            if (fast == Fast::End)
                 return;
             // One symbol the careful way: it refills, slides, stops at the
             // limit and names what is wrong with the data.
@@ -602,7 +605,7 @@ quint32 Inflate(Stream& source, Stream& destination, TArcDeflateHelper* helper)
     if (!work.ProgressHandler())
         work.SetInputSize(0);
     else if (work.InputSize() == -1)
-        work.SetInputSize(source.Size());
+        work.SetInputSize(source.Size() - sourceStart);  // the rest is what this run reads
 
     std::unique_ptr<TArcLogger> logger;
     if (!work.LogFileName().isEmpty()) {

@@ -122,6 +122,13 @@ public:
     quint8* fastBuffer() { return buffer_.data(); }
     int& fastPos() { return pos_; }
     int fastCheckPoint() const { return checkPoint_; }
+    // Slides or stops at the limit when the fast loop ended past the check
+    // point.
+    void Settle()
+    {
+        if (pos_ >= checkPoint_)
+            reachedCheckPoint();
+    }
 
 private:
     void reachedCheckPoint();
