@@ -1,0 +1,731 @@
+#include "access/access_slots.h"
+
+#include "access/error_texts.h"
+#include "access/local_files.h"
+#include "access/locations.h"
+#include "config/prg_dir.h"
+#include "config/services.h"
+
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QSslSocket>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <new>
+
+namespace tandex::access {
+
+namespace {
+
+// Kinds without a handler yet refuse to open, each with its own code.
+class RefusingHandler : public TFZKindHandler {
+public:
+    explicit RefusingHandler(int code) : code_(code) {}
+    int connect(int, TFZAccessMode) override { return code_; }
+    int fetch(int, TFZMemStream&) override { return code_; }
+    int store(int, TFZMemStream&) override { return code_; }
+    int release(int) override { return 0; }
+
+private:
+    int code_;
+};
+
+struct TFZSlot {
+    std::atomic<bool> open{false};
+    TFZAccessMode mode = twInvAccess;
+    QString path;
+    QString root;
+    TFZLocation location = locNone;
+    std::atomic<TFZAccessKind> kind{akNone};  // read by FZAbortAll from any thread
+    bool inArchive = false;
+    bool detectArchives = false;
+    bool sslUsed = false;
+    std::atomic<bool> stopRequested{false};
+    int fd = -1;  // local file open for reading
+    TFZLocalWrite writer;
+    std::unique_ptr<char[]> buffer;
+    TFZTextState text;
+    std::unique_ptr<TFZMemStream> stream;
+
+    ~TFZSlot() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// The unit's program-wide state: the slot table and what goes with it.
+struct AccessUnit {
+    std::mutex mutex;  // taking and freeing slots, their paths, the temp folder
+    TFZSlot table[FZSlotCount];
+    RefusingHandler ftpDefault{errInvalidFunction};
+    RefusingHandler archiveDefault{errInvalidFunction};
+    RefusingHandler cloudDefault{errCloudNotGranted};
+    RefusingHandler httpDefault{errInvalidFunction};
+    std::atomic<TFZKindHandler*> handlers[6] = {};
+    std::atomic<bool> abortFlag{false};
+    std::atomic<qint64> readLimit{0};
+    std::atomic<int> sslState{0};  // 0 not tested, 1 available, 2 not available
+    std::atomic<bool> archiveNamesIgnoreCase{false};
+    QString tempFolder;
+};
+
+AccessUnit& unit() {
+    static AccessUnit u;
+    return u;
+}
+
+bool validSlot(int slot) {
+    return slot >= 0 && slot < FZSlotCount && unit().table[slot].open.load();
+}
+
+TFZKindHandler& handler(TFZAccessKind kind) {
+    auto& u = unit();
+    if (TFZKindHandler* h = u.handlers[kind].load()) return *h;
+    switch (kind) {
+        case akFtp:
+            return u.ftpDefault;
+        case akArchive:
+            return u.archiveDefault;
+        case akCloud:
+            return u.cloudDefault;
+        default:
+            return u.httpDefault;
+    }
+}
+
+bool isRemote(TFZAccessKind kind) {
+    return kind != akLocal && kind != akNone;
+}
+
+// The path as the slot stores it: remote locations use "/" only and the web
+// has no blanks; local names keep every character.
+QString uniformPath(const QString& path, TFZLocation location) {
+    QString p = path;
+    if (location >= locFtp) p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (location == locWeb) p.replace(QLatin1Char(' '), QLatin1String("%20"));
+    return p;
+}
+
+QString rootOf(const QString& path) {
+    if (path.endsWith(QLatin1Char('/'))) return path;
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString namePart(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString extensionOf(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+void setSlotPath(TFZSlot& s, const QString& path) {
+    std::lock_guard lock(unit().mutex);
+    s.path = uniformPath(path, s.location);
+    s.root = rootOf(s.path);
+}
+
+bool findsArchive(const TFZSlot& s, const QString& path) {
+    return s.detectArchives && handler(akArchive).leadsIntoArchive(path);
+}
+
+TFZAccessKind kindOf(const TFZSlot& s) {
+    if (s.location == locFtp) return akFtp;
+    if (s.inArchive && s.detectArchives) return akArchive;
+    if (s.location == locCloud) return akCloud;
+    if (s.location == locWeb) return akHttp;
+    return akLocal;
+}
+
+// Writes the pending text of a slot opened for writing; UTF-16 big-endian
+// kinds are held little-endian in the buffer and swapped on the way out.
+int flushTextBuffer(int slot, TFZSlot& s) {
+    if (!s.buffer || s.text.count == 0 || s.text.count > FZTextBufferSize) return 0;
+    if (s.text.fileKind == 11 || s.text.fileKind == 12)
+        for (quint32 i = 0; i + 1 < s.text.count; i += 2)
+            std::swap(s.buffer[i], s.buffer[i + 1]);
+    qint64 done = 0;
+    const int r = FZWrite(slot, s.buffer.get(), s.text.count, done);
+    s.text.count = 0;
+    return r;
+}
+
+// The file content of a slot for a temporary copy.
+int slotContent(int slot, TFZSlot& s, TFZMemStream& scratch, const QByteArray*& data) {
+    if (s.stream) {
+        data = &s.stream->data();
+        return 0;
+    }
+    if (isRemote(s.kind)) {
+        if (const int r = handler(s.kind).fetch(slot, scratch)) return r;
+        data = &scratch.data();
+        return 0;
+    }
+    QString local;
+    if (!FZLocalPathOf(s.path, local)) return errShareNotFound;
+    int fd = -1;
+    if (const int r = FZOpenLocalRead(local, fd)) return r;
+    char buf[65536];
+    int result = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = FZCodeFromErrno(errno);
+        if (n <= 0) break;
+        try {
+            scratch.write(buf, n);
+        } catch (const std::bad_alloc&) {
+            result = errNotEnoughMemory;
+            break;
+        }
+    }
+    ::close(fd);
+    data = &scratch.data();
+    return result;
+}
+
+}  // namespace
+
+void FZSetKindHandler(TFZAccessKind kind, TFZKindHandler* h) {
+    if (kind > akNone && kind <= akHttp && kind != akLocal) unit().handlers[kind].store(h);
+}
+
+int FZCheckSlot(int slot) {
+    return validSlot(slot) ? 0 : errInvalidHandle;
+}
+
+int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& slot) {
+    slot = FZNoSlot;
+    if (path.isEmpty()) return errInvalidPath;
+    auto& u = unit();
+    int taken = FZNoSlot;
+    {
+        std::lock_guard lock(u.mutex);
+        for (int i = 0; i < FZSlotCount; ++i)
+            if (!u.table[i].open.load()) {
+                taken = i;
+                u.table[i].open.store(true);
+                break;
+            }
+    }
+    if (taken == FZNoSlot) {
+        QString text;
+        FZOpenSlotsText(true, text);
+        return errTooManyOpenFiles;
+    }
+    TFZSlot& s = u.table[taken];
+    s.mode = twInvAccess;
+    s.text = TFZTextState{};
+    s.sslUsed = false;
+    s.stopRequested.store(false);
+    s.detectArchives = detectArchives;
+    s.inArchive = findsArchive(s, path);
+    s.location = FZClassifyPath(path);
+    s.kind = kindOf(s);
+    setSlotPath(s, path);
+    s.fd = -1;
+    s.buffer.reset();
+    s.stream.reset();
+
+    int result = 0;
+    if (s.location == locSftp) {
+        result = errSftpUnsupported;
+    } else if (s.location == locScp) {
+        result = errScpUnsupported;
+    } else if (s.kind == akHttp) {
+        // The slot's own path says whether it is https, never a flag that
+        // another thread may have set in between.
+        bool https = false;
+        FZIsHttpPath(s.path, &https);
+        s.sslUsed = https;
+        result = handler(akHttp).connect(taken, mode);
+    } else if (isRemote(s.kind)) {
+        result = handler(s.kind).connect(taken, mode);
+        if (!result && s.kind == akCloud) s.sslUsed = true;
+    }
+    if (!result && (mode == twReadAccess || mode == twWriteAccess))
+        result = FZOpenFile(taken, mode);
+
+    if (result) {
+        if (isRemote(s.kind)) handler(s.kind).release(taken);
+        if (s.fd >= 0) ::close(s.fd);
+        s.fd = -1;
+        s.writer.abandon();
+        s.stream.reset();
+        s.buffer.reset();
+        s.mode = twInvAccess;
+        std::lock_guard lock(u.mutex);
+        s.path.clear();
+        s.root.clear();
+        s.open.store(false);
+        return result;
+    }
+    s.text.longestLine = 0;
+    if (s.mode == twInvAccess) s.mode = mode;
+    s.text.bomPending = true;
+    s.text.fileKind = 5;
+    slot = taken;
+    return 0;
+}
+
+int FZOpenFile(int slot, TFZAccessMode mode) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    if (mode != twReadAccess && mode != twWriteAccess) return errInvalidAccessCode;
+    int result = 0;
+    // A file still being written is finished before the slot opens another.
+    if (s.writer.active()) result = FZCloseFile(slot);
+    if (result) return result;
+
+    if (mode == twReadAccess) {
+        if (s.kind == akLocal) {
+            if (s.fd < 0) {
+                QString local;
+                result =
+                    FZLocalPathOf(s.path, local) ? FZOpenLocalRead(local, s.fd) : errShareNotFound;
+            }
+        } else {
+            try {
+                // A kept stream starts empty: a shorter file must not end
+                // in the previous file's bytes.
+                if (s.stream)
+                    s.stream->clear();
+                else
+                    s.stream = std::make_unique<TFZMemStream>();
+                result = handler(s.kind).fetch(slot, *s.stream);
+                s.stream->seek(0);
+            } catch (const std::bad_alloc&) {
+                result = errNotEnoughMemory;
+            }
+            if (!result && s.sslUsed) unit().sslState.store(1);
+        }
+        s.text.count = s.text.position = FZTextBufferSize;
+    } else {
+        if (s.kind == akLocal) {
+            if (s.fd >= 0) {
+                ::close(s.fd);
+                s.fd = -1;
+            }
+            QString local;
+            result = FZLocalPathOf(s.path, local) ? s.writer.begin(local) : errShareNotFound;
+        } else if (s.kind == akHttp) {
+            result = errMethodNotAllowed;
+        } else {
+            if (s.kind == akArchive) result = handler(akArchive).beginWrite(slot);
+            if (!result) s.stream = std::make_unique<TFZMemStream>();
+        }
+        s.text.count = 0;
+    }
+    if (result) {
+        s.stream.reset();
+        return result;
+    }
+    if (!s.buffer) s.buffer = std::make_unique<char[]>(FZTextBufferSize);
+    s.text.buffer = s.buffer.get();
+    s.mode = mode;
+    return 0;
+}
+
+int FZSetPath(int slot, const QString& path) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    s.inArchive = findsArchive(s, path);
+    setSlotPath(s, path);
+    if (s.kind == akArchive) return handler(akArchive).pathChanged(slot);
+    return 0;
+}
+
+int FZReopen(int slot, const QString& path, TFZAccessMode mode) {
+    if (const int r = FZSetPath(slot, path)) return r;
+    return FZOpenFile(slot, mode);
+}
+
+int FZCloseFile(int slot) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    int result = 0;
+    switch (s.mode) {
+        case twGenAccess:
+            if (s.kind == akFtp) s.stopRequested.store(false);
+            break;
+        case twReadAccess:
+            if (s.fd >= 0) ::close(s.fd);
+            s.fd = -1;
+            if (s.kind == akFtp) s.stopRequested.store(false);
+            s.stream.reset();
+            s.mode = twGenAccess;
+            break;
+        case twWriteAccess:
+            result = flushTextBuffer(slot, s);
+            if (s.kind == akLocal) {
+                // Incomplete content never replaces the target.
+                if (result)
+                    s.writer.abandon();
+                else
+                    result = s.writer.commit();
+            } else if (s.stream && s.kind != akHttp) {
+                if (!result) result = handler(s.kind).store(slot, *s.stream);
+                s.stream.reset();
+            }
+            s.mode = twGenWrAccess;
+            break;
+        default:
+            break;
+    }
+    return result;
+}
+
+int FZClose(int slot) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    int result;
+    try {
+        result = FZCloseFile(slot);
+    } catch (const std::bad_alloc&) {
+        result = errNotEnoughMemory;
+    }
+    if (isRemote(s.kind)) {
+        // Saving an archive happens here; its failure must not pass for
+        // success when the file itself closed cleanly.
+        const int released = handler(s.kind).release(slot);
+        if (!result) result = released;
+    }
+    if (s.fd >= 0) ::close(s.fd);
+    s.fd = -1;
+    s.writer.abandon();
+    s.stream.reset();
+    s.buffer.reset();
+    s.text = TFZTextState{};
+    s.mode = twInvAccess;
+    std::lock_guard lock(unit().mutex);
+    s.path.clear();
+    s.root.clear();
+    s.open.store(false);
+    return result;
+}
+
+int FZRead(int slot, void* buffer, qint64 count, qint64& done) {
+    done = 0;
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    if (count < 0) return errInvalidParameter;
+    if (s.kind == akLocal) {
+        if (s.fd < 0) return s.writer.active() ? errAccessDenied : errInvalidHandle;
+        char* p = static_cast<char*>(buffer);
+        while (done < count) {
+            const ssize_t n = ::read(s.fd, p + done, size_t(count - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return FZCodeFromErrno(errno);
+            if (n == 0) break;
+            done += n;
+        }
+        return 0;
+    }
+    if (s.stream) done = s.stream->read(buffer, count);
+    return 0;
+}
+
+int FZWrite(int slot, const void* buffer, qint64 count, qint64& done) {
+    done = 0;
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    if (count < 0) return errInvalidParameter;
+    if (s.kind == akLocal) {
+        if (s.writer.active()) return s.writer.write(buffer, count, done);
+        return s.fd >= 0 ? errAccessDenied : errInvalidHandle;
+    }
+    if (s.kind == akHttp) return errMethodNotAllowed;
+    if (!s.stream) return errInvalidHandle;
+    try {
+        done = s.stream->write(buffer, count);
+    } catch (const std::bad_alloc&) {
+        return errNotEnoughMemory;
+    }
+    return 0;
+}
+
+int FZSeek(int slot, qint64 position) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    if (position < 0) return errInvalidParameter;
+    if (s.kind == akLocal) {
+        if (s.writer.active()) return s.writer.seek(position);
+        if (s.fd < 0) return errInvalidHandle;
+        if (::lseek(s.fd, off_t(position), SEEK_SET) < 0) return FZCodeFromErrno(errno);
+        return 0;
+    }
+    if (!s.stream) return errInvalidHandle;
+    s.stream->seek(position);
+    return 0;
+}
+
+TFZAccessMode FZSlotMode(int slot) {
+    return validSlot(slot) ? unit().table[slot].mode : twInvAccess;
+}
+
+TFZLocation FZSlotLocation(int slot) {
+    return validSlot(slot) ? unit().table[slot].location : locNone;
+}
+
+TFZAccessKind FZAccessKind(int slot) {
+    return validSlot(slot) ? kindOf(unit().table[slot]) : akNone;
+}
+
+TFZAccessKind FZSlotAccessKind(int slot) {
+    return validSlot(slot) ? unit().table[slot].kind.load() : akNone;
+}
+
+QString FZSlotPath(int slot) {
+    if (!validSlot(slot)) return QString();
+    std::lock_guard lock(unit().mutex);
+    return unit().table[slot].path;
+}
+
+QString FZSlotRoot(int slot) {
+    if (!validSlot(slot)) return QString();
+    std::lock_guard lock(unit().mutex);
+    return unit().table[slot].root;
+}
+
+bool FZSlotSslUsed(int slot) {
+    return validSlot(slot) && unit().table[slot].sslUsed;
+}
+
+bool FZSlotInArchive(int slot) {
+    return validSlot(slot) && unit().table[slot].inArchive;
+}
+
+TFZMemStream* FZSlotStream(int slot) {
+    return validSlot(slot) ? unit().table[slot].stream.get() : nullptr;
+}
+
+TFZTextState* FZSlotText(int slot) {
+    return validSlot(slot) ? &unit().table[slot].text : nullptr;
+}
+
+void FZReserveStream(int slot, qint64 size) {
+    if (size <= 8192 || !validSlot(slot)) return;
+    TFZSlot& s = unit().table[slot];
+    if (!s.stream) return;
+    try {
+        s.stream->reserve(std::min(size, FZMaxReservedStream));
+    } catch (const std::bad_alloc&) {
+        // Only a hint: the writes grow the stream as they go.
+    }
+}
+
+// ---- temporary copies and folders -----------------------------------------
+
+QString FZTempFolder() {
+    {
+        std::lock_guard lock(unit().mutex);
+        if (!unit().tempFolder.isEmpty()) return unit().tempFolder;
+    }
+    return FZSystemTempFolder();
+}
+
+void FZSetTempFolder(const QString& folder, QString& previous) {
+    auto& u = unit();
+    {
+        std::lock_guard lock(u.mutex);
+        previous = u.tempFolder;
+    }
+    // An empty setting means the program's private folder, not the root.
+    QString wanted;
+    if (!folder.isEmpty()) {
+        wanted = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        if (FZMakeFolderPath(wanted) != 0) wanted = config::PrgDir().GetWritableRoot();
+    }
+    std::lock_guard lock(u.mutex);
+    u.tempFolder = wanted;
+}
+
+int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fileName) {
+    fileName.clear();
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    const QString folder = FZTempFolder();
+    const QString name = namePart(FZSlotPath(slot));
+    if (useName && name.isEmpty()) return errInvalidPath;
+
+    TFZMemStream scratch;
+    const QByteArray* data = nullptr;
+    if (const int r = slotContent(slot, s, scratch, data)) return r;
+
+    // The copy is written to a file created exclusively, so nobody can
+    // slip a file or link in under the name between a check and the
+    // create; a fixed name is then replaced whole by a rename.
+    QString created;
+    int fd = -1;
+    const QString prefixForUnique = useName ? QStringLiteral(".~tdx") : QStringLiteral("~");
+    const QString suffix = useName ? QString() : extensionOf(name);
+    if (const int r = FZCreateUniqueFile(folder, prefixForUnique, suffix, created, fd)) return r;
+    int result = FZWriteAll(fd, data->constData(), data->size());
+    if (::close(fd) != 0 && !result) result = FZCodeFromErrno(errno);
+    QString target = created;
+    if (!result && useName) {
+        target = folder + prefix + name;
+        if (::rename(QFile::encodeName(created).constData(),
+                     QFile::encodeName(target).constData()) != 0)
+            result = FZCodeForPath(errno, target);
+    }
+    if (result) {
+        ::unlink(QFile::encodeName(created).constData());
+        return result;
+    }
+    fileName = target;
+    return 0;
+}
+
+int FZDownloadToTemp(const QString& path, bool useName, const QString& prefix, QString& fileName) {
+    fileName.clear();
+    int slot = FZNoSlot;
+    if (const int r = FZOpen(path, twReadAccess, true, slot)) return r;
+    const int result = FZSaveToTempFile(slot, useName, prefix, fileName);
+    const int closed = FZClose(slot);
+    return result ? result : closed;
+}
+
+int FZMakeFolder(int slot) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    const TFZSlot& s = unit().table[slot];
+    switch (s.kind) {
+        case akLocal: {
+            QString root = FZSlotRoot(slot);
+            if (!FZIsUncPath(root) && !root.startsWith(QLatin1Char('/')))
+                root = QDir::currentPath() + QLatin1Char('/') + root;
+            QString local;
+            if (!FZLocalPathOf(root, local)) return errShareNotFound;
+            // A share's walk starts behind its mount point, a local one at "/".
+            QString base = QStringLiteral("/");
+            if (FZIsUncPath(root)) {
+                QString shareRoot;
+                FZLocalPathOf(FZPathRoot(root), shareRoot);
+                base = shareRoot;
+            }
+            return FZMakeLocalFolders(local, base);
+        }
+        case akCloud:
+        case akHttp:
+            return 0;
+        default:
+            return errInvalidFunction;
+    }
+}
+
+int FZMakeFolderPath(const QString& path) {
+    int slot = FZNoSlot;
+    if (const int r = FZOpen(path, twGenAccess, true, slot)) return r;
+    const int result = FZMakeFolder(slot);
+    FZClose(slot);
+    return result;
+}
+
+// ---- abort and transfer limits ------------------------------------------
+
+void FZAbortAll() {
+    auto& u = unit();
+    u.abortFlag.store(true);
+    for (int i = 0; i < FZSlotCount; ++i) {
+        if (!validSlot(i)) continue;
+        if (u.table[i].kind == akFtp)
+            FZAbortFtpTransfer(i);
+        else if (u.table[i].kind == akCloud)
+            handler(akCloud).abort(i);
+    }
+}
+
+bool FZResetAbort() {
+    return unit().abortFlag.exchange(false);
+}
+
+bool FZAbortRequested() {
+    return unit().abortFlag.load();
+}
+
+void FZSetReadLimit(int slot, qint64 bytes) {
+    if (!validSlot(slot)) return;
+    unit().readLimit.store(bytes);
+    unit().table[slot].stopRequested.store(true);
+}
+
+qint64 FZReadLimit() {
+    return unit().readLimit.load();
+}
+
+bool FZStopRequested(int slot) {
+    return validSlot(slot) && unit().table[slot].stopRequested.load();
+}
+
+void FZAbortFtpTransfer(int slot) {
+    if (!validSlot(slot)) return;
+    TFZSlot& s = unit().table[slot];
+    // The first request stops the transfer politely; a second one, while
+    // the first is still pending, tears the connection down.
+    if (!s.stopRequested.load()) {
+        unit().readLimit.store(0);
+        s.stopRequested.store(true);
+    } else if (s.kind == akFtp) {
+        handler(akFtp).abort(slot);
+    }
+}
+
+// ---- misc --------------------------------------------------------------
+
+void FZOpenSlotsText(bool show, QString& text) {
+    text.clear();
+    {
+        std::lock_guard lock(unit().mutex);
+        for (int i = 0; i < FZSlotCount; ++i)
+            if (unit().table[i].open.load())
+                text += QStringLiteral("tw.%1: ").arg(i) + unit().table[i].path + QLatin1Char('\r');
+    }
+    if (text.isEmpty()) text = QStringLiteral("tw  : No open files!\r");
+    if (show) config::showMessage(QStringLiteral("twHandles in use:"), text);
+}
+
+bool FZSslAvailable() {
+    auto& state = unit().sslState;
+    if (state.load() == 0) state.store(QSslSocket::supportsSsl() ? 1 : 2);
+    return state.load() == 1;
+}
+
+bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData) {
+    if (n < 0 || n >= listing.Count || size_t(n) >= listing.Items.size()) return false;
+    const TFZItem& item = listing.Items[size_t(n)];
+    findData.Attributes = item.Attr;
+    findData.LastWriteTime = item.Time;
+    findData.SizeHigh = quint32(quint64(item.Size) >> 32);
+    findData.SizeLow = quint32(quint64(item.Size) & 0xFFFFFFFFu);
+    findData.Name = item.Name;
+    return true;
+}
+
+bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& findData) {
+    const QString name = namePart(path);
+    const bool ignoreCase = unit().archiveNamesIgnoreCase.load();
+    // Per code unit, so that lengths never change.
+    auto lower = [](QString s) {
+        for (QChar& c : s)
+            c = c.toLower();
+        return s;
+    };
+    const QString wanted = ignoreCase ? lower(name) : name;
+    const int count =
+        int(std::min<size_t>(size_t(std::max(listing.Count, 0)), listing.Items.size()));
+    for (int i = 0; i < count; ++i) {
+        const QString& itemName = listing.Items[size_t(i)].Name;
+        if ((ignoreCase ? lower(itemName) : itemName) == wanted)
+            return FZItemFindData(listing, i, findData);
+    }
+    return false;
+}
+
+void FZSetArchiveNamesIgnoreCase(bool ignoreCase) {
+    unit().archiveNamesIgnoreCase.store(ignoreCase);
+}
+
+}  // namespace tandex::access

@@ -1,0 +1,141 @@
+#pragma once
+// Access slots: every file the program reads or writes goes through one of
+// four numbered slots. FZOpen takes a free slot for a location in an access
+// mode and hands back its number; every later operation takes the number
+// until FZClose releases it. Local files and shares are read and written in
+// place; remote files and archive members are held whole in a memory
+// stream that their location's handler fills on open and stores on close.
+// Every operation returns a result code (texts: error_texts.h); none lets
+// an exception out.
+
+#include "access/access_types.h"
+#include "access/mem_stream.h"
+
+#include <QString>
+
+namespace tandex::access {
+
+inline constexpr quint32 FZTextBufferSize = 131072;
+inline constexpr qint64 FZMaxReservedStream = 536870912;
+
+// What a location kind other than local files and shares brings to the
+// slots (FTP, archives, the cloud store, the web). Until a kind has its
+// handler, opening such a location fails with the kind's code.
+class TFZKindHandler {
+public:
+    virtual ~TFZKindHandler() = default;
+    // Connects or opens the archive while FZOpen takes the slot.
+    virtual int connect(int slot, TFZAccessMode mode) = 0;
+    // The slot was pointed at another path of the same location.
+    virtual int pathChanged(int /*slot*/) { return 0; }
+    // Prepares the slot's path for writing (an archive checks the item).
+    virtual int beginWrite(int /*slot*/) { return 0; }
+    // Brings the whole file of the slot's path into the stream.
+    virtual int fetch(int slot, TFZMemStream& stream) = 0;
+    // Hands the written content on: uploads it or stores it as the item.
+    virtual int store(int slot, TFZMemStream& stream) = 0;
+    // Frees the connection; an archive is saved first, and a failed save
+    // is this call's result.
+    virtual int release(int slot) = 0;
+    // Tears a running transfer down (the second abort request).
+    virtual void abort(int /*slot*/) {}
+    // Archives only: whether a path leads into an archive file.
+    virtual bool leadsIntoArchive(const QString& /*path*/) { return false; }
+};
+
+// Installs the handler of an access kind (FTP, archive, cloud, HTTP);
+// nullptr restores the built-in one, which refuses to open.
+void FZSetKindHandler(TFZAccessKind kind, TFZKindHandler* handler);
+
+// ---- opening and closing ---------------------------------------------------
+
+// Takes a free slot; slot is 4 on failure. A fifth open gives 4 ("Too many
+// open files") and shows which locations hold the slots.
+int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& slot);
+int FZClose(int slot);
+// Finishes the open file and keeps the slot and its connection: reading
+// returns to twGenAccess, writing to twGenWrAccess. A local file written
+// replaces its target only here, and only when every write succeeded.
+int FZCloseFile(int slot);
+int FZOpenFile(int slot, TFZAccessMode mode);
+int FZSetPath(int slot, const QString& path);
+int FZReopen(int slot, const QString& path, TFZAccessMode mode);
+
+// ---- raw access -------------------------------------------------------------
+
+int FZRead(int slot, void* buffer, qint64 count, qint64& done);
+int FZWrite(int slot, const void* buffer, qint64 count, qint64& done);
+int FZSeek(int slot, qint64 position);
+
+// ---- queries (0 or empty for a bad slot) ------------------------------------
+
+int FZCheckSlot(int slot);
+TFZAccessMode FZSlotMode(int slot);
+TFZLocation FZSlotLocation(int slot);
+TFZAccessKind FZSlotAccessKind(int slot);
+TFZAccessKind FZAccessKind(int slot);
+QString FZSlotPath(int slot);
+// Folder part of the slot's path, with its trailing separator.
+QString FZSlotRoot(int slot);
+bool FZSlotSslUsed(int slot);
+bool FZSlotInArchive(int slot);
+TFZMemStream* FZSlotStream(int slot);
+
+// The text state of a slot that the line reader and writer work on.
+struct TFZTextState {
+    char* buffer = nullptr;  // FZTextBufferSize bytes once a file was opened
+    quint32 count = 0;
+    quint32 position = 0;
+    bool bomPending = false;
+    int fileKind = 5;
+    int lineBreak = 0;
+    int longestLine = 0;
+};
+TFZTextState* FZSlotText(int slot);
+
+// Pre-sizes the slot's memory stream for a known size above 8 KB, at most
+// 512 MB.
+void FZReserveStream(int slot, qint64 size);
+
+// ---- temporary copies and folders -----------------------------------------
+
+// Brings the slot's file into a local temporary file: with useName it is
+// the temporary folder + prefix + the file's name (an existing file of that
+// name is replaced whole), else a new unique "~" name with the file's
+// extension.
+int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fileName);
+int FZDownloadToTemp(const QString& path, bool useName, const QString& prefix, QString& fileName);
+// Sets the temporary folder (created when missing; when that fails, the
+// program's writable root) and hands back the previous one.
+void FZSetTempFolder(const QString& folder, QString& previous);
+// The temporary folder, with its trailing "/"; the program's private
+// folder under the system's temporary location until one is set.
+QString FZTempFolder();
+// Creates every missing folder of the slot's folder part; FZMakeFolderPath
+// opens the path, does so and closes it.
+int FZMakeFolder(int slot);
+int FZMakeFolderPath(const QString& path);
+
+// ---- abort and transfer limits ------------------------------------------
+
+void FZAbortAll();
+bool FZResetAbort();
+bool FZAbortRequested();
+void FZSetReadLimit(int slot, qint64 bytes);
+qint64 FZReadLimit();
+bool FZStopRequested(int slot);
+void FZAbortFtpTransfer(int slot);
+
+// ---- misc --------------------------------------------------------------
+
+// One line "tw." + n + ": " + path + CR per open slot; with show on, the
+// text goes to the user under "twHandles in use:".
+void FZOpenSlotsText(bool show, QString& text);
+bool FZSslAvailable();
+
+bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData);
+bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& findData);
+// Whether archive item names ignore letter case (an archive option).
+void FZSetArchiveNamesIgnoreCase(bool ignoreCase);
+
+}  // namespace tandex::access

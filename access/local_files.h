@@ -1,0 +1,68 @@
+#pragma once
+// Local file work under the slots: opening for reading, writing through a
+// new file that replaces the target only when complete, folder creation,
+// exclusive temporary files, and the mapping of the platform's errors to
+// result codes.
+
+#include <QString>
+#include <QtGlobal>
+
+namespace tandex::access {
+
+// errno after a failed call on path: like FZCodeFromErrno, except that a
+// missing entry whose folder is missing too gives 3 ("Path not found").
+int FZCodeForPath(int err, const QString& path);
+
+// Opens an existing regular file for reading. Folders, FIFOs, sockets and
+// devices are refused with 5: reading them could block or never end.
+int FZOpenLocalRead(const QString& path, int& fd);
+
+// A local file being written. Nothing touches the target until commit():
+// the content goes to a new file created exclusively in the target's
+// folder, which is renamed over the target (a symbolic link's target,
+// keeping its permissions) once everything was written. A write error or
+// an abandoned write removes the new file and leaves the target as it was.
+class TFZLocalWrite {
+public:
+    TFZLocalWrite() = default;
+    TFZLocalWrite(const TFZLocalWrite&) = delete;
+    TFZLocalWrite& operator=(const TFZLocalWrite&) = delete;
+    ~TFZLocalWrite() { abandon(); }
+
+    int begin(const QString& target);
+    bool active() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    // Writes count bytes; the first failure sticks and fails the commit.
+    int write(const void* buffer, qint64 count, qint64& done);
+    int seek(qint64 position);
+    int commit();
+    void abandon();
+    QString newFileName() const { return newName_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+    QString target_;
+    QString newName_;
+};
+
+// Creates every missing folder of the folder part of a local path (the
+// text up to its last "/"). The walk starts behind the root ("/" or the
+// mount point of a share), which must exist.
+int FZMakeLocalFolders(const QString& localPath, const QString& root);
+
+// Creates a new file exclusively (mode 0600) in folder, named prefix +
+// six random characters + suffix; hands back its name and descriptor.
+int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix,
+                       QString& name, int& fd);
+
+// Writes all bytes to a descriptor; result code.
+int FZWriteAll(int fd, const char* data, qint64 count);
+
+// The program's private temporary folder on the system: the system's
+// temporary location + "/tandex-" + user, mode 0700, used only when it is a
+// folder owned by the user and not a symbolic link; else a fresh private
+// folder. Ends with "/".
+QString FZSystemTempFolder();
+
+}  // namespace tandex::access

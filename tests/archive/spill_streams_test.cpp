@@ -1,0 +1,210 @@
+#include "archive/spill_streams.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace tandex::archive;
+
+namespace {
+
+QByteArray pattern(int64_t n, uint32_t seed = 1)
+{
+    QByteArray b(static_cast<qsizetype>(n), Qt::Uninitialized);
+    uint32_t x = seed;
+    for (char& c : b) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return b;
+}
+
+QStringList swapFiles(const QString& dir) { return QDir(dir).entryList({"VMS*"}, QDir::Files); }
+
+}  // namespace
+
+TEST(VirtualMemoryStream, SpillsPastItsMemoryLimitAndCleansUp)
+{
+    QTemporaryDir dir;
+    const QByteArray data = pattern(10 * 1024 * 1024 + 123);
+    {
+        TArcVirtualMemoryStream s;
+        s.SwapFileDirectory = dir.path();
+        // Written in odd-sized chunks so writes straddle page boundaries.
+        for (qsizetype at = 0; at < data.size(); at += 5000)
+            s.WriteBuffer(data.constData() + at, std::min<qsizetype>(5000, data.size() - at));
+        EXPECT_EQ(s.Size(), data.size());
+        EXPECT_LE(s.ResidentPages(), 2048);
+        ASSERT_EQ(swapFiles(dir.path()).size(), 1);
+        EXPECT_TRUE(s.SwapFileName().startsWith(dir.path() + "/VMS"));
+        EXPECT_EQ(QFileInfo(s.SwapFileName()).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+
+        s.SetPosition(0);
+        QByteArray back(data.size(), Qt::Uninitialized);
+        s.ReadBuffer(back.data(), back.size());
+        EXPECT_TRUE(back == data);
+        // Random access across the spilled and resident parts.
+        for (qsizetype at : {qsizetype(4095), qsizetype(4 * 1024 * 1024 + 7), data.size() - 10}) {
+            char two[2];
+            s.SetPosition(at);
+            s.ReadBuffer(two, 2);
+            EXPECT_EQ(two[0], data[at]);
+            EXPECT_EQ(two[1], data[at + 1]);
+        }
+    }
+    EXPECT_TRUE(swapFiles(dir.path()).isEmpty());
+}
+
+TEST(VirtualMemoryStream, ReadsStopAtTheEndAndSpanPages)
+{
+    TArcVirtualMemoryStream s;
+    const QByteArray data = pattern(10000);
+    s.WriteBuffer(data.constData(), data.size());
+    char buf[16];
+    s.SetPosition(10000);
+    EXPECT_EQ(s.Read(buf, 16), 0);
+    s.SetPosition(20000);
+    EXPECT_EQ(s.Read(buf, 16), 0);
+    s.SetPosition(4090);
+    EXPECT_EQ(s.Read(buf, 12), 12);
+    EXPECT_EQ(QByteArray(buf, 12), data.mid(4090, 12));
+    s.SetPosition(9995);
+    EXPECT_EQ(s.Read(buf, 16), 5);
+    // A write past the end leaves a zero gap.
+    s.SetPosition(12000);
+    s.WriteBuffer("z", 1);
+    s.SetPosition(10500);
+    s.ReadBuffer(buf, 1);
+    EXPECT_EQ(buf[0], 0);
+    EXPECT_EQ(s.Size(), 12001);
+}
+
+TEST(VirtualMemoryStream, SeekRulesAndMemoryLimits)
+{
+    TArcVirtualMemoryStream s;
+    try {
+        s.Seek(0, 3);
+        FAIL() << "origin 3 accepted";
+    } catch (const EArcVMSInvalidOrigin& e) {
+        EXPECT_EQ(e.Message(), "VMS: invalid origin 3, should be 0, 1, 2");
+        EXPECT_EQ(e.ErrorCode(), 101);
+    }
+    EXPECT_EQ(s.Seek(100, soBeginning), 100);  // past the end is fine
+    EXPECT_THROW(s.Seek(-1, soBeginning), StreamIoError);
+    EXPECT_THROW(s.Seek(-101, soCurrent), StreamIoError);
+    EXPECT_EQ(s.Position(), 100);
+    s.SetMaxMemToUse(0);
+    EXPECT_EQ(s.MaxMemToUse(), 4096);
+    s.SetMaxMemToUse(100 * 1024 * 1024);
+    EXPECT_EQ(s.MaxMemToUse(), 2048 * 4096);
+    s.SetMaxMemToUse(4097);
+    EXPECT_EQ(s.MaxMemToUse(), 2 * 4096);
+}
+
+TEST(VirtualMemoryStream, OnePageLimitStillKeepsEveryByte)
+{
+    QTemporaryDir dir;
+    TArcVirtualMemoryStream s;
+    s.SwapFileDirectory = dir.path();
+    s.SetMaxMemToUse(0);
+    const QByteArray data = pattern(50000, 9);
+    s.WriteBuffer(data.constData(), data.size());
+    EXPECT_EQ(s.ResidentPages(), 1);
+    // Overwrite a stretch in the middle, then read everything back.
+    s.SetPosition(20000);
+    s.WriteBuffer("0123456789", 10);
+    QByteArray expected = data;
+    expected.replace(20000, 10, "0123456789");
+    s.SetPosition(0);
+    QByteArray back(data.size(), Qt::Uninitialized);
+    s.ReadBuffer(back.data(), back.size());
+    EXPECT_TRUE(back == expected);
+}
+
+TEST(VirtualMemoryStream, ShrinkingForgetsTheCutOffBytes)
+{
+    QTemporaryDir dir;
+    TArcVirtualMemoryStream s;
+    s.SwapFileDirectory = dir.path();
+    s.SetMaxMemToUse(2 * 4096);
+    const QByteArray data = pattern(40000, 3);
+    s.WriteBuffer(data.constData(), data.size());
+    s.SetSize(5000);
+    EXPECT_EQ(s.Size(), 5000);
+    EXPECT_EQ(s.Position(), 5000);
+    s.SetSize(40000);
+    QByteArray back(40000, Qt::Uninitialized);
+    s.SetPosition(0);
+    s.ReadBuffer(back.data(), back.size());
+    EXPECT_TRUE(back.left(5000) == data.left(5000));
+    EXPECT_EQ(back.mid(5000), QByteArray(35000, '\0'));
+    s.SetSize(0);
+    s.SetSize(10);
+    char z[10];
+    s.SetPosition(0);
+    s.ReadBuffer(z, 10);
+    EXPECT_EQ(QByteArray(z, 10), QByteArray(10, '\0'));
+}
+
+TEST(VirtualMemoryStream, UnusableSwapFolderFallsBackToTheTemporaryFolder)
+{
+    TArcVirtualMemoryStream s;
+    s.SwapFileDirectory = "/no/such/folder";
+    s.SetMaxMemToUse(0);
+    const QByteArray data = pattern(9000);
+    s.WriteBuffer(data.constData(), data.size());
+    EXPECT_TRUE(s.SwapFileName().startsWith(QDir::tempPath() + "/VMS"));
+}
+
+TEST(BitBucketStream, KeepsOnlyTheLastStretch)
+{
+    TArcBitBucketStream s(4096);
+    EXPECT_EQ(s.BufSize(), 5120);
+    const QByteArray data = pattern(100000, 5);
+    s.WriteBuffer(data.constData(), 60000);
+    s.WriteBuffer(data.constData() + 60000, 40000);  // wraps the ring
+    EXPECT_EQ(s.Size(), 100000);
+    EXPECT_EQ(s.Position(), 100000);
+    EXPECT_EQ(s.Seek(95000, soBeginning), 95000);
+    QByteArray back(4000, Qt::Uninitialized);
+    s.ReadBuffer(back.data(), back.size());
+    EXPECT_TRUE(back == data.mid(95000, 4000));
+    EXPECT_EQ(s.Position(), 99000);
+    EXPECT_THROW(s.Seek(90000, soBeginning), EArcBBSSeekOutsideBuffer);
+    EXPECT_THROW(s.Seek(100001, soBeginning), EArcBBSSeekOutsideBuffer);
+    EXPECT_THROW(s.Seek(0, 7), EArcBBSInvalidOrigin);
+    EXPECT_EQ(s.Seek(-100, soEnd), 99900);
+    EXPECT_EQ(s.Seek(0, soEnd), 100000);
+    try {
+        s.Seek(-10, soEnd);
+        char buf[11];
+        s.Read(buf, 11);
+        FAIL() << "read past the written bytes";
+    } catch (const EArcBBSReadTooManyBytes& e) {
+        EXPECT_EQ(e.Message(), "BBS: request to read too many bytes [11]");
+    }
+    std::vector<char> big(6000);
+    EXPECT_THROW(s.Read(big.data(), 6000), EArcBBSReadTooManyBytes);
+}
+
+TEST(BitBucketStream, SizesAndEarlySeeks)
+{
+    EXPECT_EQ(TArcBitBucketStream(1000).BufSize(), 33792);
+    EXPECT_EQ(TArcBitBucketStream(8192).BufSize(), 9216);
+    TArcBitBucketStream s(8192);
+    s.WriteBuffer("abcdef", 6);
+    EXPECT_EQ(s.Seek(1, soBeginning), 1);
+    char two[2];
+    s.ReadBuffer(two, 2);
+    EXPECT_EQ(QByteArray(two, 2), "bc");
+    EXPECT_THROW(s.Seek(-1, soBeginning), EArcBBSSeekOutsideBuffer);
+    // One write larger than the ring keeps its last part.
+    const QByteArray data = pattern(30000, 11);
+    s.WriteBuffer(data.constData(), data.size());
+    s.Seek(-9000, soEnd);
+    QByteArray back(9000, Qt::Uninitialized);
+    s.ReadBuffer(back.data(), back.size());
+    EXPECT_TRUE(back == data.right(9000));
+}
