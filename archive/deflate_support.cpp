@@ -168,11 +168,6 @@ const CrcTables& crcTables()
 
 }  // namespace
 
-quint32 Crc32Step(quint32 crc, quint8 byte)
-{
-    return (crc >> 8) ^ crcTables().t[0][(crc ^ byte) & 0xFF];
-}
-
 void UpdateCrc32(quint32& state, const void* buffer, qint64 count)
 {
     const auto& t = crcTables().t;

@@ -117,7 +117,6 @@ private:
 // from 0xFFFFFFFF and invert the result, Adler-32 callers start from 1.
 void UpdateCrc32(quint32& state, const void* buffer, qint64 count);
 void UpdateAdler32(quint32& state, const void* buffer, qint64 count);
-quint32 Crc32Step(quint32 crc, quint8 byte);
 
 // ---- node allocator -----------------------------------------------------
 

@@ -1,6 +1,6 @@
 #include "archive/zip_crypt.h"
 
-#include "archive/deflate_support.h"
+#include "archive/archive_utils.h"
 
 #include <QRandomGenerator>
 #include <algorithm>
@@ -19,9 +19,9 @@ void TArcZipCryptKeys::InitKeys(const QByteArray& password)
 
 void TArcZipCryptKeys::updateKeys(quint8 plain)
 {
-    Key0 = Crc32Step(Key0, plain);
+    Key0 = Crc32UpdateByte(plain, Key0);
     Key1 = (Key1 + (Key0 & 0xFF)) * 134775813u + 1;
-    Key2 = Crc32Step(Key2, quint8(Key1 >> 24));
+    Key2 = Crc32UpdateByte(quint8(Key1 >> 24), Key2);
 }
 
 void TArcZipDecryptEngine::DecodeBuffer(void* buffer, int64_t count)
