@@ -413,7 +413,9 @@ bool TArcDfDecodeHuffmanTree::Build(const quint8* lengths, int firstExtraSymbol,
             encode_[size_t(s)] = reversed | (quint32(len) << 16) | (extra << 24);
         }
     }
-    if (usage_ != EncodeOnly) {
+    if (usage_ != EncodeOnly)
+        buildFast(lengths, firstExtraSymbol, extraBits, count, index, reversedOf);
+    if (usage_ != EncodeOnly && fullTable_) {
         // The table grows one length at a time: doubling repeats every
         // shorter code at each index that adds a multiple of its 2^len, then
         // the codes of the new length go in. Indexes no code reaches keep
@@ -435,6 +437,54 @@ bool TArcDfDecodeHuffmanTree::Build(const quint8* lengths, int firstExtraSymbol,
         }
     }
     return true;
+}
+
+void TArcDfDecodeHuffmanTree::buildFast(const quint8* lengths, int firstExtraSymbol, const quint8* extraBits,
+                                        int count, int index, const quint32* reversedOf)
+{
+    // Ten bits cover most literal/length codes of real data in a 4 KiB
+    // table; the rare longer codes go through small subtables.
+    fastBits_ = std::min(maxLength_, 10);
+    const int primary = 1 << fastBits_;
+    const quint32 mask = quint32(primary - 1);
+    int width[1024] = {};
+    for (int s = 0; s < count; ++s) {
+        const int len = lengths[index + s];
+        if (len > fastBits_) {
+            const quint32 p = reversedOf[s] & mask;
+            width[p] = std::max(width[p], len - fastBits_);
+        }
+    }
+    int offset[1024];
+    size_t total = size_t(primary);
+    for (int p = 0; p < primary; ++p) {
+        if (width[p]) {
+            offset[p] = int(total);
+            total += size_t(1) << width[p];
+        }
+    }
+    fast_.assign(total, 0);
+    for (int p = 0; p < primary; ++p)
+        if (width[p])
+            fast_[size_t(p)] = FastLink | (quint32(width[p]) << 16) | quint32(offset[p]);
+    for (int s = 0; s < count; ++s) {
+        const int len = lengths[index + s];
+        if (len == 0)
+            continue;
+        const quint32 extra = (s >= firstExtraSymbol && extraBits) ? extraBits[s - firstExtraSymbol] : 0;
+        const quint32 entry = quint32(s) | (quint32(len) << 16) | (extra << 24);
+        const quint32 rev = reversedOf[s];
+        if (len <= fastBits_) {
+            for (size_t i = rev; i < size_t(primary); i += size_t(1) << len)
+                fast_[i] = entry;
+        } else {
+            const quint32 p = rev & mask;
+            const size_t base = size_t(offset[p]);
+            const size_t size = size_t(1) << width[p];
+            for (size_t i = rev >> fastBits_; i < size; i += size_t(1) << (len - fastBits_))
+                fast_[base + i] = entry;
+        }
+    }
 }
 
 const quint8 LengthExtraBits[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,

@@ -166,13 +166,40 @@ public:
     quint32 DecodeMask() const { return (1u << maxLength_) - 1; }
     const quint32* EncodeTable() const { return encode_.data(); }
 
+    // A decoder that only needs the two-level table below can skip the
+    // full table, whose 2^15 entries cost more to build than a small block
+    // costs to decode.
+    void SetFullTable(bool full) { fullTable_ = full; }
+
+    // Two-level lookup for the decoder's hot loop: the low FastBits() bits
+    // index the primary table, where an entry with FastLink set names a
+    // subtable (bits 0-15 its offset, bits 16-23 how many further bits
+    // index it). Every other entry is a decode entry as above, its length
+    // counting all the code's bits; 0 is still a pattern no code produces.
+    static constexpr quint32 FastLink = 0x80000000u;
+    const quint32* FastTable() const { return fast_.data(); }
+    int FastBits() const { return fastBits_; }
+    quint32 FastLookup(uint64_t bits) const
+    {
+        quint32 e = fast_[size_t(bits & ((1u << fastBits_) - 1))];
+        if (e & FastLink)
+            e = fast_[(e & 0xFFFF) + size_t((bits >> fastBits_) & ((1u << ((e >> 16) & 0xFF)) - 1))];
+        return e;
+    }
+
 private:
+    void buildFast(const quint8* lengths, int firstExtraSymbol, const quint8* extraBits, int count, int index,
+                   const quint32* reversedOf);
+
     int alphabetSize_;
     int usage_;
     int defaultMaxLength_;
     int maxLength_ = 0;
     std::vector<quint32> decode_;
     std::vector<quint32> encode_;
+    bool fullTable_ = true;
+    int fastBits_ = 0;
+    std::vector<quint32> fast_;
 };
 
 // The fixed codes: literal/length with 288 symbols (285 carries the 16

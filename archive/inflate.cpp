@@ -304,6 +304,8 @@ public:
           distances_(deflate64 ? 32 : 30, TArcDfDecodeHuffmanTree::DecodeOnly, 15),
           codeLengths_(19, TArcDfDecodeHuffmanTree::DecodeOnly, 7)
     {
+        literals_.SetFullTable(false);
+        distances_.SetFullTable(false);
     }
 
     void Run()
@@ -422,7 +424,7 @@ private:
     // position is before the window's check point, with the bit buffer and
     // both positions in locals. Anything unusual (the end of either buffer, a bad
     // code) is left to the careful per-symbol path.
-    Fast fastLoop(const quint32* lit, quint32 litMask, const quint32* dist, quint32 distMask)
+    Fast fastLoop(const TArcDfDecodeHuffmanTree& lit, const TArcDfDecodeHuffmanTree& dist)
     {
         TArcDfInBitStream::FastState st = in_.fastState();
         if (st.zeroBits)
@@ -446,7 +448,7 @@ private:
                 ip += (63 - count) >> 3;
                 count |= 56;
             }
-            quint32 e = lit[bits & litMask];
+            quint32 e = lit.FastLookup(bits);
             int len = int((e >> 16) & 0xFF);
             if (len == 0)
                 break;
@@ -483,7 +485,7 @@ private:
                 ip += (63 - count) >> 3;
                 count |= 56;
             }
-            e = dist[bits & distMask];
+            e = dist.FastLookup(bits);
             len = int((e >> 16) & 0xFF);
             sym = int(e & 0xFFFF);
             const int extra = int(e >> 24);
@@ -528,12 +530,8 @@ private:
 
     void decodeData(const TArcDfDecodeHuffmanTree& litTree, const TArcDfDecodeHuffmanTree& distTree)
     {
-        const quint32* lit = litTree.DecodeTable();
-        const quint32 litMask = litTree.DecodeMask();
-        const quint32* dist = distTree.DecodeTable();
-        const quint32 distMask = distTree.DecodeMask();
         for (;;) {
-            const Fast fast = fastLoop(lit, litMask, dist, distMask);
+            const Fast fast = fastLoop(litTree, distTree);
             out_.Settle();
             if (fast == Fast::End)
                 return;
@@ -543,7 +541,7 @@ private:
             // Deflate64's 16 length bits.
             in_.ensure(32);
             uint64_t bits = in_.bits();
-            quint32 e = lit[bits & litMask];
+            quint32 e = litTree.FastLookup(bits);
             int len = int((e >> 16) & 0xFF);
             if (len == 0)
                 fail("decoded a bit pattern that no code produces [DecodeData]");
@@ -570,7 +568,7 @@ private:
             }
             in_.ensure(32);
             bits = in_.bits();
-            e = dist[bits & distMask];
+            e = distTree.FastLookup(bits);
             len = int((e >> 16) & 0xFF);
             if (len == 0)
                 fail("decoded a bit pattern that no code produces [DecodeData]");
