@@ -1,9 +1,10 @@
 // Inflate and Deflate64 decoding.
 //
-// Each symbol costs one table lookup: the decode tables cover the code's
-// full maximum length, and the bit buffer is 64 bits wide, so a length
-// with its extra bits, or a distance with its extra bits, is looked up and
-// dropped in one peek. The output window slides 32 KiB at a time, so the
+// Each symbol costs one table lookup (two for the rare codes longer than
+// ten bits), and the bit buffer is 64 bits wide, so a length with its
+// extra bits, or a distance with its extra bits, is looked up and dropped
+// in one peek. The tables of a dynamic block are small enough that
+// building them costs less than decoding even a short block. The output window slides 32 KiB at a time, so the
 // history a copy needs is always one contiguous run behind the write
 // position and copies are plain forward moves.
 

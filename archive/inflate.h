@@ -115,7 +115,6 @@ public:
     void Flush();
     quint32 FinalChecksum();
     int64_t OutputPosition();
-    int64_t BytesProduced() const { return passedOn_ + pos_; }
 
     // For the decoder's fast loop: the buffer, the write position and the
     // position at which the window must act (slide or stop).
