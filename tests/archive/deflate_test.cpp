@@ -204,3 +204,18 @@ TEST(Deflate, SevenZipReadsOurDeflate64)
         GTEST_SKIP() << "7z is not installed";
     EXPECT_EQ(*rc, 0) << listing.toStdString();
 }
+
+TEST(Deflate, CompressesTheRestOfTheSourceFromItsPosition)
+{
+    // Stored blocks re-read their bytes from the source: relative to where
+    // the run started, not to the start of the stream.
+    const QByteArray prefix("header that is not compressed");
+    const QByteArray rest = randomInput(150000, 21) + textInput();
+    MemoryStream src(prefix + rest);
+    src.SetPosition(prefix.size());
+    MemoryStream dst;
+    TArcDeflateHelper h;
+    EXPECT_EQ(Deflate(src, dst, &h), crcOf(rest));
+    EXPECT_EQ(h.PlainBytes(), rest.size());
+    EXPECT_EQ(zlibInflate(dst.Memory()), rest);
+}
