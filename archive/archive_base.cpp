@@ -8,35 +8,42 @@ namespace tandex::archive {
 
 namespace {
 
-QString programFolder()
-{
+QString programFolder() {
     const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     return exe.isEmpty() ? QString() : QFileInfo(exe).path();
 }
 
-QString logWord(int kind)
-{
+QString logWord(int kind) {
     switch (kind) {
-    case ptAdd: return QStringLiteral(" added ");
-    case ptDelete: return QStringLiteral(" deleted ");
-    case ptExtract: return QStringLiteral(" extracted ");
-    case ptFreshen: return QStringLiteral(" freshened ");
-    case ptMove: return QStringLiteral(" moved ");
-    case ptReplace: return QStringLiteral(" replaced ");
-    case ptFoundUnhandled: return QStringLiteral("Unhandled Entity");
-    default: return QStringLiteral(" logging ");
+        case ptAdd:
+            return QStringLiteral(" added ");
+        case ptDelete:
+            return QStringLiteral(" deleted ");
+        case ptExtract:
+            return QStringLiteral(" extracted ");
+        case ptFreshen:
+            return QStringLiteral(" freshened ");
+        case ptMove:
+            return QStringLiteral(" moved ");
+        case ptReplace:
+            return QStringLiteral(" replaced ");
+        case ptFoundUnhandled:
+            return QStringLiteral("Unhandled Entity");
+        default:
+            return QStringLiteral(" logging ");
     }
 }
 
-bool isDirectory(const QString& path) { return QFileInfo(path).isDir(); }
+bool isDirectory(const QString& path) {
+    return QFileInfo(path).isDir();
+}
 
 }  // namespace
 
 // ------------------------------------------------------------ construction
 
 TArcArchive::TArcArchive(const QString& fileName, uint16_t mode)
-    : TArcArchive(static_cast<Stream*>(nullptr), fileName)
-{
+    : TArcArchive(static_cast<Stream*>(nullptr), fileName) {
     ownedStream_ = std::make_unique<FileStream>(fileName, mode);
     stream_ = ownedStream_.get();
     Mode = mode;
@@ -44,59 +51,49 @@ TArcArchive::TArcArchive(const QString& fileName, uint16_t mode)
 }
 
 TArcArchive::TArcArchive(Stream* stream, const QString& archiveName)
-    : ArchiveName(archiveName), stream_(stream)
-{
-    OnProgress = [this](TArcArchive&, uint8_t progress, bool& abort) { DoProgress(progress, abort); };
+    : ArchiveName(archiveName), stream_(stream) {
+    OnProgress = [this](TArcArchive&, uint8_t progress, bool& abort) {
+        DoProgress(progress, abort);
+    };
     const QString folder = programFolder();
-    if (!folder.isEmpty())
-        SetBaseDirectory(folder);
+    if (!folder.isEmpty()) SetBaseDirectory(folder);
 }
 
 TArcArchive::~TArcArchive() = default;
 
-void TArcArchive::ReplaceStream(std::unique_ptr<Stream> stream)
-{
+void TArcArchive::ReplaceStream(std::unique_ptr<Stream> stream) {
     ownedStream_ = std::move(stream);
     stream_ = ownedStream_.get();
 }
 
-void TArcArchive::AttachStream(Stream* stream)
-{
+void TArcArchive::AttachStream(Stream* stream) {
     ownedStream_.reset();
     stream_ = stream;
 }
 
-std::unique_ptr<Stream> TArcArchive::ReleaseOwnedStream()
-{
+std::unique_ptr<Stream> TArcArchive::ReleaseOwnedStream() {
     stream_ = nullptr;
     return std::move(ownedStream_);
 }
 
-QString TArcArchive::ResolveDiskName(const QString& name) const
-{
-    if (name.isEmpty() || name.startsWith(u'/') || baseDirectory_.isEmpty())
-        return name;
+QString TArcArchive::ResolveDiskName(const QString& name) const {
+    if (name.isEmpty() || name.startsWith(u'/') || baseDirectory_.isEmpty()) return name;
     return AppendBackslash(baseDirectory_) + name;
 }
 
 // ---------------------------------------------------------------- options
 
-void TArcArchive::SetBaseDirectory(const QString& value)
-{
+void TArcArchive::SetBaseDirectory(const QString& value) {
     QString dir = value;
-    if (dir.size() > 1 && dir.endsWith(u'/'))
-        dir.chop(1);
-    if (!dir.isEmpty() && !isDirectory(dir))
-        throw EArcNoSuchDirectory();
+    if (dir.size() > 1 && dir.endsWith(u'/')) dir.chop(1);
+    if (!dir.isEmpty() && !isDirectory(dir)) throw EArcNoSuchDirectory();
     baseDirectory_ = dir;
 }
 
-void TArcArchive::SetLogging(bool value)
-{
+void TArcArchive::SetLogging(bool value) {
     logging_ = value;
     logStream_.reset();
-    if (!logging_ || logFile_.isEmpty())
-        return;
+    if (!logging_ || logFile_.isEmpty()) return;
     try {
         logStream_ = std::make_unique<FileStream>(logFile_, fmCreate);
         MakeLogEntry(ArchiveName, kLogStarted);
@@ -106,15 +103,13 @@ void TArcArchive::SetLogging(bool value)
     }
 }
 
-void TArcArchive::MakeLogEntry(const QString& name, int kind)
-{
-    if (!logStream_)
-        return;
+void TArcArchive::MakeLogEntry(const QString& name, int kind) {
+    if (!logStream_) return;
     const QLocale locale;
     const QDateTime now = QDateTime::currentDateTime();
-    const QString line = name + logWord(kind) + locale.toString(now.date(), QLocale::ShortFormat)
-                         + u' ' + locale.toString(now.time(), QLocale::LongFormat)
-                         + QStringLiteral("\r\n");
+    const QString line = name + logWord(kind) + locale.toString(now.date(), QLocale::ShortFormat) +
+                         u' ' + locale.toString(now.time(), QLocale::LongFormat) +
+                         QStringLiteral("\r\n");
     QByteArray bytes(line.size() * 2, Qt::Uninitialized);
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char16_t u = line[i].unicode();
@@ -127,118 +122,92 @@ void TArcArchive::MakeLogEntry(const QString& name, int kind)
 // ----------------------------------------------------------------- events
 
 void TArcArchive::DoProcessItemFailure(TArcArchiveItem* item, TArcProcessType processType,
-                                       TArcErrorClass errorClass, int32_t errorCode)
-{
-    if (OnProcessItemFailure)
-        OnProcessItemFailure(*this, item, processType, errorClass, errorCode);
+                                       TArcErrorClass errorClass, int32_t errorCode) {
+    if (OnProcessItemFailure) OnProcessItemFailure(*this, item, processType, errorClass, errorCode);
 }
 
-void TArcArchive::DoArchiveSaveProgress(uint8_t progress, bool& abort)
-{
+void TArcArchive::DoArchiveSaveProgress(uint8_t progress, bool& abort) {
     abort = false;
-    if (OnArchiveSaveProgress)
-        OnArchiveSaveProgress(*this, progress, abort);
+    if (OnArchiveSaveProgress) OnArchiveSaveProgress(*this, progress, abort);
 }
 
-void TArcArchive::DoArchiveProgress(uint8_t progress, bool& abort)
-{
+void TArcArchive::DoArchiveProgress(uint8_t progress, bool& abort) {
     abort = false;
-    if (OnArchiveProgress)
-        OnArchiveProgress(*this, progress, abort);
+    if (OnArchiveProgress) OnArchiveProgress(*this, progress, abort);
 }
 
-void TArcArchive::DoArchiveItemProgress(TArcArchiveItem* item, uint8_t progress, bool& abort)
-{
+void TArcArchive::DoArchiveItemProgress(TArcArchiveItem* item, uint8_t progress, bool& abort) {
     abort = false;
-    if (OnArchiveItemProgress)
-        OnArchiveItemProgress(*this, item, progress, abort);
+    if (OnArchiveItemProgress) OnArchiveItemProgress(*this, item, progress, abort);
 }
 
-void TArcArchive::DoConfirmOverwrite(QString& name, bool& confirm)
-{
+void TArcArchive::DoConfirmOverwrite(QString& name, bool& confirm) {
     confirm = true;
-    if (OnConfirmOverwrite)
-        OnConfirmOverwrite(name, confirm);
+    if (OnConfirmOverwrite) OnConfirmOverwrite(name, confirm);
 }
 
 void TArcArchive::DoConfirmProcessItem(TArcArchiveItem* item, TArcProcessType processType,
-                                       bool& confirm)
-{
+                                       bool& confirm) {
     confirm = true;
-    if (OnConfirmProcessItem)
-        OnConfirmProcessItem(*this, item, processType, confirm);
-    if (confirm && logging_)
-        MakeLogEntry(item->GetFileName(), processType);
+    if (OnConfirmProcessItem) OnConfirmProcessItem(*this, item, processType, confirm);
+    if (confirm && logging_) MakeLogEntry(item->GetFileName(), processType);
 }
 
-void TArcArchive::DoConfirmSave(bool& confirm)
-{
+void TArcArchive::DoConfirmSave(bool& confirm) {
     confirm = true;
-    if (OnConfirmSave)
-        OnConfirmSave(*this, confirm);
+    if (OnConfirmSave) OnConfirmSave(*this, confirm);
 }
 
-void TArcArchive::DoLoad()
-{
-    if (OnLoad)
-        OnLoad(*this);
+void TArcArchive::DoLoad() {
+    if (OnLoad) OnLoad(*this);
 }
 
-void TArcArchive::DoProgress(uint8_t progress, bool& abort)
-{
+void TArcArchive::DoProgress(uint8_t progress, bool& abort) {
     abort = false;
     DoArchiveItemProgress(CurrentItem, progress, abort);
 }
 
-void TArcArchive::DoSave()
-{
-    if (OnSave)
-        OnSave(*this);
+void TArcArchive::DoSave() {
+    if (OnSave) OnSave(*this);
 }
 
-void TArcArchive::DoInflateProgress(int percent)
-{
+void TArcArchive::DoInflateProgress(int percent) {
     bool abort = false;
     DoProgress(static_cast<uint8_t>(std::clamp(percent, 0, 255)), abort);
-    if (abort)
-        throw EArcAbortProgress();
+    if (abort) throw EArcAbortProgress();
 }
 
-void TArcArchive::DoDeflateProgress(int percent) { DoInflateProgress(percent); }
+void TArcArchive::DoDeflateProgress(int percent) {
+    DoInflateProgress(percent);
+}
 
-void TArcArchive::RequestSpanImage(void*, int32_t, QString&, bool&)
-{
+void TArcArchive::RequestSpanImage(void*, int32_t, QString&, bool&) {
     throw EArcSpanningNotSupported();
 }
 
 // ------------------------------------------------------------------ names
 
-QString TArcArchive::FixName(const QString& value)
-{
+QString TArcArchive::FixName(const QString& value) {
     QString name = value;
     if (DOSMode) {
         if (!baseDirectory_.isEmpty() && !name.startsWith(u'/'))
             name = AppendBackslash(baseDirectory_) + name;
         name = ToShortPathName(name);
     }
-    if (StoreOptions & soStripDrive)
-        name = StripDrive(name);
-    if (name.startsWith(u'/'))
-        name.remove(0, 1);
-    if (StoreOptions & soStripPath)
-        name = name.mid(name.lastIndexOf(u'/') + 1);
-    if (StoreOptions & soRemoveDots)
-        name = StripLeadingDotDots(name);
+    if (StoreOptions & soStripDrive) name = StripDrive(name);
+    if (name.startsWith(u'/')) name.remove(0, 1);
+    if (StoreOptions & soStripPath) name = name.mid(name.lastIndexOf(u'/') + 1);
+    if (StoreOptions & soRemoveDots) name = StripLeadingDotDots(name);
     return name;
 }
 
-void TArcArchive::MakeFullNames(TArcArchiveItem* item)
-{
+void TArcArchive::MakeFullNames(TArcArchiveItem* item) {
     if ((StoreOptions & soRecurse) && PathKind(item->DiskFileName) == TPathKind::NoPath) {
         // The search runs on an explicit path: the process's current folder
         // is never changed.
         QStringList found;
-        const QString folder = baseDirectory_.isEmpty() ? QString() : AppendBackslash(baseDirectory_);
+        const QString folder =
+            baseDirectory_.isEmpty() ? QString() : AppendBackslash(baseDirectory_);
         FindMatchingFiles(folder + item->GetFileName(), faAnyFile & ~faDirectory, found, true);
         item->DiskFileName = found.isEmpty() ? QString() : found.first();
     } else if (!baseDirectory_.isEmpty()) {
@@ -248,8 +217,7 @@ void TArcArchive::MakeFullNames(TArcArchiveItem* item)
     }
 }
 
-bool TArcArchive::FreshenRequired(TArcArchiveItem* item)
-{
+bool TArcArchive::FreshenRequired(TArcArchiveItem* item) {
     const QString name = ResolveDiskName(item->DiskFileName);
     FileStream file(name, fmOpenRead | fmShareDenyWrite);
     const int64_t size = file.Size();
@@ -257,26 +225,23 @@ bool TArcArchive::FreshenRequired(TArcArchiveItem* item)
     if (!GetFileAttrEx(name, info))
         throw FileOpenError(QStringLiteral("Cannot open file \"") + name + u'"');
     const uint32_t dos = DateTimeToDosDateTime(info.Time);
-    return !((dos >> 16) == item->GetLastModFileDate() && (dos & 0xFFFF) == item->GetLastModFileTime()
-             && static_cast<uint64_t>(size) == item->GetUncompressedSize());
+    return !((dos >> 16) == item->GetLastModFileDate() &&
+             (dos & 0xFFFF) == item->GetLastModFileTime() &&
+             static_cast<uint64_t>(size) == item->GetUncompressedSize());
 }
 
 // ------------------------------------------------------------- edit cycle
 
-void TArcArchive::CheckValid() const
-{
-    if (Status == StatusInvalid)
-        throw EArcNoArchive();
+void TArcArchive::CheckValid() const {
+    if (Status == StatusInvalid) throw EArcNoArchive();
 }
 
-void TArcArchive::Load()
-{
+void TArcArchive::Load() {
     CheckValid();
     // A list that was not read completely must never be saved over the
     // user's file: any failure leaves the archive unusable.
     try {
-        if (stream_ && stream_->Size() == 0)
-            isNew_ = true;
+        if (stream_ && stream_->Size() == 0) isNew_ = true;
         LoadArchive();
         Status = StatusIdle;
     } catch (...) {
@@ -287,19 +252,15 @@ void TArcArchive::Load()
     DoLoad();
 }
 
-void TArcArchive::SaveIfChanged()
-{
-    if (Status == StatusInvalid)
-        return;
+void TArcArchive::SaveIfChanged() {
+    if (Status == StatusInvalid) return;
     // An unchanged archive is written only while it is new and empty:
     // rewriting a loaded one that merely listed no items could throw away
     // content the format did not understand.
-    if (!IsDirty && (GetCount() > 0 || !isNew_))
-        return;
+    if (!IsDirty && (GetCount() > 0 || !isNew_)) return;
     bool confirm = true;
     DoConfirmSave(confirm);
-    if (!confirm)
-        return;
+    if (!confirm) return;
     saveWritten_ = false;
     SaveArchive();
     saveWritten_ = true;
@@ -308,33 +269,26 @@ void TArcArchive::SaveIfChanged()
     DoSave();
 }
 
-int TArcArchive::SaveIfNotNone(TArcArchiveItem* item)
-{
-    if (item->Action != iaNone)
-        SaveIfChanged();
+int TArcArchive::SaveIfNotNone(TArcArchiveItem* item) {
+    if (item->Action != iaNone) SaveIfChanged();
     // A save may remove entries before this one, or this one itself.
     return itemList_.IndexOf(item);
 }
 
-void TArcArchive::commonTail(TArcArchiveItem* item, TArchiveItemAction action)
-{
+void TArcArchive::commonTail(TArcArchiveItem* item, TArchiveItemAction action) {
     item->Action = action;
     IsDirty = true;
-    if (AutoSave)
-        SaveIfChanged();
+    if (AutoSave) SaveIfChanged();
 }
 
-void TArcArchive::classifyAndReport(TArcArchiveItem* item, TArcProcessType processType)
-{
+void TArcArchive::classifyAndReport(TArcArchiveItem* item, TArcProcessType processType) {
     const ArcErrorInfo info = ClassifyException(std::current_exception());
     DoProcessItemFailure(item, processType, info.ErrorClass, info.ErrorCode);
 }
 
-void TArcArchive::Add(std::unique_ptr<TArcArchiveItem> item)
-{
+void TArcArchive::Add(std::unique_ptr<TArcArchiveItem> item) {
     CheckValid();
-    if (!item)
-        return;
+    if (!item) return;
     if (itemList_.IsActiveDupe(item->GetFileName())) {
         if (StoreOptions & soFreshen)
             Freshen(item.get());
@@ -346,20 +300,17 @@ void TArcArchive::Add(std::unique_ptr<TArcArchiveItem> item)
     }
     bool confirm = true;
     DoConfirmProcessItem(item.get(), ptAdd, confirm);
-    if (!confirm)
-        return;
+    if (!confirm) return;
     item->Action = iaAdd;
     TArcArchiveItem* added = item.get();
     itemList_.Add(std::move(item));
     commonTail(added, iaAdd);
 }
 
-void TArcArchive::AddFromStream(const QString& name, std::shared_ptr<Stream> stream)
-{
+void TArcArchive::AddFromStream(const QString& name, std::shared_ptr<Stream> stream) {
     CheckValid();
     std::unique_ptr<TArcArchiveItem> created = CreateItem(name);
-    if (!created)
-        return;
+    if (!created) return;
     TArcArchiveItem* item = created.get();
     TArcProcessType processType = ptAdd;
     const int existing = itemList_.FindActive(created->GetFileName());
@@ -374,8 +325,7 @@ void TArcArchive::AddFromStream(const QString& name, std::shared_ptr<Stream> str
     }
     bool confirm = true;
     DoConfirmProcessItem(item, processType, confirm);
-    if (!confirm)
-        return;
+    if (!confirm) return;
 
     const TArchiveItemAction oldAction = item->Action;
     std::shared_ptr<Stream> oldSource = item->SourceStream;
@@ -383,8 +333,7 @@ void TArcArchive::AddFromStream(const QString& name, std::shared_ptr<Stream> str
     InStream = stream.get();
     item->SourceStream = std::move(stream);
     item->Action = iaStreamAdd;
-    if (created)
-        itemList_.Add(std::move(created));
+    if (created) itemList_.Add(std::move(created));
     IsDirty = true;
     try {
         SaveIfChanged();
@@ -407,59 +356,52 @@ void TArcArchive::AddFromStream(const QString& name, std::shared_ptr<Stream> str
     InStream = nullptr;
 }
 
-void TArcArchive::DeleteAt(int index)
-{
+void TArcArchive::DeleteAt(int index) {
     CheckValid();
     TArcArchiveItem* item = itemList_.Items(index);
-    if (SaveIfNotNone(item) < 0)
-        return;
+    if (SaveIfNotNone(item) < 0) return;
     bool confirm = true;
     DoConfirmProcessItem(item, ptDelete, confirm);
-    if (confirm)
-        commonTail(item, iaDelete);
+    if (confirm) commonTail(item, iaDelete);
 }
 
-void TArcArchive::ExtractToStream(const QString& name, Stream& stream)
-{
+void TArcArchive::ExtractToStream(const QString& name, Stream& stream) {
     CheckValid();
     const int found = FindFile(name);
-    if (found < 0)
-        return;
+    if (found < 0) return;
     TArcArchiveItem* item = itemList_.Items(found);
     const int index = SaveIfNotNone(item);
-    if (index < 0)
-        return;
+    if (index < 0) return;
     bool confirm = true;
     DoConfirmProcessItem(item, ptExtract, confirm);
-    if (!confirm)
-        return;
+    if (!confirm) return;
     CurrentItem = item;
     try {
         ExtractItemToStreamAt(index, stream);
+    } catch (const EArcUserAbort&) {
+        // The user stopped in the middle: the archive is not to be trusted
+        // any more.
+        Status = StatusInvalid;
+        classifyAndReport(item, ptExtract);
     } catch (...) {
         classifyAndReport(item, ptExtract);
     }
 }
 
-void TArcArchive::Freshen(TArcArchiveItem* item)
-{
+void TArcArchive::Freshen(TArcArchiveItem* item) {
     CheckValid();
     int index = itemList_.FindActive(item->GetFileName());
-    if (index < 0)
-        index = FindFile(item->GetFileName());
-    if (index < 0)
-        return;
+    if (index < 0) index = FindFile(item->GetFileName());
+    if (index < 0) return;
     if (PathKind(item->DiskFileName) == TPathKind::AbsolutePath)
         itemList_.Items(index)->DiskFileName = item->DiskFileName;
     FreshenAt(index);
 }
 
-void TArcArchive::FreshenAt(int index)
-{
+void TArcArchive::FreshenAt(int index) {
     CheckValid();
     TArcArchiveItem* item = itemList_.Items(index);
-    if (SaveIfNotNone(item) < 0)
-        return;
+    if (SaveIfNotNone(item) < 0) return;
     MakeFullNames(item);
     bool required = false;
     try {
@@ -467,58 +409,47 @@ void TArcArchive::FreshenAt(int index)
     } catch (...) {
         classifyAndReport(item, ptFreshen);
     }
-    if (!required)
-        return;
+    if (!required) return;
     bool confirm = true;
     DoConfirmProcessItem(item, ptFreshen, confirm);
-    if (confirm)
-        commonTail(item, iaFreshen);
+    if (confirm) commonTail(item, iaFreshen);
 }
 
-void TArcArchive::Replace(TArcArchiveItem* item)
-{
+void TArcArchive::Replace(TArcArchiveItem* item) {
     CheckValid();
     int index = itemList_.FindActive(item->GetFileName());
-    if (index < 0)
-        index = FindFile(item->GetFileName());
-    if (index < 0)
-        return;
+    if (index < 0) index = FindFile(item->GetFileName());
+    if (index < 0) return;
     if (PathKind(item->DiskFileName) == TPathKind::AbsolutePath)
         itemList_.Items(index)->DiskFileName = item->DiskFileName;
     ReplaceAt(index);
 }
 
-void TArcArchive::ReplaceAt(int index)
-{
+void TArcArchive::ReplaceAt(int index) {
     CheckValid();
     TArcArchiveItem* item = itemList_.Items(index);
-    if (SaveIfNotNone(item) < 0)
-        return;
+    if (SaveIfNotNone(item) < 0) return;
     MakeFullNames(item);
     bool confirm = true;
     DoConfirmProcessItem(item, ptReplace, confirm);
-    if (confirm)
-        commonTail(item, iaReplace);
+    if (confirm) commonTail(item, iaReplace);
 }
 
-void TArcArchive::Move(TArcArchiveItem* item, const QString& newName)
-{
+void TArcArchive::Move(TArcArchiveItem* item, const QString& newName) {
     CheckValid();
     const QString name = FixName(newName);
     for (int i = 0; i < GetCount(); ++i) {
         TArcArchiveItem* other = itemList_.Items(i);
-        if (other != item && other->Action != iaDelete
-            && TArcArchiveList::SameName(other->GetFileName(), name)) {
+        if (other != item && other->Action != iaDelete &&
+            TArcArchiveList::SameName(other->GetFileName(), name)) {
             DoProcessItemFailure(item, ptMove, ecArchive, 7);
             return;
         }
     }
-    if (SaveIfNotNone(item) < 0)
-        return;
+    if (SaveIfNotNone(item) < 0) return;
     bool confirm = true;
     DoConfirmProcessItem(item, ptMove, confirm);
-    if (!confirm)
-        return;
+    if (!confirm) return;
     const QString oldName = item->GetFileName();
     item->SetFileName(name);
     itemList_.UpdateName(item, oldName);
@@ -527,10 +458,8 @@ void TArcArchive::Move(TArcArchiveItem* item, const QString& newName)
 
 // ------------------------------------------------------------ stream helper
 
-TArcArchiveStreamHelper::TArcArchiveStreamHelper(Stream* stream) : stream_(stream)
-{
-    if (!stream)
-        throw Exception(QStringLiteral("nil stream"));
+TArcArchiveStreamHelper::TArcArchiveStreamHelper(Stream* stream) : stream_(stream) {
+    if (!stream) throw Exception(QStringLiteral("nil stream"));
 }
 
 }  // namespace tandex::archive

@@ -46,16 +46,16 @@ using TArcArchiveEvent = std::function<void(TArcArchive& sender)>;
 using TArcArchiveConfirmEvent = std::function<void(TArcArchive& sender, bool& confirm)>;
 using TArcArchiveProgressEvent =
     std::function<void(TArcArchive& sender, uint8_t progress, bool& abort)>;
-using TArcArchiveItemConfirmEvent = std::function<void(
-    TArcArchive& sender, TArcArchiveItem* item, TArcProcessType processType, bool& confirm)>;
+using TArcArchiveItemConfirmEvent = std::function<void(TArcArchive& sender, TArcArchiveItem* item,
+                                                       TArcProcessType processType, bool& confirm)>;
 using TArcConfirmOverwriteEvent = std::function<void(QString& name, bool& confirm)>;
 using TArcArchiveItemFailureEvent =
     std::function<void(TArcArchive& sender, TArcArchiveItem* item, TArcProcessType processType,
                        TArcErrorClass errorClass, int32_t errorCode)>;
-using TArcArchiveItemProgressEvent = std::function<void(TArcArchive& sender, TArcArchiveItem* item,
-                                                        uint8_t progress, bool& abort)>;
-using TArcRequestImageEvent = std::function<void(TArcArchive& sender, int32_t imageNumber,
-                                                 QString& imageName, bool& abort)>;
+using TArcArchiveItemProgressEvent =
+    std::function<void(TArcArchive& sender, TArcArchiveItem* item, uint8_t progress, bool& abort)>;
+using TArcRequestImageEvent =
+    std::function<void(TArcArchive& sender, int32_t imageNumber, QString& imageName, bool& abort)>;
 
 class TArcArchive {
 public:

@@ -80,14 +80,13 @@ constexpr std::array<ArcStrRec, 67> kMessages{{
 
 // Fills the placeholders of a table text in order: each "%d" or "%s" takes
 // the next argument. The texts hold no other "%".
-QString formatMessage(int32_t code, std::initializer_list<QString> args)
-{
+QString formatMessage(int32_t code, std::initializer_list<QString> args) {
     const QString pattern = ArcMessage(code);
     QString out;
     auto next = args.begin();
     for (qsizetype i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == u'%' && i + 1 < pattern.size()
-            && (pattern[i + 1] == u'd' || pattern[i + 1] == u's') && next != args.end()) {
+        if (pattern[i] == u'%' && i + 1 < pattern.size() &&
+            (pattern[i + 1] == u'd' || pattern[i + 1] == u's') && next != args.end()) {
             out += *next++;
             ++i;
         } else {
@@ -97,25 +96,25 @@ QString formatMessage(int32_t code, std::initializer_list<QString> args)
     return out;
 }
 
-QString num(int64_t n) { return QString::number(n); }
+QString num(int64_t n) {
+    return QString::number(n);
+}
 
 }  // namespace
 
 Exception::Exception(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}
 
 EArcException::EArcException(QString message, int32_t errorCode)
-    : Exception(std::move(message)), errorCode_(errorCode)
-{
+    : Exception(std::move(message)), errorCode_(errorCode) {}
+
+std::span<const ArcStrRec> ArcMessageTable() {
+    return kMessages;
 }
 
-std::span<const ArcStrRec> ArcMessageTable() { return kMessages; }
-
-QString ArcMessage(int32_t code)
-{
+QString ArcMessage(int32_t code) {
     auto it = std::lower_bound(kMessages.begin(), kMessages.end(), code,
                                [](const ArcStrRec& r, int32_t c) { return r.Code < c; });
-    if (it == kMessages.end() || it->Code != code)
-        return {};
+    if (it == kMessages.end() || it->Code != code) return {};
     return QString::fromLatin1(it->Message);
 }
 
@@ -154,34 +153,22 @@ TANDEX_ARC_ERROR_DEF(EArcTarBadOp, EArcTarException)
 #undef TANDEX_ARC_ERROR_DEF
 
 EArcBBSReadTooManyBytes::EArcBBSReadTooManyBytes(int64_t count)
-    : EArcZipException(formatMessage(Code_, {num(count)}), Code_)
-{
-}
+    : EArcZipException(formatMessage(Code_, {num(count)}), Code_) {}
 
 EArcVMSInvalidOrigin::EArcVMSInvalidOrigin(int origin)
-    : EArcZipException(formatMessage(Code_, {num(origin)}), Code_)
-{
-}
+    : EArcZipException(formatMessage(Code_, {num(origin)}), Code_) {}
 
 EArcVMSErrorOpenSwap::EArcVMSErrorOpenSwap(const QString& swapFileName)
-    : EArcZipException(formatMessage(Code_, {swapFileName}), Code_)
-{
-}
+    : EArcZipException(formatMessage(Code_, {swapFileName}), Code_) {}
 
 EArcVMSSeekFail::EArcVMSSeekFail(const QString& swapFileName)
-    : EArcZipException(formatMessage(Code_, {swapFileName}), Code_)
-{
-}
+    : EArcZipException(formatMessage(Code_, {swapFileName}), Code_) {}
 
 EArcVMSReadFail::EArcVMSReadFail(int64_t count, const QString& swapFileName)
-    : EArcZipException(formatMessage(Code_, {num(count), swapFileName}), Code_)
-{
-}
+    : EArcZipException(formatMessage(Code_, {num(count), swapFileName}), Code_) {}
 
 EArcVMSWriteFail::EArcVMSWriteFail(int64_t count, const QString& swapFileName)
-    : EArcZipException(formatMessage(Code_, {num(count), swapFileName}), Code_)
-{
-}
+    : EArcZipException(formatMessage(Code_, {num(count), swapFileName}), Code_) {}
 
 EArcAbortProgress::EArcAbortProgress() : Exception(QStringLiteral("Process aborted by user")) {}
 
@@ -193,25 +180,17 @@ EArcInternalDeflateError::EArcInternalDeflateError(const QString& cause) : Excep
 
 EArcInflateError::EArcInflateError(const QString& cause)
     : Exception(QStringLiteral("Archive inflate error, possibly a corrupted compressed stream. "
-                               "(Internal cause: ")
-                + cause + u')')
-{
-}
+                               "(Internal cause: ") +
+                cause + u')') {}
 
 EArcDeflateError::EArcDeflateError(const QString& cause)
-    : Exception(QStringLiteral("Archive deflate error. (Internal cause: ") + cause + u')')
-{
-}
+    : Exception(QStringLiteral("Archive deflate error. (Internal cause: ") + cause + u')') {}
 
 StreamIoError::StreamIoError(QString message, int32_t errorCode)
-    : StreamError(std::move(message)), errorCode_(errorCode)
-{
-}
+    : StreamError(std::move(message)), errorCode_(errorCode) {}
 
-ArcErrorInfo ClassifyException(std::exception_ptr error)
-{
-    if (!error)
-        return {ecOther, 0};
+ArcErrorInfo ClassifyException(std::exception_ptr error) {
+    if (!error) return {ecOther, 0};
     try {
         std::rethrow_exception(error);
     } catch (const EArcException& e) {

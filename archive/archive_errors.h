@@ -55,11 +55,11 @@ public:
     using EArcException::EArcException;
 };
 
-#define TANDEX_ARC_ERROR(Name, Parent, Code)                                                       \
-    class Name : public Parent {                                                                   \
-    public:                                                                                        \
-        static constexpr int32_t Code_ = Code;                                                     \
-        Name();                                                                                    \
+#define TANDEX_ARC_ERROR(Name, Parent, Code)   \
+    class Name : public Parent {               \
+    public:                                    \
+        static constexpr int32_t Code_ = Code; \
+        Name();                                \
     };
 
 TANDEX_ARC_ERROR(EArcZipVersion, EArcZipException, 1)

@@ -37,8 +37,8 @@ enum class TPathKind : uint8_t { NoPath = 0, RelativePath = 1, AbsolutePath = 2 
 struct TFileAttrInfo {
     TDateTime Time = 0;  // last write, local time, DOS two-second precision
     int64_t Size = -1;
-    int32_t Attr = -1;   // Windows attribute bits
-    uint32_t Mode = 0;   // Unix mode derived from Attr
+    int32_t Attr = -1;  // Windows attribute bits
+    uint32_t Mode = 0;  // Unix mode derived from Attr
 };
 
 // Windows attribute bits as Linux files carry them.

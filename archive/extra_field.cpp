@@ -6,13 +6,12 @@ namespace tandex::archive {
 
 namespace {
 
-uint16_t get16(const QByteArray& b, qsizetype at)
-{
-    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
+uint16_t get16(const QByteArray& b, qsizetype at) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) |
+                                 (static_cast<uint8_t>(b[at + 1]) << 8));
 }
 
-void put16(QByteArray& b, qsizetype at, uint16_t v)
-{
+void put16(QByteArray& b, qsizetype at, uint16_t v) {
     b[at] = static_cast<char>(v & 0xFF);
     b[at + 1] = static_cast<char>(v >> 8);
 }
@@ -22,8 +21,7 @@ void put16(QByteArray& b, qsizetype at, uint16_t v)
 // Visits records while four header bytes remain; a last record that claims
 // more data than the block holds gets its stored length cut to what is
 // there, so nothing is ever read past the end.
-qsizetype TArcExtraField::findRecord(uint16_t tag)
-{
+qsizetype TArcExtraField::findRecord(uint16_t tag) {
     qsizetype at = 0;
     while (buffer_.size() - at >= 4) {
         const qsizetype remaining = buffer_.size() - at - 4;
@@ -32,28 +30,26 @@ qsizetype TArcExtraField::findRecord(uint16_t tag)
             n = static_cast<uint16_t>(remaining);
             put16(buffer_, at + 2, n);
         }
-        if (get16(buffer_, at) == tag)
-            return at;
+        if (get16(buffer_, at) == tag) return at;
         at += 4 + n;
     }
     return -1;
 }
 
-void TArcExtraField::removeAt(qsizetype offset)
-{
+void TArcExtraField::removeAt(qsizetype offset) {
     buffer_.remove(offset, 4 + get16(buffer_, offset + 2));
 }
 
-void TArcExtraField::Assign(const TArcExtraField& other) { SetBuffer(other.buffer_); }
+void TArcExtraField::Assign(const TArcExtraField& other) {
+    SetBuffer(other.buffer_);
+}
 
-void TArcExtraField::Clear()
-{
+void TArcExtraField::Clear() {
     buffer_.clear();
     Changed();
 }
 
-void TArcExtraField::CloneFrom(TArcExtraField& other, uint16_t tag)
-{
+void TArcExtraField::CloneFrom(TArcExtraField& other, uint16_t tag) {
     const uint8_t* data = nullptr;
     uint16_t size = 0;
     if (other.Get(tag, data, size)) {
@@ -64,8 +60,7 @@ void TArcExtraField::CloneFrom(TArcExtraField& other, uint16_t tag)
     }
 }
 
-int TArcExtraField::Count()
-{
+int TArcExtraField::Count() {
     int count = 0;
     qsizetype at = 0;
     while (buffer_.size() - at >= 4) {
@@ -78,17 +73,14 @@ int TArcExtraField::Count()
     return count;
 }
 
-void TArcExtraField::Delete(uint16_t tag)
-{
+void TArcExtraField::Delete(uint16_t tag) {
     const qsizetype at = findRecord(tag);
-    if (at < 0)
-        return;
+    if (at < 0) return;
     removeAt(at);
     Changed();
 }
 
-bool TArcExtraField::Get(uint16_t tag, const uint8_t*& data, uint16_t& size)
-{
+bool TArcExtraField::Get(uint16_t tag, const uint8_t*& data, uint16_t& size) {
     const qsizetype at = findRecord(tag);
     if (at < 0) {
         data = nullptr;
@@ -100,20 +92,19 @@ bool TArcExtraField::Get(uint16_t tag, const uint8_t*& data, uint16_t& size)
     return true;
 }
 
-bool TArcExtraField::GetStream(uint16_t tag, std::unique_ptr<MemoryStream>& stream)
-{
+bool TArcExtraField::GetStream(uint16_t tag, std::unique_ptr<MemoryStream>& stream) {
     const uint8_t* data = nullptr;
     uint16_t size = 0;
-    if (!Get(tag, data, size))
-        return false;
+    if (!Get(tag, data, size)) return false;
     stream = std::make_unique<MemoryStream>(QByteArray(reinterpret_cast<const char*>(data), size));
     return true;
 }
 
-bool TArcExtraField::Has(uint16_t tag) { return findRecord(tag) >= 0; }
+bool TArcExtraField::Has(uint16_t tag) {
+    return findRecord(tag) >= 0;
+}
 
-void TArcExtraField::LoadFromStream(Stream& stream, int64_t size)
-{
+void TArcExtraField::LoadFromStream(Stream& stream, int64_t size) {
     if (size < 0 || size > kMaxBlockSize)
         throw StreamFilerError(QStringLiteral("Stream read error"));
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
@@ -121,33 +112,28 @@ void TArcExtraField::LoadFromStream(Stream& stream, int64_t size)
     buffer_ = std::move(bytes);
 }
 
-void TArcExtraField::Put(uint16_t tag, const void* data, int64_t size)
-{
+void TArcExtraField::Put(uint16_t tag, const void* data, int64_t size) {
     if (size < 0 || size > kMaxBlockSize)
         throw EArcException(QStringLiteral("Extra field data too long"));
     const qsizetype at = findRecord(tag);
     if (at >= 0 && get16(buffer_, at + 2) == size) {
-        if (size > 0)
-            std::memcpy(buffer_.data() + at + 4, data, static_cast<size_t>(size));
+        if (size > 0) std::memcpy(buffer_.data() + at + 4, data, static_cast<size_t>(size));
         Changed();
         return;
     }
     const qsizetype kept = buffer_.size() - (at >= 0 ? 4 + get16(buffer_, at + 2) : 0);
     if (kept + 4 + size > kMaxBlockSize)
         throw EArcException(QStringLiteral("Extra field data too long"));
-    if (at >= 0)
-        removeAt(at);
+    if (at >= 0) removeAt(at);
     const qsizetype end = buffer_.size();
     buffer_.resize(end + 4 + static_cast<qsizetype>(size));
     put16(buffer_, end, tag);
     put16(buffer_, end + 2, static_cast<uint16_t>(size));
-    if (size > 0)
-        std::memcpy(buffer_.data() + end + 4, data, static_cast<size_t>(size));
+    if (size > 0) std::memcpy(buffer_.data() + end + 4, data, static_cast<size_t>(size));
     Changed();
 }
 
-void TArcExtraField::SetBuffer(const QByteArray& bytes)
-{
+void TArcExtraField::SetBuffer(const QByteArray& bytes) {
     buffer_ = bytes;
     Changed();
 }

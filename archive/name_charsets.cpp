@@ -9,19 +9,15 @@ namespace tandex::archive {
 
 namespace {
 
-const char16_t* highHalf(int codePage)
-{
+const char16_t* highHalf(int codePage) {
     for (int i = 0; i < detail::kCodePageTableCount; ++i)
-        if (detail::kCodePageTables[i].CodePage == codePage)
-            return detail::kCodePageTables[i].High;
+        if (detail::kCodePageTables[i].CodePage == codePage) return detail::kCodePageTables[i].High;
     return nullptr;
 }
 
-char16_t decodeHigh(const char16_t* high, uint8_t byte)
-{
+char16_t decodeHigh(const char16_t* high, uint8_t byte) {
     const char16_t c = high[byte - 0x80];
-    if (c != 0)
-        return c;
+    if (c != 0) return c;
     return byte < 0xA0 ? char16_t(byte) : char16_t(0xFFFD);
 }
 
@@ -37,7 +33,8 @@ constexpr LetterSets kLetterSets[] = {
     {720, "81 8A 8C-90 98 9A 9C 9F AA B5 C0-D6 D8-EF F4 F9 FB-FC FF",
      "82-83 85 87-8C 93 95-9B 9D-AD E0-EF"},
     {737, "A2 B5 B8-BA BC BE-D1 D3-FE", "80-AF E0-F0 F4-F5"},
-    {775, "A8 AA AF B8 BA BF-D6 D8-F6 F8-FE", "80-95 97-9B 9D A0-A5 AD B5-B8 BD-BE C6-C7 CF-D8 E0-EE"},
+    {775, "A8 AA AF B8 BA BF-D6 D8-F6 F8-FE",
+     "80-95 97-9B 9D A0-A5 AD B5-B8 BD-BE C6-C7 CF-D8 E0-EE"},
     {850, "8A 8C 8E 9A 9C 9E-9F C0-D6 D8-F6 F8-FF", "80-9B 9D A0-A5 B5-B7 C6-C7 D0-D8 DE E0-ED"},
     {852, "8A 8C-8F 9A 9C-9F A3 A5 AA AF B3 B9-BA BC BE-D6 D8-F6 F8-FE",
      "80-9D 9F-A9 AB-AD B5-B8 BD-BE C6-C7 D0-D8 DD-DE E0-EE FB-FD"},
@@ -53,11 +50,12 @@ constexpr std::pair<int, int> kAnsiOfOem[] = {
     {852, 1250}, {855, 1251}, {857, 1254}, {862, 1255}, {866, 1251},
 };
 
-int hexDigit(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
+int hexDigit(char c) {
+    return c <= '9' ? c - '0' : c - 'A' + 10;
+}
 
 // "8A 9E-9F" to the bits of those bytes above 0x80.
-std::bitset<128> parseSet(const char* text)
-{
+std::bitset<128> parseSet(const char* text) {
     std::bitset<128> set;
     for (const char* p = text; *p;) {
         const int lo = hexDigit(p[0]) * 16 + hexDigit(p[1]);
@@ -80,8 +78,7 @@ struct ParsedSets {
     std::bitset<128> Oem;
 };
 
-const ParsedSets* lettersOf(int oemCodePage)
-{
+const ParsedSets* lettersOf(int oemCodePage) {
     static const auto parsed = [] {
         std::array<ParsedSets, std::size(kLetterSets)> out;
         for (size_t i = 0; i < out.size(); ++i)
@@ -89,36 +86,31 @@ const ParsedSets* lettersOf(int oemCodePage)
         return out;
     }();
     for (size_t i = 0; i < std::size(kLetterSets); ++i)
-        if (kLetterSets[i].Oem == oemCodePage)
-            return &parsed[i];
+        if (kLetterSets[i].Oem == oemCodePage) return &parsed[i];
     return nullptr;
 }
 
 // The byte for one character, or -1.
-int encodeChar(char16_t c, const char16_t* high)
-{
-    if (c < 0x80)
-        return c;
+int encodeChar(char16_t c, const char16_t* high) {
+    if (c < 0x80) return c;
     for (int b = 0x80; b < 0x100; ++b)
-        if (decodeHigh(high, uint8_t(b)) == c && c != 0xFFFD)
-            return b;
+        if (decodeHigh(high, uint8_t(b)) == c && c != 0xFFFD) return b;
     return -1;
 }
 
 }  // namespace
 
-int AnsiCodePageOfOem(int oemCodePage)
-{
+int AnsiCodePageOfOem(int oemCodePage) {
     for (auto [oem, ansi] : kAnsiOfOem)
-        if (oem == oemCodePage)
-            return ansi;
+        if (oem == oemCodePage) return ansi;
     return 0;
 }
 
-bool HasCodePage(int codePage) { return highHalf(codePage) != nullptr; }
+bool HasCodePage(int codePage) {
+    return highHalf(codePage) != nullptr;
+}
 
-QString DecodeCodePage(QByteArrayView bytes, int codePage)
-{
+QString DecodeCodePage(QByteArrayView bytes, int codePage) {
     const char16_t* high = highHalf(codePage);
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* dst = out.data();
@@ -129,17 +121,14 @@ QString DecodeCodePage(QByteArrayView bytes, int codePage)
     return out;
 }
 
-TNameCharset DetectNameCharset(QByteArrayView bytes)
-{
+TNameCharset DetectNameCharset(QByteArrayView bytes) {
     bool high = false;
     int pending = 0;
     for (const char ch : bytes) {
         const auto b = static_cast<uint8_t>(ch);
-        if (b >= 0x80)
-            high = true;
+        if (b >= 0x80) high = true;
         if (pending == 0) {
-            if (b < 0x80)
-                continue;
+            if (b < 0x80) continue;
             if (b >= 0xC2 && b <= 0xDF)
                 pending = 1;
             else if (b >= 0xE0 && b <= 0xEF)
@@ -149,58 +138,50 @@ TNameCharset DetectNameCharset(QByteArrayView bytes)
             else
                 return TNameCharset::Ansi;
         } else {
-            if (b < 0x80 || b > 0xBF)
-                return TNameCharset::Ansi;
+            if (b < 0x80 || b > 0xBF) return TNameCharset::Ansi;
             --pending;
         }
     }
-    if (pending != 0)
-        return TNameCharset::Ansi;
+    if (pending != 0) return TNameCharset::Ansi;
     return high ? TNameCharset::Utf8 : TNameCharset::Ascii;
 }
 
-bool LooksLikeOemName(QByteArrayView bytes, int oemCodePage)
-{
+bool LooksLikeOemName(QByteArrayView bytes, int oemCodePage) {
     const ParsedSets* sets = lettersOf(oemCodePage);
-    if (!sets)
-        return false;
+    if (!sets) return false;
     bool ansiLetters = true;
     bool oemLetters = true;
     for (const char ch : bytes) {
         const auto b = static_cast<uint8_t>(ch);
-        if (b < 0x80)
-            continue;
-        if (ansiLetters)
-            ansiLetters = sets->Ansi.test(b - 0x80);
-        if (oemLetters)
-            oemLetters = sets->Oem.test(b - 0x80);
-        if (!ansiLetters && !oemLetters)
-            break;
+        if (b < 0x80) continue;
+        if (ansiLetters) ansiLetters = sets->Ansi.test(b - 0x80);
+        if (oemLetters) oemLetters = sets->Oem.test(b - 0x80);
+        if (!ansiLetters && !oemLetters) break;
     }
     return !ansiLetters && oemLetters;
 }
 
-QString DecodeStoredName(QByteArrayView bytes, const TCodePages& pages)
-{
+QString DecodeStoredName(QByteArrayView bytes, const TCodePages& pages) {
     switch (DetectNameCharset(bytes)) {
-    case TNameCharset::Utf8: return QString::fromUtf8(bytes);
-    case TNameCharset::Ansi:
-        if (LooksLikeOemName(bytes, pages.Oem))
-            return DecodeCodePage(bytes, pages.Oem);
-        return DecodeCodePage(bytes, pages.Ansi);
-    case TNameCharset::Ascii: break;
+        case TNameCharset::Utf8:
+            return QString::fromUtf8(bytes);
+        case TNameCharset::Ansi:
+            if (LooksLikeOemName(bytes, pages.Oem)) return DecodeCodePage(bytes, pages.Oem);
+            return DecodeCodePage(bytes, pages.Ansi);
+        case TNameCharset::Ascii:
+            break;
     }
     return DecodeCodePage(bytes, pages.Ansi);
 }
 
-QByteArray EncodeUtf8Name(const QString& name) { return name.toUtf8(); }
+QByteArray EncodeUtf8Name(const QString& name) {
+    return name.toUtf8();
+}
 
-bool TryEncodeName(const QString& name, int codePage, bool allowBestFit, QByteArray& out)
-{
+bool TryEncodeName(const QString& name, int codePage, bool allowBestFit, QByteArray& out) {
     out.clear();
     const char16_t* high = highHalf(codePage);
-    if (!high)
-        return false;
+    if (!high) return false;
     out.reserve(name.size());
     bool exact = true;
     for (const QChar qc : name) {

@@ -28,7 +28,9 @@ struct TCodePages {
 };
 
 // The machine's pair: OEM 437, ANSI 1252.
-constexpr TCodePages MachineCodePages() { return {}; }
+constexpr TCodePages MachineCodePages() {
+    return {};
+}
 
 // The ANSI page that goes with an OEM page (437 and 850: 1252, 866: 1251,
 // ...); 0 for a page without one.

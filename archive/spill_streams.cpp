@@ -12,22 +12,18 @@ namespace tandex::archive {
 
 // ------------------------------------------------------ virtual memory stream
 
-TArcVirtualMemoryStream::TArcVirtualMemoryStream()
-{
+TArcVirtualMemoryStream::TArcVirtualMemoryStream() {
     pages_.push_back(std::make_unique<Page>());
     cachePage_ = pages_.front().get();
     SetMaxMemToUse(0x800000);
 }
 
-TArcVirtualMemoryStream::~TArcVirtualMemoryStream()
-{
+TArcVirtualMemoryStream::~TArcVirtualMemoryStream() {
     swapStream_.reset();
-    if (!swapFileName_.isEmpty())
-        QFile::remove(swapFileName_);
+    if (!swapFileName_.isEmpty()) QFile::remove(swapFileName_);
 }
 
-int32_t TArcVirtualMemoryStream::nextStamp()
-{
+int32_t TArcVirtualMemoryStream::nextStamp() {
     if (useCounter_ == INT32_MAX) {
         for (auto& page : pages_)
             page->Stamp = 0;
@@ -36,17 +32,14 @@ int32_t TArcVirtualMemoryStream::nextStamp()
     return ++useCounter_;
 }
 
-size_t TArcVirtualMemoryStream::leastRecentlyUsed() const
-{
+size_t TArcVirtualMemoryStream::leastRecentlyUsed() const {
     size_t lru = 0;
     for (size_t i = 1; i < pages_.size(); ++i)
-        if (pages_[i]->Stamp < pages_[lru]->Stamp)
-            lru = i;
+        if (pages_[i]->Stamp < pages_[lru]->Stamp) lru = i;
     return lru;
 }
 
-void TArcVirtualMemoryStream::openSwapFile()
-{
+void TArcVirtualMemoryStream::openSwapFile() {
     int fd = -1;
     const QString name = CreateTempFileIn(SwapFileDirectory, &fd);
     if (name.isEmpty())
@@ -58,12 +51,9 @@ void TArcVirtualMemoryStream::openSwapFile()
     swapFileSize_ = 0;
 }
 
-void TArcVirtualMemoryStream::writeBack(Page& page)
-{
-    if (!page.Dirty)
-        return;
-    if (!swapStream_)
-        openSwapFile();
+void TArcVirtualMemoryStream::writeBack(Page& page) {
+    if (!page.Dirty) return;
+    if (!swapStream_) openSwapFile();
     try {
         swapStream_->Seek(page.Offset, soBeginning);
     } catch (const StreamError&) {
@@ -75,14 +65,12 @@ void TArcVirtualMemoryStream::writeBack(Page& page)
     } catch (const StreamError&) {
         written = -1;
     }
-    if (written != kPageSize)
-        throw EArcVMSWriteFail(kPageSize, swapFileName_);
+    if (written != kPageSize) throw EArcVMSWriteFail(kPageSize, swapFileName_);
     page.Dirty = false;
     swapFileSize_ = std::max(swapFileSize_, page.Offset + kPageSize);
 }
 
-void TArcVirtualMemoryStream::SetMaxMemToUse(int64_t bytes)
-{
+void TArcVirtualMemoryStream::SetMaxMemToUse(int64_t bytes) {
     int64_t pages = bytes <= 0 ? 1 : (bytes + kPageSize - 1) / kPageSize;
     pages = std::min<int64_t>(pages, kMaxPages);
     while (static_cast<int64_t>(pages_.size()) > pages) {
@@ -94,11 +82,11 @@ void TArcVirtualMemoryStream::SetMaxMemToUse(int64_t bytes)
     maxPages_ = static_cast<int>(pages);
 }
 
-TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::fetchPage(int64_t offset)
-{
+TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::fetchPage(int64_t offset) {
     offset -= offset % kPageSize;
-    auto at = std::lower_bound(pages_.begin(), pages_.end(), offset,
-                               [](const std::unique_ptr<Page>& p, int64_t o) { return p->Offset < o; });
+    auto at =
+        std::lower_bound(pages_.begin(), pages_.end(), offset,
+                         [](const std::unique_ptr<Page>& p, int64_t o) { return p->Offset < o; });
     if (at != pages_.end() && (*at)->Offset == offset) {
         (*at)->Stamp = nextStamp();
         cachePage_ = at->get();
@@ -132,8 +120,7 @@ TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::fetchPage(int64_t offset
         } catch (const StreamError&) {
             got = -1;
         }
-        if (got != kPageSize)
-            throw EArcVMSReadFail(kPageSize, swapFileName_);
+        if (got != kPageSize) throw EArcVMSReadFail(kPageSize, swapFileName_);
     } else {
         page->Data.fill(0);
     }
@@ -143,8 +130,7 @@ TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::fetchPage(int64_t offset
     return cachePage_;
 }
 
-int64_t TArcVirtualMemoryStream::Read(void* buffer, int64_t count)
-{
+int64_t TArcVirtualMemoryStream::Read(void* buffer, int64_t count) {
     count = std::clamp<int64_t>(count, 0, std::max<int64_t>(0, size_ - position_));
     auto* out = static_cast<uint8_t*>(buffer);
     int64_t done = 0;
@@ -160,10 +146,8 @@ int64_t TArcVirtualMemoryStream::Read(void* buffer, int64_t count)
     return count;
 }
 
-int64_t TArcVirtualMemoryStream::Write(const void* buffer, int64_t count)
-{
-    if (count <= 0)
-        return 0;
+int64_t TArcVirtualMemoryStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0) return 0;
     const auto* in = static_cast<const uint8_t*>(buffer);
     int64_t done = 0;
     while (done < count) {
@@ -180,23 +164,29 @@ int64_t TArcVirtualMemoryStream::Write(const void* buffer, int64_t count)
     return count;
 }
 
-int64_t TArcVirtualMemoryStream::Seek(int64_t offset, int origin)
-{
+int64_t TArcVirtualMemoryStream::Seek(int64_t offset, int origin) {
     int64_t target = 0;
     switch (origin) {
-    case soBeginning: target = offset; break;
-    case soCurrent: target = position_ + offset; break;
-    case soEnd: target = size_ + offset; break;
-    default: throw EArcVMSInvalidOrigin(origin);
+        case soBeginning:
+            target = offset;
+            break;
+        case soCurrent:
+            target = position_ + offset;
+            break;
+        case soEnd:
+            target = size_ + offset;
+            break;
+        default:
+            throw EArcVMSInvalidOrigin(origin);
     }
     if (target < 0)
-        throw StreamIoError(QStringLiteral("Seek before the start of the stream"), kErrorNegativeSeek);
+        throw StreamIoError(QStringLiteral("Seek before the start of the stream"),
+                            kErrorNegativeSeek);
     position_ = target;
     return position_;
 }
 
-void TArcVirtualMemoryStream::SetSize(int64_t newSize)
-{
+void TArcVirtualMemoryStream::SetSize(int64_t newSize) {
     if (newSize < 0)
         throw StreamIoError(QStringLiteral("Negative stream size"), kErrorNegativeSeek);
     if (newSize < size_) {
@@ -227,17 +217,13 @@ void TArcVirtualMemoryStream::SetSize(int64_t newSize)
 
 // ------------------------------------------------------------- discard stream
 
-TArcBitBucketStream::TArcBitBucketStream(int size)
-{
-    if (size != 4096 && size != 8192 && size != 32768)
-        size = 32768;
+TArcBitBucketStream::TArcBitBucketStream(int size) {
+    if (size != 4096 && size != 8192 && size != 32768) size = 32768;
     buffer_.assign(static_cast<size_t>(size) + 1024, 0);
 }
 
-int64_t TArcBitBucketStream::Write(const void* buffer, int64_t count)
-{
-    if (count <= 0)
-        return 0;
+int64_t TArcBitBucketStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0) return 0;
     const auto* in = static_cast<const uint8_t*>(buffer);
     const int64_t ring = BufSize();
     // Only the last ring's worth survives; everything before it merely
@@ -256,49 +242,46 @@ int64_t TArcBitBucketStream::Write(const void* buffer, int64_t count)
     return count;
 }
 
-int64_t TArcBitBucketStream::Read(void* buffer, int64_t count)
-{
+int64_t TArcBitBucketStream::Read(void* buffer, int64_t count) {
     const int64_t ring = BufSize();
-    if (count > ring)
-        throw EArcBBSReadTooManyBytes(count);
-    if (count <= 0)
-        return 0;
+    if (count > ring) throw EArcBBSReadTooManyBytes(count);
+    if (count <= 0) return 0;
     const int64_t available = tail_ >= bufPosn_ ? tail_ - bufPosn_ : tail_ + ring - bufPosn_;
-    if (available < count)
-        throw EArcBBSReadTooManyBytes(count);
+    if (available < count) throw EArcBBSReadTooManyBytes(count);
     auto* out = static_cast<uint8_t*>(buffer);
     const int64_t first = std::min(count, ring - bufPosn_);
     std::memcpy(out, buffer_.data() + bufPosn_, static_cast<size_t>(first));
-    if (first < count)
-        std::memcpy(out + first, buffer_.data(), static_cast<size_t>(count - first));
+    if (first < count) std::memcpy(out + first, buffer_.data(), static_cast<size_t>(count - first));
     bufPosn_ = (bufPosn_ + count) % ring;
     posn_ += count;
     return count;
 }
 
-int64_t TArcBitBucketStream::Seek(int64_t offset, int origin)
-{
+int64_t TArcBitBucketStream::Seek(int64_t offset, int origin) {
     int64_t target = 0;
     switch (origin) {
-    case soBeginning: target = offset; break;
-    case soCurrent: target = posn_ + offset; break;
-    case soEnd:
-        if (offset == 0) {
-            bufPosn_ = tail_;
-            posn_ = size_;
-            return posn_;
-        }
-        target = size_ + offset;
-        break;
-    default: throw EArcBBSInvalidOrigin();
+        case soBeginning:
+            target = offset;
+            break;
+        case soCurrent:
+            target = posn_ + offset;
+            break;
+        case soEnd:
+            if (offset == 0) {
+                bufPosn_ = tail_;
+                posn_ = size_;
+                return posn_;
+            }
+            target = size_ + offset;
+            break;
+        default:
+            throw EArcBBSInvalidOrigin();
     }
     const int64_t ring = BufSize();
-    if (target > size_ || target <= size_ - ring || target < 0)
-        throw EArcBBSSeekOutsideBuffer();
+    if (target > size_ || target <= size_ - ring || target < 0) throw EArcBBSSeekOutsideBuffer();
     posn_ = target;
     bufPosn_ = tail_ - (size_ - target);
-    if (bufPosn_ < 0)
-        bufPosn_ += ring;
+    if (bufPosn_ < 0) bufPosn_ += ring;
     return posn_;
 }
 

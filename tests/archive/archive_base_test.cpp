@@ -24,8 +24,7 @@ public:
     int saves = 0;
     bool failSave = false;
 
-    std::unique_ptr<TArcArchiveItem> CreateItem(const QString& fileSpec) override
-    {
+    std::unique_ptr<TArcArchiveItem> CreateItem(const QString& fileSpec) override {
         auto item = std::make_unique<FakeItem>();
         item->DiskFileName = fileSpec;
         item->SetFileName(FixName(fileSpec));
@@ -34,27 +33,23 @@ public:
 
     void ExtractItemAt(int, const QString&) override {}
 
-    void ExtractItemToStreamAt(int index, Stream& stream) override
-    {
+    void ExtractItemToStreamAt(int index, Stream& stream) override {
         auto* item = static_cast<FakeItem*>(ItemList().Items(index));
-        if (item->GetFileName() == "corrupt")
-            throw EArcZipBadCRC();
+        if (item->GetFileName() == "corrupt") throw EArcZipBadCRC();
+        if (item->GetFileName() == "abort") throw EArcUserAbort();
         GetStream()->SetPosition(item->DataOffset);
         QByteArray data(static_cast<qsizetype>(item->GetUncompressedSize()), Qt::Uninitialized);
         GetStream()->ReadBuffer(data.data(), data.size());
         stream.WriteBuffer(data.constData(), data.size());
     }
 
-    void LoadArchive() override
-    {
+    void LoadArchive() override {
         Stream& s = *GetStream();
-        if (s.Size() == 0)
-            return;
+        if (s.Size() == 0) return;
         s.SetPosition(0);
         char magic[4];
         s.ReadBuffer(magic, 4);
-        if (QByteArray(magic, 4) != "FAKE")
-            throw EArcBadStream();
+        if (QByteArray(magic, 4) != "FAKE") throw EArcBadStream();
         while (s.Position() < s.Size()) {
             uint16_t nameLen = 0;
             s.ReadBuffer(&nameLen, 2);
@@ -66,18 +61,15 @@ public:
             item->SetFileName(QString::fromUtf8(name));
             item->SetUncompressedSize(size);
             item->DataOffset = s.Position();
-            if (s.Size() - s.Position() < size)
-                throw StreamFilerError("Stream read error");
+            if (s.Size() - s.Position() < size) throw StreamFilerError("Stream read error");
             s.Seek(size, soCurrent);
             ItemList().Add(std::move(item));
         }
     }
 
-    void SaveArchive() override
-    {
+    void SaveArchive() override {
         ++saves;
-        if (failSave)
-            throw StreamIoError("disk full", 112);
+        if (failSave) throw StreamIoError("disk full", 112);
         MemoryStream out;
         out.WriteBuffer("FAKE", 4);
         std::vector<int64_t> offsets(static_cast<size_t>(GetCount()), 0);
@@ -85,27 +77,27 @@ public:
             auto* item = static_cast<FakeItem*>(ItemList().Items(i));
             QByteArray data;
             switch (item->Action) {
-            case iaDelete:
-            case iaFailed: continue;
-            case iaNone:
-            case iaMove: {
-                data.resize(static_cast<qsizetype>(item->GetUncompressedSize()));
-                GetStream()->SetPosition(item->DataOffset);
-                GetStream()->ReadBuffer(data.data(), data.size());
-                break;
-            }
-            case iaStreamAdd: {
-                MemoryStream copy;
-                copy.LoadFromStream(*item->SourceStream);
-                data = copy.Memory();
-                break;
-            }
-            default: {
-                QFile f(ResolveDiskName(item->DiskFileName));
-                if (!f.open(QIODevice::ReadOnly))
-                    throw FileOpenError("cannot open");
-                data = f.readAll();
-            }
+                case iaDelete:
+                case iaFailed:
+                    continue;
+                case iaNone:
+                case iaMove: {
+                    data.resize(static_cast<qsizetype>(item->GetUncompressedSize()));
+                    GetStream()->SetPosition(item->DataOffset);
+                    GetStream()->ReadBuffer(data.data(), data.size());
+                    break;
+                }
+                case iaStreamAdd: {
+                    MemoryStream copy;
+                    copy.LoadFromStream(*item->SourceStream);
+                    data = copy.Memory();
+                    break;
+                }
+                default: {
+                    QFile f(ResolveDiskName(item->DiskFileName));
+                    if (!f.open(QIODevice::ReadOnly)) throw FileOpenError("cannot open");
+                    data = f.readAll();
+                }
             }
             const QByteArray name = item->GetFileName().toUtf8();
             const auto nameLen = static_cast<uint16_t>(name.size());
@@ -128,8 +120,7 @@ public:
             }
             item->DataOffset = offsets[static_cast<size_t>(i)];
             item->SourceStream.reset();
-            if (item->Action != iaFailed)
-                item->Action = iaNone;
+            if (item->Action != iaFailed) item->Action = iaNone;
         }
     }
 
@@ -163,16 +154,14 @@ protected:
 
     QString path(const QString& name) const { return dir.path() + "/" + name; }
 
-    void write(const QString& name, const QByteArray& data)
-    {
+    void write(const QString& name, const QByteArray& data) {
         QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(data);
     }
 
     // Wires the events into the fixture's records.
-    void watch(TArcArchive& a)
-    {
+    void watch(TArcArchive& a) {
         a.OnProcessItemFailure = [this](TArcArchive&, TArcArchiveItem* item, TArcProcessType t,
                                         TArcErrorClass c, int32_t code) {
             failures.push_back({item ? item->GetFileName() : QString(), t, c, code});
@@ -183,14 +172,15 @@ protected:
         };
     }
 
-    static QByteArray extract(TArcArchive& a, const QString& name)
-    {
+    static QByteArray extract(TArcArchive& a, const QString& name) {
         MemoryStream out;
         a.ExtractToStream(name, out);
         return out.Memory();
     }
 
-    static std::shared_ptr<Stream> mem(const QByteArray& data) { return std::make_shared<MemoryStream>(data); }
+    static std::shared_ptr<Stream> mem(const QByteArray& data) {
+        return std::make_shared<MemoryStream>(data);
+    }
 
     QTemporaryDir dir;
     std::vector<Failure> failures;
@@ -200,8 +190,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ArchiveBase, EditCycleMarksThenSavesAndReloads)
-{
+TEST_F(ArchiveBase, EditCycleMarksThenSavesAndReloads) {
     write("one.txt", "first");
     write("two.txt", "second");
     {
@@ -213,7 +202,7 @@ TEST_F(ArchiveBase, EditCycleMarksThenSavesAndReloads)
         EXPECT_EQ(a.GetCount(), 2);
         EXPECT_EQ(a.ItemList().Items(0)->Action, iaAdd);
         EXPECT_TRUE(a.IsDirty);
-        EXPECT_EQ(a.saves, 0);  // AutoSave is off: only marked
+        EXPECT_EQ(a.saves, 0);                           // AutoSave is off: only marked
         a.AddFromStream("mem.bin", mem("from memory"));  // saves at once
         EXPECT_EQ(a.saves, 1);
         EXPECT_FALSE(a.IsDirty);
@@ -238,8 +227,7 @@ TEST_F(ArchiveBase, EditCycleMarksThenSavesAndReloads)
     EXPECT_EQ(b.FindFile("two.txt"), -1);
 }
 
-TEST_F(ArchiveBase, SaveIfChangedWritesOnlyChangedOrNewArchives)
-{
+TEST_F(ArchiveBase, SaveIfChangedWritesOnlyChangedOrNewArchives) {
     // Loaded with items, unchanged: nothing happens.
     write("one.txt", "1");
     {
@@ -293,8 +281,7 @@ TEST_F(ArchiveBase, SaveIfChangedWritesOnlyChangedOrNewArchives)
     }
 }
 
-TEST_F(ArchiveBase, DuplicateNamesAreReportedWithCodeSeven)
-{
+TEST_F(ArchiveBase, DuplicateNamesAreReportedWithCodeSeven) {
     write("one.txt", "1");
     FakeArchive a(path("a.fake"), fmCreate);
     watch(a);
@@ -326,8 +313,7 @@ TEST_F(ArchiveBase, DuplicateNamesAreReportedWithCodeSeven)
     EXPECT_EQ(extract(a, "x.bin"), "newer");
 }
 
-TEST_F(ArchiveBase, DeletingAnItemWithPendingAddSavesFirst)
-{
+TEST_F(ArchiveBase, DeletingAnItemWithPendingAddSavesFirst) {
     write("one.txt", "1");
     write("two.txt", "2");
     FakeArchive a(path("a.fake"), fmCreate);
@@ -341,8 +327,7 @@ TEST_F(ArchiveBase, DeletingAnItemWithPendingAddSavesFirst)
     EXPECT_EQ(a.ItemList().Items(1)->Action, iaDelete);
 }
 
-TEST_F(ArchiveBase, OperationAfterAnImplicitSaveHitsTheRightItem)
-{
+TEST_F(ArchiveBase, OperationAfterAnImplicitSaveHitsTheRightItem) {
     // Item 0 is marked for deletion; deleting item 2 (which has a pending
     // add) saves first, which removes item 0 and shifts the indexes.
     write("c.txt", "c");
@@ -362,8 +347,7 @@ TEST_F(ArchiveBase, OperationAfterAnImplicitSaveHitsTheRightItem)
     EXPECT_EQ(a.ItemList().Items(1)->Action, iaDelete);
 }
 
-TEST_F(ArchiveBase, ExtractionFailuresGoToTheEventNotTheCaller)
-{
+TEST_F(ArchiveBase, ExtractionFailuresGoToTheEventNotTheCaller) {
     FakeArchive a(path("a.fake"), fmCreate);
     watch(a);
     a.AddFromStream("corrupt", mem("x"));
@@ -374,11 +358,22 @@ TEST_F(ArchiveBase, ExtractionFailuresGoToTheEventNotTheCaller)
     EXPECT_EQ(failures[0].type, ptExtract);
     EXPECT_EQ(failures[0].cls, ecArchive);
     EXPECT_EQ(failures[0].code, 19);
+    EXPECT_EQ(a.Status, StatusIdle);
+
+    a.AddFromStream("abort", mem("x"));
+    extract(a, "abort");
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[1].code, 9);
+    EXPECT_EQ(a.Status, StatusInvalid);
+    EXPECT_THROW(extract(a, "corrupt"), EArcNoArchive);
 }
 
-TEST_F(ArchiveBase, FailedLoadLeavesTheArchiveInvalid)
-{
-    QByteArray broken("FAKE\x03\x00" "abc\x10\x00\x00\x00" "short", 17);
+TEST_F(ArchiveBase, FailedLoadLeavesTheArchiveInvalid) {
+    QByteArray broken(
+        "FAKE\x03\x00"
+        "abc\x10\x00\x00\x00"
+        "short",
+        17);
     MemoryStream stream(broken);
     FakeArchive a(&stream, "broken.fake");
     watch(a);
@@ -395,8 +390,7 @@ TEST_F(ArchiveBase, FailedLoadLeavesTheArchiveInvalid)
     EXPECT_EQ(stream.Memory(), broken);
 }
 
-TEST_F(ArchiveBase, FailedImmediateSaveUndoesTheStreamAdd)
-{
+TEST_F(ArchiveBase, FailedImmediateSaveUndoesTheStreamAdd) {
     FakeArchive a(path("a.fake"), fmCreate);
     watch(a);
     a.AddFromStream("keep", mem("k"));
@@ -419,8 +413,7 @@ TEST_F(ArchiveBase, FailedImmediateSaveUndoesTheStreamAdd)
     EXPECT_EQ(extract(a, "keep"), "k");
 }
 
-TEST_F(ArchiveBase, RefusedImmediateSaveKeepsTheStreamForALaterSave)
-{
+TEST_F(ArchiveBase, RefusedImmediateSaveKeepsTheStreamForALaterSave) {
     FakeArchive a(path("a.fake"), fmCreate);
     watch(a);
     allowSave = false;
@@ -432,8 +425,7 @@ TEST_F(ArchiveBase, RefusedImmediateSaveKeepsTheStreamForALaterSave)
     EXPECT_EQ(extract(a, "later"), "deferred");
 }
 
-TEST_F(ArchiveBase, FreshenMarksOnlyChangedFiles)
-{
+TEST_F(ArchiveBase, FreshenMarksOnlyChangedFiles) {
     write("f.txt", "v1");
     FakeArchive a(path("a.fake"), fmCreate);
     watch(a);
@@ -462,8 +454,7 @@ TEST_F(ArchiveBase, FreshenMarksOnlyChangedFiles)
     EXPECT_EQ(item->Action, iaNone);
 }
 
-TEST_F(ArchiveBase, FixNameAppliesTheStoreOptions)
-{
+TEST_F(ArchiveBase, FixNameAppliesTheStoreOptions) {
     QDir(dir.path()).mkpath("sub");
     write("sub/f.txt", "x");
     MemoryStream s;
@@ -492,8 +483,7 @@ TEST_F(ArchiveBase, FixNameAppliesTheStoreOptions)
     EXPECT_THROW(a.FixName("sub/none.txt"), EArcFileNotFound);
 }
 
-TEST_F(ArchiveBase, BaseDirectoryAndProgressHooks)
-{
+TEST_F(ArchiveBase, BaseDirectoryAndProgressHooks) {
     MemoryStream s;
     FakeArchive a(&s, "");
     EXPECT_FALSE(a.BaseDirectory().isEmpty());  // the program's folder
@@ -519,21 +509,23 @@ TEST_F(ArchiveBase, BaseDirectoryAndProgressHooks)
     EXPECT_THROW(NullHelper(), Exception);
 }
 
-TEST_F(ArchiveBase, LoggingWritesOneUtf16LinePerConfirmedOperation)
-{
+TEST_F(ArchiveBase, LoggingWritesOneUtf16LinePerConfirmedOperation) {
     FakeArchive a(path("a.fake"), fmCreate);
     a.ArchiveName = "a.fake";
     a.SetLogFile(path("log.txt"));
     a.SetLogging(true);
     a.AddFromStream("x.bin", mem("x"));
-    a.OnConfirmProcessItem = [](TArcArchive&, TArcArchiveItem*, TArcProcessType, bool& c) { c = false; };
+    a.OnConfirmProcessItem = [](TArcArchive&, TArcArchiveItem*, TArcProcessType, bool& c) {
+        c = false;
+    };
     a.DeleteAt(0);  // refused: no line
     a.SetLogging(false);
     QFile f(path("log.txt"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray raw = f.readAll();
     ASSERT_EQ(raw.size() % 2, 0);
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), raw.size() / 2);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), raw.size() / 2);
     const QStringList lines = text.split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith("a.fake logging ")) << lines[0].toStdString();

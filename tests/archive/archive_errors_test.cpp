@@ -12,8 +12,7 @@ using namespace tandex::archive;
 namespace {
 
 template <typename E>
-void expectText(const E& e, int32_t code, const char* text)
-{
+void expectText(const E& e, int32_t code, const char* text) {
     EXPECT_EQ(e.ErrorCode(), code);
     EXPECT_EQ(e.Message(), QString::fromUtf8(text));
     EXPECT_STREQ(e.what(), text);
@@ -21,8 +20,7 @@ void expectText(const E& e, int32_t code, const char* text)
 
 }  // namespace
 
-TEST(ArchiveErrors, FixedClassesCarryCodeAndText)
-{
+TEST(ArchiveErrors, FixedClassesCarryCodeAndText) {
     expectText(EArcGzipInvalid(), 200, "Invalid Gzip");
     expectText(EArcSpanningNotSupported(), 29, "Spanning not supported by this Archive type");
     expectText(EArcZipInvalidMethod(), 2, "Cannot extract file - unsupported compression method");
@@ -32,8 +30,7 @@ TEST(ArchiveErrors, FixedClassesCarryCodeAndText)
     expectText(EArcReadError(), 25, "Error reading archive");
 }
 
-TEST(ArchiveErrors, FormattedClassesFillPlaceholdersInOrder)
-{
+TEST(ArchiveErrors, FormattedClassesFillPlaceholdersInOrder) {
     expectText(EArcVMSReadFail(4096, "/tmp/VMSx1"), 104,
                "VMS: Failed to read 4096 bytes from swap file /tmp/VMSx1");
     expectText(EArcVMSWriteFail(4096, "s"), 105, "VMS: Failed to write 4096 bytes to swap file s");
@@ -42,8 +39,7 @@ TEST(ArchiveErrors, FormattedClassesFillPlaceholdersInOrder)
     expectText(EArcVMSErrorOpenSwap("a%sb"), 102, "VMS: Cannot open swap file a%sb");
 }
 
-TEST(ArchiveErrors, ClassesBelongToTheirGroups)
-{
+TEST(ArchiveErrors, ClassesBelongToTheirGroups) {
     EXPECT_THROW(throw EArcZipBadCRC(), EArcZipException);
     EXPECT_THROW(throw EArcTarInvalid(), EArcTarException);
     EXPECT_THROW(throw EArcGzipBadFileSize(), EArcGzipException);
@@ -51,20 +47,20 @@ TEST(ArchiveErrors, ClassesBelongToTheirGroups)
     EXPECT_THROW(throw EArcNoCabinetDll(), EArcCabException);
 }
 
-TEST(ArchiveErrors, EngineErrorsWrapTheirCause)
-{
+TEST(ArchiveErrors, EngineErrorsWrapTheirCause) {
     EXPECT_EQ(EArcInflateError("bad code").Message(),
-              "Archive inflate error, possibly a corrupted compressed stream. (Internal cause: bad code)");
+              "Archive inflate error, possibly a corrupted compressed stream. (Internal cause: bad "
+              "code)");
     EXPECT_EQ(EArcDeflateError("x").Message(), "Archive deflate error. (Internal cause: x)");
     EXPECT_EQ(EArcAbortProgress().Message(), "Process aborted by user");
 }
 
-TEST(ArchiveErrors, MessageTableHoldsEveryCodeOnceInOrder)
-{
+TEST(ArchiveErrors, MessageTableHoldsEveryCodeOnceInOrder) {
     auto table = ArcMessageTable();
     ASSERT_EQ(table.size(), 67u);
     std::set<int32_t> expected;
-    for (auto [lo, hi] : {std::pair{1, 29}, {40, 43}, {50, 64}, {80, 84}, {100, 106}, {200, 202}, {220, 223}})
+    for (auto [lo, hi] :
+         {std::pair{1, 29}, {40, 43}, {50, 64}, {80, 84}, {100, 106}, {200, 202}, {220, 223}})
         for (int c = lo; c <= hi; ++c)
             expected.insert(c);
     std::set<int32_t> got;
@@ -80,8 +76,7 @@ TEST(ArchiveErrors, MessageTableHoldsEveryCodeOnceInOrder)
     EXPECT_EQ(ArcMessage(30), "");
 }
 
-TEST(ArchiveErrors, ClassifierTellsTheKindsApart)
-{
+TEST(ArchiveErrors, ClassifierTellsTheKindsApart) {
     struct Case {
         std::exception_ptr error;
         TArcErrorClass cls;
@@ -105,8 +100,7 @@ TEST(ArchiveErrors, ClassifierTellsTheKindsApart)
     }
 }
 
-TEST(ArchiveErrors, FailedFileOpenIsAnOpenErrorNotAFilerError)
-{
+TEST(ArchiveErrors, FailedFileOpenIsAnOpenErrorNotAFilerError) {
     QTemporaryDir dir;
     try {
         FileStream s(dir.filePath("missing"), fmOpenRead);

@@ -11,11 +11,16 @@ int liveItems = 0;
 
 class CountedItem : public TArcArchiveItem {
 public:
-    explicit CountedItem(const QString& name) { SetFileName(name); ++liveItems; }
+    explicit CountedItem(const QString& name) {
+        SetFileName(name);
+        ++liveItems;
+    }
     ~CountedItem() override { --liveItems; }
 };
 
-std::unique_ptr<TArcArchiveItem> item(const QString& name) { return std::make_unique<CountedItem>(name); }
+std::unique_ptr<TArcArchiveItem> item(const QString& name) {
+    return std::make_unique<CountedItem>(name);
+}
 
 // A format that keeps the time as Unix seconds overrides the DOS accessors;
 // the date-time accessors must go through them.
@@ -30,8 +35,7 @@ public:
 
 }  // namespace
 
-TEST(ArchiveItems, NewItemDefaultsAndDateTimeAccessors)
-{
+TEST(ArchiveItems, NewItemDefaultsAndDateTimeAccessors) {
     UnixTimeItem it;
     EXPECT_EQ(it.Action, iaNone);
     EXPECT_EQ(it.GetCompressedSize(), 0u);
@@ -45,8 +49,7 @@ TEST(ArchiveItems, NewItemDefaultsAndDateTimeAccessors)
     EXPECT_DOUBLE_EQ(it.GetLastModTimeAsDateTime(), when);
 }
 
-TEST(ArchiveItems, FindIsCaseBlindForAsciiOnly)
-{
+TEST(ArchiveItems, FindIsCaseBlindForAsciiOnly) {
     TArcArchiveList list(true);
     EXPECT_EQ(list.Find("x"), -1);
     list.Add(item("dir/ReadMe.TXT"));
@@ -60,8 +63,7 @@ TEST(ArchiveItems, FindIsCaseBlindForAsciiOnly)
     EXPECT_EQ(TArcArchiveList::BucketOf(""), 0);
 }
 
-TEST(ArchiveItems, BucketHashFoldsHighNibbles)
-{
+TEST(ArchiveItems, BucketHashFoldsHighNibbles) {
     // h = (h << 4) + u with the top nibble folded back in; 8 code units
     // push the first one into the top nibble.
     uint32_t h = 0;
@@ -69,16 +71,14 @@ TEST(ArchiveItems, BucketHashFoldsHighNibbles)
     for (QChar c : name) {
         h = (h << 4) + c.unicode();
         const uint32_t g = h & 0xF0000000u;
-        if (g)
-            h ^= g >> 24;
+        if (g) h ^= g >> 24;
         h &= ~g;
     }
     EXPECT_EQ(TArcArchiveList::BucketOf(name), int(h % 1021));
     EXPECT_EQ(TArcArchiveList::BucketOf("abcdefghij"), int(h % 1021));
 }
 
-TEST(ArchiveItems, DeletedDuplicateLeavesTheNewItemFindable)
-{
+TEST(ArchiveItems, DeletedDuplicateLeavesTheNewItemFindable) {
     liveItems = 0;
     {
         TArcArchiveList list(true);
@@ -97,8 +97,7 @@ TEST(ArchiveItems, DeletedDuplicateLeavesTheNewItemFindable)
     EXPECT_EQ(liveItems, 0);
 }
 
-TEST(ArchiveItems, UpdateNameMovesTheItemToItsNewBucket)
-{
+TEST(ArchiveItems, UpdateNameMovesTheItemToItsNewBucket) {
     TArcArchiveList list(true);
     list.Add(item("old.txt"));
     list.Add(item("other"));
@@ -118,8 +117,7 @@ TEST(ArchiveItems, UpdateNameMovesTheItemToItsNewBucket)
     EXPECT_EQ(list.Find("new/name.txt"), -1);
 }
 
-TEST(ArchiveItems, ReferenceListScansAndFreesNothing)
-{
+TEST(ArchiveItems, ReferenceListScansAndFreesNothing) {
     liveItems = 0;
     auto a = item("x");
     auto b = item("X");

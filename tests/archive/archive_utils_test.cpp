@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <ctime>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace tandex::archive;
 
@@ -19,17 +19,14 @@ namespace {
 // on 2021-03-28 at 01:00 UTC, back on 2021-10-31 at 01:00 UTC).
 class ZoneScope {
 public:
-    explicit ZoneScope(const char* tz)
-    {
+    explicit ZoneScope(const char* tz) {
         const char* old = std::getenv("TZ");
         had_ = old != nullptr;
-        if (had_)
-            old_ = old;
+        if (had_) old_ = old;
         ::setenv("TZ", tz, 1);
         ::tzset();
     }
-    ~ZoneScope()
-    {
+    ~ZoneScope() {
         if (had_)
             ::setenv("TZ", old_.c_str(), 1);
         else
@@ -44,23 +41,20 @@ private:
 
 constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
 
-TDateTime dt(int y, int m, int d, int h = 0, int n = 0, int s = 0)
-{
+TDateTime dt(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
     TDateTime v = 0;
     EXPECT_TRUE(TryEncodeDateTime(y, m, d, h, n, s, v));
     return v;
 }
 
-void touch(const QString& path)
-{
+void touch(const QString& path) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
 }
 
 }  // namespace
 
-TEST(ArchiveUtils, Crc32MatchesCheckValuesAndTheByteLoop)
-{
+TEST(ArchiveUtils, Crc32MatchesCheckValuesAndTheByteLoop) {
     EXPECT_EQ(Crc32OfString("123456789"), 0xCBF43926u);
     EXPECT_EQ(Crc32OfString(""), 0u);
     EXPECT_EQ(Crc32OfString("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
@@ -78,8 +72,7 @@ TEST(ArchiveUtils, Crc32MatchesCheckValuesAndTheByteLoop)
     }
 }
 
-TEST(ArchiveUtils, DosDateTimeConversions)
-{
+TEST(ArchiveUtils, DosDateTimeConversions) {
     const uint32_t dos = DateTimeToDosDateTime(dt(2023, 7, 14, 13, 45, 31));
     EXPECT_EQ(dos >> 16, uint32_t((43 << 9) | (7 << 5) | 14));
     EXPECT_EQ(dos & 0xFFFF, uint32_t((13 << 11) | (45 << 5) | 15));  // two-second steps
@@ -95,8 +88,7 @@ TEST(ArchiveUtils, DosDateTimeConversions)
     EXPECT_DOUBLE_EQ(DosDateTimeToDateTime((1 << 9) | (2 << 5) | 3, 31), dt(1981, 2, 3));
 }
 
-TEST(ArchiveUtils, UnixTimesFollowEachDatesOwnDaylightRule)
-{
+TEST(ArchiveUtils, UnixTimesFollowEachDatesOwnDaylightRule) {
     ZoneScope zone(kBerlin);
     // 2021-03-28 00:30 UTC is 01:30 CET; an hour later it is 03:30 CEST.
     const int64_t beforeSwitch = 1616891400;
@@ -120,8 +112,7 @@ TEST(ArchiveUtils, UnixTimesFollowEachDatesOwnDaylightRule)
     EXPECT_TRUE(bias == -3600 || bias == -7200) << bias;
 }
 
-TEST(ArchiveUtils, AttributeAndModeConversions)
-{
+TEST(ArchiveUtils, AttributeAndModeConversions) {
     EXPECT_EQ(UnixModeToDosAttr(0100444), faReadOnly);
     EXPECT_EQ(UnixModeToDosAttr(0100644), 0);
     EXPECT_EQ(UnixModeToDosAttr(040755), faDirectory);
@@ -138,21 +129,20 @@ TEST(ArchiveUtils, AttributeAndModeConversions)
     EXPECT_EQ(PercentOf(INT64_MAX, INT64_MAX / 2), 49);
 }
 
-TEST(ArchiveUtils, WildcardMatching)
-{
+TEST(ArchiveUtils, WildcardMatching) {
     struct Case {
         const char* text;
         const char* pattern;
         bool match;
     };
     const Case cases[] = {
-        {"README", "*.*", true},  {"README", "*", true},    {"", "", true},
-        {"", "*", false},         {"ABC", "A?C", true},     {"AB", "A?C", false},
-        {"AX", "*X", true},       {"X", "*X", true},        {"XA", "*X", false},
+        {"README", "*.*", true},  {"README", "*", true},      {"", "", true},
+        {"", "*", false},         {"ABC", "A?C", true},       {"AB", "A?C", false},
+        {"AX", "*X", true},       {"X", "*X", true},          {"XA", "*X", false},
         {"A.TXT", "*.TXT", true}, {"A.TXTX", "*.TXT", false}, {"ABC", "", false},
-        {"AB", "A*B*", true},     {"AXBYB", "A*B", true},   {"AXBY", "A*B", false},
-        {"A", "A*", true},        {"ABC", "ABC", true},     {"ABC", "ABD", false},
-        {"A", "??", false},       {"AB", "*?", true},       {"MISSISSIPPI", "M*SS*PI", true},
+        {"AB", "A*B*", true},     {"AXBYB", "A*B", true},     {"AXBY", "A*B", false},
+        {"A", "A*", true},        {"ABC", "ABC", true},       {"ABC", "ABD", false},
+        {"A", "??", false},       {"AB", "*?", true},         {"MISSISSIPPI", "M*SS*PI", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchWildcard(c.text, 1, c.pattern, 1), c.match) << c.text << " / " << c.pattern;
@@ -163,8 +153,7 @@ TEST(ArchiveUtils, WildcardMatching)
     EXPECT_FALSE(MatchWildcard(text, 1, QString("*A").repeated(40) + "B", 1));
 }
 
-TEST(ArchiveUtils, PathRoutines)
-{
+TEST(ArchiveUtils, PathRoutines) {
     EXPECT_EQ(AppendBackslash(""), "");
     EXPECT_EQ(AppendBackslash("/a"), "/a/");
     EXPECT_EQ(AppendBackslash("/a/"), "/a/");
@@ -172,10 +161,11 @@ TEST(ArchiveUtils, PathRoutines)
         const char* name;
         TPathKind kind;
     };
-    for (auto c : {KindCase{"/a/b", TPathKind::AbsolutePath}, KindCase{"\\a", TPathKind::AbsolutePath},
-                   KindCase{"C:x", TPathKind::AbsolutePath}, KindCase{"a/b", TPathKind::RelativePath},
-                   KindCase{"a\\b", TPathKind::RelativePath}, KindCase{"ab", TPathKind::NoPath},
-                   KindCase{"", TPathKind::NoPath}})
+    for (auto c :
+         {KindCase{"/a/b", TPathKind::AbsolutePath}, KindCase{"\\a", TPathKind::AbsolutePath},
+          KindCase{"C:x", TPathKind::AbsolutePath}, KindCase{"a/b", TPathKind::RelativePath},
+          KindCase{"a\\b", TPathKind::RelativePath}, KindCase{"ab", TPathKind::NoPath},
+          KindCase{"", TPathKind::NoPath}})
         EXPECT_EQ(PathKind(c.name), c.kind) << c.name;
     EXPECT_EQ(NthBackslashPos("/ab/cd/e", 2), 3);
     EXPECT_EQ(NthBackslashPos("/ab/cd/e", 4), 8);
@@ -201,8 +191,7 @@ TEST(ArchiveUtils, PathRoutines)
     EXPECT_EQ(WriteSpanVolumeLabel("A", 3), kErrorNotSupported);
 }
 
-TEST(ArchiveUtils, FolderCreationAndShortNames)
-{
+TEST(ArchiveUtils, FolderCreationAndShortNames) {
     QTemporaryDir dir;
     const QString deep = dir.path() + "/a/b/c";
     EXPECT_TRUE(CreateFolderPath(deep));
@@ -220,8 +209,7 @@ TEST(ArchiveUtils, FolderCreationAndShortNames)
     EXPECT_THROW(ToShortPathName(deep + "/g.txt"), EArcFileNotFound);
 }
 
-TEST(ArchiveUtils, FindMatchingFilesHonoursAttributesAndNeverLoops)
-{
+TEST(ArchiveUtils, FindMatchingFilesHonoursAttributesAndNeverLoops) {
     QTemporaryDir dir;
     const QString root = dir.path();
     QDir(root).mkpath("sub/deeper");
@@ -233,7 +221,9 @@ TEST(ArchiveUtils, FindMatchingFilesHonoursAttributesAndNeverLoops)
     touch(root + "/sub/d.txt");
     touch(root + "/sub/deeper/e.txt");
     touch(root + "/.hid/f.txt");
-    ASSERT_EQ(::symlink(root.toLocal8Bit().constData(), (root + "/sub/loop").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(
+        ::symlink(root.toLocal8Bit().constData(), (root + "/sub/loop").toLocal8Bit().constData()),
+        0);
 
     QStringList found;
     FindMatchingFiles(root + "/*.txt", faAnyFile & ~(faHidden | faDirectory), found, false);
@@ -255,8 +245,7 @@ TEST(ArchiveUtils, FindMatchingFilesHonoursAttributesAndNeverLoops)
     EXPECT_EQ(found, QStringList({root + "/sub/"}));
 }
 
-TEST(ArchiveUtils, FileQueriesAndTemporaryFiles)
-{
+TEST(ArchiveUtils, FileQueriesAndTemporaryFiles) {
     ZoneScope zone(kBerlin);
     QTemporaryDir dir;
     const QString name = dir.path() + "/f.bin";

@@ -6,8 +6,7 @@ using namespace tandex::archive;
 
 namespace {
 
-QByteArray rec(uint16_t tag, const QByteArray& data, int claimed = -1)
-{
+QByteArray rec(uint16_t tag, const QByteArray& data, int claimed = -1) {
     const int n = claimed < 0 ? data.size() : claimed;
     QByteArray b;
     b.append(char(tag & 0xFF)).append(char(tag >> 8)).append(char(n & 0xFF)).append(char(n >> 8));
@@ -24,8 +23,7 @@ protected:
 
 }  // namespace
 
-TEST(ExtraField, ShortBlockHoldsNoRecord)
-{
+TEST(ExtraField, ShortBlockHoldsNoRecord) {
     TArcExtraField f;
     f.SetBuffer(QByteArray("\x01\x00\x00", 3));
     EXPECT_EQ(f.Count(), 0);
@@ -37,8 +35,7 @@ TEST(ExtraField, ShortBlockHoldsNoRecord)
     EXPECT_EQ(size, 0);
 }
 
-TEST(ExtraField, TruncatedLastRecordIsReadWithWhatIsThereAndRepaired)
-{
+TEST(ExtraField, TruncatedLastRecordIsReadWithWhatIsThereAndRepaired) {
     TArcExtraField f;
     f.SetBuffer(rec(0x0001, "ab") + rec(0x5455, "xyz", 40));
     EXPECT_EQ(f.Count(), 2);
@@ -53,8 +50,7 @@ TEST(ExtraField, TruncatedLastRecordIsReadWithWhatIsThereAndRepaired)
     EXPECT_EQ(s->Position(), 0);
 }
 
-TEST(ExtraField, PutKeepsPositionOnlyForTheSameLength)
-{
+TEST(ExtraField, PutKeepsPositionOnlyForTheSameLength) {
     CountingField f;
     f.SetBuffer(rec(1, "aa") + rec(2, "bb") + rec(3, "cc"));
     f.Put(2, "BB", 2);
@@ -66,8 +62,7 @@ TEST(ExtraField, PutKeepsPositionOnlyForTheSameLength)
     EXPECT_EQ(f.changes, 4);
 }
 
-TEST(ExtraField, DeleteMiddleRecordKeepsOthersInOrder)
-{
+TEST(ExtraField, DeleteMiddleRecordKeepsOthersInOrder) {
     CountingField f;
     f.SetBuffer(rec(1, "a") + rec(2, "bb") + rec(3, "ccc"));
     f.Delete(2);
@@ -76,8 +71,7 @@ TEST(ExtraField, DeleteMiddleRecordKeepsOthersInOrder)
     EXPECT_EQ(f.changes, 2);
 }
 
-TEST(ExtraField, CloneFromCopiesOrRemovesTheTag)
-{
+TEST(ExtraField, CloneFromCopiesOrRemovesTheTag) {
     TArcExtraField from, to;
     from.SetBuffer(rec(5, "five"));
     to.SetBuffer(rec(6, "six") + rec(7, "x"));
@@ -86,8 +80,7 @@ TEST(ExtraField, CloneFromCopiesOrRemovesTheTag)
     EXPECT_EQ(to.Buffer(), rec(7, "x") + rec(5, "five"));
 }
 
-TEST(ExtraField, OversizedPutRaisesAndLeavesTheBlockUnchanged)
-{
+TEST(ExtraField, OversizedPutRaisesAndLeavesTheBlockUnchanged) {
     TArcExtraField f;
     f.SetBuffer(rec(1, QByteArray(60000, 'a')) + rec(2, "bb"));
     const QByteArray before = f.Buffer();
@@ -102,8 +95,7 @@ TEST(ExtraField, OversizedPutRaisesAndLeavesTheBlockUnchanged)
     EXPECT_EQ(f.Buffer().size(), 65535);
 }
 
-TEST(ExtraField, LoadFromStreamTakesExactlyTheSizeWithoutNotifying)
-{
+TEST(ExtraField, LoadFromStreamTakesExactlyTheSizeWithoutNotifying) {
     MemoryStream s(rec(1, "abc") + "tail");
     CountingField f;
     f.LoadFromStream(s, 7);

@@ -8,8 +8,7 @@ using namespace tandex::archive;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
+QByteArray bytes(std::initializer_list<int> values) {
     QByteArray b;
     for (int v : values)
         b.append(static_cast<char>(v));
@@ -17,11 +16,9 @@ QByteArray bytes(std::initializer_list<int> values)
 }
 
 // One byte through glibc's converter; -1 when it calls the byte undefined.
-int iconvByte(const char* page, uint8_t byte)
-{
+int iconvByte(const char* page, uint8_t byte) {
     iconv_t cd = iconv_open("UTF-32LE", page);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return -2;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return -2;
     char in[1] = {static_cast<char>(byte)};
     unsigned char out[8] = {};
     char* inp = in;
@@ -30,16 +27,14 @@ int iconvByte(const char* page, uint8_t byte)
     const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
     iconv(cd, nullptr, nullptr, &outp, &outLeft);  // flush a held-back character
     iconv_close(cd);
-    if (r == static_cast<size_t>(-1) || sizeof out - outLeft != 4)
-        return -1;
+    if (r == static_cast<size_t>(-1) || sizeof out - outLeft != 4) return -1;
     return out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24;
 }
 
 }  // namespace
 
-TEST(NameCharsets, BuiltInTablesAgreeWithIconv)
-{
-    const int pages[] = {437, 737, 775, 850, 852, 855, 857, 862, 866,
+TEST(NameCharsets, BuiltInTablesAgreeWithIconv) {
+    const int pages[] = {437,  737,  775,  850,  852,  855,  857,  862, 866,
                          1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257};
     for (int page : pages) {
         const QByteArray name = "CP" + QByteArray::number(page);
@@ -52,20 +47,19 @@ TEST(NameCharsets, BuiltInTablesAgreeWithIconv)
             if (expected >= 0) {
                 EXPECT_EQ(got[0].unicode(), expected) << name.constData() << " byte " << b;
             } else {
-                EXPECT_EQ(got[0].unicode(), b < 0xA0 ? b : 0xFFFD) << name.constData() << " byte " << b;
+                EXPECT_EQ(got[0].unicode(), b < 0xA0 ? b : 0xFFFD)
+                    << name.constData() << " byte " << b;
             }
         }
     }
 }
 
-TEST(NameCharsets, Cp720WhichIconvLacksIsBuiltIn)
-{
+TEST(NameCharsets, Cp720WhichIconvLacksIsBuiltIn) {
     EXPECT_EQ(DecodeCodePage(bytes({0x82, 0x98, 0xC7, 0xE0, 0xFD}), 720),
               QString::fromUtf16(u"\u00E9\u0621\u255F\u0636\u00B2"));
 }
 
-TEST(NameCharsets, DetectsCharsetByUtf8Structure)
-{
+TEST(NameCharsets, DetectsCharsetByUtf8Structure) {
     struct Case {
         QByteArray name;
         TNameCharset expected;
@@ -85,12 +79,12 @@ TEST(NameCharsets, DetectsCharsetByUtf8Structure)
         EXPECT_EQ(DetectNameCharset(c.name), c.expected) << c.name.toHex().constData();
 }
 
-TEST(NameCharsets, DecodesOemNamesOnlyWhenEveryHighByteIsAnOemLetter)
-{
+TEST(NameCharsets, DecodesOemNamesOnlyWhenEveryHighByteIsAnOemLetter) {
     const TCodePages cp850{850, 1252};
     // 0x81 is an OEM letter (u-umlaut in 850) and no ANSI letter.
     EXPECT_TRUE(LooksLikeOemName(bytes({'a', 0x81, 0x81}), 850));
-    EXPECT_EQ(DecodeStoredName(bytes({'a', 0x81, 0x81}), cp850), QString::fromUtf16(u"a\u00FC\u00FC"));
+    EXPECT_EQ(DecodeStoredName(bytes({'a', 0x81, 0x81}), cp850),
+              QString::fromUtf16(u"a\u00FC\u00FC"));
     // 0xE9 is an ANSI letter: read from the ANSI page.
     EXPECT_FALSE(LooksLikeOemName(bytes({'x', 0xE9}), 850));
     EXPECT_EQ(DecodeStoredName(bytes({'x', 0xE9}), cp850), QString::fromUtf16(u"x\u00E9"));
@@ -111,8 +105,7 @@ TEST(NameCharsets, DecodesOemNamesOnlyWhenEveryHighByteIsAnOemLetter)
     EXPECT_EQ(AnsiCodePageOfOem(1252), 0);
 }
 
-TEST(NameCharsets, EncodesExactlyOrWithBestFit)
-{
+TEST(NameCharsets, EncodesExactlyOrWithBestFit) {
     QByteArray out;
     EXPECT_TRUE(TryEncodeName(QString::fromUtf16(u"\u00E4.txt"), 437, false, out));
     EXPECT_EQ(out, bytes({0x84}) + ".txt");
@@ -127,8 +120,7 @@ TEST(NameCharsets, EncodesExactlyOrWithBestFit)
     // Every decodable high byte of a page round-trips.
     for (int b = 0x80; b < 0x100; ++b) {
         const QString c = DecodeCodePage(bytes({b}), 1251);
-        if (c[0].unicode() == 0xFFFD)
-            continue;
+        if (c[0].unicode() == 0xFFFD) continue;
         ASSERT_TRUE(TryEncodeName(c, 1251, false, out)) << b;
         EXPECT_EQ(out, bytes({b}));
     }

@@ -10,8 +10,7 @@ using namespace tandex::archive;
 
 namespace {
 
-QByteArray pattern(int64_t n, uint32_t seed = 1)
-{
+QByteArray pattern(int64_t n, uint32_t seed = 1) {
     QByteArray b(static_cast<qsizetype>(n), Qt::Uninitialized);
     uint32_t x = seed;
     for (char& c : b) {
@@ -21,12 +20,13 @@ QByteArray pattern(int64_t n, uint32_t seed = 1)
     return b;
 }
 
-QStringList swapFiles(const QString& dir) { return QDir(dir).entryList({"VMS*"}, QDir::Files); }
+QStringList swapFiles(const QString& dir) {
+    return QDir(dir).entryList({"VMS*"}, QDir::Files);
+}
 
 }  // namespace
 
-TEST(VirtualMemoryStream, SpillsPastItsMemoryLimitAndCleansUp)
-{
+TEST(VirtualMemoryStream, SpillsPastItsMemoryLimitAndCleansUp) {
     QTemporaryDir dir;
     const QByteArray data = pattern(10 * 1024 * 1024 + 123);
     {
@@ -39,7 +39,8 @@ TEST(VirtualMemoryStream, SpillsPastItsMemoryLimitAndCleansUp)
         EXPECT_LE(s.ResidentPages(), 2048);
         ASSERT_EQ(swapFiles(dir.path()).size(), 1);
         EXPECT_TRUE(s.SwapFileName().startsWith(dir.path() + "/VMS"));
-        EXPECT_EQ(QFileInfo(s.SwapFileName()).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+        EXPECT_EQ(QFileInfo(s.SwapFileName()).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                  0);
 
         s.SetPosition(0);
         QByteArray back(data.size(), Qt::Uninitialized);
@@ -57,8 +58,7 @@ TEST(VirtualMemoryStream, SpillsPastItsMemoryLimitAndCleansUp)
     EXPECT_TRUE(swapFiles(dir.path()).isEmpty());
 }
 
-TEST(VirtualMemoryStream, ReadsStopAtTheEndAndSpanPages)
-{
+TEST(VirtualMemoryStream, ReadsStopAtTheEndAndSpanPages) {
     TArcVirtualMemoryStream s;
     const QByteArray data = pattern(10000);
     s.WriteBuffer(data.constData(), data.size());
@@ -81,8 +81,7 @@ TEST(VirtualMemoryStream, ReadsStopAtTheEndAndSpanPages)
     EXPECT_EQ(s.Size(), 12001);
 }
 
-TEST(VirtualMemoryStream, SeekRulesAndMemoryLimits)
-{
+TEST(VirtualMemoryStream, SeekRulesAndMemoryLimits) {
     TArcVirtualMemoryStream s;
     try {
         s.Seek(0, 3);
@@ -103,8 +102,7 @@ TEST(VirtualMemoryStream, SeekRulesAndMemoryLimits)
     EXPECT_EQ(s.MaxMemToUse(), 2 * 4096);
 }
 
-TEST(VirtualMemoryStream, OnePageLimitStillKeepsEveryByte)
-{
+TEST(VirtualMemoryStream, OnePageLimitStillKeepsEveryByte) {
     QTemporaryDir dir;
     TArcVirtualMemoryStream s;
     s.SwapFileDirectory = dir.path();
@@ -123,8 +121,7 @@ TEST(VirtualMemoryStream, OnePageLimitStillKeepsEveryByte)
     EXPECT_TRUE(back == expected);
 }
 
-TEST(VirtualMemoryStream, ShrinkingForgetsTheCutOffBytes)
-{
+TEST(VirtualMemoryStream, ShrinkingForgetsTheCutOffBytes) {
     QTemporaryDir dir;
     TArcVirtualMemoryStream s;
     s.SwapFileDirectory = dir.path();
@@ -148,8 +145,7 @@ TEST(VirtualMemoryStream, ShrinkingForgetsTheCutOffBytes)
     EXPECT_EQ(QByteArray(z, 10), QByteArray(10, '\0'));
 }
 
-TEST(VirtualMemoryStream, UnusableSwapFolderFallsBackToTheTemporaryFolder)
-{
+TEST(VirtualMemoryStream, UnusableSwapFolderFallsBackToTheTemporaryFolder) {
     TArcVirtualMemoryStream s;
     s.SwapFileDirectory = "/no/such/folder";
     s.SetMaxMemToUse(0);
@@ -158,8 +154,7 @@ TEST(VirtualMemoryStream, UnusableSwapFolderFallsBackToTheTemporaryFolder)
     EXPECT_TRUE(s.SwapFileName().startsWith(QDir::tempPath() + "/VMS"));
 }
 
-TEST(BitBucketStream, KeepsOnlyTheLastStretch)
-{
+TEST(BitBucketStream, KeepsOnlyTheLastStretch) {
     TArcBitBucketStream s(4096);
     EXPECT_EQ(s.BufSize(), 5120);
     const QByteArray data = pattern(100000, 5);
@@ -189,8 +184,7 @@ TEST(BitBucketStream, KeepsOnlyTheLastStretch)
     EXPECT_THROW(s.Read(big.data(), 6000), EArcBBSReadTooManyBytes);
 }
 
-TEST(BitBucketStream, SizesAndEarlySeeks)
-{
+TEST(BitBucketStream, SizesAndEarlySeeks) {
     EXPECT_EQ(TArcBitBucketStream(1000).BufSize(), 33792);
     EXPECT_EQ(TArcBitBucketStream(8192).BufSize(), 9216);
     TArcBitBucketStream s(8192);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
@@ -10,8 +11,7 @@ using namespace tandex::archive;
 
 namespace {
 
-QByteArray pattern(int n)
-{
+QByteArray pattern(int n) {
     QByteArray b(n, Qt::Uninitialized);
     for (int i = 0; i < n; ++i)
         b[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
@@ -21,8 +21,7 @@ QByteArray pattern(int n)
 // Both implementations must behave alike through the interface.
 class StreamContract : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetParam())
             stream = std::make_unique<FileStream>(dir.filePath("f.bin"), fmCreate);
         else
@@ -34,8 +33,7 @@ protected:
 
 }  // namespace
 
-TEST_P(StreamContract, WriteSeekReadAndSize)
-{
+TEST_P(StreamContract, WriteSeekReadAndSize) {
     const QByteArray data = pattern(100000);
     stream->WriteBuffer(data.constData(), data.size());
     EXPECT_EQ(stream->Size(), 100000);
@@ -50,8 +48,7 @@ TEST_P(StreamContract, WriteSeekReadAndSize)
     EXPECT_THROW(stream->ReadBuffer(back.data(), 100), StreamFilerError);
 }
 
-TEST_P(StreamContract, SetSizeTruncatesAndPullsBackThePosition)
-{
+TEST_P(StreamContract, SetSizeTruncatesAndPullsBackThePosition) {
     const QByteArray data = pattern(5000);
     stream->WriteBuffer(data.constData(), data.size());
     stream->SetSize(1000);
@@ -65,8 +62,7 @@ TEST_P(StreamContract, SetSizeTruncatesAndPullsBackThePosition)
     EXPECT_EQ(two[1], 0);  // grown part reads as zeros
 }
 
-TEST_P(StreamContract, BadSeeksRaiseIoErrorsAndKeepThePosition)
-{
+TEST_P(StreamContract, BadSeeksRaiseIoErrorsAndKeepThePosition) {
     stream->WriteBuffer("abc", 3);
     struct Case {
         int64_t offset;
@@ -85,8 +81,7 @@ TEST_P(StreamContract, BadSeeksRaiseIoErrorsAndKeepThePosition)
     }
 }
 
-TEST_P(StreamContract, CopyFromZeroCopiesTheWholeSource)
-{
+TEST_P(StreamContract, CopyFromZeroCopiesTheWholeSource) {
     MemoryStream source(pattern(70000));
     source.SetPosition(500);
     EXPECT_EQ(stream->CopyFrom(source, 0), 70000);
@@ -102,16 +97,14 @@ TEST_P(StreamContract, CopyFromZeroCopiesTheWholeSource)
 
 INSTANTIATE_TEST_SUITE_P(FileAndMemory, StreamContract, ::testing::Bool());
 
-TEST(MemoryStream, WritingPastTheEndFillsTheGapWithZeros)
-{
+TEST(MemoryStream, WritingPastTheEndFillsTheGapWithZeros) {
     MemoryStream s;
     s.Seek(4, soBeginning);
     s.WriteBuffer("x", 1);
     EXPECT_EQ(s.Memory(), QByteArray("\0\0\0\0x", 5));
 }
 
-TEST(FileStream, OpenModesAndErrors)
-{
+TEST(FileStream, OpenModesAndErrors) {
     QTemporaryDir dir;
     const QString name = dir.filePath("a.bin");
     {
@@ -137,12 +130,16 @@ TEST(FileStream, OpenModesAndErrors)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "hello!");
     EXPECT_THROW(FileStream(dir.path(), fmOpenRead), FileOpenError);
+    // A FIFO would block the open and never end; devices are not files.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_THROW(FileStream(fifo, fmOpenRead), FileOpenError);
+    EXPECT_THROW(FileStream(fifo, fmOpenWrite), FileOpenError);
+    EXPECT_THROW(FileStream("/dev/zero", fmOpenRead), FileOpenError);
 }
 
-TEST(FileStream, DiskFullIsAnIoErrorWithItsCode)
-{
-    if (!QFile::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+TEST(FileStream, DiskFullIsAnIoErrorWithItsCode) {
+    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     FileStream s("/dev/full", fmOpenWrite);
     try {
         s.Write("x", 1);
