@@ -23,16 +23,14 @@ namespace {
 constexpr int kSlidePoint = 16384;
 constexpr int kHashSize = 16384;
 
-inline quint16 load16(const quint8* p)
-{
+inline quint16 load16(const quint8* p) {
     quint16 v;
     std::memcpy(&v, p, 2);
     return v;
 }
 
 // Equal bytes of a and b, at most limit; may read up to 7 bytes past it.
-inline int matchLength(const quint8* a, const quint8* b, int limit)
-{
+inline int matchLength(const quint8* a, const quint8* b, int limit) {
     int n = 0;
     while (n < limit) {
         uint64_t x, y;
@@ -50,11 +48,16 @@ inline int matchLength(const quint8* a, const quint8* b, int limit)
 }  // namespace
 
 TArcDfInputWindow::TArcDfInputWindow(Stream& source, bool crc32, bool deflate64, qint32 chainLimit,
-                                     qint32 windowBytes, int64_t inputSize, const TArcDeflateProgress* progress)
-    : source_(source), sourceStart_(source.Position()), crc32_(crc32), checksum_(crc32 ? 0xFFFFFFFFu : 1u),
-      longestMatch_(deflate64 ? 65536 : 258), chainLimit_(chainLimit),
-      progress_(progress && *progress ? progress : nullptr), inputSize_(inputSize)
-{
+                                     qint32 windowBytes, int64_t inputSize,
+                                     const TArcDeflateProgress* progress)
+    : source_(source),
+      sourceStart_(source.Position()),
+      crc32_(crc32),
+      checksum_(crc32 ? 0xFFFFFFFFu : 1u),
+      longestMatch_(deflate64 ? 65536 : 258),
+      chainLimit_(chainLimit),
+      progress_(progress && *progress ? progress : nullptr),
+      inputSize_(inputSize) {
     // The window can never reach further back than the format's distances.
     const int maxWindow = deflate64 ? 65536 : 32768;
     int w = 256;
@@ -68,12 +71,10 @@ TArcDfInputWindow::TArcDfInputWindow(Stream& source, bool crc32, bool deflate64,
     head_.assign(kHashSize, -1);
     chain_.assign(size_t(w), -1);
     loadInput();
-    if (lookEnd_ >= 2)
-        hash_ = ((quint32(buffer_[0]) << 5) ^ buffer_[1]) & 0x3FFF;
+    if (lookEnd_ >= 2) hash_ = ((quint32(buffer_[0]) << 5) ^ buffer_[1]) & 0x3FFF;
 }
 
-void TArcDfInputWindow::loadInput()
-{
+void TArcDfInputWindow::loadInput() {
     const int from = lookEnd_;
     while (moreInput_ && lookEnd_ < bufferEnd_) {
         const int64_t n = source_.Read(buffer_.data() + lookEnd_, bufferEnd_ - lookEnd_);
@@ -92,8 +93,7 @@ void TArcDfInputWindow::loadInput()
     }
 }
 
-void TArcDfInputWindow::slideWindow()
-{
+void TArcDfInputWindow::slideWindow() {
     const int shift = windowStart_;
     std::memmove(buffer_.data(), buffer_.data() + shift, size_t(lookEnd_ - shift));
     for (qint32& h : head_)
@@ -108,8 +108,7 @@ void TArcDfInputWindow::slideWindow()
     loadInput();
 }
 
-void TArcDfInputWindow::afterStep(int advance, bool many)
-{
+void TArcDfInputWindow::afterStep(int advance, bool many) {
     windowStart_ = std::max(windowStart_, cur_ - windowBytes_);
     if (progress_ && inputSize_ > 0) {
         const int64_t before = stepped_;
@@ -117,12 +116,10 @@ void TArcDfInputWindow::afterStep(int advance, bool many)
         if (before / 4096 != stepped_ / 4096)
             (*progress_)(qint32((stepped_ * 100 + inputSize_ / 2) / inputSize_));
     }
-    if (windowStart_ >= kSlidePoint && (many || moreInput_))
-        slideWindow();
+    if (windowStart_ >= kSlidePoint && (many || moreInput_)) slideWindow();
 }
 
-void TArcDfInputWindow::StepMany(int advance, int hashCount)
-{
+void TArcDfInputWindow::StepMany(int advance, int hashCount) {
     int pos = hashCount < advance ? cur_ + 1 : cur_;
     for (int i = 0; i < hashCount; ++i)
         insert(pos++);
@@ -130,24 +127,21 @@ void TArcDfInputWindow::StepMany(int advance, int hashCount)
     afterStep(advance, true);
 }
 
-quint8 TArcDfInputWindow::TakeByte()
-{
+quint8 TArcDfInputWindow::TakeByte() {
     const quint8 b = buffer_[size_t(cur_)];
     StepOne();
     return b;
 }
 
-void TArcDfInputWindow::ReadSourceAt(void* buffer, int count, int64_t offset)
-{
+void TArcDfInputWindow::ReadSourceAt(void* buffer, int count, int64_t offset) {
     const int64_t keep = source_.Position();
     source_.Seek(sourceStart_ + offset, soBeginning);
     source_.ReadBuffer(buffer, count);
     source_.Seek(keep, soBeginning);
 }
 
-bool TArcDfInputWindow::SearchMatch(int sufficientLength, int pendingLength, int& length, int& distance,
-                                    quint8& currentByte)
-{
+bool TArcDfInputWindow::SearchMatch(int sufficientLength, int pendingLength, int& length,
+                                    int& distance, quint8& currentByte) {
     const int cur = cur_;
     const quint8* base = buffer_.data();
     hash_ = ((hash_ << 5) ^ base[cur + 2]) & 0x3FFF;
@@ -157,10 +151,8 @@ bool TArcDfInputWindow::SearchMatch(int sufficientLength, int pendingLength, int
     currentByte = base[cur];
 
     const int avail = std::min(longestMatch_, lookEnd_ - cur);
-    if (sufficientLength > avail)
-        sufficientLength = avail;
-    if (pendingLength >= avail)
-        return false;
+    if (sufficientLength > avail) sufficientLength = avail;
+    if (pendingLength >= avail) return false;
     int best = pendingLength ? pendingLength : 2;
     qint32 limit = best >= sufficientLength ? chainLimit_ / 4 : chainLimit_;
     int bestDistance = 0;
@@ -177,16 +169,14 @@ bool TArcDfInputWindow::SearchMatch(int sufficientLength, int pendingLength, int
             if (len > best) {
                 best = len;
                 bestDistance = cur - cand;
-                if (len >= sufficientLength)
-                    break;
+                if (len >= sufficientLength) break;
                 tail = load16(p + best - 1);
             }
         }
         previous = cand;
         cand = chain_[size_t((cand + baseMod_) & windowMask_)];
     }
-    if (best < 3 || best <= pendingLength || bestDistance == 0)
-        return false;
+    if (best < 3 || best <= pendingLength || bestDistance == 0) return false;
     length = best;
     distance = bestDistance;
     return true;
@@ -196,22 +186,19 @@ bool TArcDfInputWindow::SearchMatch(int sufficientLength, int pendingLength, int
 
 namespace {
 
-void reportProgress(const TArcDeflateHelper& work, qint32 percent)
-{
-    if (work.ProgressHandler())
-        work.ProgressHandler()(percent);
+void reportProgress(const TArcDeflateHelper& work, qint32 percent) {
+    if (work.ProgressHandler()) work.ProgressHandler()(percent);
 }
 
 // Stored blocks straight to the destination. Empty input still gives one
 // final (empty) block, and a source that ends before the announced size is
 // an error rather than a silently short stream.
-quint32 deflateStoredOnly(Stream& source, Stream& destination, TArcDeflateHelper& work, int64_t& plain)
-{
+quint32 deflateStoredOnly(Stream& source, Stream& destination, TArcDeflateHelper& work,
+                          int64_t& plain) {
     const bool crc = (work.OptionBits() & Adler32Check) == 0;
     quint32 checksum = crc ? 0xFFFFFFFFu : 1u;
     int64_t amount = work.InputSize();
-    if (amount <= 0)
-        amount = source.Size() - source.Position();
+    if (amount <= 0) amount = source.Size() - source.Position();
     std::vector<quint8> buffer(65535 + 5);
     int64_t total = 0;
     do {
@@ -220,8 +207,8 @@ quint32 deflateStoredOnly(Stream& source, Stream& destination, TArcDeflateHelper
         while (got < want) {
             const int64_t n = source.Read(buffer.data() + 5 + got, want - got);
             if (n <= 0)
-                throw EArcInternalDeflateError(
-                    QStringLiteral("the source stream ended before the announced size [DeflateStoredOnly]"));
+                throw EArcInternalDeflateError(QStringLiteral(
+                    "the source stream ended before the announced size [DeflateStoredOnly]"));
             got += int(n);
         }
         total += want;
@@ -237,20 +224,20 @@ quint32 deflateStoredOnly(Stream& source, Stream& destination, TArcDeflateHelper
         buffer[3] = quint8(~want);
         buffer[4] = quint8(~want >> 8);
         if (destination.Write(buffer.data(), want + 5) < want + 5)
-            throw EArcInternalDeflateError(
-                QStringLiteral("could not write to the output stream [TArcDfInBitStream.obsEmptyBuffer]"));
+            throw EArcInternalDeflateError(QStringLiteral(
+                "could not write to the output stream [TArcDfInBitStream.obsEmptyBuffer]"));
     } while (total < amount);
     plain = total;
     return crc ? ~checksum : checksum;
 }
 
-quint32 compressBlocks(Stream& source, Stream& destination, TArcDeflateHelper& work, TArcLogger* logger,
-                       int64_t& plain)
-{
+quint32 compressBlocks(Stream& source, Stream& destination, TArcDeflateHelper& work,
+                       TArcLogger* logger, int64_t& plain) {
     const int strategy = work.OptionBits() & StrategyMask;
     const bool deflate64 = (work.OptionBits() & Deflate64Format) != 0;
-    TArcDfInputWindow window(source, (work.OptionBits() & Adler32Check) == 0, deflate64, work.ChainLimit(),
-                             work.WindowBytes(), work.InputSize(), &work.ProgressHandler());
+    TArcDfInputWindow window(source, (work.OptionBits() & Adler32Check) == 0, deflate64,
+                             work.ChainLimit(), work.WindowBytes(), work.InputSize(),
+                             &work.ProgressHandler());
     TArcDfOutBitStream out(destination);
     auto symbols = std::make_unique<TArcDfLZStream>(window, deflate64, logger);
     symbols->SetBlockStart(0);
@@ -294,11 +281,9 @@ quint32 compressBlocks(Stream& source, Stream& destination, TArcDeflateHelper& w
         quint8 current = 0;
         bool found = window.SearchMatch(sufficient, pendingLength, length, distance, current);
         // A far 3-byte match costs more bits than the three literals.
-        if (found && length == 3 && distance > 4096)
-            found = false;
+        if (found && length == 3 && distance > 4096) found = false;
         if (found) {
-            if (pendingLength)
-                full = symbols->RecordLiteral(pendingByte) || full;
+            if (pendingLength) full = symbols->RecordLiteral(pendingByte) || full;
             pendingLength = length;
             pendingDistance = distance;
             pendingByte = current;
@@ -331,11 +316,9 @@ quint32 compressBlocks(Stream& source, Stream& destination, TArcDeflateHelper& w
 
 }  // namespace
 
-quint32 Deflate(Stream& source, Stream& destination, TArcDeflateHelper* helper)
-{
+quint32 Deflate(Stream& source, Stream& destination, TArcDeflateHelper* helper) {
     TArcDeflateHelper work;
-    if (helper)
-        work.Assign(*helper);
+    if (helper) work.Assign(*helper);
     const int64_t destStart = destination.Position();
     if (!work.ProgressHandler()) {
         work.SetProgressHandler(nullptr);
@@ -344,14 +327,10 @@ quint32 Deflate(Stream& source, Stream& destination, TArcDeflateHelper* helper)
         // The rest of the source is what this run reads.
         work.SetInputSize(source.Size() - source.Position());
     }
-    if ((work.OptionBits() & LazyMatching) == 0)
-        work.SetLazyLimit(0);
-    if (work.SufficientMatch() == -1)
-        work.SetSufficientMatch(INT_MAX);
-    if (work.LazyLimit() == -1)
-        work.SetLazyLimit(INT_MAX);
-    if (work.ChainLimit() == -1)
-        work.SetChainLimit(INT_MAX);
+    if ((work.OptionBits() & LazyMatching) == 0) work.SetLazyLimit(0);
+    if (work.SufficientMatch() == -1) work.SetSufficientMatch(INT_MAX);
+    if (work.LazyLimit() == -1) work.SetLazyLimit(INT_MAX);
+    if (work.ChainLimit() == -1) work.SetChainLimit(INT_MAX);
 
     std::unique_ptr<TArcLogger> logger;
     if (!work.LogFileName().isEmpty()) {

@@ -17,15 +17,15 @@ namespace tandex::archive {
 // chains over 3-byte prefixes.
 class TArcDfInputWindow {
 public:
-    TArcDfInputWindow(Stream& source, bool crc32, bool deflate64, qint32 chainLimit, qint32 windowBytes,
-                      int64_t inputSize, const TArcDeflateProgress* progress);
+    TArcDfInputWindow(Stream& source, bool crc32, bool deflate64, qint32 chainLimit,
+                      qint32 windowBytes, int64_t inputSize, const TArcDeflateProgress* progress);
 
     // Inserts the current position into the hash chains and looks for a
     // match longer than pendingLength. The current byte comes back either
     // way, for the literal.
-    bool SearchMatch(int sufficientLength, int pendingLength, int& length, int& distance, quint8& currentByte);
-    void StepOne()
-    {
+    bool SearchMatch(int sufficientLength, int pendingLength, int& length, int& distance,
+                     quint8& currentByte);
+    void StepOne() {
         ++cur_;
         afterStep(1, false);
     }
@@ -41,8 +41,7 @@ public:
 
 private:
     void afterStep(int advance, bool many);
-    void insert(int pos)
-    {
+    void insert(int pos) {
         hash_ = ((hash_ << 5) ^ buffer_[size_t(pos + 2)]) & 0x3FFF;
         chain_[size_t((pos + baseMod_) & windowMask_)] = head_[hash_];
         head_[hash_] = pos;

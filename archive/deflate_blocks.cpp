@@ -19,12 +19,11 @@ namespace {
 // symbols of the input's last bytes when the final block was already full.
 constexpr int kSymbolBufferSize = 163842 + 64;
 
-const quint8 kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+const quint8 kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                     11, 4,  12, 3, 13, 2, 14, 1, 15};
 
-inline int lengthSymbol(int length)
-{
-    if (length - 1 < 2 || length - 1 > 257)
-        return 285;
+inline int lengthSymbol(int length) {
+    if (length - 1 < 2 || length - 1 > 257) return 285;
     return 257 + Translator().lengthCode[length - 3];
 }
 
@@ -32,10 +31,10 @@ inline int lengthSymbol(int length)
 
 // ---- bit writer ----------------------------------------------------------------
 
-TArcDfOutBitStream::TArcDfOutBitStream(Stream& destination) : destination_(destination), buffer_(16384) {}
+TArcDfOutBitStream::TArcDfOutBitStream(Stream& destination)
+    : destination_(destination), buffer_(16384) {}
 
-TArcDfOutBitStream::~TArcDfOutBitStream()
-{
+TArcDfOutBitStream::~TArcDfOutBitStream() {
     try {
         Finish();
     } catch (...) {
@@ -43,42 +42,34 @@ TArcDfOutBitStream::~TArcDfOutBitStream()
     }
 }
 
-void TArcDfOutBitStream::obsEmptyBuffer()
-{
-    if (pos_ == 0)
-        return;
+void TArcDfOutBitStream::obsEmptyBuffer() {
+    if (pos_ == 0) return;
     const int64_t written = destination_.Write(buffer_.data(), pos_);
     if (written < pos_)
-        throw EArcInternalDeflateError(
-            QStringLiteral("could not write to the output stream [TArcDfInBitStream.obsEmptyBuffer]"));
+        throw EArcInternalDeflateError(QStringLiteral(
+            "could not write to the output stream [TArcDfInBitStream.obsEmptyBuffer]"));
     pos_ = 0;
 }
 
-void TArcDfOutBitStream::AlignOutput()
-{
+void TArcDfOutBitStream::AlignOutput() {
     used_ = (used_ + 7) & ~7;
-    if (used_ == 32)
-        WriteBits(0, 0);
+    if (used_ == 32) WriteBits(0, 0);
 }
 
-void TArcDfOutBitStream::moveWholeBytes()
-{
+void TArcDfOutBitStream::moveWholeBytes() {
     while (used_ >= 8) {
-        if (pos_ == int(buffer_.size()))
-            obsEmptyBuffer();
+        if (pos_ == int(buffer_.size())) obsEmptyBuffer();
         buffer_[size_t(pos_++)] = quint8(bits_);
         bits_ >>= 8;
         used_ -= 8;
     }
 }
 
-void TArcDfOutBitStream::WriteBytes(const void* data, int64_t count)
-{
+void TArcDfOutBitStream::WriteBytes(const void* data, int64_t count) {
     moveWholeBytes();
     const auto* p = static_cast<const quint8*>(data);
     while (count > 0) {
-        if (pos_ == int(buffer_.size()))
-            obsEmptyBuffer();
+        if (pos_ == int(buffer_.size())) obsEmptyBuffer();
         const int64_t n = std::min<int64_t>(count, int64_t(buffer_.size()) - pos_);
         std::memcpy(buffer_.data() + pos_, p, size_t(n));
         pos_ += int(n);
@@ -88,10 +79,8 @@ void TArcDfOutBitStream::WriteBytes(const void* data, int64_t count)
     obsEmptyBuffer();
 }
 
-void TArcDfOutBitStream::Finish()
-{
-    if (finished_)
-        return;
+void TArcDfOutBitStream::Finish() {
+    if (finished_) return;
     finished_ = true;
     if (used_ > 0) {
         used_ = (used_ + 7) & ~7;
@@ -103,13 +92,11 @@ void TArcDfOutBitStream::Finish()
 // ---- symbol buffer -----------------------------------------------------------------
 
 TArcDfLZStream::TArcDfLZStream(TArcDfInputWindow& window, bool deflate64, TArcLogger*)
-    : window_(window), deflate64_(deflate64), symbols_(kSymbolBufferSize)
-{
+    : window_(window), deflate64_(deflate64), symbols_(kSymbolBufferSize) {
     ResetBlock();
 }
 
-void TArcDfLZStream::ResetBlock()
-{
+void TArcDfLZStream::ResetBlock() {
     writePos_ = 0;
     std::fill(std::begin(litLenCounts_), std::end(litLenCounts_), 0);
     std::fill(std::begin(distanceCounts_), std::end(distanceCounts_), 0);
@@ -119,8 +106,7 @@ void TArcDfLZStream::ResetBlock()
     inputBytes_ = 0;
 }
 
-bool TArcDfLZStream::RecordMatch(int length, int distance)
-{
+bool TArcDfLZStream::RecordMatch(int length, int distance) {
     quint8* p = symbols_.data() + writePos_;
     p[0] = 0;
     p[1] = quint8(length - 1);
@@ -135,16 +121,14 @@ bool TArcDfLZStream::RecordMatch(int length, int distance)
     return blockFull();
 }
 
-int64_t TArcDfLZStream::EstimatedPackedSize() const
-{
+int64_t TArcDfLZStream::EstimatedPackedSize() const {
     int64_t bits = 13 * int64_t(matches_) + 8 * int64_t(literals_);
     for (int d = 4; d < 32; ++d)
         bits += int64_t(distanceCounts_[d]) * DistanceExtraBits[d];
     return bits / 8;
 }
 
-int64_t TArcDfLZStream::StaticCost() const
-{
+int64_t TArcDfLZStream::StaticCost() const {
     int64_t bits = 0;
     for (int s = 0; s < 144; ++s)
         bits += int64_t(litLenCounts_[s]) * 8;
@@ -161,15 +145,13 @@ int64_t TArcDfLZStream::StaticCost() const
     return bits;
 }
 
-void TArcDfLZStream::CopyStoredInput(quint8* buffer, int count)
-{
+void TArcDfLZStream::CopyStoredInput(quint8* buffer, int count) {
     window_.ReadSourceAt(buffer, count, blockStart_);
     blockStart_ += count;
 }
 
-void TArcDfLZStream::EncodeSymbols(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& litLen, bool deflate64,
-                                   const TArcDfDecodeHuffmanTree& distance) const
-{
+void TArcDfLZStream::EncodeSymbols(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& litLen,
+                                   bool deflate64, const TArcDfDecodeHuffmanTree& distance) const {
     const quint32* lit = litLen.EncodeTable();
     const quint32* dist = distance.EncodeTable();
     const TArcDfTranslator& xlat = Translator();
@@ -185,14 +167,14 @@ void TArcDfLZStream::EncodeSymbols(TArcDfOutBitStream& out, const TArcDfDecodeHu
         const int length = (p[1] | (p[2] << 8)) + 1;
         const int d = (p[3] | (p[4] << 8)) + 1;
         p += 5;
-        const int sym = (length - 1 < 2 || length - 1 > 257) ? 285 : 257 + xlat.lengthCode[length - 3];
+        const int sym =
+            (length - 1 < 2 || length - 1 > 257) ? 285 : 257 + xlat.lengthCode[length - 3];
         const quint32 e = lit[sym];
         out.WriteBits(e & 0xFFFF, int((e >> 16) & 0xFF));
         if (sym == 285) {
             // Plain deflate's 258 has no extra bits, although the shared
             // table gives 285 Deflate64's sixteen.
-            if (deflate64)
-                out.WriteBits(quint32(length - 3), 16);
+            if (deflate64) out.WriteBits(quint32(length - 3), 16);
         } else if (const int extra = LengthExtraBits[sym - 257]) {
             out.WriteBits(quint32(length - LengthBase[sym - 257]), extra);
         }
@@ -206,16 +188,13 @@ void TArcDfLZStream::EncodeSymbols(TArcDfOutBitStream& out, const TArcDfDecodeHu
 
 // ---- code lengths ------------------------------------------------------------------
 
-void TArcDfCodeLenStream::addCode(int code, int extra)
-{
+void TArcDfCodeLenStream::addCode(int code, int extra) {
     coded_.push_back(quint8(code));
-    if (extra >= 0)
-        coded_.push_back(quint8(extra));
+    if (extra >= 0) coded_.push_back(quint8(extra));
     ++counts_[code];
 }
 
-void TArcDfCodeLenStream::EncodeLengths(const quint8* lengths, int count)
-{
+void TArcDfCodeLenStream::EncodeLengths(const quint8* lengths, int count) {
     coded_.clear();
     std::fill(std::begin(counts_), std::end(counts_), 0);
     int i = 0;
@@ -256,8 +235,8 @@ void TArcDfCodeLenStream::EncodeLengths(const quint8* lengths, int count)
     }
 }
 
-void TArcDfCodeLenStream::WriteLengths(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& code) const
-{
+void TArcDfCodeLenStream::WriteLengths(TArcDfOutBitStream& out,
+                                       const TArcDfDecodeHuffmanTree& code) const {
     const quint32* enc = code.EncodeTable();
     for (size_t i = 0; i < coded_.size(); ++i) {
         const int c = coded_[i];
@@ -274,14 +253,13 @@ void TArcDfCodeLenStream::WriteLengths(TArcDfOutBitStream& out, const TArcDfDeco
 
 // ---- block writers -------------------------------------------------------------------
 
-void WriteEndOfBlock(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& litLen)
-{
+void WriteEndOfBlock(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& litLen) {
     const quint32 e = litLen.EncodeTable()[256];
     out.WriteBits(e & 0xFFFF, int((e >> 16) & 0xFF));
 }
 
-void WriteStoredBlock(bool final, bool, TArcDfLZStream& symbols, TArcLogger*, TArcDfOutBitStream& out)
-{
+void WriteStoredBlock(bool final, bool, TArcDfLZStream& symbols, TArcLogger*,
+                      TArcDfOutBitStream& out) {
     std::vector<quint8> piece(65536);
     int64_t left = symbols.InputBytes();
     // A final block without input still has to end the stream.
@@ -300,16 +278,15 @@ void WriteStoredBlock(bool final, bool, TArcDfLZStream& symbols, TArcLogger*, TA
     symbols.ResetBlock();
 }
 
-void WriteStaticBlock(bool final, bool deflate64, TArcDfLZStream& symbols, TArcLogger*, TArcDfOutBitStream& out)
-{
+void WriteStaticBlock(bool final, bool deflate64, TArcDfLZStream& symbols, TArcLogger*,
+                      TArcDfOutBitStream& out) {
     out.WriteBits(final ? 3 : 2, 3);
     symbols.EncodeSymbols(out, StaticLiteralTree(), deflate64, StaticDistanceTree());
     WriteEndOfBlock(out, StaticLiteralTree());
 }
 
 void WriteDynamicBlock(bool final, bool deflate64, TArcDfLZStream& symbols, TArcLogger* logger,
-                       TArcDfOutBitStream& out, bool choose)
-{
+                       TArcDfOutBitStream& out, bool choose) {
     quint8 lengths[286 + 32];
     BuildCodeLengths(15, symbols.LitLenCounts(), 285, logger, lengths, 0);
     int hlit = 286;
@@ -339,11 +316,9 @@ void WriteDynamicBlock(bool final, bool deflate64, TArcDfLZStream& symbols, TArc
                    int64_t(cl[18]) * (clen[18] + 7);
         for (int s = 0; s < std::min(hlit, 285); ++s) {
             dynamic += int64_t(lit[s]) * lengths[s];
-            if (s >= 257)
-                dynamic += int64_t(lit[s]) * LengthExtraBits[s - 257];
+            if (s >= 257) dynamic += int64_t(lit[s]) * LengthExtraBits[s - 257];
         }
-        if (hlit == 286)
-            dynamic += int64_t(lit[285]) * (lengths[285] + (deflate64 ? 16 : 0));
+        if (hlit == 286) dynamic += int64_t(lit[285]) * (lengths[285] + (deflate64 ? 16 : 0));
         for (int d = 0; d < hdist; ++d)
             dynamic += int64_t(dist[d]) * (lengths[hlit + d] + DistanceExtraBits[d]);
         const int64_t fixed = symbols.StaticCost();

@@ -27,8 +27,7 @@ public:
         bits_ |= uint64_t(value) << used_;
         used_ += count;
         if (used_ >= 32) {
-            if (pos_ + 4 > int(buffer_.size()))
-                obsEmptyBuffer();
+            if (pos_ + 4 > int(buffer_.size())) obsEmptyBuffer();
             const quint32 word = quint32(bits_);
             buffer_[size_t(pos_)] = quint8(word);
             buffer_[size_t(pos_ + 1)] = quint8(word >> 8);
@@ -63,8 +62,7 @@ public:
     TArcDfLZStream(TArcDfInputWindow& window, bool deflate64, TArcLogger* logger);
 
     // Both return true when the block is full.
-    bool RecordLiteral(quint8 byte)
-    {
+    bool RecordLiteral(quint8 byte) {
         quint8* p = symbols_.data() + writePos_;
         p[0] = 1;
         p[1] = byte;
@@ -81,8 +79,8 @@ public:
     void SetBlockStart(int64_t offset) { blockStart_ = offset; }
     int64_t BlockStart() const { return blockStart_; }
 
-    void EncodeSymbols(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& litLen, bool deflate64,
-                       const TArcDfDecodeHuffmanTree& distance) const;
+    void EncodeSymbols(TArcDfOutBitStream& out, const TArcDfDecodeHuffmanTree& litLen,
+                       bool deflate64, const TArcDfDecodeHuffmanTree& distance) const;
     int64_t EstimatedPackedSize() const;
     int64_t StaticCost() const;
     int64_t InputBytes() const { return inputBytes_; }
@@ -96,12 +94,11 @@ public:
     qint32 Matches() const { return matches_; }
 
 private:
-    bool blockFull() const
-    {
+    bool blockFull() const {
         const qint32 total = literals_ + matches_;
-        if (total >= 32768)
-            return true;
-        return (total & 8191) == 0 && matches_ < literals_ && EstimatedPackedSize() < inputBytes_ / 2;
+        if (total >= 32768) return true;
+        return (total & 8191) == 0 && matches_ < literals_ &&
+               EstimatedPackedSize() < inputBytes_ / 2;
     }
 
     TArcDfInputWindow& window_;

@@ -18,7 +18,6 @@
 
 namespace tandex::archive {
 
-
 // OptionBits: bits 0-2 select the block strategy, the rest are switches.
 constexpr qint32 StoredOnly = 1;
 constexpr qint32 StaticOnly = 2;
@@ -140,8 +139,8 @@ private:
 
 // Length-limited code lengths by package-merge: writes the lengths of
 // symbols 0..lastSymbol to lengths[index..]. The logger is not used.
-void BuildCodeLengths(int maxBits, const qint32* counts, int lastSymbol, TArcLogger* logger, quint8* lengths,
-                      int index);
+void BuildCodeLengths(int maxBits, const qint32* counts, int lastSymbol, TArcLogger* logger,
+                      quint8* lengths, int index);
 
 // ---- code tables --------------------------------------------------------
 
@@ -158,7 +157,8 @@ public:
     // Builds canonical codes from lengths[index .. index+count-1]. Symbols
     // from firstExtraSymbol on take extraBits[symbol - firstExtraSymbol].
     // Returns false, writing nothing, for an over-subscribed set.
-    bool Build(const quint8* lengths, int firstExtraSymbol, const quint8* extraBits, int count, int index);
+    bool Build(const quint8* lengths, int firstExtraSymbol, const quint8* extraBits, int count,
+               int index);
 
     int AlphabetSize() const { return alphabetSize_; }
     int MaxLength() const { return maxLength_; }
@@ -179,17 +179,17 @@ public:
     static constexpr quint32 FastLink = 0x80000000u;
     const quint32* FastTable() const { return fast_.data(); }
     int FastBits() const { return fastBits_; }
-    quint32 FastLookup(uint64_t bits) const
-    {
+    quint32 FastLookup(uint64_t bits) const {
         quint32 e = fast_[size_t(bits & ((1u << fastBits_) - 1))];
         if (e & FastLink)
-            e = fast_[(e & 0xFFFF) + size_t((bits >> fastBits_) & ((1u << ((e >> 16) & 0xFF)) - 1))];
+            e = fast_[(e & 0xFFFF) +
+                      size_t((bits >> fastBits_) & ((1u << ((e >> 16) & 0xFF)) - 1))];
         return e;
     }
 
 private:
-    void buildFast(const quint8* lengths, int firstExtraSymbol, const quint8* extraBits, int count, int index,
-                   const quint32* reversedOf);
+    void buildFast(const quint8* lengths, int firstExtraSymbol, const quint8* extraBits, int count,
+                   int index, const quint32* reversedOf);
 
     int alphabetSize_;
     int usage_;
@@ -225,14 +225,11 @@ struct TArcDfTranslator {
 };
 const TArcDfTranslator& Translator();
 
-inline int DistanceSymbolOf(quint32 distance)
-{
+inline int DistanceSymbolOf(quint32 distance) {
     const TArcDfTranslator& t = Translator();
     const quint32 d = distance - 1;
-    if (d < 256)
-        return t.shortDistance[d];
-    if (d < 32768)
-        return t.mediumDistance[d / 128 - 2];
+    if (d < 256) return t.shortDistance[d];
+    if (d < 32768) return t.mediumDistance[d / 128 - 2];
     return t.longDistance[d / 16384 - 2];
 }
 

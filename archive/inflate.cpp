@@ -4,9 +4,9 @@
 // ten bits), and the bit buffer is 64 bits wide, so a length with its
 // extra bits, or a distance with its extra bits, is looked up and dropped
 // in one peek. The tables of a dynamic block are small enough that
-// building them costs less than decoding even a short block. The output window slides 32 KiB at a time, so the
-// history a copy needs is always one contiguous run behind the write
-// position and copies are plain forward moves.
+// building them costs less than decoding even a short block. The output window slides 32 KiB at a
+// time, so the history a copy needs is always one contiguous run behind the write position and
+// copies are plain forward moves.
 
 #include "archive/inflate.h"
 
@@ -19,8 +19,7 @@ namespace {
 
 constexpr int kInputBufferSize = 16384;
 
-[[noreturn]] void fail(const char* cause)
-{
+[[noreturn]] void fail(const char* cause) {
     throw EArcInternalInflateError(QString::fromLatin1(cause));
 }
 
@@ -28,14 +27,14 @@ constexpr int kInputBufferSize = 16384;
 
 // ---- bit reader --------------------------------------------------------------
 
-TArcDfInBitStream::TArcDfInBitStream(Stream& source, int64_t inputSize, const TArcDeflateProgress* progress)
-    : source_(source), buffer_(kInputBufferSize + 8), progress_(progress && *progress ? progress : nullptr),
-      inputSize_(inputSize)
-{
-}
+TArcDfInBitStream::TArcDfInBitStream(Stream& source, int64_t inputSize,
+                                     const TArcDeflateProgress* progress)
+    : source_(source),
+      buffer_(kInputBufferSize + 8),
+      progress_(progress && *progress ? progress : nullptr),
+      inputSize_(inputSize) {}
 
-TArcDfInBitStream::~TArcDfInBitStream()
-{
+TArcDfInBitStream::~TArcDfInBitStream() {
     try {
         ReturnUnusedInput();
     } catch (...) {
@@ -43,26 +42,21 @@ TArcDfInBitStream::~TArcDfInBitStream()
     }
 }
 
-void TArcDfInBitStream::ReturnUnusedInput()
-{
-    if (returned_)
-        return;
+void TArcDfInBitStream::ReturnUnusedInput() {
+    if (returned_) return;
     returned_ = true;
     const int realBits = std::max(0, bitCount_ - zeroBits_);
     const int64_t unread = int64_t(end_ - pos_) + realBits / 8;
-    if (unread > 0)
-        source_.Seek(-unread, soCurrent);
+    if (unread > 0) source_.Seek(-unread, soCurrent);
 }
 
-void TArcDfInBitStream::overrun(const char* where)
-{
-    throw EArcInternalInflateError(QStringLiteral("no more compressed data in stream ") + QString::fromLatin1(where));
+void TArcDfInBitStream::overrun(const char* where) {
+    throw EArcInternalInflateError(QStringLiteral("no more compressed data in stream ") +
+                                   QString::fromLatin1(where));
 }
 
-bool TArcDfInBitStream::RefillBuffer()
-{
-    if (sourceEnded_)
-        return false;
+bool TArcDfInBitStream::RefillBuffer() {
+    if (sourceEnded_) return false;
     const int left = end_ - pos_;
     std::memmove(buffer_.data(), buffer_.data() + pos_, size_t(left));
     pos_ = 0;
@@ -84,8 +78,7 @@ bool TArcDfInBitStream::RefillBuffer()
     return got > 0;
 }
 
-void TArcDfInBitStream::fill()
-{
+void TArcDfInBitStream::fill() {
     for (;;) {
         if (end_ - pos_ >= 8) {
             uint64_t word;
@@ -99,14 +92,12 @@ void TArcDfInBitStream::fill()
             bits_ |= uint64_t(buffer_[size_t(pos_++)]) << bitCount_;
             bitCount_ += 8;
         }
-        if (bitCount_ > 56)
-            return;
+        if (bitCount_ > 56) return;
         if (!RefillBuffer()) {
             // Past the end: the missing bits read as zeros so the last code
             // can still be looked up; the padding is counted so that using
             // it is caught.
-            if (bitCount_ < zeroBits_)
-                overrun("[TArcDfInBitStream.DiscardBits]");
+            if (bitCount_ < zeroBits_) overrun("[TArcDfInBitStream.DiscardBits]");
             zeroBits_ += 64 - bitCount_;
             bitCount_ = 64;
             return;
@@ -114,67 +105,57 @@ void TArcDfInBitStream::fill()
     }
 }
 
-quint32 TArcDfInBitStream::ReadBit()
-{
+quint32 TArcDfInBitStream::ReadBit() {
     ensure(1);
     const quint32 bit = quint32(bits_ & 1);
     bits_ >>= 1;
     --bitCount_;
-    if (bitCount_ < zeroBits_)
-        overrun("[TArcDfInBitStream.ReadBit]");
+    if (bitCount_ < zeroBits_) overrun("[TArcDfInBitStream.ReadBit]");
     return bit;
 }
 
-quint32 TArcDfInBitStream::ReadBits(int n)
-{
+quint32 TArcDfInBitStream::ReadBits(int n) {
     if (n < 1 || n > 16)
         fail("count of bits must be between 1 and 16 inclusive [TArcDfInBitStream.ReadBits]");
     ensure(n);
     const quint32 value = quint32(bits_) & ((1u << n) - 1);
     bits_ >>= n;
     bitCount_ -= n;
-    if (bitCount_ < zeroBits_)
-        overrun("[TArcDfInBitStream.ReadBits]");
+    if (bitCount_ < zeroBits_) overrun("[TArcDfInBitStream.ReadBits]");
     return value;
 }
 
-void TArcDfInBitStream::DiscardMoreBits(int n)
-{
+void TArcDfInBitStream::DiscardMoreBits(int n) {
     if (n < 1 || n > 32)
-        fail("count of bits must be between 1 and 32 inclusive [TArcDfInBitStream.DiscardMoreBits]");
+        fail(
+            "count of bits must be between 1 and 32 inclusive [TArcDfInBitStream.DiscardMoreBits]");
     ensure(n);
     DiscardBits(n);
 }
 
-void TArcDfInBitStream::AlignToByte()
-{
+void TArcDfInBitStream::AlignToByte() {
     const int drop = bitCount_ & 7;
     bits_ >>= drop;
     bitCount_ -= drop;
-    if (bitCount_ < zeroBits_)
-        overrun("[TArcDfInBitStream.ReadBuffer]");
+    if (bitCount_ < zeroBits_) overrun("[TArcDfInBitStream.ReadBuffer]");
 }
 
-void TArcDfInBitStream::ReadBuffer(void* buffer, int64_t count)
-{
+void TArcDfInBitStream::ReadBuffer(void* buffer, int64_t count) {
     auto* out = static_cast<quint8*>(buffer);
     // Whole bytes still in the bit buffer come first.
     while (count > 0 && bitCount_ >= 8) {
-        if (bitCount_ - 8 < zeroBits_)
-            overrun("[TArcDfInBitStream.ReadBuffer]");
+        if (bitCount_ - 8 < zeroBits_) overrun("[TArcDfInBitStream.ReadBuffer]");
         *out++ = quint8(bits_);
         bits_ >>= 8;
         bitCount_ -= 8;
         --count;
     }
-    if (count == 0)
-        return;
+    if (count == 0) return;
     // The bit buffer is empty now (the caller aligned it).
     bits_ = 0;
     bitCount_ = 0;
     while (count > 0) {
-        if (pos_ == end_ && !RefillBuffer())
-            overrun("[TArcDfInBitStream.ReadBuffer]");
+        if (pos_ == end_ && !RefillBuffer()) overrun("[TArcDfInBitStream.ReadBuffer]");
         const int64_t n = std::min<int64_t>(count, end_ - pos_);
         std::memcpy(out, buffer_.data() + pos_, size_t(n));
         pos_ += int(n);
@@ -185,10 +166,12 @@ void TArcDfInBitStream::ReadBuffer(void* buffer, int64_t count)
 
 // ---- output window -----------------------------------------------------------
 
-TArcDfOutputWindow::TArcDfOutputWindow(Stream* destination, TArcLogger*, bool testOnly, int64_t outputLimit,
-                                       bool crc32, bool deflate64)
-    : destination_(destination), testOnly_(testOnly), crc32_(crc32), checksum_(crc32 ? 0xFFFFFFFFu : 1u)
-{
+TArcDfOutputWindow::TArcDfOutputWindow(Stream* destination, TArcLogger*, bool testOnly,
+                                       int64_t outputLimit, bool crc32, bool deflate64)
+    : destination_(destination),
+      testOnly_(testOnly),
+      crc32_(crc32),
+      checksum_(crc32 ? 0xFFFFFFFFu : 1u) {
     writePoint_ = deflate64 ? 98304 : 65536;
     const int longestCopy = deflate64 ? 65538 : 258;
     // 16 spare bytes let copies move whole words past their end.
@@ -199,43 +182,34 @@ TArcDfOutputWindow::TArcDfOutputWindow(Stream* destination, TArcLogger*, bool te
     checkPoint_ = limit_ > 0 ? int(limit_) : writePoint_;
 }
 
-void TArcDfOutputWindow::reachedCheckPoint()
-{
-    if (limit_ > 0 && passedOn_ + pos_ >= limit_)
-        throw EArcPartSizedInflate();
-    if (pos_ >= writePoint_)
-        SlideOut();
+void TArcDfOutputWindow::reachedCheckPoint() {
+    if (limit_ > 0 && passedOn_ + pos_ >= limit_) throw EArcPartSizedInflate();
+    if (pos_ >= writePoint_) SlideOut();
 }
 
-void TArcDfOutputWindow::passOn(const quint8* data, int64_t count)
-{
-    if (count <= 0)
-        return;
+void TArcDfOutputWindow::passOn(const quint8* data, int64_t count) {
+    if (count <= 0) return;
     if (crc32_)
         UpdateCrc32(checksum_, data, count);
     else
         UpdateAdler32(checksum_, data, count);
-    if (!testOnly_)
-        destination_->WriteBuffer(data, count);
+    if (!testOnly_) destination_->WriteBuffer(data, count);
     passedOn_ += count;
 }
 
-void TArcDfOutputWindow::SlideOut()
-{
+void TArcDfOutputWindow::SlideOut() {
     passOn(buffer_.data(), slide_);
     std::memmove(buffer_.data(), buffer_.data() + slide_, size_t(pos_ - slide_));
     pos_ -= slide_;
 }
 
-void TArcDfOutputWindow::Flush()
-{
+void TArcDfOutputWindow::Flush() {
     const int n = pos_;
     pos_ = 0;
     passOn(buffer_.data(), n);
 }
 
-void TArcDfOutputWindow::PutCopy(int length, int distance)
-{
+void TArcDfOutputWindow::PutCopy(int length, int distance) {
     // The whole history produced so far is behind pos_ (a slide keeps at
     // least the longest distance), so this one check bounds every copy.
     if (distance > pos_ || distance <= 0)
@@ -257,15 +231,12 @@ void TArcDfOutputWindow::PutCopy(int length, int distance)
             dst[i] = src[i];
     }
     pos_ += length;
-    if (pos_ >= checkPoint_)
-        reachedCheckPoint();
+    if (pos_ >= checkPoint_) reachedCheckPoint();
 }
 
-void TArcDfOutputWindow::PutBytes(const quint8* data, int64_t count)
-{
+void TArcDfOutputWindow::PutBytes(const quint8* data, int64_t count) {
     while (count > 0) {
-        if (pos_ >= writePoint_)
-            SlideOut();
+        if (pos_ >= writePoint_) SlideOut();
         const int64_t n = std::min<int64_t>(count, writePoint_ - pos_);
         std::memcpy(buffer_.data() + pos_, data, size_t(n));
         pos_ += int(n);
@@ -273,22 +244,17 @@ void TArcDfOutputWindow::PutBytes(const quint8* data, int64_t count)
         count -= n;
         // Stored blocks obey the limit too, so a look at the start of a
         // member never inflates a whole large file.
-        if (limit_ > 0 && passedOn_ + pos_ >= limit_)
-            throw EArcPartSizedInflate();
+        if (limit_ > 0 && passedOn_ + pos_ >= limit_) throw EArcPartSizedInflate();
     }
 }
 
-quint32 TArcDfOutputWindow::FinalChecksum()
-{
-    if (pos_ > 0)
-        Flush();
+quint32 TArcDfOutputWindow::FinalChecksum() {
+    if (pos_ > 0) Flush();
     return crc32_ ? ~checksum_ : checksum_;
 }
 
-int64_t TArcDfOutputWindow::OutputPosition()
-{
-    if (testOnly_)
-        return passedOn_ + pos_;
+int64_t TArcDfOutputWindow::OutputPosition() {
+    if (testOnly_) return passedOn_ + pos_;
     return destination_->Position() + pos_;
 }
 
@@ -296,45 +262,45 @@ int64_t TArcDfOutputWindow::OutputPosition()
 
 namespace {
 
-const quint8 kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+const quint8 kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                     11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 class Inflater {
 public:
     Inflater(TArcDfInBitStream& in, TArcDfOutputWindow& out, bool deflate64)
-        : in_(in), out_(out), deflate64_(deflate64), literals_(286, TArcDfDecodeHuffmanTree::DecodeOnly, 15),
+        : in_(in),
+          out_(out),
+          deflate64_(deflate64),
+          literals_(286, TArcDfDecodeHuffmanTree::DecodeOnly, 15),
           distances_(deflate64 ? 32 : 30, TArcDfDecodeHuffmanTree::DecodeOnly, 15),
-          codeLengths_(19, TArcDfDecodeHuffmanTree::DecodeOnly, 7)
-    {
+          codeLengths_(19, TArcDfDecodeHuffmanTree::DecodeOnly, 7) {
         literals_.SetFullTable(false);
         distances_.SetFullTable(false);
     }
 
-    void Run()
-    {
+    void Run() {
         for (;;) {
             const quint32 final = in_.ReadBit();
             switch (in_.ReadBits(2)) {
-            case 0:
-                storedBlock();
-                break;
-            case 1:
-                decodeData(StaticLiteralTree(), StaticDistanceTree());
-                break;
-            case 2:
-                dynamicBlock();
-                break;
-            default:
-                fail("starting new block, but invalid block type [Inflate]");
+                case 0:
+                    storedBlock();
+                    break;
+                case 1:
+                    decodeData(StaticLiteralTree(), StaticDistanceTree());
+                    break;
+                case 2:
+                    dynamicBlock();
+                    break;
+                default:
+                    fail("starting new block, but invalid block type [Inflate]");
             }
-            if (final)
-                break;
+            if (final) break;
         }
         in_.CheckNotOverrun("[TArcDfInBitStream.DiscardBits]");
     }
 
 private:
-    void storedBlock()
-    {
+    void storedBlock() {
         in_.AlignToByte();
         quint8 header[4];
         in_.ReadBuffer(header, 4);
@@ -352,15 +318,18 @@ private:
         }
     }
 
-    void dynamicBlock()
-    {
+    void dynamicBlock() {
         const int hlit = int(in_.ReadBits(5)) + 257;
         const int hdist = int(in_.ReadBits(5)) + 1;
         const int hclen = int(in_.ReadBits(4)) + 4;
         if (hlit > 286)
-            fail("count of literal codes in dynamic block is greater than 286 [InflateDynamicBlock]");
+            fail(
+                "count of literal codes in dynamic block is greater than 286 "
+                "[InflateDynamicBlock]");
         if (!deflate64_ && hdist > 30)
-            fail("count of distance codes in dynamic block is greater than 30 [InflateDynamicBlock]");
+            fail(
+                "count of distance codes in dynamic block is greater than 30 "
+                "[InflateDynamicBlock]");
         quint8 clen[19] = {};
         for (int i = 0; i < hclen; ++i)
             clen[kCodeLengthOrder[i]] = quint8(in_.ReadBits(3));
@@ -374,8 +343,7 @@ private:
         decodeData(literals_, distances_);
     }
 
-    void readLitDistCodeLengths(quint8* lengths, int count)
-    {
+    void readLitDistCodeLengths(quint8* lengths, int count) {
         std::memset(lengths, 0, size_t(count));
         const quint32* table = codeLengths_.DecodeTable();
         const quint32 mask = codeLengths_.DecodeMask();
@@ -386,8 +354,7 @@ private:
             const quint32 e = table[peek & mask];
             const int sym = int(e & 0xFFFF);
             const int len = int((e >> 16) & 0xFF);
-            if (sym > 18)
-                fail("decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}");
+            if (sym > 18) fail("decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}");
             if (len == 0 || len > maxLen)
                 fail("decoded a code length out of range {ReadLitDistCodeLengths}");
             const quint32 extra = peek >> len;
@@ -398,7 +365,8 @@ private:
                 lengths[i++] = quint8(sym);
             } else if (sym == 16) {
                 if (i == 0)
-                    fail("repeat of a code length with no previous length {ReadLitDistCodeLengths}");
+                    fail(
+                        "repeat of a code length with no previous length {ReadLitDistCodeLengths}");
                 value = lengths[i - 1];
                 repeat = 3 + int(extra & 3);
                 drop += 2;
@@ -411,7 +379,9 @@ private:
             }
             if (repeat) {
                 if (i + repeat > count)
-                    fail("repeated code lengths run past the end of the table {ReadLitDistCodeLengths}");
+                    fail(
+                        "repeated code lengths run past the end of the table "
+                        "{ReadLitDistCodeLengths}");
                 std::memset(lengths + i, value, size_t(repeat));
                 i += repeat;
             }
@@ -425,11 +395,9 @@ private:
     // position is before the window's check point, with the bit buffer and
     // both positions in locals. Anything unusual (the end of either buffer, a bad
     // code) is left to the careful per-symbol path.
-    Fast fastLoop(const TArcDfDecodeHuffmanTree& lit, const TArcDfDecodeHuffmanTree& dist)
-    {
+    Fast fastLoop(const TArcDfDecodeHuffmanTree& lit, const TArcDfDecodeHuffmanTree& dist) {
         TArcDfInBitStream::FastState st = in_.fastState();
-        if (st.zeroBits)
-            return Fast::Slow;
+        if (st.zeroBits) return Fast::Slow;
         uint64_t bits = st.bits;
         int count = st.bitCount;
         const quint8* ip = st.buffer + st.pos;
@@ -451,8 +419,7 @@ private:
             }
             quint32 e = lit.FastLookup(bits);
             int len = int((e >> 16) & 0xFF);
-            if (len == 0)
-                break;
+            if (len == 0) break;
             int sym = int(e & 0xFFFF);
             if (sym < 256) {
                 bits >>= len;
@@ -466,8 +433,7 @@ private:
                 result = Fast::End;
                 break;
             }
-            if (sym > 285)
-                break;
+            if (sym > 285) break;
             int length;
             if (sym == 285 && !deflate64_) {
                 length = 258;
@@ -490,11 +456,11 @@ private:
             len = int((e >> 16) & 0xFF);
             sym = int(e & 0xFFFF);
             const int extra = int(e >> 24);
-            const int distance = int(DistanceBase[sym] + quint32((bits >> len) & ((1u << extra) - 1)));
+            const int distance =
+                int(DistanceBase[sym] + quint32((bits >> len) & ((1u << extra) - 1)));
             if (len == 0 || (!deflate64_ && sym > 29) || distance > op - window) {
                 storeBack(st, bits, count, ip, op, window);
-                if (len == 0)
-                    fail("decoded a bit pattern that no code produces [DecodeData]");
+                if (len == 0) fail("decoded a bit pattern that no code produces [DecodeData]");
                 if (!deflate64_ && sym > 29)
                     fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
                 fail("copy distance reaches before the start of the output [DecodeData]");
@@ -520,22 +486,20 @@ private:
         return result;
     }
 
-    void storeBack(TArcDfInBitStream::FastState& st, uint64_t bits, int count, const quint8* ip, quint8* op,
-                   quint8* window)
-    {
+    void storeBack(TArcDfInBitStream::FastState& st, uint64_t bits, int count, const quint8* ip,
+                   quint8* op, quint8* window) {
         st.bits = bits;
         st.bitCount = count;
         st.pos = int(ip - st.buffer);
         out_.fastPos() = int(op - window);
     }
 
-    void decodeData(const TArcDfDecodeHuffmanTree& litTree, const TArcDfDecodeHuffmanTree& distTree)
-    {
+    void decodeData(const TArcDfDecodeHuffmanTree& litTree,
+                    const TArcDfDecodeHuffmanTree& distTree) {
         for (;;) {
             const Fast fast = fastLoop(litTree, distTree);
             out_.Settle();
-            if (fast == Fast::End)
-                return;
+            if (fast == Fast::End) return;
             // One symbol the careful way: it refills, slides, stops at the
             // limit and names what is wrong with the data.
             // 32 bits cover the longest code with its extra bits, also
@@ -544,8 +508,7 @@ private:
             uint64_t bits = in_.bits();
             quint32 e = litTree.FastLookup(bits);
             int len = int((e >> 16) & 0xFF);
-            if (len == 0)
-                fail("decoded a bit pattern that no code produces [DecodeData]");
+            if (len == 0) fail("decoded a bit pattern that no code produces [DecodeData]");
             int sym = int(e & 0xFFFF);
             if (sym < 256) {
                 in_.DiscardBits(len);
@@ -556,8 +519,7 @@ private:
                 in_.DiscardBits(len);
                 return;
             }
-            if (sym > 285)
-                fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
+            if (sym > 285) fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
             int length;
             if (sym == 285 && !deflate64_) {
                 length = 258;
@@ -571,13 +533,13 @@ private:
             bits = in_.bits();
             e = distTree.FastLookup(bits);
             len = int((e >> 16) & 0xFF);
-            if (len == 0)
-                fail("decoded a bit pattern that no code produces [DecodeData]");
+            if (len == 0) fail("decoded a bit pattern that no code produces [DecodeData]");
             sym = int(e & 0xFFFF);
             if (!deflate64_ && sym > 29)
                 fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
             const int extra = int(e >> 24);
-            const int distance = int(DistanceBase[sym] + quint32((bits >> len) & ((1u << extra) - 1)));
+            const int distance =
+                int(DistanceBase[sym] + quint32((bits >> len) & ((1u << extra) - 1)));
             in_.DiscardBits(len + extra);
             out_.PutCopy(length, distance);
         }
@@ -593,11 +555,9 @@ private:
 
 }  // namespace
 
-quint32 Inflate(Stream& source, Stream& destination, TArcDeflateHelper* helper)
-{
+quint32 Inflate(Stream& source, Stream& destination, TArcDeflateHelper* helper) {
     TArcDeflateHelper work;
-    if (helper)
-        work.Assign(*helper);
+    if (helper) work.Assign(*helper);
     const int64_t sourceStart = source.Position();
     const bool testOnly = (work.OptionBits() & TestOnly) != 0;
     const int64_t destStart = testOnly ? 0 : destination.Position();
@@ -628,7 +588,8 @@ quint32 Inflate(Stream& source, Stream& destination, TArcDeflateHelper* helper)
                 plain = out.OutputPosition();
             } catch (const EArcInternalInflateError& e) {
                 if (logger)
-                    logger->WriteLine(QStringLiteral("Internal exception raised: %1").arg(e.Message()));
+                    logger->WriteLine(
+                        QStringLiteral("Internal exception raised: %1").arg(e.Message()));
                 throw EArcInflateError(e.Message());
             }
         } catch (const EArcPartSizedInflate&) {

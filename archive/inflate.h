@@ -31,17 +31,14 @@ public:
     quint32 ReadBits(int n);  // 1..16
     // Up to 32 bits; bits past the end of the data read as 0 so that the
     // last code can be looked up, but consuming them is an error.
-    quint32 PeekBits(int n)
-    {
+    quint32 PeekBits(int n) {
         ensure(n);
         return quint32(bits_) & quint32((uint64_t(1) << n) - 1);
     }
-    void DiscardBits(int n)
-    {
+    void DiscardBits(int n) {
         bits_ >>= n;
         bitCount_ -= n;
-        if (zeroBits_ && bitCount_ < zeroBits_)
-            overrun("[TArcDfInBitStream.DiscardBits]");
+        if (zeroBits_ && bitCount_ < zeroBits_) overrun("[TArcDfInBitStream.DiscardBits]");
     }
     void DiscardMoreBits(int n);  // 1..32
     void AlignToByte();
@@ -50,18 +47,14 @@ public:
     // Puts back what was read ahead; also done by the destructor.
     void ReturnUnusedInput();
     // Fails when the last code reached into the zero padding.
-    void CheckNotOverrun(const char* where) const
-    {
-        if (bitCount_ < zeroBits_)
-            overrun(where);
+    void CheckNotOverrun(const char* where) const {
+        if (bitCount_ < zeroBits_) overrun(where);
     }
 
     // Fast access for the decoder: the bit buffer holds at least n bits
     // (n up to 56) after ensure(n).
-    void ensure(int n)
-    {
-        if (bitCount_ < n)
-            fill();
+    void ensure(int n) {
+        if (bitCount_ < n) fill();
     }
     uint64_t bits() const { return bits_; }
 
@@ -99,14 +92,12 @@ private:
 // slides, computing the checksum on the way out.
 class TArcDfOutputWindow {
 public:
-    TArcDfOutputWindow(Stream* destination, TArcLogger* logger, bool testOnly, int64_t outputLimit, bool crc32,
-                       bool deflate64);
+    TArcDfOutputWindow(Stream* destination, TArcLogger* logger, bool testOnly, int64_t outputLimit,
+                       bool crc32, bool deflate64);
 
-    void PutLiteral(quint8 byte)
-    {
+    void PutLiteral(quint8 byte) {
         buffer_[size_t(pos_++)] = byte;
-        if (pos_ >= checkPoint_)
-            reachedCheckPoint();
+        if (pos_ >= checkPoint_) reachedCheckPoint();
     }
     void PutCopy(int length, int distance);
     void PutBytes(const quint8* data, int64_t count);
@@ -123,10 +114,8 @@ public:
     int fastCheckPoint() const { return checkPoint_; }
     // Slides or stops at the limit when the fast loop ended past the check
     // point.
-    void Settle()
-    {
-        if (pos_ >= checkPoint_)
-            reachedCheckPoint();
+    void Settle() {
+        if (pos_ >= checkPoint_) reachedCheckPoint();
     }
 
 private:

@@ -25,8 +25,7 @@ public:
 
 protected:
     void updateKeys(quint8 plain);
-    quint8 streamByte() const
-    {
+    quint8 streamByte() const {
         const quint32 t = (Key2 & 0xFFFF) | 2;
         return quint8((t * (t ^ 1)) >> 8);
     }

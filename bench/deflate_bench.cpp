@@ -13,10 +13,10 @@
 #include "archive/inflate.h"
 #include "archive/streams.h"
 
+#include <zlib.h>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -28,47 +28,63 @@ using namespace tandex::archive;
 
 namespace {
 
-int usage()
-{
+int usage() {
     std::fprintf(stderr,
-                 "usage: deflate-bench deflate LEVEL IN OUT | inflate IN OUT | inflate64 IN OUT | [PATH ...]\n");
+                 "usage: deflate-bench deflate LEVEL IN OUT | inflate IN OUT | inflate64 IN OUT | "
+                 "[PATH ...]\n");
     return 2;
 }
 
-bool presetOf(const std::string& level, char& letter)
-{
-    if (level.size() != 1)
-        return false;
+bool presetOf(const std::string& level, char& letter) {
+    if (level.size() != 1) return false;
     const char c = level[0];
     switch (c) {
-    case '0': letter = '0'; return true;
-    case '1': letter = 's'; return true;
-    case '2': case '3': letter = 'f'; return true;
-    case '4': case '5': case '6': letter = 'n'; return true;
-    case '7': case '8': case '9': letter = 'x'; return true;
-    case 's': case 'f': case 'n': case 'x': letter = c; return true;
-    default: return false;
+        case '0':
+            letter = '0';
+            return true;
+        case '1':
+            letter = 's';
+            return true;
+        case '2':
+        case '3':
+            letter = 'f';
+            return true;
+        case '4':
+        case '5':
+        case '6':
+            letter = 'n';
+            return true;
+        case '7':
+        case '8':
+        case '9':
+            letter = 'x';
+            return true;
+        case 's':
+        case 'f':
+        case 'n':
+        case 'x':
+            letter = c;
+            return true;
+        default:
+            return false;
     }
 }
 
 // The zip insertion's way: '0' first, so the preset is applied even when
 // it is the letter a new helper already carries.
-TArcDeflateHelper helperFor(char letter)
-{
+TArcDeflateHelper helperFor(char letter) {
     TArcDeflateHelper h;
     h.SetLevelLetter('0');
     h.SetLevelLetter(letter);
     return h;
 }
 
-int fileTool(int argc, char** argv)
-{
+int fileTool(int argc, char** argv) {
     const std::string cmd = argv[1];
     try {
         if (cmd == "deflate" && argc == 5) {
             char letter;
-            if (!presetOf(argv[2], letter))
-                return usage();
+            if (!presetOf(argv[2], letter)) return usage();
             FileStream in(QString::fromLocal8Bit(argv[3]), fmOpenRead);
             FileStream out(QString::fromLocal8Bit(argv[4]), fmCreate);
             TArcDeflateHelper h = helperFor(letter);
@@ -79,8 +95,7 @@ int fileTool(int argc, char** argv)
             FileStream in(QString::fromLocal8Bit(argv[2]), fmOpenRead);
             FileStream out(QString::fromLocal8Bit(argv[3]), fmCreate);
             TArcDeflateHelper h;
-            if (cmd == "inflate64")
-                h.SetOptionBits(h.OptionBits() | Deflate64Format);
+            if (cmd == "inflate64") h.SetOptionBits(h.OptionBits() | Deflate64Format);
             Inflate(in, out, &h);
             return 0;
         }
@@ -100,8 +115,7 @@ struct Totals {
     qint64 bytes = 0;
 };
 
-QByteArray zlibDeflate(const QByteArray& in, int level)
-{
+QByteArray zlibDeflate(const QByteArray& in, int level) {
     z_stream z{};
     deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     QByteArray out(int(deflateBound(&z, uLong(in.size()))), Qt::Uninitialized);
@@ -115,8 +129,7 @@ QByteArray zlibDeflate(const QByteArray& in, int level)
     return out;
 }
 
-bool zlibInflate(const QByteArray& in, QByteArray& out, qsizetype expected)
-{
+bool zlibInflate(const QByteArray& in, QByteArray& out, qsizetype expected) {
     z_stream z{};
     inflateInit2(&z, -15);
     out.resize(expected);
@@ -129,13 +142,13 @@ bool zlibInflate(const QByteArray& in, QByteArray& out, qsizetype expected)
     return rc == Z_STREAM_END && qsizetype(z.total_out) == expected;
 }
 
-std::vector<QByteArray> loadCorpus(int argc, char** argv)
-{
+std::vector<QByteArray> loadCorpus(int argc, char** argv) {
     QStringList roots;
     for (int i = 1; i < argc; ++i)
         roots << QString::fromLocal8Bit(argv[i]);
     if (roots.isEmpty())
-        roots << "/usr/include/x86_64-linux-gnu/qt6" << "/usr/lib/x86_64-linux-gnu";
+        roots << "/usr/include/x86_64-linux-gnu/qt6"
+              << "/usr/lib/x86_64-linux-gnu";
     std::vector<QByteArray> files;
     for (const QString& root : roots) {
         QFileInfo info(root);
@@ -149,7 +162,8 @@ std::vector<QByteArray> loadCorpus(int argc, char** argv)
             while (it.hasNext()) {
                 const QString name = it.next();
                 // From the library folder only Qt's own shared libraries.
-                if (root.endsWith("lib/x86_64-linux-gnu") && !QFileInfo(name).fileName().startsWith("libQt6"))
+                if (root.endsWith("lib/x86_64-linux-gnu") &&
+                    !QFileInfo(name).fileName().startsWith("libQt6"))
                     continue;
                 names << name;
             }
@@ -157,29 +171,26 @@ std::vector<QByteArray> loadCorpus(int argc, char** argv)
         names.sort();
         for (const QString& name : names) {
             QFile f(name);
-            if (f.open(QIODevice::ReadOnly))
-                files.push_back(f.readAll());
+            if (f.open(QIODevice::ReadOnly)) files.push_back(f.readAll());
         }
     }
     return files;
 }
 
-int timedRuns(int argc, char** argv)
-{
+int timedRuns(int argc, char** argv) {
     const std::vector<QByteArray> files = loadCorpus(argc, argv);
     qint64 total = 0;
     for (const QByteArray& f : files)
         total += f.size();
     std::printf("corpus: %zu files, %.1f MB\n", files.size(), double(total) / 1e6);
-    if (total == 0)
-        return 1;
+    if (total == 0) return 1;
 
     struct Row {
         const char* name;
         char letter;  // 0 for zlib
         int level;
     };
-    const Row rows[] = {{"ours 's'", 's', 0}, {"zlib 1", 0, 1},   {"ours 'n'", 'n', 0},
+    const Row rows[] = {{"ours 's'", 's', 0}, {"zlib 1", 0, 1},     {"ours 'n'", 'n', 0},
                         {"zlib 6", 0, 6},     {"ours 'x'", 'x', 0}, {"zlib 9", 0, 9}};
     double compSpeed[6] = {}, decompSpeed[6] = {}, packed[6] = {};
     bool ok = true;
@@ -216,23 +227,21 @@ int timedRuns(int argc, char** argv)
             decomp.seconds += std::chrono::duration<double>(Clock::now() - t0).count();
             QByteArray check;
             if (rows[r].letter) {
-                if (!zlibInflate(out, check, f.size()) || check != f)
-                    ok = false;
+                if (!zlibInflate(out, check, f.size()) || check != f) ok = false;
             } else {
                 MemoryStream in(out);
                 MemoryStream dst;
                 Inflate(in, dst);
-                if (dst.Memory() != f)
-                    ok = false;
+                if (dst.Memory() != f) ok = false;
             }
-            if (back != f)
-                ok = false;
+            if (back != f) ok = false;
         }
         compSpeed[r] = double(total) / comp.seconds / 1e6;
         decompSpeed[r] = double(total) / decomp.seconds / 1e6;
         packed[r] = double(packedBytes);
-        std::printf("%-9s deflate %7.1f MB/s  inflate %7.1f MB/s  size %11lld (%.2f%%)\n", rows[r].name,
-                    compSpeed[r], decompSpeed[r], static_cast<long long>(packedBytes), 100.0 * packed[r] / double(total));
+        std::printf("%-9s deflate %7.1f MB/s  inflate %7.1f MB/s  size %11lld (%.2f%%)\n",
+                    rows[r].name, compSpeed[r], decompSpeed[r], static_cast<long long>(packedBytes),
+                    100.0 * packed[r] / double(total));
     }
     std::printf("\nratios ours / zlib          deflate speed  inflate speed  size\n");
     const char* pairs[] = {"'s' vs 1", "'n' vs 6", "'x' vs 9"};
@@ -250,14 +259,11 @@ int timedRuns(int argc, char** argv)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc >= 2) {
         const std::string cmd = argv[1];
-        if (cmd == "deflate" || cmd == "inflate" || cmd == "inflate64")
-            return fileTool(argc, argv);
-        if (cmd == "-h" || cmd == "--help")
-            return usage();
+        if (cmd == "deflate" || cmd == "inflate" || cmd == "inflate64") return fileTool(argc, argv);
+        if (cmd == "-h" || cmd == "--help") return usage();
     }
     return timedRuns(argc, argv);
 }

@@ -5,8 +5,7 @@
 
 using namespace codec_test;
 
-TEST(DeflateBlocks, CodeLengthsAreRunLengthCoded)
-{
+TEST(DeflateBlocks, CodeLengthsAreRunLengthCoded) {
     struct Case {
         std::vector<quint8> lengths;
         std::vector<quint8> coded;
@@ -25,8 +24,7 @@ TEST(DeflateBlocks, CodeLengthsAreRunLengthCoded)
     }
 }
 
-TEST(DeflateBlocks, BlockIsFullAtTheSymbolLimit)
-{
+TEST(DeflateBlocks, BlockIsFullAtTheSymbolLimit) {
     MemoryStream empty;
     TArcDfInputWindow window(empty, true, false, 32, 32768, 0, nullptr);
     TArcDfLZStream symbols(window, false, nullptr);
@@ -37,8 +35,7 @@ TEST(DeflateBlocks, BlockIsFullAtTheSymbolLimit)
     EXPECT_EQ(symbols.InputBytes(), 32768);
 }
 
-TEST(DeflateBlocks, BlockWithoutMatchesStillHasOneDistanceCode)
-{
+TEST(DeflateBlocks, BlockWithoutMatchesStillHasOneDistanceCode) {
     // Text of distinct bytes gives no match; the dynamic block's header
     // then says HDIST = 1 and zlib accepts the one-bit distance code.
     QByteArray in;
@@ -49,13 +46,12 @@ TEST(DeflateBlocks, BlockWithoutMatchesStillHasOneDistanceCode)
     const QByteArray raw = ourDeflate(in, &h);
     ASSERT_GE(raw.size(), 3);
     const quint32 header = quint8(raw[0]) | (quint8(raw[1]) << 8) | (quint8(raw[2]) << 16);
-    EXPECT_EQ(header & 7, 5u);                 // final, dynamic
-    EXPECT_EQ((header >> 8) & 0x1F, 0u);       // HDIST - 1
+    EXPECT_EQ(header & 7, 5u);            // final, dynamic
+    EXPECT_EQ((header >> 8) & 0x1F, 0u);  // HDIST - 1
     EXPECT_EQ(zlibInflate(raw), in);
 }
 
-TEST(DeflateBlocks, IncompressibleDataGoesOutAsStoredBlocks)
-{
+TEST(DeflateBlocks, IncompressibleDataGoesOutAsStoredBlocks) {
     // Only the last stored block carries the final bit, and the lengths
     // add up to the input.
     const QByteArray in = randomInput(200000, 9);

@@ -1,14 +1,13 @@
 #include "archive/deflate_support.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include <numeric>
 
 using namespace tandex::archive;
 
-TEST(DeflateSupport, LimitSettersKeepTheirRules)
-{
+TEST(DeflateSupport, LimitSettersKeepTheirRules) {
     TArcDeflateHelper h;
     h.SetChainLimit(32);
     EXPECT_EQ(h.LevelLetter(), 'n');  // the current value changes nothing
@@ -24,8 +23,7 @@ TEST(DeflateSupport, LimitSettersKeepTheirRules)
     EXPECT_EQ(bits.LevelLetter(), '?');
 }
 
-TEST(DeflateSupport, PresetLetters)
-{
+TEST(DeflateSupport, PresetLetters) {
     TArcDeflateHelper fresh;
     fresh.SetLevelLetter('N');  // already the letter: the 'n' row is not applied
     EXPECT_EQ(fresh.SufficientMatch(), 8);
@@ -36,8 +34,9 @@ TEST(DeflateSupport, PresetLetters)
         char letter;
         qint32 bits, sufficient, chain, lazy;
     };
-    const Row rows[] = {{'0', 0x01, 8, 32, 16}, {'2', 0x0F, 8, 32, 16}, {'f', 0x07, 4, 32, 6},
-                        {'n', 0x0F, 16, 32, 24}, {'s', 0x07, 4, 4, 4},  {'x', 0x0F, 64, 4096, 258}};
+    const Row rows[] = {{'0', 0x01, 8, 32, 16}, {'2', 0x0F, 8, 32, 16},
+                        {'f', 0x07, 4, 32, 6},  {'n', 0x0F, 16, 32, 24},
+                        {'s', 0x07, 4, 4, 4},   {'x', 0x0F, 64, 4096, 258}};
     for (const Row& r : rows) {
         TArcDeflateHelper h;
         h.SetOptionBits(0x30);  // Deflate64 and Adler-32 survive a preset
@@ -66,8 +65,7 @@ TEST(DeflateSupport, PresetLetters)
     EXPECT_EQ(copy.PlainBytes(), 0);
 }
 
-TEST(DeflateSupport, ChecksumCheckValues)
-{
+TEST(DeflateSupport, ChecksumCheckValues) {
     const char text[] = "123456789";
     quint32 crc = 0xFFFFFFFF;
     UpdateCrc32(crc, text, 9);
@@ -82,8 +80,7 @@ TEST(DeflateSupport, ChecksumCheckValues)
     EXPECT_EQ(adler, 0x149A302Cu);
 }
 
-TEST(DeflateSupport, CodeLengthsStayWithinTheLimit)
-{
+TEST(DeflateSupport, CodeLengthsStayWithinTheLimit) {
     quint8 lengths[40];
     qint32 none[19] = {};
     BuildCodeLengths(7, none, 18, nullptr, lengths, 0);
@@ -115,8 +112,7 @@ TEST(DeflateSupport, CodeLengthsStayWithinTheLimit)
     }
 }
 
-TEST(DeflateSupport, CodeTables)
-{
+TEST(DeflateSupport, CodeTables) {
     // Incomplete code: symbol 0 length 1 (code 0), symbol 2 length 2 (code
     // 10, reversed 01). Index 3 (code 11) is reached by no code.
     const quint8 lengths[3] = {1, 0, 2};
@@ -142,8 +138,7 @@ TEST(DeflateSupport, CodeTables)
     EXPECT_EQ(StaticDistanceTree().EncodeTable()[31] >> 24, 14u);
 }
 
-TEST(DeflateSupport, TranslatorCoversEveryLengthAndDistance)
-{
+TEST(DeflateSupport, TranslatorCoversEveryLengthAndDistance) {
     for (int length = 3; length <= 258; ++length) {
         const int code = Translator().lengthCode[length - 3];
         // Symbol 285's base 3 is Deflate64's; in plain deflate it is 258 alone.
@@ -157,8 +152,7 @@ TEST(DeflateSupport, TranslatorCoversEveryLengthAndDistance)
     }
 }
 
-TEST(DeflateSupport, NodeManagerAndLogger)
-{
+TEST(DeflateSupport, NodeManagerAndLogger) {
     TArcNodeManager nodes(13);
     EXPECT_EQ(nodes.NodeSize(), 16);
     EXPECT_EQ(nodes.NodesPerPage(), 8188 / 16);

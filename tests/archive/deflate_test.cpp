@@ -13,8 +13,7 @@ struct Input {
     QByteArray data;
 };
 
-std::vector<Input> inputs()
-{
+std::vector<Input> inputs() {
     return {{"empty", QByteArray()},
             {"one byte", QByteArray("Q")},
             {"text", textInput()},
@@ -24,8 +23,7 @@ std::vector<Input> inputs()
 
 // Checks one run: zlib (or our own inflate for Deflate64) gives the input
 // back, the checksum is its CRC-32 and the sizes are reported.
-void checkRoundTrip(const QByteArray& in, TArcDeflateHelper& h)
-{
+void checkRoundTrip(const QByteArray& in, TArcDeflateHelper& h) {
     quint32 crc = 0;
     const QByteArray raw = ourDeflate(in, &h, &crc);
     EXPECT_EQ(crc, crcOf(in));
@@ -45,8 +43,7 @@ class CountingSink : public Stream {
 public:
     explicit CountingSink(int64_t room) : room_(room) {}
     int64_t Read(void*, int64_t) override { return 0; }
-    int64_t Write(const void*, int64_t count) override
-    {
+    int64_t Write(const void*, int64_t count) override {
         const int64_t n = std::min(count, room_ - written_);
         written_ += n;
         return n;
@@ -60,8 +57,7 @@ private:
 
 }  // namespace
 
-TEST(Deflate, EveryPresetRoundTripsThroughZlib)
-{
+TEST(Deflate, EveryPresetRoundTripsThroughZlib) {
     for (const Input& in : inputs()) {
         for (char letter : {'0', '2', 'f', 'n', 's', 'x'}) {
             SCOPED_TRACE(testing::Message() << in.name << " preset " << letter);
@@ -71,15 +67,14 @@ TEST(Deflate, EveryPresetRoundTripsThroughZlib)
     }
 }
 
-TEST(Deflate, EveryStrategyWithAndWithoutLazyMatchingAndDeflate64)
-{
+TEST(Deflate, EveryStrategyWithAndWithoutLazyMatchingAndDeflate64) {
     const qint32 strategies[] = {StoredOnly, StaticOnly, DynamicOnly, BestOfThree};
     for (const Input& in : inputs()) {
         for (qint32 strategy : strategies) {
             for (qint32 lazy : {0, LazyMatching}) {
                 for (qint32 format : {0, Deflate64Format}) {
-                    SCOPED_TRACE(testing::Message() << in.name << " strategy " << strategy << " lazy " << lazy
-                                                    << " format " << format);
+                    SCOPED_TRACE(testing::Message() << in.name << " strategy " << strategy
+                                                    << " lazy " << lazy << " format " << format);
                     TArcDeflateHelper h;
                     h.SetOptionBits(strategy | lazy | format);
                     checkRoundTrip(in.data, h);
@@ -89,15 +84,13 @@ TEST(Deflate, EveryStrategyWithAndWithoutLazyMatchingAndDeflate64)
     }
 }
 
-TEST(Deflate, EmptyInputGivesOneFixedEndOfBlock)
-{
+TEST(Deflate, EmptyInputGivesOneFixedEndOfBlock) {
     quint32 crc = 1;
     EXPECT_EQ(ourDeflate(QByteArray(), nullptr, &crc), QByteArray("\x03\x00", 2));
     EXPECT_EQ(crc, 0u);
 }
 
-TEST(Deflate, RepeatedByteBecomesOneLiteralAndDistanceOneMatches)
-{
+TEST(Deflate, RepeatedByteBecomesOneLiteralAndDistanceOneMatches) {
     // 'a' then 999 bytes of distance-1 matches (3 x 258 + 225) with the
     // fixed codes: 3 + 8 + 3 x (8 + 5) + (8 + 5 + 5) + 7 = 75 bits.
     TArcDeflateHelper h;
@@ -110,8 +103,7 @@ TEST(Deflate, RepeatedByteBecomesOneLiteralAndDistanceOneMatches)
 // Plain deflate's length 258 (symbol 285) has no extra bits although the
 // shared fixed table gives it Deflate64's sixteen; zlib rejects or
 // misreads a stream that writes them.
-TEST(Deflate, Length258CarriesNoExtraBitsInPlainDeflate)
-{
+TEST(Deflate, Length258CarriesNoExtraBitsInPlainDeflate) {
     const QByteArray pattern("0123456789abcdefghij");
     const QByteArray in = pattern.repeated(5000);
     for (qint32 strategy : {StaticOnly, DynamicOnly, BestOfThree}) {
@@ -123,8 +115,7 @@ TEST(Deflate, Length258CarriesNoExtraBitsInPlainDeflate)
     }
 }
 
-TEST(Deflate, StoredOnlyAlwaysEndsTheStreamAndInsistsOnTheAnnouncedSize)
-{
+TEST(Deflate, StoredOnlyAlwaysEndsTheStreamAndInsistsOnTheAnnouncedSize) {
     TArcDeflateHelper h = preset('0');
     EXPECT_EQ(ourDeflate(QByteArray(), &h), QByteArray("\x01\x00\x00\xFF\xFF", 5));
 
@@ -143,26 +134,26 @@ TEST(Deflate, StoredOnlyAlwaysEndsTheStreamAndInsistsOnTheAnnouncedSize)
         ourDeflate(in, &shortSource);
         FAIL() << "a short source was accepted";
     } catch (const EArcDeflateError& e) {
-        EXPECT_STREQ(e.what(), "Archive deflate error. (Internal cause: the source stream ended before the "
-                               "announced size [DeflateStoredOnly])");
+        EXPECT_STREQ(e.what(),
+                     "Archive deflate error. (Internal cause: the source stream ended before the "
+                     "announced size [DeflateStoredOnly])");
     }
 }
 
-TEST(Deflate, UnwritableDestinationRaisesTheDeflateError)
-{
+TEST(Deflate, UnwritableDestinationRaisesTheDeflateError) {
     MemoryStream src(textInput());
     CountingSink sink(1000);
     try {
         Deflate(src, sink);
         FAIL() << "a failing destination was not noticed";
     } catch (const EArcDeflateError& e) {
-        EXPECT_STREQ(e.what(), "Archive deflate error. (Internal cause: could not write to the output stream "
-                               "[TArcDfInBitStream.obsEmptyBuffer])");
+        EXPECT_STREQ(e.what(),
+                     "Archive deflate error. (Internal cause: could not write to the output stream "
+                     "[TArcDfInBitStream.obsEmptyBuffer])");
     }
 }
 
-TEST(Deflate, ChecksumOptionsProgressAndLog)
-{
+TEST(Deflate, ChecksumOptionsProgressAndLog) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray in = binaryInput(100000);
@@ -174,17 +165,19 @@ TEST(Deflate, ChecksumOptionsProgressAndLog)
     h.SetProgressHandler([&percents](qint32 p) { percents.push_back(p); });
     quint32 adler = 0;
     const QByteArray raw = ourDeflate(in, &h, &adler);
-    EXPECT_EQ(adler, quint32(adler32(1, reinterpret_cast<const Bytef*>(in.constData()), uInt(in.size()))));
+    EXPECT_EQ(adler,
+              quint32(adler32(1, reinterpret_cast<const Bytef*>(in.constData()), uInt(in.size()))));
     EXPECT_EQ(zlibInflate(raw), in);
     ASSERT_GE(percents.size(), 2u);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_EQ(percents.back(), 100);
-    EXPECT_EQ(readFile(dir.filePath("deflate.log")),
-              QByteArray("DEFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n"));
+    EXPECT_EQ(
+        readFile(dir.filePath("deflate.log")),
+        QByteArray(
+            "DEFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n"));
 }
 
-TEST(Deflate, SevenZipReadsOurDeflate64)
-{
+TEST(Deflate, SevenZipReadsOurDeflate64) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray block = randomInput(50000, 3);
@@ -197,16 +190,15 @@ TEST(Deflate, SevenZipReadsOurDeflate64)
     e.crc = crcOf(in);
     e.data = ourDeflate(in, &h);
     EXPECT_LT(e.data.size(), in.size() / 2);
-    ASSERT_TRUE(writeFile(dir.filePath("ours.zip"), oneEntryZip("data.bin", e, quint32(in.size()))));
+    ASSERT_TRUE(
+        writeFile(dir.filePath("ours.zip"), oneEntryZip("data.bin", e, quint32(in.size()))));
     QByteArray listing;
     auto rc = runTool("7z", {"t", "ours.zip"}, dir.path(), &listing);
-    if (!rc)
-        GTEST_SKIP() << "7z is not installed";
+    if (!rc) GTEST_SKIP() << "7z is not installed";
     EXPECT_EQ(*rc, 0) << listing.toStdString();
 }
 
-TEST(Deflate, CompressesTheRestOfTheSourceFromItsPosition)
-{
+TEST(Deflate, CompressesTheRestOfTheSourceFromItsPosition) {
     // Stored blocks re-read their bytes from the source: relative to where
     // the run started, not to the start of the stream.
     const QByteArray prefix("header that is not compressed");

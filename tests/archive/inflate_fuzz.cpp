@@ -11,10 +11,8 @@
 
 using namespace tandex::archive;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size == 0)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
     const uint8_t mode = data[0];
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     TArcDeflateHelper h;
@@ -22,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         static const char letters[] = {'0', '2', 'f', 'n', 's', 'x', 'n', 'x'};
         h.SetLevelLetter('0');
         h.SetLevelLetter(letters[(mode >> 3) & 7]);
-        if (mode & 1)
-            h.SetOptionBits(h.OptionBits() | Deflate64Format);
+        if (mode & 1) h.SetOptionBits(h.OptionBits() | Deflate64Format);
         MemoryStream src(rest);
         MemoryStream packed;
         const quint32 crc = Deflate(src, packed, &h);
@@ -31,16 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         MemoryStream back;
         TArcDeflateHelper d;
         d.SetOptionBits(d.OptionBits() | (h.OptionBits() & Deflate64Format));
-        if (Inflate(packed, back, &d) != crc || back.Memory() != rest)
-            std::abort();
+        if (Inflate(packed, back, &d) != crc || back.Memory() != rest) std::abort();
         return 0;
     }
-    if (mode & 1)
-        h.SetOptionBits(h.OptionBits() | Deflate64Format);
+    if (mode & 1) h.SetOptionBits(h.OptionBits() | Deflate64Format);
     // Deflate64 lets a few bytes ask for huge outputs: count, don't keep.
     h.SetOptionBits(h.OptionBits() | TestOnly);
-    if (mode & 2)
-        h.SetOutputLimit(512);
+    if (mode & 2) h.SetOutputLimit(512);
     MemoryStream src(rest);
     MemoryStream dst;
     try {

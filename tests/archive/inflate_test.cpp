@@ -12,13 +12,10 @@ namespace {
 // Packs fields least significant bit first, as deflate does.
 class BitPacker {
 public:
-    BitPacker& bits(quint32 value, int count)
-    {
+    BitPacker& bits(quint32 value, int count) {
         for (int i = 0; i < count; ++i) {
-            if (used_ == 0)
-                out_.append('\0');
-            if (value >> i & 1)
-                out_[out_.size() - 1] = char(quint8(out_.back()) | (1 << used_));
+            if (used_ == 0) out_.append('\0');
+            if (value >> i & 1) out_[out_.size() - 1] = char(quint8(out_.back()) | (1 << used_));
             used_ = (used_ + 1) & 7;
         }
         return *this;
@@ -30,8 +27,7 @@ private:
     int used_ = 0;
 };
 
-std::string inflateError(const QByteArray& raw, qint32 options = 0)
-{
+std::string inflateError(const QByteArray& raw, qint32 options = 0) {
     TArcDeflateHelper h;
     h.SetOptionBits(h.OptionBits() | options);
     try {
@@ -42,27 +38,32 @@ std::string inflateError(const QByteArray& raw, qint32 options = 0)
     return "no error";
 }
 
-std::string cause(const char* text)
-{
-    return std::string("Archive inflate error, possibly a corrupted compressed stream. (Internal cause: ") + text + ")";
+std::string cause(const char* text) {
+    return std::string(
+               "Archive inflate error, possibly a corrupted compressed stream. (Internal cause: ") +
+           text + ")";
 }
 
 }  // namespace
 
-TEST(Inflate, ReadsZlibStreamsOfEveryKind)
-{
-    const QByteArray inputs[] = {textInput(), binaryInput(), randomInput(70000), QByteArray(100000, 'a'),
-                                 QByteArray("x"), QByteArray()};
+TEST(Inflate, ReadsZlibStreamsOfEveryKind) {
+    const QByteArray inputs[] = {textInput(),        binaryInput(),
+                                 randomInput(70000), QByteArray(100000, 'a'),
+                                 QByteArray("x"),    QByteArray()};
     struct Mode {
         int level, strategy;
     };
-    const Mode modes[] = {{0, Z_DEFAULT_STRATEGY}, {1, Z_DEFAULT_STRATEGY}, {6, Z_DEFAULT_STRATEGY},
-                          {9, Z_DEFAULT_STRATEGY}, {6, Z_FIXED},            {6, Z_HUFFMAN_ONLY},
+    const Mode modes[] = {{0, Z_DEFAULT_STRATEGY},
+                          {1, Z_DEFAULT_STRATEGY},
+                          {6, Z_DEFAULT_STRATEGY},
+                          {9, Z_DEFAULT_STRATEGY},
+                          {6, Z_FIXED},
+                          {6, Z_HUFFMAN_ONLY},
                           {6, Z_RLE}};
     for (const QByteArray& in : inputs) {
         for (const Mode& m : modes) {
-            SCOPED_TRACE(testing::Message() << "size " << in.size() << " level " << m.level << " strategy "
-                                            << m.strategy);
+            SCOPED_TRACE(testing::Message() << "size " << in.size() << " level " << m.level
+                                            << " strategy " << m.strategy);
             const QByteArray raw = zlibDeflate(in, m.level, m.strategy);
             TArcDeflateHelper h;
             quint32 crc = 0;
@@ -74,8 +75,7 @@ TEST(Inflate, ReadsZlibStreamsOfEveryKind)
     }
 }
 
-TEST(Inflate, ReadsGzipAndInfoZipOutput)
-{
+TEST(Inflate, ReadsGzipAndInfoZipOutput) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray text = textInput();
@@ -85,8 +85,7 @@ TEST(Inflate, ReadsGzipAndInfoZipOutput)
 
     for (const char* level : {"-1", "-9"}) {
         auto rc = runTool("gzip", {"-k", "-f", "-n", level, "text.txt"}, dir.path());
-        if (!rc)
-            GTEST_SKIP() << "gzip is not installed";
+        if (!rc) GTEST_SKIP() << "gzip is not installed";
         ASSERT_EQ(*rc, 0);
         const QByteArray raw = gzipPayload(readFile(dir.filePath("text.txt.gz")));
         EXPECT_EQ(ourInflate(raw), text) << "gzip " << level;
@@ -94,8 +93,7 @@ TEST(Inflate, ReadsGzipAndInfoZipOutput)
     for (const char* name : {"text.txt", "binary.bin"}) {
         QFile::remove(dir.filePath("one.zip"));
         auto rc = runTool("zip", {"-q", "-9", "one.zip", name}, dir.path());
-        if (!rc)
-            GTEST_SKIP() << "zip is not installed";
+        if (!rc) GTEST_SKIP() << "zip is not installed";
         ASSERT_EQ(*rc, 0);
         auto entry = firstZipEntry(readFile(dir.filePath("one.zip")));
         ASSERT_TRUE(entry);
@@ -106,18 +104,18 @@ TEST(Inflate, ReadsGzipAndInfoZipOutput)
     }
 }
 
-TEST(Inflate, ReadsDeflate64EntriesOf7Zip)
-{
+TEST(Inflate, ReadsDeflate64EntriesOf7Zip) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     // Repeats 40,000 bytes apart need the 64 KiB window, and runs longer
     // than 258 bytes give Deflate64's long lengths.
     const QByteArray block = randomInput(40000, 11);
-    const QByteArray data = block + textInput() + block + QByteArray(200000, 'z') + block + binaryInput(100000);
+    const QByteArray data =
+        block + textInput() + block + QByteArray(200000, 'z') + block + binaryInput(100000);
     ASSERT_TRUE(writeFile(dir.filePath("data.bin"), data));
-    auto rc = runTool("7z", {"a", "-tzip", "-mm=Deflate64", "-mx=9", "d64.zip", "data.bin"}, dir.path());
-    if (!rc)
-        GTEST_SKIP() << "7z is not installed";
+    auto rc =
+        runTool("7z", {"a", "-tzip", "-mm=Deflate64", "-mx=9", "d64.zip", "data.bin"}, dir.path());
+    if (!rc) GTEST_SKIP() << "7z is not installed";
     ASSERT_EQ(*rc, 0);
     auto entry = firstZipEntry(readFile(dir.filePath("d64.zip")));
     ASSERT_TRUE(entry);
@@ -131,8 +129,7 @@ TEST(Inflate, ReadsDeflate64EntriesOf7Zip)
     EXPECT_NE(inflateError(entry->data), "no error");
 }
 
-TEST(Inflate, EdgeCasesOfTheFormat)
-{
+TEST(Inflate, EdgeCasesOfTheFormat) {
     // An empty stored final block: nothing out, the checksum of nothing.
     quint32 crc = 1;
     EXPECT_TRUE(ourInflate(QByteArray("\x01\x00\x00\xFF\xFF", 5), nullptr, &crc).isEmpty());
@@ -164,8 +161,7 @@ TEST(Inflate, EdgeCasesOfTheFormat)
     EXPECT_EQ(ourInflate(long64.bytes(), &h64), QByteArray(1 + 65538, 'a'));
 }
 
-TEST(Inflate, LeavesTheSourceRightAfterTheStream)
-{
+TEST(Inflate, LeavesTheSourceRightAfterTheStream) {
     // Sizes that are not a multiple of four, and streams whose last byte
     // is only partly used.
     const QByteArray trailer("TRAILER!");
@@ -184,8 +180,7 @@ TEST(Inflate, LeavesTheSourceRightAfterTheStream)
     }
 }
 
-TEST(Inflate, StopsQuietlyAtTheOutputLimit)
-{
+TEST(Inflate, StopsQuietlyAtTheOutputLimit) {
     const QByteArray big = textInput().repeated(8);
     for (int level : {0, 6}) {
         SCOPED_TRACE(level);
@@ -203,8 +198,7 @@ TEST(Inflate, StopsQuietlyAtTheOutputLimit)
     }
 }
 
-TEST(Inflate, TestOnlyCountsAndAdlerOption)
-{
+TEST(Inflate, TestOnlyCountsAndAdlerOption) {
     const QByteArray in = binaryInput(150000);
     const QByteArray raw = zlibDeflate(in, 6);
     TArcDeflateHelper h;
@@ -218,11 +212,11 @@ TEST(Inflate, TestOnlyCountsAndAdlerOption)
     a.SetOptionBits(a.OptionBits() | Adler32Check);
     quint32 adler = 0;
     ourInflate(raw, &a, &adler);
-    EXPECT_EQ(adler, quint32(adler32(1, reinterpret_cast<const Bytef*>(in.constData()), uInt(in.size()))));
+    EXPECT_EQ(adler,
+              quint32(adler32(1, reinterpret_cast<const Bytef*>(in.constData()), uInt(in.size()))));
 }
 
-TEST(Inflate, ProgressAbortEndsQuietly)
-{
+TEST(Inflate, ProgressAbortEndsQuietly) {
     const QByteArray raw = zlibDeflate(randomInput(100000), 1);
     TArcDeflateHelper h;
     std::vector<int> seen;
@@ -238,8 +232,7 @@ TEST(Inflate, ProgressAbortEndsQuietly)
     EXPECT_EQ(seen.front(), qRound(16384 * 100.0 / raw.size()));
 }
 
-TEST(Inflate, CorruptStreamsRaiseTheInflateError)
-{
+TEST(Inflate, CorruptStreamsRaiseTheInflateError) {
     struct Case {
         const char* name;
         QByteArray raw;
@@ -247,25 +240,53 @@ TEST(Inflate, CorruptStreamsRaiseTheInflateError)
         const char* cause;
     };
     const Case cases[] = {
-        {"block type 3", QByteArray("\x07", 1), 0, "starting new block, but invalid block type [Inflate]"},
+        {"block type 3", QByteArray("\x07", 1), 0,
+         "starting new block, but invalid block type [Inflate]"},
         {"stored length", QByteArray("\x01\x05\x00\x00\x00", 5), 0,
          "invalid stored block (length and NOT length do not match) [InflateStoredBlock]"},
-        {"287 literal codes", BitPacker().bits(1, 1).bits(2, 2).bits(30, 5).bits(0, 5).bits(0, 4).bytes(), 0,
+        {"287 literal codes",
+         BitPacker().bits(1, 1).bits(2, 2).bits(30, 5).bits(0, 5).bits(0, 4).bytes(), 0,
          "count of literal codes in dynamic block is greater than 286 [InflateDynamicBlock]"},
-        {"31 distance codes", BitPacker().bits(1, 1).bits(2, 2).bits(0, 5).bits(30, 5).bits(0, 4).bytes(), 0,
+        {"31 distance codes",
+         BitPacker().bits(1, 1).bits(2, 2).bits(0, 5).bits(30, 5).bits(0, 4).bytes(), 0,
          "count of distance codes in dynamic block is greater than 30 [InflateDynamicBlock]"},
-        {"repeat first", BitPacker().bits(1, 1).bits(2, 2).bits(0, 5).bits(0, 5).bits(0, 4)
-                             .bits(1, 3).bits(0, 3).bits(0, 3).bits(1, 3).bits(1, 1).bits(0, 2).bytes(), 0,
-         "repeat of a code length with no previous length {ReadLitDistCodeLengths}"},
-        {"over-subscribed", BitPacker().bits(1, 1).bits(2, 2).bits(0, 5).bits(0, 5).bits(0, 4)
-                                .bits(1, 3).bits(1, 3).bits(1, 3).bits(1, 3).bits(0, 8).bytes(), 0,
-         "over-subscribed set of code lengths [TArcDfDecodeHuffmanTree.Build]"},
-        {"distance 30", BitPacker().bits(1, 1).bits(1, 2).bits(0x40, 7).bits(0b01111, 5)
-                            .bits(0, 7).bytes(), 0,
+        {"repeat first",
+         BitPacker()
+             .bits(1, 1)
+             .bits(2, 2)
+             .bits(0, 5)
+             .bits(0, 5)
+             .bits(0, 4)
+             .bits(1, 3)
+             .bits(0, 3)
+             .bits(0, 3)
+             .bits(1, 3)
+             .bits(1, 1)
+             .bits(0, 2)
+             .bytes(),
+         0, "repeat of a code length with no previous length {ReadLitDistCodeLengths}"},
+        {"over-subscribed",
+         BitPacker()
+             .bits(1, 1)
+             .bits(2, 2)
+             .bits(0, 5)
+             .bits(0, 5)
+             .bits(0, 4)
+             .bits(1, 3)
+             .bits(1, 3)
+             .bits(1, 3)
+             .bits(1, 3)
+             .bits(0, 8)
+             .bytes(),
+         0, "over-subscribed set of code lengths [TArcDfDecodeHuffmanTree.Build]"},
+        {"distance 30",
+         BitPacker().bits(1, 1).bits(1, 2).bits(0x40, 7).bits(0b01111, 5).bits(0, 7).bytes(), 0,
          "decoded an invalid distance symbol: greater than 29 [DecodeData]"},
-        {"distance before start", BitPacker().bits(1, 1).bits(1, 2).bits(0x40, 7).bits(0, 5).bits(0, 7).bytes(), 0,
+        {"distance before start",
+         BitPacker().bits(1, 1).bits(1, 2).bits(0x40, 7).bits(0, 5).bits(0, 7).bytes(), 0,
          "copy distance reaches before the start of the output [DecodeData]"},
-        {"truncated", zlibDeflate(textInput(), 6).left(1000), 0, "no more compressed data in stream"},
+        {"truncated", zlibDeflate(textInput(), 6).left(1000), 0,
+         "no more compressed data in stream"},
         {"empty", QByteArray(), 0, "no more compressed data in stream [TArcDfInBitStream.ReadBit]"},
     };
     for (const Case& c : cases) {
@@ -274,27 +295,28 @@ TEST(Inflate, CorruptStreamsRaiseTheInflateError)
             << c.name << ": " << got;
     }
     // Deflate64 allows 32 distance codes.
-    EXPECT_EQ(inflateError(cases[3].raw, Deflate64Format).find("greater than 30"), std::string::npos);
+    EXPECT_EQ(inflateError(cases[3].raw, Deflate64Format).find("greater than 30"),
+              std::string::npos);
 }
 
-TEST(Inflate, LogsTheRunAndItsFailure)
-{
+TEST(Inflate, LogsTheRunAndItsFailure) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     TArcDeflateHelper h;
     h.SetLogFileName(dir.filePath("inflate.log"));
     EXPECT_THROW(ourInflate(QByteArray("\x07", 1), &h), EArcInflateError);
-    EXPECT_EQ(readFile(dir.filePath("inflate.log")),
-              QByteArray("INFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n"
-                         "Internal exception raised: starting new block, but invalid block type [Inflate]\r\n"));
+    EXPECT_EQ(
+        readFile(dir.filePath("inflate.log")),
+        QByteArray(
+            "INFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n"
+            "Internal exception raised: starting new block, but invalid block type [Inflate]\r\n"));
 }
 
 // Hostile input: bounded randomized corruption of valid streams of every
 // block kind, and every input that once broke the decoder. Each run must
 // end in success or the inflate error, with bounded output; the sanitizer
 // build catches any memory fault on the way.
-TEST(Inflate, SurvivesCorruptedStreams)
-{
+TEST(Inflate, SurvivesCorruptedStreams) {
     const QByteArray text = textInput().left(60000);
     std::vector<std::pair<QByteArray, qint32>> seeds = {
         {zlibDeflate(text, 6), 0},
@@ -329,31 +351,32 @@ TEST(Inflate, SurvivesCorruptedStreams)
         const auto& [seed, options] = seeds[size_t(round) % seeds.size()];
         QByteArray raw = seed;
         switch (gen.bounded(4)) {
-        case 0:  // flip a few bits
-            for (int k = 0, n = 1 + gen.bounded(4); k < n; ++k) {
+            case 0:  // flip a few bits
+                for (int k = 0, n = 1 + gen.bounded(4); k < n; ++k) {
+                    const int at = gen.bounded(int(raw.size()));
+                    raw[at] = char(raw[at] ^ (1 << gen.bounded(8)));
+                }
+                break;
+            case 1:  // overwrite a stretch with noise
+            {
                 const int at = gen.bounded(int(raw.size()));
-                raw[at] = char(raw[at] ^ (1 << gen.bounded(8)));
+                for (int k = at; k < std::min<int>(int(raw.size()), at + 1 + gen.bounded(16)); ++k)
+                    raw[k] = char(gen.bounded(256));
+                break;
             }
-            break;
-        case 1:  // overwrite a stretch with noise
-        {
-            const int at = gen.bounded(int(raw.size()));
-            for (int k = at; k < std::min<int>(int(raw.size()), at + 1 + gen.bounded(16)); ++k)
-                raw[k] = char(gen.bounded(256));
-            break;
-        }
-        case 2:  // cut
-            raw.truncate(gen.bounded(int(raw.size())));
-            break;
-        default:  // noise only, with the seed's options
-            raw = randomInput(1 + gen.bounded(2000), gen.generate());
-            break;
+            case 2:  // cut
+                raw.truncate(gen.bounded(int(raw.size())));
+                break;
+            default:  // noise only, with the seed's options
+                raw = randomInput(1 + gen.bounded(2000), gen.generate());
+                break;
         }
         tryOne(raw, options);
     }
     EXPECT_GT(failures, 0);
 
-    QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"inflate-*.bin", "inflate64-*.bin"}, QDir::Files);
+    QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"inflate-*.bin", "inflate64-*.bin"},
+                    QDir::Files);
     int replayed = 0;
     while (it.hasNext()) {
         ++replayed;

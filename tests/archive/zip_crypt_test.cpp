@@ -12,8 +12,7 @@ const QByteArray kPassword = QStringLiteral("pässwörd 1").toUtf8();
 
 }  // namespace
 
-TEST(ZipCrypt, EmptyPasswordKeepsTheStartKeysButStillEncrypts)
-{
+TEST(ZipCrypt, EmptyPasswordKeepsTheStartKeysButStillEncrypts) {
     TArcZipEncryptEngine e;
     e.InitKeys(QByteArray());
     EXPECT_EQ(e.Key0, 0x12345678u);
@@ -28,8 +27,7 @@ TEST(ZipCrypt, EmptyPasswordKeepsTheStartKeysButStillEncrypts)
     EXPECT_EQ(data, QByteArray("plain text"));
 }
 
-TEST(ZipCrypt, StreamsRoundTripAndCheckThePassword)
-{
+TEST(ZipCrypt, StreamsRoundTripAndCheckThePassword) {
     const QByteArray plain = textInput().left(50000);
     const quint32 check = 0xA1B2C3D4;
     MemoryStream stored;
@@ -62,8 +60,7 @@ TEST(ZipCrypt, StreamsRoundTripAndCheckThePassword)
     EXPECT_EQ(dec.Write("x", 1), 0);
 }
 
-TEST(ZipCrypt, InfoZipReadsOurEncryptedEntry)
-{
+TEST(ZipCrypt, InfoZipReadsOurEncryptedEntry) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray plain = textInput();
@@ -79,24 +76,24 @@ TEST(ZipCrypt, InfoZipReadsOurEncryptedEntry)
         Deflate(src, enc, &h);
     }
     e.data = data.Memory();
-    ASSERT_TRUE(writeFile(dir.filePath("ours.zip"), oneEntryZip("text.txt", e, quint32(plain.size()))));
+    ASSERT_TRUE(
+        writeFile(dir.filePath("ours.zip"), oneEntryZip("text.txt", e, quint32(plain.size()))));
     QByteArray out;
-    auto rc = runTool("unzip", {"-p", "-P", QString::fromUtf8(kPassword), "ours.zip"}, dir.path(), &out);
-    if (!rc)
-        GTEST_SKIP() << "unzip is not installed";
+    auto rc =
+        runTool("unzip", {"-p", "-P", QString::fromUtf8(kPassword), "ours.zip"}, dir.path(), &out);
+    if (!rc) GTEST_SKIP() << "unzip is not installed";
     EXPECT_EQ(*rc, 0);
     EXPECT_EQ(out, plain);
 }
 
-TEST(ZipCrypt, WeReadInfoZipEncryptedEntries)
-{
+TEST(ZipCrypt, WeReadInfoZipEncryptedEntries) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray plain = binaryInput(120000);
     ASSERT_TRUE(writeFile(dir.filePath("data.bin"), plain));
-    auto rc = runTool("zip", {"-q", "-P", QString::fromUtf8(kPassword), "theirs.zip", "data.bin"}, dir.path());
-    if (!rc)
-        GTEST_SKIP() << "zip is not installed";
+    auto rc = runTool("zip", {"-q", "-P", QString::fromUtf8(kPassword), "theirs.zip", "data.bin"},
+                      dir.path());
+    if (!rc) GTEST_SKIP() << "zip is not installed";
     ASSERT_EQ(*rc, 0);
     auto e = firstZipEntry(readFile(dir.filePath("theirs.zip")));
     ASSERT_TRUE(e);
