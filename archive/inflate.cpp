@@ -184,7 +184,11 @@ TArcDfOutputWindow::TArcDfOutputWindow(Stream* destination, TArcLogger*, bool te
 
 void TArcDfOutputWindow::reachedCheckPoint() {
     if (limit_ > 0 && passedOn_ + pos_ >= limit_) throw EArcPartSizedInflate();
-    if (pos_ >= writePoint_) SlideOut();
+    // A Deflate64 copy can end up to 65538 bytes past the write point, more
+    // than one 32 KiB slide takes back; the next copy must again start
+    // below the write point or it would run past the buffer.
+    while (pos_ >= writePoint_)
+        SlideOut();
 }
 
 void TArcDfOutputWindow::passOn(const quint8* data, int64_t count) {
@@ -236,7 +240,8 @@ void TArcDfOutputWindow::PutCopy(int length, int distance) {
 
 void TArcDfOutputWindow::PutBytes(const quint8* data, int64_t count) {
     while (count > 0) {
-        if (pos_ >= writePoint_) SlideOut();
+        while (pos_ >= writePoint_)
+            SlideOut();
         const int64_t n = std::min<int64_t>(count, writePoint_ - pos_);
         std::memcpy(buffer_.data() + pos_, data, size_t(n));
         pos_ += int(n);
