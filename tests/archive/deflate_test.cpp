@@ -211,3 +211,13 @@ TEST(Deflate, CompressesTheRestOfTheSourceFromItsPosition) {
     EXPECT_EQ(h.PlainBytes(), rest.size());
     EXPECT_EQ(zlibInflate(dst.Memory()), rest);
 }
+
+TEST(Deflate, Deflate64RoundTripsLongRuns) {
+    // Runs far longer than one copy give longest copies back to back.
+    const QByteArray in = QByteArray(3000000, '\0') + textInput() + QByteArray(700000, 'r');
+    for (qint32 strategy : {StaticOnly, BestOfThree}) {
+        TArcDeflateHelper h;
+        h.SetOptionBits(strategy | LazyMatching | Deflate64Format);
+        checkRoundTrip(in, h);
+    }
+}
