@@ -1,8 +1,8 @@
 #include "access/error_texts.h"
 
+#include "config/os_errors.h"
 #include "config/services.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 namespace tandex::access {
@@ -200,75 +200,7 @@ void FZSetLastMessage(const QString& message) {
 }
 
 int FZCodeFromErrno(int err) {
-    switch (err) {
-        case 0:
-            return 0;
-        case ENOENT:
-            return errFileNotFound;
-        case ENOTDIR:
-            return errPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return errAccessDenied;
-        case EMFILE:
-        case ENFILE:
-            return errTooManyOpenFiles;
-        case EBADF:
-            return errInvalidHandle;
-        case ENOMEM:
-            return errNotEnoughMemory;
-        case EXDEV:
-            return 17;
-        case EROFS:
-            return 19;
-        case ENXIO:
-        case ENODEV:
-            return 21;
-        case EBUSY:
-        case ETXTBSY:
-            return errSharingViolation;
-        case EHOSTDOWN:
-        case ESTALE:
-            return errShareNotFound;
-        case EEXIST:
-            return errFileExists;
-        case EINVAL:
-            return errInvalidParameter;
-        case ENOSPC:
-        case EDQUOT:
-            return errDiskFull;
-        case ENOTEMPTY:
-            return 145;
-        case ECANCELED:
-            return errUserAborted;
-        case ETIMEDOUT:
-            return 10060;
-        case ECONNREFUSED:
-            return 10061;
-        case ENETUNREACH:
-        case ENETDOWN:
-            return 10051;
-        case ECONNABORTED:
-            return 10053;
-        case ECONNRESET:
-            return 10054;
-        case EHOSTUNREACH:
-            return 10065;
-        case ENAMETOOLONG:
-            return 206;
-        case EFBIG:
-            return 223;
-        case EIO:
-            return 1117;
-        case ELOOP:
-            return 1921;
-        case EOPNOTSUPP:
-        case ENOSYS:
-            return 50;
-        default:
-            return 31;
-    }
+    return config::ResultCodeOfErrno(err);
 }
 
 }  // namespace tandex::access

@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+
+#include "config/os_errors.h"
 #include <cstring>
 #include <limits>
 
@@ -53,65 +55,8 @@ int64_t seekTarget(int64_t offset, int origin, int64_t position, int64_t size) {
 
 }  // namespace
 
-// The numbers agree with the access layer's table, which serves the same
-// messages and retry rules one library higher.
 int32_t ResultCodeOfErrno(int err) {
-    switch (err) {
-        case 0:
-            return 0;
-        case ENOENT:
-            return 2;
-        case ENOTDIR:
-            return 3;
-        case EMFILE:
-        case ENFILE:
-            return 4;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return 5;
-        case EBADF:
-            return 6;
-        case ENOMEM:
-            return 8;
-        case EXDEV:
-            return 17;
-        case EROFS:
-            return 19;
-        case ENXIO:
-        case ENODEV:
-            return 21;
-        case EBUSY:
-        case ETXTBSY:
-            return 32;
-        case EHOSTDOWN:
-        case ESTALE:
-            return 53;
-        case EEXIST:
-            return 80;
-        case EINVAL:
-            return 87;
-        case ENOSPC:
-        case EDQUOT:
-            return 112;
-        case ENOTEMPTY:
-            return 145;
-        case ENAMETOOLONG:
-            return 206;
-        case EFBIG:
-            return 223;
-        case EIO:
-            return 1117;
-        case ECANCELED:
-            return 1235;
-        case ELOOP:
-            return 1921;
-        case EOPNOTSUPP:
-        case ENOSYS:
-            return 50;
-        default:
-            return 31;
-    }
+    return config::ResultCodeOfErrno(err);
 }
 
 int64_t Stream::Size() {

@@ -1,0 +1,326 @@
+#include "engine/pane_stores.h"
+
+#include "engine/main_window_services.h"
+#include "engine/rows.h"
+#include "engine/undo_stack.h"
+
+#include "access/access_slots.h"
+#include "access/program_log.h"
+#include "config/app_settings.h"
+
+
+namespace tandex::engine {
+
+namespace {
+
+TTextLine makeEmptyTextLine() {
+    TTextLine line;
+    line.LineNumber = -1;
+    line.Gap = 1;
+    line.Differs = 1;
+    return line;
+}
+
+TBinLine makeEmptyBinaryLine() {
+    TBinLine line;
+    line.Offset = -1;
+    line.Gap = 1;
+    line.Differs = 1;
+    return line;
+}
+
+TFolderEntry makeEmptyFolderEntry() {
+    TFolderEntry entry;
+    entry.RowNumber = -1;
+    entry.Parent = -1;
+    entry.Depth = -1;
+    entry.Empty = 1;
+    entry.Differs = 1;
+    entry.Result = 2;
+    return entry;
+}
+
+// The shared empty records live for the whole run.
+TTextLine sharedEmptyTextLine = makeEmptyTextLine();
+TBinLine sharedEmptyBinaryLine = makeEmptyBinaryLine();
+TFolderEntry sharedEmptyFolderEntry = makeEmptyFolderEntry();
+
+constexpr char16_t kNoBreakSpace = 160;
+
+}  // namespace
+
+int MaxEditColumns() {
+    const int columns = config::AppSettings().TEMaxColumns;
+    return columns < 1 ? 1024 : std::min(columns, kMaskColumns);
+}
+
+TTextLine* EmptyTextLine() { return &sharedEmptyTextLine; }
+TBinLine* EmptyBinaryLine() { return &sharedEmptyBinaryLine; }
+TFolderEntry* EmptyFolderEntry() { return &sharedEmptyFolderEntry; }
+
+// ---- path masking ---------------------------------------------------------
+
+int MaskPathPrefix(const QString& path) {
+    // A network share named as "//host/share/...": its two leading slashes
+    // are not folder levels.
+    if (path.size() > 2 && path.startsWith(QLatin1String("//"))) return 2;
+    // The "//" after a location scheme of three or four letters
+    // ("ftp://", "sftp://", "dbox://").
+    if (path.size() >= 9 && path[5] == u'/') {
+        if (path[4] == u'/') return 6;
+        if (path[6] == u'/') return 7;
+    }
+    return 0;
+}
+
+int PathDepth(const QString& path, int maskLength) {
+    int depth = 0;
+    for (qsizetype i = std::max(0, maskLength); i < path.size(); ++i)
+        if (path[i] == u'/') ++depth;
+    return depth;
+}
+
+QString AssignUnmaskedPath(const QString& shown) {
+    qsizetype start = 0;
+    while (start + 1 < shown.size() && shown[start] == kNoBreakSpace && shown[start + 1] == kNoBreakSpace)
+        start += 2;
+    return shown.mid(start);
+}
+
+// ---- the stores -----------------------------------------------------------
+
+PaneStores::PaneStores() { InitCompareData(); }
+
+void PaneStores::InitCompareData() {
+    for (int pane = 0; pane < 3; ++pane) {
+        TextLines[size_t(pane)].Clear();
+        BinaryLines[size_t(pane)].Clear();
+        FolderEntries[size_t(pane)].Clear();
+        ImageStates[size_t(pane)].reset();
+        LineCount[size_t(pane)] = 0;
+        FolderRoots[size_t(pane)].clear();
+        FileKinds[size_t(pane)] = 0;
+        LineEndings[size_t(pane)] = 0;
+        FolderTotalSizes[size_t(pane)] = -1;
+        SideSlots[size_t(pane)] = kNoSlot;
+        SideAccessKinds[size_t(pane)] = 0;
+        PaneImages[size_t(pane)] = nullptr;
+        ImageLoaded[size_t(pane)] = 0;
+    }
+    MaxLineCount = 0;
+    FolderEntryCount = 0;
+    FolderCount = 0;
+    FolderMode = 0;
+    BinaryMode = 0;
+    SinglePaneView = 0;
+    UndoEnabled = 1;
+    FuzzyMode = 0;
+    IgnoredColumnsActive = 0;
+    IgnoredColumns.fill(0);
+    LineFilterActive = 1;
+    FolderPairKey1.clear();
+    FolderPairKey2.clear();
+    FolderPairPosition.clear();
+    FolderPairCount = 0;
+    depthLastEntry_.assign(1, -1);
+    ResetSide(1, true);
+    ResetSide(2, true);
+    undoStack().ClearUndo(1);
+    undoStack().ClearUndo(2);
+    undoStack().UndoContinues = 0;
+    rows().InitRows();
+}
+
+void PaneStores::FreeTextLine(int pane, int index) {
+    if (!IsPane(pane)) return;
+    TextLines[size_t(pane)].Free(index, index);
+}
+
+void PaneStores::RemoveLineSlots(TextLineArray& lines, int first, int last, int& count) {
+    if (first < 0 || last < first) return;
+    lines.RemoveSlots(first, last);
+    count = std::max(0, count - (last - first + 1));
+}
+
+void PaneStores::ResetSide(int pane, bool full) {
+    if (!IsPane(pane)) return;
+    const auto p = size_t(pane);
+    if (BinaryMode) {
+        BinaryLines[p].Clear();
+    } else {
+        TextLines[p].Clear();
+        undoStack().ClearUndo(pane);
+        LineEndings[p] = 0;
+    }
+    LineCount[p] = 0;
+    if (full) {
+        FileSizes[p] = -1;
+        FileTimes[p] = 0;
+        FileNames[p].clear();
+        FilePaths[p].clear();
+        FileErrors[p] = 0;
+    }
+}
+
+void PaneStores::ClearFolderEntries() {
+    FolderEntries[1].Clear();
+    FolderEntries[2].Clear();
+    rows().FolderSelection.clear();
+    FolderTotalSizes = {0, 0, 0};
+    FolderRoots = {};
+    FolderEntryCount = 0;
+}
+
+void PaneStores::ReleaseSideImage(int pane, bool full) {
+    if (!IsPane(pane)) return;
+    const auto p = size_t(pane);
+    if (ImageStates[p]) {
+        try {
+            ImageStates[p]->release();
+        } catch (const std::exception&) {
+            access::FZLog(QStringLiteral("FD1: Error relasing imgFile ") + FilePaths[p] + FileNames[p]);
+        }
+        ImageStates[p].reset();
+    }
+    mainWindow().clearPanePicture(pane);
+    if (!mainWindow().openErrorShown(pane)) mainWindow().hideImagePanel(pane);
+    if (full) {
+        FileSizes[p] = -1;
+        FileTimes[p] = 0;
+        FileNames[p].clear();
+        FilePaths[p].clear();
+    }
+    ImageLoaded[p] = 0;
+}
+
+void PaneStores::CloseSideSlot(int pane) {
+    if (!IsPane(pane)) return;
+    const auto p = size_t(pane);
+    if (SideSlots[p] == kNoSlot) return;
+    access::FZClose(SideSlots[p]);
+    SideSlots[p] = kNoSlot;
+}
+
+void PaneStores::UpdateMaxLineCount() { MaxLineCount = std::max(LineCount[1], LineCount[2]); }
+
+int PaneStores::VisibleRowCount() const {
+    if (FolderMode) return 0;  // folder rows are not held yet
+    return BinaryMode ? rows().BinaryRowCount : rows().TextRowCount;
+}
+
+int PaneStores::StoreEntryCount() const { return FolderMode ? FolderEntryCount : MaxLineCount; }
+
+int PaneStores::FileEntryCount() const { return StoreEntryCount() - FolderCount; }
+
+QString PaneStores::SideFileName(int pane) const {
+    if (!IsPane(pane)) return {};
+    return FilePaths[size_t(pane)] + FileNames[size_t(pane)];
+}
+
+QString PaneStores::SideDisplayPath(int pane) const {
+    if (!IsPane(pane)) return {};
+    return FolderMode ? FolderRoots[size_t(pane)] : SideFileName(pane);
+}
+
+QString PaneStores::SideRootOrPath(int pane) const {
+    if (!IsPane(pane)) return {};
+    return FolderMode ? FolderRoots[size_t(pane)] : FilePaths[size_t(pane)];
+}
+
+// ---- folder entries -------------------------------------------------------
+
+int PaneStores::DepthLastEntryAt(int depth) const {
+    const auto slot = size_t(depth + 1);
+    if (depth < -1 || slot >= depthLastEntry_.size()) return -1;
+    return depthLastEntry_[slot];
+}
+
+void PaneStores::setDepthLastEntry(int depth, int index) {
+    if (depth < -1) return;
+    const auto slot = size_t(depth + 1);
+    // Deep trees simply grow the bookkeeping.
+    if (slot >= depthLastEntry_.size()) depthLastEntry_.resize(slot + 1, -1);
+    depthLastEntry_[slot] = index;
+}
+
+TFolderEntry* PaneStores::newFolderEntry(FolderEntryArray& entries, int index) {
+    TFolderEntry* entry = entries.New(index);
+    entry->RowNumber = index + 1;
+    return entry;
+}
+
+void PaneStores::SetFolderEntryFolder(int depth, int index, quint32 attributes, FolderEntryArray& entries,
+                                      const QString& name, TFileTime time) {
+    TFolderEntry* entry = newFolderEntry(entries, index);
+    entry->Depth = depth;
+    entry->Parent = DepthLastEntryAt(depth - 1);
+    entry->FolderState = 1;
+    entry->Status = time != 0 ? 6 : 3;
+    entry->Time = time;
+    entry->Attributes = attributes;
+    entry->Path = name;
+    entry->PathMaskLength = MaskPathPrefix(name);
+    setDepthLastEntry(depth, index);
+}
+
+int PaneStores::SetFolderEntryFile(int index, quint32 attributes, const QString& path, FolderEntryArray& entries,
+                                   qint64 size, TFileTime time) {
+    TFolderEntry* entry = newFolderEntry(entries, index);
+    entry->PathMaskLength = MaskPathPrefix(path);
+    entry->Depth = PathDepth(path, entry->PathMaskLength);
+    entry->Parent = DepthLastEntryAt(entry->Depth - 1);
+    entry->Time = time;
+    entry->Attributes = attributes;
+    entry->Size = size;
+    entry->Path = path;
+    entry->PathLength = int(path.size());
+    return entry->PathLength;
+}
+
+void PaneStores::SetFolderEntryStatus(int index, quint8 status, const QString& path, FolderEntryArray& entries) {
+    SetFolderEntryFile(index, 0, path, entries, 0, 0);
+    TFolderEntry* entry = entries[index];
+    entry->Status = status;
+    entry->Result = 2;
+}
+
+// ---- folder-pair index ----------------------------------------------------
+
+bool PaneStores::AddFolderPair(qint32 key1, qint32 key2, qint32 position) {
+    if (FolderPairCount >= kFolderPairSlots) return false;
+    FolderPairKey1.resize(size_t(FolderPairCount));
+    FolderPairKey2.resize(size_t(FolderPairCount));
+    FolderPairPosition.resize(size_t(FolderPairCount));
+    FolderPairKey1.push_back(key1);
+    FolderPairKey2.push_back(key2);
+    FolderPairPosition.push_back(position);
+    ++FolderPairCount;
+    return true;
+}
+
+int PaneStores::IsNewFolderPair(qint32 position, qint32 key) const {
+    const int count = std::min<int>(FolderPairCount, int(FolderPairPosition.size()));
+    for (int i = count - 1; i >= 0; --i) {
+        if (FolderPairPosition[size_t(i)] < position) break;
+        if (FolderPairPosition[size_t(i)] == position && FolderPairKey1[size_t(i)] == key) return 0;
+    }
+    return 1;
+}
+
+int PaneStores::IsNewFolderTriple(qint32 position, qint32 key1, qint32 key2) const {
+    const int count = std::min<int>(FolderPairCount, int(FolderPairPosition.size()));
+    for (int i = count - 1; i >= 0; --i) {
+        if (FolderPairPosition[size_t(i)] < position) break;
+        if (FolderPairPosition[size_t(i)] == position && FolderPairKey1[size_t(i)] == key1 &&
+            FolderPairKey2[size_t(i)] == key2)
+            return 0;
+    }
+    return 1;
+}
+
+PaneStores& paneStores() {
+    static PaneStores stores;
+    return stores;
+}
+
+}  // namespace tandex::engine

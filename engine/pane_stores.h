@@ -1,0 +1,359 @@
+#pragma once
+// The pane stores: what the two panes show, row by row. Item i of the left
+// store and item i of the right store form one row; a slot with nothing in
+// it reads as the shared empty record of its kind (a gap row). The stores
+// hold the lines of two text files, the hexadecimal lines of two binary
+// files or the entries of two folder trees, plus the per-pane file state.
+//
+// The slot arrays have a fixed logical size (the limits below) but grow
+// their storage only as far as slots are really filled, so an idle store
+// costs next to nothing. Records are owned by their slots.
+
+#include <QString>
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+class QObject;
+
+namespace tandex::engine {
+
+// Lines a pane holds at most; gap rows never push a pane past it either.
+inline constexpr int kMaxFileLines = 5'999'999;
+// Slots of each pane array; the spare ones above the line limit stay empty.
+inline constexpr int kLineSlots = 6'000'020;
+// Entries of the row maps and selection arrays.
+inline constexpr int kRowSlots = 6'000'021;
+// Slots of a folder pre-scan list, and of the folder-pair index.
+inline constexpr int kScanListSlots = 6'150'021;
+inline constexpr int kFolderPairSlots = 150'020;
+// Columns the ignored-column mask covers (1..8,192).
+inline constexpr int kMaskColumns = 8'192;
+// Tabs are stored expanded into runs of this character.
+inline constexpr char16_t kTabFill = 127;
+// The text shown when a store or a list is full.
+inline const QString kMaxEntryText = QStringLiteral("==>> MAX-ENTRY reached! <<==");
+// No access slot kept open.
+inline constexpr int kNoSlot = 4;
+
+// The longest line typing produces: the setting, 1024 when it is below 1,
+// at most the key columns.
+int MaxEditColumns();
+
+using TFileTime = quint64;  // 100 ns ticks since 1601-01-01 UTC
+using TFileNames = std::array<QString, 3>;
+using TFilePaths = std::array<QString, 3>;
+
+// One text line. Length is the text's size (never a 16-bit count).
+struct TTextLine {
+    QString Text;                  // tabs appear as runs of kTabFill
+    std::vector<quint8> CharFlags; // in-line difference flags: empty, or Length()+2 bytes
+    quint32 Key = 0;               // cached comparison key, 0 = not computed
+    qint32 LineNumber = 0;         // number in its file, -1 on the empty record
+    quint8 Gap = 0;                // 1 only on the shared empty record
+    quint8 Differs = 0;            // the row's two lines differ (1 on the empty record)
+    quint8 Tags = 0;               // low nibble: this line; high nibble: the row after it
+
+    int Length() const { return int(Text.size()); }
+    bool HasCharFlags() const { return !CharFlags.empty(); }
+};
+
+// One line of the hexadecimal view.
+struct TBinLine {
+    QByteArray HexText;
+    qint64 Offset = 0;  // byte offset of the line in its file, -1 on the empty record
+    quint8 Gap = 0;
+    quint8 Differs = 0;
+};
+
+// One entry of a folder comparison per pane. The path is stored as it is;
+// PathMaskLength says how many leading characters (a location scheme's
+// "//" or a share's leading "//") do not count as folder separators.
+struct TFolderEntry {
+    TFileTime Time = 0;
+    qint64 Size = 0;
+    QString Path;
+    int PathMaskLength = 0;
+    quint32 Attributes = 0;
+    qint32 RowNumber = 0;  // index + 1, -1 on the empty record
+    qint32 Parent = -1;    // index of the parent folder entry, -1 none
+    qint32 Depth = 0;      // -1 on the empty record
+    int PathLength = 0;    // characters in Path, 0 for folder entries
+    quint8 Empty = 0;
+    quint8 Differs = 0;
+    quint8 HasNextSibling = 0;
+    quint8 FolderState = 0;  // 0 file, 1 closed folder, 2 open folder
+    quint8 Result = 0;
+    quint8 Status = 0;  // 0 present, 1 deleted, 2 file not found, 3 path not found,
+                        // 4 read error, 5 open error, 6 folder present, 7 entry-limit marker
+};
+
+// The shared empty records. Never write through them: every routine that
+// changes a record tests Gap or Empty first.
+TTextLine* EmptyTextLine();
+TBinLine* EmptyBinaryLine();
+TFolderEntry* EmptyFolderEntry();
+
+namespace detail {
+template <class Rec> Rec* emptyRecord();
+template <> inline TTextLine* emptyRecord<TTextLine>() { return EmptyTextLine(); }
+template <> inline TBinLine* emptyRecord<TBinLine>() { return EmptyBinaryLine(); }
+template <> inline TFolderEntry* emptyRecord<TFolderEntry>() { return EmptyFolderEntry(); }
+}  // namespace detail
+
+// A pane's array of record slots. Reading any slot (also one past the
+// stored part, or outside the array) gives the record or the shared empty
+// record; writing beyond the last slot is refused with the store-full text.
+template <class Rec>
+class SlotArray {
+public:
+    static constexpr int kCapacity = kLineSlots;
+
+    Rec* operator[](int i) const {
+        if (i < 0 || i >= int(slots_.size()) || !slots_[size_t(i)]) return detail::emptyRecord<Rec>();
+        return slots_[size_t(i)].get();
+    }
+    bool IsGap(int i) const { return operator[](i) == detail::emptyRecord<Rec>(); }
+
+    // Puts a record into slot i (freeing what was there) and returns it.
+    Rec* Put(int i, std::unique_ptr<Rec> rec) {
+        if (i < 0 || i >= kCapacity) throw std::length_error(kMaxEntryText.toStdString());
+        if (size_t(i) >= slots_.size()) {
+            if (!rec) return detail::emptyRecord<Rec>();
+            slots_.resize(size_t(i) + 1);
+        }
+        slots_[size_t(i)] = std::move(rec);
+        return operator[](i);
+    }
+    // A fresh zero-filled record in slot i.
+    Rec* New(int i) { return Put(i, std::make_unique<Rec>()); }
+    // Takes the record out of slot i, which becomes a gap (null for a gap).
+    std::unique_ptr<Rec> Take(int i) {
+        if (i < 0 || i >= int(slots_.size())) return nullptr;
+        return std::move(slots_[size_t(i)]);
+    }
+    // Frees the records of slots first..last; they read as gaps afterwards.
+    void Free(int first, int last) {
+        if (first < 0) first = 0;
+        last = std::min(last, int(slots_.size()) - 1);
+        for (int i = first; i <= last; ++i) slots_[size_t(i)].reset();
+        trim();
+    }
+    // Closes slots first..last by moving the following slots down; the tail
+    // reads as gaps. Records still in the closed slots are freed.
+    void RemoveSlots(int first, int last) {
+        if (first < 0) first = 0;
+        if (last < first || first >= int(slots_.size())) return;
+        last = std::min(last, int(slots_.size()) - 1);
+        slots_.erase(slots_.begin() + first, slots_.begin() + last + 1);
+        trim();
+    }
+    // Opens count gap slots at index at: the slots from there move up by
+    // count. Records that would land at or beyond limit are freed.
+    void InsertSlots(int at, int count, int limit = kMaxFileLines) {
+        if (count <= 0 || at < 0 || at >= limit) return;
+        if (at >= int(slots_.size())) return;  // only gaps behind: nothing moves
+        limit = std::min(limit, kCapacity);
+        const size_t oldSize = slots_.size();
+        slots_.resize(oldSize + size_t(count));
+        std::move_backward(slots_.begin() + at, slots_.begin() + qsizetype(oldSize), slots_.end());
+        if (int(slots_.size()) > limit) slots_.resize(size_t(limit));
+        trim();
+    }
+    // Frees every record.
+    void Clear() {
+        slots_.clear();
+        slots_.shrink_to_fit();
+    }
+    // Slots that may hold a record (everything behind is a gap).
+    int StoredSize() const { return int(slots_.size()); }
+    void swap(SlotArray& other) noexcept { slots_.swap(other.slots_); }
+
+private:
+    void trim() {
+        while (!slots_.empty() && !slots_.back()) slots_.pop_back();
+    }
+    std::vector<std::unique_ptr<Rec>> slots_;
+};
+
+using TextLineArray = SlotArray<TTextLine>;
+using BinaryLineArray = SlotArray<TBinLine>;
+using FolderEntryArray = SlotArray<TFolderEntry>;
+
+// The loaded image of a pane, owned by the store. The image views derive
+// from it; release() gives the image back and may fail by throwing.
+class PaneImageState {
+public:
+    virtual ~PaneImageState() = default;
+    virtual void release() {}
+};
+
+// The record that carries one comparison's file state to and from a tab slot.
+struct TFileData {
+    std::array<qint64, 3> FileSizes{};
+    std::array<TFileTime, 3> FileTimes{};
+    std::array<qint32, 3> LineCounts{};
+    std::array<qint32, 3> FileErrors{};
+    TFileNames FileNames;
+    TFilePaths FilePaths;
+    std::array<quint8, 3> PaneModifiedState{};  // 0 no, 1 modified, 2 modified but saving declined
+    std::array<quint8, 3> FileKinds{};
+    // Per-pane bytes the main window keeps with a tab: whether a file-type
+    // rule fixed the kind, and one more of its own.
+    std::array<quint8, 3> RuleFixedKinds{};
+    std::array<quint8, 3> MainWindowBytes{};
+    std::array<quint8, 3> ImageLoaded{};
+};
+
+// One item of a folder pre-scan list. A null string stands for "none".
+struct TScanItem {
+    TFileTime Time = 0;
+    qint64 Size = 0;
+    quint32 Attributes = 0;
+    qint32 Position = 0;
+    QString Name;
+    QString SecondName;  // files only
+    QString Label;       // folders only, only with the folder-pair list option
+    QString FolderPath;
+    int NameMaskLength = 0;
+    int FolderPathMaskLength = 0;
+    quint8 Kind = 0;  // 0 file, 1 folder
+};
+
+// A folder pre-scan list: items in the order found, up to kScanListSlots - 1.
+class TScanList {
+public:
+    int Count() const { return int(items_.size()); }
+    const TScanItem& operator[](int i) const { return *items_.at(size_t(i)); }
+    TScanItem& operator[](int i) { return *items_.at(size_t(i)); }
+    // Appends an item; refused with the store-full text when the list is full.
+    TScanItem& Append(std::unique_ptr<TScanItem> item);
+    void Clear() { items_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<TScanItem>> items_;
+};
+
+void AddScanFileItem(quint32 attributes, const QString& name, const QString& secondName, TScanList& list,
+                     qint64 size, TFileTime time);
+void AddScanFolderItem(qint32 position, const QString& label, const QString& folderPath, TScanList& list,
+                       const QString& name);
+void SetScanFolderPaths(const QString& path, TScanList& list);
+
+// Path masking: the length of the leading part of a path whose "/" are not
+// folder separators (a share's leading "//", or the "//" after a location
+// scheme of three or four letters); 0 when nothing is masked.
+int MaskPathPrefix(const QString& path);
+// Folder depth: the "/" behind the masked prefix.
+int PathDepth(const QString& path, int maskLength);
+// The path shown in a folder row without its tree indentation (no-break
+// spaces, two per level).
+QString AssignUnmaskedPath(const QString& shown);
+
+// The per-program pane stores.
+class PaneStores {
+public:
+    PaneStores();
+    PaneStores(const PaneStores&) = delete;
+    PaneStores& operator=(const PaneStores&) = delete;
+
+    // Start-up state: every slot a gap, counts 0, both sides reset.
+    void InitCompareData();
+
+    // Records.
+    void FreeTextLines(int first, int last, TextLineArray& lines) { lines.Free(first, last); }
+    void FreeBinaryLines(int first, int last, BinaryLineArray& lines) { lines.Free(first, last); }
+    void FreeFolderEntries(int first, int last, FolderEntryArray& entries) { entries.Free(first, last); }
+    void FreeTextLine(int pane, int index);
+    void RemoveLineSlots(TextLineArray& lines, int first, int last, int& count);
+
+    // Sides.
+    void ResetSide(int pane, bool full);
+    void ClearFolderEntries();
+    void ReleaseSideImage(int pane, bool full);
+    void CloseSideSlot(int pane);
+
+    // Queries.
+    void UpdateMaxLineCount();
+    int VisibleRowCount() const;
+    int StoreEntryCount() const;
+    int FileEntryCount() const;
+    static int OtherSide(int pane) { return pane == 1 ? 2 : 1; }
+    QString SideFileName(int pane) const;
+    QString SideDisplayPath(int pane) const;
+    QString SideRootOrPath(int pane) const;
+
+    // Folder entries.
+    void SetFolderEntryFolder(int depth, int index, quint32 attributes, FolderEntryArray& entries,
+                              const QString& name, TFileTime time);
+    int SetFolderEntryFile(int index, quint32 attributes, const QString& path, FolderEntryArray& entries,
+                           qint64 size, TFileTime time);
+    void SetFolderEntryStatus(int index, quint8 status, const QString& path, FolderEntryArray& entries);
+    int DepthLastEntryAt(int depth) const;
+
+    // Folder-pair index.
+    bool AddFolderPair(qint32 key1, qint32 key2, qint32 position);
+    int IsNewFolderPair(qint32 position, qint32 key) const;
+    int IsNewFolderTriple(qint32 position, qint32 key1, qint32 key2) const;
+
+    static bool IsPane(int pane) { return pane == 1 || pane == 2; }
+
+    // Slot arrays per pane (index 1 and 2; 0 unused).
+    std::array<TextLineArray, 3> TextLines;
+    std::array<BinaryLineArray, 3> BinaryLines;
+    std::array<FolderEntryArray, 3> FolderEntries;
+
+    std::array<int, 3> LineCount{};
+    int MaxLineCount = 0;
+    int FolderEntryCount = 0;
+    int FolderCount = 0;
+
+    // Per-pane file state.
+    TFileNames FileNames;
+    TFilePaths FilePaths;
+    std::array<QString, 3> FolderRoots;
+    std::array<qint64, 3> FileSizes{-1, -1, -1};  // -1 none, -2 open error
+    std::array<TFileTime, 3> FileTimes{};
+    std::array<qint32, 3> FileErrors{};
+    std::array<quint8, 3> FileKinds{};
+    std::array<quint8, 3> LineEndings{};
+    std::array<qint64, 3> FolderTotalSizes{-1, -1, -1};
+    std::array<int, 3> SideSlots{kNoSlot, kNoSlot, kNoSlot};
+    std::array<quint8, 3> SideAccessKinds{};
+    std::array<QObject*, 3> PaneImages{};  // the panes' image controls, not owned
+    std::array<std::unique_ptr<PaneImageState>, 3> ImageStates;
+    std::array<quint8, 3> ImageLoaded{};
+
+    // Modes.
+    quint8 FolderMode = 0;
+    quint8 BinaryMode = 0;
+    quint8 SinglePaneView = 0;
+    quint8 UndoEnabled = 1;
+    quint8 FuzzyMode = 0;
+    quint8 IgnoredColumnsActive = 0;
+    std::array<quint8, kMaskColumns + 1> IgnoredColumns{};  // index = column 1..8,192
+    quint8 LineFilterActive = 1;
+
+    // Folder-pair index, ascending by position.
+    std::vector<qint32> FolderPairKey1, FolderPairKey2, FolderPairPosition;
+    int FolderPairCount = 0;
+
+private:
+    TFolderEntry* newFolderEntry(FolderEntryArray& entries, int index);
+    void setDepthLastEntry(int depth, int index);
+
+    // Index of the last entry made at each depth, from depth -1 on; grows
+    // with the tree.
+    std::vector<int> depthLastEntry_;
+};
+
+// The program-wide stores.
+PaneStores& paneStores();
+
+}  // namespace tandex::engine

@@ -1,0 +1,64 @@
+#pragma once
+// Each text pane keeps a stack of undo records for the edits made in it.
+// Consecutive typing, Delete and Backspace on one line merge into one
+// record, so one undo step takes back a run of keystrokes; the Continues
+// byte groups several records into one user action.
+
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <vector>
+
+namespace tandex::engine {
+
+// Kinds of undo records (who pushes them is noted in brackets).
+enum UndoKind : quint8 {
+    ukNone = 0,
+    ukCaret = 1,        // caret position marker, or blanks padded up to the caret [editor, window]
+    ukWindowEdit2 = 2,  // [window]
+    ukDeleted = 3,      // deleted text: a marked span or whole lines joined by CR LF [editor]
+    ukBackspace = 4,    // characters removed by Backspace, merged in reverse order [editor]
+    ukDelete = 5,       // characters removed by Delete [editor]
+    ukWindowEdit6 = 6,  // [window]
+    ukWindowEdit7 = 7,  // [window]
+    ukPosition = 8,     // a position text: line number, ":" and a column [editor, window]
+    ukTyped = 9,        // a typed character (with the overwritten one in overwrite mode) [editor]
+    ukNewLine = 10,     // a new line record [editor]
+    ukWindowEdit11 = 11,
+    ukWindowEdit12 = 12,
+    ukWindowEdit13 = 13,
+};
+
+struct TUndoRec {
+    QString Text;        // empty when the record carries none
+    quint32 Line = 0;    // a file line number (kinds 1, 4, 5, 9, 13) or the caller's value
+    int Column = 0;
+    int MergeCount = 0;  // further keystrokes merged into the record
+    quint8 Continues = 0;
+    quint8 Kind = ukNone;
+};
+
+class UndoStack {
+public:
+    void PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column);
+    void BeginUndoGroup() { UndoContinues = 0; }
+    // Takes the top record; an empty stack gives Kind 0 and no text.
+    TUndoRec PopUndo(int pane);
+    bool HasUndo(int pane) const;
+    void ClearUndo(int pane);
+    // The records of a pane, bottom first (for the tab state and tests).
+    const std::vector<TUndoRec>& Records(int pane) const;
+    // Exchanges the stacks of the two panes.
+    void SwapStacks();
+
+    quint8 UndoContinues = 0;
+    std::array<quint8, 3> UndoMark{};
+
+private:
+    std::array<std::vector<TUndoRec>, 3> stacks_;
+};
+
+UndoStack& undoStack();
+
+}  // namespace tandex::engine

@@ -1,0 +1,177 @@
+#include "engine/fuzzy_similarity.h"
+
+#include "config/app_settings.h"
+#include "engine/line_keys.h"
+#include "engine/pane_stores.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace tandex::engine;
+using tandex::config::AppSettings;
+
+namespace {
+
+class FuzzyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = AppSettings();
+        AppSettings().TCSimilarity = 85;
+        AppSettings().TCFPEnhance = true;
+        AppSettings().TCFPIgnCase = false;
+        AppSettings().TCIgnCase = false;
+        AppSettings().TCIgnLineCom = false;
+        fz().FuzzyReset(true);
+    }
+    void TearDown() override {
+        AppSettings() = saved_;
+        fz().FuzzyReset(true);
+        fz().LengthRatio = 0.5;
+        for (int p = 1; p <= 2; ++p) paneStores().ResetSide(p, true);
+    }
+    static FuzzyProcessor& fz() { return fuzzyProcessor(); }
+    static void load(int pane, const QStringList& lines) {
+        auto& st = paneStores();
+        st.ResetSide(pane, false);
+        for (int i = 0; i < lines.size(); ++i) st.TextLines[size_t(pane)].New(i)->Text = lines[i];
+        st.LineCount[size_t(pane)] = int(lines.size());
+        st.UpdateMaxLineCount();
+    }
+    // Scores line 0 of both panes inside a run.
+    static qint32 score(const QString& a, const QString& b) {
+        load(1, {a});
+        load(2, {b});
+        fz().FuzzyInit(true, 1, 1);
+        return fz().LineSimilarity(0, 0);
+    }
+
+private:
+    tandex::config::TAppSettings saved_;
+};
+
+}  // namespace
+
+TEST_F(FuzzyTest, ScoresFollowDistanceLengthRatioAndBonuses) {
+    EXPECT_EQ(score("same text", "same text"), 100);
+    EXPECT_EQ(score("", "anything"), 1);
+    EXPECT_EQ(score("anything", ""), 1);
+    // Spaces do not count, tab fill does.
+    EXPECT_EQ(score("a b c d", "abcd"), 100);
+    EXPECT_LT(score(QString("ab") + QChar(127) + "cd", "abcd"), 100);
+
+    // 10 against 40 characters at threshold 85: too short, no distance computed.
+    EXPECT_EQ(score("0123456789", QString(40, u'x')), 1);
+    EXPECT_EQ(fz().FuzzyStats.DistanceComputations, 0);
+
+    // One changed character of 20: 95.
+    EXPECT_EQ(score("abcdefghijklmnopqrst", "abcdefghijklmnopqrsX"), 95);
+    EXPECT_EQ(fz().FuzzyStats.DistanceComputations, 1);
+
+    // Below the threshold with a common prefix over half the line: + Round(15 * 15 / 20).
+    AppSettings().TCSimilarity = 90;
+    EXPECT_EQ(score("abcdefghijklmnoXYZWV", "abcdefghijklmnoQRSTU"), 75 + 11);
+    AppSettings().TCFPEnhance = false;
+    EXPECT_EQ(score("abcdefghijklmnoXYZWV", "abcdefghijklmnoQRSTU"), 75);
+
+    // Containment adds the shorter length.
+    AppSettings().TCFPEnhance = true;
+    AppSettings().TCSimilarity = 85;
+    EXPECT_EQ(score("0123456789", "ab0123456789cd"), 72 + 10);
+
+    // Case folds with either setting.
+    EXPECT_LT(score("ABCDEFGH", "abcdefgh"), 85);
+    AppSettings().TCFPIgnCase = true;
+    EXPECT_EQ(score("ABCDEFGH", "abcdefgh"), 100);
+}
+
+TEST_F(FuzzyTest, DistanceCountsAdjacentSwapsOnce) {
+    const struct {
+        std::u16string a, b;
+        int distance;
+    } cases[] = {
+        {u"abcdef", u"abdcef", 1},
+        {u"ab", u"ba", 1},
+        {u"kitten", u"sitting", 3},
+        {u"", u"abc", 3},
+        {u"abc", u"abc", 0},
+        {u"abcXdef", u"abcdef", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fz().OsaDistanceW(c.a, c.b), c.distance);
+        EXPECT_EQ(fz().OsaDistanceW(c.b, c.a), c.distance);
+    }
+    EXPECT_EQ(FuzzyProcessor::FuzzyContains(u"cd", u"abcd"), 3);
+    EXPECT_EQ(FuzzyProcessor::FuzzyContains(u"", u"abcd"), 0);
+    EXPECT_EQ(FuzzyProcessor::FuzzyContains(u"abcde", u"abcd"), 0);
+}
+
+TEST_F(FuzzyTest, EmptyLineGetsNoPrefixBonusFromAnEarlierPair) {
+    load(1, {"abcdefghijklmnoXYZWV", ""});
+    load(2, {"abcdefghijklmnoQRSTU", "abcdefghijklmnopqrst"});
+    AppSettings().TCSimilarity = 90;
+    fz().FuzzyInit(true, 2, 2);
+    EXPECT_EQ(fz().LineSimilarity(0, 0), 86);
+    EXPECT_EQ(fz().LineSimilarity(1, 1), 1);
+}
+
+TEST_F(FuzzyTest, MatrixMemoisesClampsAndSkipsTheBand) {
+    // The containment bonus lifts the score past 100; the cell keeps 100.
+    QString shorter(200, u'q');
+    load(1, {shorter});
+    load(2, {"x" + shorter + QString(49, u'y')});
+    AppSettings().TCSimilarity = 95;
+    ASSERT_TRUE(fz().FuzzyInit(true, 1, 1));
+    EXPECT_GT(fz().LineSimilarity(0, 0), 255);
+    EXPECT_TRUE(fz().IsSimilarLine(0, 0));
+    EXPECT_EQ(fz().MatrixCell(0, 0), 100);
+    EXPECT_TRUE(fz().IsSimilarLine(0, 0));
+    EXPECT_EQ(fz().FuzzyStats.Evaluations, 1);
+    EXPECT_EQ(fz().FuzzyStats.MemoHits, 1);
+
+    // Pairs further apart than the band are not scored.
+    ASSERT_TRUE(fz().FuzzyInit(true, 10000, 10500));
+    EXPECT_FALSE(fz().IsSimilarLine(100, 2600));
+    EXPECT_EQ(fz().FuzzyStats.BandSkips, 1);
+    EXPECT_EQ(fz().FuzzyStats.Evaluations, 0);
+    EXPECT_EQ(fz().MatrixCell(100, 2600), 1);
+
+    EXPECT_FALSE(fz().FuzzyInit(true, 15000, 10));
+    EXPECT_EQ(fz().FuzzyAbortState, 1);
+    EXPECT_FALSE(fz().HasMatrix());
+    EXPECT_FALSE(fz().IsSimilarLine(0, 0));
+}
+
+TEST_F(FuzzyTest, LongLinesScoreTheirFirstCharactersOnly) {
+    QString a(20000, u'a'), b = a;
+    b[19000] = u'b';
+    load(1, {a});
+    load(2, {b});
+    fz().FuzzyInit(true, 1, 1);
+    EXPECT_EQ(fz().LineSimilarity(0, 0), 100);
+    b[10] = u'b';
+    load(2, {b});
+    fz().FuzzyInit(true, 1, 1);
+    EXPECT_EQ(fz().LineSimilarity(0, 0), 100 - 100 / 8192);
+}
+
+TEST_F(FuzzyTest, ResizeKeepsScoresWithTheirLines) {
+    ASSERT_TRUE(fz().FuzzyInit(true, 5, 5));
+    load(1, {"aaaaaaaaaa", "bbbbbbbbbb", "cccccccccc", "dddddddddd", "eeeeeeeeee"});
+    load(2, {"aaaaaaaaaa", "bbbbbbbbbb", "cccccccccc", "dddddddddd", "eeeeeeeeee"});
+    for (int i = 0; i < 5; ++i) fz().IsSimilarLine(i, i);
+    // Two lines inserted into pane 1 at line 2: rows from 2 move down by two.
+    ASSERT_TRUE(fz().FuzzyResizeMatrix(7, 5, 2));
+    EXPECT_EQ(fz().Rows, 7);
+    EXPECT_EQ(fz().MatrixCell(1, 1), 100);
+    EXPECT_EQ(fz().MatrixCell(2, 2), 0);
+    EXPECT_EQ(fz().MatrixCell(4, 2), 100);
+    EXPECT_EQ(fz().MatrixCell(6, 4), 100);
+    // One line deleted from pane 2 at line 0: columns move left.
+    ASSERT_TRUE(fz().FuzzyResizeMatrix(7, 4, 0));
+    EXPECT_EQ(fz().MatrixCell(1, 0), 100);
+    EXPECT_EQ(fz().MatrixCell(6, 3), 100);
+    EXPECT_FALSE(fz().FuzzyResizeMatrix(15000, 4, 0));
+    // Transposed, the counts swap sides.
+    fz().FuzzyToggleTransposed();
+    EXPECT_EQ(fz().MatrixCell(3, 6), 100);
+}

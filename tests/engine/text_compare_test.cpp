@@ -1,0 +1,294 @@
+#include "engine/text_compare.h"
+
+#include "config/app_settings.h"
+#include "config/services.h"
+#include "engine/diff_engine.h"
+#include "engine/fuzzy_similarity.h"
+#include "engine/line_keys.h"
+#include "engine/pane_stores.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace tandex::engine;
+using tandex::config::AppSettings;
+
+namespace {
+
+const QString T = QString(QChar(char16_t(127)));  // one tab fill character
+
+class TextCompareTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = AppSettings();
+        auto& s = AppSettings();
+        s.TCIgnAllBl = s.TCIgnLeadBl = s.TCIgnTrailBl = s.TCIgnCase = false;
+        s.TCIgnEmptyLn = s.TCIgnLineCom = s.TCIgnColRange = false;
+        s.TCIgnLnStart = s.TCIgnLnEnd = 0;
+        s.TCSimilarity = 85;
+        s.TCFPEnhance = true;
+        paneStores().FuzzyMode = 0;
+        fuzzyProcessor().FuzzyReset(true);
+    }
+    void TearDown() override {
+        AppSettings() = saved_;
+        auto& st = paneStores();
+        st.FuzzyMode = 0;
+        st.IgnoredColumnsActive = 0;
+        st.IgnoredColumns.fill(0);
+        for (int p = 1; p <= 2; ++p) st.ResetSide(p, true);
+        st.UpdateMaxLineCount();
+        lineKeys().Options = LineKeyOptions{};
+        fuzzyProcessor().FuzzyReset(true);
+    }
+
+    static void load(int pane, const QStringList& lines) {
+        auto& st = paneStores();
+        st.ResetSide(pane, false);
+        for (int i = 0; i < lines.size(); ++i) {
+            TTextLine* line = st.TextLines[size_t(pane)].New(i);
+            line->Text = lines[i];
+            line->LineNumber = i + 1;
+        }
+        st.LineCount[size_t(pane)] = int(lines.size());
+        st.UpdateMaxLineCount();
+    }
+
+    // Runs a comparison the way the main window prepares one.
+    static void compare(const QStringList& a, const QStringList& b) {
+        load(1, a);
+        load(2, b);
+        lineKeys().BuildColumnMask();
+        textCompare().CompareTextFiles();
+    }
+
+    // Rows as "left|right", "~" for a gap, "*" behind a row whose pane-1
+    // line (or, facing a gap, the real line) is marked.
+    static QStringList rowTexts() {
+        auto& st = paneStores();
+        QStringList out;
+        for (int r = 0; r < st.MaxLineCount; ++r) {
+            const TTextLine* l = st.TextLines[1][r];
+            const TTextLine* rt = st.TextLines[2][r];
+            const bool marked = l->Gap ? rt->Differs : l->Differs;
+            out << (l->Gap ? QStringLiteral("~") : l->Text) + "|" + (rt->Gap ? QStringLiteral("~") : rt->Text) +
+                       (marked ? "*" : "");
+        }
+        return out;
+    }
+
+    static QString counts() {
+        const auto& c = textCompare().Counts;
+        return QStringLiteral("M%1 A%2 D%3 B%4").arg(c.Modified).arg(c.Added).arg(c.Deleted).arg(c.Blocks);
+    }
+
+private:
+    tandex::config::TAppSettings saved_;
+};
+
+}  // namespace
+
+TEST_F(TextCompareTest, TextPairsGiveTheirRowsAndCounts) {
+    struct Case {
+        const char* name;
+        QStringList a, b;
+        QStringList rows;
+        QString counts;
+    };
+    const Case cases[] = {
+        {"identical", {"a", "b"}, {"a", "b"}, {"a|a", "b|b"}, "M0 A0 D0 B0"},
+        {"empty left", {}, {"x", "y", "z"}, {"~|x*", "~|y*", "~|z*"}, "M0 A3 D0 B1"},
+        {"changed middle", {"a", "b", "c"}, {"a", "B", "c"}, {"a|a", "b|B*", "c|c"}, "M1 A0 D0 B1"},
+        {"three deleted two added",
+         {"a", "1", "2", "3", "z"},
+         {"a", "x", "y", "z"},
+         {"a|a", "1|x*", "2|y*", "3|~*", "z|z"},
+         "M2 A0 D1 B1"},
+        {"added and deleted apart",
+         {"a", "b", "c", "d"},
+         {"a", "n", "b", "d"},
+         {"a|a", "~|n*", "b|b", "c|~*", "d|d"},
+         "M0 A1 D1 B2"},
+        {"added at the end", {"a"}, {"a", "b"}, {"a|a", "~|b*"}, "M0 A1 D0 B1"},
+        {"deleted at the end", {"a", "b"}, {"a"}, {"a|a", "b|~*"}, "M0 A0 D1 B1"},
+        {"last lines paired in every mode",
+         {"a", "b", "the closing line of the file"},
+         {"a", "b", "x", "y", "the closing line of the file!"},
+         {"a|a", "b|b", "~|x*", "~|y*", "the closing line of the file|the closing line of the file!*"},
+         "M1 A2 D0 B1"},
+        {"a match at the end stays paired",
+         {"a", "the closing line"},
+         {"a", "the closing line", "the closing line 2"},
+         {"a|a", "the closing line|the closing line", "~|the closing line 2*"},
+         "M0 A1 D0 B1"},
+    };
+    for (const auto& c : cases) {
+        compare(c.a, c.b);
+        EXPECT_EQ(rowTexts(), c.rows) << c.name;
+        EXPECT_EQ(counts(), c.counts) << c.name;
+        EXPECT_EQ(diffEngine().DiffRecordCount(), 0) << c.name;
+    }
+    // An empty left pane keeps no line count of its own.
+    compare({}, {"x"});
+    EXPECT_EQ(paneStores().LineCount[1], 0);
+    EXPECT_EQ(paneStores().LineCount[2], 1);
+}
+
+TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
+    struct Case {
+        const char* name;
+        void (*set)();
+        QStringList a, b;
+        QString without, with;
+    };
+    const Case cases[] = {
+        {"case", [] { AppSettings().TCIgnCase = true; }, {"Hello"}, {"hELLO"}, "M1 A0 D0 B1", "M0 A0 D0 B0"},
+        {"all blanks", [] { AppSettings().TCIgnAllBl = true; }, {"a" + T + T + "b c"}, {"ab  c"}, "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+        {"leading blanks", [] { AppSettings().TCIgnLeadBl = true; }, {T + T + "x"}, {" x"}, "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+        {"trailing blanks", [] { AppSettings().TCIgnTrailBl = true; }, {"x" + T}, {"x  "}, "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+        {"empty lines", [] { AppSettings().TCIgnEmptyLn = true; }, {"a", "b"}, {"a", T + T, "b"}, "M0 A1 D0 B1",
+         "M0 A0 D0 B0"},
+        {"ignored columns",
+         [] {
+             AppSettings().TCIgnColRange = true;
+             AppSettings().TCIgnColumns = "1-3";
+         },
+         {"123abc"},
+         {"999abc"},
+         "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+        {"comments",
+         [] {
+             AppSettings().TCIgnLineCom = true;
+             AppSettings().TCIgnLnComPat = "#";
+         },
+         {"x = 1 # one"},
+         {"x = 1 # two"},
+         "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+        {"first lines", [] { AppSettings().TCIgnLnStart = 1; }, {"head 1", "a"}, {"head 2", "a"}, "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+        {"last lines", [] { AppSettings().TCIgnLnEnd = 1; }, {"a", "tail 1"}, {"a", "tail 2"}, "M1 A0 D0 B1",
+         "M0 A0 D0 B0"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        compare(c.a, c.b);
+        EXPECT_EQ(counts(), c.without) << c.name;
+        c.set();
+        lineKeys().ClearLineKeys();
+        compare(c.a, c.b);
+        EXPECT_EQ(counts(), c.with) << c.name;
+    }
+    // An ignored added blank line neither counts nor splits the block around it.
+    AppSettings().TCIgnEmptyLn = true;
+    compare({"a", "c"}, {"a", "x", "", "y", "c"});
+    EXPECT_EQ(counts(), "M0 A2 D0 B1");
+    EXPECT_EQ(rowTexts()[2], "~|");
+}
+
+TEST_F(TextCompareTest, FuzzyModePairsSimilarLines) {
+    const QStringList a{"alpha beta gamma delta", "one", "two"};
+    const QStringList b{"a new line inserted here", "alpha beta gamma delta!", "one", "two"};
+    compare(a, b);
+    EXPECT_EQ(rowTexts()[0], "alpha beta gamma delta|a new line inserted here*");
+    EXPECT_EQ(counts(), "M1 A1 D0 B1");
+
+    paneStores().FuzzyMode = 1;
+    compare(a, b);
+    EXPECT_EQ(rowTexts(), QStringList({"~|a new line inserted here*", "alpha beta gamma delta|alpha beta gamma delta!*",
+                                       "one|one", "two|two"}));
+    EXPECT_EQ(counts(), "M1 A1 D0 B1");
+    EXPECT_EQ(paneStores().FuzzyMode, 1);
+    EXPECT_EQ(textCompare().FuzzyStopState, 0);
+
+    // Lines forced equal are not shown as changed by the fuzzy marks.
+    AppSettings().TCIgnLnStart = 1;
+    compare({"head 1", "a"}, {"head 2", "a"});
+    EXPECT_EQ(counts(), "M0 A0 D0 B0");
+}
+
+TEST_F(TextCompareTest, FuzzyRealignmentMovesALineToItsBetterPartner) {
+    // The changed line scores 82, below the threshold: the engine pairs the
+    // deleted line above it with its partner, the re-alignment moves it down.
+    AppSettings().TCFPEnhance = false;
+    const QStringList a{"a", "zzzz", "the quick brown fox", "b"};
+    const QStringList b{"a", "the quick brown cat", "b"};
+    compare(a, b);
+    EXPECT_EQ(rowTexts(), QStringList({"a|a", "zzzz|the quick brown cat*", "the quick brown fox|~*", "b|b"}));
+    paneStores().FuzzyMode = 1;
+    compare(a, b);
+    EXPECT_EQ(rowTexts(), QStringList({"a|a", "zzzz|~*", "the quick brown fox|the quick brown cat*", "b|b"}));
+    EXPECT_EQ(counts(), "M1 A0 D1 B1");
+}
+
+TEST_F(TextCompareTest, LargePaneRunsWithoutFuzzyPairing) {
+    QStringList big;
+    for (int i = 0; i < 15000; ++i) big << QString::number(i);
+    paneStores().FuzzyMode = 1;
+    compare(big, {"0"});
+    EXPECT_EQ(paneStores().FuzzyMode, 0);
+    EXPECT_EQ(textCompare().FuzzyStopState, 1);
+    EXPECT_EQ(textCompare().Counts.Deleted, 14999);
+}
+
+TEST_F(TextCompareTest, SummaryGroupsThousands) {
+    QStringList a, b;
+    for (int i = 0; i < 1234; ++i) {
+        a << QStringLiteral("left %1").arg(i);
+        b << QStringLiteral("right %1").arg(i);
+    }
+    compare(a, b);
+    QString text;
+    textCompare().TextCompareSummary(text);
+    EXPECT_EQ(text, "Mod=1.234 Add=0 Del=0");
+    EXPECT_EQ(textCompare().GetDifferentLineCount(), 1234);
+    EXPECT_EQ(textCompare().GetDiffBlockCount(), 1);
+    textCompare().SwapAddedDeletedCounts();
+    textCompare().ResetTextCompareCounts();
+    textCompare().TextCompareSummary(text);
+    EXPECT_EQ(text, "Mod=0 Add=0 Del=0");
+}
+
+TEST_F(TextCompareTest, CancelledOrReenteredRunLeavesRowsAsLoaded) {
+    QStringList a, b;
+    for (int i = 0; i < 3000; ++i) {
+        a << QStringLiteral("a%1").arg(i);
+        b << QStringLiteral("b%1").arg(i);
+    }
+    load(1, a);
+    load(2, b);
+    // The engine reports its steps through the progress sink; a second
+    // comparison started from there does nothing, a cancel ends the run.
+    struct CancelOnStart : tandex::config::SilentProgress {
+        void startProgress(qint64) override {
+            textCompare().CompareTextFiles();
+            textCompare().CancelTextCompare();
+        }
+    } progress;
+    tandex::config::setProgressSink(&progress);
+    textCompare().CompareTextFiles();
+    tandex::config::setProgressSink(nullptr);
+    EXPECT_EQ(paneStores().MaxLineCount, 3000);
+    EXPECT_EQ(paneStores().TextLines[2][0]->Text, "b0");
+    EXPECT_EQ(counts(), "M0 A0 D0 B0");
+}
+
+TEST_F(TextCompareTest, GapRowsNeverPushLinesPastTheRowLimit) {
+    auto& st = paneStores();
+    load(1, {"a", "b"});
+    load(2, {"c", "d"});
+    st.LineCount[1] = kMaxFileLines - 1;
+    EXPECT_FALSE(textCompare().InsertGapRows(1, 0, 5));
+    EXPECT_EQ(st.TextLines[1][0]->Text, "a");
+    EXPECT_EQ(st.LineCount[1], kMaxFileLines - 1);
+    st.LineCount[1] = 2;
+    EXPECT_TRUE(textCompare().InsertGapRows(1, 1, 3));
+    EXPECT_EQ(st.TextLines[1][3]->Text, "b");
+    EXPECT_EQ(st.LineCount[1], 4);
+    EXPECT_EQ(st.TextLines[2][1]->Differs, 1);
+    EXPECT_EQ(RowLimitMessage(), "The compared files need more than 5.999.999 rows.");
+}

@@ -1,0 +1,78 @@
+#include "qt_services.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "ui/main/window_helpers.h"
+
+namespace tandex::ui {
+
+namespace {
+
+struct ButtonMap {
+    int button;
+    int result;
+    QMessageBox::StandardButton standard;
+};
+
+constexpr ButtonMap buttonMap[] = {
+    {config::mbOK, config::mrOk, QMessageBox::Ok},
+    {config::mbCancel, config::mrCancel, QMessageBox::Cancel},
+    {config::mbYes, config::mrYes, QMessageBox::Yes},
+    {config::mbNo, config::mrNo, QMessageBox::No},
+    {config::mbAbort, config::mrAbort, QMessageBox::Abort},
+    {config::mbRetry, config::mrRetry, QMessageBox::Retry},
+    {config::mbIgnore, config::mrIgnore, QMessageBox::Ignore},
+};
+
+QMessageBox::Icon IconOf(config::MsgKind kind) {
+    switch (kind) {
+        case config::MsgKind::Warning:
+            return QMessageBox::Warning;
+        case config::MsgKind::Error:
+            return QMessageBox::Critical;
+        case config::MsgKind::Question:
+            return QMessageBox::Question;
+        case config::MsgKind::Information:
+            break;
+    }
+    return QMessageBox::Information;
+}
+
+int ShowBox(const config::MessageRequest& request) {
+    QWidget* owner = QApplication::activeWindow();
+    if (!owner) owner = MainForm();
+    QMessageBox box(IconOf(request.kind), request.caption, request.text, QMessageBox::NoButton,
+                    owner);
+    const int buttons = request.buttons != 0 ? request.buttons : int(config::mbOK);
+    for (const ButtonMap& m : buttonMap) {
+        if (!(buttons & m.button)) continue;
+        box.addButton(m.standard);
+        if (m.result == request.defaultResult) box.setDefaultButton(m.standard);
+    }
+    box.exec();
+    const auto clicked = box.standardButton(box.clickedButton());
+    for (const ButtonMap& m : buttonMap)
+        if (m.standard == clicked) return m.result;
+    // Closed without a button: as the Cancel button when there is one.
+    return (buttons & config::mbCancel) ? int(config::mrCancel) : request.defaultResult;
+}
+
+}  // namespace
+
+void QtEventPump::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+int QtMessageSink::showMessage(const config::MessageRequest& request) {
+    auto* app = QCoreApplication::instance();
+    if (!app) return request.defaultResult;
+    if (QThread::currentThread() == app->thread()) return ShowBox(request);
+    int result = request.defaultResult;
+    QMetaObject::invokeMethod(
+        app, [&] { result = ShowBox(request); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+}  // namespace tandex::ui

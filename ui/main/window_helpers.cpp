@@ -1,0 +1,147 @@
+#include "window_helpers.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QPointer>
+#include <QWidget>
+#include <algorithm>
+
+#include "config/services.h"
+#include "config/sys_helpers.h"
+
+namespace tandex::ui {
+
+namespace {
+
+QPointer<QWidget>& mainFormRef() {
+    static QPointer<QWidget> form;
+    return form;
+}
+
+QString LowerAsciiLetters(const QString& text) {
+    QString result = text;
+    for (QChar& c : result)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
+    return result;
+}
+
+// Per code unit, so that a folded text keeps its length.
+QString LowerCodeUnits(const QString& text) {
+    QString result = text;
+    for (QChar& c : result)
+        c = c.toLower();
+    return result;
+}
+
+void MoveToTop(QComboBox* box, int index) {
+    const QString text = box->itemText(index);
+    const QVariant data = box->itemData(index);
+    const QIcon icon = box->itemIcon(index);
+    box->removeItem(index);
+    box->insertItem(0, icon, text, data);
+}
+
+void ShowText(QComboBox* box, const QString& text) {
+    box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+    if (box->isEditable()) box->setEditText(text);
+}
+
+}  // namespace
+
+void SetMainForm(QWidget* form) {
+    mainFormRef() = form;
+    config::SetMainFormRectSource([]() -> std::optional<QRect> {
+        if (const QWidget* main = MainForm()) return main->frameGeometry();
+        return std::nullopt;
+    });
+}
+
+QWidget* MainForm() {
+    return mainFormRef().data();
+}
+
+void AddComboHistory(QComboBox* box, const QString& text, bool caseInsensitive) {
+    int found = -1;
+    const QString key = caseInsensitive ? LowerAsciiLetters(text) : text;
+    for (int i = 0; i < box->count() && found < 0; ++i) {
+        const QString item = box->itemText(i);
+        if ((caseInsensitive ? LowerAsciiLetters(item) : item) == key) found = i;
+    }
+    if (found > 0)
+        MoveToTop(box, found);
+    else if (found < 0)
+        box->insertItem(0, text);
+    ShowText(box, text);
+}
+
+// Searches only items that exist, however large maxIndex is, and caps the
+// list afterwards so that a history never grows past maxIndex + 1 items.
+int UpdateComboHistory(QComboBox* box, int maxIndex, bool caseInsensitive) {
+    const QString text = box->currentText();
+    const QString key = caseInsensitive ? LowerCodeUnits(text) : text;
+    const int last = std::min(maxIndex, box->count() - 1);
+    int found = maxIndex + 1;
+    for (int i = 0; i <= last; ++i) {
+        const QString item = box->itemText(i);
+        if ((caseInsensitive ? LowerCodeUnits(item) : item) == key) {
+            found = i;
+            break;
+        }
+    }
+    if (found > maxIndex)
+        box->insertItem(0, text);
+    else if (found > 0)
+        MoveToTop(box, found);
+    const int keep = std::max(maxIndex + 1, 1);
+    while (box->count() > keep)
+        box->removeItem(box->count() - 1);
+    ShowText(box, box->itemText(0));
+    return found;
+}
+
+int UpdateComboHistoryNoCase(QComboBox* box, int maxIndex) {
+    return UpdateComboHistory(box, maxIndex, true);
+}
+
+void LockWindowRedraw(QWidget* window) {
+    if (window) window->setUpdatesEnabled(false);
+}
+
+void UnlockWindowRedraw(QWidget* window, int flags) {
+    if (!window) return;
+    window->setUpdatesEnabled(true);
+    if (flags & RDW_INVALIDATE) window->update();
+    if (flags & RDW_UPDATENOW) window->repaint();
+}
+
+void ShowMessageBoxOk(const QString& caption, const QString& text) {
+    config::showMessage(caption, text, config::MsgKind::Information, config::mbOK, config::mrOk);
+}
+
+void DisableSystemMenuClose(QWidget* window) {
+    if (!window) return;
+    Qt::WindowFlags flags = window->windowFlags();
+    if (!(flags & Qt::CustomizeWindowHint))
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint;
+    flags &= ~Qt::WindowCloseButtonHint;
+    // Changing the flags of a shown window hides it; show it again.
+    const bool visible = window->isVisible();
+    window->setWindowFlags(flags);
+    if (visible) window->show();
+}
+
+void CopyPopupMenuItems(QMenu* target, QMenu* popup) {
+    if (!target || !popup) return;
+    for (QAction* source : popup->actions()) {
+        auto* copy = new QAction(source->icon(), source->text(), target);  // owned by target
+        copy->setData(source->data());
+        copy->setSeparator(source->isSeparator());
+        // The copy runs the source's click handlers, which see the same tag.
+        QObject::connect(copy, &QAction::triggered, source, &QAction::triggered);
+        target->addAction(copy);
+    }
+}
+
+}  // namespace tandex::ui
