@@ -1,5 +1,7 @@
 #include "archive/deflate_support.h"
 
+#include "archive/archive_utils.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -130,49 +132,8 @@ void TArcLogger::WriteLine(const QString& text) {
 
 // ---- checksums ------------------------------------------------------------
 
-namespace {
-
-// Eight tables let the CRC take eight bytes per step; the first is the
-// classic byte-wise table, so every path gives the same value.
-struct CrcTables {
-    quint32 t[8][256];
-    CrcTables() {
-        for (quint32 i = 0; i < 256; ++i) {
-            quint32 c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-            t[0][i] = c;
-        }
-        for (int n = 1; n < 8; ++n)
-            for (quint32 i = 0; i < 256; ++i)
-                t[n][i] = (t[n - 1][i] >> 8) ^ t[0][t[n - 1][i] & 0xFF];
-    }
-};
-
-const CrcTables& crcTables() {
-    static const CrcTables tables;
-    return tables;
-}
-
-}  // namespace
-
 void UpdateCrc32(quint32& state, const void* buffer, qint64 count) {
-    const auto& t = crcTables().t;
-    const auto* p = static_cast<const quint8*>(buffer);
-    quint32 c = state;
-    while (count >= 8) {
-        quint32 lo, hi;
-        std::memcpy(&lo, p, 4);
-        std::memcpy(&hi, p + 4, 4);
-        lo ^= c;
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
-        p += 8;
-        count -= 8;
-    }
-    while (count-- > 0)
-        c = (c >> 8) ^ t[0][(c ^ *p++) & 0xFF];
-    state = c;
+    state = Crc32Update(state, buffer, static_cast<size_t>(count));
 }
 
 void UpdateAdler32(quint32& state, const void* buffer, qint64 count) {
