@@ -379,8 +379,12 @@ void TFlatButton2::RenderFace(int id) {
         } else {
             y = H / 2 - block / 2;
         }
-        const int x = cAlign_ == CA_RIGHT ? W - textWidth_ - 4
-                                          : (W - textOffset) / 2 - textWidth_ / 2 + textOffset;
+        // On a split button the caption belongs to the part left of the
+        // separator, as the centred image does; laid out over the whole
+        // width it would run into the separator and the arrow.
+        const int room = style_ == BS_SPLIT ? splitPos_ : W;
+        const int x = cAlign_ == CA_RIGHT ? room - textWidth_ - 4
+                                          : (room - textOffset) / 2 - textWidth_ / 2 + textOffset;
         // Single-line drawing: a line feed after the line break stays in
         // the second line's text without starting a third line.
         const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;

@@ -34,11 +34,13 @@ TColor PixelAt(const QImage& face, int x, int y) {
     return TColor(qRed(c)) | (TColor(qGreen(c)) << 8) | (TColor(qBlue(c)) << 16);
 }
 
-// The bounding box of dark (text) pixels inside rows y1..y2, right of x0.
-QRect InkRect(const QImage& face, int y1, int y2, int x0 = 1) {
+// The bounding box of dark (text) pixels inside rows y1..y2, from x0 up to
+// but excluding x1 (default: the face's right border).
+QRect InkRect(const QImage& face, int y1, int y2, int x0 = 1, int x1 = -1) {
+    if (x1 < 0) x1 = face.width() - 1;
     QRect ink;
     for (int y = y1; y <= y2; ++y)
-        for (int x = x0; x < face.width() - 1; ++x)
+        for (int x = x0; x < x1; ++x)
             if (qGray(face.pixel(x, y)) < 96) ink |= QRect(x, y, 1, 1);
     return ink;
 }
@@ -180,6 +182,22 @@ TEST_F(FlatButtonTest, ImagePlacementFollowsPositionStyleAndStretch) {
         button->SetImageID(1);
         EXPECT_EQ(ColourRect(button->Face(), 0xFF0000), c.drawn) << c.pos << c.style << c.stretch;
     }
+}
+
+TEST_F(FlatButtonTest, SplitButtonCaptionStaysLeftOfTheSeparator) {
+    button->SetStyle(BS_SPLIT);
+    button->SetCaption(QStringLiteral("Compare"));
+    const int split = button->SplitPos();
+    const int width = button->TextWidth();
+    ASSERT_LT(width + 8, split);
+    QRect ink = InkRect(button->Face(), 2, 37, 1, split - 1);
+    EXPECT_NEAR(ink.center().x(), split / 2, 2);
+    EXPECT_LT(ink.right(), split - 2);
+
+    button->SetCAlign(CA_RIGHT);
+    button->SetCaption(QStringLiteral("Go"));
+    ink = InkRect(button->Face(), 2, 37, 1, split - 1);
+    EXPECT_NEAR(ink.right(), split - 4, 2);
 }
 
 TEST_F(FlatButtonTest, MissingImageDrawsTheFaceWithoutOne) {
