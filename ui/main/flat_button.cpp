@@ -227,13 +227,19 @@ void TFlatButton2::ApplyDisabledLook() {
 
 void TFlatButton2::Click() {
     if (!enabled_) return;
-    if (auto* form = qobject_cast<QDialog*>(window())) {
-        // A form's modal result ends its modal run as soon as it is set.
-        if (modalResult_ != 0)
-            form->done(modalResult_);
-        else
-            form->setResult(0);
-    }
+    auto* form = qobject_cast<QDialog*>(window());
+    if (!form) return;
+    form->setResult(modalResult_);
+    // A modal run ends only once the click has been handled completely:
+    // OnClick still works on the open form and may clear the result to keep
+    // it open. A form shown without a modal run is never closed by it.
+    if (modalResult_ != 0 && form->isModal())
+        QMetaObject::invokeMethod(
+            form,
+            [form] {
+                if (form->isVisible() && form->result() != 0) form->done(form->result());
+            },
+            Qt::QueuedConnection);
 }
 
 void TFlatButton2::Redraw() {

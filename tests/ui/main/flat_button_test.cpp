@@ -312,6 +312,37 @@ TEST_F(FlatButtonTest, ModalResultReachesFormBeforeOnClick) {
     EXPECT_EQ(resultSeenByOnClick, 1);
 }
 
+TEST_F(FlatButtonTest, ModalResultEndsAModalRunAfterOnClickUnlessOnClickClearsIt) {
+    button->SetModalResult(2);
+    bool openInOnClick = false;
+    bool keepOpen = true;
+    button->OnClick = [&](QObject*) {
+        openInOnClick = form->isVisible();
+        if (keepOpen) form->setResult(0);
+    };
+    auto click = [&] {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 20));
+        QCoreApplication::processEvents();
+    };
+    form->open();
+    click();
+    EXPECT_TRUE(openInOnClick);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->result(), 0);
+
+    keepOpen = false;
+    click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), 2);
+
+    // Without a modal run the result is set but the form stays.
+    form->setWindowModality(Qt::NonModal);
+    form->show();
+    click();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->result(), 2);
+}
+
 TEST_F(FlatButtonTest, SplitPartOpensPopupWithoutOnClickButStillSetsModalResult) {
     QMenu menu;
     menu.addAction(QStringLiteral("Item"));
