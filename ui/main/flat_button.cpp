@@ -526,11 +526,15 @@ void TFlatButton2::focusOutEvent(QFocusEvent*) {
 void TFlatButton2::keyPressEvent(QKeyEvent* event) {
     int key = event->key();
     if (OnKeyDown) OnKeyDown(this, key, event->modifiers());
-    if (key != 0 && OnKeyPress && !event->text().isEmpty()) {
+    // The character follows its key down even when that handler acted on
+    // the key; a character handler that clears it consumes the key as well.
+    bool consumed = key == 0;
+    if (OnKeyPress && !event->text().isEmpty()) {
         QChar c = event->text().at(0);
         OnKeyPress(this, c);
+        if (c.isNull()) consumed = true;
     }
-    if (key == 0)
+    if (consumed)
         event->accept();
     else
         QWidget::keyPressEvent(event);

@@ -380,10 +380,18 @@ TEST_F(FlatButtonTest, EnterAndSpaceClickUnlessFormTakesTheKeys) {
     QTest::keyClick(button, Qt::Key_A);
     EXPECT_EQ(clicks, 2);
 
+    // The characters still reach OnKeyPress after the button acted on them.
+    QString chars;
+    button->OnKeyPress = [&](QObject*, QChar& c) { chars += c; };
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_A);
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(chars, QStringLiteral(" a"));
+
     int seenKey = 0;
     button->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) { seenKey = key; };
     QTest::keyClick(button, Qt::Key_Return);
-    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(clicks, 3);
     EXPECT_EQ(seenKey, int(Qt::Key_Return));
 }
 
