@@ -436,6 +436,33 @@ TEST_F(FlatButtonTest, DisablingDropsFocusFrameAndTabStopAndIgnoresInput) {
     SetDisabledAlpha(0);
 }
 
+// The faded face is blended over the flat face colour in the flat look and
+// over the parent's colour in the classic look.
+TEST_F(FlatButtonTest, DisabledLookBlendsOverFlatFaceOrParentColour) {
+    QPalette grey = form->palette();
+    grey.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    form->setPalette(grey);
+    button->SetPosition(100);  // a green bar to watch
+    struct Case {
+        bool flat;
+        int alpha;
+        int red, green;  // of a bar pixel: 0x008000 blended over the fill
+    } cases[] = {
+        {true, 128, 127, 191},  // over white
+        {false, 80, 88, 128},   // over 0x808080
+    };
+    for (const Case& c : cases) {
+        SetDisabledAlpha(c.alpha);
+        button->SetFlat(c.flat);
+        button->SetEnabled(false);
+        const QColor bar = button->Face().pixelColor(10, 20);
+        EXPECT_NEAR(bar.red(), c.red, 2) << c.flat;
+        EXPECT_NEAR(bar.green(), c.green, 2) << c.flat;
+        button->SetEnabled(true);
+    }
+    SetDisabledAlpha(0);
+}
+
 TEST_F(FlatButtonTest, PropertyChangeWhileDisabledKeepsTheFadedLook) {
     SetDisabledAlpha(80);
     button->SetEnabled(false);
