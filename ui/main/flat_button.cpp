@@ -20,6 +20,11 @@ namespace {
 // the main window picks it when it applies the look.
 int disabledAlpha = 0;
 
+// A form shown without a modal run is never closed by a modal result.
+void EndModalRun(QDialog* form) {
+    if (form->isVisible() && form->isModal() && form->result() != 0) form->done(form->result());
+}
+
 // Rounding as the rest of the program rounds: halves to even.
 int RoundEven(double value) {
     return static_cast<int>(std::nearbyint(value));
@@ -230,16 +235,16 @@ void TFlatButton2::Click() {
     auto* form = qobject_cast<QDialog*>(window());
     if (!form) return;
     form->setResult(modalResult_);
+    if (modalResult_ == 0 || !form->isModal()) return;
     // A modal run ends only once the click has been handled completely:
     // OnClick still works on the open form and may clear the result to keep
-    // it open. A form shown without a modal run is never closed by it.
-    if (modalResult_ != 0 && form->isModal())
+    // it open. The mouse-up ends it after OnClick; a click from code ends
+    // it when the events are processed next.
+    if (mouseClick_)
+        modalEndDue_ = true;
+    else
         QMetaObject::invokeMethod(
-            form,
-            [form] {
-                if (form->isVisible() && form->result() != 0) form->done(form->result());
-            },
-            Qt::QueuedConnection);
+            form, [form] { EndModalRun(form); }, Qt::QueuedConnection);
 }
 
 void TFlatButton2::Redraw() {
@@ -502,12 +507,22 @@ void TFlatButton2::mousePressEvent(QMouseEvent* event) {
 // the mouse-up handler (popup or OnClick).
 void TFlatButton2::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    const QPointer<QDialog> form = qobject_cast<QDialog*>(window());
+    bool endModal = false;
     if (event->button() == Qt::LeftButton) {
         const bool inside = rect().contains(pos);
-        if (clickStarted_ && inside) Click();
+        if (clickStarted_ && inside) {
+            mouseClick_ = true;
+            modalEndDue_ = false;
+            Click();
+            mouseClick_ = false;
+            endModal = modalEndDue_;
+        }
         clickStarted_ = false;
     }
+    // OnClick may end with the button gone; only the form is used after it.
     ButtonMouseUp(event->button(), pos.x(), pos.y());
+    if (endModal && form) EndModalRun(form);
 }
 
 void TFlatButton2::enterEvent(QEnterEvent*) {

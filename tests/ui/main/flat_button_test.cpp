@@ -317,6 +317,7 @@ TEST_F(FlatButtonTest, ModalResultEndsAModalRunAfterOnClickUnlessOnClickClearsIt
     bool openInOnClick = false;
     bool keepOpen = true;
     button->OnClick = [&](QObject*) {
+        QCoreApplication::processEvents();  // as a message box's own event loop would
         openInOnClick = form->isVisible();
         if (keepOpen) form->setResult(0);
     };
@@ -334,6 +335,14 @@ TEST_F(FlatButtonTest, ModalResultEndsAModalRunAfterOnClickUnlessOnClickClearsIt
     click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), 2);
+
+    // A click from code ends the run when events are processed next.
+    form->open();
+    button->OnClick = nullptr;
+    button->Click();
+    EXPECT_TRUE(form->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isVisible());
 
     // Without a modal run the result is set but the form stays.
     form->setWindowModality(Qt::NonModal);
