@@ -521,9 +521,12 @@ TEST_F(FlatButtonTest, SizesScaleAt120DpiAndHeightReadsBackUnscaled) {
     // A new value equal to the old scaled size is still a change.
     b.SetWidth(126);
     EXPECT_EQ(b.Width(), 158);
+    b.SetHeight(32);
+    EXPECT_EQ(b.height(), 40);
+    EXPECT_EQ(b.Height(), 32);
     b.resize(10, 10);
     b.ResetSize();
-    EXPECT_EQ(b.size(), QSize(158, 32));
+    EXPECT_EQ(b.size(), QSize(158, 40));
 }
 
 }  // namespace
