@@ -20,6 +20,11 @@ namespace {
 // the main window picks it when it applies the look.
 int disabledAlpha = 0;
 
+// A form shown without a modal run is never closed by a modal result.
+void EndModalRun(QDialog* form) {
+    if (form->isVisible() && form->isModal() && form->result() != 0) form->done(form->result());
+}
+
 // Rounding as the rest of the program rounds: halves to even.
 int RoundEven(double value) {
     return static_cast<int>(std::nearbyint(value));
@@ -227,13 +232,19 @@ void TFlatButton2::ApplyDisabledLook() {
 
 void TFlatButton2::Click() {
     if (!enabled_) return;
-    if (auto* form = qobject_cast<QDialog*>(window())) {
-        // A form's modal result ends its modal run as soon as it is set.
-        if (modalResult_ != 0)
-            form->done(modalResult_);
-        else
-            form->setResult(0);
-    }
+    auto* form = qobject_cast<QDialog*>(window());
+    if (!form) return;
+    form->setResult(modalResult_);
+    if (modalResult_ == 0 || !form->isModal()) return;
+    // A modal run ends only once the click has been handled completely:
+    // OnClick still works on the open form and may clear the result to keep
+    // it open. The mouse-up ends it after OnClick; a click from code ends
+    // it when the events are processed next.
+    if (mouseClick_)
+        modalEndDue_ = true;
+    else
+        QMetaObject::invokeMethod(
+            form, [form] { EndModalRun(form); }, Qt::QueuedConnection);
 }
 
 void TFlatButton2::Redraw() {
@@ -379,8 +390,12 @@ void TFlatButton2::RenderFace(int id) {
         } else {
             y = H / 2 - block / 2;
         }
-        const int x = cAlign_ == CA_RIGHT ? W - textWidth_ - 4
-                                          : (W - textOffset) / 2 - textWidth_ / 2 + textOffset;
+        // On a split button the caption belongs to the part left of the
+        // separator, as the centred image does; laid out over the whole
+        // width it would run into the separator and the arrow.
+        const int room = style_ == BS_SPLIT ? splitPos_ : W;
+        const int x = cAlign_ == CA_RIGHT ? room - textWidth_ - 4
+                                          : (room - textOffset) / 2 - textWidth_ / 2 + textOffset;
         // Single-line drawing: a line feed after the line break stays in
         // the second line's text without starting a third line.
         const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
@@ -492,12 +507,22 @@ void TFlatButton2::mousePressEvent(QMouseEvent* event) {
 // the mouse-up handler (popup or OnClick).
 void TFlatButton2::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    const QPointer<QDialog> form = qobject_cast<QDialog*>(window());
+    bool endModal = false;
     if (event->button() == Qt::LeftButton) {
         const bool inside = rect().contains(pos);
-        if (clickStarted_ && inside) Click();
+        if (clickStarted_ && inside) {
+            mouseClick_ = true;
+            modalEndDue_ = false;
+            Click();
+            mouseClick_ = false;
+            endModal = modalEndDue_;
+        }
         clickStarted_ = false;
     }
+    // OnClick may end with the button gone; only the form is used after it.
     ButtonMouseUp(event->button(), pos.x(), pos.y());
+    if (endModal && form) EndModalRun(form);
 }
 
 void TFlatButton2::enterEvent(QEnterEvent*) {
@@ -516,11 +541,15 @@ void TFlatButton2::focusOutEvent(QFocusEvent*) {
 void TFlatButton2::keyPressEvent(QKeyEvent* event) {
     int key = event->key();
     if (OnKeyDown) OnKeyDown(this, key, event->modifiers());
-    if (key != 0 && OnKeyPress && !event->text().isEmpty()) {
+    // The character follows its key down even when that handler acted on
+    // the key; a character handler that clears it consumes the key as well.
+    bool consumed = key == 0;
+    if (OnKeyPress && !event->text().isEmpty()) {
         QChar c = event->text().at(0);
         OnKeyPress(this, c);
+        if (c.isNull()) consumed = true;
     }
-    if (key == 0)
+    if (consumed)
         event->accept();
     else
         QWidget::keyPressEvent(event);

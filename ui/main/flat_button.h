@@ -203,6 +203,8 @@ private:
     bool focused_ = false;
     bool painting_ = false;
     bool clickStarted_ = false;
+    bool mouseClick_ = false;   // Click runs from a mouse-up
+    bool modalEndDue_ = false;  // that Click set a modal result that ends the run
     int splitPos_ = 0;
     int currentImage_ = -1;
     int scaledWidth_ = 0;

@@ -190,7 +190,11 @@ void TStatusWin::showProgress() {
     raise();
 }
 
+// The caller hides the window when its operation ends, shown or not: a
+// cancel request ends with that operation and must not stop the next one,
+// which may finish before it ever shows the window.
 void TStatusWin::hideProgress() {
+    cancelled_ = false;
     hide();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QWidget>
@@ -33,6 +34,25 @@ QString LowerCodeUnits(const QString& text) {
         c = c.toLower();
     return result;
 }
+
+constexpr char frameCloseBlockerName[] = "frameCloseBlocker";
+
+// Refuses the close requests of the window frame (its button, the window
+// manager's menu and keys), as a greyed Close command does; the program's
+// own close() still closes the window.
+class FrameCloseBlocker : public QObject {
+public:
+    explicit FrameCloseBlocker(QObject* parent) : QObject(parent) {
+        setObjectName(QLatin1String(frameCloseBlockerName));
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close || !event->spontaneous()) return false;
+        event->ignore();
+        return true;
+    }
+};
 
 void MoveToTop(QComboBox* box, int index) {
     const QString text = box->itemText(index);
@@ -121,10 +141,13 @@ void ShowMessageBoxOk(const QString& caption, const QString& text) {
 
 void DisableSystemMenuClose(QWidget* window) {
     if (!window) return;
-    Qt::WindowFlags flags = window->windowFlags();
-    if (!(flags & Qt::CustomizeWindowHint))
-        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinMaxButtonsHint;
+    if (!window->findChild<QObject*>(QLatin1String(frameCloseBlockerName),
+                                     Qt::FindDirectChildrenOnly))
+        window->installEventFilter(new FrameCloseBlocker(window));  // owned by window
+    // The flags already hold the hints the window type gets by default;
+    // customising keeps exactly those, less the close button (a dialog
+    // must not grow minimise and maximise buttons here).
+    Qt::WindowFlags flags = window->windowFlags() | Qt::CustomizeWindowHint;
     flags &= ~Qt::WindowCloseButtonHint;
     // Changing the flags of a shown window hides it; show it again.
     const bool visible = window->isVisible();

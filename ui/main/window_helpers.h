@@ -45,7 +45,8 @@ void UnlockWindowRedraw(QWidget* window, int flags);
 // sink (a real box in the window program, a recorded message headless).
 void ShowMessageBoxOk(const QString& caption, const QString& text);
 
-// Takes the Close command away from the window's frame.
+// Takes the Close command away from the window's frame: no close button,
+// and close requests from the frame are refused.
 void DisableSystemMenuClose(QWidget* window);
 
 // Appends to target a copy of each item of popup (caption, tag, image and

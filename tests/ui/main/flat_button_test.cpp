@@ -34,11 +34,13 @@ TColor PixelAt(const QImage& face, int x, int y) {
     return TColor(qRed(c)) | (TColor(qGreen(c)) << 8) | (TColor(qBlue(c)) << 16);
 }
 
-// The bounding box of dark (text) pixels inside rows y1..y2, right of x0.
-QRect InkRect(const QImage& face, int y1, int y2, int x0 = 1) {
+// The bounding box of dark (text) pixels inside rows y1..y2, from x0 up to
+// but excluding x1 (default: the face's right border).
+QRect InkRect(const QImage& face, int y1, int y2, int x0 = 1, int x1 = -1) {
+    if (x1 < 0) x1 = face.width() - 1;
     QRect ink;
     for (int y = y1; y <= y2; ++y)
-        for (int x = x0; x < face.width() - 1; ++x)
+        for (int x = x0; x < x1; ++x)
             if (qGray(face.pixel(x, y)) < 96) ink |= QRect(x, y, 1, 1);
     return ink;
 }
@@ -182,6 +184,22 @@ TEST_F(FlatButtonTest, ImagePlacementFollowsPositionStyleAndStretch) {
     }
 }
 
+TEST_F(FlatButtonTest, SplitButtonCaptionStaysLeftOfTheSeparator) {
+    button->SetStyle(BS_SPLIT);
+    button->SetCaption(QStringLiteral("Compare"));
+    const int split = button->SplitPos();
+    const int width = button->TextWidth();
+    ASSERT_LT(width + 8, split);
+    QRect ink = InkRect(button->Face(), 2, 37, 1, split - 1);
+    EXPECT_NEAR(ink.center().x(), split / 2, 2);
+    EXPECT_LT(ink.right(), split - 2);
+
+    button->SetCAlign(CA_RIGHT);
+    button->SetCaption(QStringLiteral("Go"));
+    ink = InkRect(button->Face(), 2, 37, 1, split - 1);
+    EXPECT_NEAR(ink.right(), split - 4, 2);
+}
+
 TEST_F(FlatButtonTest, MissingImageDrawsTheFaceWithoutOne) {
     button->LoadBMPFunc = LoadTestBitmap;
     button->SetListID(2);  // the callback knows no list 2
@@ -294,6 +312,46 @@ TEST_F(FlatButtonTest, ModalResultReachesFormBeforeOnClick) {
     EXPECT_EQ(resultSeenByOnClick, 1);
 }
 
+TEST_F(FlatButtonTest, ModalResultEndsAModalRunAfterOnClickUnlessOnClickClearsIt) {
+    button->SetModalResult(2);
+    bool openInOnClick = false;
+    bool keepOpen = true;
+    button->OnClick = [&](QObject*) {
+        QCoreApplication::processEvents();  // as a message box's own event loop would
+        openInOnClick = form->isVisible();
+        if (keepOpen) form->setResult(0);
+    };
+    auto click = [&] {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 20));
+        QCoreApplication::processEvents();
+    };
+    form->open();
+    click();
+    EXPECT_TRUE(openInOnClick);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->result(), 0);
+
+    keepOpen = false;
+    click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), 2);
+
+    // A click from code ends the run when events are processed next.
+    form->open();
+    button->OnClick = nullptr;
+    button->Click();
+    EXPECT_TRUE(form->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isVisible());
+
+    // Without a modal run the result is set but the form stays.
+    form->setWindowModality(Qt::NonModal);
+    form->show();
+    click();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->result(), 2);
+}
+
 TEST_F(FlatButtonTest, SplitPartOpensPopupWithoutOnClickButStillSetsModalResult) {
     QMenu menu;
     menu.addAction(QStringLiteral("Item"));
@@ -331,10 +389,18 @@ TEST_F(FlatButtonTest, EnterAndSpaceClickUnlessFormTakesTheKeys) {
     QTest::keyClick(button, Qt::Key_A);
     EXPECT_EQ(clicks, 2);
 
+    // The characters still reach OnKeyPress after the button acted on them.
+    QString chars;
+    button->OnKeyPress = [&](QObject*, QChar& c) { chars += c; };
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_A);
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(chars, QStringLiteral(" a"));
+
     int seenKey = 0;
     button->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) { seenKey = key; };
     QTest::keyClick(button, Qt::Key_Return);
-    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(clicks, 3);
     EXPECT_EQ(seenKey, int(Qt::Key_Return));
 }
 
@@ -376,6 +442,33 @@ TEST_F(FlatButtonTest, DisablingDropsFocusFrameAndTabStopAndIgnoresInput) {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_TRUE(button->hasFocus());
     EXPECT_FALSE(button->Focused());
+    SetDisabledAlpha(0);
+}
+
+// The faded face is blended over the flat face colour in the flat look and
+// over the parent's colour in the classic look.
+TEST_F(FlatButtonTest, DisabledLookBlendsOverFlatFaceOrParentColour) {
+    QPalette grey = form->palette();
+    grey.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    form->setPalette(grey);
+    button->SetPosition(100);  // a green bar to watch
+    struct Case {
+        bool flat;
+        int alpha;
+        int red, green;  // of a bar pixel: 0x008000 blended over the fill
+    } cases[] = {
+        {true, 128, 127, 191},  // over white
+        {false, 80, 88, 128},   // over 0x808080
+    };
+    for (const Case& c : cases) {
+        SetDisabledAlpha(c.alpha);
+        button->SetFlat(c.flat);
+        button->SetEnabled(false);
+        const QColor bar = button->Face().pixelColor(10, 20);
+        EXPECT_NEAR(bar.red(), c.red, 2) << c.flat;
+        EXPECT_NEAR(bar.green(), c.green, 2) << c.flat;
+        button->SetEnabled(true);
+    }
     SetDisabledAlpha(0);
 }
 
@@ -428,9 +521,12 @@ TEST_F(FlatButtonTest, SizesScaleAt120DpiAndHeightReadsBackUnscaled) {
     // A new value equal to the old scaled size is still a change.
     b.SetWidth(126);
     EXPECT_EQ(b.Width(), 158);
+    b.SetHeight(32);
+    EXPECT_EQ(b.height(), 40);
+    EXPECT_EQ(b.Height(), 32);
     b.resize(10, 10);
     b.ResetSize();
-    EXPECT_EQ(b.size(), QSize(158, 32));
+    EXPECT_EQ(b.size(), QSize(158, 40));
 }
 
 }  // namespace

@@ -185,8 +185,15 @@ TEST_F(StatusWinTest, CancelDuringPumpingReachesTheCallerAndHidesTheWindow) {
     EXPECT_EQ(done, 3);  // every step changes the percentage and pumps once
     EXPECT_EQ(cancelled, 1);
     EXPECT_FALSE(win->isVisible());
+    EXPECT_TRUE(sink.cancelRequested());
+
+    // The caller's end of the operation ends its cancel request, so a next
+    // operation that never shows the window is not stopped by it.
+    sink.hideProgress();
+    EXPECT_FALSE(sink.cancelRequested());
 
     // Showing the window again starts without a cancel request.
+    QTest::mouseClick(win->fbCancel, Qt::LeftButton);
     sink.showProgress();
     EXPECT_FALSE(sink.cancelRequested());
     sink.hideProgress();

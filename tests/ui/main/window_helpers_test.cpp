@@ -1,7 +1,10 @@
 #include "ui/main/window_helpers.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QWindow>
 #include <QMainWindow>
 #include <QMenu>
 #include <memory>
@@ -147,7 +150,26 @@ TEST_F(WindowHelpersTest, DisableSystemMenuCloseKeepsWindowShown) {
     DisableSystemMenuClose(&window);
     EXPECT_FALSE(window.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowTitleHint);
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(WindowHelpersTest, DisableSystemMenuCloseRefusesTheFrameButNotTheProgram) {
+    QDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    DisableSystemMenuClose(&dialog);
+    DisableSystemMenuClose(&dialog);
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinMaxButtonsHint);
+    ASSERT_TRUE(dialog.windowHandle());
+    // A close request of the window system arrives at the native window.
+    QCloseEvent frameClose;
+    QCoreApplication::sendEvent(dialog.windowHandle(), &frameClose);
+    EXPECT_FALSE(frameClose.isAccepted());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.close());
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(WindowHelpersTest, CopiedMenuItemsRunTheSourceHandlersWithTheirTags) {
