@@ -80,6 +80,11 @@ TEST_F(InlineDiffTest, WordModeMarksTheChangedWord) {
     const auto [l2, r2] = flags("call counter", "call countor");
     EXPECT_EQ(l2, "111110000000");
     EXPECT_EQ(r2, "111110000000");
+    // Tabs are held as runs of the fill character: every one gets its flag.
+    const QString t(2, QChar(char16_t(127)));
+    const auto [l3, r3] = flags("x" + t + "= 1", "x" + t + "= 2");
+    EXPECT_EQ(l3, "111110");
+    EXPECT_EQ(r3, "111110");
 }
 
 TEST_F(InlineDiffTest, CharacterModeMarksChangedCharacters) {
@@ -90,6 +95,10 @@ TEST_F(InlineDiffTest, CharacterModeMarksChangedCharacters) {
     const auto [l2, r2] = flags("colour", "colouur");
     EXPECT_EQ(l2, "111111");
     EXPECT_EQ(r2, "1111011");  // the common tail is trimmed first
+    const QString t(2, QChar(char16_t(127)));
+    const auto [lt, rt] = flags("a" + t + "b", "a" + t.left(1) + "b");
+    EXPECT_EQ(lt, "1011");
+    EXPECT_EQ(rt, "111");
 
     // A 30-character word sharing only 3 positions, differing at its second
     // character: marked from the second character on.
