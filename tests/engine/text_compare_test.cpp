@@ -77,9 +77,11 @@ protected:
         return out;
     }
 
+    // The summary line the user sees, and the block count beside it.
     static QString counts() {
-        const auto& c = textCompare().Counts;
-        return QStringLiteral("M%1 A%2 D%3 B%4").arg(c.Modified).arg(c.Added).arg(c.Deleted).arg(c.Blocks);
+        QString summary;
+        textCompare().TextCompareSummary(summary);
+        return summary + QStringLiteral(" Blocks=%1").arg(textCompare().GetDiffBlockCount());
     }
 
 private:
@@ -96,31 +98,31 @@ TEST_F(TextCompareTest, TextPairsGiveTheirRowsAndCounts) {
         QString counts;
     };
     const Case cases[] = {
-        {"identical", {"a", "b"}, {"a", "b"}, {"a|a", "b|b"}, "M0 A0 D0 B0"},
-        {"empty left", {}, {"x", "y", "z"}, {"~|x*", "~|y*", "~|z*"}, "M0 A3 D0 B1"},
-        {"changed middle", {"a", "b", "c"}, {"a", "B", "c"}, {"a|a", "b|B*", "c|c"}, "M1 A0 D0 B1"},
+        {"identical", {"a", "b"}, {"a", "b"}, {"a|a", "b|b"}, "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"empty left", {}, {"x", "y", "z"}, {"~|x*", "~|y*", "~|z*"}, "Mod=0 Add=3 Del=0 Blocks=1"},
+        {"changed middle", {"a", "b", "c"}, {"a", "B", "c"}, {"a|a", "b|B*", "c|c"}, "Mod=1 Add=0 Del=0 Blocks=1"},
         {"three deleted two added",
          {"a", "1", "2", "3", "z"},
          {"a", "x", "y", "z"},
          {"a|a", "1|x*", "2|y*", "3|~*", "z|z"},
-         "M2 A0 D1 B1"},
+         "Mod=2 Add=0 Del=1 Blocks=1"},
         {"added and deleted apart",
          {"a", "b", "c", "d"},
          {"a", "n", "b", "d"},
          {"a|a", "~|n*", "b|b", "c|~*", "d|d"},
-         "M0 A1 D1 B2"},
-        {"added at the end", {"a"}, {"a", "b"}, {"a|a", "~|b*"}, "M0 A1 D0 B1"},
-        {"deleted at the end", {"a", "b"}, {"a"}, {"a|a", "b|~*"}, "M0 A0 D1 B1"},
+         "Mod=0 Add=1 Del=1 Blocks=2"},
+        {"added at the end", {"a"}, {"a", "b"}, {"a|a", "~|b*"}, "Mod=0 Add=1 Del=0 Blocks=1"},
+        {"deleted at the end", {"a", "b"}, {"a"}, {"a|a", "b|~*"}, "Mod=0 Add=0 Del=1 Blocks=1"},
         {"last lines paired in every mode",
          {"a", "b", "the closing line of the file"},
          {"a", "b", "x", "y", "the closing line of the file!"},
          {"a|a", "b|b", "~|x*", "~|y*", "the closing line of the file|the closing line of the file!*"},
-         "M1 A2 D0 B1"},
+         "Mod=1 Add=2 Del=0 Blocks=1"},
         {"a match at the end stays paired",
          {"a", "the closing line"},
          {"a", "the closing line", "the closing line 2"},
          {"a|a", "the closing line|the closing line", "~|the closing line 2*"},
-         "M0 A1 D0 B1"},
+         "Mod=0 Add=1 Del=0 Blocks=1"},
     };
     for (const auto& c : cases) {
         compare(c.a, c.b);
@@ -142,15 +144,15 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
         QString without, with;
     };
     const Case cases[] = {
-        {"case", [] { AppSettings().TCIgnCase = true; }, {"Hello"}, {"hELLO"}, "M1 A0 D0 B1", "M0 A0 D0 B0"},
-        {"all blanks", [] { AppSettings().TCIgnAllBl = true; }, {"a" + T + T + "b c"}, {"ab  c"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"leading blanks", [] { AppSettings().TCIgnLeadBl = true; }, {T + T + "x"}, {" x"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"trailing blanks", [] { AppSettings().TCIgnTrailBl = true; }, {"x" + T}, {"x  "}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"empty lines", [] { AppSettings().TCIgnEmptyLn = true; }, {"a", "b"}, {"a", T + T, "b"}, "M0 A1 D0 B1",
-         "M0 A0 D0 B0"},
+        {"case", [] { AppSettings().TCIgnCase = true; }, {"Hello"}, {"hELLO"}, "Mod=1 Add=0 Del=0 Blocks=1", "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"all blanks", [] { AppSettings().TCIgnAllBl = true; }, {"a" + T + T + "b c"}, {"ab  c"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"leading blanks", [] { AppSettings().TCIgnLeadBl = true; }, {T + T + "x"}, {" x"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"trailing blanks", [] { AppSettings().TCIgnTrailBl = true; }, {"x" + T}, {"x  "}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"empty lines", [] { AppSettings().TCIgnEmptyLn = true; }, {"a", "b"}, {"a", T + T, "b"}, "Mod=0 Add=1 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
         {"ignored columns",
          [] {
              AppSettings().TCIgnColRange = true;
@@ -158,8 +160,8 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
          },
          {"123abc"},
          {"999abc"},
-         "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
+         "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
         {"comments",
          [] {
              AppSettings().TCIgnLineCom = true;
@@ -167,12 +169,12 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
          },
          {"x = 1 # one"},
          {"x = 1 # two"},
-         "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"first lines", [] { AppSettings().TCIgnLnStart = 1; }, {"head 1", "a"}, {"head 2", "a"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"last lines", [] { AppSettings().TCIgnLnEnd = 1; }, {"a", "tail 1"}, {"a", "tail 2"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
+         "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"first lines", [] { AppSettings().TCIgnLnStart = 1; }, {"head 1", "a"}, {"head 2", "a"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"last lines", [] { AppSettings().TCIgnLnEnd = 1; }, {"a", "tail 1"}, {"a", "tail 2"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -186,7 +188,7 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
     // An ignored added blank line neither counts nor splits the block around it.
     AppSettings().TCIgnEmptyLn = true;
     compare({"a", "c"}, {"a", "x", "", "y", "c"});
-    EXPECT_EQ(counts(), "M0 A2 D0 B1");
+    EXPECT_EQ(counts(), "Mod=0 Add=2 Del=0 Blocks=1");
     EXPECT_EQ(rowTexts()[2], "~|");
 }
 
@@ -195,20 +197,20 @@ TEST_F(TextCompareTest, FuzzyModePairsSimilarLines) {
     const QStringList b{"a new line inserted here", "alpha beta gamma delta!", "one", "two"};
     compare(a, b);
     EXPECT_EQ(rowTexts()[0], "alpha beta gamma delta|a new line inserted here*");
-    EXPECT_EQ(counts(), "M1 A1 D0 B1");
+    EXPECT_EQ(counts(), "Mod=1 Add=1 Del=0 Blocks=1");
 
     paneStores().FuzzyMode = 1;
     compare(a, b);
     EXPECT_EQ(rowTexts(), QStringList({"~|a new line inserted here*", "alpha beta gamma delta|alpha beta gamma delta!*",
                                        "one|one", "two|two"}));
-    EXPECT_EQ(counts(), "M1 A1 D0 B1");
+    EXPECT_EQ(counts(), "Mod=1 Add=1 Del=0 Blocks=1");
     EXPECT_EQ(paneStores().FuzzyMode, 1);
     EXPECT_EQ(textCompare().FuzzyStopState, 0);
 
     // Lines forced equal are not shown as changed by the fuzzy marks.
     AppSettings().TCIgnLnStart = 1;
     compare({"head 1", "a"}, {"head 2", "a"});
-    EXPECT_EQ(counts(), "M0 A0 D0 B0");
+    EXPECT_EQ(counts(), "Mod=0 Add=0 Del=0 Blocks=0");
 }
 
 TEST_F(TextCompareTest, FuzzyRealignmentMovesALineToItsBetterPartner) {
@@ -222,7 +224,7 @@ TEST_F(TextCompareTest, FuzzyRealignmentMovesALineToItsBetterPartner) {
     paneStores().FuzzyMode = 1;
     compare(a, b);
     EXPECT_EQ(rowTexts(), QStringList({"a|a", "zzzz|~*", "the quick brown fox|the quick brown cat*", "b|b"}));
-    EXPECT_EQ(counts(), "M1 A0 D1 B1");
+    EXPECT_EQ(counts(), "Mod=1 Add=0 Del=1 Blocks=1");
 }
 
 TEST_F(TextCompareTest, LargePaneRunsWithoutFuzzyPairing) {
@@ -274,7 +276,7 @@ TEST_F(TextCompareTest, CancelledOrReenteredRunLeavesRowsAsLoaded) {
     tandex::config::setProgressSink(nullptr);
     EXPECT_EQ(paneStores().MaxLineCount, 3000);
     EXPECT_EQ(paneStores().TextLines[2][0]->Text, "b0");
-    EXPECT_EQ(counts(), "M0 A0 D0 B0");
+    EXPECT_EQ(counts(), "Mod=0 Add=0 Del=0 Blocks=0");
 }
 
 TEST_F(TextCompareTest, GapRowsNeverPushLinesPastTheRowLimit) {
