@@ -155,15 +155,28 @@ TEST_F(InlineDiffTest, ApostrophesAreWordsOfTheirOwn) {
 TEST_F(InlineDiffTest, OverlongWordIsLoggedAndLeavesThePairUnmarked) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    tandex::access::FZSetLogFile(dir.filePath("log.txt"));
     const QString word(149, u'w');
-    const auto [l, r] = flags("x " + word, "x " + word);
-    tandex::access::FZSetLogFile(QString());
-    EXPECT_EQ(l, QString(151, u'0'));
-    EXPECT_EQ(r, QString(151, u'0'));
-    QFile log(dir.filePath("log.txt"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains("CT2 addWord1: MAX_CHARS limit:149 x " + word));
+    const QString words = QStringLiteral("a ").repeated(800);  // 1,600 words
+    const struct {
+        QString a, b, log;
+    } cases[] = {
+        {"x " + word, "x " + word, "CT2 addWord1: MAX_CHARS limit:149 x " + word},
+        {"x", "x " + word, "CT4 addWord2: MAX_CHARS limit:149 x " + word + " "},
+        {words, "x", "CT1 addWord1: MAX_WORDS limit:1599"},
+        {"x", words, "CT3 addWord2: MAX_WORDS limit:1599"},
+    };
+    for (const auto& c : cases) {
+        const QString logPath = dir.filePath("log.txt");
+        QFile::remove(logPath);
+        tandex::access::FZSetLogFile(logPath);
+        const auto [l, r] = flags(c.a, c.b);
+        tandex::access::FZSetLogFile(QString());
+        EXPECT_EQ(l, QString(c.a.size(), u'0')) << c.log.left(30).toStdString();
+        EXPECT_EQ(r, QString(c.b.size(), u'0')) << c.log.left(30).toStdString();
+        QFile log(logPath);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(c.log)) << c.log.left(30).toStdString();
+    }
 }
 
 TEST_F(InlineDiffTest, BusyEngineLeavesFlagsAndTheOtherRunAlone) {
