@@ -231,7 +231,11 @@ int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& sl
     s.stream.reset();
 
     int result = 0;
-    if (s.location == locSftp) {
+    if (s.location == locNone) {
+        // A scheme mark this layer does not serve ("FTP://", "x/ftp://"):
+        // taken as a local name it would create folders called "FTP:".
+        result = errInvalidName;
+    } else if (s.location == locSftp) {
         result = errSftpUnsupported;
     } else if (s.location == locScp) {
         result = errScpUnsupported;

@@ -58,6 +58,7 @@ inline constexpr int errShareNotFound = 53;
 inline constexpr int errFileExists = 80;
 inline constexpr int errInvalidParameter = 87;
 inline constexpr int errDiskFull = 112;
+inline constexpr int errInvalidName = 123;
 inline constexpr int errInvalidPath = 161;
 inline constexpr int errAlreadyExists = 183;
 inline constexpr int errMethodNotAllowed = 405;

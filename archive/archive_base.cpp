@@ -47,7 +47,7 @@ TArcArchive::TArcArchive(const QString& fileName, uint16_t mode)
     ownedStream_ = std::make_unique<FileStream>(fileName, mode);
     stream_ = ownedStream_.get();
     Mode = mode;
-    isNew_ = mode == fmCreate;
+    isNew_ = (mode & fmCreate) == fmCreate;
 }
 
 TArcArchive::TArcArchive(Stream* stream, const QString& archiveName)
@@ -258,10 +258,12 @@ void TArcArchive::SaveIfChanged() {
     // rewriting a loaded one that merely listed no items could throw away
     // content the format did not understand.
     if (!IsDirty && (GetCount() > 0 || !isNew_)) return;
+    // Cleared before the confirmation: a handler that raises there has
+    // written nothing either.
+    saveWritten_ = false;
     bool confirm = true;
     DoConfirmSave(confirm);
     if (!confirm) return;
-    saveWritten_ = false;
     SaveArchive();
     saveWritten_ = true;
     IsDirty = false;
@@ -350,10 +352,14 @@ void TArcArchive::AddFromStream(const QString& name, std::shared_ptr<Stream> str
                 item->SourceStream = std::move(oldSource);
             }
             IsDirty = oldDirty;
+        } else if (at >= 0 && item->Action != iaStreamAdd) {
+            item->SourceStream.reset();
         }
         throw;
     }
     InStream = nullptr;
+    // Once stored, the item has no business keeping the caller's stream.
+    if (itemList_.IndexOf(item) >= 0 && item->Action != iaStreamAdd) item->SourceStream.reset();
 }
 
 void TArcArchive::DeleteAt(int index) {

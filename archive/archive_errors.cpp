@@ -172,7 +172,9 @@ EArcVMSWriteFail::EArcVMSWriteFail(int64_t count, const QString& swapFileName)
 
 EArcAbortProgress::EArcAbortProgress() : Exception(QStringLiteral("Process aborted by user")) {}
 
-EArcPartSizedInflate::EArcPartSizedInflate() : Exception(QStringLiteral("Output limit reached")) {}
+// Not a failure: it only stops a run that produced all that was asked for,
+// so it carries no text.
+EArcPartSizedInflate::EArcPartSizedInflate() : Exception(QString()) {}
 
 EArcInternalInflateError::EArcInternalInflateError(const QString& cause) : Exception(cause) {}
 

@@ -222,7 +222,9 @@ QString ToShortPathName(const QString& name) {
         if (!isDirectory(result + folder)) throw EArcException(QStringLiteral("Path not found"));
         result += folder + u'/';
     }
-    if (!exists(result + parts.Name)) throw EArcFileNotFound();
+    // The file itself: a folder of that name is no file.
+    if (parts.Name.isEmpty() || !exists(result + parts.Name) || isDirectory(result + parts.Name))
+        throw EArcFileNotFound();
     return result + parts.Name;
 }
 

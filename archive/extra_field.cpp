@@ -124,6 +124,10 @@ void TArcExtraField::Put(uint16_t tag, const void* data, int64_t size) {
     const qsizetype kept = buffer_.size() - (at >= 0 ? 4 + get16(buffer_, at + 2) : 0);
     if (kept + 4 + size > kMaxBlockSize)
         throw EArcException(QStringLiteral("Extra field data too long"));
+    // The data may come from this block (a pointer that Get handed out):
+    // copy it before the buffer moves under it.
+    const QByteArray copy(static_cast<const char*>(data), static_cast<qsizetype>(size));
+    data = copy.constData();
     if (at >= 0) removeAt(at);
     const qsizetype end = buffer_.size();
     buffer_.resize(end + 4 + static_cast<qsizetype>(size));

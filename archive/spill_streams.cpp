@@ -195,6 +195,10 @@ void TArcVirtualMemoryStream::SetSize(int64_t newSize) {
         cachePage_ = nullptr;
         const int64_t keptSwap = (newSize + kPageSize - 1) / kPageSize * kPageSize;
         swapFileSize_ = std::min(swapFileSize_, keptSwap);
+        // The swap file is cut as well: once a later page lands beyond the
+        // new end, the pages in between must read as zeros, not as the
+        // bytes they held before the cut.
+        if (swapStream_) swapStream_->SetSize(swapFileSize_);
         // The page the new end falls in keeps no stale bytes behind it, so
         // growing the stream again reads zeros there.
         const int64_t inPage = newSize % kPageSize;
@@ -223,7 +227,8 @@ TArcBitBucketStream::TArcBitBucketStream(int size) {
 }
 
 int64_t TArcBitBucketStream::Write(const void* buffer, int64_t count) {
-    if (count <= 0) return 0;
+    // Even an empty write moves the reading point back to the end.
+    count = std::max<int64_t>(count, 0);
     const auto* in = static_cast<const uint8_t*>(buffer);
     const int64_t ring = BufSize();
     // Only the last ring's worth survives; everything before it merely

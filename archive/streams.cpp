@@ -101,7 +101,9 @@ int64_t Stream::CopyFrom(Stream& source, int64_t count) {
 
 FileStream::FileStream(const QString& fileName, uint16_t mode) : fileName_(fileName) {
     const QByteArray path = QFile::encodeName(fileName);
-    if (mode == fmCreate) {
+    // fmCreate is often or-ed with a sharing mode; the sharing bits must
+    // not turn a creation into an open of a missing file.
+    if ((mode & fmCreate) == fmCreate) {
         fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0) {
             const int err = errno;

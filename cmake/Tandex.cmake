@@ -10,7 +10,8 @@ function(tandex_add_test)
   target_compile_definitions(${T_NAME} PRIVATE
     TANDEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TANDEX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
-  set(env "QT_QPA_PLATFORM=offscreen")
+  # Tests never touch the user's own settings folder or program log.
+  set(env "QT_QPA_PLATFORM=offscreen" "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
   if(TANDEX_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1")
   endif()

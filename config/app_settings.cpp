@@ -2,6 +2,8 @@
 
 #include "config/prg_dir.h"
 
+#include <QStringList>
+
 namespace tandex::config {
 
 namespace {
@@ -47,9 +49,21 @@ const std::array<QString, kBuiltInConverters>& BuiltInConverters() {
     return entries;
 }
 
+QString DefaultSessionData() {
+    QStringList fields{QStringLiteral("X->")};
+    fields << QStringList(5, QString());
+    fields << QStringLiteral("1") << QStringLiteral("0") << QStringLiteral("1") << QString();
+    fields << QStringList(5, QStringLiteral("0"));
+    fields << QStringLiteral("3");
+    fields << QStringList(20, QStringLiteral("0"));
+    fields << QStringLiteral("X");
+    return fields.join(QChar(30));
+}
+
 TAppSettings::TAppSettings() {
     for (int i = 0; i < kBuiltInConverters; ++i)
         PIConfig[i] = BuiltInConverters()[i];
+    FCSessData[kListSize] = DefaultSessionData();
     for (int i = 5; i <= 9; ++i)
         COSetName[i] = QStringLiteral("-");
 }

@@ -124,7 +124,8 @@ struct TAppSettings {
         FCMaxDepth = 1, FCContent = 0, FCIgnTimeDif = 2;
     std::array<QString, kListSize> FCFoldersL, FCFoldersR, FCFPLNames, FCFPLParam, FCIncMasks,
         FCExcMasks, FCExcFldMasks;
-    // Index 20 holds the session of the running folder comparison.
+    // Index 20 holds the options-only session; its data starts as
+    // DefaultSessionData(), its name stays empty.
     std::array<QString, kListSize + 1> FCSessions, FCSessData;
 
     bool CSAutoClose = false;
@@ -198,6 +199,11 @@ struct TAppSettings {
 // The seven converter entries a settings file without them gets; they name
 // the Debian programs found on PATH.
 const std::array<QString, kBuiltInConverters>& BuiltInConverters();
+
+// The session record a settings file without one gives entry 20 of
+// FCSessData: 37 fields separated by the character 30, whose meaning
+// belongs to the folder comparison.
+QString DefaultSessionData();
 
 // The program-wide settings. The first call fills the defaults, with the
 // folders under PrgDir()'s writable root.

@@ -73,6 +73,7 @@ int ResultCodeOfErrno(int err) {
             return 50;
         default:
             return 31;
-    }}
+    }
+}
 
 }  // namespace tandex::config

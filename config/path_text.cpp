@@ -78,7 +78,7 @@ struct ShrinkingFolder {
 
     // One leading folder gives way to the marker: "/a/b/c/" becomes
     // "/.../b/c/", then "/.../c/", then "/.../".
-    void shortenLeadingFolder() {
+    void ShortenLeadingFolder() {
         if (lead && !marked && rest.isEmpty()) {
             lead = false;
             return;
@@ -143,7 +143,7 @@ QString ShortenPathPartsToWidth(const TextWidthFn& textWidth, const QString& fol
         } else if (shown.isEmpty()) {
             head.clear();
         } else {
-            shown.shortenLeadingFolder();
+            shown.ShortenLeadingFolder();
         }
         result = head + shown.text() + name;
     }

@@ -102,6 +102,8 @@ void AddCpuCalibration(double ghz, int runs, QString& text) {
     v.CpuTicksPerMs = std::max<qint64>(1, qint64(std::llround(v.CpuGHz * 1000000.0)));
     text = QString::number(v.CpuGHz, 'f', 2);
     if (text.endsWith(u'0')) text.chop(1);
+    // The same decimal character as the millisecond and size texts.
+    text.replace(u'.', SizeDecimalChar());
     if (v.CpuCalibrations >= runs) text += QStringLiteral(" GHz");
 }
 

@@ -306,7 +306,8 @@ int Editor::FoldTabFill(QString& text, int column) const {
     if (firstFill < 0) return 0;
     const int tab = tabSize();
     QString folded = text.left(firstFill);
-    int mapped = 0;
+    // Columns before the first tab keep their place.
+    int mapped = column <= firstFill ? column : 0;
     for (qsizetype i = firstFill; i < text.size();) {
         const int position = int(i) + 1;  // column of this character
         if (mapped == 0 && column <= position) mapped = int(folded.size()) + 1;
@@ -324,7 +325,7 @@ int Editor::FoldTabFill(QString& text, int column) const {
             ++i;
         }
     }
-    if (mapped == 0) mapped = column <= firstFill ? column : int(folded.size()) + 1 + (column - int(text.size()) - 1);
+    if (mapped == 0) mapped = int(folded.size()) + 1 + (column - int(text.size()) - 1);
     text = folded;
     return std::max(mapped, 1);
 }

@@ -342,13 +342,15 @@ int Editor::EditDelete() {
         paneStores().FreeTextLine(ActiveSide, rows().TextRowIndex(joined));
         return 2;
     }
+    // The record holds the character as the line stores it, so a tab is
+    // its fill character, which the undo command types back as a Tab key.
+    // Backspace runs merge into one record whose text holds the characters
+    // in the order they were removed, that is reversed against the line.
+    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, CurrentLine.mid(Caret.Column - 1, 1), Caret.Column);
+    NextDeleteKind = ukDelete;
     QString text = CurrentLine;
     int at = FoldTabFill(text);
     if (at == 0) at = Caret.Column;
-    // Backspace runs merge into one record whose text holds the characters
-    // in the order they were removed, that is reversed against the line.
-    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, text.mid(at - 1, 1), Caret.Column);
-    NextDeleteKind = ukDelete;
     text.remove(at - 1, 1);
     Caret.Column = ExpandTabs(text, at);
     StoreRowText(row, text);
@@ -420,7 +422,9 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
     bool collecting = false;
     const auto flush = [&] {
         if (!collecting) return;
-        undoStack().PushUndo(ukDeleted, pane, collectedTop - 1, collected, 1);
+        // Column 0 marks whole lines: the undo command puts them back as
+        // lines of their own after the line named.
+        undoStack().PushUndo(ukDeleted, pane, collectedTop - 1, collected, 0);
         collected.clear();
         collecting = false;
     };

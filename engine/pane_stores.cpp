@@ -73,6 +73,11 @@ int MaskPathPrefix(const QString& path) {
     return 0;
 }
 
+int AssignMaskedPath(const QString& path, QString& dest) {
+    dest = path;
+    return MaskPathPrefix(path);
+}
+
 int PathDepth(const QString& path, int maskLength) {
     int depth = 0;
     for (qsizetype i = std::max(0, maskLength); i < path.size(); ++i)

@@ -250,6 +250,9 @@ void SetScanFolderPaths(const QString& path, TScanList& list);
 // folder separators (a share's leading "//", or the "//" after a location
 // scheme of three or four letters); 0 when nothing is masked.
 int MaskPathPrefix(const QString& path);
+// The path as a folder entry or pre-scan item stores it (the text itself
+// is never rewritten) and the length of its masked prefix.
+int AssignMaskedPath(const QString& path, QString& dest);
 // Folder depth: the "/" behind the masked prefix.
 int PathDepth(const QString& path, int maskLength);
 // The path shown in a folder row without its tree indentation (no-break

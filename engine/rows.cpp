@@ -543,9 +543,13 @@ void Rows::UpdateLineNumberWidth(bool folderRows) {
         const bool hex = config::AppSettings().BCOffsetAddr;
         qint64 largest = 0;
         for (int pane = 1; pane <= 2; ++pane) {
-            const int last = s.LineCount[size_t(pane)] - 1;
+            const auto& lines = s.BinaryLines[size_t(pane)];
+            int last = s.LineCount[size_t(pane)] - 1;
+            // A side without bytes at the end has gaps there; its largest
+            // offset stands on its last real line.
+            while (hex && last >= 0 && lines.IsGap(last)) --last;
             if (last < 0) continue;
-            largest = std::max(largest, hex ? s.BinaryLines[size_t(pane)][last]->Offset : qint64(last) + 1);
+            largest = std::max(largest, hex ? lines[last]->Offset : qint64(last) + 1);
         }
         digits = digitCount(largest, hex ? 16 : 10);
     } else if (!folderRows) {

@@ -5,7 +5,7 @@ the single-byte code pages the archive library decodes stored names with.
 Run once with Debian's /usr/bin/python3 on a glibc system. Every page comes
 from glibc's iconv, one byte at a time; CP720, which iconv lacks, comes from
 Python's own codec table. A byte a page leaves undefined is written as 0 and
-decoded by the library as described in code_pages.h. The lower halves of all
+decoded by the library as described in name_charsets.h. The lower halves of all
 these pages are ASCII; the script checks that instead of storing them.
 """
 import subprocess

@@ -399,6 +399,8 @@ TEST_F(AccessSlots, LocationsWithoutHandlersRefuseWithTheirCodes) {
         {"scp://user@host/a.txt", errScpUnsupported},
         {"dbox:///a.txt", errCloudNotGranted},
         {"https://example.org/a.txt", errInvalidFunction},
+        {"FTP://user@host/a.txt", errInvalidName},  // no location class at all
+        {"dir/ftp://host/a.txt", errInvalidName},
     };
     for (const auto& c : cases)
         for (auto mode : {twGenAccess, twReadAccess}) {
@@ -406,6 +408,21 @@ TEST_F(AccessSlots, LocationsWithoutHandlersRefuseWithTheirCodes) {
             EXPECT_EQ(FZOpen(c.path, mode, true, slot), c.code) << c.path;
             EXPECT_EQ(slot, FZNoSlot);
         }
+    // Nor does a scheme in capitals turn into local folders named "FTP:".
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    EXPECT_EQ(FZMakeFolderPath("FTP://host/dir/"), errInvalidName);
+    EXPECT_FALSE(QFileInfo::exists(path("FTP:")));
+    QDir::setCurrent(cwd);
+
+    // A connection that fails reports its own code, not a file-open error,
+    // and frees what the slot had made.
+    ftp.connectResult = 10061;
+    FZSetKindHandler(akFtp, &ftp);
+    int slot = 0;
+    EXPECT_EQ(FZOpen("ftp://user@host/a.txt", twReadAccess, false, slot), 10061);
+    EXPECT_EQ(slot, FZNoSlot);
+    EXPECT_EQ(ftp.releases, 1);
     QString text;
     FZOpenSlotsText(false, text);
     EXPECT_EQ(text, "tw  : No open files!\r");

@@ -48,6 +48,9 @@ TEST(ProgramLog, SetLogFileCreatesItAndLinesCarryTheTimeStamp) {
     EXPECT_GE(stamp, before);
     EXPECT_LE(stamp, after);
     EXPECT_TRUE(lines[1].endsWith(QString::fromUtf8(": FD1: Größe")));
+    // Setting it again at the next start keeps what was logged before.
+    FZSetLogFile(path);
+    EXPECT_EQ(logLines(path).size(), 2);
     FZSetLogFile(QString());
 }
 

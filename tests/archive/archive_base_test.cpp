@@ -411,6 +411,15 @@ TEST_F(ArchiveBase, FailedImmediateSaveUndoesTheStreamAdd) {
     EXPECT_EQ(source.use_count(), 1);
     a.failSave = false;
     EXPECT_EQ(extract(a, "keep"), "k");
+
+    // A save question that raises, after earlier saves went through, is
+    // undone the same way.
+    a.AddFromStream("saved", mem("s"));
+    a.OnConfirmSave = [](TArcArchive&, bool&) { throw std::runtime_error("no answer"); };
+    EXPECT_THROW(a.AddFromStream("late", source), std::runtime_error);
+    EXPECT_EQ(a.FindFile("late"), -1);
+    EXPECT_FALSE(a.IsDirty);
+    EXPECT_EQ(source.use_count(), 1);
 }
 
 TEST_F(ArchiveBase, RefusedImmediateSaveKeepsTheStreamForALaterSave) {

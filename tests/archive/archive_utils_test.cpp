@@ -207,6 +207,7 @@ TEST(ArchiveUtils, FolderCreationAndShortNames) {
         EXPECT_EQ(e.ErrorCode(), 0);
     }
     EXPECT_THROW(ToShortPathName(deep + "/g.txt"), EArcFileNotFound);
+    EXPECT_THROW(ToShortPathName(dir.path() + "/a/b"), EArcFileNotFound);  // a folder
 }
 
 TEST(ArchiveUtils, FindMatchingFilesHonoursAttributesAndNeverLoops) {

@@ -60,6 +60,14 @@ TEST(ExtraField, PutKeepsPositionOnlyForTheSameLength) {
     f.Put(9, "", 0);
     EXPECT_EQ(f.Buffer(), rec(1, "aa") + rec(3, "cc") + rec(2, "BBB") + rec(9, ""));
     EXPECT_EQ(f.changes, 4);
+
+    // Data taken from the block itself survives the record's move.
+    const uint8_t* data = nullptr;
+    uint16_t size = 0;
+    ASSERT_TRUE(f.Get(3, data, size));
+    ASSERT_EQ(size, 2);
+    f.Put(3, data, 1);
+    EXPECT_EQ(f.Buffer(), rec(1, "aa") + rec(2, "BBB") + rec(9, "") + rec(3, "c"));
 }
 
 TEST(ExtraField, DeleteMiddleRecordKeepsOthersInOrder) {

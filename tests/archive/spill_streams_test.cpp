@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <random>
 
 using namespace tandex::archive;
 
@@ -137,12 +138,61 @@ TEST(VirtualMemoryStream, ShrinkingForgetsTheCutOffBytes) {
     s.ReadBuffer(back.data(), back.size());
     EXPECT_TRUE(back.left(5000) == data.left(5000));
     EXPECT_EQ(back.mid(5000), QByteArray(35000, '\0'));
+    // Growing by a write far past the end: the cut-off pages that once went
+    // to the swap file read as zeros, also after the new page went there.
+    s.SetSize(5000);
+    s.SetPosition(39000);
+    s.WriteBuffer("x", 1);
+    s.SetPosition(0);
+    s.ReadBuffer(back.data(), 39001);
+    EXPECT_TRUE(back.left(5000) == data.left(5000));
+    EXPECT_EQ(back.mid(5000, 34000), QByteArray(34000, '\0'));
+    EXPECT_EQ(back[39000], 'x');
     s.SetSize(0);
     s.SetSize(10);
     char z[10];
     s.SetPosition(0);
     s.ReadBuffer(z, 10);
     EXPECT_EQ(QByteArray(z, 10), QByteArray(10, '\0'));
+}
+
+TEST(VirtualMemoryStream, BehavesLikeAMemoryStreamUnderRandomEdits) {
+    // Writes, reads, cuts and memory limits in random order against the
+    // plain memory stream as the model; small limits force every page
+    // through the swap file again and again.
+    QTemporaryDir dir;
+    std::mt19937 rng(3);
+    for (int round = 0; round < 40; ++round) {
+        TArcVirtualMemoryStream s;
+        s.SwapFileDirectory = dir.path();
+        s.SetMaxMemToUse((rng() % 4) * 4096);
+        MemoryStream model;
+        for (int op = 0; op < 300; ++op) {
+            const unsigned kind = rng() % 10;
+            if (kind < 4) {
+                const int64_t at = rng() % 40000;
+                const QByteArray data = pattern(rng() % 9000, rng());
+                s.SetPosition(at);
+                model.SetPosition(at);
+                s.WriteBuffer(data.constData(), data.size());
+                model.WriteBuffer(data.constData(), data.size());
+            } else if (kind < 8) {
+                const int64_t at = rng() % 45000, count = rng() % 9000;
+                QByteArray got(count, '\0'), expected(count, '\0');
+                s.SetPosition(at);
+                model.SetPosition(at);
+                ASSERT_EQ(s.Read(got.data(), count), model.Read(expected.data(), count));
+                ASSERT_TRUE(got == expected) << "round " << round << " op " << op;
+            } else if (kind == 8) {
+                const int64_t size = rng() % 45000;
+                s.SetSize(size);
+                model.SetSize(size);
+            } else {
+                s.SetMaxMemToUse((rng() % 5) * 4096);
+            }
+            ASSERT_EQ(s.Size(), model.Size());
+        }
+    }
 }
 
 TEST(VirtualMemoryStream, UnusableSwapFolderFallsBackToTheTemporaryFolder) {
@@ -171,6 +221,8 @@ TEST(BitBucketStream, KeepsOnlyTheLastStretch) {
     EXPECT_THROW(s.Seek(100001, soBeginning), EArcBBSSeekOutsideBuffer);
     EXPECT_THROW(s.Seek(0, 7), EArcBBSInvalidOrigin);
     EXPECT_EQ(s.Seek(-100, soEnd), 99900);
+    EXPECT_EQ(s.Write("", 0), 0);  // back at the end, as every write
+    EXPECT_EQ(s.Position(), 100000);
     EXPECT_EQ(s.Seek(0, soEnd), 100000);
     try {
         s.Seek(-10, soEnd);

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -129,6 +130,11 @@ TEST(FileStream, OpenModesAndErrors) {
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "hello!");
+    {
+        FileStream s(dir.filePath("shared.bin"), fmCreate | fmShareDenyWrite);  // still creates
+        EXPECT_EQ(s.Write("ab", 2), 2);
+    }
+    EXPECT_EQ(QFileInfo(dir.filePath("shared.bin")).size(), 2);
     EXPECT_THROW(FileStream(dir.path(), fmOpenRead), FileOpenError);
     // A FIFO would block the open and never end; devices are not files.
     const QString fifo = dir.filePath("fifo");

@@ -25,6 +25,17 @@ TEST(AppSettings, MissingFileDefaultsSelectFlatStyleAndFlatBlue) {
     EXPECT_TRUE(s.TEExtEditor.isEmpty());
 }
 
+TEST(AppSettings, OptionsOnlySessionStartsWithTheDefaultRecord) {
+    TAppSettings s;
+    QString expected = QStringLiteral("X->||||||1|0|1||0|0|0|0|0|3|") +
+                       QStringLiteral("0|").repeated(20) + QStringLiteral("X");
+    expected.replace(u'|', QChar(30));
+    EXPECT_EQ(s.FCSessData[20], expected);
+    EXPECT_EQ(s.FCSessData[20].split(QChar(30)).size(), 37);
+    EXPECT_TRUE(s.FCSessions[20].isEmpty());
+    EXPECT_TRUE(s.FCSessData[19].isEmpty());
+}
+
 TEST(AppSettings, BuiltInConvertersNameDebianProgramsAndStartDisabled) {
     TAppSettings s;
     const char* programs[] = {"pdftotext", "catdoc",     "catppt", "xls2csv",

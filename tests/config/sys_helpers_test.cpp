@@ -38,6 +38,7 @@ TEST(Clock, CalibrationsAverageAndSetTickRates) {
     THelperValues& v = Helpers();
     v.CpuCalibrations = 0;
     v.CpuGHzSum = 0;
+    SetSizeDecimalChar(u'.');
     QString text;
     AddCpuCalibration(2.0, 2, text);
     EXPECT_EQ(text, QStringLiteral("2.0"));
@@ -45,13 +46,13 @@ TEST(Clock, CalibrationsAverageAndSetTickRates) {
     EXPECT_EQ(text, QStringLiteral("2.5 GHz"));
     EXPECT_EQ(CpuTicksPerMs(), 2500000);
 
+    // Both clock texts use the decimal character of the size texts.
+    SetSizeDecimalChar(u',');
     v.CpuCalibrations = 0;
     v.CpuGHzSum = 0;
     MeasureCpuGHz(1, text);
-    EXPECT_EQ(text, QStringLiteral("1.0 GHz"));
+    EXPECT_EQ(text, QStringLiteral("1,0 GHz"));
     EXPECT_EQ(CpuTicksPerMs(), 1000000);
-
-    SetSizeDecimalChar(u',');
     EXPECT_EQ(TscTicksToMsText(1234567), QStringLiteral("1,235ms"));
 }
 

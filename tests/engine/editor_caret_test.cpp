@@ -114,6 +114,8 @@ TEST_F(EditorCaretTest, FoldingAndExpandingMapTheColumn) {
         {"a" + fill(3) + "b", 3, "a\tb", 2, 2},  // inside a tab: the tab itself
         {fill(4) + fill(4) + "x", 9, "\t\tx", 3, 9},
         {"abc" + fill(1) + "d", 6, "abc\td", 6, 6},
+        {"ab" + fill(2) + "c", 1, "ab\tc", 1, 1},  // before the first tab
+        {"ab" + fill(2) + "c", 3, "ab\tc", 3, 3},
     };
     for (const auto& c : cases) {
         QString text = c.stored;

@@ -59,6 +59,7 @@ protected:
         e.PlaceCaret(c.caret.x(), c.caret.y(), 1);
         c.edit(e);
         EXPECT_EQ(pane(1), c.expected);
+        EXPECT_EQ(rows().TextRowCount, int(c.differs.size()));
         for (size_t row = 0; row < c.differs.size(); ++row)
             EXPECT_EQ(rows().TextRowDiffers(int(row)), c.differs[row]) << "row " << row;
         EXPECT_EQ(fccTabs().GetTabDiffCount(), c.diffCount);
@@ -82,6 +83,11 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          [](Editor& e) { type(e, "\t"); },
          {"a" + tab(3) + "b"}, {true}, 1,
          {{9, 1, 2, "", 0, 0}}, {5, 0}},
+        {"typing before a tab keeps the tab whole",
+         {"a" + tab(3) + "b"}, {"xa" + tab(2) + "b"}, {1, 0},
+         [](Editor& e) { type(e, "x"); },
+         {"xa" + tab(2) + "b"}, {false}, 0,
+         {{9, 1, 1, "", 0, 0}}, {2, 0}},
         {"overwriting keeps the replaced character",
          {"abc"}, {"abc"}, {2, 0},
          [](Editor& e) {
@@ -114,7 +120,7 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          {"a" + tab(3) + "b"}, {"ab"}, {5, 0},
          [](Editor& e) { EXPECT_EQ(e.EditBackspace(), 1); },
          {"ab"}, {false}, 0,
-         {{4, 1, 2, "\t", 0, 0}}, {2, 0}},
+         {{4, 1, 2, fill(1), 0, 0}}, {2, 0}},
         {"backspace at column 1 joins to the line above",
          {"ab", "cd"}, {"abcd", "x"}, {1, 1},
          [](Editor& e) { EXPECT_EQ(e.EditBackspace(), 2); },
@@ -125,6 +131,20 @@ TEST_F(EditorChangesTest, EditingScenarios) {
          [](Editor& e) { EXPECT_EQ(e.EditDelete(), 2); },
          {"ab", std::nullopt, "cd"}, {true, true, true}, 2,
          {}, {3, 0}},
+        {"Enter in front of a tab carries the tab to the new line",
+         {"ab" + tab(2) + "c"}, {"ab", tab(4) + "c"}, {3, 0},
+         [](Editor& e) { EXPECT_EQ(e.EditNewLine(), 1); },
+         {"ab", tab(4) + "c"}, {false, true}, 1,
+         {{10, 2, 1, "", 0, 0}}, {1, 1}},
+        {"pasted text is cut at its line break, tabs folded in the rest",
+         {"x" + tab(3) + "y"}, {"xa" + tab(2) + "b"}, {2, 0},
+         [](Editor& e) {
+             QString rest;
+             e.InsertTextInLine(1, 0, 2, rest, "a\tb\rc", -1);
+             EXPECT_EQ(rest, "c\ty");
+         },
+         {"xa" + tab(2) + "b"}, {true}, 1,  // the caller compares again
+         {}, {2, 0}},
         {"delete on a gap row does nothing",
          {std::nullopt}, {"x"}, {1, 0},
          [](Editor& e) { EXPECT_EQ(e.EditDelete(), 0); },
@@ -144,7 +164,7 @@ TEST_F(EditorChangesTest, EditingScenarios) {
              AppSettings().TEMaxColumns = 4;
              type(e, "X");
          },
-         {"Xabc", "d"}, {false}, 0,
+         {"Xabc", "d"}, {false, true}, 0,
          {{1, 1, 1, "", 0, 0}, {5, 1, 4, "d", 0, 1}, {9, 2, 1, "", 0, 1}, {9, 1, 1, "", 0, 1}}, {2, 0}},
         {"typing past the column limit goes to the next line",
          {"abcd", "ef"}, {"abcd", "Xef"}, {5, 0},
@@ -276,7 +296,7 @@ TEST_F(EditorChangesTest, DeletingWholeLinesCollectsThemIntoOneRecord) {
     EXPECT_FALSE(join);
     const auto& recs = undoStack().Records(1);
     ASSERT_EQ(recs.size(), 1u);
-    EXPECT_TRUE((Undo{3, 1, 1, "l2\r\nl3\r\nl4", 0, 0}) == recs[0]) << ::testing::PrintToString(recs[0]);
+    EXPECT_TRUE((Undo{3, 1, 0, "l2\r\nl3\r\nl4", 0, 0}) == recs[0]) << ::testing::PrintToString(recs[0]);
     EXPECT_EQ(rows().FirstSelectedRow(), kNoSelectedRow);
 }
 
@@ -295,7 +315,7 @@ TEST_F(EditorChangesTest, DeletingASpanCutsBothEndsForJoining) {
     const auto& recs = undoStack().Records(1);
     ASSERT_EQ(recs.size(), 3u);
     EXPECT_TRUE((Undo{3, 3, 1, "xyz", 0, 0}) == recs[0]) << ::testing::PrintToString(recs[0]);
-    EXPECT_TRUE((Undo{3, 1, 1, "middle", 0, 1}) == recs[1]) << ::testing::PrintToString(recs[1]);
+    EXPECT_TRUE((Undo{3, 1, 0, "middle", 0, 1}) == recs[1]) << ::testing::PrintToString(recs[1]);
     EXPECT_TRUE((Undo{3, 1, 6, "abc", 0, 1}) == recs[2]) << ::testing::PrintToString(recs[2]);
 
     // A row left out between two partial cuts: the ends are not joined.

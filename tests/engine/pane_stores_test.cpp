@@ -139,6 +139,9 @@ TEST(PathMasking, MasksOnlyTheSchemeOrShareSlashes) {
         const QString path = QString::fromUtf8(c.path);
         EXPECT_EQ(MaskPathPrefix(path), c.mask) << c.path;
         EXPECT_EQ(PathDepth(path, MaskPathPrefix(path)), c.depth) << c.path;
+        QString stored;
+        EXPECT_EQ(AssignMaskedPath(path, stored), c.mask) << c.path;
+        EXPECT_EQ(stored, path);
     }
 }
 

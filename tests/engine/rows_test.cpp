@@ -220,6 +220,13 @@ TEST_F(RowsTest, BinaryRowsCountTheirBytes) {
     EXPECT_EQ(r.RowNumberText(2, 1), "   ");
     r.FilterBinaryRows(1);
     EXPECT_EQ(r.BinaryRowCount, 0);  // the right side is all gaps
+
+    // The right side's largest offset stands above its trailing gap.
+    s.BinaryLines[2].New(0)->Offset = 0x123456;
+    s.LineCount[2] = 2;
+    r.FilterBinaryRows(0);
+    EXPECT_EQ(r.LineNumberWidth, 6);
+    EXPECT_EQ(r.RowNumberText(2, 0), "123456");
 }
 
 TEST_F(RowsTest, FolderModeGivesNeutralAnswers) {

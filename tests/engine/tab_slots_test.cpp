@@ -126,4 +126,51 @@ TEST_F(TabSlotsTest, ModifiedDeclinedRearmedAndSwappedStates) {
     EXPECT_EQ(t.GetTabPaneFileKind(0, 2), 8);
 }
 
+TEST_F(TabSlotsTest, RemovingTheMiddleOfThreeUsedSlotsLeavesTheRestEmpty) {
+    useSlots({tvText, tvFolder, tvBinary});
+    t.SetCurrentTab(1);
+    t.RemoveCurrentTab();
+    EXPECT_EQ(t.GetCurrentTab(), 1);
+    EXPECT_EQ(t.TabSlots[0].ViewType, tvText);
+    EXPECT_EQ(t.TabSlots[1].ViewType, tvBinary);
+    for (int i : {2, 3}) EXPECT_FALSE(t.TabSlots[size_t(i)].InUse) << i;
+}
+
+TEST_F(TabSlotsTest, PaneStatesStayWithTheirSlotOverAllFour) {
+    useSlots({tvFolder, tvText, tvBinary, tvImage});
+    // Slot i: the left pane modified in slots 0 and 2, saving declined in 1
+    // and 3; the right pane modified in slot 3 only.
+    for (int i = 0; i < kTabSlotCount; ++i) {
+        t.SetCurrentTab(i);
+        t.MarkPaneModified(1);
+        if (i % 2) t.MarkPaneSaveDeclined(i, 1);
+    }
+    t.SetCurrentTab(3);
+    t.MarkPaneModified(2);
+    for (int i = 0; i < kTabSlotCount; ++i) {
+        EXPECT_EQ(t.IsTabPaneModified(i, 1), i % 2 == 0) << i;
+        EXPECT_EQ(t.IsTabPaneModified(i, 2), i == 3) << i;
+    }
+    // Re-arming and swapping touch the current slot only.
+    t.SetCurrentTab(1);
+    t.RearmDeclinedPanes();
+    t.SwapPaneModified();
+    EXPECT_FALSE(t.IsTabPaneModified(1, 1));
+    EXPECT_TRUE(t.IsTabPaneModified(1, 2));
+    EXPECT_FALSE(t.IsTabPaneModified(3, 1));
+    EXPECT_TRUE(t.IsTabPaneModified(3, 2));
+    EXPECT_EQ(t.TabSlots[3].FileData.PaneModifiedState[1], pmSaveDeclined);
+    // Removing a slot carries the states of the slots above it down.
+    t.SetCurrentTab(2);
+    t.RemoveCurrentTab();
+    EXPECT_EQ(t.GetCurrentTab(), 2);
+    EXPECT_EQ(t.TabSlots[2].FileData.PaneModifiedState[1], pmSaveDeclined);
+    EXPECT_TRUE(t.IsTabPaneModified(2, 2));
+    t.RearmDeclinedPanes();
+    EXPECT_TRUE(t.IsPaneModified(1));
+    for (int i = 0; i < 2; ++i) t.ClearTabPaneModified(i, 1);
+    EXPECT_FALSE(t.IsTabPaneModified(0, 1));
+    EXPECT_TRUE(t.IsTabPaneModified(1, 2));
+}
+
 }  // namespace
