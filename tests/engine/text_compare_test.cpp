@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace tandex::engine;
 using tandex::config::AppSettings;
 
@@ -293,4 +295,45 @@ TEST_F(TextCompareTest, GapRowsNeverPushLinesPastTheRowLimit) {
     EXPECT_EQ(st.LineCount[1], 4);
     EXPECT_EQ(st.TextLines[2][1]->Differs, 1);
     EXPECT_EQ(RowLimitMessage(), "The compared files need more than 5.999.999 rows.");
+}
+
+TEST_F(TextCompareTest, AlignedRowsKeepEveryLineInOrder) {
+    // Similar lines everywhere, so the re-alignment passes move lines about;
+    // whatever they do, each pane must still read as loaded, and the counts
+    // must agree with the rows.
+    const QStringList vocabulary{"the quick brown fox jumps", "the quick brown fox jumped", "the quick brown cat jumps",
+                                 "alpha beta gamma", "alpha beta gamma delta", "", "x", "}"};
+    std::mt19937 rng(1210);
+    for (int round = 0; round < 400; ++round) {
+        paneStores().FuzzyMode = round % 2;
+        AppSettings().TCIgnEmptyLn = round % 3 == 0;
+        QStringList a, b;
+        for (int i = int(rng() % 25); i > 0; --i) a << vocabulary[int(rng() % vocabulary.size())];
+        for (int i = int(rng() % 25); i > 0; --i) b << vocabulary[int(rng() % vocabulary.size())];
+        compare(a, b);
+        auto& st = paneStores();
+        QStringList seen1, seen2;
+        int added = 0, deleted = 0, modified = 0;
+        for (int r = 0; r < st.MaxLineCount; ++r) {
+            const TTextLine* l = st.TextLines[1][r];
+            const TTextLine* rt = st.TextLines[2][r];
+            ASSERT_FALSE(l->Gap && rt->Gap) << "round " << round << " row " << r;
+            if (!l->Gap) seen1 << l->Text;
+            if (!rt->Gap) seen2 << rt->Text;
+            const bool ignored = AppSettings().TCIgnEmptyLn && (l->Gap ? rt : l)->Text.isEmpty();
+            // A counted row facing a gap also reads as differing.
+            if ((l->Gap || rt->Gap) && !ignored) {
+                EXPECT_TRUE((l->Gap ? rt : l)->Differs) << "round " << round << " row " << r;
+            }
+            if (l->Gap) added += ignored ? 0 : 1;
+            else if (rt->Gap) deleted += ignored ? 0 : 1;
+            else if (l->Differs) ++modified;
+        }
+        ASSERT_EQ(seen1, a) << "round " << round;
+        ASSERT_EQ(seen2, b) << "round " << round;
+        const auto& c = textCompare().Counts;
+        EXPECT_EQ(c.Added, added) << "round " << round;
+        EXPECT_EQ(c.Deleted, deleted) << "round " << round;
+        EXPECT_EQ(c.Modified, modified) << "round " << round;
+    }
 }
