@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace tandex::engine;
 using tandex::config::AppSettings;
 
@@ -196,4 +198,36 @@ TEST_F(InlineDiffTest, BusyEngineLeavesFlagsAndTheOtherRunAlone) {
     DiffStatistics s;
     e.GetDiffStatistics(s);
     EXPECT_EQ(s.Modifies, 1);
+}
+
+TEST_F(InlineDiffTest, MarkedEqualCharactersAgreeOnBothSides) {
+    // Whatever the words, the characters marked equal must spell the same
+    // text on both sides: a flag written at the wrong position breaks that.
+    const QStringList tokens{"a", "b", "ab", "int", " ", "  ", "=", "==", "(", ")", "'", "x1", "counter", "countor",
+                             QString(QChar(char16_t(127))), ";", "abcdefghijklmnopqrstuvwxyz0123"};
+    std::mt19937 rng(77);
+    for (int round = 0; round < 3000; ++round) {
+        AppSettings().TCDiffDetect = 1 + round % 2;
+        QString a, b;
+        for (int i = int(rng() % 12); i > 0; --i) a += tokens[int(rng() % tokens.size())];
+        for (int i = int(rng() % 12); i > 0; --i) b += tokens[int(rng() % tokens.size())];
+        if (round % 5 == 0) b = a;
+        load(a, b);
+        inlineDiff().CompareLinePair(a, b, 0);
+        QString eq1, eq2;
+        const TTextLine* l1 = paneStores().TextLines[1][0];
+        const TTextLine* l2 = paneStores().TextLines[2][0];
+        for (int i = 0; i < a.size(); ++i)
+            if (l1->CharFlags.at(size_t(i)) == 1) eq1 += a[i];
+        // The blank appended to the second line may take part too.
+        const QString b2 = b + " ";
+        for (int i = 0; i < b2.size(); ++i)
+            if (l2->CharFlags.at(size_t(i)) == 1) eq2 += b2[i];
+        ASSERT_EQ(eq1, eq2) << a.toStdString() << " | " << b.toStdString() << " mode " << AppSettings().TCDiffDetect;
+        // Identical lines read as equal throughout in character mode (in word
+        // mode trailing blanks face the longer run that the appended blank makes).
+        if (a == b && AppSettings().TCDiffDetect == 2) {
+            ASSERT_EQ(eq1, a) << a.toStdString();
+        }
+    }
 }
