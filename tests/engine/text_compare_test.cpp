@@ -342,3 +342,22 @@ TEST_F(TextCompareTest, AlignedRowsKeepEveryLineInOrder) {
         EXPECT_EQ(c.Modified, modified) << "round " << round;
     }
 }
+
+TEST_F(TextCompareTest, FuzzyTimeLimitStopsScoringButTheRunCompletes) {
+    // No time allowed: the check after 100,000 scored pairs stops the pairing;
+    // the run goes on with what is known and the stop is reported.
+    AppSettings().TCFPTime = 0;
+    QStringList a, b;
+    for (int i = 0; i < 600; ++i) {
+        // Lengths far apart: no pair is similar (each scores 1 at once) and
+        // no line is re-aligned.
+        a << QStringLiteral("a%1").arg(i);
+        b << QString(30, u'z') + QString::number(i);
+    }
+    paneStores().FuzzyMode = 1;
+    compare(a, b);
+    EXPECT_EQ(textCompare().FuzzyStopState, 2);
+    EXPECT_EQ(fuzzyProcessor().FuzzyStats.Evaluations, 100000);
+    EXPECT_EQ(counts(), "Mod=600 Add=0 Del=0 Blocks=1");
+    EXPECT_EQ(paneStores().FuzzyMode, 1);
+}
