@@ -36,6 +36,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <random>
 #include <vector>
 
@@ -79,7 +80,12 @@ int benchDiff(const char* left, const char* right) {
     for (size_t i = 0; i < a.size(); ++i) k1[i] = qint32(lineKeys().MakeLineKey(a[i]));
     for (size_t i = 0; i < b.size(); ++i) k2[i] = qint32(lineKeys().MakeLineKey(b[i]));
     auto& e = diffEngine();
-    if (!e.DiffInts(k1.data(), k2.data(), qint32(a.size()), qint32(b.size()))) return 3;
+    try {
+        if (!e.DiffInts(k1.data(), k2.data(), qint32(a.size()), qint32(b.size()))) return 3;
+    } catch (const std::exception& err) {
+        std::fprintf(stderr, "engine-bench: %s\n", err.what());
+        return 3;
+    }
     const double ms = msSince(start);
     DiffStatistics s;
     e.GetDiffStatistics(s);

@@ -88,7 +88,7 @@ public:
         e_.cancel_ = false;
         maxStep_ = 0;
         stepReporting_ = true;
-        e_.DiffClear();
+        e_.clear();
         if (n < 0 || m < 0) throw EngineError(Seq::error);
         const qint32 last1 = n - 1;
 
@@ -123,7 +123,7 @@ public:
             recurse(o, o, n, m);
         }
         if (e_.cancel_) {
-            e_.DiffClear();
+            e_.clear();
             return false;
         }
         while (lastIndex1_ < last1) appendMatch();
@@ -323,7 +323,7 @@ bool DiffEngine::GetDiffRecord(qint32 i, DiffRecord& record) const {
     return true;
 }
 
-void DiffEngine::DiffClear() {
+void DiffEngine::clear() {
     records_.clear();
     stats_ = DiffStatistics{};
 }

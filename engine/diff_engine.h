@@ -59,7 +59,11 @@ public:
     const std::vector<DiffRecord>& records() const { return records_; }
     void GetDiffStatistics(DiffStatistics& stats) const { stats = stats_; }
     DiffStatistics& stats() { return stats_; }
-    void DiffClear();
+    // Frees the records and zeroes the counters. Refused while a run is busy
+    // (a call-back asking for it would pull the records from under the run).
+    void DiffClear() {
+        if (!busy_) clear();
+    }
     void DiffCancel() { cancel_ = true; }
     bool DiffCancelled() const { return cancel_; }
     bool busy() const { return busy_; }
@@ -78,6 +82,7 @@ private:
     friend class DiffRun;
 
     void appendRecord(const DiffRecord& r) { records_.push_back(r); }
+    void clear();
 
     std::vector<DiffRecord> records_;
     DiffStatistics stats_;

@@ -127,6 +127,9 @@ void PairEndLines(int side, int from, int to) {
     if (!lineAt(1, from)->Differs && !lineAt(2, from)->Differs) return;
     if (crossScore(side, from, to) < config::AppSettings().TCSimilarity) return;
     if (!textCompare().InsertGapRows(side, from, to)) return;
+    // The rows behind keep their partners (empty lines at the end of both
+    // files): the other pane opens as many rows below the pair.
+    textCompare().InsertGapRows(PaneStores::OtherSide(side), to + 1, 2 * to - from + 1);
     markByKeys(to);
     st().UpdateMaxLineCount();
     RemoveDoubleGapRows(from, st().MaxLineCount - 1);

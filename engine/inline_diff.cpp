@@ -1,6 +1,6 @@
 // In-line differences.
 //
-// Word slotCount grow with the line: a slot opened opposite a word of the other
+// Word slots grow with the line: a slot opened opposite a word of the other
 // line, or a padding character put into a word, never pushes anything out.
 // The word and character runs reuse the program's one difference engine, so
 // they must leave a busy run of someone else alone.
@@ -153,8 +153,12 @@ void InlineDiff::CompareLinePair(QString line1, QString line2, int row) {
             keys.Options.IgnoreColumnsActive = savedColumns;
             return;
         }
-        e.DiffProgressProc = nullptr;
-        e.DiffMaxProc = nullptr;
+        // A run that is busy keeps its call-backs: they are what lets its
+        // Cancel button be served.
+        if (!e.busy()) {
+            e.DiffProgressProc = nullptr;
+            e.DiffMaxProc = nullptr;
+        }
         const bool ran = e.DiffInts(Keys1.data(), Keys2.data(), qint32(Keys1.size()), qint32(Keys2.size()));
         keys.Options.IgnoreColumnsActive = savedColumns;
         if (!ran) return;  // another run is busy (or this one was cancelled): flags stay 0

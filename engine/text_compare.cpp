@@ -199,8 +199,14 @@ void TextCompare::ClassifyRows() {
     for (int row = 0; row < st.MaxLineCount; ++row) {
         TTextLine* l = st.TextLines[1][row];
         TTextLine* r = st.TextLines[2][row];
+        // A line facing a gap is marked as it is counted: the re-alignment
+        // passes may have pushed a line that was paired before past the end
+        // of the other pane, where no gap row was opened for it.
         if (l->Gap) {
-            if (!(ignoreEmpty && keys.IsBlankLine(2, row))) {
+            if (ignoreEmpty && keys.IsBlankLine(2, row)) {
+                setDiffers(r, 0);
+            } else {
+                setDiffers(r, 1);
                 ++stats.Adds;
                 countBlock();
             }
@@ -208,6 +214,7 @@ void TextCompare::ClassifyRows() {
             if (ignoreEmpty && keys.IsBlankLine(1, row)) {
                 l->Differs = 0;
             } else {
+                l->Differs = 1;
                 ++stats.Deletes;
                 countBlock();
             }

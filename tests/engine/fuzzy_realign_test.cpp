@@ -94,3 +94,44 @@ TEST_F(FuzzyRealignTest, DoubleGapRowsAreRemoved) {
     EXPECT_EQ(RemoveDoubleGapRows(0, 10), 1);
     EXPECT_EQ(texts(), QStringList({"a|a", "~|c", "b|~"}));
 }
+
+TEST_F(FuzzyRealignTest, PerfectCandidateEndsTheSearch) {
+    // The later candidate would score above 100 (containment bonus), but the
+    // exact partner before it ends the search.
+    AppSettings().TCFPEnhance = true;
+    fuzzyProcessor().FuzzyLoadSettings();
+    fuzzyProcessor().LengthRatio = 0.1;
+    const QString x = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN";
+    const QString longer = x + "01234567890123456789";
+    rows({x, "zzzz", "yyyy"}, {"qqqq", x, longer});
+    EXPECT_EQ(MoveToBetterPartner(1, 2, 0, 0), 1);
+    EXPECT_EQ(texts(), QStringList({"~|qqqq", x + "|" + x, "zzzz|~", "yyyy|" + longer}));
+    EXPECT_EQ(paneStores().TextLines[1][1]->Differs, 0);
+}
+
+TEST_F(FuzzyRealignTest, LastLinesPairAcrossGapsEitherWay) {
+    struct Case {
+        const char* name;
+        Lines left, right;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {"pane 2's last line moves down",
+         {"a", "b", "c", "the closing line!"},
+         {"a", "the closing line", std::nullopt, std::nullopt},
+         {"a|a", "b|~", "c|~", "the closing line!|the closing line"}},
+        {"empty rows at the end are passed over and stay paired",
+         {"a", "the closing line", std::nullopt, ""},
+         {"a", "x", "the closing line!", ""},
+         {"a|a", "~|x", "the closing line|the closing line!", "|"}},
+        {"too different to pair",
+         {"a", "the closing line", std::nullopt},
+         {"a", "x", "something else"},
+         {"a|a", "the closing line|x", "~|something else"}},
+    };
+    for (const auto& c : cases) {
+        rows(c.left, c.right);
+        AlignLastLines();
+        EXPECT_EQ(texts(), c.rows) << c.name;
+    }
+}

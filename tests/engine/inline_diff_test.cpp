@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace tandex::engine;
 using tandex::config::AppSettings;
 
@@ -80,6 +82,11 @@ TEST_F(InlineDiffTest, WordModeMarksTheChangedWord) {
     const auto [l2, r2] = flags("call counter", "call countor");
     EXPECT_EQ(l2, "111110000000");
     EXPECT_EQ(r2, "111110000000");
+    // Tabs are held as runs of the fill character: every one gets its flag.
+    const QString t(2, QChar(char16_t(127)));
+    const auto [l3, r3] = flags("x" + t + "= 1", "x" + t + "= 2");
+    EXPECT_EQ(l3, "111110");
+    EXPECT_EQ(r3, "111110");
 }
 
 TEST_F(InlineDiffTest, CharacterModeMarksChangedCharacters) {
@@ -90,6 +97,10 @@ TEST_F(InlineDiffTest, CharacterModeMarksChangedCharacters) {
     const auto [l2, r2] = flags("colour", "colouur");
     EXPECT_EQ(l2, "111111");
     EXPECT_EQ(r2, "1111011");  // the common tail is trimmed first
+    const QString t(2, QChar(char16_t(127)));
+    const auto [lt, rt] = flags("a" + t + "b", "a" + t.left(1) + "b");
+    EXPECT_EQ(lt, "1011");
+    EXPECT_EQ(rt, "111");
 
     // A 30-character word sharing only 3 positions, differing at its second
     // character: marked from the second character on.
@@ -146,30 +157,77 @@ TEST_F(InlineDiffTest, ApostrophesAreWordsOfTheirOwn) {
 TEST_F(InlineDiffTest, OverlongWordIsLoggedAndLeavesThePairUnmarked) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    tandex::access::FZSetLogFile(dir.filePath("log.txt"));
     const QString word(149, u'w');
-    const auto [l, r] = flags("x " + word, "x " + word);
-    tandex::access::FZSetLogFile(QString());
-    EXPECT_EQ(l, QString(151, u'0'));
-    EXPECT_EQ(r, QString(151, u'0'));
-    QFile log(dir.filePath("log.txt"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains("CT2 addWord1: MAX_CHARS limit:149 x " + word));
+    const QString words = QStringLiteral("a ").repeated(800);  // 1,600 words
+    const struct {
+        QString a, b, log;
+    } cases[] = {
+        {"x " + word, "x " + word, "CT2 addWord1: MAX_CHARS limit:149 x " + word},
+        {"x", "x " + word, "CT4 addWord2: MAX_CHARS limit:149 x " + word + " "},
+        {words, "x", "CT1 addWord1: MAX_WORDS limit:1599"},
+        {"x", words, "CT3 addWord2: MAX_WORDS limit:1599"},
+    };
+    for (const auto& c : cases) {
+        const QString logPath = dir.filePath("log.txt");
+        QFile::remove(logPath);
+        tandex::access::FZSetLogFile(logPath);
+        const auto [l, r] = flags(c.a, c.b);
+        tandex::access::FZSetLogFile(QString());
+        EXPECT_EQ(l, QString(c.a.size(), u'0')) << c.log.left(30).toStdString();
+        EXPECT_EQ(r, QString(c.b.size(), u'0')) << c.log.left(30).toStdString();
+        QFile log(logPath);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(c.log)) << c.log.left(30).toStdString();
+    }
 }
 
 TEST_F(InlineDiffTest, BusyEngineLeavesFlagsAndTheOtherRunAlone) {
     auto& e = diffEngine();
     const qint32 a[] = {1, 2, 3}, b[] = {1, 5, 3};
     QString inner1, inner2;
+    int calls = 0;
     e.DiffProgressProc = [&](qint32) {
-        e.DiffProgressProc = nullptr;
-        std::tie(inner1, inner2) = flags("same text", "other text");
+        if (++calls == 1) std::tie(inner1, inner2) = flags("same text", "other text");
     };
     ASSERT_TRUE(e.DiffInts(a, b, 3, 3));
     EXPECT_EQ(inner1, "000000000");
     EXPECT_EQ(inner2, "0000000000");
+    // The busy run still reports its progress afterwards.
+    EXPECT_EQ(calls, 2);
     EXPECT_EQ(e.DiffRecordCount(), 3);
     DiffStatistics s;
     e.GetDiffStatistics(s);
     EXPECT_EQ(s.Modifies, 1);
+}
+
+TEST_F(InlineDiffTest, MarkedEqualCharactersAgreeOnBothSides) {
+    // Whatever the words, the characters marked equal must spell the same
+    // text on both sides: a flag written at the wrong position breaks that.
+    const QStringList tokens{"a", "b", "ab", "int", " ", "  ", "=", "==", "(", ")", "'", "x1", "counter", "countor",
+                             QString(QChar(char16_t(127))), ";", "abcdefghijklmnopqrstuvwxyz0123"};
+    std::mt19937 rng(77);
+    for (int round = 0; round < 3000; ++round) {
+        AppSettings().TCDiffDetect = 1 + round % 2;
+        QString a, b;
+        for (int i = int(rng() % 12); i > 0; --i) a += tokens[int(rng() % tokens.size())];
+        for (int i = int(rng() % 12); i > 0; --i) b += tokens[int(rng() % tokens.size())];
+        if (round % 5 == 0) b = a;
+        load(a, b);
+        inlineDiff().CompareLinePair(a, b, 0);
+        QString eq1, eq2;
+        const TTextLine* l1 = paneStores().TextLines[1][0];
+        const TTextLine* l2 = paneStores().TextLines[2][0];
+        for (int i = 0; i < a.size(); ++i)
+            if (l1->CharFlags.at(size_t(i)) == 1) eq1 += a[i];
+        // The blank appended to the second line may take part too.
+        const QString b2 = b + " ";
+        for (int i = 0; i < b2.size(); ++i)
+            if (l2->CharFlags.at(size_t(i)) == 1) eq2 += b2[i];
+        ASSERT_EQ(eq1, eq2) << a.toStdString() << " | " << b.toStdString() << " mode " << AppSettings().TCDiffDetect;
+        // Identical lines read as equal throughout in character mode (in word
+        // mode trailing blanks face the longer run that the appended blank makes).
+        if (a == b && AppSettings().TCDiffDetect == 2) {
+            ASSERT_EQ(eq1, a) << a.toStdString();
+        }
+    }
 }

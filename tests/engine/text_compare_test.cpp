@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace tandex::engine;
 using tandex::config::AppSettings;
 
@@ -77,9 +79,11 @@ protected:
         return out;
     }
 
+    // The summary line the user sees, and the block count beside it.
     static QString counts() {
-        const auto& c = textCompare().Counts;
-        return QStringLiteral("M%1 A%2 D%3 B%4").arg(c.Modified).arg(c.Added).arg(c.Deleted).arg(c.Blocks);
+        QString summary;
+        textCompare().TextCompareSummary(summary);
+        return summary + QStringLiteral(" Blocks=%1").arg(textCompare().GetDiffBlockCount());
     }
 
 private:
@@ -96,31 +100,36 @@ TEST_F(TextCompareTest, TextPairsGiveTheirRowsAndCounts) {
         QString counts;
     };
     const Case cases[] = {
-        {"identical", {"a", "b"}, {"a", "b"}, {"a|a", "b|b"}, "M0 A0 D0 B0"},
-        {"empty left", {}, {"x", "y", "z"}, {"~|x*", "~|y*", "~|z*"}, "M0 A3 D0 B1"},
-        {"changed middle", {"a", "b", "c"}, {"a", "B", "c"}, {"a|a", "b|B*", "c|c"}, "M1 A0 D0 B1"},
+        {"identical", {"a", "b"}, {"a", "b"}, {"a|a", "b|b"}, "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"empty left", {}, {"x", "y", "z"}, {"~|x*", "~|y*", "~|z*"}, "Mod=0 Add=3 Del=0 Blocks=1"},
+        {"changed middle", {"a", "b", "c"}, {"a", "B", "c"}, {"a|a", "b|B*", "c|c"}, "Mod=1 Add=0 Del=0 Blocks=1"},
         {"three deleted two added",
          {"a", "1", "2", "3", "z"},
          {"a", "x", "y", "z"},
          {"a|a", "1|x*", "2|y*", "3|~*", "z|z"},
-         "M2 A0 D1 B1"},
+         "Mod=2 Add=0 Del=1 Blocks=1"},
         {"added and deleted apart",
          {"a", "b", "c", "d"},
          {"a", "n", "b", "d"},
          {"a|a", "~|n*", "b|b", "c|~*", "d|d"},
-         "M0 A1 D1 B2"},
-        {"added at the end", {"a"}, {"a", "b"}, {"a|a", "~|b*"}, "M0 A1 D0 B1"},
-        {"deleted at the end", {"a", "b"}, {"a"}, {"a|a", "b|~*"}, "M0 A0 D1 B1"},
+         "Mod=0 Add=1 Del=1 Blocks=2"},
+        {"added at the end", {"a"}, {"a", "b"}, {"a|a", "~|b*"}, "Mod=0 Add=1 Del=0 Blocks=1"},
+        {"deleted at the end", {"a", "b"}, {"a"}, {"a|a", "b|~*"}, "Mod=0 Add=0 Del=1 Blocks=1"},
         {"last lines paired in every mode",
          {"a", "b", "the closing line of the file"},
          {"a", "b", "x", "y", "the closing line of the file!"},
          {"a|a", "b|b", "~|x*", "~|y*", "the closing line of the file|the closing line of the file!*"},
-         "M1 A2 D0 B1"},
+         "Mod=1 Add=2 Del=0 Blocks=1"},
+        {"empty last lines stay paired",
+         {"a", "the closing line", ""},
+         {"a", "x", "y", "the closing line!", ""},
+         {"a|a", "~|x*", "~|y*", "the closing line|the closing line!*", "|"},
+         "Mod=1 Add=2 Del=0 Blocks=1"},
         {"a match at the end stays paired",
          {"a", "the closing line"},
          {"a", "the closing line", "the closing line 2"},
          {"a|a", "the closing line|the closing line", "~|the closing line 2*"},
-         "M0 A1 D0 B1"},
+         "Mod=0 Add=1 Del=0 Blocks=1"},
     };
     for (const auto& c : cases) {
         compare(c.a, c.b);
@@ -142,15 +151,15 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
         QString without, with;
     };
     const Case cases[] = {
-        {"case", [] { AppSettings().TCIgnCase = true; }, {"Hello"}, {"hELLO"}, "M1 A0 D0 B1", "M0 A0 D0 B0"},
-        {"all blanks", [] { AppSettings().TCIgnAllBl = true; }, {"a" + T + T + "b c"}, {"ab  c"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"leading blanks", [] { AppSettings().TCIgnLeadBl = true; }, {T + T + "x"}, {" x"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"trailing blanks", [] { AppSettings().TCIgnTrailBl = true; }, {"x" + T}, {"x  "}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"empty lines", [] { AppSettings().TCIgnEmptyLn = true; }, {"a", "b"}, {"a", T + T, "b"}, "M0 A1 D0 B1",
-         "M0 A0 D0 B0"},
+        {"case", [] { AppSettings().TCIgnCase = true; }, {"Hello"}, {"hELLO"}, "Mod=1 Add=0 Del=0 Blocks=1", "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"all blanks", [] { AppSettings().TCIgnAllBl = true; }, {"a" + T + T + "b c"}, {"ab  c"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"leading blanks", [] { AppSettings().TCIgnLeadBl = true; }, {T + T + "x"}, {" x"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"trailing blanks", [] { AppSettings().TCIgnTrailBl = true; }, {"x" + T}, {"x  "}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"empty lines", [] { AppSettings().TCIgnEmptyLn = true; }, {"a", "b"}, {"a", T + T, "b"}, "Mod=0 Add=1 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
         {"ignored columns",
          [] {
              AppSettings().TCIgnColRange = true;
@@ -158,8 +167,8 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
          },
          {"123abc"},
          {"999abc"},
-         "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
+         "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
         {"comments",
          [] {
              AppSettings().TCIgnLineCom = true;
@@ -167,12 +176,12 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
          },
          {"x = 1 # one"},
          {"x = 1 # two"},
-         "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"first lines", [] { AppSettings().TCIgnLnStart = 1; }, {"head 1", "a"}, {"head 2", "a"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
-        {"last lines", [] { AppSettings().TCIgnLnEnd = 1; }, {"a", "tail 1"}, {"a", "tail 2"}, "M1 A0 D0 B1",
-         "M0 A0 D0 B0"},
+         "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"first lines", [] { AppSettings().TCIgnLnStart = 1; }, {"head 1", "a"}, {"head 2", "a"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
+        {"last lines", [] { AppSettings().TCIgnLnEnd = 1; }, {"a", "tail 1"}, {"a", "tail 2"}, "Mod=1 Add=0 Del=0 Blocks=1",
+         "Mod=0 Add=0 Del=0 Blocks=0"},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -186,7 +195,7 @@ TEST_F(TextCompareTest, IgnoreOptionsEndToEnd) {
     // An ignored added blank line neither counts nor splits the block around it.
     AppSettings().TCIgnEmptyLn = true;
     compare({"a", "c"}, {"a", "x", "", "y", "c"});
-    EXPECT_EQ(counts(), "M0 A2 D0 B1");
+    EXPECT_EQ(counts(), "Mod=0 Add=2 Del=0 Blocks=1");
     EXPECT_EQ(rowTexts()[2], "~|");
 }
 
@@ -195,20 +204,20 @@ TEST_F(TextCompareTest, FuzzyModePairsSimilarLines) {
     const QStringList b{"a new line inserted here", "alpha beta gamma delta!", "one", "two"};
     compare(a, b);
     EXPECT_EQ(rowTexts()[0], "alpha beta gamma delta|a new line inserted here*");
-    EXPECT_EQ(counts(), "M1 A1 D0 B1");
+    EXPECT_EQ(counts(), "Mod=1 Add=1 Del=0 Blocks=1");
 
     paneStores().FuzzyMode = 1;
     compare(a, b);
     EXPECT_EQ(rowTexts(), QStringList({"~|a new line inserted here*", "alpha beta gamma delta|alpha beta gamma delta!*",
                                        "one|one", "two|two"}));
-    EXPECT_EQ(counts(), "M1 A1 D0 B1");
+    EXPECT_EQ(counts(), "Mod=1 Add=1 Del=0 Blocks=1");
     EXPECT_EQ(paneStores().FuzzyMode, 1);
     EXPECT_EQ(textCompare().FuzzyStopState, 0);
 
     // Lines forced equal are not shown as changed by the fuzzy marks.
     AppSettings().TCIgnLnStart = 1;
     compare({"head 1", "a"}, {"head 2", "a"});
-    EXPECT_EQ(counts(), "M0 A0 D0 B0");
+    EXPECT_EQ(counts(), "Mod=0 Add=0 Del=0 Blocks=0");
 }
 
 TEST_F(TextCompareTest, FuzzyRealignmentMovesALineToItsBetterPartner) {
@@ -222,7 +231,7 @@ TEST_F(TextCompareTest, FuzzyRealignmentMovesALineToItsBetterPartner) {
     paneStores().FuzzyMode = 1;
     compare(a, b);
     EXPECT_EQ(rowTexts(), QStringList({"a|a", "zzzz|~*", "the quick brown fox|the quick brown cat*", "b|b"}));
-    EXPECT_EQ(counts(), "M1 A0 D1 B1");
+    EXPECT_EQ(counts(), "Mod=1 Add=0 Del=1 Blocks=1");
 }
 
 TEST_F(TextCompareTest, LargePaneRunsWithoutFuzzyPairing) {
@@ -274,7 +283,7 @@ TEST_F(TextCompareTest, CancelledOrReenteredRunLeavesRowsAsLoaded) {
     tandex::config::setProgressSink(nullptr);
     EXPECT_EQ(paneStores().MaxLineCount, 3000);
     EXPECT_EQ(paneStores().TextLines[2][0]->Text, "b0");
-    EXPECT_EQ(counts(), "M0 A0 D0 B0");
+    EXPECT_EQ(counts(), "Mod=0 Add=0 Del=0 Blocks=0");
 }
 
 TEST_F(TextCompareTest, GapRowsNeverPushLinesPastTheRowLimit) {
@@ -291,4 +300,64 @@ TEST_F(TextCompareTest, GapRowsNeverPushLinesPastTheRowLimit) {
     EXPECT_EQ(st.LineCount[1], 4);
     EXPECT_EQ(st.TextLines[2][1]->Differs, 1);
     EXPECT_EQ(RowLimitMessage(), "The compared files need more than 5.999.999 rows.");
+}
+
+TEST_F(TextCompareTest, AlignedRowsKeepEveryLineInOrder) {
+    // Similar lines everywhere, so the re-alignment passes move lines about;
+    // whatever they do, each pane must still read as loaded, and the counts
+    // must agree with the rows.
+    const QStringList vocabulary{"the quick brown fox jumps", "the quick brown fox jumped", "the quick brown cat jumps",
+                                 "alpha beta gamma", "alpha beta gamma delta", "", "x", "}"};
+    std::mt19937 rng(1210);
+    for (int round = 0; round < 400; ++round) {
+        paneStores().FuzzyMode = round % 2;
+        AppSettings().TCIgnEmptyLn = round % 3 == 0;
+        QStringList a, b;
+        for (int i = int(rng() % 25); i > 0; --i) a << vocabulary[int(rng() % vocabulary.size())];
+        for (int i = int(rng() % 25); i > 0; --i) b << vocabulary[int(rng() % vocabulary.size())];
+        compare(a, b);
+        auto& st = paneStores();
+        QStringList seen1, seen2;
+        int added = 0, deleted = 0, modified = 0;
+        for (int r = 0; r < st.MaxLineCount; ++r) {
+            const TTextLine* l = st.TextLines[1][r];
+            const TTextLine* rt = st.TextLines[2][r];
+            ASSERT_FALSE(l->Gap && rt->Gap) << "round " << round << " row " << r;
+            if (!l->Gap) seen1 << l->Text;
+            if (!rt->Gap) seen2 << rt->Text;
+            const bool ignored = AppSettings().TCIgnEmptyLn && (l->Gap ? rt : l)->Text.isEmpty();
+            // A counted row facing a gap also reads as differing.
+            if ((l->Gap || rt->Gap) && !ignored) {
+                EXPECT_TRUE((l->Gap ? rt : l)->Differs) << "round " << round << " row " << r;
+            }
+            if (l->Gap) added += ignored ? 0 : 1;
+            else if (rt->Gap) deleted += ignored ? 0 : 1;
+            else if (l->Differs) ++modified;
+        }
+        ASSERT_EQ(seen1, a) << "round " << round;
+        ASSERT_EQ(seen2, b) << "round " << round;
+        const auto& c = textCompare().Counts;
+        EXPECT_EQ(c.Added, added) << "round " << round;
+        EXPECT_EQ(c.Deleted, deleted) << "round " << round;
+        EXPECT_EQ(c.Modified, modified) << "round " << round;
+    }
+}
+
+TEST_F(TextCompareTest, FuzzyTimeLimitStopsScoringButTheRunCompletes) {
+    // No time allowed: the check after 100,000 scored pairs stops the pairing;
+    // the run goes on with what is known and the stop is reported.
+    AppSettings().TCFPTime = 0;
+    QStringList a, b;
+    for (int i = 0; i < 600; ++i) {
+        // Lengths far apart: no pair is similar (each scores 1 at once) and
+        // no line is re-aligned.
+        a << QStringLiteral("a%1").arg(i);
+        b << QString(30, u'z') + QString::number(i);
+    }
+    paneStores().FuzzyMode = 1;
+    compare(a, b);
+    EXPECT_EQ(textCompare().FuzzyStopState, 2);
+    EXPECT_EQ(fuzzyProcessor().FuzzyStats.Evaluations, 100000);
+    EXPECT_EQ(counts(), "Mod=600 Add=0 Del=0 Blocks=1");
+    EXPECT_EQ(paneStores().FuzzyMode, 1);
 }
