@@ -394,14 +394,18 @@ void TArcArchive::ExtractToStream(const QString& name, Stream& stream) {
     }
 }
 
-void TArcArchive::Freshen(TArcArchiveItem* item) {
+int TArcArchive::IndexForUpdate(TArcArchiveItem* item) {
     CheckValid();
     int index = itemList_.FindActive(item->GetFileName());
     if (index < 0) index = FindFile(item->GetFileName());
-    if (index < 0) return;
-    if (PathKind(item->DiskFileName) == TPathKind::AbsolutePath)
+    if (index >= 0 && PathKind(item->DiskFileName) == TPathKind::AbsolutePath)
         itemList_.Items(index)->DiskFileName = item->DiskFileName;
-    FreshenAt(index);
+    return index;
+}
+
+void TArcArchive::Freshen(TArcArchiveItem* item) {
+    const int index = IndexForUpdate(item);
+    if (index >= 0) FreshenAt(index);
 }
 
 void TArcArchive::FreshenAt(int index) {
@@ -422,13 +426,8 @@ void TArcArchive::FreshenAt(int index) {
 }
 
 void TArcArchive::Replace(TArcArchiveItem* item) {
-    CheckValid();
-    int index = itemList_.FindActive(item->GetFileName());
-    if (index < 0) index = FindFile(item->GetFileName());
-    if (index < 0) return;
-    if (PathKind(item->DiskFileName) == TPathKind::AbsolutePath)
-        itemList_.Items(index)->DiskFileName = item->DiskFileName;
-    ReplaceAt(index);
+    const int index = IndexForUpdate(item);
+    if (index >= 0) ReplaceAt(index);
 }
 
 void TArcArchive::ReplaceAt(int index) {

@@ -183,6 +183,9 @@ protected:
 private:
     void commonTail(TArcArchiveItem* item, TArchiveItemAction action);
     void classifyAndReport(TArcArchiveItem* item, TArcProcessType processType);
+    // The stored item that an update by name acts on (-1 when there is
+    // none); an absolute disk name of the caller's item is carried over.
+    int IndexForUpdate(TArcArchiveItem* item);
 
     std::unique_ptr<Stream> ownedStream_;
     Stream* stream_ = nullptr;
