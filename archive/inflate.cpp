@@ -23,6 +23,26 @@ constexpr int kInputBufferSize = 16384;
     throw EArcInternalInflateError(QString::fromLatin1(cause));
 }
 
+// Copies a match of `length` bytes from `distance` bytes back. Word moves
+// may run up to 7 bytes past the end; callers keep spare room behind the
+// write point, which later writes overwrite. Distances below 8 overlap the
+// bytes being written, so they go byte by byte (or as a fill for 1).
+inline void copyMatch(quint8* dst, int length, int distance) {
+    const quint8* src = dst - distance;
+    if (distance >= 8) {
+        for (int i = 0; i < length; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, src + i, 8);
+            std::memcpy(dst + i, &w, 8);
+        }
+    } else if (distance == 1) {
+        std::memset(dst, *src, size_t(length));
+    } else {
+        for (int i = 0; i < length; ++i)
+            dst[i] = src[i];
+    }
+}
+
 }  // namespace
 
 // ---- bit reader --------------------------------------------------------------
@@ -218,22 +238,7 @@ void TArcDfOutputWindow::PutCopy(int length, int distance) {
     // least the longest distance), so this one check bounds every copy.
     if (distance > pos_ || distance <= 0)
         fail("copy distance reaches before the start of the output [DecodeData]");
-    quint8* dst = buffer_.data() + pos_;
-    const quint8* src = dst - distance;
-    if (distance >= 8) {
-        // Word moves may run up to 7 bytes past the end; the spare room
-        // behind the write point takes them and later writes overwrite them.
-        for (int i = 0; i < length; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, src + i, 8);
-            std::memcpy(dst + i, &w, 8);
-        }
-    } else if (distance == 1) {
-        std::memset(dst, *src, size_t(length));
-    } else {
-        for (int i = 0; i < length; ++i)
-            dst[i] = src[i];
-    }
+    copyMatch(buffer_.data() + pos_, length, distance);
     pos_ += length;
     if (pos_ >= checkPoint_) reachedCheckPoint();
 }
@@ -472,19 +477,7 @@ private:
             }
             bits >>= len + extra;
             count -= len + extra;
-            const quint8* src = op - distance;
-            if (distance >= 8) {
-                for (int i = 0; i < length; i += 8) {
-                    uint64_t w;
-                    std::memcpy(&w, src + i, 8);
-                    std::memcpy(op + i, &w, 8);
-                }
-            } else if (distance == 1) {
-                std::memset(op, *src, size_t(length));
-            } else {
-                for (int i = 0; i < length; ++i)
-                    op[i] = src[i];
-            }
+            copyMatch(op, length, distance);
             op += length;
         }
         storeBack(st, bits, count, ip, op, window);
