@@ -307,6 +307,7 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
             if (!result && s.sslUsed) unit().sslState.store(1);
         }
         s.text.count = s.text.position = FZTextBufferSize;
+        s.text.atEnd = false;
     } else {
         if (s.kind == akLocal) {
             if (s.fd >= 0) {
@@ -508,6 +509,11 @@ TFZMemStream* FZSlotStream(int slot) {
 
 TFZTextState* FZSlotText(int slot) {
     return validSlot(slot) ? &unit().table[slot].text : nullptr;
+}
+
+int FZFlushText(int slot) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    return flushTextBuffer(slot, unit().table[slot]);
 }
 
 void FZReserveStream(int slot, qint64 size) {

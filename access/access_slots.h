@@ -11,7 +11,9 @@
 #include "access/access_types.h"
 #include "access/mem_stream.h"
 
+#include <QByteArray>
 #include <QString>
+#include <string>
 
 namespace tandex::access {
 
@@ -90,8 +92,20 @@ struct TFZTextState {
     int fileKind = 5;
     int lineBreak = 0;
     int longestLine = 0;
+    bool atEnd = false;   // the last refill reached the end of the data
+    bool noLine = false;  // the last 38 came without a line (nothing left)
+    // Overrides of the unit's settings for this slot: -1 keeps the unit's
+    // tab width, line limit and trimming; a line limit of 0 means none.
+    int tabWidth = -1;
+    int lineLimit = -1;
+    int trim = -1;
+    std::u16string line;  // the reader's line being built
+    QByteArray encoded;   // the writer's encoded line
 };
 TFZTextState* FZSlotText(int slot);
+// Writes the text buffer of a slot open for writing (FZCloseFile does this
+// for the last part); big-endian UTF-16 is swapped on the way out.
+int FZFlushText(int slot);
 
 // Pre-sizes the slot's memory stream for a known size above 8 KB, at most
 // 512 MB.

@@ -14,12 +14,18 @@
 //                                     (ignore case, all, leading and trailing
 //                                     blanks, empty lines; fuzzy pairing); prints
 //                                     modified=N added=N deleted=N blocks=N ms=T
-//                                     and, on stderr, the time of the in-line
-//                                     marks of every differing row
+//                                     and, on stderr, the time of reading both
+//                                     files and of the in-line marks of every
+//                                     differing row
 //
-// Files are read as UTF-8 and split at "\n" only: a last line without "\n"
-// counts, a "\r" before the "\n" stays part of its line.
+// compare reads its files as the program does: kind detection, then the
+// line reader with tab width 4 and lines of at most 8192 characters. diff
+// reads them as UTF-8 split at "\n" only: a last line without "\n" counts,
+// a "\r" before the "\n" stays part of its line.
 
+#include "access/access_slots.h"
+#include "access/error_texts.h"
+#include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/sys_helpers.h"
 #include "engine/diff_engine.h"
@@ -63,6 +69,29 @@ bool readLines(const char* path, std::vector<QString>& lines) {
         if (end < 0) end = data.size();
         lines.push_back(QString::fromUtf8(data.constData() + start, end - start));
         start = end + 1;
+    }
+    return true;
+}
+
+// The lines of a text file through the access layer's reader.
+bool readTextLines(const char* path, std::vector<QString>& lines) {
+    using namespace tandex::access;
+    int slot = FZNoSlot;
+    int r = FZOpen(QString::fromLocal8Bit(path), twReadAccess, false, slot);
+    int kind = 0, byRule = 0;
+    if (!r) r = FZDetectFileKind(slot, kind, byRule);
+    if (!r && !FZIsTextKind(kind)) r = errInvalidParameter;
+    if (!r) FZSetFileKind(slot, kind);
+    QString text;
+    while (!r) {
+        r = FZReadLine(slot, text);
+        if (r == 0 || (r == 38 && !FZReadLineAtEnd(slot))) lines.push_back(std::move(text));
+    }
+    if (slot != FZNoSlot) FZClose(slot);
+    if (r != 38) {
+        std::fprintf(stderr, "engine-bench: cannot read %s: %s\n", path,
+                     qPrintable(FZErrorText(-r, eoNone)));
+        return false;
     }
     return true;
 }
@@ -189,7 +218,10 @@ int benchCompare(int argc, char** argv) {
         }
     }
     std::vector<QString> a, b;
-    if (!readLines(argv[2], a) || !readLines(argv[3], b)) return 2;
+    tandex::access::FZSetTabSize(4, 8192);
+    const auto readStart = Clock::now();
+    if (!readTextLines(argv[2], a) || !readTextLines(argv[3], b)) return 2;
+    std::fprintf(stderr, "read ms=%.1f\n", msSince(readStart));
     if (a.size() > size_t(kMaxFileLines) || b.size() > size_t(kMaxFileLines)) {
         std::fprintf(stderr, "engine-bench: a file has more than %d lines\n", kMaxFileLines);
         return 2;

@@ -1,0 +1,111 @@
+// Timings of the access layer on real files.
+//
+//   access-bench readlines FILE    detects the file's kind and reads every
+//                                  line (tab width 4, at most 8192 characters);
+//                                  prints lines=N kind=NAME longest=N ms=T
+//   access-bench roundtrip IN OUT  reads IN and writes its lines to OUT in
+//                                  IN's kind and line breaks, trimming off;
+//                                  prints lines=N kind=NAME ms=T
+//
+// Every command exits 0 on success, else non-zero with the error text on
+// stderr.
+
+#include "access/access_slots.h"
+#include "access/error_texts.h"
+#include "access/text_files.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+using namespace tandex::access;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+int fail(const char* what, int code) {
+    std::fprintf(stderr, "access-bench: %s: %s\n", what, qPrintable(FZErrorText(-code, eoNone)));
+    return 1;
+}
+
+// Opens a file for reading and sets its detected text kind.
+int openText(const char* path, int& slot, int& kind) {
+    slot = FZNoSlot;
+    if (const int r = FZOpen(QString::fromLocal8Bit(path), twReadAccess, false, slot)) return r;
+    int byRule = 0;
+    if (const int r = FZDetectFileKind(slot, kind, byRule)) return r;
+    if (!FZIsTextKind(kind)) return errInvalidParameter;
+    return FZSetFileKind(slot, kind);
+}
+
+int readLines(const char* path) {
+    const auto start = Clock::now();
+    int slot = FZNoSlot, kind = 0;
+    int r = openText(path, slot, kind);
+    qint64 lines = 0;
+    QString text;
+    while (!r) {
+        r = FZReadLine(slot, text);
+        if (r == 0 || (r == 38 && !FZReadLineAtEnd(slot))) ++lines;
+    }
+    const int longest = FZMaxLineLength(slot);
+    if (slot != FZNoSlot) FZClose(slot);
+    if (r != 38) return fail(path, r);
+    std::printf("lines=%lld kind=%s longest=%d ms=%.1f\n", static_cast<long long>(lines),
+                qPrintable(FZFileKindName(kind)), longest, msSince(start));
+    return 0;
+}
+
+int roundTrip(const char* in, const char* out) {
+    const auto start = Clock::now();
+    int src = FZNoSlot, dst = FZNoSlot, kind = 0;
+    int r = openText(in, src, kind);
+    const char* where = in;
+    if (!r) where = out;
+    if (!r) r = FZOpen(QString::fromLocal8Bit(out), twWriteAccess, false, dst);
+    if (!r) r = FZSetFileKind(dst, kind);
+    if (!r) r = FZSetSlotTextOptions(dst, -1, -1, 0);
+    qint64 lines = 0;
+    QString text;
+    while (!r) {
+        r = FZReadLine(src, text);
+        if (r != 0 && (r != 38 || FZReadLineAtEnd(src))) break;
+        where = in;
+        FZSetLineBreakKind(dst, FZLineBreakKind(src));
+        const int w = FZWriteText(dst, text);
+        ++lines;
+        if (w) {
+            where = out;
+            r = w;
+        }
+    }
+    if (src != FZNoSlot) FZClose(src);
+    if (dst != FZNoSlot) {
+        const int closed = FZClose(dst);
+        if (r == 38 && closed) {
+            where = out;
+            r = closed;
+        }
+    }
+    if (r != 38) return fail(where, r);
+    std::printf("lines=%lld kind=%s ms=%.1f\n", static_cast<long long>(lines),
+                qPrintable(FZFileKindName(kind)), msSince(start));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    FZSetTabSize(4, 8192);
+    if (argc == 3 && std::strcmp(argv[1], "readlines") == 0) return readLines(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "roundtrip") == 0) return roundTrip(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: access-bench readlines FILE | roundtrip IN OUT\n");
+    return 2;
+}
