@@ -28,6 +28,10 @@ public:
     int fetch(int, TFZMemStream&) override { return code_; }
     int store(int, TFZMemStream&) override { return code_; }
     int release(int) override { return 0; }
+    int fileInfo(int, TFZFileInfo&) override { return code_; }
+    int setFileTime(int, FileTime, FileTime, FileTime) override { return code_; }
+    int getAttributes(int, quint32&) override { return code_; }
+    int setAttributes(int, quint32) override { return code_; }
 
 private:
     int code_;
@@ -188,6 +192,10 @@ int slotContent(int slot, TFZSlot& s, TFZMemStream& scratch, const QByteArray*& 
 }
 
 }  // namespace
+
+TFZKindHandler& FZKindHandler(TFZAccessKind kind) {
+    return handler(kind);
+}
 
 void FZSetKindHandler(TFZAccessKind kind, TFZKindHandler* h) {
     if (kind > akNone && kind <= akHttp && kind != akLocal) unit().handlers[kind].store(h);
@@ -509,6 +517,21 @@ TFZMemStream* FZSlotStream(int slot) {
 
 TFZTextState* FZSlotText(int slot) {
     return validSlot(slot) ? &unit().table[slot].text : nullptr;
+}
+
+int FZSlotHandle(int slot) {
+    if (!validSlot(slot)) return -1;
+    const TFZSlot& s = unit().table[slot];
+    if (s.kind != akLocal) return -1;
+    return s.writer.active() ? s.writer.fd() : s.fd;
+}
+
+int FZSetCommitTimes(int slot, FileTime access, FileTime write) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    if (s.kind != akLocal || !s.writer.active()) return errInvalidHandle;
+    s.writer.setTimes(access, write);
+    return 0;
 }
 
 int FZFlushText(int slot) {

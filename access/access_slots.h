@@ -43,7 +43,20 @@ public:
     virtual void abort(int /*slot*/) {}
     // Archives only: whether a path leads into an archive file.
     virtual bool leadsIntoArchive(const QString& /*path*/) { return false; }
+
+    // Times, size and attributes of the slot's file; a kind that has no
+    // such row answers with its refusal code.
+    virtual int fileInfo(int /*slot*/, TFZFileInfo& /*info*/) { return 1; }
+    virtual int setFileTime(int /*slot*/, FileTime /*creation*/, FileTime /*access*/,
+                            FileTime /*write*/) {
+        return 1;
+    }
+    virtual int getAttributes(int /*slot*/, quint32& /*attributes*/) { return 1; }
+    virtual int setAttributes(int /*slot*/, quint32 /*attributes*/) { return 1; }
 };
+
+// The handler serving an access kind (the refusing one until installed).
+TFZKindHandler& FZKindHandler(TFZAccessKind kind);
 
 // Installs the handler of an access kind (FTP, archive, cloud, HTTP);
 // nullptr restores the built-in one, which refuses to open.
@@ -103,6 +116,12 @@ struct TFZTextState {
     QByteArray encoded;   // the writer's encoded line
 };
 TFZTextState* FZSlotText(int slot);
+// The descriptor of a local slot's open file (the new file while writing),
+// else -1.
+int FZSlotHandle(int slot);
+// Access and write time for the local file being written, applied when
+// FZCloseFile commits it, after its last write; 6 when none is written.
+int FZSetCommitTimes(int slot, FileTime access, FileTime write);
 // Writes the text buffer of a slot open for writing (FZCloseFile does this
 // for the last part); big-endian UTF-16 is swapped on the way out.
 int FZFlushText(int slot);

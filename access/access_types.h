@@ -50,6 +50,18 @@ inline constexpr quint32 FZAttrHidden = 0x2;
 inline constexpr quint32 FZAttrDirectory = 0x10;
 inline constexpr quint32 FZAttrArchive = 0x20;
 
+// By-handle file information: attributes, the three times (UTC) and the
+// size in two halves.
+struct TFZFileInfo {
+    quint32 Attributes = 0;
+    FileTime CreationTime = 0;
+    FileTime LastAccessTime = 0;
+    FileTime LastWriteTime = 0;
+    quint32 SizeHigh = 0;
+    quint32 SizeLow = 0;
+    qint64 size() const { return qint64((quint64(SizeHigh) << 32) | SizeLow); }
+};
+
 // One entry of a remote or archive folder listing.
 struct TFZItem {
     QString Name;

@@ -10,7 +10,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -64,6 +66,24 @@ mode_t processUmask() {
 }
 
 }  // namespace
+
+namespace {
+constexpr qint64 kEpochDifference = 11644473600;  // seconds from 1601 to 1970
+}
+
+timespec FZTimespecOf(FileTime time) {
+    const qint64 ticks = qint64(std::min<FileTime>(time, FileTime(INT64_MAX)));
+    timespec ts{};
+    ts.tv_sec = time_t(ticks / 10000000 - kEpochDifference);
+    ts.tv_nsec = long(ticks % 10000000) * 100;
+    return ts;
+}
+
+FileTime FZFileTimeOf(qint64 seconds, qint64 nanoseconds) {
+    const qint64 s = seconds + kEpochDifference;
+    if (s < 0) return 0;
+    return FileTime(s) * 10000000u + FileTime(nanoseconds / 100);
+}
 
 int FZCodeForPath(int err, const QString& path) {
     if (err == ENOENT && path.contains(QLatin1Char('/')) && !isFolder(folderOf(path)))
@@ -151,6 +171,11 @@ int TFZLocalWrite::commit() {
     if (fd_ < 0) return errInvalidHandle;
     int result = error_;
     if (!result && ::fdatasync(fd_) != 0 && errno != EINVAL) result = FZCodeFromErrno(errno);
+    if (!result && timesSet_) {
+        const timespec times[2] = {FZTimespecOf(accessTime_), FZTimespecOf(writeTime_)};
+        if (::futimens(fd_, times) != 0) result = FZCodeFromErrno(errno);
+    }
+    timesSet_ = false;
     const int fd = fd_;
     fd_ = -1;
     // Some file systems (NFS) report failed writes only at close.
@@ -173,6 +198,7 @@ void TFZLocalWrite::abandon() {
     newName_.clear();
     target_.clear();
     error_ = 0;
+    timesSet_ = false;
 }
 
 int FZMakeLocalFolders(const QString& localPath, const QString& root) {

@@ -4,14 +4,21 @@
 // exclusive temporary files, and the mapping of the platform's errors to
 // result codes.
 
+#include "access/access_types.h"
+
 #include <QString>
 #include <QtGlobal>
+#include <ctime>
 
 namespace tandex::access {
 
 // errno after a failed call on path: like FZCodeFromErrno, except that a
 // missing entry whose folder is missing too gives 3 ("Path not found").
 int FZCodeForPath(int err, const QString& path);
+
+// FileTime to and from the platform's time values.
+timespec FZTimespecOf(FileTime time);
+FileTime FZFileTimeOf(qint64 seconds, qint64 nanoseconds);
 
 // Opens an existing regular file for reading. Folders, FIFOs, sockets and
 // devices are refused with 5: reading them could block or never end.
@@ -35,6 +42,12 @@ public:
     // Writes count bytes; the first failure sticks and fails the commit.
     int write(const void* buffer, qint64 count, qint64& done);
     int seek(qint64 position);
+    // Times the committed file gets, set after its last write.
+    void setTimes(FileTime access, FileTime write) {
+        accessTime_ = access;
+        writeTime_ = write;
+        timesSet_ = true;
+    }
     int commit();
     void abandon();
     QString newFileName() const { return newName_; }
@@ -42,6 +55,9 @@ public:
 private:
     int fd_ = -1;
     int error_ = 0;
+    bool timesSet_ = false;
+    FileTime accessTime_ = 0;
+    FileTime writeTime_ = 0;
     QString target_;
     QString newName_;
 };
