@@ -61,3 +61,19 @@ function(tandex_add_tests PREFIX)
     tandex_add_test(NAME ${PREFIX}_${stem} SOURCES ${src} LIBS ${T_LIBS} ${serial})
   endforeach()
 endfunction()
+
+# tandex_add_fuzz_target(NAME name SOURCES ... LIBS ...)
+# A libFuzzer target, built only under TANDEX_FUZZ, where the libraries it
+# links carry the same coverage instrumentation. Inputs that ever broke a
+# target go to its test folder's data/, where an always-built test replays
+# them.
+function(tandex_add_fuzz_target)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT TANDEX_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+endfunction()
