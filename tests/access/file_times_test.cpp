@@ -39,6 +39,12 @@ FileTime mtimeOf(const QString& path) {
     return FZFileTimeOf(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 }
 
+FileTime atimeOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return FZFileTimeOf(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+}
+
 }  // namespace
 
 TEST(FileTimes, TextsInEveryFormatAndZone) {
@@ -166,6 +172,11 @@ TEST_F(FileTimeSlots, SetTimesByPathAndAtCommit) {
     ASSERT_EQ(FZOpen(path("a.txt"), twGenWrAccess, false, slot), 0);
     EXPECT_EQ(FZSetFileTime(slot, 0, kWinter, kWinter), 0);
     EXPECT_EQ(mtimeOf(path("a.txt")), kWinter);
+    EXPECT_EQ(atimeOf(path("a.txt")), kWinter);
+    // A last-access time of 0 leaves the file's own.
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, kSummer), 0);
+    EXPECT_EQ(mtimeOf(path("a.txt")), kSummer);
+    EXPECT_EQ(atimeOf(path("a.txt")), kWinter);
     // An empty last-write time stamps the file with now.
     const FileTime before = FZDateTimeToFileTime(QDateTime::currentDateTimeUtc()) - 10000000;
     EXPECT_EQ(FZSetFileTime(slot, 0, 0, 0), 0);
@@ -184,6 +195,13 @@ TEST_F(FileTimeSlots, SetTimesByPathAndAtCommit) {
     ASSERT_EQ(FZWrite(slot, " second", 7, done), 0);
     EXPECT_EQ(FZCloseFile(slot), 0);
     EXPECT_EQ(mtimeOf(path("b.txt")), kSummer);
+    EXPECT_EQ(atimeOf(path("b.txt")), kSummer);
+    ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+    ASSERT_EQ(FZWrite(slot, "third", 5, done), 0);
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, kWinter), 0);
+    EXPECT_EQ(FZCloseFile(slot), 0);
+    EXPECT_EQ(mtimeOf(path("b.txt")), kWinter);
+    EXPECT_NE(atimeOf(path("b.txt")), FileTime(0));
     FZClose(slot);
 }
 
