@@ -32,6 +32,8 @@ void setZone(const char* zone) {
 // 2011-12-05 09:07:03 UTC (winter) and 2011-07-05 09:07:03 UTC (summer).
 constexpr FileTime kWinter = 129675496230000000ull;
 constexpr FileTime kSummer = kWinter - FileTime(153) * 86400 * 10000000;
+// 2011-03-27 01:00:00 UTC, when Berlin moved from 02:00 CET to 03:00 CEST.
+constexpr FileTime kSpringForward = 129456612000000000ull;
 
 FileTime mtimeOf(const QString& path) {
     struct stat st {};
@@ -61,6 +63,10 @@ TEST(FileTimes, TextsInEveryFormatAndZone) {
          {"05.12.2011 10:07:03", "2011.12.05 10:07:03", "2011-12-05 10:07:03", "12/05/2011 10:07:03"}},
         {"Europe/Berlin", kSummer,
          {"05.07.2011 11:07:03", "2011.07.05 11:07:03", "2011-07-05 11:07:03", "07/05/2011 11:07:03"}},
+        {"Europe/Berlin", kSpringForward - 10000000,
+         {"27.03.2011 01:59:59", "2011.03.27 01:59:59", "2011-03-27 01:59:59", "03/27/2011 01:59:59"}},
+        {"Europe/Berlin", kSpringForward,
+         {"27.03.2011 03:00:00", "2011.03.27 03:00:00", "2011-03-27 03:00:00", "03/27/2011 03:00:00"}},
         {"UTC", kSummer + 9999999,  // the fraction of a second is dropped
          {"05.07.2011 09:07:03", "2011.07.05 09:07:03", "2011-07-05 09:07:03", "07/05/2011 09:07:03"}},
     };
