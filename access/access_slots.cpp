@@ -316,6 +316,7 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
         }
         s.text.count = s.text.position = FZTextBufferSize;
         s.text.atEnd = false;
+        s.text.noLine = false;
     } else {
         if (s.kind == akLocal) {
             if (s.fd >= 0) {
@@ -338,6 +339,9 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
     }
     if (!s.buffer) s.buffer = std::make_unique<char[]>(FZTextBufferSize);
     s.text.buffer = s.buffer.get();
+    // Every file opened starts at its first byte, where a mark may be read
+    // or written, also when the slot read or wrote another file before.
+    s.text.bomPending = true;
     s.mode = mode;
     return 0;
 }

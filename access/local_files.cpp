@@ -72,6 +72,9 @@ constexpr qint64 kEpochDifference = 11644473600;  // seconds from 1601 to 1970
 }
 
 timespec FZTimespecOf(FileTime time) {
+    // A time of 0 leaves the file's own as it is, as it always did on the
+    // platform these times come from.
+    if (time == 0) return timespec{0, UTIME_OMIT};
     const qint64 ticks = qint64(std::min<FileTime>(time, FileTime(INT64_MAX)));
     timespec ts{};
     ts.tv_sec = time_t(ticks / 10000000 - kEpochDifference);

@@ -16,7 +16,8 @@ namespace tandex::access {
 // missing entry whose folder is missing too gives 3 ("Path not found").
 int FZCodeForPath(int err, const QString& path);
 
-// FileTime to and from the platform's time values.
+// FileTime to and from the platform's time values; a FileTime of 0 becomes
+// UTIME_OMIT, which leaves that time of a file unchanged.
 timespec FZTimespecOf(FileTime time);
 FileTime FZFileTimeOf(qint64 seconds, qint64 nanoseconds);
 

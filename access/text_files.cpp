@@ -237,7 +237,12 @@ int LineReader::readLine(QString& text) {
                 continue;
             }
             if (available() == 0) break;  // end of data
-            // An odd last byte of a UTF-16 file: kept as a unit of its own.
+            // An odd last byte of a UTF-16 file: kept as a unit of its own,
+            // on the next line when this one is full.
+            if (n >= limit) {
+                end = End::Limit;
+                break;
+            }
             d = ensure(n + 1);
             d[n++] = char16_t(quint8(t_.buffer[t_.position++]));
             continue;

@@ -32,11 +32,19 @@ void setZone(const char* zone) {
 // 2011-12-05 09:07:03 UTC (winter) and 2011-07-05 09:07:03 UTC (summer).
 constexpr FileTime kWinter = 129675496230000000ull;
 constexpr FileTime kSummer = kWinter - FileTime(153) * 86400 * 10000000;
+// 2011-03-27 01:00:00 UTC, when Berlin moved from 02:00 CET to 03:00 CEST.
+constexpr FileTime kSpringForward = 129456612000000000ull;
 
 FileTime mtimeOf(const QString& path) {
     struct stat st {};
     ::stat(QFile::encodeName(path).constData(), &st);
     return FZFileTimeOf(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
+FileTime atimeOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return FZFileTimeOf(st.st_atim.tv_sec, st.st_atim.tv_nsec);
 }
 
 }  // namespace
@@ -55,6 +63,10 @@ TEST(FileTimes, TextsInEveryFormatAndZone) {
          {"05.12.2011 10:07:03", "2011.12.05 10:07:03", "2011-12-05 10:07:03", "12/05/2011 10:07:03"}},
         {"Europe/Berlin", kSummer,
          {"05.07.2011 11:07:03", "2011.07.05 11:07:03", "2011-07-05 11:07:03", "07/05/2011 11:07:03"}},
+        {"Europe/Berlin", kSpringForward - 10000000,
+         {"27.03.2011 01:59:59", "2011.03.27 01:59:59", "2011-03-27 01:59:59", "03/27/2011 01:59:59"}},
+        {"Europe/Berlin", kSpringForward,
+         {"27.03.2011 03:00:00", "2011.03.27 03:00:00", "2011-03-27 03:00:00", "03/27/2011 03:00:00"}},
         {"UTC", kSummer + 9999999,  // the fraction of a second is dropped
          {"05.07.2011 09:07:03", "2011.07.05 09:07:03", "2011-07-05 09:07:03", "07/05/2011 09:07:03"}},
     };
@@ -166,6 +178,11 @@ TEST_F(FileTimeSlots, SetTimesByPathAndAtCommit) {
     ASSERT_EQ(FZOpen(path("a.txt"), twGenWrAccess, false, slot), 0);
     EXPECT_EQ(FZSetFileTime(slot, 0, kWinter, kWinter), 0);
     EXPECT_EQ(mtimeOf(path("a.txt")), kWinter);
+    EXPECT_EQ(atimeOf(path("a.txt")), kWinter);
+    // A last-access time of 0 leaves the file's own.
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, kSummer), 0);
+    EXPECT_EQ(mtimeOf(path("a.txt")), kSummer);
+    EXPECT_EQ(atimeOf(path("a.txt")), kWinter);
     // An empty last-write time stamps the file with now.
     const FileTime before = FZDateTimeToFileTime(QDateTime::currentDateTimeUtc()) - 10000000;
     EXPECT_EQ(FZSetFileTime(slot, 0, 0, 0), 0);
@@ -184,6 +201,13 @@ TEST_F(FileTimeSlots, SetTimesByPathAndAtCommit) {
     ASSERT_EQ(FZWrite(slot, " second", 7, done), 0);
     EXPECT_EQ(FZCloseFile(slot), 0);
     EXPECT_EQ(mtimeOf(path("b.txt")), kSummer);
+    EXPECT_EQ(atimeOf(path("b.txt")), kSummer);
+    ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+    ASSERT_EQ(FZWrite(slot, "third", 5, done), 0);
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, kWinter), 0);
+    EXPECT_EQ(FZCloseFile(slot), 0);
+    EXPECT_EQ(mtimeOf(path("b.txt")), kWinter);
+    EXPECT_NE(atimeOf(path("b.txt")), FileTime(0));
     FZClose(slot);
 }
 

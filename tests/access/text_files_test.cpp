@@ -3,9 +3,11 @@
 #include "access/access_slots.h"
 #include "access/error_texts.h"
 #include "config/app_settings.h"
+#include "text_files_fuzz_check.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -391,6 +393,29 @@ TEST_F(TextFiles, SettingsAndSlotChecks) {
     EXPECT_EQ(readAll(path("w.bin")), "");
 }
 
+TEST_F(TextFiles, EveryFileOpenedInASlotStartsWithItsMark) {
+    writeFile(path("bom.txt"), "\xEF\xBB\xBFone\n");
+    int slot = FZNoSlot;
+    QString text;
+    ASSERT_EQ(FZOpen(path("bom.txt"), twReadAccess, false, slot), 0);
+    for (int round = 0; round < 2; ++round) {
+        FZSetFileKind(slot, fkUtf8Bom);
+        EXPECT_EQ(FZReadLine(slot, text), 38);
+        EXPECT_EQ(text, "one") << round;
+        EXPECT_FALSE(FZReadLineAtEnd(slot));
+        ASSERT_EQ(FZCloseFile(slot), 0);
+        ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0);
+    }
+    // The same slot writes the file back: with its mark again.
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+    FZSetFileKind(slot, fkUtf8Bom);
+    FZSetLineBreakKind(slot, lbLf);
+    EXPECT_EQ(FZWriteText(slot, "two"), 0);
+    EXPECT_EQ(FZClose(slot), 0);
+    EXPECT_EQ(readAll(path("bom.txt")), "\xEF\xBB\xBFtwo\n");
+}
+
 TEST_F(TextFiles, CopyLinesKeepsTheLastLine) {
     writeFile(path("src.txt"), "one\ntwo\nthree\n");
     int src = FZNoSlot, dst = FZNoSlot;
@@ -434,4 +459,15 @@ TEST_F(TextFiles, NamesAndHexView) {
     }
     s.BCShowNoCtrl = ctrl;
     s.BCShowNoExt = ext;
+}
+
+TEST_F(TextFiles, InputsThatOnceBrokeTheReaderRunClean) {
+    QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {QStringLiteral("text-*.bin")}, QDir::Files);
+    int replayed = 0;
+    while (it.hasNext()) {
+        const QString file = it.next();
+        EXPECT_EQ(fuzz::runText(readAll(file), dir_.path()).toStdString(), "") << file.toStdString();
+        ++replayed;
+    }
+    EXPECT_GT(replayed, 0);
 }
