@@ -182,7 +182,7 @@ TEST_F(FileOps, RenameAcrossFileSystemsCopiesTimesAndModeThenRemovesTheSource) {
         GTEST_SKIP() << "/dev/shm is not a file system of its own here";
     QTemporaryDir local(QString(TANDEX_SOURCE_DIR) + "/build-rename-XXXXXX");
     QTemporaryDir other("/dev/shm/tandex-rename-XXXXXX");
-    ASSERT_TRUE(local.isValid() && other.isValid());
+    if (!local.isValid() || !other.isValid()) GTEST_SKIP() << "no writable folder on both";
     const QString from = local.filePath("a.txt");
     writeFile(from, QByteArray(200000, 'z'));
     ::chmod(QFile::encodeName(from).constData(), 0640);
