@@ -4,6 +4,7 @@
 #include "access/error_texts.h"
 #include "access/locations.h"
 #include "config/prg_dir.h"
+#include "config/services.h"
 
 #include "tests/access/as_nobody.h"
 
@@ -156,9 +157,23 @@ TEST_F(FileOps, ExistsAnswersForAnOpenFileWithoutLookingAgain) {
 }
 
 TEST_F(FileOps, ShareChecksGoThroughTheMountTable) {
+    // The busy cursor shows while a share, and only a share, is checked.
+    struct BusyPump : tandex::config::EventPump {
+        BusyPump() { tandex::config::setEventPump(this); }
+        ~BusyPump() override { tandex::config::setEventPump(nullptr); }
+        void processEvents() override {}
+        void setBusyCursor(bool busy) override { seen += busy ? "+" : "-"; }
+        QString seen;
+    } pump;
     ASSERT_TRUE(QDir().mkpath(path("srv/docs")));
     mountShare(path("srv"));
+    EXPECT_EQ(FZCheckPath(path("a.txt")), 0);
+    EXPECT_EQ(pump.seen, "");
     EXPECT_EQ(FZCheckPath("//fileserver/public/docs/a.txt"), 0);
+    EXPECT_EQ(pump.seen, "+-");
+    // Its mount path is a share location too.
+    EXPECT_EQ(FZCheckPath(path("srv/docs/a.txt")), 0);
+    EXPECT_EQ(pump.seen, "+-+-");
     EXPECT_EQ(FZCheckPath("//fileserver/public/none/a.txt"), errPathNotFound);
     EXPECT_EQ(FZCheckPath("//otherserver/share/a.txt"), errShareNotFound);
     EXPECT_EQ(FZExistsPath("//otherserver/share/a.txt"), errShareNotFound);

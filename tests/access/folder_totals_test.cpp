@@ -106,6 +106,7 @@ TEST_F(FolderTotals, MissingFolderAndAbort) {
     TFZFolderTotals t;
     EXPECT_EQ(FZLocalFolderTotals(path("none"), t), errPathNotFound);
     EXPECT_EQ(t.Files, 0);
+    EXPECT_EQ(FZLocalFolderTotals("//no-such-host/share/dir", t), errShareNotFound);
 
     // An abort from inside the walk stops it; the next walk starts afresh.
     CountingPump pump;
