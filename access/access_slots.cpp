@@ -32,6 +32,13 @@ public:
     int setFileTime(int, FileTime, FileTime, FileTime) override { return code_; }
     int getAttributes(int, quint32&) override { return code_; }
     int setAttributes(int, quint32) override { return code_; }
+    int checkLocation(int) override { return code_; }
+    int exists(int) override { return code_; }
+    int makeFolder(int) override { return code_; }
+    int rename(int, const QString&) override { return code_; }
+    int deleteFile(int) override { return code_; }
+    int removeFolder(int) override { return code_; }
+    int listFolder(int, TFZDDir&) override { return code_; }
 
 private:
     int code_;
@@ -355,6 +362,23 @@ int FZSetPath(int slot, const QString& path) {
     return 0;
 }
 
+int FZPointSlotAt(int slot, const QString& path) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    if (path.isEmpty()) return errInvalidPath;
+    // Classes the slots cannot serve leave the slot as it was.
+    const TFZLocation location = FZClassifyPath(path);
+    if (location == locNone) return errInvalidName;
+    if (location == locSftp) return errSftpUnsupported;
+    if (location == locScp) return errScpUnsupported;
+    TFZSlot& s = unit().table[slot];
+    s.inArchive = findsArchive(s, path);
+    s.location = location;
+    s.kind = kindOf(s);
+    setSlotPath(s, path);
+    if (s.kind == akArchive) return handler(akArchive).pathChanged(slot);
+    return 0;
+}
+
 int FZReopen(int slot, const QString& path, TFZAccessMode mode) {
     if (const int r = FZSetPath(slot, path)) return r;
     return FZOpenFile(slot, mode);
@@ -645,11 +669,14 @@ int FZMakeFolder(int slot) {
             }
             return FZMakeLocalFolders(local, base);
         }
+        case akFtp:
+        case akArchive:
+            return handler(s.kind).makeFolder(slot);
         case akCloud:
         case akHttp:
             return 0;
         default:
-            return errInvalidFunction;
+            return errInvalidPath;
     }
 }
 

@@ -53,6 +53,17 @@ public:
     }
     virtual int getAttributes(int /*slot*/, quint32& /*attributes*/) { return 1; }
     virtual int setAttributes(int /*slot*/, quint32 /*attributes*/) { return 1; }
+
+    // File and folder operations on the slot's path; a kind without such a
+    // row answers with its refusal code, never with success.
+    virtual int checkLocation(int /*slot*/) { return 1; }
+    virtual int exists(int /*slot*/) { return 1; }
+    virtual int makeFolder(int /*slot*/) { return 1; }
+    virtual int rename(int /*slot*/, const QString& /*newPath*/) { return 1; }
+    virtual int deleteFile(int /*slot*/) { return 1; }
+    virtual int removeFolder(int /*slot*/) { return 1; }
+    // Lists the folder the slot points at (folder totals walk these).
+    virtual int listFolder(int /*slot*/, TFZDDir& /*listing*/) { return 1; }
 };
 
 // The handler serving an access kind (the refusing one until installed).
@@ -74,6 +85,11 @@ int FZClose(int slot);
 int FZCloseFile(int slot);
 int FZOpenFile(int slot, TFZAccessMode mode);
 int FZSetPath(int slot, const QString& path);
+// Points the slot at a path that may be of another class: unlike FZSetPath
+// the location class, access kind and archive detection follow the new
+// path, so a remote slot can work on a local name for a while. The slot's
+// connection stays; pointing it back at its own location restores it.
+int FZPointSlotAt(int slot, const QString& path);
 int FZReopen(int slot, const QString& path, TFZAccessMode mode);
 
 // ---- raw access -------------------------------------------------------------

@@ -6,12 +6,16 @@
 //   access-bench roundtrip IN OUT  reads IN and writes its lines to OUT in
 //                                  IN's kind and line breaks, trimming off;
 //                                  prints lines=N kind=NAME ms=T
+//   access-bench totals FOLDER     counts the files, folders and bytes of
+//                                  the tree, following links as du -L does;
+//                                  prints files=N folders=N bytes=N ms=T
 //
 // Every command exits 0 on success, else non-zero with the error text on
 // stderr.
 
 #include "access/access_slots.h"
 #include "access/error_texts.h"
+#include "access/folder_totals.h"
 #include "access/text_files.h"
 
 #include <QString>
@@ -100,12 +104,22 @@ int roundTrip(const char* in, const char* out) {
     return 0;
 }
 
+int totals(const char* folder) {
+    const auto start = Clock::now();
+    TFZFolderTotals t;
+    if (const int r = FZLocalFolderTotals(QString::fromLocal8Bit(folder), t)) return fail(folder, r);
+    std::printf("files=%lld folders=%lld bytes=%lld ms=%.1f\n", static_cast<long long>(t.Files),
+                static_cast<long long>(t.Folders), static_cast<long long>(t.Bytes), msSince(start));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     FZSetTabSize(4, 8192);
     if (argc == 3 && std::strcmp(argv[1], "readlines") == 0) return readLines(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "roundtrip") == 0) return roundTrip(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: access-bench readlines FILE | roundtrip IN OUT\n");
+    if (argc == 3 && std::strcmp(argv[1], "totals") == 0) return totals(argv[2]);
+    std::fprintf(stderr, "usage: access-bench readlines FILE | roundtrip IN OUT | totals FOLDER\n");
     return 2;
 }

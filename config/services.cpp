@@ -57,6 +57,9 @@ EventPump& eventPump() {
 }
 void setEventPump(EventPump* pump) { installedPump.store(pump); }
 
+BusyCursor::BusyCursor() { eventPump().setBusyCursor(true); }
+BusyCursor::~BusyCursor() { eventPump().setBusyCursor(false); }
+
 ProgressSink& progressSink() {
     ProgressSink* p = installedProgress.load();
     return p ? *p : silentProgress;

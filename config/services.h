@@ -19,6 +19,18 @@ class EventPump {
 public:
     virtual ~EventPump() = default;
     virtual void processEvents() = 0;
+    // Shows the busy (hourglass) cursor while a short blocking check runs,
+    // such as reaching a network share; calls nest.
+    virtual void setBusyCursor(bool /*busy*/) {}
+};
+
+// Holds the busy cursor for its lifetime.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 // Progress of a long operation: up to three text lines, a bar that runs

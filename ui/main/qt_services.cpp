@@ -65,6 +65,15 @@ void QtEventPump::processEvents() {
     QCoreApplication::processEvents();
 }
 
+void QtEventPump::setBusyCursor(bool busy) {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QThread::currentThread() != app->thread()) return;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
 int QtMessageSink::showMessage(const config::MessageRequest& request) {
     auto* app = QCoreApplication::instance();
     if (!app) return request.defaultResult;

@@ -10,6 +10,8 @@ namespace tandex::ui {
 class QtEventPump : public config::EventPump {
 public:
     void processEvents() override;
+    // Qt's wait cursor; only the user-interface thread changes the cursor.
+    void setBusyCursor(bool busy) override;
 };
 
 // Shows each message in a modal QMessageBox owned by the active window (or

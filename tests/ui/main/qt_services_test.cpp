@@ -84,3 +84,19 @@ TEST_F(QtServicesTest, EventPumpRunsPendingEvents) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QtServicesTest, BusyCursorShowsTheWaitCursorUntilReleased) {
+    QtEventPump pump;
+    config::setEventPump(&pump);
+    {
+        config::BusyCursor busy;
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    config::setEventPump(nullptr);
+}
+
+}  // namespace
