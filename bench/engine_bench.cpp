@@ -244,8 +244,8 @@ int benchCompare(int argc, char** argv) {
     std::fflush(stdout);
     if (st.FuzzyMode) {
         const auto& f = fuzzyProcessor().FuzzyStats;
-        std::fprintf(stderr, "fuzzy stop=%d evaluations=%d distances=%d\n", tc.FuzzyStopState, f.Evaluations,
-                     f.DistanceComputations);
+        std::fprintf(stderr, "fuzzy stop=%d evaluations=%d distances=%d\n", tc.FuzzyStopState,
+                     f.Evaluations, f.DistanceComputations);
     }
 
     auto& r = rows();

@@ -303,7 +303,8 @@ bool FuzzyProcessor::IsSimilarLine(int i, int j) {
 bool FuzzyProcessor::checkTimeLimit() {
     evaluationsSinceCheck_ = 0;
     cellsSinceCheck_ = 0;
-    const qint64 ms = qRound64(double(config::ReadTsc() - start_) / double(config::CpuTicksPerMs()));
+    const qint64 ms =
+        qRound64(double(config::ReadTsc() - start_) / double(config::CpuTicksPerMs()));
     return ms > qint64(config::AppSettings().TCFPTime) * 1000;
 }
 

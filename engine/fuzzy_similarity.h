@@ -80,7 +80,9 @@ private:
     quint8* cellFor(int i, int j, bool create);
     void makeMatrix();
     const std::u16string& copyFor(int pane, int index, bool& scratch);
-    bool checkDue() const { return evaluationsSinceCheck_ >= CheckEvaluations || cellsSinceCheck_ >= CheckCells; }
+    bool checkDue() const {
+        return evaluationsSinceCheck_ >= CheckEvaluations || cellsSinceCheck_ >= CheckCells;
+    }
     bool checkTimeLimit();
 
     std::vector<Row> matrix_;  // rows allocated on first write

@@ -145,7 +145,8 @@ TEST_F(FuzzyRealignTest, PassIsHeldToTheFuzzyTimeLimit) {
     std::mt19937 rng(7);
     auto randomLine = [&] {
         QString line(4000, Qt::Uninitialized);
-        for (QChar& c : line) c = QChar(char16_t(u'a' + rng() % 26));
+        for (QChar& c : line)
+            c = QChar(char16_t(u'a' + rng() % 26));
         return line;
     };
     const QString a = randomLine(), b = randomLine(), z = randomLine();

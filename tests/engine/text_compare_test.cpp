@@ -371,7 +371,8 @@ QStringList longRandomLines(int count, unsigned seed) {
     QStringList lines;
     for (int i = 0; i < count; ++i) {
         QString line(FuzzyProcessor::MaxScoredChars, Qt::Uninitialized);
-        for (QChar& c : line) c = QChar(char16_t(u'a' + rng() % 26));
+        for (QChar& c : line)
+            c = QChar(char16_t(u'a' + rng() % 26));
         lines << line;
     }
     return lines;
