@@ -139,12 +139,13 @@ TEST_F(FuzzyRealignTest, LastLinesPairAcrossGapsEitherWay) {
 }
 
 TEST_F(FuzzyRealignTest, PassIsHeldToTheFuzzyTimeLimit) {
-    // Lines long enough that the first candidate's scores call for a check
-    // of the time: with no time left the pass stops there, before the line
-    // could move down to its twin, and the stop is reported.
+    // Lines long enough that the scores up to the first candidate's call
+    // for a check of the time (three pairs of 2,000 squared cells): with no
+    // time left the pass stops there, before the line could move down to
+    // its twin, and the stop is reported.
     std::mt19937 rng(7);
     auto randomLine = [&] {
-        QString line(4000, Qt::Uninitialized);
+        QString line(2000, Qt::Uninitialized);
         for (QChar& c : line)
             c = QChar(char16_t(u'a' + rng() % 26));
         return line;

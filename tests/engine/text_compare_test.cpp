@@ -364,13 +364,14 @@ TEST_F(TextCompareTest, FuzzyTimeLimitStopsScoringButTheRunCompletes) {
 
 namespace {
 
-// Lines as long as a score looks at, random enough that no two are similar:
-// one pair costs about 67 million distance cells.
-QStringList longRandomLines(int count, unsigned seed) {
+// Random enough that no two lines are similar: a pair of lines of length L
+// costs L squared distance cells, so above about 3,200 characters every
+// pair alone is work enough for a check of the time.
+QStringList longRandomLines(int count, int length, unsigned seed) {
     std::mt19937 rng(seed);
     QStringList lines;
     for (int i = 0; i < count; ++i) {
-        QString line(FuzzyProcessor::MaxScoredChars, Qt::Uninitialized);
+        QString line(length, Qt::Uninitialized);
         for (QChar& c : line)
             c = QChar(char16_t(u'a' + rng() % 26));
         lines << line;
@@ -385,12 +386,12 @@ TEST_F(TextCompareTest, FuzzyTimeLimitStopsScoringOfLongLines) {
     // the run scores only a few hundred pairs: the limit must count the work
     // inside a score, not only the pairs.
     AppSettings().TCFPTime = 1;
-    const int n = 12;
+    const int n = 20;
     paneStores().FuzzyMode = 1;
-    compare(longRandomLines(n, 1), longRandomLines(n, 2));
+    compare(longRandomLines(n, 4096, 1), longRandomLines(n, 4096, 2));
     EXPECT_EQ(textCompare().FuzzyStopState, 2);
     EXPECT_LT(fuzzyProcessor().FuzzyStats.Evaluations, n * n);
-    EXPECT_EQ(counts(), "Mod=12 Add=0 Del=0 Blocks=1");
+    EXPECT_EQ(counts(), "Mod=20 Add=0 Del=0 Blocks=1");
 }
 
 TEST_F(TextCompareTest, CancelIsReachedWhileLongLinesAreScored) {
@@ -407,7 +408,7 @@ TEST_F(TextCompareTest, CancelIsReachedWhileLongLinesAreScored) {
     AppSettings().TCFPTime = 1000000;
     const int n = 12;
     paneStores().FuzzyMode = 1;
-    compare(longRandomLines(n, 3), longRandomLines(n, 4));
+    compare(longRandomLines(n, 3300, 3), longRandomLines(n, 3300, 4));
     tandex::config::setEventPump(nullptr);
     EXPECT_GE(pump.calls, 1);
     EXPECT_TRUE(diffEngine().DiffCancelled());
