@@ -616,15 +616,16 @@ int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fil
     const QByteArray* data = nullptr;
     if (const int r = slotContent(slot, s, scratch, data)) return r;
 
-    // The copy is written to a file created exclusively, so nobody can
-    // slip a file or link in under the name between a check and the
-    // create; a fixed name is then replaced whole by a rename.
+    // The copy is written to a new file that nobody can slip a file or link
+    // in under, named only once complete; a fixed name is then replaced
+    // whole by a rename.
     QString created;
     int fd = -1;
     const QString prefixForUnique = useName ? QStringLiteral(".~tdx") : QStringLiteral("~");
     const QString suffix = useName ? QString() : extensionOf(name);
-    if (const int r = FZCreateUniqueFile(folder, prefixForUnique, suffix, created, fd)) return r;
+    if (const int r = FZCreateNewFile(folder, prefixForUnique, suffix, created, fd)) return r;
     int result = FZWriteAll(fd, data->constData(), data->size());
+    if (!result) result = FZNameNewFile(fd, folder, prefixForUnique, suffix, created);
     if (::close(fd) != 0 && !result) result = FZCodeFromErrno(errno);
     QString target = created;
     if (!result && useName) {
@@ -634,7 +635,7 @@ int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fil
             result = FZCodeForPath(errno, target);
     }
     if (result) {
-        ::unlink(QFile::encodeName(created).constData());
+        if (!created.isEmpty()) ::unlink(QFile::encodeName(created).constData());
         return result;
     }
     fileName = target;

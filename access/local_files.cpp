@@ -52,6 +52,20 @@ int resolveLinks(const QString& path, QString& real) {
     return FZCodeFromErrno(ELOOP);
 }
 
+// New files are hidden beside their target until they replace it.
+const QString kNewFilePrefix = QStringLiteral(".~tdx");
+constexpr int kNameAttempts = 100;
+
+// folder/prefix + six random letters or digits + suffix.
+QString uniqueCandidate(const QString& folder, const QString& prefix, const QString& suffix) {
+    static const char chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString random;
+    for (int i = 0; i < 6; ++i)
+        random += QLatin1Char(chars[QRandomGenerator::global()->bounded(int(sizeof chars - 1))]);
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    return base + prefix + random + suffix;
+}
+
 mode_t processUmask() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
@@ -128,8 +142,7 @@ int TFZLocalWrite::begin(const QString& target) {
     }
     int fd = -1;
     QString name;
-    if (const int r =
-            FZCreateUniqueFile(folderOf(real), QStringLiteral(".~tdx"), QString(), name, fd))
+    if (const int r = FZCreateNewFile(folderOf(real), kNewFilePrefix, QString(), name, fd))
         return r;
     if (exists) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
@@ -181,11 +194,15 @@ int TFZLocalWrite::commit() {
     timesSet_ = false;
     const int fd = fd_;
     fd_ = -1;
+    // A file without a name can only be linked while it is open; it gets
+    // its name after the last write, so a crash before leaves nothing.
+    if (!result && newName_.isEmpty())
+        result = FZNameNewFile(fd, folderOf(target_), kNewFilePrefix, QString(), newName_);
     // Some file systems (NFS) report failed writes only at close.
     if (::close(fd) != 0 && !result && errno != EINTR) result = FZCodeFromErrno(errno);
     if (!result && ::rename(native(newName_).constData(), native(target_).constData()) != 0)
         result = FZCodeForPath(errno, target_);
-    if (result) ::unlink(native(newName_).constData());
+    if (result && !newName_.isEmpty()) ::unlink(native(newName_).constData());
     newName_.clear();
     target_.clear();
     error_ = 0;
@@ -225,14 +242,8 @@ int FZMakeLocalFolders(const QString& localPath, const QString& root) {
 
 int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix,
                        QString& name, int& fd) {
-    static const char chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QString random;
-        for (int i = 0; i < 6; ++i)
-            random +=
-                QLatin1Char(chars[QRandomGenerator::global()->bounded(int(sizeof chars - 1))]);
-        const QString candidate = base + prefix + random + suffix;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const QString candidate = uniqueCandidate(folder, prefix, suffix);
         const int f = ::open(native(candidate).constData(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (f >= 0) {
@@ -241,6 +252,44 @@ int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QStri
             return 0;
         }
         if (errno != EEXIST) return FZCodeForPath(errno, candidate);
+    }
+    return errFileExists;
+}
+
+int FZCreateNewFile(const QString& folder, const QString& prefix, const QString& suffix,
+                    QString& name, int& fd) {
+    name.clear();
+    // NFS and SMB mounts, and FUSE file systems whose server lacks it, refuse
+    // a file without a name (EOPNOTSUPP; kernels before 3.11 say EISDIR).
+    // There the file is named from the start, as QSaveFile does, and a crash
+    // in the middle of a write leaves it behind. Any other failure meets the
+    // named create again, which reports it with the name it tried. Without
+    // /proc the file could not be linked later.
+    static const bool canLink = ::access("/proc/self/fd", F_OK) == 0;
+    if (canLink) {
+        const int f = ::open(native(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (f >= 0) {
+            fd = f;
+            return 0;
+        }
+    }
+    return FZCreateUniqueFile(folder, prefix, suffix, name, fd);
+}
+
+int FZNameNewFile(int fd, const QString& folder, const QString& prefix, const QString& suffix,
+                  QString& name) {
+    if (!name.isEmpty()) return 0;
+    // Linking the descriptor itself needs a privilege; its /proc link does not.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const QString candidate = uniqueCandidate(folder, prefix, suffix);
+        const QByteArray target = native(candidate);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW)) {
+            if (errno != EEXIST) return FZCodeForPath(errno, candidate);
+            continue;
+        }
+        name = candidate;
+        return 0;
     }
     return errFileExists;
 }

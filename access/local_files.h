@@ -26,10 +26,11 @@ FileTime FZFileTimeOf(qint64 seconds, qint64 nanoseconds);
 int FZOpenLocalRead(const QString& path, int& fd);
 
 // A local file being written. Nothing touches the target until commit():
-// the content goes to a new file created exclusively in the target's
-// folder, which is renamed over the target (a symbolic link's target,
-// keeping its permissions) once everything was written. A write error or
-// an abandoned write removes the new file and leaves the target as it was.
+// the content goes to a new file in the target's folder, which has no name
+// until everything was written (see FZCreateNewFile) and is then renamed
+// over the target (a symbolic link's target, keeping its permissions). A
+// write error, an abandoned write or a crash leaves the target as it was
+// and no new file behind.
 class TFZLocalWrite {
 public:
     TFZLocalWrite() = default;
@@ -51,7 +52,6 @@ public:
     }
     int commit();
     void abandon();
-    QString newFileName() const { return newName_; }
 
 private:
     int fd_ = -1;
@@ -60,7 +60,7 @@ private:
     FileTime accessTime_ = 0;
     FileTime writeTime_ = 0;
     QString target_;
-    QString newName_;
+    QString newName_;  // empty while the new file has no name
 };
 
 // Creates every missing folder of the folder part of a local path (the
@@ -72,6 +72,18 @@ int FZMakeLocalFolders(const QString& localPath, const QString& root);
 // six random characters + suffix; hands back its name and descriptor.
 int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix,
                        QString& name, int& fd);
+
+// Creates a new file for writing (mode 0600) in folder. Where the file
+// system allows, it has no name (name comes back empty) until
+// FZNameNewFile gives it one, so that nothing is left behind when the
+// program dies before; elsewhere it is created as FZCreateUniqueFile does.
+int FZCreateNewFile(const QString& folder, const QString& prefix, const QString& suffix,
+                    QString& name, int& fd);
+// Links a nameless file from FZCreateNewFile into folder under a fresh
+// unique name (prefix + six random characters + suffix); does nothing when
+// name is already set.
+int FZNameNewFile(int fd, const QString& folder, const QString& prefix, const QString& suffix,
+                  QString& name);
 
 // Writes all bytes to a descriptor; result code.
 int FZWriteAll(int fd, const char* data, qint64 count);

@@ -81,19 +81,27 @@ TArcDeflateHelper helperFor(char letter) {
 
 int fileTool(int argc, char** argv) {
     const std::string cmd = argv[1];
+    // A failed run removes what it wrote, so no partial output can pass for a
+    // result; an output that could not be created is left alone.
+    QString outName;
+    bool created = false;
     try {
         if (cmd == "deflate" && argc == 5) {
             char letter;
             if (!presetOf(argv[2], letter)) return usage();
             FileStream in(QString::fromLocal8Bit(argv[3]), fmOpenRead);
-            FileStream out(QString::fromLocal8Bit(argv[4]), fmCreate);
+            outName = QString::fromLocal8Bit(argv[4]);
+            FileStream out(outName, fmCreate);
+            created = true;
             TArcDeflateHelper h = helperFor(letter);
             Deflate(in, out, &h);
             return 0;
         }
         if ((cmd == "inflate" || cmd == "inflate64") && argc == 4) {
             FileStream in(QString::fromLocal8Bit(argv[2]), fmOpenRead);
-            FileStream out(QString::fromLocal8Bit(argv[3]), fmCreate);
+            outName = QString::fromLocal8Bit(argv[3]);
+            FileStream out(outName, fmCreate);
+            created = true;
             TArcDeflateHelper h;
             if (cmd == "inflate64") h.SetOptionBits(h.OptionBits() | Deflate64Format);
             Inflate(in, out, &h);
@@ -101,6 +109,7 @@ int fileTool(int argc, char** argv) {
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "deflate-bench: %s\n", e.what());
+        if (created) QFile::remove(outName);
         return 1;
     }
     return usage();

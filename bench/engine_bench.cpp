@@ -36,6 +36,7 @@
 #include "config/sys_helpers.h"
 #include "engine/diff_engine.h"
 #include "engine/folder_rows.h"
+#include "engine/fuzzy_similarity.h"
 #include "engine/inline_diff.h"
 #include "engine/line_keys.h"
 #include "engine/pane_stores.h"
@@ -249,6 +250,11 @@ int benchCompare(int argc, char** argv) {
     const auto& c = tc.Counts;
     std::printf("modified=%d added=%d deleted=%d blocks=%d ms=%.1f\n", c.Modified, c.Added, c.Deleted, c.Blocks, ms);
     std::fflush(stdout);
+    if (st.FuzzyMode) {
+        const auto& f = fuzzyProcessor().FuzzyStats;
+        std::fprintf(stderr, "fuzzy stop=%d evaluations=%d distances=%d\n", tc.FuzzyStopState,
+                     f.Evaluations, f.DistanceComputations);
+    }
 
     auto& r = rows();
     r.FilterTextRows(0);

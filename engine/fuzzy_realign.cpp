@@ -7,6 +7,7 @@
 #include "engine/fuzzy_realign.h"
 
 #include "config/app_settings.h"
+#include "engine/diff_engine.h"
 #include "engine/fuzzy_similarity.h"
 #include "engine/pane_stores.h"
 #include "engine/text_compare.h"
@@ -39,6 +40,21 @@ void markByKeys(int row) {
     if (!r->Gap) r->Differs = differs;
 }
 
+// The pass scores pairs as the engine run does, so it stops as that run
+// does: when the user cancels, and past the time limit, which the run then
+// reports just as when the engine run had hit it. A stopped pass leaves the
+// rows as the engine aligned them.
+bool passStopped() {
+    return diffEngine().DiffCancelled() || textCompare().FuzzyStopState == 2;
+}
+
+bool stopScoring() {
+    if (passStopped()) return true;
+    if (!fuzzyProcessor().FuzzyPassedTimeLimit()) return false;
+    textCompare().FuzzyStopState = 2;
+    return true;
+}
+
 bool hasText(int pane, int row) {
     const TTextLine* line = lineAt(pane, row);
     return !line->Gap && line->Length() > 0;
@@ -69,6 +85,7 @@ int MoveToBetterPartner(int side, int otherSide, int r, int first) {
         if (isGap(otherSide, i) || !rowDiffers(i)) break;
         const qint32 c = crossScore(side, r, i);
         const qint32 d = pairScore(i);
+        if (stopScoring()) return 1;
         if (c < d) {
             bar = std::max(bar, d);  // that line is better placed where it is
         } else if (c > bar) {
@@ -109,7 +126,7 @@ int RealignRow(int r, int side, int otherSide) {
 }
 
 void RealignRows() {
-    for (int r = 0; r < st().MaxLineCount;) {
+    for (int r = 0; r < st().MaxLineCount && !passStopped();) {
         if (!rowDiffers(r)) {
             ++r;
         } else if (isGap(1, r)) {

@@ -94,6 +94,8 @@ bool FuzzyProcessor::FuzzyInit(bool clearMatrix, int lines1, int lines2) {
     FuzzyLoadSettings();
     Band = std::max<qint64>(std::abs(qint64(lines1) - lines2), 2000);
     FuzzyStats = FuzzyStatistics{};
+    evaluationsSinceCheck_ = 0;
+    cellsSinceCheck_ = 0;
     start_ = config::ReadTsc();
     return ok;
 }
@@ -212,6 +214,7 @@ int FuzzyProcessor::OsaDistanceW(const std::u16string& a, const std::u16string& 
         --ns;
     }
     if (ns == 0) return nl;
+    cellsSinceCheck_ += qint64(nl) * ns;
     // row[j] holds D[i-1][j] before cell (i, j) is computed, D[i][j] after.
     distanceRow_.resize(size_t(ns) + 1);
     quint16* row = distanceRow_.data();
@@ -284,9 +287,9 @@ bool FuzzyProcessor::IsSimilarLine(int i, int j) {
             // A byte cell holds at most 100; the containment bonus can go far beyond.
             value = quint8(std::min<qint32>(LineSimilarity(i, j), 100));
             ++FuzzyStats.Evaluations;
-            if (FuzzyStats.Evaluations % 100000 == 0) {
-                const qint64 ms = qRound64(double(config::ReadTsc() - start_) / double(config::CpuTicksPerMs()));
-                if (ms > qint64(config::AppSettings().TCFPTime) * 1000) FuzzyAbortState = 2;
+            ++evaluationsSinceCheck_;
+            if (checkDue()) {
+                if (checkTimeLimit()) FuzzyAbortState = 2;
                 config::eventPump().processEvents();
             }
         }
@@ -295,6 +298,22 @@ bool FuzzyProcessor::IsSimilarLine(int i, int j) {
         if (cell) *cell = value;
     }
     return value >= Threshold;
+}
+
+bool FuzzyProcessor::checkTimeLimit() {
+    evaluationsSinceCheck_ = 0;
+    cellsSinceCheck_ = 0;
+    const qint64 ms =
+        qRound64(double(config::ReadTsc() - start_) / double(config::CpuTicksPerMs()));
+    return ms > qint64(config::AppSettings().TCFPTime) * 1000;
+}
+
+bool FuzzyProcessor::FuzzyPassedTimeLimit() {
+    ++evaluationsSinceCheck_;
+    if (!checkDue()) return false;
+    const bool passed = checkTimeLimit();
+    config::eventPump().processEvents();
+    return passed;
 }
 
 FuzzyProcessor& fuzzyProcessor() {

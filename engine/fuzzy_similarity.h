@@ -28,6 +28,12 @@ public:
     static constexpr int MaxLines = 15000;
     // Characters of a line that take part in a score.
     static constexpr int MaxScoredChars = 8192;
+    // The time limit is checked, and pending events processed, once either
+    // this many pairs were scored or this many distance cells computed since
+    // the last check: one pair of long lines alone costs up to 8,192 squared
+    // cells, far more than a check interval of short lines.
+    static constexpr qint32 CheckEvaluations = 100000;
+    static constexpr qint64 CheckCells = 10000000;
 
     FuzzyProcessor();
 
@@ -43,6 +49,10 @@ public:
     qint32 LineSimilarity(int i, int j);
     // The memoised predicate of the difference engine (whole-file indexes).
     bool IsSimilarLine(int i, int j);
+    // For scoring done outside the predicate during a run (the re-alignment
+    // pass): counts one scored pair and, when a check is due, checks the
+    // time since FuzzyInit against the limit; true once it has passed.
+    bool FuzzyPassedTimeLimit();
     // Builds the normalised copy of a line into its cache slot; its length.
     int FuzzyNormaliseLine(int pane, int& index, bool cache);
     int OsaDistanceW(const std::u16string& a, const std::u16string& b);
@@ -70,6 +80,10 @@ private:
     quint8* cellFor(int i, int j, bool create);
     void makeMatrix();
     const std::u16string& copyFor(int pane, int index, bool& scratch);
+    bool checkDue() const {
+        return evaluationsSinceCheck_ >= CheckEvaluations || cellsSinceCheck_ >= CheckCells;
+    }
+    bool checkTimeLimit();
 
     std::vector<Row> matrix_;  // rows allocated on first write
     int rowWidth_ = 0;
@@ -77,6 +91,8 @@ private:
     std::array<std::vector<std::optional<std::u16string>>, 3> cache_;
     std::vector<quint16> distanceRow_;
     quint64 start_ = 0;  // processor clock at FuzzyInit
+    qint32 evaluationsSinceCheck_ = 0;
+    qint64 cellsSinceCheck_ = 0;
 };
 
 // The program-wide similarity state.

@@ -12,8 +12,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 #include <thread>
@@ -283,6 +285,46 @@ TEST_F(AccessSlots, FailedWriteLeavesTheTargetAsItWas) {
     EXPECT_EQ(readAll(path("t.txt")), "precious");
     EXPECT_TRUE(leftovers().isEmpty());
     EXPECT_EQ(FZClose(slot), 0);
+}
+
+TEST_F(AccessSlots, WriterKilledMidWriteLeavesOnlyTheTarget) {
+    QDir(dir.path()).mkpath("w");
+    const QString target = path("w/t.bin");
+    writeFile(target, "original");
+    const int probe = ::open(QFile::encodeName(path("w")).constData(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0) GTEST_SKIP() << "the test folder's file system has no nameless files";
+    ::close(probe);
+
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Writes megabytes through a slot, says so, and waits to be killed
+        // before the write is finished.
+        ::close(pipeFds[0]);
+        int slot = FZNoSlot;
+        if (FZOpen(target, twWriteAccess, false, slot) != 0) ::_exit(1);
+        const QByteArray chunk(1 << 20, 'x');
+        for (int i = 0; i < 8; ++i)
+            if (writeBytes(slot, chunk) != 0) ::_exit(2);
+        const char ready = 1;
+        if (::write(pipeFds[1], &ready, 1) != 1) ::_exit(3);
+        for (;;)
+            ::pause();
+    }
+    ::close(pipeFds[1]);
+    char ready = 0;
+    const ssize_t got = ::read(pipeFds[0], &ready, 1);
+    ::close(pipeFds[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(got, 1) << "the child failed before writing, status " << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    EXPECT_EQ(QDir(path("w")).entryList(all).join(' '), "t.bin");
+    EXPECT_EQ(readAll(target), "original");
 }
 
 TEST_F(AccessSlots, CloseFileWritesThePendingTextBuffer) {

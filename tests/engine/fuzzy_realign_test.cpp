@@ -3,11 +3,13 @@
 #include "config/app_settings.h"
 #include "engine/fuzzy_similarity.h"
 #include "engine/pane_stores.h"
+#include "engine/text_compare.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <vector>
 
 using namespace tandex::engine;
@@ -134,4 +136,40 @@ TEST_F(FuzzyRealignTest, LastLinesPairAcrossGapsEitherWay) {
         AlignLastLines();
         EXPECT_EQ(texts(), c.rows) << c.name;
     }
+}
+
+TEST_F(FuzzyRealignTest, PassIsHeldToTheFuzzyTimeLimit) {
+    // Lines long enough that the scores up to the first candidate's call
+    // for a check of the time (three pairs of 2,000 squared cells): with no
+    // time left the pass stops there, before the line could move down to
+    // its twin, and the stop is reported.
+    std::mt19937 rng(7);
+    auto randomLine = [&] {
+        QString line(2000, Qt::Uninitialized);
+        for (QChar& c : line)
+            c = QChar(char16_t(u'a' + rng() % 26));
+        return line;
+    };
+    const QString a = randomLine(), b = randomLine(), z = randomLine();
+    struct Case {
+        int seconds;
+        quint8 stopState;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {1000000, 0, {"~|" + z, a + "|" + a, b + "|~"}},
+        {0, 2, {a + "|" + z, b + "|" + a}},
+    };
+    for (const auto& c : cases) {
+        AppSettings().TCFPTime = c.seconds;
+        // As a comparison run leaves the similarity state for the pass.
+        fuzzyProcessor().FuzzyInit(true, 2, 2);
+        fuzzyProcessor().FuzzyReset(false);
+        textCompare().FuzzyStopState = 0;
+        rows({a, b}, {z, a});
+        RealignRows();
+        EXPECT_EQ(textCompare().FuzzyStopState, c.stopState) << c.seconds;
+        EXPECT_EQ(texts(), c.rows) << c.seconds;
+    }
+    textCompare().FuzzyStopState = 0;
 }

@@ -361,3 +361,57 @@ TEST_F(TextCompareTest, FuzzyTimeLimitStopsScoringButTheRunCompletes) {
     EXPECT_EQ(counts(), "Mod=600 Add=0 Del=0 Blocks=1");
     EXPECT_EQ(paneStores().FuzzyMode, 1);
 }
+
+namespace {
+
+// Random enough that no two lines are similar: a pair of lines of length L
+// costs L squared distance cells, so above about 3,200 characters every
+// pair alone is work enough for a check of the time.
+QStringList longRandomLines(int count, int length, unsigned seed) {
+    std::mt19937 rng(seed);
+    QStringList lines;
+    for (int i = 0; i < count; ++i) {
+        QString line(length, Qt::Uninitialized);
+        for (QChar& c : line)
+            c = QChar(char16_t(u'a' + rng() % 26));
+        lines << line;
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(TextCompareTest, FuzzyTimeLimitStopsScoringOfLongLines) {
+    // Scoring every pair would take far longer than the second allowed, yet
+    // the run scores only a few hundred pairs: the limit must count the work
+    // inside a score, not only the pairs.
+    AppSettings().TCFPTime = 1;
+    const int n = 20;
+    paneStores().FuzzyMode = 1;
+    compare(longRandomLines(n, 4096, 1), longRandomLines(n, 4096, 2));
+    EXPECT_EQ(textCompare().FuzzyStopState, 2);
+    EXPECT_LT(fuzzyProcessor().FuzzyStats.Evaluations, n * n);
+    EXPECT_EQ(counts(), "Mod=20 Add=0 Del=0 Blocks=1");
+}
+
+TEST_F(TextCompareTest, CancelIsReachedWhileLongLinesAreScored) {
+    // Far fewer than 100,000 pairs: only counting the work inside each score
+    // gives the Cancel button a chance before the whole matrix is done.
+    struct CancellingPump : tandex::config::EventPump {
+        int calls = 0;
+        void processEvents() override {
+            ++calls;
+            textCompare().CancelTextCompare();
+        }
+    } pump;
+    tandex::config::setEventPump(&pump);
+    AppSettings().TCFPTime = 1000000;
+    const int n = 12;
+    paneStores().FuzzyMode = 1;
+    compare(longRandomLines(n, 3300, 3), longRandomLines(n, 3300, 4));
+    tandex::config::setEventPump(nullptr);
+    EXPECT_GE(pump.calls, 1);
+    EXPECT_TRUE(diffEngine().DiffCancelled());
+    EXPECT_EQ(textCompare().FuzzyStopState, 0);
+    EXPECT_LT(fuzzyProcessor().FuzzyStats.Evaluations, n * n / 4);
+}
