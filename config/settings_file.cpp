@@ -544,10 +544,14 @@ void BackupSettingsFile(const QString& subfolder) {
     IniLoad(iniPath);
     const QString folder =
         subfolder.isEmpty() ? AppBackupsFolder() : AppBackupsFolder() + subfolder + u'/';
-    if (file.MakeFolderPath(folder) != 0)
-        file.Log(QStringLiteral("AD2 Cannot create folder ") + folder);
-    else
-        IniSave(folder + iniPath.mid(iniPath.lastIndexOf(u'/') + 1));
+    // An unreadable settings file must not put an empty copy in place of a
+    // backup made before.
+    if (IniStore().IniLoaded) {
+        if (file.MakeFolderPath(folder) != 0)
+            file.Log(QStringLiteral("AD2 Cannot create folder ") + folder);
+        else
+            IniSave(folder + iniPath.mid(iniPath.lastIndexOf(u'/') + 1));
+    }
     IniFreeLines();
     const TAppSettings& s = AppSettings();
     file.SetTabSize(s.TETabSize, s.TEMaxColumns);

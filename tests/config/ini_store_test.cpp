@@ -237,6 +237,12 @@ TEST_F(IniStoreTest, DeleteSectionRewritesTheFileWithoutIt) {
     const QByteArray before = readBytes(iniPath);
     IniDeleteSection("Missing", iniPath);
     EXPECT_EQ(readBytes(iniPath), before);
+    {
+        // The rewrite cannot go out whole: the file stays as it was.
+        FileSizeLimit limit(8);
+        IniDeleteSection("C", iniPath);
+    }
+    EXPECT_EQ(readBytes(iniPath), before);
 }
 
 }  // namespace

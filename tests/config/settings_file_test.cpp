@@ -279,6 +279,17 @@ TEST_F(SettingsFile, BackupCopiesTheFileIntoTheAppBackupsFolder) {
     EXPECT_EQ(IniStore().IniLineCount(), 0);
 }
 
+TEST_F(SettingsFile, BackupOfAnUnreadableFileKeepsTheEarlierBackup) {
+    writeIni("[Tandex]\nAFH=600\n");
+    loadAll();
+    BackupSettingsFile("v1");
+    const QString copy = AppBackupsFolder() + "v1/Tandex.ini";
+    const QByteArray before = readBytes(copy);
+    QFile::remove(iniPath);
+    BackupSettingsFile("v1");
+    EXPECT_EQ(readBytes(copy), before);
+}
+
 TEST_F(SettingsFile, BackupIntoAFolderThatCannotBeMadeLogsAD2AndWritesNothing) {
     writeIni("[Tandex]\nAFH=600\n");
     loadAll();
