@@ -158,8 +158,8 @@ bool IniFindKey(const QString& section, const QString& key, QString& value) {
     };
     // Keys read in file order are each found at the first line tried.
     const int from = s.IniCurLine + 1;
-    const bool found = from < first || from > last ? scan(first, last)
-                                                   : scan(from, last) || scan(first, from - 1);
+    const bool found =
+        from < first || from > last ? scan(first, last) : scan(from, last) || scan(first, from - 1);
     if (!found) s.IniCurLine = last + 1;
     return found;
 }

@@ -51,8 +51,8 @@ public:
     // A 64-bit number kept as text; a text that is none reads as 0.
     void operator()(const QString& key, qint64& value, qint64 def) {
         qint64 parsed = 0;
-        value = IniParseInt(IniReadString(section, key, QString::number(def)), 64, parsed) ? parsed
-                                                                                            : 0;
+        value =
+            IniParseInt(IniReadString(section, key, QString::number(def)), 64, parsed) ? parsed : 0;
     }
     // The built-in converter entries come back with every new program
     // version (or when none was stored); otherwise the user's edits stay.

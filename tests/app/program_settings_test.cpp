@@ -29,8 +29,9 @@ TEST_F(ProgramSettingsTest, StartReadsTheSettingsFileAndSaveWritesItAnew) {
     {
         QFile f(ini);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Tandex]\r\nGSGUIStyle=0\r\nAFH=612\r\n[ColorSets]\r\nCOSetName5=Mine\r\n"
-                "[FindReplace]\r\nFind0=needle\r\n");
+        f.write(
+            "[Tandex]\r\nGSGUIStyle=0\r\nAFH=612\r\n[ColorSets]\r\nCOSetName5=Mine\r\n"
+            "[FindReplace]\r\nFind0=needle\r\n");
     }
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Base, QColor(1, 2, 3));

@@ -13,10 +13,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <csignal>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 
 namespace tandex::testing {
 

@@ -105,11 +105,23 @@ TEST_F(IniStoreTest, NumbersAndFlagsFallBackToTheirDefaults) {
         const char* value;
         int expected;  // default 77
     } ints[] = {
-        {" 12", 12},       {"0x1F", 31},     {"$1F", 31},         {"12 ", 77},
-        {"-5", -5},        {"+7", 7},        {"-$10", -16},       {"0X1f", 31},
-        {"", 77},          {"abc", 77},      {"0x", 77},          {"1e3", 77},
-        {"2147483647", 2147483647},          {"2147483648", 77},  {"-2147483648", INT32_MIN},
-        {"$FFFFFFFF", -1}, {"$100000000", 77},
+        {" 12", 12},
+        {"0x1F", 31},
+        {"$1F", 31},
+        {"12 ", 77},
+        {"-5", -5},
+        {"+7", 7},
+        {"-$10", -16},
+        {"0X1f", 31},
+        {"", 77},
+        {"abc", 77},
+        {"0x", 77},
+        {"1e3", 77},
+        {"2147483647", 2147483647},
+        {"2147483648", 77},
+        {"-2147483648", INT32_MIN},
+        {"$FFFFFFFF", -1},
+        {"$100000000", 77},
     };
     for (const Case& c : ints) {
         load(QStringLiteral("[S]\nK=") + QString::fromUtf8(c.value) + u'\n');
@@ -118,7 +130,8 @@ TEST_F(IniStoreTest, NumbersAndFlagsFallBackToTheirDefaults) {
     struct Flag {
         const char* value;
         bool expected;  // default true
-    } flags[] = {{"0", false}, {"1", true}, {"true", true}, {"false", true}, {" 0", true}, {"", true}};
+    } flags[] = {{"0", false},    {"1", true},  {"true", true},
+                 {"false", true}, {" 0", true}, {"", true}};
     for (const Flag& f : flags) {
         load(QStringLiteral("[S]\nK=") + QString::fromUtf8(f.value) + u'\n');
         EXPECT_EQ(IniReadBool("S", "K", true), f.expected) << f.value;
@@ -177,8 +190,9 @@ TEST_F(IniStoreTest, ValuesWithTabsTrailingBlanksAndLongLinesSurviveLoadAndSave)
     AppSettings().TEEnabled = true;
     AppSettings().TETrimWSEOL = true;
     const QString longValue = QString(20000, u'x') + u'y';
-    const QByteArray file = "\xEF\xBB\xBF[S]\r\nTab=a\tb\t\r\nBlanks=x   \r\nLong=" +
-                            longValue.toUtf8() + "\r\nTrail=  \r\n";
+    const QByteArray file =
+        "\xEF\xBB\xBF[S]\r\nTab=a\tb\t\r\nBlanks=x   \r\nLong=" + longValue.toUtf8() +
+        "\r\nTrail=  \r\n";
     writeBytes(iniPath, file);
     IniLoad(iniPath);
     EXPECT_EQ(IniReadString("S", "Tab", ""), "a\tb\t");

@@ -111,51 +111,83 @@ TEST_F(SettingsFile, LoadAppliesItsBoundsAndSpecialCases) {
         QStringList saved;     // lines the save writes
         QStringList notSaved;  // lines it does not write
     } cases[] = {
-        {"bar width below", "[Tandex]\nGSTNBarWidth=5\n",
-         [](auto& s) { EXPECT_EQ(s.GSTNBarWidth, 10); }, {"GSTNBarWidth=10"}, {}},
-        {"bar width above", "[Tandex]\nGSTNBarWidth=99\n",
-         [](auto& s) { EXPECT_EQ(s.GSTNBarWidth, 43); }, {}, {}},
-        {"columns cut", "[Tandex]\nTEMaxColumns=20000\n",
-         [](auto& s) { EXPECT_EQ(s.TEMaxColumns, 8192); }, {"TEMaxColumns=8192"}, {}},
-        {"columns 0 stays", "[Tandex]\nTEMaxColumns=0\n",
-         [](auto& s) { EXPECT_EQ(s.TEMaxColumns, 0); }, {"TEMaxColumns=0"}, {}},
-        {"printer window off screen", "[Printer]\nAPW=900\nAPL=-900\n",
-         [](auto& s) { EXPECT_EQ(s.APL, 0); }, {"APL=0"}, {}},
-        {"printer window just on screen", "[Printer]\nAPL=-890\n",
-         [](auto& s) { EXPECT_EQ(s.APL, -890); }, {"APL=-890"}, {}},
-        {"no style: Flat Blue", "[Tandex]\nGSLineNr=0\n[ColorSets]\nCOSetIdx=3\n",
+        {"bar width below",
+         "[Tandex]\nGSTNBarWidth=5\n",
+         [](auto& s) { EXPECT_EQ(s.GSTNBarWidth, 10); },
+         {"GSTNBarWidth=10"},
+         {}},
+        {"bar width above",
+         "[Tandex]\nGSTNBarWidth=99\n",
+         [](auto& s) { EXPECT_EQ(s.GSTNBarWidth, 43); },
+         {},
+         {}},
+        {"columns cut",
+         "[Tandex]\nTEMaxColumns=20000\n",
+         [](auto& s) { EXPECT_EQ(s.TEMaxColumns, 8192); },
+         {"TEMaxColumns=8192"},
+         {}},
+        {"columns 0 stays",
+         "[Tandex]\nTEMaxColumns=0\n",
+         [](auto& s) { EXPECT_EQ(s.TEMaxColumns, 0); },
+         {"TEMaxColumns=0"},
+         {}},
+        {"printer window off screen",
+         "[Printer]\nAPW=900\nAPL=-900\n",
+         [](auto& s) { EXPECT_EQ(s.APL, 0); },
+         {"APL=0"},
+         {}},
+        {"printer window just on screen",
+         "[Printer]\nAPL=-890\n",
+         [](auto& s) { EXPECT_EQ(s.APL, -890); },
+         {"APL=-890"},
+         {}},
+        {"no style: Flat Blue",
+         "[Tandex]\nGSLineNr=0\n[ColorSets]\nCOSetIdx=3\n",
          [](auto& s) {
              EXPECT_EQ(s.COSetIdx, 10);
              EXPECT_EQ(s.GSGUIStyle, 1);
          },
-         {"COSetIdx=10", "GSGUIStyle=1"}, {}},
-        {"style present: the stored set", "[Tandex]\nGSGUIStyle=0\n[ColorSets]\nCOSetIdx=3\n",
-         [](auto& s) { EXPECT_EQ(s.COSetIdx, 3); }, {"COSetIdx=3", "GSGUIStyle=0"}, {}},
+         {"COSetIdx=10", "GSGUIStyle=1"},
+         {}},
+        {"style present: the stored set",
+         "[Tandex]\nGSGUIStyle=0\n[ColorSets]\nCOSetIdx=3\n",
+         [](auto& s) { EXPECT_EQ(s.COSetIdx, 3); },
+         {"COSetIdx=3", "GSGUIStyle=0"},
+         {}},
         {"same version keeps an edited converter",
          "[Tandex]\nAFIniVersion=" + current + "\nPIConfig[2]=mine\nPIConfig[7]=extra\n",
          [](auto& s) {
              EXPECT_EQ(s.PIConfig[2], "mine");
              EXPECT_EQ(s.PIConfig[7], "extra");
          },
-         {"PIConfig[2]=mine", "AFIniVersion=" + current}, {}},
+         {"PIConfig[2]=mine", "AFIniVersion=" + current},
+         {}},
         {"another version brings the built-in one back",
          "[Tandex]\nAFIniVersion=0.9\nPIConfig[2]=mine\nPIConfig[7]=extra\n",
          [](auto& s) {
              EXPECT_EQ(s.PIConfig[2], BuiltInConverters()[2]);
              EXPECT_EQ(s.PIConfig[7], "extra");
          },
-         {"PIConfig[7]=extra", "AFIniVersion=0.9"}, {"PIConfig[2]=mine"}},
-        {"time stamp not a number", "[Tandex]\nFCOlderTS=abc\nFCNewerTS=133485408000000000\n",
+         {"PIConfig[7]=extra", "AFIniVersion=0.9"},
+         {"PIConfig[2]=mine"}},
+        {"time stamp not a number",
+         "[Tandex]\nFCOlderTS=abc\nFCNewerTS=133485408000000000\n",
          [](auto& s) {
              EXPECT_EQ(s.FCOlderTS, 0);
              EXPECT_EQ(s.FCNewerTS, 133485408000000000);
          },
-         {"FCOlderTS=0", "FCNewerTS=133485408000000000"}, {}},
-        {"unknown and lower-case keys", "[Tandex]\nNoSuchKey=1\ngslinenr=0\n; note\n",
-         [](auto& s) { EXPECT_TRUE(s.GSLineNr); }, {"GSLineNr=1"},
+         {"FCOlderTS=0", "FCNewerTS=133485408000000000"},
+         {}},
+        {"unknown and lower-case keys",
+         "[Tandex]\nNoSuchKey=1\ngslinenr=0\n; note\n",
+         [](auto& s) { EXPECT_TRUE(s.GSLineNr); },
+         {"GSLineNr=1"},
          {"NoSuchKey=1", "gslinenr=0", "; note"}},
-        {"empty set name", "[ColorSets]\nCOSetName6=\n",
-         [](auto& s) { EXPECT_EQ(s.COSetName[6], "-"); }, {"COSetName6=-"}, {}},
+        {"empty set name",
+         "[ColorSets]\nCOSetName6=\n",
+         [](auto& s) { EXPECT_EQ(s.COSetName[6], "-"); },
+         {"COSetName6=-"},
+         {}},
         {"system colour reference",
          "[ColorSets]\nCOSetName5=Mine\n[ColorSet:Mine]\nHeadLnBgCol=-16777201\n",
          [](auto& s) {
@@ -165,14 +197,16 @@ TEST_F(SettingsFile, LoadAppliesItsBoundsAndSpecialCases) {
              EXPECT_EQ(s.ColorSets[5][TextBgCol], SystemColor(scWindow));
              EXPECT_EQ(s.ColorSets[5][SelLnCol], SysColorRef(scHighlightText));
          },
-         {"HeadLnBgCol=-16777201", "SelLnCol=-16777202"}, {}},
+         {"HeadLnBgCol=-16777201", "SelLnCol=-16777202"},
+         {}},
         {"two user sets of one name share a section",
          "[ColorSets]\nCOSetName5=Same\nCOSetName8=Same\n[ColorSet:Same]\nDiffCol=7\n",
          [](auto& s) {
              EXPECT_EQ(s.ColorSets[5][DiffCol], 7u);
              EXPECT_EQ(s.ColorSets[8][DiffCol], 7u);
          },
-         {"[ColorSet:Same]", "DiffCol=7"}, {}},
+         {"[ColorSet:Same]", "DiffCol=7"},
+         {}},
         {"three find texts",
          "[FindReplace]\nFFT=40\nMatchCase=1\nFind0=a\nFind1=\nFind2=b\nFind7=c\nReplace3=r\n",
          [](auto& s) {
@@ -181,11 +215,14 @@ TEST_F(SettingsFile, LoadAppliesItsBoundsAndSpecialCases) {
              EXPECT_EQ(FindReplaceSettings().ReplaceHistory, QStringList({"r"}));
              EXPECT_TRUE(FindReplaceSettings().MatchCase);
          },
-         {"FFT=40", "MatchCase=1", "Find0=a", "Find1=b", "Find2=c", "Find3=", "Find19=",
-          "Replace0=r", "Replace19="},
+         {"FFT=40", "MatchCase=1", "Find0=a", "Find1=b", "Find2=c",
+          "Find3=", "Find19=", "Replace0=r", "Replace19="},
          {"Find7=c"}},
-        {"tabs, trailing blanks and long values", "[LogView]\nLFSearch=a\tb  \n",
-         [](auto& s) { EXPECT_EQ(s.LFSearch, "a\tb  "); }, {"LFSearch=a\tb  "}, {}},
+        {"tabs, trailing blanks and long values",
+         "[LogView]\nLFSearch=a\tb  \n",
+         [](auto& s) { EXPECT_EQ(s.LFSearch, "a\tb  "); },
+         {"LFSearch=a\tb  "},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -318,7 +355,8 @@ TEST_F(SettingsFile, AHandWrittenFileSavesBackTheSameKeysAndValues) {
     QStringList expected;
     for (const QString& line : savedLines(iniPath)) {
         if (line.startsWith(u'[')) {
-            expected << (line.startsWith(u"[ColorSet:") ? line.chopped(1) + QString::fromUtf8("é]") : line);
+            expected << (line.startsWith(u"[ColorSet:") ? line.chopped(1) + QString::fromUtf8("é]")
+                                                        : line);
             continue;
         }
         const qsizetype eq = line.indexOf(u'=');
@@ -345,8 +383,8 @@ TEST_F(SettingsFile, AHandWrittenFileSavesBackTheSameKeysAndValues) {
         QByteArray bytes;
     } encodings[] = {
         {"UTF-16 LE with BOM",
-         QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()),
-                                             text.size() * 2)},
+         QByteArray("\xFF\xFE") +
+             QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)},
         {"UTF-16 LE", QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)},
         {"ANSI", text.toLatin1()},
     };

@@ -81,18 +81,34 @@ quint32 PaletteSystemColor(int index) {
     const QPalette palette = QApplication::palette();
     QColor color;
     switch (index) {
-        case config::scWindow: color = palette.color(QPalette::Base); break;
-        case config::scScrollBar: color = palette.color(QPalette::Midlight); break;
+        case config::scWindow:
+            color = palette.color(QPalette::Base);
+            break;
+        case config::scScrollBar:
+            color = palette.color(QPalette::Midlight);
+            break;
         case config::scHighlight:
-        case config::scActiveCaption: color = palette.color(QPalette::Highlight); break;
+        case config::scActiveCaption:
+            color = palette.color(QPalette::Highlight);
+            break;
         case config::scGradientActiveCaption:
             color = palette.color(QPalette::Highlight).lighter(150);
             break;
-        case config::scHighlightText: color = palette.color(QPalette::HighlightedText); break;
-        case config::scBtnFace: color = palette.color(QPalette::Button); break;
-        case config::scBtnShadow: color = palette.color(QPalette::Mid); break;
-        case config::scInfoBk: color = palette.color(QPalette::ToolTipBase); break;
-        default: color = palette.color(QPalette::WindowText); break;
+        case config::scHighlightText:
+            color = palette.color(QPalette::HighlightedText);
+            break;
+        case config::scBtnFace:
+            color = palette.color(QPalette::Button);
+            break;
+        case config::scBtnShadow:
+            color = palette.color(QPalette::Mid);
+            break;
+        case config::scInfoBk:
+            color = palette.color(QPalette::ToolTipBase);
+            break;
+        default:
+            color = palette.color(QPalette::WindowText);
+            break;
     }
     return quint32(color.red()) | quint32(color.green()) << 8 | quint32(color.blue()) << 16;
 }
