@@ -154,7 +154,9 @@ void TArcDfInBitStream::DiscardMoreBits(int n) {
 }
 
 void TArcDfInBitStream::AlignToByte() {
-    const int drop = bitCount_ & 7;
+    // The zero padding past the end of the data need not be a whole number
+    // of bytes, so the boundary is reckoned from the real bits alone.
+    const int drop = (bitCount_ - zeroBits_) & 7;
     bits_ >>= drop;
     bitCount_ -= drop;
     if (bitCount_ < zeroBits_) overrun("[TArcDfInBitStream.ReadBuffer]");

@@ -1,10 +1,11 @@
 include(GoogleTest)
 
-# tandex_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# tandex_add_test(NAME name SOURCES ... LIBS ... [GUI] [SERIAL])
 # One GoogleTest executable per unit; every test case is registered with
 # ctest. GUI tests run on Qt's offscreen platform, so no display is needed.
+# SERIAL tests hold so much memory that ctest runs them alone.
 function(tandex_add_test)
-  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${T_NAME} PRIVATE
@@ -15,10 +16,14 @@ function(tandex_add_test)
   if(TANDEX_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1")
   endif()
+  set(serial)
+  if(T_SERIAL)
+    set(serial RUN_SERIAL TRUE)
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 ${serial})
 endfunction()
 
 # tandex_add_library(name [QT_LIBS ...] [LIBS ...])
@@ -41,13 +46,34 @@ function(tandex_add_library NAME)
   endforeach()
 endfunction()
 
-# tandex_add_tests(LIBS ...) — every *_test.cpp of the folder is one test
-# executable named after its folder and file.
+# tandex_add_tests(LIBS ... [SERIAL stem ...]) — every *_test.cpp of the
+# folder is one test executable named after its folder and file; the stems
+# named after SERIAL run alone.
 function(tandex_add_tests PREFIX)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "LIBS;SERIAL" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   foreach(src ${tests})
     get_filename_component(stem ${src} NAME_WE)
-    tandex_add_test(NAME ${PREFIX}_${stem} SOURCES ${src} LIBS ${T_LIBS})
+    set(serial)
+    if(stem IN_LIST T_SERIAL)
+      set(serial SERIAL)
+    endif()
+    tandex_add_test(NAME ${PREFIX}_${stem} SOURCES ${src} LIBS ${T_LIBS} ${serial})
   endforeach()
+endfunction()
+
+# tandex_add_fuzz_target(NAME name SOURCES ... LIBS ...)
+# A libFuzzer target, built only under TANDEX_FUZZ, where the libraries it
+# links carry the same coverage instrumentation. Inputs that ever broke a
+# target go to its test folder's data/, where an always-built test replays
+# them.
+function(tandex_add_fuzz_target)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT TANDEX_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
 endfunction()

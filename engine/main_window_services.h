@@ -24,6 +24,10 @@ public:
 
     // The line number the window keeps across an inserted line.
     virtual void rememberEditLine(int /*lineNumber*/) {}
+
+    // The folder rows were rebuilt: expanding and collapsing all folders
+    // is offered only in the tree view.
+    virtual void enableFolderMenus() {}
 };
 
 // Gives every real text line of the pane, over the rows in use, the line

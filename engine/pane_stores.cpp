@@ -1,5 +1,6 @@
 #include "engine/pane_stores.h"
 
+#include "engine/folder_rows.h"
 #include "engine/main_window_services.h"
 #include "engine/rows.h"
 #include "engine/undo_stack.h"
@@ -134,6 +135,7 @@ void PaneStores::InitCompareData() {
     undoStack().ClearUndo(2);
     undoStack().UndoContinues = 0;
     rows().InitRows();
+    folderRows().InitFolderRows();
 }
 
 void PaneStores::FreeTextLine(int pane, int index) {
@@ -171,6 +173,9 @@ void PaneStores::ClearFolderEntries() {
     FolderEntries[1].Clear();
     FolderEntries[2].Clear();
     rows().FolderSelection.clear();
+    // The rows would show entries that are gone.
+    folderRows().FolderRowMap.clear();
+    folderRows().FolderRowCount = 0;
     FolderTotalSizes = {0, 0, 0};
     FolderRoots = {};
     FolderEntryCount = 0;
@@ -209,7 +214,7 @@ void PaneStores::CloseSideSlot(int pane) {
 void PaneStores::UpdateMaxLineCount() { MaxLineCount = std::max(LineCount[1], LineCount[2]); }
 
 int PaneStores::VisibleRowCount() const {
-    if (FolderMode) return 0;  // folder rows are not held yet
+    if (FolderMode) return folderRows().FolderRowCount;
     return BinaryMode ? rows().BinaryRowCount : rows().TextRowCount;
 }
 

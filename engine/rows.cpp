@@ -1,5 +1,7 @@
 #include "engine/rows.h"
 
+#include "engine/folder_rows.h"
+
 #include "config/app_settings.h"
 
 #include <algorithm>
@@ -167,7 +169,7 @@ int Rows::BinaryRowIndex(int row) const {
 }
 
 int Rows::RowIndex(int row) const {
-    if (stores().FolderMode) return -1;
+    if (stores().FolderMode) return folderRows().FolderRowEntry(row);
     return stores().BinaryMode ? BinaryRowIndex(row) : TextRowIndex(row);
 }
 
@@ -223,7 +225,7 @@ bool Rows::TextRowDiffers(int row) const {
 }
 
 bool Rows::RowDiffers(int row) const {
-    if (stores().FolderMode) return false;
+    if (stores().FolderMode) return folderRows().FolderViewFilter != 1 && folderRows().FolderRowDiffers(row);
     if (stores().BinaryMode) {
         const int index = BinaryRowIndex(row);
         return index >= 0 && stores().BinaryLines[1][index]->Differs;
@@ -233,7 +235,10 @@ bool Rows::RowDiffers(int row) const {
 
 void Rows::SetRowDiffers(int row, bool value) {
     auto& s = stores();
-    if (s.FolderMode) return;
+    if (s.FolderMode) {
+        folderRows().SetFolderRowDiffers(row, value);
+        return;
+    }
     const int index = RowIndex(row);
     if (index < 0) return;
     for (int pane = 1; pane <= 2; ++pane) {
@@ -248,7 +253,10 @@ void Rows::SetRowDiffers(int row, bool value) {
 }
 
 int Rows::RowResult(int row) const {
-    if (stores().FolderMode) return 0;
+    if (stores().FolderMode) {
+        const int entry = folderRows().FolderRowEntry(row);
+        return entry < 0 ? 0 : folderRows().FolderEntryResult(entry);
+    }
     return RowDiffers(row) ? 2 : 0;
 }
 
@@ -260,10 +268,28 @@ bool Rows::IsGapLine(int pane, int row) const {
                                : stores().TextLines[size_t(pane)].IsGap(index);
 }
 
-bool Rows::IsRowMissing(int pane, int row) const { return IsGapLine(pane, row); }
+namespace {
+
+// A folder entry that is there: a present file or folder.
+bool folderEntryPresent(int pane, int index) {
+    const TFolderEntry* e = stores().FolderEntries[size_t(pane)][index];
+    return !e->Empty && (e->Status == 0 || e->Status == 6);
+}
+
+}  // namespace
+
+bool Rows::IsRowMissing(int pane, int row) const {
+    if (!stores().FolderMode) return IsGapLine(pane, row);
+    const int index = RowIndex(row);
+    return PaneStores::IsPane(pane) && index >= 0 && !folderEntryPresent(pane, index);
+}
 
 bool Rows::IsRowOnBothSides(int row) const {
-    if (stores().FolderMode || RowIndex(row) < 0) return false;
+    if (stores().FolderMode) {
+        const int index = RowIndex(row);
+        return index >= 0 && folderEntryPresent(1, index) && folderEntryPresent(2, index);
+    }
+    if (RowIndex(row) < 0) return false;
     return !IsGapLine(1, row) && !IsGapLine(2, row);
 }
 
@@ -367,10 +393,13 @@ quint32 Rows::RowSelectionRange(int pane, int row) const {
 
 bool Rows::IsRowSelected(int pane, int row) const { return RowSelectionRange(pane, row) != 0; }
 
-int Rows::RowSelectionKind(int pane, int row) const { return IsRowSelected(pane, row) ? 1 : 0; }
+int Rows::RowSelectionKind(int pane, int row) const {
+    if (stores().FolderMode) return folderRows().FolderRowSelectionKind(pane, row);
+    return IsRowSelected(pane, row) ? 1 : 0;
+}
 
-int Rows::SelectedCount(bool /*filesOnly*/) const {
-    if (stores().FolderMode) return 0;
+int Rows::SelectedCount(bool filesOnly) const {
+    if (stores().FolderMode) return folderRows().SelectedFolderEntryCount(filesOnly);
     const int count = stores().BinaryMode ? BinaryRowCount : TextRowCount;
     int selected = 0;
     for (int row = 0; row < count; ++row)
@@ -379,7 +408,7 @@ int Rows::SelectedCount(bool /*filesOnly*/) const {
 }
 
 int Rows::FirstSelectedRow() const {
-    if (stores().FolderMode) return kNoSelectedRow;
+    if (stores().FolderMode) return folderRows().FirstSelectedFolderRow();
     const int count = stores().BinaryMode ? BinaryRowCount : TextRowCount;
     for (int row = 0; row < count; ++row)
         if (selectionAt(RowIndex(row)) != 0) return row;
@@ -387,7 +416,11 @@ int Rows::FirstSelectedRow() const {
 }
 
 void Rows::SetRowSelection(int pane, int row, int first, bool select, int last) {
-    if (stores().FolderMode || !PaneStores::IsPane(pane)) return;
+    if (!PaneStores::IsPane(pane)) return;
+    if (stores().FolderMode) {
+        folderRows().SetFolderRowSelected(pane, row, select);
+        return;
+    }
     const int index = RowIndex(row);
     if (index < 0) return;
     if (select)
@@ -398,7 +431,11 @@ void Rows::SetRowSelection(int pane, int row, int first, bool select, int last) 
 
 void Rows::SelectAllRows(int pane) {
     auto& s = stores();
-    if (s.FolderMode || !PaneStores::IsPane(pane)) return;
+    if (!PaneStores::IsPane(pane)) return;
+    if (s.FolderMode) {
+        folderRows().SelectAllFolderEntries(pane);
+        return;
+    }
     ClearLineSelection();
     ActiveSelectionSide() = pane;
     for (int i = 0; i < s.MaxLineCount; ++i) setSelectionAt(i, 1 | kSelectionToEnd << 16);
@@ -455,7 +492,8 @@ int Rows::TakeTaggedLineRow(int pane, quint8 bits) {
 // ---- texts and numbers ------------------------------------------------------
 
 QString Rows::RowText(int pane, int row) const {
-    if (!PaneStores::IsPane(pane) || stores().FolderMode) return {};
+    if (!PaneStores::IsPane(pane)) return {};
+    if (stores().FolderMode) return folderRows().FolderRowText(pane, row);
     const int index = RowIndex(row);
     if (index < 0) return {};
     if (stores().BinaryMode) return QString::fromLatin1(stores().BinaryLines[size_t(pane)][index]->HexText);
@@ -483,7 +521,8 @@ QString Rows::LinePlainText(int pane, int index) const {
 }
 
 QString Rows::RowPlainText(int pane, int row) const {
-    if (!PaneStores::IsPane(pane) || stores().FolderMode) return {};
+    if (!PaneStores::IsPane(pane)) return {};
+    if (stores().FolderMode) return folderRows().FolderRowPath(pane, row);
     const int index = RowIndex(row);
     if (index < 0) return {};
     if (stores().BinaryMode) return QString::fromLatin1(stores().BinaryLines[size_t(pane)][index]->HexText);
@@ -491,9 +530,10 @@ QString Rows::RowPlainText(int pane, int row) const {
 }
 
 int Rows::RowTextLength(int pane, int row) const {
-    if (!PaneStores::IsPane(pane) || stores().FolderMode) return 0;
+    if (!PaneStores::IsPane(pane)) return 0;
     const int index = RowIndex(row);
     if (index < 0) return 0;
+    if (stores().FolderMode) return stores().FolderEntries[size_t(pane)][index]->PathLength;
     if (stores().BinaryMode) return config::AppSettings().BCHEXBytes * 4 + 2;
     return stores().TextLines[size_t(pane)][index]->Length();
 }
@@ -512,18 +552,22 @@ int Rows::LineNumberAt(int pane, int index) const {
 }
 
 int Rows::RowLineNumber(int pane, int row) const {
-    if (stores().FolderMode) return -1;
     const int index = RowIndex(row);
-    return index < 0 ? -1 : LineNumberAt(pane, index);
+    if (index < 0) return -1;
+    if (stores().FolderMode)
+        return PaneStores::IsPane(pane) ? stores().FolderEntries[size_t(pane)][index]->RowNumber : -1;
+    return LineNumberAt(pane, index);
 }
 
 QString Rows::RowNumberText(int pane, int row) const {
-    if (!PaneStores::IsPane(pane) || stores().FolderMode) return {};
+    if (!PaneStores::IsPane(pane)) return {};
     const int index = RowIndex(row);
     if (index < 0) return {};
     const auto& s = stores();
     QString number;
-    if (s.BinaryMode) {
+    if (s.FolderMode) {
+        number = QString::number(row + 1);
+    } else if (s.BinaryMode) {
         const TBinLine* line = s.BinaryLines[size_t(pane)][index];
         if (line->Gap) return PadString.left(LineNumberWidth);
         number = config::AppSettings().BCOffsetAddr ? QString::number(line->Offset, 16).toUpper()
@@ -536,10 +580,12 @@ QString Rows::RowNumberText(int pane, int row) const {
     return number.rightJustified(LineNumberWidth, u' ');
 }
 
-void Rows::UpdateLineNumberWidth(bool folderRows) {
+void Rows::UpdateLineNumberWidth(bool forFolderRows) {
     const auto& s = stores();
-    int digits = 1;  // no folder rows are held yet
-    if (!folderRows && s.BinaryMode) {
+    int digits = 1;
+    if (forFolderRows) {
+        digits = digitCount(folderRows().FolderRowCount, 10);
+    } else if (s.BinaryMode) {
         const bool hex = config::AppSettings().BCOffsetAddr;
         qint64 largest = 0;
         for (int pane = 1; pane <= 2; ++pane) {
@@ -552,7 +598,7 @@ void Rows::UpdateLineNumberWidth(bool folderRows) {
             largest = std::max(largest, hex ? lines[last]->Offset : qint64(last) + 1);
         }
         digits = digitCount(largest, hex ? 16 : 10);
-    } else if (!folderRows) {
+    } else {
         // The last numbered row carries the largest line number of the view.
         qint64 largest = 0;
         for (int row = TextRowCount - 1; row >= 0 && largest == 0; --row) {

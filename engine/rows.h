@@ -5,8 +5,7 @@
 // here takes a visible row (or a line index where its name says so) and
 // answers rows outside the map with -1, 0, false or an empty text.
 //
-// Folder rows are not held here yet: in folder mode the queries give those
-// same neutral answers.
+// In folder mode the queries answer from the folder rows (folder_rows.h).
 
 #include "engine/pane_stores.h"
 
@@ -95,7 +94,7 @@ public:
     int LineNumberAt(int pane, int index) const;
     int RowLineNumber(int pane, int row) const;
     QString RowNumberText(int pane, int row) const;
-    void UpdateLineNumberWidth(bool folderRows);
+    void UpdateLineNumberWidth(bool forFolderRows);
     int BinaryRowByteCount(int pane, int row) const;
 
     std::vector<int> TextRowMap, BinaryRowMap;

@@ -7,9 +7,9 @@
 #include "archive/deflate.h"
 #include "archive/inflate.h"
 #include "archive/streams.h"
+#include "zlib_check.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -62,40 +62,6 @@ inline QByteArray randomInput(qint64 size, quint32 seed = 7) {
 
 inline quint32 crcOf(const QByteArray& data) {
     return quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
-}
-
-// zlib's raw inflate; nullopt when zlib refuses the stream.
-inline std::optional<QByteArray> zlibInflate(const QByteArray& raw) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) return std::nullopt;
-    QByteArray out;
-    char buf[65536];
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.constData()));
-    z.avail_in = uInt(raw.size());
-    int rc;
-    do {
-        z.next_out = reinterpret_cast<Bytef*>(buf);
-        z.avail_out = sizeof buf;
-        rc = inflate(&z, Z_NO_FLUSH);
-        out.append(buf, int(sizeof buf - z.avail_out));
-    } while (rc == Z_OK);
-    inflateEnd(&z);
-    if (rc != Z_STREAM_END) return std::nullopt;
-    return out;
-}
-
-inline QByteArray zlibDeflate(const QByteArray& in, int level, int strategy = Z_DEFAULT_STRATEGY) {
-    z_stream z{};
-    deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy);
-    QByteArray out(int(deflateBound(&z, uLong(in.size()))), Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
-    z.avail_in = uInt(in.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(int(z.total_out));
-    deflateEnd(&z);
-    return out;
 }
 
 inline QByteArray ourDeflate(const QByteArray& in, TArcDeflateHelper* helper = nullptr,
