@@ -2,6 +2,7 @@
 #include <csignal>
 
 #include "main_window_shell.h"
+#include "program_settings.h"
 #include "ui/main/window_helpers.h"
 #include "window_services.h"
 
@@ -13,9 +14,12 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandex"));
+    tandex::app::ProgramSettings settings;
     tandex::app::WindowServices services;
     auto window = tandex::app::createMainWindow();
     tandex::ui::SetMainForm(window.get());
     window->show();
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    settings.Save();
+    return exitCode;
 }

@@ -1,5 +1,6 @@
 #include "config/app_settings.h"
 
+#include "config/color_sets.h"
 #include "config/prg_dir.h"
 
 #include <QStringList>
@@ -66,6 +67,7 @@ TAppSettings::TAppSettings() {
     FCSessData[kListSize] = DefaultSessionData();
     for (int i = 5; i <= 9; ++i)
         COSetName[i] = QStringLiteral("-");
+    FillBuiltInColorSets(*this);
 }
 
 void TAppSettings::SetDefaults(const QString& writableRoot) {

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPalette>
 #include <QThread>
 
+#include "config/color_sets.h"
 #include "ui/main/window_helpers.h"
 
 namespace tandex::ui {
@@ -82,6 +84,42 @@ int QtMessageSink::showMessage(const config::MessageRequest& request) {
     QMetaObject::invokeMethod(
         app, [&] { result = ShowBox(request); }, Qt::BlockingQueuedConnection);
     return result;
+}
+
+quint32 PaletteSystemColor(int index) {
+    const QPalette palette = QApplication::palette();
+    QColor color;
+    switch (index) {
+        case config::scWindow:
+            color = palette.color(QPalette::Base);
+            break;
+        case config::scScrollBar:
+            color = palette.color(QPalette::Midlight);
+            break;
+        case config::scHighlight:
+        case config::scActiveCaption:
+            color = palette.color(QPalette::Highlight);
+            break;
+        case config::scGradientActiveCaption:
+            color = palette.color(QPalette::Highlight).lighter(150);
+            break;
+        case config::scHighlightText:
+            color = palette.color(QPalette::HighlightedText);
+            break;
+        case config::scBtnFace:
+            color = palette.color(QPalette::Button);
+            break;
+        case config::scBtnShadow:
+            color = palette.color(QPalette::Mid);
+            break;
+        case config::scInfoBk:
+            color = palette.color(QPalette::ToolTipBase);
+            break;
+        default:
+            color = palette.color(QPalette::WindowText);
+            break;
+    }
+    return quint32(color.red()) | quint32(color.green()) << 8 | quint32(color.blue()) << 16;
 }
 
 }  // namespace tandex::ui

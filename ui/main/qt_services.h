@@ -1,9 +1,12 @@
 #pragma once
 // The window-backed services of the core libraries: the event pump that
-// keeps the windows alive during long waits, and message boxes. The window
-// program installs them at start; headless runs keep the plain defaults.
+// keeps the windows alive during long waits, message boxes, and the system
+// colours. The window program installs them at start; headless runs keep
+// the plain defaults.
 
 #include "config/services.h"
+
+#include <QtGlobal>
 
 namespace tandex::ui {
 
@@ -22,5 +25,10 @@ class QtMessageSink : public config::MessageSink {
 public:
     int showMessage(const config::MessageRequest& request) override;
 };
+
+// The current value (0x00BBGGRR) of a system colour by its platform index,
+// taken from the application's palette; the defaults of the user colour
+// sets read it.
+quint32 PaletteSystemColor(int index);
 
 }  // namespace tandex::ui
