@@ -37,8 +37,24 @@ void logRefusal(const QString& line) {
     IniFileAccess().Log(QStringLiteral("FI3 INI store full, line not written: ") + line);
 }
 
+// Linux names may hold line breaks; written as they are, the next load
+// would split the line and a name like "x\n[Printer]" would hide the rest
+// of its section. Such a value is left out (the key keeps what it had) and
+// the write counts as done, since the store itself is sound and the caller
+// stops writing after a refusal: one odd name must not cost every setting.
+bool breaksLine(const QString& text) {
+    for (QChar c : text)
+        if (c == u'\r' || c == u'\n' || c == QChar(0x1A)) return true;
+    return false;
+}
+
 bool writeValue(const QString& section, const QString& key, const QString& valueText) {
     TIniStore& s = IniStore();
+    if (breaksLine(key) || breaksLine(valueText)) {
+        IniFileAccess().Log(QStringLiteral("FI5 value with a line break not written: [") + section +
+                            QStringLiteral("] ") + key);
+        return true;
+    }
     const QString line = key + u'=' + valueText;
     QString old;
     if (IniFindKey(section, key, old)) {

@@ -85,6 +85,17 @@ TEST_F(IniStoreTest, DuplicateKeyIsFoundOnlyFromBetweenTheTwo) {
     EXPECT_EQ(lines(), (std::vector<QString>{"[S]", "K=first", "M=middle", "K=new"}));
 }
 
+TEST_F(IniStoreTest, ValuesWithLineBreaksAreLeftOutSoTheFileStaysWhole) {
+    load(QStringLiteral("[S]\nK=old\n"));
+    for (const QString& bad : {QStringLiteral("x\n[Printer]"), QStringLiteral("a\rb"),
+                               QStringLiteral("a") + QChar(0x1A)}) {
+        IniWriteString("S", "K", bad);
+        IniWriteString("S", bad, "v");
+    }
+    ASSERT_TRUE(IniWriteString("S", "After", "1"));
+    EXPECT_EQ(lines(), (std::vector<QString>{"[S]", "K=old", "After=1"}));
+}
+
 TEST_F(IniStoreTest, WritesAppendMissingSectionsAndInsertAtTheSectionEnd) {
     load(QStringLiteral("[A]\nK=1\n"));
     ASSERT_TRUE(IniWriteInt("B", "X", 1));
