@@ -217,7 +217,7 @@ void TArcZipArchive::LoadArchive() {
         }
         reader->SeekImage(static_cast<int32_t>(footer_.DiskWithCentralDirectory),
                           static_cast<int64_t>(footer_.CentralDirectoryOffset));
-        loadDirectory(*reader, -1);
+        loadDirectory(*reader, -1, 0);
     } else {
         if (zip64) {
             if (locator.Offset > static_cast<uint64_t>(tail)) throw EArcZipInvalid();
@@ -225,18 +225,34 @@ void TArcZipArchive::LoadArchive() {
             footer_.LoadZip64FromStream(*stream);
         }
         if (footer_.CentralDirectoryOffset > static_cast<uint64_t>(size)) throw EArcZipInvalid();
-        stream->Seek(static_cast<int64_t>(footer_.CentralDirectoryOffset), soBeginning);
-        loadDirectory(*stream, size);
+        const int64_t shift = prefixLength(*stream, zip64 ? static_cast<int64_t>(locator.Offset) : tail);
+        stream->Seek(static_cast<int64_t>(footer_.CentralDirectoryOffset) + shift, soBeginning);
+        loadDirectory(*stream, size, shift);
     }
     bool abort = false;
     DoArchiveProgress(100, abort);
     IsDirty = false;
 }
 
+// Bytes put in front of an archive whose offsets were not adjusted (a stub
+// joined to a zip): the directory then ends where the end records begin,
+// not where its offset says. 0 when the offset holds.
+int64_t TArcZipArchive::prefixLength(Stream& stream, int64_t directoryEnd) {
+    const auto expected = directoryEnd - static_cast<int64_t>(footer_.CentralDirectorySize);
+    const auto stated = static_cast<int64_t>(footer_.CentralDirectoryOffset);
+    if (footer_.TotalEntries == 0 || expected <= stated) return 0;
+    auto signatureAt = [&stream](int64_t at) {
+        uint8_t b[4];
+        stream.Seek(at, soBeginning);
+        return stream.Read(b, 4) == 4 && ZipGet32(b) == kZipCentralHeaderSignature;
+    };
+    return !signatureAt(stated) && signatureAt(expected) ? expected - stated : 0;
+}
+
 // Reads the central headers from the stream position. streamSize is the
 // size of a single-volume archive, against which every entry's data is
 // checked, or -1 for a set.
-void TArcZipArchive::loadDirectory(Stream& stream, int64_t streamSize) {
+void TArcZipArchive::loadDirectory(Stream& stream, int64_t streamSize, int64_t shift) {
     Stream* source = &stream;
     MemoryStream directory;
     const int64_t at = streamSize >= 0 ? stream.Position() : 0;
@@ -263,6 +279,7 @@ void TArcZipArchive::loadDirectory(Stream& stream, int64_t streamSize) {
         }
         auto item = std::make_unique<TArcZipItem>();
         item->LoadFromStream(*source);
+        if (shift > 0) item->SetRelativeOffset(item->RelativeOffset() + static_cast<uint64_t>(shift));
         if (streamSize >= 0 &&
             (item->RelativeOffset() > static_cast<uint64_t>(streamSize) ||
              item->GetCompressedSize() > static_cast<uint64_t>(streamSize) - item->RelativeOffset()))

@@ -96,7 +96,8 @@ private:
     struct SaveTarget;
 
     void init();
-    void loadDirectory(Stream& stream, int64_t streamSize);
+    int64_t prefixLength(Stream& stream, int64_t directoryEnd);
+    void loadDirectory(Stream& stream, int64_t streamSize, int64_t shift);
     void saveItems(SaveTarget& target);
     void copyKeptItem(TArcZipItem& item, SaveTarget& target);
     void insertItem(TArcZipItem& item, SaveTarget& target);

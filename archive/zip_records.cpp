@@ -365,6 +365,9 @@ void TArcZipItem::SetFileName(const QString& value) {
             }
         }
     }
+    // Readers translate the names of MS-DOS hosts from the OEM page even
+    // when the UTF-8 flag is set; a UTF-8 name says it comes from NTFS.
+    if (utf8) SetHostSystem(kHostNtfs);
     central_.SetIsUtf8(utf8);
     central_.FileName = utf8 ? EncodeUtf8Name(value) : raw;
     const bool highCharacters =
