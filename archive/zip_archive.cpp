@@ -22,6 +22,30 @@ constexpr uint32_t kNoStub = 0xFFFFFFFF;
 // rather than header by header from the file.
 constexpr int64_t kDirectoryInMemoryLimit = 256 * 1024 * 1024;
 
+// Member data moves between files in the kernel where it can; anything
+// else goes through a buffer larger than the streams' own.
+void copyData(Stream& from, Stream& to, int64_t count) {
+    if (count <= 0) return;
+    auto* in = dynamic_cast<FileStream*>(&from);
+    auto* out = dynamic_cast<FileStream*>(&to);
+    if (in && out) {
+        while (count > 0) {
+            const ssize_t n = ::copy_file_range(in->Handle(), nullptr, out->Handle(), nullptr,
+                                                static_cast<size_t>(std::min<int64_t>(count, 1 << 30)), 0);
+            if (n <= 0) break;  // not supported here, or the source ended: the loop below decides
+            count -= n;
+        }
+    }
+    constexpr int64_t kChunk = 1 << 20;
+    QByteArray chunk(static_cast<qsizetype>(std::min(count, kChunk)), Qt::Uninitialized);
+    while (count > 0) {
+        const int64_t n = std::min(count, kChunk);
+        from.ReadBuffer(chunk.data(), n);
+        to.WriteBuffer(chunk.constData(), n);
+        count -= n;
+    }
+}
+
 bool askForDisk(const QString& text) {
     return config::showMessage(QStringLiteral("Insert floppy"), text, config::MsgKind::Information,
                                config::mbOK | config::mbCancel,
@@ -238,9 +262,12 @@ void TArcZipArchive::LoadArchive() {
 // joined to a zip): the directory then ends where the end records begin,
 // not where its offset says. 0 when the offset holds.
 int64_t TArcZipArchive::prefixLength(Stream& stream, int64_t directoryEnd) {
+    if (footer_.TotalEntries == 0 || directoryEnd < 0 ||
+        footer_.CentralDirectorySize > static_cast<uint64_t>(directoryEnd))
+        return 0;
     const auto expected = directoryEnd - static_cast<int64_t>(footer_.CentralDirectorySize);
     const auto stated = static_cast<int64_t>(footer_.CentralDirectoryOffset);
-    if (footer_.TotalEntries == 0 || expected <= stated) return 0;
+    if (expected <= stated) return 0;
     auto signatureAt = [&stream](int64_t at) {
         uint8_t b[4];
         stream.Seek(at, soBeginning);
@@ -377,7 +404,7 @@ void TArcZipArchive::SaveArchive() {
 
         if (IsExecutable && StubSize > 0 && old) {
             old->Seek(0, soBeginning);
-            target.out->CopyFrom(*old, StubSize);
+            copyData(*old, *target.out, StubSize);
         }
         if (target.span) {
             QByteArray marker;
@@ -467,7 +494,7 @@ void TArcZipArchive::copyKeptItem(TArcZipItem& item, SaveTarget& target) {
     if (item.LocalExtraField().Buffer().isEmpty()) item.LocalExtraField().Assign(oldHeader.ExtraField);
     placeLocalHeader(item, target);
     const uint64_t size = item.GetCompressedSize();
-    if (size > 0) target.out->CopyFrom(*old, static_cast<int64_t>(size));
+    copyData(*old, *target.out, static_cast<int64_t>(size));
     // A streaming reader finds the end of bit-3 data only through its
     // descriptor, whatever the method.
     if (item.GeneralPurposeBitFlag() & kZipFlagDataDescriptor) item.SaveDataDescriptor(*target.out);
@@ -489,7 +516,7 @@ void TArcZipArchive::insertItem(TArcZipItem& item, SaveTarget& target) {
         }
         placeLocalHeader(item, target);
         packed.Seek(0, soBeginning);
-        if (packed.Size() > 0) target.out->CopyFrom(packed, packed.Size());
+        copyData(packed, *target.out, packed.Size());
         if (item.GetIsEncrypted()) item.SaveDataDescriptor(*target.out);
         item.HasStoredData = true;
     } catch (const EArcUserAbort&) {
@@ -590,7 +617,7 @@ void TArcZipArchive::commit(SaveTarget& target) {
     }
     if (target.file) {
         if (::fchmod(target.file->Handle(), target.targetMode) != 0 ||
-            ::fsync(target.file->Handle()) != 0)
+            ::fdatasync(target.file->Handle()) != 0)
             throw StreamIoError(QStringLiteral("Cannot write file \"") + target.tempName + u'"',
                                 ResultCodeOfErrno(errno));
         target.file.reset();
