@@ -1,0 +1,113 @@
+#pragma once
+// The zip archive: reads the central directory of a plain,
+// self-extracting, split or spanned zip into zip items, and writes the
+// whole archive anew on every save.
+//
+// A save copies unchanged entries byte for byte from the old stream and
+// compresses new or replaced ones through the insertion hooks into
+// scratch streams first. The old content stays untouched until everything
+// is written: an archive opened by file name is rebuilt in a new file
+// beside it that is renamed over it, any other stream gets the result
+// copied in at the end. Compression, extraction and testing are hooks
+// that the component installs; the archive itself only moves records.
+
+#include "archive/archive_base.h"
+#include "archive/zip_records.h"
+#include "archive/zip_spans.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace tandex::archive {
+
+enum TArcZipSupportedMethod : uint8_t { smStored = 0, smDeflated = 1, smBestMethod = 2 };
+enum TArcZipDeflationOption : uint8_t {
+    doInvalid = 0,
+    doNormal = 1,
+    doMaximum = 2,
+    doFast = 3,
+    doSuperFast = 4,
+};
+
+class TArcZipArchive;
+
+using TArcZipExtractHelper = std::function<void(TArcZipItem& item, const QString& targetName)>;
+using TArcZipExtractToStreamHelper = std::function<void(TArcZipItem& item, Stream& target)>;
+using TArcZipTestHelper = std::function<void(TArcZipItem& item)>;
+using TArcZipInsertHelper = std::function<void(TArcZipItem& item, Stream& output)>;
+using TArcZipInsertFromStreamHelper =
+    std::function<void(TArcZipItem& item, Stream& output, Stream& source)>;
+using TArcRequestDiskEvent = std::function<void(TArcArchive& sender, bool& abort)>;
+using TArcRequestNthDiskEvent =
+    std::function<void(TArcArchive& sender, int diskNumber, bool& abort)>;
+
+class TArcZipArchive : public TArcArchive {
+public:
+    TArcZipArchive(const QString& fileName, uint16_t mode);
+    TArcZipArchive(Stream* stream, const QString& archiveName);
+
+    TArcZipSupportedMethod CompressionMethodToUse = smBestMethod;
+    TArcZipDeflationOption DeflationOption = doNormal;
+    // The stream began with an executable stub when it was loaded.
+    bool IsExecutable = false;
+    // The length of the stub a save keeps.
+    uint32_t StubSize = 0;
+    // Loaded from, or saved into, more than one volume.
+    bool Spanned = false;
+    QByteArray Password;
+    uint8_t PasswordRetries = 3;
+
+    TArcZipExtractHelper ExtractHelper;
+    TArcZipExtractToStreamHelper ExtractToStreamHelper;
+    TArcZipTestHelper TestHelper;
+    TArcZipInsertHelper InsertHelper;
+    TArcZipInsertFromStreamHelper InsertFromStreamHelper;
+
+    TArcRequestDiskEvent OnRequestLastDisk;
+    TArcRequestNthDiskEvent OnRequestNthDisk;
+    TArcRequestDiskEvent OnRequestBlankDisk;
+
+    TArcZipDirectoryFileFooter& Footer() { return footer_; }
+    TArcZipItem* ZipItem(int index) const;
+    // The comment is stored in 16 bits: longer text is cut.
+    void SetZipfileComment(const QByteArray& comment);
+
+    // TArcArchive
+    std::unique_ptr<TArcArchiveItem> CreateItem(const QString& fileSpec) override;
+    void ExtractItemAt(int index, const QString& useName) override;
+    void ExtractItemToStreamAt(int index, Stream& stream) override;
+    void LoadArchive() override;
+    void SaveArchive() override;
+    void TestItemAt(int index) override;
+    QString FixName(const QString& value) override;
+    bool CanStoreFolders() const override { return true; }
+    void RequestSpanImage(void* sender, int32_t imageNumber, QString& imageName,
+                          bool& abort) override;
+
+    // Disk requests; without a handler the user is asked.
+    virtual void DoRequestLastDisk(bool& abort);
+    virtual void DoRequestNthDisk(int diskNumber, bool& abort);
+    virtual void DoRequestBlankDisk(bool& abort);
+
+private:
+    struct SaveTarget;
+
+    void init();
+    int64_t prefixLength(Stream& stream, int64_t directoryEnd);
+    void loadDirectory(Stream& stream, int64_t streamSize, int64_t shift);
+    void saveItems(SaveTarget& target);
+    void copyKeptItem(TArcZipItem& item, SaveTarget& target);
+    void insertItem(TArcZipItem& item, SaveTarget& target);
+    void placeLocalHeader(TArcZipItem& item, SaveTarget& target);
+    void saveDirectory(SaveTarget& target);
+    void commit(SaveTarget& target);
+    void reportSaveProgress(int progress);
+    void wireSpanStream(TArcSpanReadStream& span);
+
+    TArcZipDirectoryFileFooter footer_;
+};
+
+}  // namespace tandex::archive
