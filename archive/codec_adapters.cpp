@@ -263,10 +263,12 @@ void DecompressLzma(const uint8_t* properties, int propertiesSize, Stream& sourc
                     uint32_t(properties[3]) << 16 | uint32_t(properties[4]) << 24;
     options.dict_size = std::max<uint32_t>(dict, LZMA_DICT_SIZE_MIN);
     const bool known = unpackedSize != kLzmaUnknownSize;
-    // A known size may still be followed by an end marker.
-    options.ext_flags = known ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
-    options.ext_size_low = uint32_t(unpackedSize);
-    options.ext_size_high = uint32_t(unpackedSize >> 32);
+    // The decoder is never told the size: told, it would judge the bytes
+    // after it (an entry may carry an end marker there, or anything), while
+    // the entry ends where its size says. The loop below stops there.
+    options.ext_flags = 0;
+    options.ext_size_low = UINT32_MAX;
+    options.ext_size_high = UINT32_MAX;
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options},
                                    {LZMA_VLI_UNKNOWN, nullptr}};
 
