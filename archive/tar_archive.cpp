@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include <stdexcept>
 
 #include <sys/stat.h>
@@ -21,6 +25,53 @@ int64_t roundToBlocks(int64_t bytes) {
 void copyBytes(Stream& from, Stream& to, int64_t count) {
     if (count > 0) to.CopyFrom(from, count);
 }
+
+// The listing walks headers with many small reads and seeks back and
+// forth; served from a window of the archive they cost no system calls.
+class ReadAheadStream : public Stream {
+public:
+    explicit ReadAheadStream(Stream& inner) : inner_(inner), size_(inner.Size()), buffer_(kWindow) {
+        position_ = inner.Position();
+    }
+
+    int64_t Read(void* buffer, int64_t count) override {
+        auto* out = static_cast<uint8_t*>(buffer);
+        int64_t done = 0;
+        while (done < count) {
+            if (position_ < start_ || position_ >= start_ + filled_) {
+                inner_.SetPosition(position_);
+                start_ = position_;
+                filled_ = inner_.Read(buffer_.data(), kWindow);
+                if (filled_ <= 0) {
+                    filled_ = 0;
+                    break;
+                }
+            }
+            const int64_t n = std::min(count - done, start_ + filled_ - position_);
+            std::memcpy(out + done, buffer_.data() + (position_ - start_), size_t(n));
+            done += n;
+            position_ += n;
+        }
+        return done;
+    }
+    int64_t Write(const void*, int64_t) override { throw StreamFilerError("Stream write error"); }
+    int64_t Seek(int64_t offset, int origin) override {
+        const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position_ : size_;
+        if (base + offset < 0) throw StreamIoError("Seek before the start", kErrorNegativeSeek);
+        position_ = base + offset;
+        return position_;
+    }
+    int64_t Size() override { return size_; }
+
+private:
+    static constexpr int64_t kWindow = 65536;
+    Stream& inner_;
+    int64_t size_;
+    int64_t position_ = 0;
+    int64_t start_ = 0;
+    int64_t filled_ = 0;
+    std::vector<uint8_t> buffer_;
+};
 
 }  // namespace
 
@@ -109,9 +160,9 @@ TArcTarItem* TArcTarArchive::TarItem(int index) const {
 }
 
 void TArcTarArchive::LoadArchive() {
-    Stream& stream = *GetStream();
-    TArcTarStreamHelper helper(&stream);
     try {
+        ReadAheadStream stream(*GetStream());
+        TArcTarStreamHelper helper(&stream);
         const int64_t size = stream.Size();
         bool found = size > 0 && helper.FindFirstItem();
         ArchiveFormat = found ? tfUnknown : tfOld;
