@@ -261,8 +261,13 @@ void DecompressLzma(const uint8_t* properties, int propertiesSize, Stream& sourc
     options.pb = d / 5;
     uint32_t dict = uint32_t(properties[1]) | uint32_t(properties[2]) << 8 |
                     uint32_t(properties[3]) << 16 | uint32_t(properties[4]) << 24;
-    options.dict_size = std::max<uint32_t>(dict, LZMA_DICT_SIZE_MIN);
     const bool known = unpackedSize != kLzmaUnknownSize;
+    // No match reaches further back than the output is long, so a
+    // dictionary beyond that decodes the same: a hostile header cannot make
+    // the decoder allocate gigabytes for a small entry.
+    const uint64_t outputBound = known ? unpackedSize : maxOutput;
+    options.dict_size = uint32_t(std::max<uint64_t>(std::min<uint64_t>(dict, outputBound),
+                                                    LZMA_DICT_SIZE_MIN));
     // The decoder is never told the size: told, it would judge the bytes
     // after it (an entry may carry an end marker there, or anything), while
     // the entry ends where its size says. The loop below stops there.
