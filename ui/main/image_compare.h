@@ -57,6 +57,8 @@ public:
     void TransformImage(QImage& graphic, int kind) const;
 
 private:
+    void CopyLeftIntoResult();
+
     QImage imgFileL, imgFileR, imgResult;
     double offsetX = 0, offsetY = 0;
     int xofs = 0, yofs = 0;
