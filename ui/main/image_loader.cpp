@@ -194,6 +194,7 @@ QImage LoadTiffImage(const QString& path) {
     QImage image(int(width), int(height), QImage::Format_ARGB32);
     if (image.isNull() || image.bytesPerLine() != qsizetype(width) * 4)
         throw ImageLoadError("Unable to create TBitmap buffer");
+    image.fill(0);  // rows a damaged file does not deliver stay black
     auto* raster = reinterpret_cast<quint32*>(image.bits());
     // libtiff's raster starts at the lower left; asking for the top-left
     // orientation lands it upright in the top-down picture. Errors in the
