@@ -221,8 +221,13 @@ QImage LoadMetafileImage(const QString& path) {
         throw ImageLoadError(invalid.toStdString());
     QSvgRenderer renderer(*svg);
     const QSize size = renderer.defaultSize();
-    if (!renderer.isValid() || size.isEmpty() || qint64(size.width()) * size.height() * 4 > INT_MAX)
+    if (!renderer.isValid() || size.isEmpty())
         throw ImageLoadError(invalid.toStdString());
+    // The size comes from the file's header; the same bound as Qt's own
+    // image readers keeps a damaged one from asking for gigabytes.
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (qint64(size.width()) * size.height() * 4 > limit)
+        throw ImageLoadError("Unable to create TBitmap buffer");
     QImage image(size, QImage::Format_ARGB32);
     if (image.isNull())
         throw ImageLoadError("Unable to create TBitmap buffer");

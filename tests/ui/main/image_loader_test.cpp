@@ -322,6 +322,18 @@ TEST_F(ImageLoaderTest, HostileMetafilesThrow) {
         SCOPED_TRACE(c.name);
         EXPECT_THROW(LoadMetafileImage(Write(c.name, c.data)), ImageLoadError);
     }
+    // A header claiming 40000 x 40000 pixels.
+    QByteArray huge = emf;
+    for (int at : {12, 16})
+        qToLittleEndian<quint32>(39999, huge.data() + at);
+    for (int at : {32, 36})
+        qToLittleEndian<quint32>(1058333, huge.data() + at);
+    try {
+        LoadMetafileImage(Write("huge.emf", huge));
+        FAIL() << "no exception";
+    } catch (const ImageLoadError& e) {
+        EXPECT_STREQ(e.what(), "Unable to create TBitmap buffer");
+    }
     EXPECT_THROW(LoadMetafileImage(dir.filePath("missing.wmf")), ImageLoadError);
 }
 
