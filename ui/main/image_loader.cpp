@@ -61,6 +61,8 @@ bool IsEnhancedMetafile(const QByteArray& data) {
 }
 
 bool EmfRecordsFit(const QByteArray& data) {
+    if (LeU32(data, 4) < 88)  // the header record holds at least its fixed part
+        return false;
     qsizetype at = 0;
     while (at + 8 <= data.size()) {
         const quint32 type = LeU32(data, at), size = LeU32(data, at + 4);
@@ -91,7 +93,26 @@ bool WmfRecordsFit(const QByteArray& data) {
     return false;
 }
 
+// The converter trusts the header's pointers to its description and pixel
+// format, and reads a description of length 0 up to a terminator wherever
+// it points. Both are only metadata: one that is empty or does not lie
+// inside the header is dropped instead of read.
+void DropStrayHeaderParts(QByteArray& data) {
+    const quint32 headerSize = LeU32(data, 4);
+    auto keepOrDrop = [&](qsizetype countAt, qsizetype offsetAt, quint64 unit) {
+        const quint64 count = LeU32(data, countAt), offset = LeU32(data, offsetAt);
+        if (count == 0 || offset < 88 || offset + count * unit > headerSize) {
+            qToLittleEndian<quint32>(0, data.data() + countAt);
+            qToLittleEndian<quint32>(0, data.data() + offsetAt);
+        }
+    };
+    keepOrDrop(60, 64, 2);  // nDescription, offDescription (UTF-16 units)
+    if (headerSize >= 100)
+        keepOrDrop(88, 92, 1);  // cbPixelFormat, offPixelFormat
+}
+
 std::optional<QByteArray> EmfToSvg(QByteArray data) {
+    DropStrayHeaderParts(data);
     generatorOptions options{};
     char nameSpace[] = "";
     options.nameSpace = nameSpace;

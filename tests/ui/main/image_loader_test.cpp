@@ -337,6 +337,18 @@ TEST_F(ImageLoaderTest, HostileMetafilesThrow) {
     EXPECT_THROW(LoadMetafileImage(dir.filePath("missing.wmf")), ImageLoadError);
 }
 
+// Inputs that once made a decoder read past the file: they load or fail,
+// but stay inside it.
+TEST_F(ImageLoaderTest, StoredHostileMetafilesStayInsideTheFile) {
+    for (const char* name : {"emf-description-without-length.emf"}) {
+        SCOPED_TRACE(name);
+        try {
+            LoadMetafileImage(QStringLiteral(TANDEX_TEST_DATA "/") + QLatin1String(name));
+        } catch (const ImageLoadError&) {
+        }
+    }
+}
+
 TEST(SwapRedBlue, ExchangesFirstAndThirdByteOnly) {
     quint32 pixels[] = {0x11223344, 0xAABBCCDD};
     SwapRedBlue(2, 1, pixels);
