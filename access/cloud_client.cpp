@@ -213,15 +213,20 @@ int TDropbox1::tokenRequest(bool access) {
     if (result.code) return result.code;
     // Read by name: the order of the parameters is the server's choice.
     const QString answer = QString::fromUtf8(result.answer).trimmed();
-    const QString secret = answerParameter(answer, QStringLiteral("oauth_token_secret"));
-    const QString key = answerParameter(answer, QStringLiteral("oauth_token"));
-    if (key.isEmpty() || secret.isEmpty()) {
+    QString key, secret;
+    if (!ReadTokenAnswer(answer, key, secret)) {
         FZSetLastMessage(QStringLiteral("The server's token answer lacks the token or its secret"));
         return errInternet;
     }
     SetScanText(answer);
     SetToken(key, secret);
     return 0;
+}
+
+bool TDropbox1::ReadTokenAnswer(const QString& answer, QString& key, QString& secret) {
+    secret = answerParameter(answer, QStringLiteral("oauth_token_secret"));
+    key = answerParameter(answer, QStringLiteral("oauth_token"));
+    return !key.isEmpty() && !secret.isEmpty();
 }
 
 int TDropbox1::RequestToken() {

@@ -78,6 +78,9 @@ public:
     // form is longer than 511 bytes (cutting it would name another file).
     static int EncodePath(const QString& path, QString& encoded);
     QString SignatureParams() const;
+    // The token key and secret of a token answer, read by name in any
+    // order; false unless both are there.
+    static bool ReadTokenAnswer(const QString& answer, QString& key, QString& secret);
 
     // The text the field reads scan (tests and the fuzz target set it).
     void SetScanText(const QString& text);
