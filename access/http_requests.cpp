@@ -159,9 +159,12 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         ending = e;
         reply->abort();
     };
+    qint64 lastPosition = 0;
     const auto progress = [&](qint64 position, qint64 total) {
         stall.start();
-        if (!request.work) return;
+        // Qt reports a finished upload once more as (0, 0).
+        if (!request.work || position < lastPosition) return;
+        lastPosition = position;
         if (!begun && (position > 0 || total > 0)) {
             begun = true;
             tracking = total > 0;
