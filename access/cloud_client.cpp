@@ -5,6 +5,7 @@
 #include "config/num_format.h"
 
 #include <QIODevice>
+#include <QScopeGuard>
 #include <QUrl>
 
 namespace tandex::access {
@@ -404,8 +405,15 @@ QString TDropbox1::JsonValue(const QString& key, bool advance) {
 }
 
 void TDropbox1::ReadItem(TDBOItem& item) {
+    const qsizetype pathAt = findKey(QStringLiteral("path"));
     item.Path = JsonValue(QStringLiteral("path"), false);
     if (item.Path.isEmpty()) return;
+    // A well-formed entry is always left behind its path (by its "bytes" or
+    // its "is_dir"); one that lacks them or has them before its path must
+    // not be handed out again, or a listing loop would never end.
+    const auto leaveEntry = qScopeGuard([&] {
+        if (scanPos_ <= pathAt) scanPos_ = pathAt;
+    });
     if (JsonValue(QStringLiteral("is_deleted"), false) == QLatin1String("true")) {
         item.Path.clear();
         return;

@@ -1,4 +1,5 @@
 #include "access/access_slots.h"
+#include "cloud_scan_fuzz_check.h"
 #include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/http_requests.h"
@@ -466,4 +467,33 @@ TEST_F(CloudClient, TheUnitsClientReportsProgressThroughTheHook) {
     // No key ships: the unit hands the client empty ones.
     EXPECT_TRUE(FZCloudClient().SignatureParams().startsWith(
         "&oauth_signature_method=PLAINTEXT&oauth_consumer_key=&oauth_token="));
+}
+
+TEST(CloudScan, KeptFuzzInputsEndCleanly) {
+    const QDir data(TANDEX_TEST_DATA);
+    const QStringList files = data.entryList({"cloud-scan-*"}, QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString& name : files) {
+        QFile f(data.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(fuzz::runCloudScan(f.readAll()).toStdString(), "") << name.toStdString();
+    }
+}
+
+TEST(CloudScan, MalformedEntriesAreHandedOutOnce) {
+    TDropbox1 client;
+    client.SetScanText(R"({"is_dir": true, "path": "/a", "bytes": 1}, {"path": "/b", "modified": "m"})");
+    TDBOItem item;
+    client.ReadItem(item);
+    EXPECT_EQ(item.Path, "/a/");
+    client.ReadItem(item);
+    EXPECT_EQ(item.Path, "/b");
+    client.ReadItem(item);
+    EXPECT_TRUE(item.Path.isEmpty());
+
+    QString key, secret;
+    EXPECT_TRUE(TDropbox1::ReadTokenAnswer("oauth_token=k&x=1&oauth_token_secret=s", key, secret));
+    EXPECT_EQ(key, "k");
+    EXPECT_EQ(secret, "s");
+    EXPECT_FALSE(TDropbox1::ReadTokenAnswer("oauth_token_secret=s", key, secret));
 }
