@@ -38,11 +38,18 @@ QString decodeEscapes(const QString& value) {
     for (;;) {
         const qsizetype at = value.indexOf(QStringLiteral("\\u"), from);
         if (at < 0 || at + 6 > value.size()) break;
-        bool ok = false;
-        const uint code = value.mid(at + 2, 4).toUInt(&ok, 16);
-        if (!ok || value.mid(at + 2, 4).contains(QLatin1Char('+')) ||
-            value.mid(at + 2, 4).contains(QLatin1Char('-')))
-            break;
+        uint code = 0;
+        bool hex = true;
+        for (qsizetype i = at + 2; i < at + 6 && hex; ++i) {
+            const char16_t c = value.at(i).unicode();
+            if (c >= u'0' && c <= u'9')
+                code = code * 16 + (c - u'0');
+            else if ((c | 0x20) >= u'a' && (c | 0x20) <= u'f')
+                code = code * 16 + ((c | 0x20) - u'a' + 10);
+            else
+                hex = false;
+        }
+        if (!hex) break;
         out += value.mid(from, at - from);
         out += QChar(char16_t(code));
         from = at + 6;

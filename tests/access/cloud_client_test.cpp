@@ -292,8 +292,10 @@ TEST_F(CloudClient, ReadItemWalksAFolderListing) {
 TEST_F(CloudClient, JsonValueScansAsTheServiceWrites) {
     client_.SetScanText(
         R"({"bytes": 12, "modified": "Tue, 01 Jan 2013 10:00:00 +0000", "path": "/a \"b", )"
-        R"("name": "\u00e4\u00F6x\u12", "list": "p, q", "last": 7})");
+        R"("name": "\u00e4\u00F6x\u12", "odd": "\u0x41\u00e4", "list": "p, q", "last": 7})");
     EXPECT_EQ(client_.JsonValue("name", false), QString::fromUtf8("\u00e4\u00f6x\\u12"));
+    // Replacing stops at the first "\u" without four hexadecimal digits.
+    EXPECT_EQ(client_.JsonValue("odd", false), "\\u0x41\\u00e4");
     EXPECT_EQ(client_.JsonValue("list", false), "p, q");
     EXPECT_EQ(client_.JsonValue("last", false), "7");
     EXPECT_EQ(client_.JsonValue("missing", false), "");
