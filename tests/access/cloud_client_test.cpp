@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <thread>
 
 using namespace tandex::access;
 using tandex::config::MessageRequest;
@@ -360,6 +361,26 @@ TEST_F(CloudClient, FailedRequestsGiveTheirCodeAndKeepTheLastAnswer) {
     EXPECT_EQ(FZHideQueries("Error transferring https://h:1/x?oauth_signature=s%26t - server "
                             "replied: Gone; see http://h/y?a=1."),
               "Error transferring https://h:1/x? - server replied: Gone; see http://h/y?");
+}
+
+TEST_F(CloudClient, AWorkerThreadTakesItsTurn) {
+    writeFile(root() + "/big.bin", randomBytes(100000));
+    ASSERT_EQ(login(), 0);
+    int workerResult = -1;
+    QByteArray workerData;
+    std::thread worker([&] {
+        QBuffer down;
+        down.open(QIODevice::WriteOnly);
+        workerResult = client_.DownloadFile("/big.bin", down);
+        workerData = down.data();
+    });
+    TDBOItem item;
+    const int ownResult = client_.ItemInfo("/big.bin", item);
+    worker.join();
+    EXPECT_EQ(ownResult, 0);
+    EXPECT_EQ(item.Bytes, "100000");
+    EXPECT_EQ(workerResult, 0);
+    EXPECT_EQ(workerData.size(), 100000);
 }
 
 TEST_F(CloudClient, OverlongPathIsRefusedUnsent) {
