@@ -159,7 +159,8 @@ class Handler(BaseHTTPRequestHandler):
             if token_request and request.resource_owner_key:
                 if request.resource_owner_key not in self.server.state["request_tokens"]:
                     return False
-            elif request.resource_owner_key and not token_request:
+            elif not token_request:
+                # Everything but the login needs an access token.
                 if request.resource_owner_key not in self.server.state["access_tokens"]:
                     return False
             return endpoint._check_signature(request, is_token_request=token_request)
