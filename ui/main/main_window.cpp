@@ -31,6 +31,11 @@ W* named(W* widget, const char* name) {
 
 TFlatButton2* paneButton(QWidget* parent, const char* name, const QString& caption, int width) {
     auto* button = named(new TFlatButton2(parent), name);
+    // Every flat button takes its pictures from the main window's lists.
+    if (auto* main = qobject_cast<TF_Main*>(parent->window()))
+        button->LoadBMPFunc = [main](int size, int index, QImage& bitmap) {
+            return main->loadBMPFunc(size, index, bitmap);
+        };
     button->SetCaption(caption);
     button->SetWidth(width);
     return button;
@@ -143,10 +148,14 @@ void TF_Main::createMenus() {
     menuItem(edit, "InvertSelection", QStringLiteral("Invert selection"));
 
     QMenu* search = named(bar->addMenu(QStringLiteral("&Search")), "Navigation1");
-    menuItem(search, "FirstDifference1", QStringLiteral("First Difference"));
-    menuItem(search, "PrevDifference1", QStringLiteral("Previous Difference"));
-    menuItem(search, "NextDifference1", QStringLiteral("Next Difference"));
-    menuItem(search, "LastDifference1", QStringLiteral("Last Difference"));
+    menuItem(search, "FirstDifference1", QStringLiteral("First Difference"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+PgUp")));
+    menuItem(search, "PrevDifference1", QStringLiteral("Previous Difference"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Up")));
+    menuItem(search, "NextDifference1", QStringLiteral("Next Difference"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Down")));
+    menuItem(search, "LastDifference1", QStringLiteral("Last Difference"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+PgDown")));
     menuItem(search, "Find1", QStringLiteral("Find..."));
     menuItem(search, "FindNext1", QStringLiteral("Find next"));
     menuItem(search, "Replace1", QStringLiteral("Replace..."));

@@ -6,6 +6,8 @@
 // geometry of main_window_layout.h and writes the status bar.
 
 #include <QElapsedTimer>
+#include <QImage>
+#include <QList>
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -46,7 +48,12 @@ public:
     void FormCreate();
     void secondStage();
     void loadIconSets();
+    // The image of a list by its size (10 .. 256; 129 the 128 list of the
+    // comparison pictures) into bitmap; false, and bitmap empty, for an
+    // unknown size or index.
     bool loadBMPFunc(int size, int index, QImage& bitmap) const;
+    // The image lists as loaded, by the sizes loadBMPFunc takes.
+    QList<QImage>* ImageList(int size);
     void SaveSettings();
     bool Started() const { return started_; }
 
@@ -160,7 +167,18 @@ private:
     void timHiddenLnTimer();
     void timFuzzyAbortedTimer();
 
+    // Reads the image lists, arrow bitmaps and cursors from the resource
+    // archive. The archive is not read yet: every list stays empty, which
+    // is the look of a missing archive, and buttons show their captions.
+    bool loadResourceImages(bool atStartUp);
+
     TStatusWin* statusWin_ = nullptr;
+    // ImageList10 .. ImageList256 with ImageList128comm, in the order of
+    // kImageListSizes.
+    std::array<QList<QImage>, 11> imageLists_;
+    // The eleven pane and menu icons taken from ImageList32.
+    std::array<QImage, 11> paneIcons_;
+    QImage smallArrowDown_, smallArrowUp_;
     std::unique_ptr<ProgramSettings> settings_;
     TPendingJobs jobs_;
     QElapsedTimer clock_;

@@ -178,7 +178,6 @@ void TF_Main::resizeEvent(QResizeEvent* event) {
 void TF_Main::applyPaneFont() {
     const auto& s = config::AppSettings();
     QFont pane(s.AFFont.Name.isEmpty() ? QStringLiteral("Monospace") : s.AFFont.Name);
-    if (!QFontInfo(pane).exactMatch() && !s.AFFont.Name.isEmpty()) pane.setFamily(QStringLiteral("Courier New"));
     pane.setStyleHint(QFont::TypeWriter);
     pane.setPointSize(qMax(1, s.AFFont.Size));
     const QFontMetrics fm(pane);

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "access/access_slots.h"
+#include "access/archive_options.h"
 #include "access/file_times.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
@@ -54,6 +55,12 @@ void TF_Main::FormCreate() {
     move(s.AFL, s.AFT);
     if (s.AFZ) setWindowState(windowState() | Qt::WindowMaximized);
 
+    // A configured font that is not installed is replaced.
+    auto& fonts = config::AppSettings();
+    const QStringList families = QFontDatabase::families();
+    for (config::TFontDesc* f : {&fonts.AFFont, &fonts.APFont})
+        if (!f->Name.isEmpty() && !families.contains(f->Name, Qt::CaseInsensitive))
+            f->Name = QStringLiteral("Courier New");
     applyPaneFont();
     midStripWidth_ = config::ScaleDpi(28);
     midStripHalf_ = config::ScaleDpi(26) / 2;
@@ -67,6 +74,11 @@ void TF_Main::FormCreate() {
     closeCountdown_ = 15;
     scratch1_ = QByteArray(8196, '\0');
     scratch2_ = QByteArray(8196, '\0');
+
+    access::FZSetArchiveOptions(s.ZIPEncrypt, s.ZIPIgnFNCase, s.ZIPCompress,
+                                QStringLiteral("*.zip;*.zipx;*.tar;*.gz;*.tgz;*.jar;*.obr;*.docx;*.xlsx;*.pptx;*.zhlp;") +
+                                    s.ArchiveExt,
+                                s.ArchivePW);
 
     engine::paneStores().InitCompareData();
     topRows_.fill(1);
@@ -143,8 +155,9 @@ void TF_Main::loadIconSets() {
         b->SetFlat(flat);
     Bevel1->setVisible(flat);
     Bevel2->setVisible(flat);
-    // The image lists come from the resource archive, which is not read
-    // yet: they stay empty and the buttons show their captions.
+    loadResourceImages(!started_);
+    static constexpr int iconIndexes[] = {0, 3, 5, 1, 4, 6, 2, 8, 7, 12, 11};
+    for (size_t i = 0; i < paneIcons_.size(); ++i) loadBMPFunc(32, iconIndexes[i], paneIcons_[i]);
     fbOpenFolderL->SetImageID(0);
     fbOpenFolderR->SetImageID(0);
     fbSaveFileL->SetImageID(6);
@@ -154,15 +167,38 @@ void TF_Main::loadIconSets() {
     fbLoad->hide();
 }
 
-bool TF_Main::loadBMPFunc(int size, int /*index*/, QImage& bitmap) const {
+namespace {
+
+constexpr int kImageListSizes[] = {10, 16, 17, 24, 32, 48, 72, 74, 128, 129, 256};
+
+int imageListIndex(int size) {
+    for (int i = 0; i < 11; ++i)
+        if (kImageListSizes[i] == size) return i;
+    return -1;
+}
+
+}  // namespace
+
+QList<QImage>* TF_Main::ImageList(int size) {
+    const int i = imageListIndex(size);
+    return i < 0 ? nullptr : &imageLists_[size_t(i)];
+}
+
+bool TF_Main::loadBMPFunc(int size, int index, QImage& bitmap) const {
     bitmap = QImage();
-    switch (size) {
-    case 10: case 16: case 17: case 24: case 32: case 48: case 72: case 74: case 128: case 129: case 256:
-        // Every list is empty until the resource archive is read.
-        return false;
-    default:
-        return false;
-    }
+    const int i = imageListIndex(size);
+    if (i < 0) return false;
+    const QList<QImage>& list = imageLists_[size_t(i)];
+    if (index < 0 || index >= list.size()) return false;
+    bitmap = list[index];
+    return !bitmap.isNull();
+}
+
+bool TF_Main::loadResourceImages(bool /*atStartUp*/) {
+    for (auto& list : imageLists_) list.clear();
+    smallArrowDown_ = QImage();
+    smallArrowUp_ = QImage();
+    return false;
 }
 
 void TF_Main::SaveSettings() {

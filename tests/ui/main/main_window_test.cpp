@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 
+#include "access/archive_options.h"
 #include "access/file_times.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
@@ -161,6 +162,39 @@ TEST_F(MainWindowTest, TreatFileAsHoldsTheKindTableAndAutomaticDetection) {
     EXPECT_EQ(items[6]->data().toInt(), 6);
     EXPECT_TRUE(items[7]->isSeparator());
     EXPECT_EQ(items[8]->data().toInt(), 99);
+}
+
+TEST_F(MainWindowTest, ImageListsAreReadBySizeAndEmptyWithoutTheArchive) {
+    ui::TF_Main window;
+    QImage bitmap(4, 4, QImage::Format_RGB32);
+    // Without the resource archive every list is empty.
+    EXPECT_FALSE(window.loadBMPFunc(32, 0, bitmap));
+    EXPECT_TRUE(bitmap.isNull());
+    QImage comm(8, 8, QImage::Format_RGB32);
+    comm.fill(Qt::red);
+    window.ImageList(129)->append(comm);
+    EXPECT_TRUE(window.loadBMPFunc(129, 0, bitmap));
+    EXPECT_EQ(bitmap, comm);
+    EXPECT_FALSE(window.loadBMPFunc(128, 0, bitmap));
+    EXPECT_FALSE(window.loadBMPFunc(129, 1, bitmap));
+    bitmap = comm;
+    EXPECT_FALSE(window.loadBMPFunc(20, 0, bitmap));
+    EXPECT_TRUE(bitmap.isNull());
+    EXPECT_EQ(window.ImageList(20), nullptr);
+}
+
+TEST_F(MainWindowTest, CreationHandsArchiveOptionsOverAndReplacesMissingFonts) {
+    writeIni("[Tandex]\r\nZIPEncrypt=1\r\nZIPCompress=2\r\nArchiveExt=*.7z;\r\n"
+             "AFFontName=NoSuchFontAnywhere\r\n");
+    ui::TF_Main window;
+    const acc::TArchiveOptions o = acc::FZArchiveOptions();
+    EXPECT_TRUE(o.encryptNew);
+    EXPECT_EQ(o.level, 2);
+    EXPECT_EQ(o.extensions.first(), ".zip");
+    EXPECT_EQ(o.extensions.last(), ".7z");
+    EXPECT_EQ(o.extensions.size(), 12);
+    EXPECT_EQ(config::AppSettings().AFFont.Name, "Courier New");
+    acc::FZSetArchiveOptions(false, true, 1, "*.zip;*.zipx;*.jar;*.tar;*.gz", QString());
 }
 
 }  // namespace
