@@ -90,7 +90,13 @@ public:
     TLayoutInput layoutInput() const;
     const TLayoutGeometry& Geometry() const { return geometry_; }
     void arrangeLayout(int viewType);
+    // Decides whether the horizontal scroll bar is needed; when that
+    // changed, lays the window out again and returns true.
+    bool updateHScrollBar();
     void refreshLayout();
+    // Where a companion window opens: its own place, or, never placed
+    // (top below 0), centred on the main window below its file-name row.
+    QPoint defaultFormPos(const QWidget* form) const;
     void placeImagePanels(bool force);
     void applyPaneFont();
     void applyColorScheme();

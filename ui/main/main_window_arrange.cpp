@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
@@ -91,12 +92,30 @@ void TF_Main::arrangeLayout(int viewType) {
     viewType_ = viewType;
     const int oldLeftTextX = geometry_.leftTextX;
     if (started_) LockWindowRedraw(this);
-    geometry_ = layoutForView(layoutInput());
-    hScrollNeeded_ = geometry_.hScrollNeeded;
+    geometry_ = tandex::ui::arrangeLayout(layoutInput());
     applyGeometry(geometry_);
     if (started_) UnlockWindowRedraw(this, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_NOERASE);
     if (oldLeftTextX != geometry_.leftTextX) engine::editor().RefreshCaret();
     ++layoutRuns_;
+}
+
+bool TF_Main::updateHScrollBar() {
+    const bool needed = hScrollNeededFor(layoutInput(), geometry_);
+    if (needed == hScrollNeeded_) return false;
+    hScrollNeeded_ = needed;
+    arrangeLayout(viewType_);
+    return true;
+}
+
+QPoint TF_Main::defaultFormPos(const QWidget* form) const {
+    if (form->y() >= 0) return form->pos();
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const int frameWidth = (frame.width() - inner.width()) / 2;
+    // Frame and caption lie between the frame's top and the client's.
+    const int top = frame.top() + ToolBar1->height() + eFN1->height() / 2 + (inner.top() - frame.top()) +
+                    menuBar()->height();
+    return QPoint(config::MainFormRelativePos(1, form->width()) + frameWidth, top);
 }
 
 void TF_Main::applyGeometry(const TLayoutGeometry& g) {
@@ -164,7 +183,9 @@ void TF_Main::placeImagePanels(bool /*force*/) {
 void TF_Main::refreshLayout() {
     if (height() != lastHeight_) lastHeight_ = height();
     arrangeLayout(viewType_);
+    placeImagePanels(false);
     L_AppTitle->move(Client->width(), L_AppTitle->y());
+    if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
     update();
 }
 

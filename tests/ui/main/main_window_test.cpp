@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
+#include <QToolBar>
 #include <QTemporaryDir>
 
 #include "access/archive_options.h"
@@ -162,6 +164,37 @@ TEST_F(MainWindowTest, TreatFileAsHoldsTheKindTableAndAutomaticDetection) {
     EXPECT_EQ(items[6]->data().toInt(), 6);
     EXPECT_TRUE(items[7]->isSeparator());
     EXPECT_EQ(items[8]->data().toInt(), 99);
+}
+
+TEST_F(MainWindowTest, ScrollBarDecisionLaysTheWindowOutAgainOnlyWhenItChanges) {
+    ui::TF_Main window;
+    window.show();
+    window.firePendingJobs();
+    config::AppSettings().FCHScroll = true;
+    window.arrangeLayout(ui::vtFolder);
+    const int before = window.LayoutRuns();
+    EXPECT_TRUE(window.updateHScrollBar());
+    EXPECT_EQ(window.LayoutRuns(), before + 1);
+    EXPECT_TRUE(window.Geometry().hScrollVisible);
+    EXPECT_FALSE(window.hScrollBar->isHidden());
+    EXPECT_FALSE(window.updateHScrollBar());
+    EXPECT_EQ(window.LayoutRuns(), before + 1);
+}
+
+TEST_F(MainWindowTest, CompanionWindowsOpenBelowTheNameRowOrWhereTheyWere) {
+    ui::TF_Main window;
+    window.show();
+    QWidget placed;
+    placed.resize(200, 100);
+    placed.move(30, 40);
+    EXPECT_EQ(window.defaultFormPos(&placed), QPoint(30, 40));
+    QWidget fresh;
+    fresh.resize(200, 100);
+    fresh.move(0, -1);
+    const QPoint p = window.defaultFormPos(&fresh);
+    EXPECT_GT(p.y(), window.frameGeometry().top() + window.ToolBar1->height());
+    const QRect frame = window.frameGeometry();
+    EXPECT_EQ(p.x(), frame.x() + frame.width() / 2 - 100 + (frame.width() - window.geometry().width()) / 2);
 }
 
 TEST_F(MainWindowTest, ImageListsAreReadBySizeAndEmptyWithoutTheArchive) {
