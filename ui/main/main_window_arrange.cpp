@@ -229,6 +229,12 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
     s.singlePaneView = singlePaneView_;
     s.caretRow = engine::editor().GetCaretRow();
     s.caretColumn = engine::editor().GetCaretColumn();
+    const auto& tabs = engine::fccTabs();
+    s.leftModified = tabs.IsPaneModified(1);
+    s.rightModified = tabs.IsPaneModified(2);
+    s.hasRows = viewType_ == vtBinary ? engine::rows().BinaryRowCount > 0
+                                      : viewType_ == vtText && engine::rows().TextRowCount > 0;
+    s.selectedCount = engine::rows().SelectedCount(viewType_ == vtFolder);
     s.leftName = eFN1->text();
     s.rightName = eFN2->text();
     s.diffCount = engine::fccTabs().GetTabDiffCount();
