@@ -116,6 +116,10 @@ public:
     void pmShowSettingsButton1Click(QObject* sender);
     void pmButtonMenuPopup(QObject* sender);
 
+    // Hints of the program's windows show only with GSShowHints on, and
+    // stay up to 30 seconds.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // engine::MainWindowServices
     void updateControls() override;
 

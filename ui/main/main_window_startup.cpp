@@ -88,6 +88,7 @@ void TF_Main::FormCreate() {
     updateControls();
     P_MID->setVisible(!singlePaneView_);
     engine::paneStores().PaneImages = {nullptr, imgFile1, imgFile2};
+    qApp->installEventFilter(this);
 
     if (commandLine().BatchMode()) setWindowState(windowState() | Qt::WindowMinimized);
 
@@ -106,6 +107,15 @@ void TF_Main::FormCreate() {
 
     applyColorScheme();
     armTimer(tjSecondStage, 5);
+}
+
+bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        if (!config::AppSettings().GSShowHints) return true;
+        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->toolTipDuration() < 0)
+            widget->setToolTipDuration(30000);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TF_Main::secondStage() {

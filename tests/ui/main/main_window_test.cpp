@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -195,6 +196,18 @@ TEST_F(MainWindowTest, CompanionWindowsOpenBelowTheNameRowOrWhereTheyWere) {
     EXPECT_GT(p.y(), window.frameGeometry().top() + window.ToolBar1->height());
     const QRect frame = window.frameGeometry();
     EXPECT_EQ(p.x(), frame.x() + frame.width() / 2 - 100 + (frame.width() - window.geometry().width()) / 2);
+}
+
+TEST_F(MainWindowTest, HintsShowOnlyWithTheHintSetting) {
+    ui::TF_Main window;
+    window.show();
+    window.L_HiddenLn->show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), window.L_HiddenLn->mapToGlobal(QPoint(1, 1)));
+    config::AppSettings().GSShowHints = false;
+    EXPECT_TRUE(window.eventFilter(window.L_HiddenLn, &help));
+    config::AppSettings().GSShowHints = true;
+    EXPECT_FALSE(window.eventFilter(window.L_HiddenLn, &help));
+    EXPECT_EQ(window.L_HiddenLn->toolTipDuration(), 30000);
 }
 
 TEST_F(MainWindowTest, ImageListsAreReadBySizeAndEmptyWithoutTheArchive) {
