@@ -99,11 +99,16 @@ void TArcPackedArchive::SetTarSwitch(bool value) {
     if (value == tarSwitch_) return;
     SaveIfChanged();
     tarSwitch_ = value;
-    if (!TarFlag) return;
+    if (!TarFlag || !loaded_) return;
     ItemList().Clear();
     tar_.reset();
     SwitchToPacked();
-    LoadArchive();
+    Load();
+}
+
+void TArcPackedArchive::Load() {
+    loaded_ = true;
+    TArcTarArchive::Load();
 }
 
 void TArcPackedArchive::RequestSpanImage(void*, int32_t, QString&, bool& abort) {
@@ -339,7 +344,8 @@ int32_t VerifyGzip(Stream& stream) {
     try {
         stream.SetPosition(0);
         TArcGzipItem item;
-        if (item.LoadGzipHeaderFromStream(stream)) {
+        // A member too short for its trailer is no gzip data.
+        if (item.LoadGzipHeaderFromStream(stream) && stream.Size() - stream.Position() >= 8) {
             // Only the start is unpacked: a hostile member must not make a
             // mere type test inflate gigabytes.
             MemoryStream start;

@@ -35,6 +35,7 @@ public:
     void SetTarSwitch(bool value);
     bool TarMode() const { return TarFlag && tarSwitch_; }
     bool CanStoreFolders() const override { return TarMode(); }
+    void Load() override;
     void RequestSpanImage(void* sender, int32_t imageNumber, QString& imageName,
                           bool& abort) override;
 
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<TArcVirtualMemoryStream> tar_;
     bool tarSwitch_ = false;
     bool tarCurrent_ = false;
+    bool loaded_ = false;
 };
 
 class TArcGzipItem;
