@@ -47,6 +47,28 @@ QByteArray readZeroTerminated(Stream& stream) {
     }
 }
 
+// The inflater asks its target for the position; a pipe cannot answer,
+// so the target is counted on the way through.
+class CountedTarget : public Stream {
+public:
+    explicit CountedTarget(Stream& inner) : inner_(inner) {}
+    int64_t Read(void*, int64_t) override { throw StreamFilerError("Stream read error"); }
+    int64_t Write(const void* buffer, int64_t count) override {
+        const int64_t n = inner_.Write(buffer, count);
+        written_ += n;
+        return n;
+    }
+    int64_t Seek(int64_t offset, int origin) override {
+        if (offset != 0 || origin != soCurrent) throw StreamIoError("Seek on a counted target", kErrorInvalidParameter);
+        return written_;
+    }
+    int64_t Size() override { return written_; }
+
+private:
+    Stream& inner_;
+    int64_t written_ = 0;
+};
+
 bool bitBucket(Stream& target) {
     return dynamic_cast<TArcBitBucketStream*>(&target) != nullptr;
 }
@@ -58,7 +80,13 @@ uint32_t inflateMember(Stream& source, Stream& target, int64_t& produced,
     TArcDeflateHelper helper;
     if (bitBucket(target)) helper.SetOptionBits(helper.OptionBits() | TestOnly);
     if (outputLimit > 0) helper.SetOutputLimit(outputLimit);
-    const uint32_t crc = Inflate(source, target, &helper);
+    uint32_t crc = 0;
+    if (helper.OptionBits() & TestOnly) {
+        crc = Inflate(source, target, &helper);
+    } else {
+        CountedTarget counted(target);
+        crc = Inflate(source, counted, &helper);
+    }
     produced = helper.PlainBytes();
     return crc;
 }
