@@ -15,9 +15,13 @@ namespace {
 const QByteArray kUstarMagic("ustar\0", 6);
 const QByteArray kGnuMagic("ustar  \0", 8);
 
-QByteArray fieldBytes(const TTarBlock& b, int offset, int length) {
+QByteArrayView fieldView(const TTarBlock& b, int offset, int length) {
     const char* p = reinterpret_cast<const char*>(b.data() + offset);
-    return QByteArray(p, qstrnlen(p, uint(length)));
+    return QByteArrayView(p, qstrnlen(p, uint(length)));
+}
+
+QByteArray fieldBytes(const TTarBlock& b, int offset, int length) {
+    return fieldView(b, offset, length).toByteArray();
 }
 
 void putBytes(TTarBlock& b, int offset, int length, const QByteArray& bytes) {
@@ -27,6 +31,27 @@ void putBytes(TTarBlock& b, int offset, int length, const QByteArray& bytes) {
 
 int64_t blocksFor(int64_t bytes) {
     return (bytes + kTarBlockSize - 1) / kTarBlockSize;
+}
+
+// Members of one archive mostly share their owner names and magic: the
+// text decoded last is handed on when the bytes repeat, so the items share
+// one copy instead of each allocating its own.
+struct SharedField {
+    QByteArray raw;
+    QString text;
+};
+
+QString sharedCodePageText(SharedField& last, QByteArrayView raw) {
+    if (last.text.isNull() || QByteArrayView(last.raw) != raw) {
+        last.raw = raw.toByteArray();
+        last.text = DecodeCodePage(raw, 1252);
+    }
+    return last.text;
+}
+
+QByteArray sharedBytes(QByteArray& last, QByteArrayView raw) {
+    if (last.isNull() || QByteArrayView(last) != raw) last = raw.toByteArray();
+    return last;
 }
 
 void putChecksum(TTarBlock& b) {
@@ -76,10 +101,14 @@ void WriteTarNumber(uint8_t* field, int length, int64_t value) {
 }
 
 uint32_t TarHeaderSum(const TTarBlock& block) {
+    // Every byte summed, then the checksum field swapped for spaces: a plain
+    // loop the compiler vectorises, as every header of a listing passes here.
     uint32_t sum = 0;
-    for (int i = 0; i < kTarBlockSize; ++i)
-        sum += (i >= Checksum && i < Checksum + ChecksumLen) ? uint32_t(' ') : block[size_t(i)];
-    return sum;
+    for (const uint8_t b : block)
+        sum += b;
+    for (int i = Checksum; i < Checksum + ChecksumLen; ++i)
+        sum -= block[size_t(i)];
+    return sum + uint32_t(ChecksumLen) * uint32_t(' ');
 }
 
 bool TarChecksumMatches(const TTarBlock& block) {
@@ -109,17 +138,20 @@ bool IsTarExtraHeader(uint8_t linkFlag) {
 // ---------------------------------------------------------------- item
 
 TArcTarItem::TArcTarItem() {
-    Blocks.emplace_back();
-    Blocks.back().fill(0);
+    // Built once: a listing creates an item per member.
+    static const TTarBlock fresh = [] {
+        TTarBlock h{};
+        WriteTarNumber(h.data() + Mode, ModeLen, 0644);
+        WriteTarNumber(h.data() + Uid, UidLen, 0);
+        WriteTarNumber(h.data() + Gid, GidLen, 0);
+        WriteTarNumber(h.data() + Size, SizeLen, 0);
+        WriteTarNumber(h.data() + DevMajor, DevMajorLen, 0);
+        WriteTarNumber(h.data() + DevMinor, DevMinorLen, 0);
+        return h;
+    }();
+    Blocks.push_back(fresh);
     BlockKinds.push_back(tbkMainHeader);
     Rec.Mode = 0644;
-    TTarBlock& h = MainHeader();
-    WriteTarNumber(h.data() + Mode, ModeLen, Rec.Mode);
-    WriteTarNumber(h.data() + Uid, UidLen, 0);
-    WriteTarNumber(h.data() + Gid, GidLen, 0);
-    WriteTarNumber(h.data() + Size, SizeLen, 0);
-    WriteTarNumber(h.data() + DevMajor, DevMajorLen, 0);
-    WriteTarNumber(h.data() + DevMinor, DevMinorLen, 0);
 }
 
 bool TArcTarItem::writable() {
@@ -360,25 +392,34 @@ void TArcTarItem::parseFields() {
             Rec.ChecksumOK = false;
     Rec.LinkFlag = h[TypeFlag];
     const int k = longNameBlock('K');
-    Rec.LinkName = DecodeStoredName(k >= 0 ? extraData(k) : fieldBytes(h, LinkName, LinkNameLen));
-    Rec.Magic = fieldBytes(h, tarfield::Magic, MagicLen);
+    if (k >= 0) {
+        Rec.LinkName = DecodeStoredName(extraData(k));
+    } else {
+        // Most members link nowhere: their empty name is decoded once.
+        static const QString noLink = DecodeStoredName(QByteArrayView(""));
+        const QByteArrayView link = fieldView(h, LinkName, LinkNameLen);
+        Rec.LinkName = link.isEmpty() ? noLink : DecodeStoredName(link);
+    }
+    thread_local QByteArray lastMagic;
+    thread_local SharedField lastUser, lastGroup;
+    Rec.Magic = sharedBytes(lastMagic, fieldView(h, tarfield::Magic, MagicLen));
     Rec.HeaderVersion = int32_t(ReadTarNumber(h.data() + Version, VersionLen));
-    Rec.UserName = DecodeCodePage(fieldBytes(h, UName, UNameLen), 1252);
-    Rec.GroupName = DecodeCodePage(fieldBytes(h, GName, GNameLen), 1252);
+    Rec.UserName = sharedCodePageText(lastUser, fieldView(h, UName, UNameLen));
+    Rec.GroupName = sharedCodePageText(lastGroup, fieldView(h, GName, GNameLen));
     Rec.DevMajor = int32_t(ReadTarNumber(h.data() + DevMajor, DevMajorLen));
     Rec.DevMinor = int32_t(ReadTarNumber(h.data() + DevMinor, DevMinorLen));
-    QByteArray raw;
     const int l = longNameBlock('L');
     if (l >= 0) {
-        raw = extraData(l);
-    } else {
-        raw = fieldBytes(h, Name, NameLen);
-        const QByteArray prefix = fieldBytes(h, Prefix, PrefixLen);
-        // Pax members carry ustar main headers.
-        if ((Rec.Format == tfUstar || Rec.Format == tfPax) && !prefix.isEmpty())
-            raw = prefix + '/' + raw;
+        Rec.FullName = DecodeStoredName(extraData(l));
+        return;
     }
-    Rec.FullName = DecodeStoredName(raw);
+    const QByteArrayView name = fieldView(h, Name, NameLen);
+    const QByteArrayView prefix = fieldView(h, Prefix, PrefixLen);
+    // Pax members carry ustar main headers.
+    if ((Rec.Format == tfUstar || Rec.Format == tfPax) && !prefix.isEmpty())
+        Rec.FullName = DecodeStoredName(prefix.toByteArray() + '/' + name.toByteArray());
+    else
+        Rec.FullName = DecodeStoredName(name);
 }
 
 // ------------------------------------------------------------- writing
