@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace tandex::archive {
 
@@ -54,11 +58,128 @@ QByteArray sharedBytes(QByteArray& last, QByteArrayView raw) {
     return last;
 }
 
+// Plain ASCII, the common case, decodes alike in every code page; Qt's
+// Latin-1 conversion does it without the per-byte code page lookup.
+QString decodeName(QByteArrayView raw) {
+    if (!raw.isEmpty() &&
+        std::all_of(raw.begin(), raw.end(), [](char c) { return uint8_t(c) < 0x80; }))
+        return QString::fromLatin1(raw);
+    return DecodeStoredName(raw);
+}
+
 void putChecksum(TTarBlock& b) {
     WriteTarNumber(b.data() + Checksum, ChecksumLen, TarHeaderSum(b));
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TANDEX_TAR_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TANDEX_TAR_POOL 0
+#endif
+#endif
+#ifndef TANDEX_TAR_POOL
+#define TANDEX_TAR_POOL 1
+#endif
+
+// Fixed-size slots carved from chunks that are never returned: freed slots
+// are kept for the next listing. The first chunk is small, so a process
+// that opens only small archives pays for no huge page; the later ones are
+// huge-page sized and aligned.
+class FixedPool {
+public:
+    explicit FixedPool(size_t size) : size_((std::max(size, sizeof(void*)) + 15) / 16 * 16) {}
+
+    void* allocate() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_) {
+            void* slot = free_;
+            free_ = *static_cast<void**>(slot);
+            return slot;
+        }
+        if (end_ - next_ < ptrdiff_t(size_)) refill();
+        void* slot = next_;
+        next_ += size_;
+        return slot;
+    }
+
+    void release(void* slot) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        *static_cast<void**>(slot) = free_;
+        free_ = slot;
+    }
+
+    size_t size() const { return size_; }
+
+private:
+    static constexpr size_t kHugePage = size_t(2) << 20;
+
+    void refill() {
+        const size_t chunk = chunks_ == 0 ? size_t(64) << 10 : kHugePage;
+        // Twice the size, so an aligned chunk fits; the rest goes back.
+        const size_t span = chunks_ == 0 ? chunk : 2 * chunk;
+        void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED) throw std::bad_alloc();
+        auto* start = static_cast<char*>(raw);
+        if (chunks_ != 0) {
+            auto* aligned = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(start) + chunk - 1) &
+                                                    ~uintptr_t(chunk - 1));
+            if (aligned > start) ::munmap(start, size_t(aligned - start));
+            if (aligned + chunk < start + span)
+                ::munmap(aligned + chunk, size_t(start + span - (aligned + chunk)));
+            start = aligned;
+            ::madvise(start, chunk, MADV_HUGEPAGE);
+        }
+        ++chunks_;
+        next_ = start;
+        end_ = start + chunk;
+    }
+
+    const size_t size_;
+    std::mutex mutex_;
+    void* free_ = nullptr;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    int chunks_ = 0;
+};
+
+// Never destroyed: items may outlive every other static.
+FixedPool& blockPool() {
+    static auto* pool = new FixedPool(sizeof(TTarBlock));
+    return *pool;
+}
+
+FixedPool& itemPool() {
+    static auto* pool = new FixedPool(sizeof(TArcTarItem));
+    return *pool;
+}
+
 }  // namespace
+
+void* AllocateTarBlock() {
+    if (TANDEX_TAR_POOL) return blockPool().allocate();
+    return ::operator new(sizeof(TTarBlock));
+}
+
+void ReleaseTarBlock(void* block) {
+    if (TANDEX_TAR_POOL)
+        blockPool().release(block);
+    else
+        ::operator delete(block);
+}
+
+void* AllocateTarItem(size_t size) {
+    // A class derived from the item has its own size: it goes to the heap.
+    if (TANDEX_TAR_POOL && size == sizeof(TArcTarItem)) return itemPool().allocate();
+    return ::operator new(size);
+}
+
+void ReleaseTarItem(void* item, size_t size) {
+    if (TANDEX_TAR_POOL && size == sizeof(TArcTarItem))
+        itemPool().release(item);
+    else
+        ::operator delete(item);
+}
 
 // ------------------------------------------------------------- numbers
 
@@ -393,12 +514,12 @@ void TArcTarItem::parseFields() {
     Rec.LinkFlag = h[TypeFlag];
     const int k = longNameBlock('K');
     if (k >= 0) {
-        Rec.LinkName = DecodeStoredName(extraData(k));
+        Rec.LinkName = decodeName(extraData(k));
     } else {
         // Most members link nowhere: their empty name is decoded once.
         static const QString noLink = DecodeStoredName(QByteArrayView(""));
         const QByteArrayView link = fieldView(h, LinkName, LinkNameLen);
-        Rec.LinkName = link.isEmpty() ? noLink : DecodeStoredName(link);
+        Rec.LinkName = link.isEmpty() ? noLink : decodeName(link);
     }
     thread_local QByteArray lastMagic;
     thread_local SharedField lastUser, lastGroup;
@@ -410,16 +531,16 @@ void TArcTarItem::parseFields() {
     Rec.DevMinor = int32_t(ReadTarNumber(h.data() + DevMinor, DevMinorLen));
     const int l = longNameBlock('L');
     if (l >= 0) {
-        Rec.FullName = DecodeStoredName(extraData(l));
+        Rec.FullName = decodeName(extraData(l));
         return;
     }
     const QByteArrayView name = fieldView(h, Name, NameLen);
     const QByteArrayView prefix = fieldView(h, Prefix, PrefixLen);
     // Pax members carry ustar main headers.
     if ((Rec.Format == tfUstar || Rec.Format == tfPax) && !prefix.isEmpty())
-        Rec.FullName = DecodeStoredName(prefix.toByteArray() + '/' + name.toByteArray());
+        Rec.FullName = decodeName(prefix.toByteArray() + '/' + name.toByteArray());
     else
-        Rec.FullName = DecodeStoredName(name);
+        Rec.FullName = decodeName(name);
 }
 
 // ------------------------------------------------------------- writing
