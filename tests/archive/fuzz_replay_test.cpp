@@ -12,12 +12,14 @@ namespace {
 
 TEST(FuzzReplayTest, KeptInputsEndCleanly) {
     int count = 0;
-    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin"}); it.hasNext();) {
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin", "ppmd-*.bin"}); it.hasNext();) {
         const QString name = it.next();
         const QByteArray data = codec_test::readFile(name);
         const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
         if (it.fileName().startsWith("tar-"))
             fuzz_bodies::TarLoad(bytes, size_t(data.size()));
+        else if (it.fileName().startsWith("ppmd-"))
+            fuzz_bodies::Ppmd(bytes, size_t(data.size()));
         else
             fuzz_bodies::Codecs(bytes, size_t(data.size()));
         ++count;
