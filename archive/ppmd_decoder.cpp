@@ -120,9 +120,9 @@ const Tables& tables() {
 }
 
 // Source bytes for the range decoder, never more than the entry holds.
-class ByteReader {
+class PPMdByteReader {
 public:
-    ByteReader(Stream& source, uint64_t limit) : source_(source), left_(limit) {}
+    PPMdByteReader(Stream& source, uint64_t limit) : source_(source), left_(limit) {}
 
     uint8_t next() {
         if (pos_ == fill_) refill();
@@ -146,48 +146,23 @@ private:
     size_t pos_ = 0;
 };
 
-class Model {
+// The carry-less range decoder of variant I: the interval's low end is
+// tracked, and a range that gets too small is cut at the next boundary of
+// 2^15 instead of propagating a carry.
+class RangeDecoder {
 public:
-    Model(ByteReader& in, unsigned maxOrder, unsigned restoreMethod, uint32_t size)
-        : t_(tables()), in_(in), size_(size), maxOrder_(maxOrder), restoreMethod_(restoreMethod) {
-        // The heap starts a few bytes in, so that offset 0 is never a record;
-        // the slack at the end lets the merge pass look one node past the top.
-        heap_.reset(new uint8_t[alignOffset_ + size_ + kUnitSize * 2]);
-        base_ = heap_.get();
-        restartModel();
-        dummySee_.Shift = kPeriodBits;
-        dummySee_.Summ = 0;
-        dummySee_.Count = 64;
-        code_ = 0;
-        range_ = 0xFFFFFFFF;
-        low_ = 0;
+    explicit RangeDecoder(PPMdByteReader& in) : in_(in) {
         for (int i = 0; i < 4; ++i) code_ = (code_ << 8) | in_.next();
     }
 
-    // The next byte, -1 at the stream's end symbol.
-    int decodeSymbol();
-
-private:
-    // ---- offsets and records
-    template <typename T> T* at(uint32_t ref) { return reinterpret_cast<T*>(base_ + ref); }
-    Context* ctx(uint32_t ref) { return at<Context>(ref); }
-    State* stats(Context* c) { return at<State>(c->Stats); }
-    Context* suffix(Context* c) { return ctx(c->Suffix); }
-    uint32_t ref(const void* p) const {
-        return uint32_t(static_cast<const uint8_t*>(p) - base_);
-    }
-    unsigned I2U(unsigned indx) const { return t_.Indx2Units[indx]; }
-    unsigned U2I(unsigned nu) const { return t_.Units2Indx[nu - 1]; }
-    static uint32_t U2B(unsigned nu) { return uint32_t(nu) * kUnitSize; }
-    Node* node(uint32_t ref) { return at<Node>(ref); }
-
-    // ---- range decoder
-    uint32_t threshold(uint32_t total) {
+    // The count within a total; the subrange is taken with Decode.
+    uint32_t GetThreshold(uint32_t total) {
         range_ /= total;
+        // Only a hostile stream gets a total above the range.
         if (range_ == 0) throw EArcReadError();
         return code_ / range_;
     }
-    void decode(uint32_t start, uint32_t size) {
+    void Decode(uint32_t start, uint32_t size) {
         start *= range_;
         low_ += start;
         code_ -= start;
@@ -203,7 +178,46 @@ private:
         }
     }
 
-    // ---- unit heap
+private:
+    PPMdByteReader& in_;
+    uint32_t low_ = 0;
+    uint32_t code_ = 0;  // relative to low_
+    uint32_t range_ = 0xFFFFFFFF;
+};
+
+// The model's memory: units of 12 bytes in one block. Text grows from the
+// bottom; state blocks are taken upwards and contexts downwards in the
+// units area above it. All references are offsets into the block.
+class UnitHeap {
+protected:
+    explicit UnitHeap(uint32_t size) : t_(tables()), size_(size) {
+        // The heap starts a few bytes in, so that offset 0 is never a record;
+        // the slack at the end lets the merge pass look one node past the top.
+        heap_ = std::make_unique_for_overwrite<uint8_t[]>(alignOffset_ + size_ + kUnitSize * 2);
+        base_ = heap_.get();
+    }
+
+    void resetHeap() {
+        std::memset(freeList_, 0, sizeof(freeList_));
+        std::memset(stamps_, 0, sizeof(stamps_));
+        text_ = alignOffset_;
+        hiUnit_ = text_ + size_;
+        loUnit_ = unitsStart_ = hiUnit_ - size_ / 8 / kUnitSize * 7 * kUnitSize;
+        glueCount_ = 0;
+    }
+
+    template <typename T> T* at(uint32_t ref) { return reinterpret_cast<T*>(base_ + ref); }
+    Context* ctx(uint32_t ref) { return at<Context>(ref); }
+    State* stats(Context* c) { return at<State>(c->Stats); }
+    Context* suffix(Context* c) { return ctx(c->Suffix); }
+    uint32_t ref(const void* p) const {
+        return uint32_t(static_cast<const uint8_t*>(p) - base_);
+    }
+    unsigned I2U(unsigned indx) const { return t_.Indx2Units[indx]; }
+    unsigned U2I(unsigned nu) const { return t_.Units2Indx[nu - 1]; }
+    static uint32_t U2B(unsigned nu) { return uint32_t(nu) * kUnitSize; }
+    Node* node(uint32_t ref) { return at<Node>(ref); }
+
     void insertNode(uint32_t n, unsigned indx) {
         Node* p = node(n);
         p->Stamp = kEmptyNode;
@@ -228,9 +242,9 @@ private:
         }
         insertNode(ptr, i);
     }
-    void glueFreeBlocks();
+    void MergeFreeBlocks();
     uint32_t allocUnitsRare(unsigned indx);
-    uint32_t allocUnits(unsigned indx) {
+    uint32_t TakeUnits(unsigned indx) {
         if (freeList_[indx] != 0) return removeNode(indx);
         const uint32_t numBytes = U2B(I2U(indx));
         if (numBytes <= hiUnit_ - loUnit_) {
@@ -240,12 +254,12 @@ private:
         }
         return allocUnitsRare(indx);
     }
-    uint32_t allocContext() {
+    uint32_t TakeContext() {
         if (hiUnit_ != loUnit_) return hiUnit_ -= kUnitSize;
         if (freeList_[0] != 0) return removeNode(0);
         return allocUnitsRare(0);
     }
-    uint32_t shrinkUnits(uint32_t oldPtr, unsigned oldNU, unsigned newNU) {
+    uint32_t ShrinkBlock(uint32_t oldPtr, unsigned oldNU, unsigned newNU) {
         const unsigned i0 = U2I(oldNU), i1 = U2I(newNU);
         if (i0 == i1) return oldPtr;
         if (freeList_[i1] != 0) {
@@ -257,7 +271,7 @@ private:
         splitBlock(oldPtr, i0, i1);
         return oldPtr;
     }
-    void freeUnits(uint32_t p, unsigned nu) { insertNode(p, U2I(nu)); }
+    void ReleaseUnits(uint32_t p, unsigned nu) { insertNode(p, U2I(nu)); }
     void specialFreeUnit(uint32_t p) {
         if (p != unitsStart_) {
             insertNode(p, 0);
@@ -278,22 +292,59 @@ private:
         return p;
     }
     void expandTextArea();
-    uint32_t usedMemory() const {
+    uint32_t UsedBytes() const {
         uint32_t v = 0;
         for (unsigned i = 0; i < kNumIndexes; ++i) v += stamps_[i] * I2U(i);
         return size_ - (hiUnit_ - loUnit_) - (unitsStart_ - text_) - U2B(v);
     }
 
-    // ---- model
-    void restartModel();
+    // A block of nu units grown by one; 0 when memory has run out.
+    uint32_t GrowBlock(uint32_t oldPtr, unsigned oldNU) {
+        const unsigned i = U2I(oldNU);
+        if (i == U2I(oldNU + 1)) return oldPtr;
+        const uint32_t p = TakeUnits(i + 1);
+        if (!p) return 0;
+        std::memcpy(base_ + p, base_ + oldPtr, U2B(oldNU));
+        insertNode(oldPtr, i);
+        return p;
+    }
+
+    const Tables& t_;
+    std::unique_ptr<uint8_t[]> heap_;
+    uint8_t* base_ = nullptr;
+    const uint32_t alignOffset_ = 4;
+    uint32_t size_;
+    uint32_t glueCount_ = 0;
+    uint32_t text_ = 0, unitsStart_ = 0, loUnit_ = 0, hiUnit_ = 0;
+    uint32_t freeList_[kNumIndexes] = {};
+    uint32_t stamps_[kNumIndexes] = {};
+};
+
+// The variant I model on its heap: contexts, their statistics, the
+// binary-context probabilities and the secondary escape estimation.
+class ContextModel : private UnitHeap {
+public:
+    ContextModel(PPMdByteReader& in, unsigned maxOrder, unsigned restoreMethod, uint32_t size)
+        : UnitHeap(size), rc_(in), maxOrder_(maxOrder), restoreMethod_(restoreMethod) {
+        RestartModel();
+        dummySee_.Shift = kPeriodBits;
+        dummySee_.Summ = 0;
+        dummySee_.Count = 64;
+    }
+
+    // The next byte, -1 at the stream's end symbol.
+    int DecodeNextByte();
+
+private:
+    void RestartModel();
     void refresh(Context* c, unsigned oldNU, unsigned scale);
-    uint32_t cutOff(Context* c, unsigned order);
-    uint32_t removeBinContexts(Context* c, unsigned order);
-    void restoreModel(Context* c1, Context* fSuccessor);
-    Context* createSuccessors(bool skip, State* s1, Context* c);
-    Context* reduceOrder(State* s1, Context* c);
-    void updateModel();
-    void rescale();
+    uint32_t TrimContexts(Context* c, unsigned order);
+    uint32_t DropBinaryContexts(Context* c, unsigned order);
+    void RecoverMemory(Context* c1, Context* fSuccessor);
+    Context* CreateSuccessors(bool skip, State* s1, Context* c);
+    Context* ReduceOrder(State* s1, Context* c);
+    void GrowModel();
+    void HalveFrequencies();
     void nextContext();
     void update1();
     void update1_0();
@@ -307,38 +358,22 @@ private:
                          ((uint32_t(runLength_) >> 26) & 0x20)];
     }
 
-    const Tables& t_;
-    ByteReader& in_;
-    std::unique_ptr<uint8_t[]> heap_;
-    uint8_t* base_ = nullptr;
-    const uint32_t alignOffset_ = 4;
-    uint32_t size_;
+    RangeDecoder rc_;
     unsigned maxOrder_;
     unsigned restoreMethod_;
-
-    uint32_t range_ = 0, code_ = 0, low_ = 0;
 
     Context* minContext_ = nullptr;
     Context* maxContext_ = nullptr;
     State* foundState_ = nullptr;
     unsigned orderFall_ = 0, initEsc_ = 0, prevSuccess_ = 0;
     int32_t runLength_ = 0, initRL_ = 0;
-    uint32_t glueCount_ = 0;
-    uint32_t text_ = 0, unitsStart_ = 0, loUnit_ = 0, hiUnit_ = 0;
-    uint32_t freeList_[kNumIndexes] = {};
-    uint32_t stamps_[kNumIndexes] = {};
     See dummySee_{};
     See see_[24][32];
     uint16_t binSumm_[25][64];
 };
 
-void Model::restartModel() {
-    std::memset(freeList_, 0, sizeof(freeList_));
-    std::memset(stamps_, 0, sizeof(stamps_));
-    text_ = alignOffset_;
-    hiUnit_ = text_ + size_;
-    loUnit_ = unitsStart_ = hiUnit_ - size_ / 8 / kUnitSize * 7 * kUnitSize;
-    glueCount_ = 0;
+void ContextModel::RestartModel() {
+    resetHeap();
 
     orderFall_ = maxOrder_;
     runLength_ = initRL_ = -int32_t(maxOrder_ < 12 ? maxOrder_ : 12) - 1;
@@ -378,7 +413,7 @@ void Model::restartModel() {
     }
 }
 
-void Model::glueFreeBlocks() {
+void UnitHeap::MergeFreeBlocks() {
     uint32_t head = 0;
     uint32_t* prev = &head;
     glueCount_ = 1 << 13;
@@ -422,9 +457,9 @@ void Model::glueFreeBlocks() {
     }
 }
 
-uint32_t Model::allocUnitsRare(unsigned indx) {
+uint32_t UnitHeap::allocUnitsRare(unsigned indx) {
     if (glueCount_ == 0) {
-        glueFreeBlocks();
+        MergeFreeBlocks();
         if (freeList_[indx] != 0) return removeNode(indx);
     }
     unsigned i = indx;
@@ -440,7 +475,7 @@ uint32_t Model::allocUnitsRare(unsigned indx) {
     return r;
 }
 
-void Model::expandTextArea() {
+void UnitHeap::expandTextArea() {
     uint32_t count[kNumIndexes] = {};
     if (loUnit_ != hiUnit_) node(loUnit_)->Stamp = 0;
     {
@@ -468,9 +503,9 @@ void Model::expandTextArea() {
     }
 }
 
-void Model::refresh(Context* c, unsigned oldNU, unsigned scale) {
+void ContextModel::refresh(Context* c, unsigned oldNU, unsigned scale) {
     unsigned i = c->NumStats;
-    const uint32_t sref = shrinkUnits(c->Stats, oldNU, (i + 2) >> 1);
+    const uint32_t sref = ShrinkBlock(c->Stats, oldNU, (i + 2) >> 1);
     c->Stats = sref;
     State* s = at<State>(sref);
     unsigned flags = (c->Flags & (0x10 + 0x04 * scale)) + 0x08 * (s->Symbol >= 0x40);
@@ -485,12 +520,12 @@ void Model::refresh(Context* c, unsigned oldNU, unsigned scale) {
     c->Flags = uint8_t(flags);
 }
 
-uint32_t Model::cutOff(Context* c, unsigned order) {
+uint32_t ContextModel::TrimContexts(Context* c, unsigned order) {
     if (c->NumStats == 0) {
         State* s = c->oneState();
         if (s->successor() >= unitsStart_) {
             if (order < maxOrder_)
-                s->setSuccessor(cutOff(ctx(s->successor()), order + 1));
+                s->setSuccessor(TrimContexts(ctx(s->successor()), order + 1));
             else
                 s->setSuccessor(0);
             if (s->successor() || order <= 9) return ref(c);
@@ -507,7 +542,7 @@ uint32_t Model::cutOff(Context* c, unsigned order) {
             s->setSuccessor(0);
             std::swap(*s, *s2);
         } else if (order < maxOrder_) {
-            s->setSuccessor(cutOff(ctx(s->successor()), order + 1));
+            s->setSuccessor(TrimContexts(ctx(s->successor()), order + 1));
         } else {
             s->setSuccessor(0);
         }
@@ -516,14 +551,14 @@ uint32_t Model::cutOff(Context* c, unsigned order) {
         c->NumStats = uint8_t(i);
         State* s = stats(c);
         if (i < 0) {
-            freeUnits(ref(s), tmp);
+            ReleaseUnits(ref(s), tmp);
             specialFreeUnit(ref(c));
             return 0;
         }
         if (i == 0) {
             c->Flags = uint8_t((c->Flags & 0x10) + 0x08 * (s->Symbol >= 0x40));
             *c->oneState() = *s;
-            freeUnits(ref(s), tmp);
+            ReleaseUnits(ref(s), tmp);
             c->oneState()->Freq = uint8_t((unsigned(c->oneState()->Freq) + 11) >> 3);
         } else {
             refresh(c, tmp, c->SummFreq > 16 * unsigned(i));
@@ -532,31 +567,31 @@ uint32_t Model::cutOff(Context* c, unsigned order) {
     return ref(c);
 }
 
-uint32_t Model::removeBinContexts(Context* c, unsigned order) {
+uint32_t ContextModel::DropBinaryContexts(Context* c, unsigned order) {
     if (c->NumStats == 0) {
         State* s = c->oneState();
         if (s->successor() >= unitsStart_ && order < maxOrder_)
-            s->setSuccessor(removeBinContexts(ctx(s->successor()), order + 1));
+            s->setSuccessor(DropBinaryContexts(ctx(s->successor()), order + 1));
         else
             s->setSuccessor(0);
         // A suffix may be gone already, as several successors can share it;
         // a freed unit shows the free stamp in its flags.
         if (!s->successor() && (!suffix(c)->NumStats || suffix(c)->Flags == 0xFF)) {
-            freeUnits(ref(c), 1);
+            ReleaseUnits(ref(c), 1);
             return 0;
         }
         return ref(c);
     }
     for (State* s = stats(c) + c->NumStats; s >= stats(c); --s) {
         if (s->successor() >= unitsStart_ && order < maxOrder_)
-            s->setSuccessor(removeBinContexts(ctx(s->successor()), order + 1));
+            s->setSuccessor(DropBinaryContexts(ctx(s->successor()), order + 1));
         else
             s->setSuccessor(0);
     }
     return ref(c);
 }
 
-void Model::restoreModel(Context* c1, Context* fSuccessor) {
+void ContextModel::RecoverMemory(Context* c1, Context* fSuccessor) {
     text_ = alignOffset_;
     Context* c = maxContext_;
     // Take back the partial update of the contexts above c1.
@@ -583,24 +618,24 @@ void Model::restoreModel(Context* c1, Context* fSuccessor) {
         glueCount_ += !(stamps_[1] & 1);
     } else if (restoreMethod_ == 2) {
         while (maxContext_->Suffix) maxContext_ = suffix(maxContext_);
-        removeBinContexts(maxContext_, 0);
+        DropBinaryContexts(maxContext_, 0);
         restoreMethod_++;
         glueCount_ = 0;
         orderFall_ = maxOrder_;
-    } else if (restoreMethod_ == 0 || usedMemory() < (size_ >> 1)) {
-        restartModel();
+    } else if (restoreMethod_ == 0 || UsedBytes() < (size_ >> 1)) {
+        RestartModel();
     } else {
         while (maxContext_->Suffix) maxContext_ = suffix(maxContext_);
         do {
-            cutOff(maxContext_, 0);
+            TrimContexts(maxContext_, 0);
             expandTextArea();
-        } while (usedMemory() > 3 * (size_ >> 2));
+        } while (UsedBytes() > 3 * (size_ >> 2));
         glueCount_ = 0;
         orderFall_ = maxOrder_;
     }
 }
 
-Context* Model::createSuccessors(bool skip, State* s1, Context* c) {
+Context* ContextModel::CreateSuccessors(bool skip, State* s1, Context* c) {
     const uint32_t upBranch = foundState_->successor();
     State* ps[kMaxOrder + 1];
     unsigned numPs = 0;
@@ -650,7 +685,7 @@ Context* Model::createSuccessors(bool skip, State* s1, Context* c) {
     }
 
     do {
-        const uint32_t r = allocContext();
+        const uint32_t r = TakeContext();
         if (!r) return nullptr;
         Context* c1 = ctx(r);
         c1->NumStats = 0;
@@ -663,7 +698,7 @@ Context* Model::createSuccessors(bool skip, State* s1, Context* c) {
     return c;
 }
 
-Context* Model::reduceOrder(State* s1, Context* c) {
+Context* ContextModel::ReduceOrder(State* s1, Context* c) {
     State* s = nullptr;
     Context* c1 = c;
     const uint32_t upBranch = text_;
@@ -721,7 +756,7 @@ Context* Model::reduceOrder(State* s1, Context* c) {
     if (s->successor() <= upBranch) {
         State* s2 = foundState_;
         foundState_ = s;
-        Context* successor = createSuccessors(false, nullptr, c);
+        Context* successor = CreateSuccessors(false, nullptr, c);
         s->setSuccessor(successor ? ref(successor) : 0);
         foundState_ = s2;
     }
@@ -733,7 +768,7 @@ Context* Model::reduceOrder(State* s1, Context* c) {
     return ctx(s->successor());
 }
 
-void Model::updateModel() {
+void ContextModel::GrowModel() {
     uint32_t fSuccessor = foundState_->successor();
     const unsigned fFreq = foundState_->Freq;
     const uint8_t fSymbol = foundState_->Symbol;
@@ -764,10 +799,10 @@ void Model::updateModel() {
 
     Context* c = maxContext_;
     if (orderFall_ == 0 && fSuccessor) {
-        Context* cs = createSuccessors(true, s, minContext_);
+        Context* cs = CreateSuccessors(true, s, minContext_);
         if (!cs) {
             foundState_->setSuccessor(0);
-            restoreModel(c, ctx(fSuccessor));
+            RecoverMemory(c, ctx(fSuccessor));
         } else {
             foundState_->setSuccessor(ref(cs));
             maxContext_ = cs;
@@ -778,21 +813,21 @@ void Model::updateModel() {
     base_[text_++] = fSymbol;
     uint32_t successor = text_;
     if (text_ >= unitsStart_) {
-        restoreModel(c, ctx(fSuccessor));
+        RecoverMemory(c, ctx(fSuccessor));
         return;
     }
 
     if (!fSuccessor) {
-        Context* cs = reduceOrder(s, minContext_);
+        Context* cs = ReduceOrder(s, minContext_);
         if (!cs) {
-            restoreModel(c, nullptr);
+            RecoverMemory(c, nullptr);
             return;
         }
         fSuccessor = ref(cs);
     } else if (fSuccessor < unitsStart_) {
-        Context* cs = createSuccessors(false, s, minContext_);
+        Context* cs = CreateSuccessors(false, s, minContext_);
         if (!cs) {
-            restoreModel(c, nullptr);
+            RecoverMemory(c, nullptr);
             return;
         }
         fSuccessor = ref(cs);
@@ -816,25 +851,18 @@ void Model::updateModel() {
         if (ns1 != 0) {
             if ((ns1 & 1) != 0) {
                 // The states fill their units: grow the block by one.
-                const unsigned oldNU = (ns1 + 1) >> 1;
-                const unsigned i = U2I(oldNU);
-                if (i != U2I(oldNU + 1)) {
-                    const uint32_t p = allocUnits(i + 1);
-                    if (!p) {
-                        restoreModel(c, ctx(fSuccessor));
-                        return;
-                    }
-                    const uint32_t oldPtr = c->Stats;
-                    std::memcpy(base_ + p, base_ + oldPtr, U2B(oldNU));
-                    insertNode(oldPtr, i);
-                    c->Stats = p;
+                const uint32_t p = GrowBlock(c->Stats, (ns1 + 1) >> 1);
+                if (!p) {
+                    RecoverMemory(c, ctx(fSuccessor));
+                    return;
                 }
+                c->Stats = p;
             }
             c->SummFreq = uint16_t(c->SummFreq + (3 * ns1 + 1 < ns));
         } else {
-            const uint32_t p = allocUnits(0);
+            const uint32_t p = TakeUnits(0);
             if (!p) {
-                restoreModel(c, ctx(fSuccessor));
+                RecoverMemory(c, ctx(fSuccessor));
                 return;
             }
             State* s2 = at<State>(p);
@@ -865,7 +893,7 @@ void Model::updateModel() {
     maxContext_ = minContext_ = ctx(fSuccessor);
 }
 
-void Model::rescale() {
+void ContextModel::HalveFrequencies() {
     State* st = stats(minContext_);
     State* s = foundState_;
     // The found state moves to the front.
@@ -916,7 +944,7 @@ void Model::rescale() {
         }
         const unsigned n0 = (numStats + 2) >> 1;
         const unsigned n1 = (minContext_->NumStats + 2) >> 1;
-        if (n0 != n1) minContext_->Stats = shrinkUnits(ref(st), n0, n1);
+        if (n0 != n1) minContext_->Stats = ShrinkBlock(ref(st), n0, n1);
         minContext_->Flags &= ~0x08;
         s = stats(minContext_);
         minContext_->Flags |= 0x08 * (s->Symbol >= 0x40);
@@ -930,52 +958,52 @@ void Model::rescale() {
     foundState_ = stats(minContext_);
 }
 
-void Model::nextContext() {
+void ContextModel::nextContext() {
     const uint32_t c = foundState_->successor();
     if (orderFall_ == 0 && c >= unitsStart_) {
         minContext_ = maxContext_ = ctx(c);
     } else {
-        updateModel();
+        GrowModel();
         minContext_ = maxContext_;
     }
 }
 
-void Model::update1() {
+void ContextModel::update1() {
     State* s = foundState_;
     s->Freq += 4;
     minContext_->SummFreq += 4;
     if (s[0].Freq > s[-1].Freq) {
         std::swap(s[0], s[-1]);
         foundState_ = --s;
-        if (s->Freq > kMaxFreq) rescale();
+        if (s->Freq > kMaxFreq) HalveFrequencies();
     }
     nextContext();
 }
 
-void Model::update1_0() {
+void ContextModel::update1_0() {
     prevSuccess_ = (2 * foundState_->Freq >= minContext_->SummFreq);
     runLength_ += prevSuccess_;
     minContext_->SummFreq += 4;
-    if ((foundState_->Freq += 4) > kMaxFreq) rescale();
+    if ((foundState_->Freq += 4) > kMaxFreq) HalveFrequencies();
     nextContext();
 }
 
-void Model::updateBin() {
+void ContextModel::updateBin() {
     foundState_->Freq = uint8_t(foundState_->Freq + (foundState_->Freq < 196));
     prevSuccess_ = 1;
     runLength_++;
     nextContext();
 }
 
-void Model::update2() {
+void ContextModel::update2() {
     minContext_->SummFreq += 4;
-    if ((foundState_->Freq += 4) > kMaxFreq) rescale();
+    if ((foundState_->Freq += 4) > kMaxFreq) HalveFrequencies();
     runLength_ = initRL_;
-    updateModel();
+    GrowModel();
     minContext_ = maxContext_;
 }
 
-See* Model::makeEscFreq(unsigned numMasked, uint32_t* escFreq) {
+See* ContextModel::makeEscFreq(unsigned numMasked, uint32_t* escFreq) {
     Context* mc = minContext_;
     if (mc->NumStats == 0xFF) {
         *escFreq = 1;
@@ -992,16 +1020,16 @@ See* Model::makeEscFreq(unsigned numMasked, uint32_t* escFreq) {
     return see;
 }
 
-int Model::decodeSymbol() {
+int ContextModel::DecodeNextByte() {
     // Symbols seen in the contexts left by an escape; their states carry
     // the mark so the next context codes only the rest.
     uint8_t masked[256];
     if (minContext_->NumStats != 0) {
         State* s = stats(minContext_);
-        const uint32_t count = threshold(minContext_->SummFreq);
+        const uint32_t count = rc_.GetThreshold(minContext_->SummFreq);
         uint32_t hiCnt = s->Freq;
         if (count < hiCnt) {
-            decode(0, s->Freq);
+            rc_.Decode(0, s->Freq);
             foundState_ = s;
             const uint8_t symbol = s->Symbol;
             update1_0();
@@ -1011,7 +1039,7 @@ int Model::decodeSymbol() {
         unsigned i = minContext_->NumStats;
         do {
             if ((hiCnt += (++s)->Freq) > count) {
-                decode(hiCnt - s->Freq, s->Freq);
+                rc_.Decode(hiCnt - s->Freq, s->Freq);
                 foundState_ = s;
                 const uint8_t symbol = s->Symbol;
                 update1();
@@ -1019,7 +1047,7 @@ int Model::decodeSymbol() {
             }
         } while (--i);
         if (count >= minContext_->SummFreq) throw EArcReadError();
-        decode(hiCnt, minContext_->SummFreq - hiCnt);
+        rc_.Decode(hiCnt, minContext_->SummFreq - hiCnt);
         std::memset(masked, 0, sizeof(masked));
         masked[s->Symbol] = 1;
         i = minContext_->NumStats;
@@ -1028,16 +1056,15 @@ int Model::decodeSymbol() {
         } while (--i);
     } else {
         uint16_t* prob = binSumm();
-        range_ >>= 14;
-        if (code_ / range_ < *prob) {
-            decode(0, *prob);
+        if (rc_.GetThreshold(kBinScale) < *prob) {
+            rc_.Decode(0, *prob);
             *prob = uint16_t(*prob + (1 << kIntBits) - ((*prob + (1 << (kPeriodBits - 2))) >> kPeriodBits));
             foundState_ = minContext_->oneState();
             const uint8_t symbol = foundState_->Symbol;
             updateBin();
             return symbol;
         }
-        decode(*prob, kBinScale - *prob);
+        rc_.Decode(*prob, kBinScale - *prob);
         *prob = uint16_t(*prob - ((*prob + (1 << (kPeriodBits - 2))) >> kPeriodBits));
         initEsc_ = kExpEscape[*prob >> 10];
         std::memset(masked, 0, sizeof(masked));
@@ -1069,13 +1096,13 @@ int Model::decodeSymbol() {
         uint32_t freqSum;
         See* see = makeEscFreq(numMasked, &freqSum);
         freqSum += hiCnt;
-        const uint32_t count = threshold(freqSum);
+        const uint32_t count = rc_.GetThreshold(freqSum);
         if (count < hiCnt) {
             State** pps = ps;
             for (hiCnt = 0; (hiCnt += (*pps)->Freq) <= count; ++pps) {
             }
             s = *pps;
-            decode(hiCnt - s->Freq, s->Freq);
+            rc_.Decode(hiCnt - s->Freq, s->Freq);
             see->update();
             foundState_ = s;
             const uint8_t symbol = s->Symbol;
@@ -1083,7 +1110,7 @@ int Model::decodeSymbol() {
             return symbol;
         }
         if (count >= freqSum) throw EArcReadError();
-        decode(hiCnt, freqSum - hiCnt);
+        rc_.Decode(hiCnt, freqSum - hiCnt);
         see->Summ = uint16_t(see->Summ + freqSum);
         do {
             masked[ps[--i]->Symbol] = 1;
@@ -1105,12 +1132,12 @@ void DecompressPPMd(Stream& source, Stream& destination, uint64_t packedSize,
     if (order < 2) throw EArcZipInvalidMethod();
     if (unpackedSize == 0) return;
 
-    ByteReader reader(source, packedSize - 2);
-    auto model = std::make_unique<Model>(reader, order, method, memory);
+    PPMdByteReader reader(source, packedSize - 2);
+    auto model = std::make_unique<ContextModel>(reader, order, method, memory);
     std::vector<uint8_t> out(4096);
     size_t fill = 0;
     for (uint64_t left = unpackedSize; left != 0; --left) {
-        const int symbol = model->decodeSymbol();
+        const int symbol = model->DecodeNextByte();
         if (symbol < 0) break;
         out[fill++] = uint8_t(symbol);
         if (fill == out.size()) {
