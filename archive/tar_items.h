@@ -12,14 +12,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include "archive/archive_types.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
 
 namespace tandex::archive {
-
-// The archive-type answer of the tar test.
-constexpr int32_t ArcTar = 4;
 
 enum TTarFormat : uint8_t {
     tfUnknown = 0,
