@@ -11,9 +11,11 @@
 // Exit code 0 on success; otherwise 1 and the error's text on stderr
 // (2 and a usage line for bad arguments).
 
+#include "archive/ppmd_decoder.h"
 #include "archive/zip_kit.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <unistd.h>
@@ -76,6 +78,16 @@ int cat(const QString& name, const QString& member) {
     return 1;
 }
 
+int ppmd(const QString& in, const QString& out, const char* sizeText) {
+    char* end = nullptr;
+    const unsigned long long size = std::strtoull(sizeText, &end, 10);
+    if (end == sizeText || *end != '\0') return usage();
+    FileStream source(in, fmOpenRead);
+    FileStream destination(out, fmCreate);
+    DecompressPPMd(source, destination, uint64_t(source.Size()), size);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,11 +97,9 @@ int main(int argc, char** argv) {
         if (command == "list" && argc == 3) return list(QString::fromLocal8Bit(argv[2]));
         if (command == "cat" && argc == 4)
             return cat(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]));
-        if (command == "ppmd" && argc == 5) {
-            // The library has no method-98 decoder yet.
-            std::fprintf(stderr, "%s\n", EArcZipInvalidMethod().what());
-            return 1;
-        }
+        if (command == "ppmd" && argc == 5)
+            return ppmd(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                        argv[4]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -12,7 +12,7 @@ namespace {
 
 TEST(FuzzReplayTest, KeptInputsEndCleanly) {
     int count = 0;
-    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin", "kit-*.bin"}); it.hasNext();) {
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin", "kit-*.bin", "ppmd-*.bin"}); it.hasNext();) {
         const QString name = it.next();
         const QByteArray data = codec_test::readFile(name);
         const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
@@ -20,6 +20,8 @@ TEST(FuzzReplayTest, KeptInputsEndCleanly) {
             fuzz_bodies::TarLoad(bytes, size_t(data.size()));
         else if (it.fileName().startsWith("kit-"))
             fuzz_bodies::KitOpen(bytes, size_t(data.size()));
+        else if (it.fileName().startsWith("ppmd-"))
+            fuzz_bodies::Ppmd(bytes, size_t(data.size()));
         else
             fuzz_bodies::Codecs(bytes, size_t(data.size()));
         ++count;
