@@ -1,0 +1,94 @@
+#include "archive/local_targets.h"
+
+#include "archive/archive_utils.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tandex::archive {
+
+std::optional<QString> MemberRelativePath(const QString& storedName) {
+    for (const QChar c : storedName)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return std::nullopt;
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= storedName.size(); ++i) {
+        if (i < storedName.size() && storedName[i] != u'/' && storedName[i] != u'\\') continue;
+        const QString part = storedName.mid(start, i - start);
+        start = i + 1;
+        if (part.isEmpty() || part == u"." || part == u"..") continue;
+        parts.append(part);
+    }
+    if (parts.isEmpty()) return std::nullopt;
+    return parts.join(u'/');
+}
+
+std::optional<QString> MemberTargetPath(const QString& folder, const QString& storedName) {
+    const std::optional<QString> relative = MemberRelativePath(storedName);
+    if (!relative) return std::nullopt;
+    return AppendBackslash(folder) + *relative;
+}
+
+namespace {
+
+QByteArray native(const QString& name) {
+    return QFile::encodeName(name);
+}
+
+// Read, never set: setting the mask to learn it would race with other
+// threads creating files.
+mode_t processUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+            if (line.startsWith("Umask:")) return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    return 022;
+}
+
+}  // namespace
+
+TReplacingFile::TReplacingFile(const QString& target) : target_(target) {
+    const QFileInfo info(target);
+    if (info.isSymLink()) target_ = info.symLinkTarget();
+    int fd = -1;
+    temporary_ = CreateTempFileIn(QFileInfo(target_).absolutePath(), &fd);
+    // A new file anywhere else could not be renamed over the target.
+    if (temporary_.isEmpty() ||
+        QFileInfo(temporary_).absolutePath() != QFileInfo(target_).absolutePath()) {
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(native(temporary_).constData());
+        }
+        throw FileCreateError(QStringLiteral("Cannot create file \"") + target_ + u'"');
+    }
+    stream_ = std::make_unique<FileStream>(fd, temporary_);
+}
+
+TReplacingFile::~TReplacingFile() {
+    stream_.reset();
+    if (!committed_) ::unlink(native(temporary_).constData());
+}
+
+void TReplacingFile::Commit() {
+    stream_.reset();
+    struct stat st {};
+    mode_t mode;
+    if (::stat(native(target_).constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode = 0666 & ~processUmask();
+    }
+    ::chmod(native(temporary_).constData(), mode);
+    if (::rename(native(temporary_).constData(), native(target_).constData()) != 0)
+        throw StreamIoError(QStringLiteral("Cannot rename \"") + temporary_ + u'"',
+                            ResultCodeOfErrno(errno));
+    committed_ = true;
+}
+
+}  // namespace tandex::archive

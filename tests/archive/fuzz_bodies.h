@@ -1,0 +1,71 @@
+#pragma once
+// What the tar and codec fuzz targets run on one input; the replay test
+// runs the inputs kept in data/ through the same code in every build.
+
+#include "archive/codec_adapters.h"
+#include "archive/spill_streams.h"
+#include "archive/tar_archive.h"
+
+#include <QByteArray>
+
+namespace fuzz_bodies {
+
+using namespace tandex::archive;
+
+// Lists, extracts every member and saves the archive again.
+inline void TarLoad(const uint8_t* data, size_t size) {
+    MemoryStream stream(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    TArcTarArchive archive(&stream, QStringLiteral("fuzz.tar"));
+    try {
+        archive.Load();
+        for (int i = 0; i < archive.GetCount(); ++i) {
+            try {
+                TArcBitBucketStream sink(32768);
+                archive.ExtractItemToStreamAt(i, sink);
+                archive.TestItemAt(i);
+            } catch (const Exception&) {
+            }
+        }
+        if (archive.GetCount() > 0 && !archive.ReadOnly) {
+            archive.Move(archive.TarItem(0), QStringLiteral("renamed/") + QString(120, u'n'));
+            archive.SaveIfChanged();
+        }
+    } catch (const Exception&) {
+    }
+}
+
+// The first byte picks the adapter: 0 bzip2, 1 LZMA (next 5 bytes the
+// properties), 2 WavPack; bit 2 asks the decoders for an unknown size.
+inline void Codecs(const uint8_t* data, size_t size) {
+    if (size < 1) return;
+    const uint8_t mode = data[0];
+    constexpr int64_t kBound = 1 << 20;
+    try {
+        TArcBitBucketStream sink(32768);
+        switch (mode & 3) {
+            case 0: {
+                MemoryStream src(QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)));
+                TBZDecompressionStream bz(src);
+                char buf[4096];
+                int64_t total = 0;
+                for (int64_t n; total < kBound && (n = bz.Read(buf, sizeof buf)) > 0;)
+                    total += n;
+                break;
+            }
+            case 1: {
+                if (size < 6) return;
+                MemoryStream src(QByteArray(reinterpret_cast<const char*>(data + 6), qsizetype(size - 6)));
+                DecompressLzma(data + 1, 5, src, (mode & 4) ? kLzmaUnknownSize : 100000, sink, kBound);
+                break;
+            }
+            default: {
+                MemoryStream src(QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)));
+                DecompressWavPack(src, sink, kBound);
+                break;
+            }
+        }
+    } catch (const Exception&) {
+    }
+}
+
+}  // namespace fuzz_bodies
