@@ -1,81 +1,21 @@
 #include "archive/zip_extract.h"
 
+#include "archive/codec_adapters.h"
 #include "archive/inflate.h"
+#include "archive/local_targets.h"
 #include "archive/spill_streams.h"
 #include "archive/zip_crypt.h"
 #include "archive/zip_insert.h"
 #include "archive/zip_legacy.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
-#include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
 
 namespace tandex::archive {
 
 namespace {
 
 constexpr int64_t kCopyBlock = 65536;
-
-// The new file an extraction writes beside its target, renamed over the
-// target only once the item extracted correctly: a damaged item or an
-// abort never destroys the file that was there.
-class ReplacementFile {
-public:
-    explicit ReplacementFile(const QString& target) {
-        const QFileInfo info(target);
-        target_ = info.isSymLink() ? info.symLinkTarget() : target;
-        const QString folder = QFileInfo(target_).absolutePath();
-        if (!QFileInfo(folder).isDir())
-            throw FileCreateError(QStringLiteral("Cannot create file \"") + target +
-                                  QStringLiteral("\". No such file or directory"));
-        int fd = -1;
-        temporary_ = CreateTempFileIn(folder, &fd);
-        if (temporary_.isEmpty() || fd < 0)
-            throw FileCreateError(QStringLiteral("Cannot create file \"") + target +
-                                  QStringLiteral("\". Permission denied"));
-        stream_ = std::make_unique<FileStream>(fd, temporary_);
-    }
-    ~ReplacementFile() {
-        stream_.reset();
-        if (!committed_) QFile::remove(temporary_);
-    }
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
-
-    Stream& Data() { return *stream_; }
-
-    void Commit() {
-        // An existing target keeps its permission bits; a new file gets
-        // what a plain creation would have given it.
-        struct stat st {};
-        mode_t mode = 0;
-        if (::stat(QFile::encodeName(target_).constData(), &st) == 0) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(stream_->Handle(), mode);
-        stream_.reset();
-        if (std::rename(QFile::encodeName(temporary_).constData(),
-                        QFile::encodeName(target_).constData()) != 0)
-            throw StreamIoError(QStringLiteral("Cannot rename \"") + temporary_ +
-                                    QStringLiteral("\" to \"") + target_ + QStringLiteral("\""),
-                                ResultCodeOfErrno(errno));
-        committed_ = true;
-    }
-
-private:
-    QString target_;
-    QString temporary_;
-    std::unique_ptr<FileStream> stream_;
-    bool committed_ = false;
-};
 
 bool versionTooNew(const TArcZipItem& item) {
     return (item.VersionNeededToExtract() & 0xFF) >= 64;
@@ -107,7 +47,7 @@ void askPassword(TArcZipArchive& archive, bool& abort) {
         archive.Password = answer;
 }
 
-void copyStored(Stream& source, Stream& target, int64_t size) {
+void copyExactly(Stream& source, Stream& target, int64_t size) {
     std::vector<char> buffer(static_cast<size_t>(std::min(size, kCopyBlock)));
     while (size > 0) {
         const int64_t n = std::min<int64_t>(size, static_cast<int64_t>(buffer.size()));
@@ -249,9 +189,36 @@ std::unique_ptr<Stream> OpenItemData(TArcZipArchive& archive, TArcZipItem& item)
 
 // ------------------------------------------------------------ decompression
 
-void DecompressCodecMethod(TArcZipArchive&, TArcZipItem&, Stream&, TArcUnzipOutputStream&) {
-    // bzip2, LZMA, WavPack and PPMd are not linked in yet.
-    throw EArcZipInvalidMethod();
+void DecompressCodecMethod(TArcZipArchive&, TArcZipItem& item, Stream& source,
+                           TArcUnzipOutputStream& output) {
+    const auto size = static_cast<int64_t>(std::min<uint64_t>(item.GetUncompressedSize(), INT64_MAX));
+    switch (item.CompressionMethod() & 0x7F) {
+        case 12: {
+            TBZDecompressionStream bzip(source);
+            copyExactly(bzip, output, size);
+            break;
+        }
+        case 14: {
+            uint8_t head[4];
+            source.ReadBuffer(head, sizeof head);
+            const uint16_t propertiesSize = ZipGet16(head + 2);
+            std::vector<uint8_t> properties(propertiesSize);
+            source.ReadBuffer(properties.data(), propertiesSize);
+            // Bit 1 of the flags: the data ends at its end marker, and the
+            // size is then only the most it may give.
+            const bool endMarker = (item.GeneralPurposeBitFlag() & 0x0002) != 0;
+            DecompressLzma(properties.data(), propertiesSize, source,
+                           endMarker ? kLzmaUnknownSize : static_cast<uint64_t>(size), output,
+                           static_cast<uint64_t>(size));
+            break;
+        }
+        case 97:
+            DecompressWavPack(source, output, size);
+            break;
+        default:
+            // PPMd has no decoder in the library yet.
+            throw EArcZipInvalidMethod();
+    }
 }
 
 namespace {
@@ -271,7 +238,7 @@ bool decompress(TArcZipArchive& archive, TArcZipItem& item, Stream& source, Stre
     try {
         switch (method) {
             case 0:
-                copyStored(source, output, size);
+                copyExactly(source, output, size);
                 break;
             case 1:
             case 2:
@@ -328,7 +295,8 @@ bool UnzipToFile(TArcZipArchive& archive, TArcZipItem& item, const QString& file
     } else {
         try {
             std::unique_ptr<Stream> data = OpenItemData(archive, item);
-            ReplacementFile file(fileName);
+            // A damaged item or an abort never destroys the file that was there.
+            TReplacingFile file(fileName);
             if (!decompress(archive, item, *data, file.Data())) return false;
             file.Commit();
         } catch (const EArcUserAbort&) {
