@@ -8,6 +8,7 @@
 // for byte with only its checksums recomputed.
 
 #include "archive/archive_items.h"
+#include "archive/archive_types.h"
 #include "archive/streams.h"
 
 #include <QByteArray>
@@ -17,9 +18,6 @@
 #include <vector>
 
 namespace tandex::archive {
-
-// The archive-type answer of the tar test.
-constexpr int32_t ArcTar = 4;
 
 enum TTarFormat : uint8_t {
     tfUnknown = 0,
