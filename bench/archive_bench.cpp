@@ -121,12 +121,18 @@ int add(const QString& name, const QString& folder) {
     TArcZipArchive archive(name, fmCreate);
     InstallZipHooks(archive);
     archive.SetBaseDirectory(QFileInfo(folder).absoluteFilePath());
+    int failed = 0;
+    archive.OnProcessItemFailure = [&failed](TArcArchive&, TArcArchiveItem* item, TArcProcessType,
+                                             TArcErrorClass, int32_t code) {
+        std::fprintf(stderr, "%s: not added (%d)\n", item->GetFileName().toUtf8().constData(), code);
+        ++failed;
+    };
     archive.Load();
-    const QDir base(folder);
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+    const QDir base(archive.BaseDirectory());
+    for (QDirIterator it(archive.BaseDirectory(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
         archive.Add(archive.CreateItem(base.relativeFilePath(it.next())));
     archive.SaveIfChanged();
-    return 0;
+    return failed == 0 ? 0 : 1;
 }
 
 }  // namespace
