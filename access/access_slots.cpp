@@ -1,9 +1,11 @@
 #include "access/access_slots.h"
 
+#include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/local_files.h"
 #include "access/locations.h"
 #include "config/prg_dir.h"
+#include "config/scrambler.h"
 #include "config/services.h"
 
 #include <unistd.h>
@@ -66,6 +68,20 @@ struct TFZSlot {
     }
 };
 
+// The application key and secret that identify the program to the cloud
+// service, kept scrambled (config/scrambler.h). None ships: the service
+// they were issued for is retired.
+const char* const kCloudAppKey = "";
+const char* const kCloudAppSecret = "";
+
+std::unique_ptr<TDropbox1> makeCloudClient() {
+    auto client = std::make_unique<TDropbox1>();
+    client->SetAppKey(config::UnscrambleText(QString::fromLatin1(kCloudAppKey)));
+    client->SetAppSecret(config::UnscrambleText(QString::fromLatin1(kCloudAppSecret)));
+    client->SetProgress(FZCloudProgress);
+    return client;
+}
+
 // The unit's program-wide state: the slot table and what goes with it.
 struct AccessUnit {
     std::mutex mutex;  // taking and freeing slots, their paths, the temp folder
@@ -80,6 +96,7 @@ struct AccessUnit {
     std::atomic<int> sslState{0};  // 0 not tested, 1 available, 2 not available
     std::atomic<bool> archiveNamesIgnoreCase{false};
     QString tempFolder;
+    std::unique_ptr<TDropbox1> cloud = makeCloudClient();
 };
 
 AccessUnit& unit() {
@@ -750,6 +767,14 @@ void FZOpenSlotsText(bool show, QString& text) {
     }
     if (text.isEmpty()) text = QStringLiteral("tw  : No open files!\r");
     if (show) config::showMessage(QStringLiteral("twHandles in use:"), text);
+}
+
+void FZForceSslUnavailable(bool force) {
+    unit().sslState.store(force ? 2 : 0);
+}
+
+TDropbox1& FZCloudClient() {
+    return *unit().cloud;
 }
 
 bool FZSslAvailable() {

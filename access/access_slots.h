@@ -181,6 +181,8 @@ void FZAbortFtpTransfer(int slot);
 // text goes to the user under "twHandles in use:".
 void FZOpenSlotsText(bool show, QString& text);
 bool FZSslAvailable();
+// Tests: makes FZSslAvailable answer false until called with false.
+void FZForceSslUnavailable(bool force);
 
 bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData);
 bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& findData);

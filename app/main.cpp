@@ -1,9 +1,10 @@
 #include <QApplication>
+#include <QStringList>
 #include <csignal>
 
-#include "main_window_shell.h"
-#include "program_settings.h"
-#include "ui/main/window_helpers.h"
+#include "ui/folders/batch_params.h"
+#include "ui/main/main_window.h"
+#include "ui/main/main_window_seams.h"
 #include "window_services.h"
 
 int main(int argc, char** argv) {
@@ -12,14 +13,31 @@ int main(int argc, char** argv) {
     // reported and cleaned up like any other failed write, in window and
     // batch runs alike.
     std::signal(SIGXFSZ, SIG_IGN);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tandex"));
-    tandex::app::ProgramSettings settings;
-    tandex::app::WindowServices services;
-    auto window = tandex::app::createMainWindow();
-    tandex::ui::SetMainForm(window.get());
-    window->show();
-    const int exitCode = QApplication::exec();
-    settings.Save();
+
+    // The parameters are kept before the application object takes away the
+    // ones it understands, and they decide whether a window is needed at all.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    tandex::folders::TBatchParams params;
+    tandex::ui::setCommandLine(&params);
+    const bool batch = tandex::ui::DecideBatchMode(arguments);
+    // A batch run needs no display.
+    if (batch) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    int exitCode = 0;
+    {
+        QApplication app(argc, argv);
+        tandex::app::WindowServices services(batch);
+        tandex::ui::TF_Main window(services.StatusWin());
+        if (!batch) window.show();
+        exitCode = QApplication::exec();
+        // A batch run leaves the settings file as it was: its switches
+        // change settings for this run only.
+        if (batch)
+            exitCode = params.ExitCode();
+        else
+            window.SaveSettings();
+    }
+    tandex::ui::setCommandLine(nullptr);
     return exitCode;
 }

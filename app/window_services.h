@@ -1,33 +1,41 @@
 #pragma once
-// What the window program sets up once the application object exists and
-// before its first window: the screen scale, the look of the flat buttons,
-// and the window-backed event pump, message boxes and progress window that
-// the core libraries reach through their service interfaces.
+// What the program sets up once the application object exists and before
+// its first window: the screen scale, and the event pump, message boxes and
+// progress window that the core libraries reach through their service
+// interfaces. A batch run gets no windows: its messages go to the program
+// log and are answered with their default button, and progress is silent.
 
 #include <memory>
 
+#include "config/services.h"
 #include "ui/main/qt_services.h"
 #include "ui/main/status_win.h"
 
 namespace tandex::app {
 
-// Applies the look chosen in the settings: the flat look when GSGUIStyle
-// is above 0, the disabled buttons' fading, and whether they keep hints.
-void ApplyLook();
+// Writes each message's caption and text to the program log and answers
+// with the default button, so that a run without a display never waits.
+class LogMessageSink : public config::MessageSink {
+public:
+    int showMessage(const config::MessageRequest& request) override;
+};
 
 // Installs the services for its lifetime and removes them again.
 class WindowServices {
 public:
-    WindowServices();
+    explicit WindowServices(bool batchMode = false);
     ~WindowServices();
     WindowServices(const WindowServices&) = delete;
     WindowServices& operator=(const WindowServices&) = delete;
 
-    ui::TStatusWin& StatusWin() { return *statusWin_; }
+    // The progress window; nullptr in a batch run.
+    ui::TStatusWin* StatusWin() { return statusWin_.get(); }
 
 private:
     ui::QtEventPump pump_;
     ui::QtMessageSink messages_;
+    LogMessageSink logMessages_;
+    config::SilentProgress silentProgress_;
     std::unique_ptr<ui::TStatusWin> statusWin_;
 };
 

@@ -13,6 +13,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include "archive/archive_types.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>

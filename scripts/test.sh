@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a Debian machine, builds everything and runs every test: once in
 # the release build, and once more for the libraries that need no display
-# in a debug build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# in a debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+# (there with the image loader too, which needs QtGui but no display).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)

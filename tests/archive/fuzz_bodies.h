@@ -1,12 +1,14 @@
 #pragma once
-// What the tar, codec and zip extraction fuzz targets run on one input;
-// the replay test runs the inputs kept in data/ through the same code in
-// every build.
+// What the tar, codec, zip extraction and component fuzz targets run on one
+// input; the replay test runs the inputs kept in data/ through the same code
+// in every build.
 
 #include "archive/codec_adapters.h"
 #include "archive/spill_streams.h"
 #include "archive/tar_archive.h"
+#include "archive/archive_detection.h"
 #include "archive/zip_extract.h"
+#include "archive/zip_kit.h"
 
 #include <QByteArray>
 
@@ -67,6 +69,31 @@ inline void Codecs(const uint8_t* data, size_t size) {
             }
         }
     } catch (const Exception&) {
+    }
+}
+
+// Detects the type, opens the bytes through the component (the packed
+// formats with and without the tar inside) and extracts every item to the
+// discard stream.
+inline void KitOpen(const uint8_t* data, size_t size) {
+    for (bool tarSwitch : {false, true}) {
+        MemoryStream stream(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+        try {
+            stream.SetPosition(int64_t(size / 2));
+            const TArchiveType type = DetectArchiveTypeByContent(stream);
+            if (stream.Position() != int64_t(size / 2)) __builtin_trap();
+            if (type != ArcGzip && type != ArcGzippedTar && type != ArcBzip2 && type != ArcBzippedTar && tarSwitch)
+                return;
+            TArcZipKit kit;
+            kit.PackedTarSwitch = tarSwitch;
+            kit.OpenStream(&stream);
+            for (int i = 0; i < kit.GetCount(); ++i) {
+                TArcBitBucketStream sink(32768);
+                kit.ExtractToStream(kit.GetItem(i)->GetFileName(), sink);
+                if (kit.Archive()) kit.Archive()->TestItemAt(i);
+            }
+        } catch (const std::exception&) {
+        }
     }
 }
 

@@ -12,12 +12,14 @@ namespace {
 
 TEST(FuzzReplayTest, KeptInputsEndCleanly) {
     int count = 0;
-    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin", "zip-extract-*.bin"}); it.hasNext();) {
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin", "kit-*.bin", "zip-extract-*.bin"}); it.hasNext();) {
         const QString name = it.next();
         const QByteArray data = codec_test::readFile(name);
         const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
         if (it.fileName().startsWith("tar-"))
             fuzz_bodies::TarLoad(bytes, size_t(data.size()));
+        else if (it.fileName().startsWith("kit-"))
+            fuzz_bodies::KitOpen(bytes, size_t(data.size()));
         else if (it.fileName().startsWith("zip-extract-"))
             fuzz_bodies::ZipExtract(bytes, size_t(data.size()));
         else
@@ -25,14 +27,19 @@ TEST(FuzzReplayTest, KeptInputsEndCleanly) {
         ++count;
     }
     // The peer suite's damaged archives go through the same paths.
-    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.tar", "*.zip", "*.zipx"});
-         it.hasNext();) {
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.tar"}); it.hasNext();) {
         const QByteArray data = codec_test::readFile(it.next());
-        const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
-        if (it.fileName().endsWith(".tar"))
-            fuzz_bodies::TarLoad(bytes, size_t(data.size()));
-        else
-            fuzz_bodies::ZipExtract(bytes, size_t(data.size()));
+        fuzz_bodies::TarLoad(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
+        ++count;
+    }
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.zip", "*.zipx"}); it.hasNext();) {
+        const QByteArray data = codec_test::readFile(it.next());
+        fuzz_bodies::ZipExtract(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
+        ++count;
+    }
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.gz", "*.tgz", "*.tbz", "*.zip"}); it.hasNext();) {
+        const QByteArray data = codec_test::readFile(it.next());
+        fuzz_bodies::KitOpen(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
         ++count;
     }
     EXPECT_GT(count, 0);

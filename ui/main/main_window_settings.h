@@ -6,7 +6,7 @@
 
 #include "access/ini_file_adapter.h"
 
-namespace tandex::app {
+namespace tandex::ui {
 
 class ProgramSettings {
 public:
@@ -21,4 +21,4 @@ private:
     access::TIniFileAdapter fileAccess_;
 };
 
-}  // namespace tandex::app
+}  // namespace tandex::ui

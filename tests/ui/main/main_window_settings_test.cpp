@@ -1,4 +1,4 @@
-#include "app/program_settings.h"
+#include "ui/main/main_window_settings.h"
 
 #include "access/program_log.h"
 #include "config/app_settings.h"
@@ -37,7 +37,7 @@ TEST_F(ProgramSettingsTest, StartReadsTheSettingsFileAndSaveWritesItAnew) {
     palette.setColor(QPalette::Base, QColor(1, 2, 3));
     QApplication::setPalette(palette);
     {
-        tandex::app::ProgramSettings settings;
+        tandex::ui::ProgramSettings settings;
         EXPECT_EQ(config::AppSettings().AFH, 612);
         EXPECT_EQ(config::AppSettings().GSGUIStyle, 0);
         EXPECT_EQ(config::FindReplaceSettings().FindHistory, QStringList({"needle"}));

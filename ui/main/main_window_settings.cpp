@@ -1,16 +1,16 @@
-#include "program_settings.h"
+#include "main_window_settings.h"
 
 #include "config/color_sets.h"
 #include "config/find_settings.h"
 #include "config/ini_file_access.h"
 #include "config/settings_file.h"
-#include "ui/main/qt_services.h"
+#include "qt_services.h"
 
-namespace tandex::app {
+namespace tandex::ui {
 
 ProgramSettings::ProgramSettings() {
     config::SetIniFileAccess(&fileAccess_);
-    config::SetSystemColorSource(&ui::PaletteSystemColor);
+    config::SetSystemColorSource(&PaletteSystemColor);
     config::LoadSettings();
     // The find dialog's section is taken now, while the file is still in
     // the INI store; the dialog picks the value up when it is made.
@@ -26,4 +26,4 @@ void ProgramSettings::Save() {
     config::SaveSettings();
 }
 
-}  // namespace tandex::app
+}  // namespace tandex::ui

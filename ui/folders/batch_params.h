@@ -1,0 +1,56 @@
+#pragma once
+// The batch unit's parameter table and switch parser. The process's
+// parameters 0 to 19 are kept (0 the program itself); switches are looked
+// up among parameters 1 to 19 wherever they stand. The main window reaches
+// this unit through its command-line interface, installed at start.
+
+#include <QIODevice>
+#include <QString>
+#include <array>
+
+#include "ui/main/main_window_seams.h"
+
+namespace tandex::folders {
+
+constexpr int kCmdParamCount = 20;
+
+class TBatchParams : public ui::CommandLineServices {
+public:
+    // Console lines go to the standard output unless a device is given.
+    explicit TBatchParams(QIODevice* console = nullptr);
+
+    void StoreParams(const QStringList& arguments) override;
+    int ParamCount() const override { return paramCount_; }
+    QString GetParam(int index) const override;
+    bool FindSwitch(const QString& name) override;
+    // Absent: true, target unchanged. Present with a value outside
+    // 0..upperBound: BatchError and false. Else target := the value.
+    bool FindIntSwitch(const QString& name, int upperBound, int& target);
+    bool CheckSwitchChars(const QString& allowed) const;
+    // Writes "ERROR: " + message (+ ": " + the parameter at index when it
+    // is above 0) and sets the exit code 9.
+    void BatchError(const QString& message, int index);
+    void ConsoleWriteLn(const QString& text);
+    bool ConsoleAttached() const;
+
+    bool BatchMode() const override { return batchMode_; }
+    void SetBatchMode(bool on) override { batchMode_ = on; }
+    bool GuiRequested() const override { return guiRequested_; }
+    void SetGuiRequested(bool on) override { guiRequested_ = on; }
+    void RunBatch() override;
+    int ExitCode() const override { return exitCode_; }
+
+    std::array<QString, kCmdParamCount> CmdParams;
+    int SwitchPos = -1;
+    QString SwitchValue;
+    int SwitchNumber = 0;
+
+private:
+    QIODevice* console_;
+    int paramCount_ = 0;
+    bool batchMode_ = false;
+    bool guiRequested_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace tandex::folders

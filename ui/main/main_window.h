@@ -1,0 +1,222 @@
+#pragma once
+// The program's main window. One class over several files, split by
+// concern: main_window.cpp builds the controls and menus,
+// main_window_startup.cpp runs the two start-up stages, the pending-job
+// timer and the cancel routine, main_window_arrange.cpp applies the
+// geometry of main_window_layout.h and writes the status bar.
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QList>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "engine/main_window_services.h"
+#include "main_window_jobs.h"
+#include "main_window_layout.h"
+#include "main_window_status.h"
+
+class QAction;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QScrollBar;
+class QStandardItemModel;
+class QTimer;
+class QToolBar;
+
+namespace tandex::ui {
+
+class ProgramSettings;
+class TFlatButton2;
+class TStatusWin;
+
+class TF_Main : public QMainWindow, public engine::MainWindowServices {
+    Q_OBJECT
+
+public:
+    // Builds the window and runs the first start-up stage; the status
+    // window is the program's progress window (nullptr in tests that
+    // need none).
+    explicit TF_Main(TStatusWin* statusWin = nullptr, QWidget* parent = nullptr);
+    ~TF_Main() override;
+
+    // ---- start-up -----------------------------------------------------------
+    void FormCreate();
+    void secondStage();
+    void loadIconSets();
+    // The image of a list by its size (10 .. 256; 129 the 128 list of the
+    // comparison pictures) into bitmap; false, and bitmap empty, for an
+    // unknown size or index.
+    bool loadBMPFunc(int size, int index, QImage& bitmap) const;
+    // The image lists as loaded, by the sizes loadBMPFunc takes.
+    QList<QImage>* ImageList(int size);
+    void SaveSettings();
+    bool Started() const { return started_; }
+
+    // ---- general-purpose timer ----------------------------------------------
+    // Makes the job pending, due delayMs from now.
+    void armTimer(int tag, int delayMs);
+    void timGPTimerTimer(QObject* sender);
+    // Runs every pending job at once, as if its time had come.
+    void firePendingJobs();
+    const TPendingJobs& PendingJobs() const { return jobs_; }
+
+    // ---- busy and cancel ----------------------------------------------------
+    // The cancel flag that long operations poll.
+    bool CancelRequested() const { return cancelFlag_; }
+    void ClearCancel() { cancelFlag_ = false; }
+    void cancelOperation();
+    // One check for every entry point that processEvents can reach while a
+    // long operation runs: true while the window is busy.
+    bool Busy() const { return busyDepth_ > 0 || recompareRunning_; }
+    void lockPaint();
+    void unlockPaint();
+    void invalidatePanes(bool erase);
+    int PaintLock() const { return paintLock_; }
+
+    // ---- per-view state -----------------------------------------------------
+    int topRow(int viewType) const;
+    // Clamps to 1 .. the row count of the view (at least 1).
+    void setTopRow(int viewType, int row, int rowCount);
+    int getActivePane(int viewType) const;
+    void setActivePane(int viewType, int pane);
+    int ViewType() const { return viewType_; }
+
+    // ---- layout and look ----------------------------------------------------
+    TLayoutInput layoutInput() const;
+    const TLayoutGeometry& Geometry() const { return geometry_; }
+    void arrangeLayout(int viewType);
+    // Decides whether the horizontal scroll bar is needed; when that
+    // changed, lays the window out again and returns true.
+    bool updateHScrollBar();
+    void refreshLayout();
+    // Where a companion window opens: its own place, or, never placed
+    // (top below 0), centred on the main window below its file-name row.
+    QPoint defaultFormPos(const QWidget* form) const;
+    void placeImagePanels(bool force);
+    void applyPaneFont();
+    void applyColorScheme();
+    void setColorScheme(int index);
+    int LayoutRuns() const { return layoutRuns_; }
+    int SplitOffset() const { return splitOffset_; }
+    void SetSplitOffset(int offset) { splitOffset_ = offset; }
+
+    // ---- status -------------------------------------------------------------
+    TStatusSnapshot statusSnapshot() const;
+    void updateStatusBar();
+    void showInsertState();
+
+    // ---- menu switches ------------------------------------------------------
+    void mmVisibleTabsClick(QObject* sender);
+    void mmVisibleWS1Click(QObject* sender);
+    void pmShowSettingsButton1Click(QObject* sender);
+    void pmButtonMenuPopup(QObject* sender);
+
+    // Hints of the program's windows show only with GSShowHints on, and
+    // stay up to 30 seconds.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // engine::MainWindowServices
+    void updateControls() override;
+
+    // ---- controls -----------------------------------------------------------
+    QToolBar* ToolBar1 = nullptr;
+    QAction *TB_SETINGS = nullptr, *TB_Sep1 = nullptr, *TB_OPENFOLDER = nullptr, *TB_VIEWMODE = nullptr,
+            *TB_FILTER = nullptr, *TB_HEX = nullptr, *TB_COLLAPSE = nullptr, *TB_DIFNEXT = nullptr,
+            *TB_DIFPREV = nullptr, *TB_COPYTO = nullptr, *TB_Sep2 = nullptr, *TB_RELOAD = nullptr,
+            *TB_DELETE = nullptr, *TB_Sep3 = nullptr, *TB_NEXTFILE = nullptr, *TB_PREVFILE = nullptr,
+            *TB_Sep4 = nullptr, *TB_UNDOL = nullptr, *TB_UNDOR = nullptr, *TB_1to1 = nullptr;
+    QLabel* L_AppTitle = nullptr;
+    QMenu* pmButtonMenu = nullptr;
+    QAction* pmShowSettingsButton1 = nullptr;
+
+    QWidget* Client = nullptr;
+    QWidget* P_Head = nullptr;
+    QLineEdit *eFN1 = nullptr, *eFN2 = nullptr;
+    QLabel *pAI1 = nullptr, *pAI2 = nullptr;
+    QWidget *Bevel1 = nullptr, *Bevel2 = nullptr;
+    TFlatButton2 *fbOpenFolderL = nullptr, *fbSaveFileL = nullptr, *fbLSelAll = nullptr, *fbLSelNew = nullptr,
+                 *fbSWAP = nullptr, *fbOpenFolderR = nullptr, *fbSaveFileR = nullptr, *fbRSelAll = nullptr,
+                 *fbRSelNew = nullptr, *fbLoad = nullptr;
+    QHeaderView* HC1 = nullptr;
+    QLabel* I_MLRuler = nullptr;
+    QWidget* P_DiffBar = nullptr;
+    QWidget* P_MID = nullptr;
+    QScrollBar *vScrollBar = nullptr, *hScrollBar = nullptr;
+    QWidget *P_LImage = nullptr, *P_RImage = nullptr;
+    QLabel *imgFile1 = nullptr, *imgFile2 = nullptr;
+    QPlainTextEdit *M_LOpenErr = nullptr, *M_ROpenErr = nullptr;
+    QWidget* P_Feet = nullptr;
+    QLabel* I_DPRuler = nullptr;
+    QLabel *P_ETit1 = nullptr, *P_ETit2 = nullptr;
+    QLineEdit *eLine1 = nullptr, *eLine2 = nullptr;
+    QScrollBar* hScrollBarDP = nullptr;
+    TFlatButton2* fbAlignDetails = nullptr;
+    QLabel* P_StatusBar = nullptr;
+    QLabel *L_InsertState = nullptr, *L_HiddenLn = nullptr, *lSimLevel = nullptr;
+    QTimer *timGPTimer = nullptr, *timHiddenLn = nullptr, *timFuzzyAborted = nullptr, *tim3ClickTimer = nullptr;
+    QMenu *pmTreatfileAs = nullptr, *pmOpenFileLeft = nullptr, *pmOpenFileRight = nullptr,
+          *pmSaveFileLeft = nullptr, *pmSaveFileRight = nullptr;
+    QAction *miVisibleWS = nullptr, *miVisibleTabs = nullptr, *miShowRuler = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createToolbar();
+    void applyGeometry(const TLayoutGeometry& g);
+    void restartTimer();
+    void runJob(int tag);
+    void recompare();
+    void timHiddenLnTimer();
+    void timFuzzyAbortedTimer();
+
+    // Reads the image lists, arrow bitmaps and cursors from the resource
+    // archive. The archive is not read yet: every list stays empty, which
+    // is the look of a missing archive, and buttons show their captions.
+    bool loadResourceImages(bool atStartUp);
+
+    TStatusWin* statusWin_ = nullptr;
+    // ImageList10 .. ImageList256 with ImageList128comm, in the order of
+    // kImageListSizes.
+    std::array<QList<QImage>, 11> imageLists_;
+    // The eleven pane and menu icons taken from ImageList32.
+    std::array<QImage, 11> paneIcons_;
+    QImage smallArrowDown_, smallArrowUp_;
+    std::unique_ptr<ProgramSettings> settings_;
+    TPendingJobs jobs_;
+    QElapsedTimer clock_;
+    int closeRetryDelay_ = 5;
+    TLayoutGeometry geometry_;
+    bool hScrollNeeded_ = false;
+    int viewType_ = vtFree;
+    bool singlePaneView_ = false;
+    std::array<int, 5> topRows_{1, 1, 1, 1, 1};
+    std::array<int, 5> activePanes_{1, 1, 1, 1, 1};
+    int splitOffset_ = 0;
+    int midStripWidth_ = 28, midStripHalf_ = 13;
+    int charWidth_ = 8, lineHeight_ = 16, headRowHeight_ = 20;
+    int lastHeight_ = 0;
+    int layoutRuns_ = 0;
+    int paintLock_ = 0;
+    int busyDepth_ = 0;
+    bool cancelFlag_ = false;
+    bool started_ = false;
+    bool recompareRunning_ = false;
+    bool imageViewBusy_ = false;
+    bool zoomLimitReached_ = false;
+    bool compareToPending_ = false;
+    bool forceBinary_ = false;
+    int closeCountdown_ = 15;
+    int captionFrameHeight_ = 0;
+    qint64 lastAddress_ = -1;
+    QByteArray scratch1_, scratch2_;
+};
+
+}  // namespace tandex::ui

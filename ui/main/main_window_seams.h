@@ -1,0 +1,61 @@
+#pragma once
+// What the main window uses of the folder comparison subsystem, which
+// links this library and installs its implementations at start: the
+// command line with the batch job, and the error dialog. Until they are
+// installed, a window-only default answers (no parameters, no batch job,
+// errors given up without asking).
+
+#include <QString>
+#include <QStringList>
+
+namespace tandex::ui {
+
+class CommandLineServices {
+public:
+    virtual ~CommandLineServices() = default;
+    // Keeps the process's parameters, element 0 the program itself.
+    virtual void StoreParams(const QStringList& arguments) = 0;
+    // Parameters after the program's own path that were kept.
+    virtual int ParamCount() const = 0;
+    // The parameter at index with the letters A to Z lower-cased.
+    virtual QString GetParam(int index) const = 0;
+    virtual bool FindSwitch(const QString& name) = 0;
+    virtual bool BatchMode() const = 0;
+    virtual void SetBatchMode(bool on) = 0;
+    virtual bool GuiRequested() const = 0;
+    virtual void SetGuiRequested(bool on) = 0;
+    // The command-line job of a batch run.
+    virtual void RunBatch() = 0;
+    // The process's exit code as the batch unit set it.
+    virtual int ExitCode() const = 0;
+};
+
+// Answers of the error dialog.
+enum TErrorAnswer : int { eaNo = 0, eaYes = 1, eaYesAll = 2, eaNoAll = 3, eaCancelAll = 4 };
+
+class ErrorDialogServices {
+public:
+    virtual ~ErrorDialogServices() = default;
+    // Shows the error of the read (0) or write (1) side; kind 1 asks
+    // whether to keep a partly written file. Returns a TErrorAnswer.
+    virtual int Ask(const QString& location, const QString& errorText, int side, int kind) = 0;
+    virtual void Reset() = 0;
+    virtual void ResetRetries(int side) = 0;
+    virtual void CountRetry(int side) = 0;
+    virtual bool RetriesExhausted(int side) const = 0;
+    virtual void RetryDelay() = 0;
+};
+
+CommandLineServices& commandLine();
+// Installing nullptr restores the default; the caller keeps ownership.
+void setCommandLine(CommandLineServices* services);
+
+ErrorDialogServices& errorDialog();
+void setErrorDialog(ErrorDialogServices* services);
+
+// Stores the parameters and decides between a batch run and the window:
+// a batch run has at least one parameter and neither "tweak" nor "/gui".
+// Returns BatchMode.
+bool DecideBatchMode(const QStringList& arguments);
+
+}  // namespace tandex::ui
