@@ -24,8 +24,13 @@ int TArcArchiveList::BucketOf(const QString& name) {
     // Upper-cased per code unit, so names that differ only in letter case
     // share a bucket.
     uint32_t h = 0;
-    for (const QChar c : name) {
-        h = (h << 4) + c.toUpper().unicode();
+    const QChar* units = name.constData();
+    for (qsizetype i = 0, n = name.size(); i < n; ++i) {
+        // ASCII inline: every item of a listing is hashed here.
+        const char16_t u = units[i].unicode();
+        const char16_t up =
+            u >= 0x80 ? QChar(u).toUpper().unicode() : (u >= u'a' && u <= u'z' ? char16_t(u - 32) : u);
+        h = (h << 4) + up;
         const uint32_t g = h & 0xF0000000u;
         if (g != 0) h ^= g >> 24;
         h &= ~g;

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace tandex::archive {
 
@@ -15,9 +19,13 @@ namespace {
 const QByteArray kUstarMagic("ustar\0", 6);
 const QByteArray kGnuMagic("ustar  \0", 8);
 
-QByteArray fieldBytes(const TTarBlock& b, int offset, int length) {
+QByteArrayView fieldView(const TTarBlock& b, int offset, int length) {
     const char* p = reinterpret_cast<const char*>(b.data() + offset);
-    return QByteArray(p, qstrnlen(p, uint(length)));
+    return QByteArrayView(p, qstrnlen(p, uint(length)));
+}
+
+QByteArray fieldBytes(const TTarBlock& b, int offset, int length) {
+    return fieldView(b, offset, length).toByteArray();
 }
 
 void putBytes(TTarBlock& b, int offset, int length, const QByteArray& bytes) {
@@ -29,11 +37,149 @@ int64_t blocksFor(int64_t bytes) {
     return (bytes + kTarBlockSize - 1) / kTarBlockSize;
 }
 
+// Members of one archive mostly share their owner names and magic: the
+// text decoded last is handed on when the bytes repeat, so the items share
+// one copy instead of each allocating its own.
+struct SharedField {
+    QByteArray raw;
+    QString text;
+};
+
+QString sharedCodePageText(SharedField& last, QByteArrayView raw) {
+    if (last.text.isNull() || QByteArrayView(last.raw) != raw) {
+        last.raw = raw.toByteArray();
+        last.text = DecodeCodePage(raw, 1252);
+    }
+    return last.text;
+}
+
+QByteArray sharedBytes(QByteArray& last, QByteArrayView raw) {
+    if (last.isNull() || QByteArrayView(last) != raw) last = raw.toByteArray();
+    return last;
+}
+
+// Plain ASCII, the common case, decodes alike in every code page; Qt's
+// Latin-1 conversion does it without the per-byte code page lookup.
+QString decodeName(QByteArrayView raw) {
+    if (!raw.isEmpty() &&
+        std::all_of(raw.begin(), raw.end(), [](char c) { return uint8_t(c) < 0x80; }))
+        return QString::fromLatin1(raw);
+    return DecodeStoredName(raw);
+}
+
 void putChecksum(TTarBlock& b) {
     WriteTarNumber(b.data() + Checksum, ChecksumLen, TarHeaderSum(b));
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TANDEX_TAR_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TANDEX_TAR_POOL 0
+#endif
+#endif
+#ifndef TANDEX_TAR_POOL
+#define TANDEX_TAR_POOL 1
+#endif
+
+// Fixed-size slots carved from chunks that are never returned: freed slots
+// are kept for the next listing. The first chunk is small, so a process
+// that opens only small archives pays for no huge page; the later ones are
+// huge-page sized and aligned.
+class FixedPool {
+public:
+    explicit FixedPool(size_t size) : size_((std::max(size, sizeof(void*)) + 15) / 16 * 16) {}
+
+    void* allocate() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_) {
+            void* slot = free_;
+            free_ = *static_cast<void**>(slot);
+            return slot;
+        }
+        if (end_ - next_ < ptrdiff_t(size_)) refill();
+        void* slot = next_;
+        next_ += size_;
+        return slot;
+    }
+
+    void release(void* slot) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        *static_cast<void**>(slot) = free_;
+        free_ = slot;
+    }
+
+    size_t size() const { return size_; }
+
+private:
+    static constexpr size_t kHugePage = size_t(2) << 20;
+
+    void refill() {
+        const size_t chunk = chunks_ == 0 ? size_t(64) << 10 : kHugePage;
+        // Twice the size, so an aligned chunk fits; the rest goes back.
+        const size_t span = chunks_ == 0 ? chunk : 2 * chunk;
+        void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED) throw std::bad_alloc();
+        auto* start = static_cast<char*>(raw);
+        if (chunks_ != 0) {
+            auto* aligned = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(start) + chunk - 1) &
+                                                    ~uintptr_t(chunk - 1));
+            if (aligned > start) ::munmap(start, size_t(aligned - start));
+            if (aligned + chunk < start + span)
+                ::munmap(aligned + chunk, size_t(start + span - (aligned + chunk)));
+            start = aligned;
+            ::madvise(start, chunk, MADV_HUGEPAGE);
+        }
+        ++chunks_;
+        next_ = start;
+        end_ = start + chunk;
+    }
+
+    const size_t size_;
+    std::mutex mutex_;
+    void* free_ = nullptr;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    int chunks_ = 0;
+};
+
+// Never destroyed: items may outlive every other static.
+FixedPool& blockPool() {
+    static auto* pool = new FixedPool(sizeof(TTarBlock));
+    return *pool;
+}
+
+FixedPool& itemPool() {
+    static auto* pool = new FixedPool(sizeof(TArcTarItem));
+    return *pool;
+}
+
 }  // namespace
+
+void* AllocateTarBlock() {
+    if (TANDEX_TAR_POOL) return blockPool().allocate();
+    return ::operator new(sizeof(TTarBlock));
+}
+
+void ReleaseTarBlock(void* block) {
+    if (TANDEX_TAR_POOL)
+        blockPool().release(block);
+    else
+        ::operator delete(block);
+}
+
+void* AllocateTarItem(size_t size) {
+    // A class derived from the item has its own size: it goes to the heap.
+    if (TANDEX_TAR_POOL && size == sizeof(TArcTarItem)) return itemPool().allocate();
+    return ::operator new(size);
+}
+
+void ReleaseTarItem(void* item, size_t size) {
+    if (TANDEX_TAR_POOL && size == sizeof(TArcTarItem))
+        itemPool().release(item);
+    else
+        ::operator delete(item);
+}
 
 // ------------------------------------------------------------- numbers
 
@@ -76,10 +222,14 @@ void WriteTarNumber(uint8_t* field, int length, int64_t value) {
 }
 
 uint32_t TarHeaderSum(const TTarBlock& block) {
+    // Every byte summed, then the checksum field swapped for spaces: a plain
+    // loop the compiler vectorises, as every header of a listing passes here.
     uint32_t sum = 0;
-    for (int i = 0; i < kTarBlockSize; ++i)
-        sum += (i >= Checksum && i < Checksum + ChecksumLen) ? uint32_t(' ') : block[size_t(i)];
-    return sum;
+    for (const uint8_t b : block)
+        sum += b;
+    for (int i = Checksum; i < Checksum + ChecksumLen; ++i)
+        sum -= block[size_t(i)];
+    return sum + uint32_t(ChecksumLen) * uint32_t(' ');
 }
 
 bool TarChecksumMatches(const TTarBlock& block) {
@@ -109,17 +259,20 @@ bool IsTarExtraHeader(uint8_t linkFlag) {
 // ---------------------------------------------------------------- item
 
 TArcTarItem::TArcTarItem() {
-    Blocks.emplace_back();
-    Blocks.back().fill(0);
+    // Built once: a listing creates an item per member.
+    static const TTarBlock fresh = [] {
+        TTarBlock h{};
+        WriteTarNumber(h.data() + Mode, ModeLen, 0644);
+        WriteTarNumber(h.data() + Uid, UidLen, 0);
+        WriteTarNumber(h.data() + Gid, GidLen, 0);
+        WriteTarNumber(h.data() + Size, SizeLen, 0);
+        WriteTarNumber(h.data() + DevMajor, DevMajorLen, 0);
+        WriteTarNumber(h.data() + DevMinor, DevMinorLen, 0);
+        return h;
+    }();
+    Blocks.push_back(fresh);
     BlockKinds.push_back(tbkMainHeader);
     Rec.Mode = 0644;
-    TTarBlock& h = MainHeader();
-    WriteTarNumber(h.data() + Mode, ModeLen, Rec.Mode);
-    WriteTarNumber(h.data() + Uid, UidLen, 0);
-    WriteTarNumber(h.data() + Gid, GidLen, 0);
-    WriteTarNumber(h.data() + Size, SizeLen, 0);
-    WriteTarNumber(h.data() + DevMajor, DevMajorLen, 0);
-    WriteTarNumber(h.data() + DevMinor, DevMinorLen, 0);
 }
 
 bool TArcTarItem::writable() {
@@ -360,25 +513,34 @@ void TArcTarItem::parseFields() {
             Rec.ChecksumOK = false;
     Rec.LinkFlag = h[TypeFlag];
     const int k = longNameBlock('K');
-    Rec.LinkName = DecodeStoredName(k >= 0 ? extraData(k) : fieldBytes(h, LinkName, LinkNameLen));
-    Rec.Magic = fieldBytes(h, tarfield::Magic, MagicLen);
+    if (k >= 0) {
+        Rec.LinkName = decodeName(extraData(k));
+    } else {
+        // Most members link nowhere: their empty name is decoded once.
+        static const QString noLink = DecodeStoredName(QByteArrayView(""));
+        const QByteArrayView link = fieldView(h, LinkName, LinkNameLen);
+        Rec.LinkName = link.isEmpty() ? noLink : decodeName(link);
+    }
+    thread_local QByteArray lastMagic;
+    thread_local SharedField lastUser, lastGroup;
+    Rec.Magic = sharedBytes(lastMagic, fieldView(h, tarfield::Magic, MagicLen));
     Rec.HeaderVersion = int32_t(ReadTarNumber(h.data() + Version, VersionLen));
-    Rec.UserName = DecodeCodePage(fieldBytes(h, UName, UNameLen), 1252);
-    Rec.GroupName = DecodeCodePage(fieldBytes(h, GName, GNameLen), 1252);
+    Rec.UserName = sharedCodePageText(lastUser, fieldView(h, UName, UNameLen));
+    Rec.GroupName = sharedCodePageText(lastGroup, fieldView(h, GName, GNameLen));
     Rec.DevMajor = int32_t(ReadTarNumber(h.data() + DevMajor, DevMajorLen));
     Rec.DevMinor = int32_t(ReadTarNumber(h.data() + DevMinor, DevMinorLen));
-    QByteArray raw;
     const int l = longNameBlock('L');
     if (l >= 0) {
-        raw = extraData(l);
-    } else {
-        raw = fieldBytes(h, Name, NameLen);
-        const QByteArray prefix = fieldBytes(h, Prefix, PrefixLen);
-        // Pax members carry ustar main headers.
-        if ((Rec.Format == tfUstar || Rec.Format == tfPax) && !prefix.isEmpty())
-            raw = prefix + '/' + raw;
+        Rec.FullName = decodeName(extraData(l));
+        return;
     }
-    Rec.FullName = DecodeStoredName(raw);
+    const QByteArrayView name = fieldView(h, Name, NameLen);
+    const QByteArrayView prefix = fieldView(h, Prefix, PrefixLen);
+    // Pax members carry ustar main headers.
+    if ((Rec.Format == tfUstar || Rec.Format == tfPax) && !prefix.isEmpty())
+        Rec.FullName = decodeName(prefix.toByteArray() + '/' + name.toByteArray());
+    else
+        Rec.FullName = decodeName(name);
 }
 
 // ------------------------------------------------------------- writing

@@ -17,6 +17,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace tandex::archive {
@@ -35,6 +37,37 @@ constexpr int64_t kTarBlockSize = 512;
 constexpr int64_t kTarMaxExtraData = 1 << 20;
 
 using TTarBlock = std::array<uint8_t, kTarBlockSize>;
+
+// Single header blocks and tar items come from a pool that hands out large
+// chunks the kernel may back with huge pages: a listing keeps one of each
+// per member, and faulting in their memory a page at a time cost more than
+// reading the headers.
+void* AllocateTarBlock();
+void ReleaseTarBlock(void* block);
+void* AllocateTarItem(size_t size);
+void ReleaseTarItem(void* item, size_t size);
+
+template <typename T>
+struct TTarBlockAllocator {
+    using value_type = T;
+    TTarBlockAllocator() = default;
+    template <typename U>
+    TTarBlockAllocator(const TTarBlockAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if constexpr (std::is_same_v<T, TTarBlock>)
+            if (n == 1) return static_cast<T*>(AllocateTarBlock());
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, size_t n) {
+        if constexpr (std::is_same_v<T, TTarBlock>)
+            if (n == 1) return ReleaseTarBlock(p);
+        std::allocator<T>().deallocate(p, n);
+    }
+    template <typename U>
+    bool operator==(const TTarBlockAllocator<U>&) const { return true; }
+};
+
+using TTarBlocks = std::vector<TTarBlock, TTarBlockAllocator<TTarBlock>>;
 
 // Header fields (offset, length).
 namespace tarfield {
@@ -110,7 +143,10 @@ class TArcTarItem : public TArcArchiveItem {
 public:
     TArcTarItem();
 
-    std::vector<TTarBlock> Blocks;
+    static void* operator new(size_t size) { return AllocateTarItem(size); }
+    static void operator delete(void* item, size_t size) { ReleaseTarItem(item, size); }
+
+    TTarBlocks Blocks;
     std::vector<uint8_t> BlockKinds;
     TArcTarItemRec Rec;
 

@@ -53,11 +53,13 @@ int list(const QString& name) {
     QByteArray out;
     for (int i = 0; i < kit.GetCount(); ++i) {
         const TArcArchiveItem* item = kit.GetItem(i);
-        out += QByteArray::number(qulonglong(item->GetUncompressedSize())) + '\t' +
-               item->GetFileName().toUtf8() + '\n';
+        out.append(QByteArray::number(qulonglong(item->GetUncompressedSize())));
+        out.append('\t');
+        out.append(item->GetFileName().toUtf8());
+        out.append('\n');
         if (out.size() > 65536) {
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-            out.clear();
+            out.resize(0);  // keeps the buffer, where clear() would free it
         }
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 
 using namespace tandex::archive;
 
@@ -58,6 +60,16 @@ TEST(TarItemsTest, NumbersAreWrittenRightAlignedAndTooLargeOnesRefused) {
     EXPECT_THROW(writeField(68719476736, 12), EArcTarBadOp);  // 64 GiB
     EXPECT_THROW(writeField(16777216, 8), EArcTarBadOp);
     EXPECT_THROW(writeField(-1, 8), EArcTarBadOp);
+}
+
+TEST(TarItemsTest, HeaderSumCountsTheChecksumFieldAsSpaces) {
+    TTarBlock block{};
+    EXPECT_EQ(TarHeaderSum(block), 8u * ' ');
+    block.fill(0xFF);
+    EXPECT_EQ(TarHeaderSum(block), 504u * 0xFF + 8u * ' ');
+    block[tarfield::Checksum - 1] = 1;
+    block[tarfield::Checksum + 8] = 2;
+    EXPECT_EQ(TarHeaderSum(block), 502u * 0xFF + 3u + 8u * ' ');
 }
 
 TEST(TarItemsTest, NewItemHeaderFields) {
@@ -132,6 +144,72 @@ TEST(TarItemsTest, ExtendedHeaderDataIsReadOnlyAfterItsChecksumAndBounded) {
     MemoryStream bad(QByteArray(reinterpret_cast<const char*>(h.data()), 512));
     item.LoadTarHeaderFromStream(bad);
     EXPECT_EQ(item.Rec.ItemType, 2);
+}
+
+TTarBlock ustarHeader(const QByteArray& name, const QByteArray& owner, const QByteArray& prefix = {},
+                      const QByteArray& link = {}) {
+    TTarBlock h{};
+    std::memcpy(h.data() + tarfield::Name, name.constData(), size_t(name.size()));
+    std::memcpy(h.data() + tarfield::Prefix, prefix.constData(), size_t(prefix.size()));
+    std::memcpy(h.data() + tarfield::LinkName, link.constData(), size_t(link.size()));
+    std::memcpy(h.data() + tarfield::UName, owner.constData(), size_t(owner.size()));
+    std::memcpy(h.data() + tarfield::GName, "staff", 5);
+    std::memcpy(h.data() + tarfield::Magic, "ustar\0" "00", 8);
+    h[tarfield::TypeFlag] = link.isEmpty() ? '0' : '2';
+    WriteTarNumber(h.data() + tarfield::Size, 12, 0);
+    WriteTarNumber(h.data() + tarfield::Checksum, 8, TarHeaderSum(h));
+    return h;
+}
+
+std::unique_ptr<TArcTarItem> loadHeader(const TTarBlock& h) {
+    MemoryStream stream(QByteArray(reinterpret_cast<const char*>(h.data()), 512));
+    auto item = std::make_unique<TArcTarItem>();
+    item->LoadTarHeaderFromStream(stream);
+    return item;
+}
+
+TEST(TarItemsTest, TextFieldsAreDecodedForEachMemberOfAListing) {
+    // Loaded one after another, as a listing does: owner names repeat,
+    // change and come back, and every member keeps its own.
+    struct Case {
+        QByteArray name, owner, prefix, link;
+        QString fullName, userName, linkName;
+    };
+    const Case cases[] = {
+        {"a.txt", "root", {}, {}, u"a.txt"_qs, u"root"_qs, u""_qs},
+        {"b.txt", "root", "dir", {}, u"dir/b.txt"_qs, u"root"_qs, u""_qs},
+        {"caf\xC3\xA9", "jos\xE9", {}, {}, u"caf\u00E9"_qs, u"jos\u00E9"_qs, u""_qs},
+        {"na\xEFve", "root", {}, "a.txt", u"na\u00EFve"_qs, u"root"_qs, u"a.txt"_qs},
+    };
+    std::vector<std::unique_ptr<TArcTarItem>> items;
+    for (const Case& c : cases)
+        items.push_back(loadHeader(ustarHeader(c.name, c.owner, c.prefix, c.link)));
+    for (size_t i = 0; i < items.size(); ++i) {
+        const TArcTarItemRec& rec = items[i]->Rec;
+        EXPECT_EQ(rec.ItemType, 0) << i;
+        EXPECT_TRUE(rec.ChecksumOK) << i;
+        EXPECT_EQ(rec.FullName, cases[i].fullName) << i;
+        EXPECT_EQ(rec.UserName, cases[i].userName) << i;
+        EXPECT_EQ(rec.GroupName, u"staff"_qs) << i;
+        EXPECT_EQ(rec.LinkName, cases[i].linkName) << i;
+        EXPECT_EQ(rec.Magic, QByteArray("ustar")) << i;
+    }
+}
+
+TEST(TarItemsTest, ItemsSurviveTheirNeighboursComingAndGoing) {
+    // Enough items to need more than one chunk of item memory, with freed
+    // ones reused in between.
+    std::vector<std::unique_ptr<TArcTarItem>> items;
+    for (int i = 0; i < 600; ++i)
+        items.push_back(loadHeader(ustarHeader(QByteArray::number(i), "root")));
+    for (size_t i = 0; i < items.size(); i += 2)
+        items[i] = loadHeader(ustarHeader("again" + QByteArray::number(qulonglong(i)), "root"));
+    for (size_t i = 0; i < items.size(); ++i) {
+        const QString expected = (i % 2 ? u""_qs : u"again"_qs) + QString::number(i);
+        ASSERT_EQ(items[i]->GetFileName(), expected);
+        ASSERT_EQ(items[i]->Blocks.size(), 1u);
+        ASSERT_EQ(items[i]->MainHeader()[0], uint8_t(expected.at(0).unicode()));
+    }
 }
 
 }  // namespace
