@@ -170,6 +170,9 @@ public:
     bool FreshenRequired(TArcArchiveItem* item);
     void MakeLogEntry(const QString& name, int kind);
 
+    // A local name resolved against BaseDirectory when it is relative.
+    QString ResolveDiskName(const QString& name) const;
+
     static constexpr int kLogStarted = -1;  // MakeLogEntry kind of the start entry
 
 protected:
@@ -177,8 +180,6 @@ protected:
     void ReplaceStream(std::unique_ptr<Stream> stream);
     void AttachStream(Stream* stream);
     std::unique_ptr<Stream> ReleaseOwnedStream();
-    // A local name resolved against BaseDirectory when it is relative.
-    QString ResolveDiskName(const QString& name) const;
 
 private:
     void commonTail(TArcArchiveItem* item, TArchiveItemAction action);

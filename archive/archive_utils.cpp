@@ -382,8 +382,8 @@ bool SetFileAttr(const QString& name, int32_t attributes) {
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) return false;
     mode_t mode = st.st_mode & 07777;
-    mode = (attributes & faReadOnly) ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
-    return ::chmod(native.constData(), mode) == 0;
+    const mode_t wanted = (attributes & faReadOnly) ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+    return wanted == mode || ::chmod(native.constData(), wanted) == 0;
 }
 
 int PercentOf(int64_t total, int64_t done) {

@@ -42,13 +42,20 @@ QByteArray native(const QString& name) {
 }
 
 // Read, never set: setting the mask to learn it would race with other
-// threads creating files.
-mode_t processUmask() {
+// threads creating files. Read once: the program never changes its mask,
+// and an extraction of thousands of new files should not read /proc for
+// each of them.
+mode_t readUmask() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly))
         for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
             if (line.startsWith("Umask:")) return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
     return 022;
+}
+
+mode_t processUmask() {
+    static const mode_t mask = readUmask();
+    return mask;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 // for byte with only its checksums recomputed.
 
 #include "archive/archive_items.h"
+#include "archive/archive_types.h"
 #include "archive/streams.h"
 
 #include <QByteArray>

@@ -41,6 +41,8 @@ using TArcZipInsertHelper = std::function<void(TArcZipItem& item, Stream& output
 using TArcZipInsertFromStreamHelper =
     std::function<void(TArcZipItem& item, Stream& output, Stream& source)>;
 using TArcRequestDiskEvent = std::function<void(TArcArchive& sender, bool& abort)>;
+// Asked for a password with the current one; an empty answer gives up.
+using TArcNeedPasswordEvent = std::function<void(TArcArchive& sender, QByteArray& newPassword)>;
 using TArcRequestNthDiskEvent =
     std::function<void(TArcArchive& sender, int diskNumber, bool& abort)>;
 
@@ -66,6 +68,8 @@ public:
     TArcZipInsertHelper InsertHelper;
     TArcZipInsertFromStreamHelper InsertFromStreamHelper;
 
+    // May run on the thread that saves the archive: it touches no widget.
+    TArcNeedPasswordEvent OnNeedPassword;
     TArcRequestDiskEvent OnRequestLastDisk;
     TArcRequestNthDiskEvent OnRequestNthDisk;
     TArcRequestDiskEvent OnRequestBlankDisk;

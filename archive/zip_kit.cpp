@@ -1,6 +1,7 @@
 #include "archive/zip_kit.h"
 
 #include "archive/archive_detection.h"
+#include "archive/zip_extract.h"
 #include "archive/bzip2_archive.h"
 #include "archive/gzip_archive.h"
 #include "archive/tar_archive.h"
@@ -178,6 +179,7 @@ void TArcCustomZipBrowser::InitArchive() {
         zip->Password = password_;
         zip->OnRequestLastDisk = onRequestLastDisk_;
         zip->OnRequestNthDisk = onRequestNthDisk_;
+        InstallZipHooks(*zip);
     }
 }
 
@@ -420,7 +422,12 @@ void TArcCustomZipKit::InitArchive() {
     archive_->OnConfirmOverwrite = [this](QString& name, bool& confirm) {
         DoConfirmOverwrite(name, confirm);
     };
-    if (auto* zip = zipArchive()) zip->PasswordRetries = passwordRetries_;
+    if (auto* zip = zipArchive()) {
+        zip->PasswordRetries = passwordRetries_;
+        zip->OnNeedPassword = [this](TArcArchive&, QByteArray& newPassword) {
+            DoNeedPassword(newPassword);
+        };
+    }
 }
 
 }  // namespace tandex::archive

@@ -1,12 +1,14 @@
 #pragma once
-// What the tar, codec and component fuzz targets run on one input; the replay test
-// runs the inputs kept in data/ through the same code in every build.
+// What the tar, codec, zip extraction and component fuzz targets run on one
+// input; the replay test runs the inputs kept in data/ through the same code
+// in every build.
 
 #include "archive/codec_adapters.h"
 #include "archive/ppmd_decoder.h"
 #include "archive/spill_streams.h"
 #include "archive/tar_archive.h"
 #include "archive/archive_detection.h"
+#include "archive/zip_extract.h"
 #include "archive/zip_kit.h"
 
 #include <QByteArray>
@@ -109,6 +111,31 @@ inline void Ppmd(const uint8_t* data, size_t size) {
         TArcBitBucketStream sink(32768);
         DecompressPPMd(src, sink, uint64_t(size), 1 << 20);
     } catch (const Exception&) {
+
+// Opens the bytes as a zip and extracts every item to the discard stream,
+// without a password and then with one; every item is tested as well.
+inline void ZipExtract(const uint8_t* data, size_t size) {
+    MemoryStream stream(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    TArcZipArchive archive(&stream, QString());
+    InstallZipHooks(archive);
+    try {
+        archive.Load();
+    } catch (const Exception&) {
+        return;
+    }
+    for (const QByteArray& password : {QByteArray(), QByteArray("12345678")}) {
+        archive.Password = password;
+        for (int i = 0; i < archive.GetCount(); ++i) {
+            try {
+                TArcBitBucketStream sink(32768);
+                archive.ExtractItemToStreamAt(i, sink);
+            } catch (const Exception&) {
+            }
+            try {
+                archive.TestItemAt(i);
+            } catch (const Exception&) {
+            }
+        }
     }
 }
 

@@ -12,7 +12,9 @@ namespace {
 
 TEST(FuzzReplayTest, KeptInputsEndCleanly) {
     int count = 0;
-    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA), {"tar-*.bin", "codec-*.bin", "kit-*.bin", "ppmd-*.bin"}); it.hasNext();) {
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA),
+                         {"tar-*.bin", "codec-*.bin", "kit-*.bin", "ppmd-*.bin", "zip-extract-*.bin"});
+         it.hasNext();) {
         const QString name = it.next();
         const QByteArray data = codec_test::readFile(name);
         const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
@@ -22,6 +24,8 @@ TEST(FuzzReplayTest, KeptInputsEndCleanly) {
             fuzz_bodies::KitOpen(bytes, size_t(data.size()));
         else if (it.fileName().startsWith("ppmd-"))
             fuzz_bodies::Ppmd(bytes, size_t(data.size()));
+        else if (it.fileName().startsWith("zip-extract-"))
+            fuzz_bodies::ZipExtract(bytes, size_t(data.size()));
         else
             fuzz_bodies::Codecs(bytes, size_t(data.size()));
         ++count;
@@ -30,6 +34,11 @@ TEST(FuzzReplayTest, KeptInputsEndCleanly) {
     for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.tar"}); it.hasNext();) {
         const QByteArray data = codec_test::readFile(it.next());
         fuzz_bodies::TarLoad(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
+        ++count;
+    }
+    for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.zip", "*.zipx"}); it.hasNext();) {
+        const QByteArray data = codec_test::readFile(it.next());
+        fuzz_bodies::ZipExtract(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
         ++count;
     }
     for (QDirIterator it(QStringLiteral(TANDEX_TEST_DATA "/peer"), {"*.gz", "*.tgz", "*.tbz", "*.zip"}); it.hasNext();) {

@@ -181,3 +181,30 @@ TEST_F(ZipKitTest, OpenStreamReportsAFailedSaveOfThePreviousArchive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ZipKitTest, ZipMembersAreCompressedAndExtractedWithPasswordsAskedOfTheKit) {
+    const QByteArray data = textInput();
+    {
+        TArcZipKit kit;
+        kit.SetFileName(path("p.zip"));
+        kit.SetPassword("secret");
+        kit.AddFromStream(QStringLiteral("member.txt"), std::make_shared<MemoryStream>(data));
+    }
+    QByteArray out;
+    EXPECT_EQ(runTool(QStringLiteral("unzip"), {"-P", "secret", "-p", "p.zip"}, dir.path(), &out), 0);
+    EXPECT_EQ(out, data);
+
+    TArcZipKit kit;
+    kit.SetFileName(path("p.zip"));
+    int asked = 0;
+    kit.OnNeedPassword = [&](TArcBaseBrowser&, QByteArray& password) {
+        ++asked;
+        password = "secret";
+    };
+    EXPECT_EQ(extract(kit, QStringLiteral("member.txt")), data);
+    EXPECT_EQ(asked, 1);
+}
+
+}  // namespace
