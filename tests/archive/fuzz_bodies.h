@@ -111,6 +111,8 @@ inline void Ppmd(const uint8_t* data, size_t size) {
         TArcBitBucketStream sink(32768);
         DecompressPPMd(src, sink, uint64_t(size), 1 << 20);
     } catch (const Exception&) {
+    }
+}
 
 // Opens the bytes as a zip and extracts every item to the discard stream,
 // without a password and then with one; every item is tested as well.
