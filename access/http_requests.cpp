@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
@@ -137,9 +138,18 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         netRequest.setHeader(QNetworkRequest::ContentLengthHeader, request.body->size());
 
     QNetworkAccessManager& manager = threadManager();
+    // The manager serves other requests of the thread too: a proxy given
+    // here holds for this request only.
+    struct ProxyScope {
+        QNetworkAccessManager& manager;
+        QNetworkProxy previous;
+        ~ProxyScope() { manager.setProxy(previous); }
+    } proxyScope{manager, manager.proxy()};
+    if (request.proxy) manager.setProxy(*request.proxy);
     std::unique_ptr<QNetworkReply> reply(
-        request.body ? manager.sendCustomRequest(netRequest, request.method, request.body)
-                     : manager.sendCustomRequest(netRequest, request.method, QByteArray()));
+        request.body             ? manager.sendCustomRequest(netRequest, request.method, request.body)
+        : request.method == "HEAD" ? manager.head(netRequest)  // a custom HEAD waits for a body
+                                   : manager.sendCustomRequest(netRequest, request.method, QByteArray()));
 
     QEventLoop loop;
     QTimer stall;
@@ -222,6 +232,11 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     cancelPoll.stop();
 
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->hasRawHeader("Content-Length"))
+        result.contentLength = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    result.lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime().toUTC();
+    if (reply->error() == QNetworkReply::ProxyAuthenticationRequiredError && result.status == 0)
+        result.status = 407;
     switch (ending) {
         case Ending::Cancelled:
             result.code = errUserAborted;
