@@ -3,6 +3,12 @@
 // a child process that prints its port as its first line.
 
 #include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <unistd.h>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -56,6 +62,47 @@ public:
     }
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
+    int port() const { return port_; }
+
+private:
+    QProcess process_;
+    int port_ = 0;
+};
+
+// tinyproxy in the foreground on a free port of 127.0.0.1, with basic
+// authentication u/p when asked for.
+class TinyProxy {
+public:
+    TinyProxy(const QString& folder, bool auth) {
+        port_ = FreePort();
+        const QString config = folder + "/tinyproxy.conf";
+        QString text = QString("Port %1\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
+                               "LogFile \"%2/tinyproxy.log\"\nLogLevel Info\n")
+                           .arg(port_)
+                           .arg(folder);
+        if (auth) text += "BasicAuth u p\n";
+        // As root tinyproxy drops to its user, who must write the log.
+        if (::geteuid() == 0) {
+            text += "User nobody\nGroup nogroup\n";
+            QFile::setPermissions(folder, QFile::Permissions(0x7777));  // rwx for all
+        }
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly)) return;
+        file.write(text.toUtf8());
+        file.close();
+        process_.start("tinyproxy", {"-d", "-c", config});
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, quint16(port_));
+            if (probe.waitForConnected(100)) return;
+            QThread::msleep(50);
+        }
+        port_ = 0;
+    }
+    ~TinyProxy() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
     int port() const { return port_; }
 
 private:

@@ -51,43 +51,6 @@ void writeFile(const QString& name, const QByteArray& data) {
     f.write(data);
 }
 
-// tinyproxy in the foreground on a free port of 127.0.0.1, with basic
-// authentication u/p.
-class TinyProxy {
-public:
-    explicit TinyProxy(const QString& folder) {
-        port_ = FreePort();
-        const QString config = folder + "/tinyproxy.conf";
-        QString text = QString("Port %1\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
-                               "LogFile \"%2/tinyproxy.log\"\nLogLevel Info\nBasicAuth u p\n")
-                           .arg(port_)
-                           .arg(folder);
-        // As root tinyproxy drops to its user, who must write the log.
-        if (::geteuid() == 0) {
-            text += "User nobody\nGroup nogroup\n";
-            QFile::setPermissions(folder, QFile::Permissions(0x7777));
-        }
-        writeFile(config, text.toUtf8());
-        process_.start("tinyproxy", {"-d", "-c", config});
-        for (int i = 0; i < 100; ++i) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, quint16(port_));
-            if (probe.waitForConnected(100)) return;
-            QThread::msleep(50);
-        }
-        port_ = 0;
-    }
-    ~TinyProxy() {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-    int port() const { return port_; }
-
-private:
-    QProcess process_;
-    int port_ = 0;
-};
-
 class AnsweringSink : public config::MessageSink {
 public:
     explicit AnsweringSink(int answer) : answer_(answer) {}
@@ -264,7 +227,7 @@ TEST_F(WebFiles, SelfSignedServerIsRefusedUnlessTrustedAtTheQuestion) {
 }
 
 TEST_F(WebFiles, GoesThroughTheConfiguredProxy) {
-    TinyProxy proxy(dir_->path());
+    TinyProxy proxy(dir_->path(), true);
     ASSERT_GT(proxy.port(), 0);
     writeFile(root_ + "/p.txt", "through the proxy");
     QByteArray got;
