@@ -151,6 +151,9 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         : request.method == "HEAD" ? manager.head(netRequest)  // a custom HEAD waits for a body
                                    : manager.sendCustomRequest(netRequest, request.method, QByteArray()));
 
+    // Read as it comes: an unbounded read buffer would hold a fast download
+    // a second time while the target is written.
+    reply->setReadBufferSize(1 << 20);
     QEventLoop loop;
     QTimer stall;
     stall.setSingleShot(true);

@@ -63,16 +63,24 @@ private:
 
 // Hands a transfer's progress to the cloud client's reporting, which also
 // shows it to the user and takes their cancel.
+// A download of known size gets its room at once: a stream grown step by
+// step would briefly hold the file twice.
 struct ProgressReport {
+    TFZMemStream* stream = nullptr;
     qint64 previous = 0;
-    THttpWork work{[this](qint64) { previous = 0; },
+    THttpWork work{[this](qint64 expected) {
+                       previous = 0;
+                       if (stream && expected > 8192)
+                           stream->reserve(qMin(expected, FZMaxReservedStream));
+                   },
                    [this](qint64 position) {
                        FZCloudProgress(position - previous, position);
                        previous = position;
                    }};
 };
 
-THttpResult run(int slot, const QByteArray& method, QIODevice* target) {
+THttpResult run(int slot, const QByteArray& method, QIODevice* target,
+               TFZMemStream* stream = nullptr) {
     WebClient* client = clientOf(slot);
     if (!client || !client->built) FZConnectHttp(slot);
     client->cancel.store(false);
@@ -84,6 +92,7 @@ THttpResult run(int slot, const QByteArray& method, QIODevice* target) {
     request.cancel = &client->cancel;
     request.proxy = &client->proxy;
     ProgressReport report;
+    report.stream = stream;
     request.work = &report.work;
     return FZHttpRun(request);
 }
@@ -127,7 +136,7 @@ int TFZWebHandler::connect(int slot, TFZAccessMode) {
 
 int TFZWebHandler::fetch(int slot, TFZMemStream& stream) {
     StreamDevice device(stream);
-    const THttpResult result = run(slot, "GET", &device);
+    const THttpResult result = run(slot, "GET", &device, &stream);
     if (WebClient* client = clientOf(slot)) client->downloadFailed = result.code != 0;
     return result.code;
 }
