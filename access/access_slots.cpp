@@ -4,6 +4,7 @@
 #include "access/error_texts.h"
 #include "access/local_files.h"
 #include "access/locations.h"
+#include "access/web_files.h"
 #include "config/prg_dir.h"
 #include "config/scrambler.h"
 #include "config/services.h"
@@ -89,7 +90,7 @@ struct AccessUnit {
     RefusingHandler ftpDefault{errInvalidFunction};
     RefusingHandler archiveDefault{errInvalidFunction};
     RefusingHandler cloudDefault{errCloudNotGranted};
-    RefusingHandler httpDefault{errInvalidFunction};
+    TFZWebHandler httpDefault;
     std::atomic<TFZKindHandler*> handlers[6] = {};
     std::atomic<bool> abortFlag{false};
     std::atomic<qint64> readLimit{0};
@@ -715,8 +716,8 @@ void FZAbortAll() {
         if (!validSlot(i)) continue;
         if (u.table[i].kind == akFtp)
             FZAbortFtpTransfer(i);
-        else if (u.table[i].kind == akCloud)
-            handler(akCloud).abort(i);
+        else if (u.table[i].kind == akCloud || u.table[i].kind == akHttp)
+            handler(u.table[i].kind).abort(i);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "access/file_times.h"
 #include "access/local_files.h"
 #include "access/locations.h"
+#include "access/ping.h"
 #include "config/services.h"
 
 #include <dirent.h>
@@ -222,6 +223,7 @@ int FZCheckLocation(int slot) {
         // Reaching a share can stall on the network for a while.
         std::optional<config::BusyCursor> busy;
         if (location == locShare) busy.emplace();
+        if (location == locShare && !FZShareServerAnswers(FZSlotPath(slot))) return errShareNotFound;
         QString root;
         if (!FZLocalPathOf(FZSlotRoot(slot), root)) return errShareNotFound;
         if (kind == akArchive) return FZKindHandler(akArchive).checkLocation(slot);

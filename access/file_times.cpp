@@ -80,7 +80,11 @@ int FZGetFileTime(int slot, qint64& size, TFZFileInfo& info) {
             return FZCodeFromErrno(errno);
         fillInfo(st, nameOf(FZSlotPath(slot)), got);
     } else if (kind == akFtp || kind == akArchive || kind == akCloud || kind == akHttp) {
-        if (const int r = FZKindHandler(kind).fileInfo(slot, got)) return r;
+        if (const int r = FZKindHandler(kind).fileInfo(slot, got)) {
+            // A web file whose HEAD failed still has its unreadable time.
+            if (kind == akHttp) info = got;
+            return r;
+        }
     } else {
         return errInvalidPath;
     }

@@ -14,6 +14,7 @@
 // message sinks answer No, so the batch mode refuses.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
@@ -24,6 +25,7 @@
 #include <functional>
 
 class QIODevice;
+class QNetworkProxy;
 
 namespace tandex::access {
 
@@ -41,12 +43,16 @@ struct THttpRequest {
     QIODevice* target = nullptr;  // receives the answer; else collected in the result
     const std::atomic<bool>* cancel = nullptr;  // may be set from any thread
     THttpWork* work = nullptr;
+    // The proxy of this request; else the thread's manager keeps its own.
+    const QNetworkProxy* proxy = nullptr;
 };
 
 struct THttpResult {
     int code = 0;
     int status = 0;       // the HTTP status, 0 when none came
     QByteArray answer;    // when no target was given
+    qint64 contentLength = -1;  // of the answer's header, -1 when none came
+    QDateTime lastModified;     // UTC; invalid when none came
 };
 
 THttpResult FZHttpRun(const THttpRequest& request);

@@ -25,7 +25,10 @@ qint64 TFZMemStream::write(const void* buffer, qint64 count) {
     if (count <= 0) return 0;
     if (pos_ > std::numeric_limits<qsizetype>::max() - count) throw std::bad_alloc();
     const qint64 end = pos_ + count;
-    if (end > data_.size()) data_.resize(qsizetype(end), '\0');
+    // Only a gap behind the end is filled; the written part is copied over
+    // once, not cleared first.
+    if (pos_ > data_.size()) data_.resize(qsizetype(pos_), '\0');
+    if (end > data_.size()) data_.resize(qsizetype(end));
     std::memcpy(data_.data() + pos_, buffer, size_t(count));
     pos_ = end;
     return count;

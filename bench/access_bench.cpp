@@ -9,6 +9,9 @@
 //   access-bench totals FOLDER     counts the files, folders and bytes of
 //                                  the tree, following links as du -L does;
 //                                  prints files=N folders=N bytes=N ms=T
+//   access-bench readmember PATH   reads the whole file of a path through a
+//                                  slot (a web address downloads it);
+//                                  prints bytes=N ms=T
 //   access-bench cloudscan FILE    reads every entry of a cloud metadata
 //                                  answer as the listing does; prints
 //                                  items=N (the folder's entries) ms=T
@@ -22,6 +25,7 @@
 #include "access/folder_totals.h"
 #include "access/text_files.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QString>
 
@@ -135,6 +139,21 @@ int cloudScan(const char* path) {
     return 0;
 }
 
+int readMember(const char* path) {
+    const auto start = Clock::now();
+    int slot = FZNoSlot;
+    if (const int r = FZOpen(QString::fromLocal8Bit(path), twReadAccess, false, slot))
+        return fail(path, r);
+    static char buffer[1 << 16];
+    qint64 total = 0, done = 0;
+    int r = 0;
+    while (!(r = FZRead(slot, buffer, sizeof buffer, done)) && done > 0) total += done;
+    FZClose(slot);
+    if (r) return fail(path, r);
+    std::printf("bytes=%lld ms=%.1f\n", static_cast<long long>(total), msSince(start));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,8 +162,12 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "roundtrip") == 0) return roundTrip(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "totals") == 0) return totals(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "cloudscan") == 0) return cloudScan(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "readmember") == 0) {
+        QCoreApplication app(argc, argv);  // the web client's event loop
+        return readMember(argv[2]);
+    }
     std::fprintf(stderr,
                  "usage: access-bench readlines FILE | roundtrip IN OUT | totals FOLDER | "
-                 "cloudscan FILE\n");
+                 "cloudscan FILE | readmember PATH\n");
     return 2;
 }

@@ -440,7 +440,6 @@ TEST_F(AccessSlots, LocationsWithoutHandlersRefuseWithTheirCodes) {
         {"sftp://user@host/a.txt", errSftpUnsupported},
         {"scp://user@host/a.txt", errScpUnsupported},
         {"dbox:///a.txt", errCloudNotGranted},
-        {"https://example.org/a.txt", errInvalidFunction},
         {"FTP://user@host/a.txt", errInvalidName},  // no location class at all
         {"dir/ftp://host/a.txt", errInvalidName},
     };

@@ -168,7 +168,7 @@ TEST_F(FileTimeSlots, InformationOfOpenFilesOnly) {
     // Kinds without their rows yet refuse, each with its own code.
     EXPECT_EQ(FZKindHandler(akFtp).fileInfo(0, info), errInvalidFunction);
     EXPECT_EQ(FZKindHandler(akArchive).setFileTime(0, 0, 0, 0), errInvalidFunction);
-    EXPECT_EQ(FZKindHandler(akHttp).getAttributes(0, attr), errInvalidFunction);
+    EXPECT_EQ(FZKindHandler(akArchive).getAttributes(0, attr), errInvalidFunction);
     EXPECT_EQ(FZKindHandler(akCloud).setAttributes(0, 0), errCloudNotGranted);
 }
 

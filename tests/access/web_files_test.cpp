@@ -1,0 +1,250 @@
+#include "access/web_files.h"
+
+#include "access/access_slots.h"
+#include "access/cloud_client.h"
+#include "access/error_texts.h"
+#include "access/file_ops.h"
+#include "access/file_times.h"
+#include "access/http_requests.h"
+#include "config/app_settings.h"
+#include "config/scrambler.h"
+#include "config/services.h"
+#include "local_servers.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTimeZone>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSslCertificate>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <memory>
+
+#include <unistd.h>
+
+using namespace tandex::access;
+using namespace tandex::testing;
+namespace config = tandex::config;
+
+namespace {
+
+QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "web_files_test";
+    static char* argv[] = {name, nullptr};
+    static auto* instance = new QCoreApplication(argc, argv);  // lives to the end
+    return *instance;
+}
+
+QByteArray randomBytes(int size) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (char& c : data) c = char(QRandomGenerator::global()->bounded(256));
+    return data;
+}
+
+void writeFile(const QString& name, const QByteArray& data) {
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+class AnsweringSink : public config::MessageSink {
+public:
+    explicit AnsweringSink(int answer) : answer_(answer) {}
+    int showMessage(const config::MessageRequest&) override {
+        ++asked;
+        return answer_;
+    }
+    int asked = 0;
+
+private:
+    int answer_;
+};
+
+class WebFiles : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        app();
+        dir_ = std::make_unique<QTemporaryDir>();
+        root_ = dir_->path() + "/root";
+        QDir().mkpath(root_);
+        ASSERT_TRUE(MakeCertificates(dir_->path(), "trusted"));
+        ASSERT_TRUE(MakeCertificates(dir_->path(), "unknown"));
+        FZAddCaCertificates(QSslCertificate::fromPath(dir_->path() + "/trusted-ca.pem"));
+        http_ = std::make_unique<LocalServer>("/usr/bin/python3", WebPeer({"files", root_}));
+        https_ = std::make_unique<LocalServer>(
+            "/usr/bin/python3", WebPeer({"files", root_, "--cert", dir_->path() + "/trusted.pem",
+                                         "--key", dir_->path() + "/trusted.key"}));
+        selfSigned_ = std::make_unique<LocalServer>(
+            "/usr/bin/python3", WebPeer({"files", root_, "--cert", dir_->path() + "/unknown.pem",
+                                         "--key", dir_->path() + "/unknown.key"}));
+        ASSERT_GT(http_->port(), 0);
+        ASSERT_GT(https_->port(), 0);
+        ASSERT_GT(selfSigned_->port(), 0);
+    }
+    static void TearDownTestSuite() {
+        http_.reset();
+        https_.reset();
+        selfSigned_.reset();
+        dir_.reset();
+    }
+    void SetUp() override { config::AppSettings().ProxyEnable = false; }
+    void TearDown() override {
+        config::AppSettings().ProxyEnable = false;
+        config::setMessageSink(nullptr);
+        FZSetCloudProgressHook(nullptr);
+        FZResetAbort();
+        FZForgetTrustedCertificates();
+    }
+
+    static QString url(const QString& name, const LocalServer& server, bool tls = false) {
+        return QString(tls ? "https://127.0.0.1:%1/" : "http://127.0.0.1:%1/").arg(server.port()) +
+               name;
+    }
+
+    // The whole file of a web address, read through a slot.
+    static int download(const QString& address, QByteArray& content) {
+        content.clear();
+        int slot = FZNoSlot;
+        if (const int r = FZOpen(address, twReadAccess, false, slot)) return r;
+        char buf[65536];
+        qint64 done = 0;
+        int r = 0;
+        while (!(r = FZRead(slot, buf, sizeof buf, done)) && done > 0) content.append(buf, done);
+        FZClose(slot);
+        return r;
+    }
+
+    static void useProxy(int port, const QString& password) {
+        config::TAppSettings& s = config::AppSettings();
+        s.ProxyEnable = true;
+        s.ProxyHttpServer = "127.0.0.1";
+        s.ProxyHttpPort = port;
+        s.ProxyHttpUser = "u";
+        s.ProxyHttpPW = config::ScrambleText(password);
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> dir_;
+    static inline QString root_;
+    static inline std::unique_ptr<LocalServer> http_, https_, selfSigned_;
+};
+
+TEST_F(WebFiles, DownloadsWholeFilesOverHttpAndHttps) {
+    const QByteArray data = randomBytes(300000);
+    writeFile(root_ + "/data.bin", data);
+    writeFile(root_ + "/a b.txt", "blank in the name\n");
+    QByteArray got;
+    EXPECT_EQ(download(url("data.bin", *http_), got), 0);
+    EXPECT_EQ(got, data);
+    EXPECT_EQ(download(url("data.bin", *https_, true), got), 0);
+    EXPECT_EQ(got, data);
+    EXPECT_EQ(download(url("redirect/data.bin", *http_), got), 0);
+    EXPECT_EQ(got, data);
+
+    int slot = FZNoSlot;
+    ASSERT_EQ(FZOpen(url("a b.txt", *http_), twReadAccess, false, slot), 0);
+    EXPECT_TRUE(FZSlotPath(slot).endsWith("/a%20b.txt"));
+    qint64 done = 0;
+    char buf[64];
+    EXPECT_EQ(FZRead(slot, buf, sizeof buf, done), 0);
+    EXPECT_EQ(QByteArray(buf, done), "blank in the name\n");
+    FZClose(slot);
+}
+
+TEST_F(WebFiles, AnswersTheRowsOfAReadOnlyLocation) {
+    writeFile(root_ + "/row.txt", "x");
+    int slot = FZNoSlot;
+    EXPECT_EQ(FZOpen(url("row.txt", *http_), twWriteAccess, false, slot), 405);
+    ASSERT_EQ(FZOpen(url("row.txt", *http_), twGenAccess, false, slot), 0);
+    EXPECT_EQ(FZExists(slot), 0);
+    EXPECT_EQ(FZRename(slot, url("other.txt", *http_)), 0);
+    EXPECT_EQ(FZDelete(slot, false), 161);
+    EXPECT_EQ(FZRemoveFolder(slot), 161);
+    EXPECT_EQ(FZMakeFolder(slot), 0);
+    EXPECT_EQ(FZCheckLocation(slot), 0);
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, 129675496230000000ull), 0);
+    TFZFileInfo info;
+    EXPECT_EQ(FZGetFileInformation(slot, info), 161);
+    FZClose(slot);
+}
+
+TEST_F(WebFiles, MissingFileGives404AndIsThenMissing) {
+    int slot = FZNoSlot;
+    ASSERT_EQ(FZOpen(url("missing.txt", *http_), twGenAccess, false, slot), 0);
+    EXPECT_EQ(FZExists(slot), 0);
+    EXPECT_EQ(FZOpenFile(slot, twReadAccess), 404);
+    EXPECT_EQ(FZExists(slot), 2);
+    FZClose(slot);
+    EXPECT_EQ(FZErrorText(-404, eoSocket), "Socket Error 404: File not found at the specified URL!");
+}
+
+TEST_F(WebFiles, SizeAndTimeComeFromHeadUntilDownloaded) {
+    writeFile(root_ + "/head.bin", randomBytes(1234));
+    QFile f(root_ + "/head.bin");
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2011, 12, 5), QTime(9, 7, 3), QTimeZone::utc()),
+                              QFileDevice::FileModificationTime));
+    f.close();
+    qint64 size = 0;
+    TFZFileInfo info;
+    EXPECT_EQ(FZGetPathFileTime(url("head.bin", *http_), size, info), 0);
+    EXPECT_EQ(size, 1234);
+    EXPECT_EQ(info.LastWriteTime, 129675496230000000ull);
+    EXPECT_EQ(info.Attributes, 0u);
+
+    EXPECT_EQ(FZGetPathFileTime(url("gone.bin", *http_), size, info), 404);
+    EXPECT_EQ(info.LastWriteTime, FZUnreadableTime);
+
+    int slot = FZNoSlot;
+    ASSERT_EQ(FZOpen(url("head.bin", *http_), twReadAccess, false, slot), 0);
+    EXPECT_EQ(FZGetFileTime(slot, size, info), 0);
+    EXPECT_EQ(size, 1234);
+    EXPECT_EQ(info.LastWriteTime, FZUnreadableTime);
+    FZClose(slot);
+}
+
+TEST_F(WebFiles, CancelFromTheProgressHookStopsTheDownload) {
+    writeFile(root_ + "/big.bin", randomBytes(8 << 20));
+    FZSetCloudProgressHook([](qint64) { FZAbortAll(); });
+    QByteArray got;
+    EXPECT_EQ(download(url("big.bin", *http_), got), 1235);
+}
+
+TEST_F(WebFiles, SelfSignedServerIsRefusedUnlessTrustedAtTheQuestion) {
+    writeFile(root_ + "/s.txt", "secret");
+    QByteArray got;
+    AnsweringSink no(config::mrNo);
+    config::setMessageSink(&no);
+    EXPECT_EQ(download(url("s.txt", *selfSigned_, true), got), errInternet);
+    EXPECT_EQ(no.asked, 1);
+    AnsweringSink yes(config::mrYes);
+    config::setMessageSink(&yes);
+    EXPECT_EQ(download(url("s.txt", *selfSigned_, true), got), 0);
+    EXPECT_EQ(got, "secret");
+}
+
+TEST_F(WebFiles, GoesThroughTheConfiguredProxy) {
+    TinyProxy proxy(dir_->path(), true);
+    ASSERT_GT(proxy.port(), 0);
+    writeFile(root_ + "/p.txt", "through the proxy");
+    QByteArray got;
+    useProxy(proxy.port(), "p");
+    EXPECT_EQ(download(url("p.txt", *http_), got), 0);
+    EXPECT_EQ(got, "through the proxy");
+    EXPECT_EQ(download(url("p.txt", *https_, true), got), 0);
+    EXPECT_EQ(got, "through the proxy");
+    // tinyproxy refuses a wrong password with 401 where others say 407;
+    // either is the proxy's status, not a transfer failure.
+    useProxy(proxy.port(), "wrong");
+    const int refused = download(url("p.txt", *http_), got);
+    EXPECT_TRUE(refused == 401 || refused == 407) << refused;
+
+    // Off means off: the proxy's port is never asked.
+    config::AppSettings().ProxyEnable = false;
+    EXPECT_EQ(FZHttpProxy().type(), QNetworkProxy::NoProxy);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#!/usr/bin/python3
+"""The web tests' peers on 127.0.0.1, each printing its port first.
+
+  files ROOT [--cert PEM --key KEY]   a file server (GET, HEAD); /redirect/X
+                                      answers 302 to /X
+  connect-peer LOG                    a CONNECT proxy that answers as the
+                                      target host asks: "keep" 407 and then
+                                      200 on the same connection, "close" 407
+                                      with Proxy-Connection: close, "empty"
+                                      an empty status line, "refuse" 407
+                                      always; each connection and request
+                                      line goes to LOG
+"""
+import http.server
+import os
+import socket
+import socketserver
+import ssl
+import sys
+import threading
+
+
+class Files(http.server.SimpleHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def send_head(self):
+        if self.path.startswith("/redirect/"):
+            self.send_response(302)
+            self.send_header("Location", self.path[len("/redirect"):])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return None
+        return super().send_head()
+
+
+def serve_files(root, cert, key):
+    os.chdir(root)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Files)
+    if cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    print(server.server_address[1], flush=True)
+    server.serve_forever()
+
+
+class ConnectPeer(socketserver.StreamRequestHandler):
+    def log(self, text):
+        with open(self.server.log, "a") as f:
+            f.write(text + "\n")
+
+    def request_lines(self):
+        lines = []
+        while True:
+            line = self.rfile.readline(65536)
+            if not line:
+                return None
+            line = line.rstrip(b"\r\n").decode("latin-1")
+            if not line:
+                return lines
+            lines.append(line)
+
+    def handle(self):
+        self.log("connection")
+        while True:
+            lines = self.request_lines()
+            if not lines:
+                return
+            for line in lines:
+                self.log(line)
+            target = lines[0].split()[1]
+            authorized = any(l.startswith("Proxy-Authorization: ") for l in lines)
+            mode = target.split(".")[0]
+            w = self.wfile
+            if mode == "empty":
+                w.write(b"\r\n")
+                return
+            if authorized and mode != "refuse":
+                w.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
+                w.write(b"tunnel open\n")
+                return
+            body = b"denied"
+            w.write(b"HTTP/1.1 407 Proxy Authentication Required\r\n")
+            w.write(b'Proxy-Authenticate: Basic realm="test"\r\n')
+            if mode == "close":
+                w.write(b"Proxy-Connection: close\r\n")
+            w.write(b"Content-Length: %d\r\n\r\n%s" % (len(body), body))
+            w.flush()
+            if mode == "close":
+                return
+
+
+class Threading(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def serve_connect_peer(log):
+    server = Threading(("127.0.0.1", 0), ConnectPeer)
+    server.log = log
+    print(server.server_address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "files":
+        args = sys.argv[2:]
+        cert = args[args.index("--cert") + 1] if "--cert" in args else None
+        key = args[args.index("--key") + 1] if "--key" in args else None
+        serve_files(args[0], cert, key)
+    else:
+        serve_connect_peer(sys.argv[2])
