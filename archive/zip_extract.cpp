@@ -110,7 +110,7 @@ int64_t TArcUnzipSubsetStream::Seek(int64_t offset, int origin) {
 
 TArcUnzipOutputStream::TArcUnzipOutputStream(Stream& target, int64_t expectedSize,
                                              TArcUnzipProgress progress)
-    : target_(target), targetStart_(target.Position()), expectedSize_(expectedSize),
+    : target_(target), expectedSize_(expectedSize),
       progress_(std::move(progress)) {}
 
 int64_t TArcUnzipOutputStream::Read(void*, int64_t) {
@@ -152,6 +152,10 @@ int64_t TArcUnzipOutputStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TArcUnzipOutputStream::Seek(int64_t offset, int origin) {
+    // The decoders ask where they stand; answering from the count keeps a
+    // pipe (which cannot tell its position) a valid target.
+    if (origin == soCurrent && offset == 0) return count_;
+    if (targetStart_ < 0) targetStart_ = target_.Position() - count_;
     if (origin == soBeginning) offset += targetStart_;
     return target_.Seek(offset, origin) - targetStart_;
 }

@@ -61,7 +61,7 @@ public:
 
 private:
     Stream& target_;
-    int64_t targetStart_;
+    int64_t targetStart_ = -1;  // known once a seek needs it
     uint32_t crc_ = 0xFFFFFFFF;
     int64_t count_ = 0;
     int64_t expectedSize_;
