@@ -238,6 +238,10 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     if (!reply->isFinished()) loop.exec();
     stall.stop();
     cancelPoll.stop();
+    // A cancel asked for from the last progress call comes after the final
+    // check; the user's request still ends the transfer as cancelled.
+    if (ending == Ending::None && request.cancel && request.cancel->load())
+        ending = Ending::Cancelled;
 
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->hasRawHeader("Content-Length"))
