@@ -11,9 +11,15 @@
 #include "config/path_text.h"
 #include "config/services.h"
 #include "config/sys_helpers.h"
+#include "ui/main/form_layout.h"
 #include "ui/main/window_helpers.h"
 
 namespace tandex::folders {
+
+using ui::FitLabelWidth;
+using ui::PlaceRightOf;
+using ui::ScaledRect;
+using ui::SetLabelColor;
 
 namespace {
 
@@ -22,44 +28,12 @@ constexpr ui::TColor kPartlyBackground = 0xFFFFEC;
 constexpr ui::TColor kRed = 0x0000FF;
 constexpr ui::TColor kOrange = 4227327;
 
-QRect Scaled(int x, int y, int w, int h) {
-    return QRect(config::ScaleDpi(x), config::ScaleDpi(y), config::ScaleDpi(w), config::ScaleDpi(h));
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& r, bool bold, bool italic = false) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(r);
-    label->setTextFormat(Qt::PlainText);
-    QFont f = label->font();
-    f.setBold(bold);
-    f.setItalic(italic);
-    label->setFont(f);
-    return label;
-}
-
-void SetTextColor(QLabel* label, ui::TColor color) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, ui::ToQColor(color));
-    label->setPalette(p);
-}
-
 QLabel* MakeIcon(QWidget* parent, const char* name, const QRect& r, const QPixmap& picture) {
     auto* image = new QLabel(parent);
     image->setObjectName(QLatin1String(name));
     image->setGeometry(r);
     image->setPixmap(picture);
     return image;
-}
-
-// The label keeps its left edge and takes the width its text needs.
-void PlaceRightOf(QLabel* label, const QLabel* before) {
-    const int width = QFontMetrics(label->font()).horizontalAdvance(label->text());
-    label->setGeometry(before->geometry().right() + 1, before->y(), width, label->height());
-}
-
-void FitWidth(QLabel* label) {
-    label->resize(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->height());
 }
 
 }  // namespace
@@ -71,38 +45,36 @@ TF_ErrorDlg::TF_ErrorDlg(QWidget* parent) : QDialog(parent) {
     setAutoFillBackground(true);
 
     const int icon = config::ScaleDpi(32);
-    IMG_Attention = MakeIcon(this, "IMG_Attention", Scaled(14, 12, 32, 32),
+    IMG_Attention = MakeIcon(this, "IMG_Attention", ScaledRect(14, 12, 32, 32),
                              style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(icon, icon));
-    L_ErrorTxt = MakeLabel(this, "L_ErrorTxt", Scaled(58, 8, 396, 40), true);
+    L_ErrorTxt = ui::MakeFormLabel(this, "L_ErrorTxt", ScaledRect(58, 8, 396, 40), true);
     L_ErrorTxt->setWordWrap(true);
-    SetTextColor(L_ErrorTxt, kRed);
+    SetLabelColor(L_ErrorTxt, kRed);
 
     P_Sep1 = new QWidget(this);
     P_Sep1->setObjectName(QStringLiteral("P_Sep1"));
-    P_Sep1->setGeometry(Scaled(8, 54, 450, 1));
-    P_Sep1->setAutoFillBackground(true);
-    P_Sep1->setPalette(QPalette(ui::ToQColor(0xC0C0C0)));
+    P_Sep1->setGeometry(ScaledRect(8, 54, 450, 1));
+    ui::SetPanelColor(P_Sep1, 0xC0C0C0);
 
-    L_Txt1 = MakeLabel(this, "L_Txt1", Scaled(58, 62, 120, 17), false);
-    L_Txt2 = MakeLabel(this, "L_Txt2", Scaled(178, 62, 60, 17), true);
-    L_Txt3 = MakeLabel(this, "L_Txt3", Scaled(238, 62, 120, 17), false);
-    L_Filename = MakeLabel(this, "L_Filename", Scaled(58, 80, 396, 17), true);
-    L_Txt4 = MakeLabel(this, "L_Txt4", Scaled(58, 102, 396, 17), true);
+    L_Txt1 = ui::MakeFormLabel(this, "L_Txt1", ScaledRect(58, 62, 120, 17), false);
+    L_Txt2 = ui::MakeFormLabel(this, "L_Txt2", ScaledRect(178, 62, 60, 17), true);
+    L_Txt3 = ui::MakeFormLabel(this, "L_Txt3", ScaledRect(238, 62, 120, 17), false);
+    L_Filename = ui::MakeFormLabel(this, "L_Filename", ScaledRect(58, 80, 396, 17), true);
+    L_Txt4 = ui::MakeFormLabel(this, "L_Txt4", ScaledRect(58, 102, 396, 17), true);
     L_Txt4->setText(QStringLiteral("The file was only partly copied to its destination!"));
-    SetTextColor(L_Txt4, kOrange);
+    SetLabelColor(L_Txt4, kOrange);
 
     P_Sep2 = new QWidget(this);
     P_Sep2->setObjectName(QStringLiteral("P_Sep2"));
-    P_Sep2->setGeometry(Scaled(8, 126, 450, 1));
-    P_Sep2->setAutoFillBackground(true);
-    P_Sep2->setPalette(P_Sep1->palette());
+    P_Sep2->setGeometry(ScaledRect(8, 126, 450, 1));
+    ui::SetPanelColor(P_Sep2, 0xC0C0C0);
 
     const QPixmap question = style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(icon, icon);
-    IMG_Q1 = MakeIcon(this, "IMG_Q1", Scaled(14, 134, 32, 32), question);
-    IMG_Q2 = MakeIcon(this, "IMG_Q2", Scaled(420, 134, 32, 32), QPixmap());
-    L_AskKeep = MakeLabel(this, "L_AskKeep", Scaled(58, 136, 356, 17), true, true);
-    L_RetryCount = MakeLabel(this, "L_RetryCount", Scaled(58, 156, 356, 17), true);
-    SetTextColor(L_RetryCount, kOrange);
+    IMG_Q1 = MakeIcon(this, "IMG_Q1", ScaledRect(14, 134, 32, 32), question);
+    IMG_Q2 = MakeIcon(this, "IMG_Q2", ScaledRect(420, 134, 32, 32), QPixmap());
+    L_AskKeep = ui::MakeFormLabel(this, "L_AskKeep", ScaledRect(58, 136, 356, 17), true, true);
+    L_RetryCount = ui::MakeFormLabel(this, "L_RetryCount", ScaledRect(58, 156, 356, 17), true);
+    SetLabelColor(L_RetryCount, kOrange);
 
     struct ButtonDef {
         ui::TFlatButton2*& button;
@@ -145,9 +117,7 @@ void TF_ErrorDlg::FormCreate() {
 }
 
 void TF_ErrorDlg::setBackground(ui::TColor color) {
-    QPalette p = palette();
-    p.setColor(QPalette::Window, ui::ToQColor(color));
-    setPalette(p);
+    ui::SetPanelColor(this, color);
     for (ui::TFlatButton2* b : {fbYes, fbYesAll, fbNo, fbNoAll, fbCancel}) b->SetBgColorFlat(color);
 }
 
@@ -193,7 +163,7 @@ void TF_ErrorDlg::arrangeTexts(const QString& errorText, bool partly, int side) 
     L_Txt4->setVisible(t.partlyNotice);
     if (t.partlyNotice) {
         flashRed_ = false;
-        SetTextColor(L_Txt4, kOrange);
+        SetLabelColor(L_Txt4, kOrange);
         timFlash->start(500);
     } else {
         timFlash->stop();
@@ -201,7 +171,7 @@ void TF_ErrorDlg::arrangeTexts(const QString& errorText, bool partly, int side) 
     L_RetryCount->setVisible(t.retryCountVisible);
 
     L_Txt1->setText(t.txt1);
-    FitWidth(L_Txt1);
+    FitLabelWidth(L_Txt1);
     L_Txt2->setText(t.txt2);
     PlaceRightOf(L_Txt2, L_Txt1);
     L_Txt3->setText(t.txt3);
@@ -215,7 +185,7 @@ void TF_ErrorDlg::arrangeTexts(const QString& errorText, bool partly, int side) 
 void TF_ErrorDlg::timFlashTimer() {
     // Red for a blink, orange for the pause between blinks.
     flashRed_ = !flashRed_;
-    SetTextColor(L_Txt4, flashRed_ ? kRed : kOrange);
+    SetLabelColor(L_Txt4, flashRed_ ? kRed : kOrange);
     if (!L_Txt4->isHidden()) timFlash->start(flashRed_ ? 100 : 500);
 }
 
