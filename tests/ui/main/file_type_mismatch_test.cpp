@@ -23,6 +23,7 @@ class FileTypeMismatchTest : public tandex::testing::WidgetTest {
 protected:
     void SetUp() override {
         config::AppSettings() = config::TAppSettings();
+        SetDisabledAlpha(80);  // what the main window sets for the classic look
         engine::fccTabs().InitTabSlots();
         setTabFiles(0, engine::tvText, "/home/u/a/", "old.txt", "/home/u/b/", "new.txt");
         dlg.DefaultPos = [](const QWidget*) { return QPoint(40, 60); };
@@ -30,6 +31,7 @@ protected:
     }
     void TearDown() override {
         WidgetTest::TearDown();
+        SetDisabledAlpha(0);
         engine::fccTabs().InitTabSlots();
         config::AppSettings() = config::TAppSettings();
     }
