@@ -169,6 +169,8 @@ void TfFTMismatch::applyLook() {
 int TfFTMismatch::Ask(int current, int needed, const QString& path, int other) {
     auto& s = config::AppSettings();
     if (s.FMT < 0) {
+        // The main window's placing reads a top below 0 as never placed.
+        move(s.FML, s.FMT);
         const QPoint p = DefaultPos ? DefaultPos(this) : fallbackPos();
         s.FML = p.x();
         s.FMT = p.y();

@@ -26,7 +26,7 @@ protected:
         SetDisabledAlpha(80);  // what the main window sets for the classic look
         engine::fccTabs().InitTabSlots();
         setTabFiles(0, engine::tvText, "/home/u/a/", "old.txt", "/home/u/b/", "new.txt");
-        dlg.DefaultPos = [](const QWidget*) { return QPoint(40, 60); };
+        dlg.DefaultPos = [](const QWidget* form) { return form->y() < 0 ? QPoint(40, 60) : form->pos(); };
         Watch(&dlg);
     }
     void TearDown() override {
