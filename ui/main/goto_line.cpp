@@ -206,7 +206,9 @@ int TfGotoLine::Execute(QPoint position, qint64 leftMaximum, bool rightAllowed, 
         lLineNo->setText(QStringLiteral("Address:"));
         setWindowTitle(QStringLiteral(" Go to Byte Address "));
         if (lastUseNotAddress_ && RB_Dec->isChecked()) RB_Hex->setChecked(true);
-        eLineNo->setText(HexText(start, 1));
+        // Written in the format the dialog reads it in: decimal stays
+        // checked after a decimal use in address mode.
+        eLineNo->setText(RB_Hex->isChecked() ? HexText(start, 1) : QString::number(start));
     } else {
         lLineNo->setText(QStringLiteral("Line No:"));
         setWindowTitle(QStringLiteral(" Go to Line "));

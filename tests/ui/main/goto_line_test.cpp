@@ -212,6 +212,28 @@ TEST_F(GotoLineTest, SwitchingToHexConvertsTheNumber) {
     EXPECT_EQ(range, "Range: 0 .. 03E8");
 }
 
+TEST_F(GotoLineTest, AddressModeKeepsDecimalAndShowsTheStartValueInIt) {
+    binaryRows(20);
+    config::AppSettings().TEGotoBL = 0x25;
+    OnNextModal([&](QWidget* form) {
+        dlg.RB_Dec->click();
+        PressFlatButton(form, "fbCancel");
+    });
+    EXPECT_EQ(dlg.Execute(QPoint(50, 50), 255, true, 255), -1);
+
+    QString text;
+    bool dec = false;
+    OnNextModal([&](QWidget* form) {
+        text = dlg.eLineNo->text();
+        dec = dlg.RB_Dec->isChecked();
+        PressFlatButton(form, "fbGoto");
+    });
+    EXPECT_EQ(dlg.Execute(QPoint(50, 50), 255, true, 255), 3);
+    EXPECT_TRUE(dec);
+    EXPECT_EQ(text, "37");
+    EXPECT_EQ(dlg.AddressOffset(), 5);
+}
+
 TEST_F(GotoLineTest, LineModeRefusesLinesOutOfRangeOrHiddenAndOpensOnTheStoredSide) {
     textRows(100, {42});
     config::AppSettings().TEGotoTL = -7;
