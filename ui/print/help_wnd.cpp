@@ -127,6 +127,8 @@ TF_Help::TF_Help(ui::TF_Main* main) {
     timHover->setSingleShot(true);
     timHover->setInterval(100);
     connect(timHover, &QTimer::timeout, this, &TF_Help::timHoverTimer);
+    // Last: the filter works on the controls made above.
+    P_Title->installEventFilter(this);
 }
 
 TF_Help::~TF_Help() {
@@ -257,16 +259,22 @@ void TF_Help::closeEvent(QCloseEvent* event) {
 
 void TF_Help::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    suspendHover();
+}
+
+// The title panel gets its width from the window's layout after the
+// window's own resize, so its children follow the panel's resize.
+void TF_Help::placeTitle() {
     const int p = P_Title->width();
     const int top = (P_Title->height() - fbPrev->height()) / 2;
     L_Title->setGeometry(config::ScaleDpi(8), 0, qMax(0, p - config::ScaleDpi(195)), P_Title->height());
     fbHelp->move(p - config::ScaleDpi(40), top);
     fbNext->move(p - config::ScaleDpi(115), top);
     fbPrev->move(p - config::ScaleDpi(185), top);
-    suspendHover();
 }
 
 bool TF_Help::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == P_Title && event->type() == QEvent::Resize) placeTitle();
     if (watched != reHelp->viewport()) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseMove: {

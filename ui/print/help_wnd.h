@@ -50,6 +50,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeTitle();
     void suspendHover();
     void timHoverTimer();
 };
