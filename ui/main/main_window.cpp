@@ -184,14 +184,17 @@ void TF_Main::createMenus() {
     menuItem(options, "mmIgnoreEmptyLines1", QStringLiteral("Ignore empty lines"));
 
     QMenu* help = named(bar->addMenu(QStringLiteral("&Help")), "Help1");
-    menuItem(help, "Help2", QStringLiteral("Help"));
+    // Help: F1 and the Help menu open the start page.
+    QAction* help2 = menuItem(help, "Help2", QStringLiteral("Help"), true);
+    help2->setShortcut(Qt::Key_F1);
+    connect(help2, &QAction::triggered, this, [this] { pmHelp1Click(this); });
     // The help desk and the web site are not offered on this platform.
     menuItem(help, "TandexHelpDesk1", QStringLiteral("Tandex HelpDesk"));
     menuItem(help, "TandexWebsite1", QStringLiteral("Tandex Website"));
     menuItem(help, "CheckforUpdates1", QStringLiteral("Check for Updates"));
     menuItem(help, "About1", QStringLiteral("About Tandex"));
-    // The four menus that would show nothing yet stay out of the bar.
-    for (QMenu* m : {edit, search, options, help}) m->menuAction()->setVisible(false);
+    // The three menus that would show nothing yet stay out of the bar.
+    for (QMenu* m : {edit, search, options}) m->menuAction()->setVisible(false);
 
     pmOpenFileLeft = named(new QMenu(this), "pmOpenFileLeft");
     pmOpenFileRight = named(new QMenu(this), "pmOpenFileRight");

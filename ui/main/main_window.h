@@ -115,6 +115,8 @@ public:
     void mmVisibleWS1Click(QObject* sender);
     void pmShowSettingsButton1Click(QObject* sender);
     void pmButtonMenuPopup(QObject* sender);
+    // F1 and the Help menu's "Help".
+    void pmHelp1Click(QObject* sender);
 
     // Hints of the program's windows show only with GSShowHints on, and
     // stay up to 30 seconds.

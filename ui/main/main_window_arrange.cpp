@@ -22,6 +22,7 @@
 #include "engine/text_compare.h"
 #include "flat_button.h"
 #include "main_window.h"
+#include "print_seams.h"
 #include "window_helpers.h"
 
 namespace tandex::ui {
@@ -207,7 +208,10 @@ void TF_Main::applyPaneFont() {
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
 }
 
-void TF_Main::applyColorScheme() { setColorScheme(config::AppSettings().COSetIdx); }
+void TF_Main::applyColorScheme() {
+    setColorScheme(config::AppSettings().COSetIdx);
+    help().ApplyTheme();
+}
 
 void TF_Main::setColorScheme(int index) {
     auto& s = config::AppSettings();
