@@ -31,6 +31,7 @@ W* named(W* widget, const char* name) {
 
 TFlatButton2* paneButton(QWidget* parent, const char* name, const QString& caption, int width) {
     auto* button = named(new TFlatButton2(parent), name);
+    button->SetListID(16);
     // Every flat button takes its pictures from the main window's lists.
     if (auto* main = qobject_cast<TF_Main*>(parent->window()))
         button->LoadBMPFunc = [main](int size, int index, QImage& bitmap) {

@@ -222,6 +222,7 @@ void TF_Main::setColorScheme(int index) {
     QPalette mid = P_MID->palette();
     mid.setColor(QPalette::Window, color(set[config::SplitterCol]));
     P_MID->setPalette(mid);
+    buildToolbarImages();
     invalidatePanes(true);
 }
 
