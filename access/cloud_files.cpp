@@ -171,16 +171,13 @@ int FZCloudCheckAuth(int code) {
 
 // ---- listings and dates ----------------------------------------------------
 
-void FZFilterCloudListing(TDropbox1& client, const QString& folder, TFZDDir& listing) {
+void FZFilterCloudListing(const std::vector<TDBOItem>& items, const QString& folder,
+                          TFZDDir& listing) {
     const QString wanted = lowerCase(folder);
     const qsizetype depth = wanted.count(QLatin1Char('/'));
-    TDBOItem item;
     // The answer opens with the folder itself.
-    client.ReadItem(item);
-    if (item.Path.isEmpty()) return;
-    for (;;) {
-        client.ReadItem(item);
-        if (item.Path.isEmpty()) break;
+    for (size_t i = 1; i < items.size(); ++i) {
+        const TDBOItem& item = items[i];
         const QString path = lowerCase(item.Path);
         if (!path.startsWith(wanted)) continue;
         const qsizetype slashes = path.count(QLatin1Char('/'));
@@ -224,14 +221,14 @@ int FZListCloudFolder(int slot, TFZDDir& listing) {
         parent.Attr = FZAttrDirectory;
         addItem(listing, std::move(parent));
     }
-    TDropbox1& client = FZCloudClient();
     QString request = folder;
     if (request.size() > 1 && request.endsWith(QLatin1Char('/'))) request.chop(1);
+    std::vector<TDBOItem> items;
     {
         Request running(slot, false);
-        if (const int r = FZCloudCheckAuth(client.Metadata(request))) return r;
+        if (const int r = FZCloudCheckAuth(FZCloudClient().MetadataItems(request, items))) return r;
     }
-    FZFilterCloudListing(client, folder, listing);
+    FZFilterCloudListing(items, folder, listing);
     return 0;
 }
 

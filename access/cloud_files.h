@@ -7,14 +7,14 @@
 // texts of 401, 404, 503, 507 and 99997 are read with eoDropbox.
 
 #include "access/access_slots.h"
+#include "access/cloud_client.h"
 
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace tandex::access {
-
-class TDropbox1;
 
 // ---- the access token -----------------------------------------------------
 
@@ -46,9 +46,11 @@ int FZCloudCheckAuth(int code);
 // The folder the slot points at: ".." first unless it is the root, then
 // its files and subfolders.
 int FZListCloudFolder(int slot, TFZDDir& listing);
-// Reads the client's last metadata answer of folder (a cloud path) into
-// the listing; entries of other folders and deeper ones are passed over.
-void FZFilterCloudListing(TDropbox1& client, const QString& folder, TFZDDir& listing);
+// Adds the entries of folder's metadata answer (a cloud path, the folder
+// itself first) to the listing; entries of other folders and deeper ones
+// are passed over.
+void FZFilterCloudListing(const std::vector<TDBOItem>& items, const QString& folder,
+                          TFZDDir& listing);
 // A date in the service's RFC 1123 form, always UTC; 1 January 1900 when
 // it is none, December for a month it does not know.
 FileTime FZParseCloudDate(const QString& text);

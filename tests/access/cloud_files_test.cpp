@@ -215,8 +215,7 @@ TEST_F(CloudFiles, ListingHoldsTheFolderOwnEntries) {
 }
 
 TEST_F(CloudFiles, ListingPassesOverOtherFoldersAndDeeperEntries) {
-    TDropbox1 client;
-    client.SetScanText(
+    const std::vector<TDBOItem> items = fuzz::scanItems(
         R"({"path": "/Docs", "is_dir": true, "contents": [)"
         R"({"bytes": 3000000000, "modified": "Mon, 05 Dec 2011 09:07:03 +0000", "path": "/DOCS/Big.iso", "is_dir": false}, )"
         R"({"path": "/Docs/Sub", "is_dir": true}, )"
@@ -226,7 +225,7 @@ TEST_F(CloudFiles, ListingPassesOverOtherFoldersAndDeeperEntries) {
         R"({"bytes": 2, "modified": "x", "path": "/Other/x.txt", "is_dir": false}, )"
         R"({"bytes": "many", "modified": "x", "path": "/Docs/odd.txt", "is_dir": false}]})");
     TFZDDir listing;
-    FZFilterCloudListing(client, "/docs/", listing);
+    FZFilterCloudListing(items, "/docs/", listing);
     ASSERT_EQ(listing.Count, 3);
     EXPECT_EQ(listing.Items[0].Name, "Big.iso");
     EXPECT_EQ(listing.Items[0].Size, 3000000000LL);

@@ -14,7 +14,24 @@
 #include <QSet>
 #include <QString>
 
+#include <vector>
+
 namespace tandex::access::fuzz {
+
+// The entries of a metadata answer as the client reads them.
+inline std::vector<TDBOItem> scanItems(const QString& text) {
+    TDropbox1 client;
+    client.SetScanText(text);
+    std::vector<TDBOItem> items;
+    // Each entry needs its own "path" key (the cloud scan fuzz target
+    // checks that), so this ends.
+    for (;;) {
+        TDBOItem item;
+        client.ReadItem(item);
+        if (item.Path.isEmpty() || qsizetype(items.size()) > text.size()) return items;
+        items.push_back(std::move(item));
+    }
+}
 
 inline QString runCloudList(const QByteArray& input) {
     const QString text = QString::fromUtf8(input);
@@ -24,11 +41,10 @@ inline QString runCloudList(const QByteArray& input) {
     if (time != FZUnreadableTime && time >= kYear10000)
         return QStringLiteral("a date beyond four year digits");
 
+    const std::vector<TDBOItem> items = scanItems(text);
     for (const QString& folder : {QStringLiteral("/"), QStringLiteral("/docs/")}) {
-        TDropbox1 client;
-        client.SetScanText(text);
         TFZDDir listing;
-        FZFilterCloudListing(client, folder, listing);
+        FZFilterCloudListing(items, folder, listing);
         if (listing.Count != int(listing.Items.size()))
             return QStringLiteral("the count differs from the entries");
         QSet<QString> folders;
