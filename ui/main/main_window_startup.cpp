@@ -15,7 +15,9 @@
 
 #include "access/access_slots.h"
 #include "access/archive_options.h"
+#include "access/cloud_files.h"
 #include "access/file_times.h"
+#include "access/ping.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
@@ -126,6 +128,8 @@ void TF_Main::secondStage() {
     access::FZSetDateFormat(s.GSDateTimeFmt);
     access::FZSetTabSize(s.TETabSize, s.TEMaxColumns);
     access::FZSetTimeTolerance(s.FCIgnTimeDif, s.FCIgnDST);
+    access::FZSetPingOptions(s.ESUsePing, s.ESMaxPings, s.ESPingTimeOut);
+    access::FZCloudLoadToken();
 
     if (commandLine().BatchMode()) {
         commandLine().RunBatch();
