@@ -148,6 +148,7 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
     hScrollBar->setPageStep(g.hScrollPage);
     hScrollBar->setMaximum(g.hScrollMax);
     place(P_MID, g.mid);
+    placeRowArea(g);
     placeImagePanels(false);
 
     P_StatusBar->setVisible(g.statusVisible);
@@ -205,6 +206,7 @@ void TF_Main::applyPaneFont() {
     charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
+    paneFontApplied(pane);
 }
 
 void TF_Main::applyColorScheme() { setColorScheme(config::AppSettings().COSetIdx); }
