@@ -62,7 +62,7 @@ TF_Main::TF_Main(TStatusWin* statusWin, QWidget* parent) : QMainWindow(parent), 
 
 TF_Main::~TF_Main() {
     if (&engine::mainWindow() == this) engine::setMainWindow(nullptr);
-    if (engine::editor().CaretWindow == this) engine::editor().CaretWindow = nullptr;
+    releasePaintControls();
 }
 
 void TF_Main::createToolbar() {

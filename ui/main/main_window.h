@@ -275,6 +275,8 @@ protected:
 
 private:
     void createPaintControls();
+    // Before the window's members go: the widgets that call back forget it.
+    void releasePaintControls();
     void paneFontApplied(const QFont& font);
     void placeRowArea(const TLayoutGeometry& g);
     void paintRows(QPainter& painter, int& row, int& y, int yEnd);
@@ -284,6 +286,7 @@ private:
     void queuePostPaint();
     void afterPaint();
     int fittingRows() const;
+    void setScrollRange();
     void setFirstVisibleRow(int row);
     void repaintPanes();
     QRect caretRect() const;
@@ -292,6 +295,7 @@ private:
     TRowArea* rowArea_ = nullptr;
     std::unique_ptr<TNBar> nBar_;
     QTimer* caretTimer_ = nullptr;
+    QMetaObject::Connection appStateConnection_;
     QFont paneFont_;
     QImage caretBitmap_;
     QPoint caretPos_{0, 0};
@@ -301,6 +305,8 @@ private:
     bool refocusing_ = false;
     bool printing_ = false, printSelectionOnly_ = false;
     int visibleRows_ = 0;
+    int paintedRowCount_ = -1;
+    int laidOutDigits_ = -1;
     int lastPaintBottom_ = 0;
     bool nBarRebuild_ = true;
     int nBarRows_ = -1, nBarDiffs_ = -1;

@@ -64,7 +64,9 @@ TLayoutInput TF_Main::layoutInput() const {
     in.lineHeight = lineHeight_;
     in.headRowHeight = headRowHeight_;
     const QFontMetrics fm(font());
-    in.lineNumberTextWidth = fm.horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
+    // The numbers are drawn in the pane font.
+    in.lineNumberTextWidth =
+        QFontMetrics(paneFont_).horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
     in.detailCaptionWidth = fm.horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
     in.dpiFactor = config::Helpers().DpiFactor;
     in.dpiPx2 = config::Helpers().DpiPx2;

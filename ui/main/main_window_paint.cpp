@@ -84,12 +84,20 @@ void TF_Main::createPaintControls() {
         P_DiffBarMouseUp(b, m, x, y);
     };
 
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    appStateConnection_ = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             FormActivate();
         else if (state == Qt::ApplicationInactive)
             FormDeactivate();
     });
+}
+
+void TF_Main::releasePaintControls() {
+    disconnect(appStateConnection_);
+    if (engine::editor().CaretWindow == this) engine::editor().CaretWindow = nullptr;
+    rowArea_->Detach();
+    static_cast<TMidStrip*>(P_MID)->Detach();
+    caretTimer_->stop();
 }
 
 void TF_Main::paneFontApplied(const QFont& font) {
@@ -183,19 +191,24 @@ void TF_Main::afterPaint() {
     if (viewType_ != vtImage) {
         const int rows = fittingRows();
         lastPaintBottom_ = g.paneTop + rows * std::max(lineHeight_, 1);
-        if (rows != visibleRows_) {
+        // A new page height, or rows loaded or filtered since the last
+        // paint, may need other line-number digits and another range.
+        const int count = engine::paneStores().VisibleRowCount();
+        if (rows != visibleRows_ || count != paintedRowCount_) {
+            if (rows != visibleRows_) nBarRebuild_ = true;
             visibleRows_ = rows;
+            paintedRowCount_ = count;
             updateRowRange();
-            nBarRebuild_ = true;
         }
         // The bar shows whenever some row does not fit the page.
-        const bool needed = rows < engine::paneStores().VisibleRowCount();
+        const bool needed = rows < count;
         if (needed == vScrollBar->isHidden()) {
             vScrollBar->setVisible(needed);
             arrangeLayout(viewType_);
             repaintPanes();
         }
         if (!vScrollBar->isHidden()) {
+            setScrollRange();
             const QSignalBlocker quiet(vScrollBar);
             vScrollBar->setValue(topRow(viewType_));
         }
@@ -478,7 +491,7 @@ void TF_Main::caretFocusChanged(bool focused) {
         caretTimer_->stop();
         caretPhase_ = true;
     }
-    updateCaretCell();
+    if (caretCreated_ && caretShown_) updateCaretCell();
 }
 
 // ---- activation -------------------------------------------------------------------
@@ -519,21 +532,28 @@ void TF_Main::FormHide() { FormDeactivate(); }
 
 // ---- scroll range and pixel scrolling -------------------------------------------------
 
-bool TF_Main::updateRowRange() {
+void TF_Main::setScrollRange() {
     const int count = engine::paneStores().VisibleRowCount();
     const int page = std::max(visibleRows_, 1);
     const int top = topRow(viewType_);
     // The bar's range runs over first visible rows: the last one shows the
     // last page.
     const int maximum = std::max({count, visibleRows_, top});
+    const QSignalBlocker quiet(vScrollBar);
     vScrollBar->setRange(1, std::max(1, maximum - page + 1));
     vScrollBar->setPageStep(page);
     vScrollBar->setSingleStep(1);
+}
+
+bool TF_Main::updateRowRange() {
+    setScrollRange();
     if (!AppSettings().GSLineNr) return false;
     auto& r = engine::rows();
-    const int before = r.LineNumberWidth;
     r.UpdateLineNumberWidth(engine::paneStores().FolderMode != 0);
-    if (r.LineNumberWidth == before) return false;
+    // Compared with what the layout was made for: a row filter may have
+    // changed the width since.
+    if (r.LineNumberWidth == laidOutDigits_) return false;
+    laidOutDigits_ = r.LineNumberWidth;
     arrangeLayout(viewType_);
     repaintPanes();
     return true;

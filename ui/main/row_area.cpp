@@ -15,19 +15,19 @@ TRowArea::TRowArea(TF_Main* main, QWidget* parent) : QWidget(parent), main_(main
 }
 
 void TRowArea::paintEvent(QPaintEvent* event) {
-    lastRegion_ = event->region();
+    painted_ += event->region();
     ++paintCount_;
-    main_->paintRowArea(event->region());
+    if (main_) main_->paintRowArea(event->region());
 }
 
 void TRowArea::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
-    main_->caretFocusChanged(true);
+    if (main_) main_->caretFocusChanged(true);
 }
 
 void TRowArea::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    main_->caretFocusChanged(false);
+    if (main_) main_->caretFocusChanged(false);
 }
 
 TMidStrip::TMidStrip(TF_Main* main, QWidget* parent) : QWidget(parent), main_(main) {
@@ -35,6 +35,7 @@ TMidStrip::TMidStrip(TF_Main* main, QWidget* parent) : QWidget(parent), main_(ma
 }
 
 void TMidStrip::paintEvent(QPaintEvent*) {
+    if (!main_) return;
     QPainter painter(this);
     main_->paintMidStrip(painter);
 }

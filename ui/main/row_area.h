@@ -15,10 +15,13 @@ class TRowArea : public QWidget {
 public:
     TRowArea(TF_Main* main, QWidget* parent);
 
-    // What the last paint event covered, in the row area's coordinates; a
-    // test checks that a scroll repaints only the uncovered strip.
-    QRegion LastPaintRegion() const { return lastRegion_; }
+    // What the paint events since the last reset covered, in the row
+    // area's coordinates: a scroll should repaint only the uncovered strip.
+    QRegion PaintedRegion() const { return painted_; }
+    void ResetPaintedRegion() { painted_ = QRegion(); }
     int PaintCount() const { return paintCount_; }
+    // The window is going: no more calls into it.
+    void Detach() { main_ = nullptr; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,13 +30,14 @@ protected:
 
 private:
     TF_Main* main_;
-    QRegion lastRegion_;
+    QRegion painted_;
     int paintCount_ = 0;
 };
 
 class TMidStrip : public QWidget {
 public:
     TMidStrip(TF_Main* main, QWidget* parent);
+    void Detach() { main_ = nullptr; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
