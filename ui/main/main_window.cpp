@@ -340,13 +340,13 @@ void TF_Main::invalidatePanes(bool erase) {
 void TF_Main::mmVisibleTabsClick(QObject*) {
     config::AppSettings().TEVisibleTAB = !config::AppSettings().TEVisibleTAB;
     miVisibleTabs->setChecked(config::AppSettings().TEVisibleTAB);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::mmVisibleWS1Click(QObject*) {
     config::AppSettings().TEVisibleWS = !config::AppSettings().TEVisibleWS;
     miVisibleWS->setChecked(config::AppSettings().TEVisibleWS);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::pmShowSettingsButton1Click(QObject* sender) {

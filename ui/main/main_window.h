@@ -253,6 +253,7 @@ public:
     void FormDeactivate();
     void FormHide();
     void refocusMain();
+    void M_ROpenErrClick(QObject* sender);
 
     // Called by the row area and the middle strip.
     void paintRowArea(const QRegion& region);

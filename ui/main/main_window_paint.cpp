@@ -9,11 +9,15 @@
 // alone, never pulls the focus back from another control.
 
 #include <QApplication>
+#include <QEvent>
+#include <QPlainTextEdit>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+
+#include <functional>
 
 #include "access/file_times.h"
 #include "access/program_log.h"
@@ -50,6 +54,21 @@ constexpr int kCaretWidth = 4;
 
 void vline(QPainter& p, int x, int y1, int y2, TColor color) { p.fillRect(QRect(x, y1, 1, y2 - y1), ToQColor(color)); }
 
+// Runs an action on a mouse press in the watched widget and lets the press go on.
+class PressWatcher : public QObject {
+public:
+    PressWatcher(QObject* parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) action_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> action_;
+};
+
 }  // namespace
 
 // ---- set-up -------------------------------------------------------------------
@@ -83,6 +102,8 @@ void TF_Main::createPaintControls() {
     panel->OnMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
         P_DiffBarMouseUp(b, m, x, y);
     };
+
+    M_ROpenErr->viewport()->installEventFilter(new PressWatcher(M_ROpenErr, [this] { M_ROpenErrClick(M_ROpenErr); }));
 
     appStateConnection_ = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
@@ -529,6 +550,11 @@ void TF_Main::FormDeactivate() {
 }
 
 void TF_Main::FormHide() { FormDeactivate(); }
+
+void TF_Main::M_ROpenErrClick(QObject*) {
+    engine::editor().HideEditCaret();
+    M_ROpenErr->setFocus(Qt::MouseFocusReason);
+}
 
 // ---- scroll range and pixel scrolling -------------------------------------------------
 

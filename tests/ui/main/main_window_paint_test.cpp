@@ -207,6 +207,11 @@ TEST_F(MainWindowPaintTest, TextViewPaintsGapsIgnoredRowsSelectionAndBlanks) {
     ASSERT_GE(modified, 0);
     ASSERT_GE(link, 0);
     engine::rows().SetLineSelection(1, link, 1, 0);
+    // The overview bar's colours: a side bit where one pane lacks the row.
+    EXPECT_EQ(w.diffBarColor(1), 0u);
+    EXPECT_EQ(w.diffBarColor(modified), 0x0000C0u);
+    EXPECT_EQ(w.diffBarColor(deleted), 0x800000u | ui::kOnlyLeftRow);
+    EXPECT_EQ(w.diffBarColor(added), 0x800000u | ui::kOnlyRightRow);
 
     const QImage image = grab(QStringLiteral("text"));
     const int far = 40;  // a column behind every text: the cell's own fill
