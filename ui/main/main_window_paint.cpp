@@ -153,11 +153,13 @@ void TF_Main::paintRowArea(const QRegion& region) {
     // Everything below works in the client's coordinates, as the layout gives them.
     painter.translate(-origin);
     const QRect dirty = region.boundingRect().translated(origin);
-    painter.fillRect(dirty, ToQColor(colorOf(config::TextBgCol)));
-
     const bool caretOnly = !caretDirty_.isEmpty() && (region - caretDirty_).isEmpty();
     caretDirty_ = QRegion();
-    if (paintLock_ == 0 && viewType_ != vtImage) {
+    // While painting is locked the stores may be half changed: the area
+    // keeps what it showed, and unlocking repaints it.
+    if (paintLock_ > 0) return;
+    painter.fillRect(dirty, ToQColor(colorOf(config::TextBgCol)));
+    if (viewType_ != vtImage) {
         const TLayoutGeometry& g = geometry_;
         const int lh = std::max(lineHeight_, 1);
         const int skip = std::max(0, (dirty.top() - g.paneTop) / lh);
@@ -627,6 +629,8 @@ void TF_Main::scrollPanes(int left, int dx, int dy) {
         }
         rowArea_->update(uncovered & local.adjusted(0, -1, 0, 1));
     }
+    // The caret's pixels moved with the rows: where they went is redrawn.
+    if (caretCreated_ && caretShown_) rowArea_->update(caretRect().translated(dx, dy).translated(-origin));
 }
 
 // ---- overview bar -------------------------------------------------------------------
