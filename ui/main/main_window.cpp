@@ -33,6 +33,7 @@ W* named(W* widget, const char* name) {
 
 TFlatButton2* paneButton(QWidget* parent, const char* name, const QString& caption, int width) {
     auto* button = named(new TFlatButton2(parent), name);
+    button->SetListID(16);
     // Every flat button takes its pictures from the main window's lists.
     if (auto* main = qobject_cast<TF_Main*>(parent->window()))
         button->LoadBMPFunc = [main](int size, int index, QImage& bitmap) {
@@ -187,14 +188,17 @@ void TF_Main::createMenus() {
     menuItem(options, "mmIgnoreEmptyLines1", QStringLiteral("Ignore empty lines"));
 
     QMenu* help = named(bar->addMenu(QStringLiteral("&Help")), "Help1");
-    menuItem(help, "Help2", QStringLiteral("Help"));
+    // Help: F1 and the Help menu open the start page.
+    QAction* help2 = menuItem(help, "Help2", QStringLiteral("Help"), true);
+    help2->setShortcut(Qt::Key_F1);
+    connect(help2, &QAction::triggered, this, [this] { pmHelp1Click(this); });
     // The help desk and the web site are not offered on this platform.
     menuItem(help, "TandexHelpDesk1", QStringLiteral("Tandex HelpDesk"));
     menuItem(help, "TandexWebsite1", QStringLiteral("Tandex Website"));
     menuItem(help, "CheckforUpdates1", QStringLiteral("Check for Updates"));
     menuItem(help, "About1", QStringLiteral("About Tandex"));
-    // The four menus that would show nothing yet stay out of the bar.
-    for (QMenu* m : {edit, search, options, help}) m->menuAction()->setVisible(false);
+    // The three menus that would show nothing yet stay out of the bar.
+    for (QMenu* m : {edit, search, options}) m->menuAction()->setVisible(false);
 
     pmOpenFileLeft = named(new QMenu(this), "pmOpenFileLeft");
     pmOpenFileRight = named(new QMenu(this), "pmOpenFileRight");

@@ -5,12 +5,14 @@
 // timer and the cancel routine, main_window_arrange.cpp applies the
 // geometry of main_window_layout.h and writes the status bar.
 
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QList>
 #include <QMainWindow>
 #include <array>
+#include <map>
 #include <memory>
 
 #include "engine/editor.h"
@@ -61,6 +63,23 @@ public:
     bool loadBMPFunc(int size, int index, QImage& bitmap) const;
     // The image lists as loaded, by the sizes loadBMPFunc takes.
     QList<QImage>* ImageList(int size);
+
+    // ---- icon sets and cursors (main_window_icons.cpp) ----------------------
+    // ImageList24E and ImageList24D from ImageList24 on the colour set's
+    // toolbar face; the toolbar takes them at once.
+    void buildToolbarImages();
+    const QList<QImage>& ImageList24E() const { return imageList24E_; }
+    const QList<QImage>& ImageList24D() const { return imageList24D_; }
+    // A toolbar button's picture by its index in ImageList24; a button
+    // whose picture is missing shows its caption.
+    void setToolImage(QAction* button, int index);
+    // Program cursor n (10 .. 16) from the resource archive, else the
+    // standard shape given.
+    QCursor screenCursor(int n, Qt::CursorShape standard = Qt::ArrowCursor) const;
+    bool hasScreenCursor(int n) const;
+    const QImage& SmallArrowDown() const { return smallArrowDown_; }
+    const QImage& SmallArrowUp() const { return smallArrowUp_; }
+    const std::array<QImage, 11>& PaneIcons() const { return paneIcons_; }
     void SaveSettings();
     bool Started() const { return started_; }
 
@@ -122,6 +141,8 @@ public:
     void mmVisibleWS1Click(QObject* sender);
     void pmShowSettingsButton1Click(QObject* sender);
     void pmButtonMenuPopup(QObject* sender);
+    // F1 and the Help menu's "Help".
+    void pmHelp1Click(QObject* sender);
 
     // Hints of the program's windows show only with GSShowHints on, and
     // stay up to 30 seconds.
@@ -184,10 +205,13 @@ private:
     void timHiddenLnTimer();
     void timFuzzyAbortedTimer();
 
-    // Reads the image lists, arrow bitmaps and cursors from the resource
-    // archive. The archive is not read yet: every list stays empty, which
-    // is the look of a missing archive, and buttons show their captions.
+    // Reads the image lists and arrow bitmaps from the resource archive,
+    // at start-up also ImageList128comm and the cursors; false when the
+    // archive cannot be opened (every list then stays empty).
     bool loadResourceImages(bool atStartUp);
+    void applyToolImages();
+    // The pane buttons' pictures, their captions where a picture is missing.
+    void applyButtonImages();
 
     TStatusWin* statusWin_ = nullptr;
     // ImageList10 .. ImageList256 with ImageList128comm, in the order of
@@ -196,6 +220,8 @@ private:
     // The eleven pane and menu icons taken from ImageList32.
     std::array<QImage, 11> paneIcons_;
     QImage smallArrowDown_, smallArrowUp_;
+    QList<QImage> imageList24E_, imageList24D_;
+    std::map<int, QCursor> screenCursors_;
     std::unique_ptr<ProgramSettings> settings_;
     TPendingJobs jobs_;
     QElapsedTimer clock_;

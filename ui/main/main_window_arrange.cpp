@@ -22,6 +22,7 @@
 #include "engine/text_compare.h"
 #include "flat_button.h"
 #include "main_window.h"
+#include "print_seams.h"
 #include "window_helpers.h"
 
 namespace tandex::ui {
@@ -211,7 +212,10 @@ void TF_Main::applyPaneFont() {
     paneFontApplied(pane);
 }
 
-void TF_Main::applyColorScheme() { setColorScheme(config::AppSettings().COSetIdx); }
+void TF_Main::applyColorScheme() {
+    setColorScheme(config::AppSettings().COSetIdx);
+    help().ApplyTheme();
+}
 
 void TF_Main::setColorScheme(int index) {
     auto& s = config::AppSettings();
@@ -222,6 +226,7 @@ void TF_Main::setColorScheme(int index) {
     QPalette mid = P_MID->palette();
     mid.setColor(QPalette::Window, color(set[config::SplitterCol]));
     P_MID->setPalette(mid);
+    buildToolbarImages();
     invalidatePanes(true);
 }
 

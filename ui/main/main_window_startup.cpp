@@ -168,47 +168,9 @@ void TF_Main::loadIconSets() {
     loadResourceImages(!started_);
     static constexpr int iconIndexes[] = {0, 3, 5, 1, 4, 6, 2, 8, 7, 12, 11};
     for (size_t i = 0; i < paneIcons_.size(); ++i) loadBMPFunc(32, iconIndexes[i], paneIcons_[i]);
-    fbOpenFolderL->SetImageID(0);
-    fbOpenFolderR->SetImageID(0);
-    fbSaveFileL->SetImageID(6);
-    fbSaveFileR->SetImageID(6);
-    fbSWAP->SetImageID(9);
-    fbLoad->SetImageID(80);
-    fbLoad->hide();
-}
-
-namespace {
-
-constexpr int kImageListSizes[] = {10, 16, 17, 24, 32, 48, 72, 74, 128, 129, 256};
-
-int imageListIndex(int size) {
-    for (int i = 0; i < 11; ++i)
-        if (kImageListSizes[i] == size) return i;
-    return -1;
-}
-
-}  // namespace
-
-QList<QImage>* TF_Main::ImageList(int size) {
-    const int i = imageListIndex(size);
-    return i < 0 ? nullptr : &imageLists_[size_t(i)];
-}
-
-bool TF_Main::loadBMPFunc(int size, int index, QImage& bitmap) const {
-    bitmap = QImage();
-    const int i = imageListIndex(size);
-    if (i < 0) return false;
-    const QList<QImage>& list = imageLists_[size_t(i)];
-    if (index < 0 || index >= list.size()) return false;
-    bitmap = list[index];
-    return !bitmap.isNull();
-}
-
-bool TF_Main::loadResourceImages(bool /*atStartUp*/) {
-    for (auto& list : imageLists_) list.clear();
-    smallArrowDown_ = QImage();
-    smallArrowUp_ = QImage();
-    return false;
+    applyButtonImages();
+    // The toolbar images follow the lists (and the colour scheme).
+    if (started_) buildToolbarImages();
 }
 
 void TF_Main::SaveSettings() {
