@@ -16,6 +16,8 @@
 #include "engine/rows.h"
 #include "flat_button.h"
 #include "main_window_settings.h"
+#include "overview_bar.h"
+#include "row_area.h"
 #include "status_win.h"
 #include "window_helpers.h"
 
@@ -61,6 +63,7 @@ TF_Main::TF_Main(TStatusWin* statusWin, QWidget* parent) : QMainWindow(parent), 
 
 TF_Main::~TF_Main() {
     if (&engine::mainWindow() == this) engine::setMainWindow(nullptr);
+    releasePaintControls();
 }
 
 void TF_Main::createToolbar() {
@@ -253,8 +256,8 @@ void TF_Main::createControls() {
     HC1->hide();
 
     I_MLRuler = named(new QLabel(Client), "I_MLRuler");
-    P_DiffBar = named(new QWidget(Client), "P_DiffBar");
-    P_MID = named(new QWidget(Client), "P_MID");
+    P_DiffBar = named(new TNBarPanel(Client), "P_DiffBar");
+    P_MID = named(new TMidStrip(this, Client), "P_MID");
     P_MID->setAutoFillBackground(true);
     vScrollBar = named(new QScrollBar(Qt::Vertical, Client), "vScrollBar");
     hScrollBar = named(new QScrollBar(Qt::Horizontal, Client), "hScrollBar");
@@ -303,6 +306,7 @@ void TF_Main::createControls() {
         tim3ClickTimer->setProperty("Tag", 0);
         tim3ClickTimer->stop();
     });
+    createPaintControls();
 }
 
 // ---- per-view state ---------------------------------------------------------
@@ -331,6 +335,7 @@ void TF_Main::unlockPaint() {
 void TF_Main::invalidatePanes(bool erase) {
     if (paintLock_ > 0) return;
     P_MID->update();
+    if (rowArea_) rowArea_->update();
     if (erase) update();
 }
 
@@ -339,13 +344,13 @@ void TF_Main::invalidatePanes(bool erase) {
 void TF_Main::mmVisibleTabsClick(QObject*) {
     config::AppSettings().TEVisibleTAB = !config::AppSettings().TEVisibleTAB;
     miVisibleTabs->setChecked(config::AppSettings().TEVisibleTAB);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::mmVisibleWS1Click(QObject*) {
     config::AppSettings().TEVisibleWS = !config::AppSettings().TEVisibleWS;
     miVisibleWS->setChecked(config::AppSettings().TEVisibleWS);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::pmShowSettingsButton1Click(QObject* sender) {

@@ -65,7 +65,9 @@ TLayoutInput TF_Main::layoutInput() const {
     in.lineHeight = lineHeight_;
     in.headRowHeight = headRowHeight_;
     const QFontMetrics fm(font());
-    in.lineNumberTextWidth = fm.horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
+    // The numbers are drawn in the pane font.
+    in.lineNumberTextWidth =
+        QFontMetrics(paneFont_).horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
     in.detailCaptionWidth = fm.horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
     in.dpiFactor = config::Helpers().DpiFactor;
     in.dpiPx2 = config::Helpers().DpiPx2;
@@ -149,6 +151,7 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
     hScrollBar->setPageStep(g.hScrollPage);
     hScrollBar->setMaximum(g.hScrollMax);
     place(P_MID, g.mid);
+    placeRowArea(g);
     placeImagePanels(false);
 
     P_StatusBar->setVisible(g.statusVisible);
@@ -206,6 +209,7 @@ void TF_Main::applyPaneFont() {
     charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
+    paneFontApplied(pane);
 }
 
 void TF_Main::applyColorScheme() {
