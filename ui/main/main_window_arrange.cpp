@@ -186,6 +186,7 @@ void TF_Main::refreshLayout() {
     placeImagePanels(false);
     L_AppTitle->move(Client->width(), L_AppTitle->y());
     if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
+    if (tabBar_.shrunk || Client->width() < tabBar_.totalWidth) fitTabWidths();
     update();
 }
 
