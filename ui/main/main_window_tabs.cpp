@@ -62,7 +62,10 @@ TTabBar layoutTabBar(const TTabBarInput& in) {
         t.bevel = in.flatLook ? 0 : current ? 1 : 2;
         const int s = t.offset;
         if (slot.viewType == engine::tvFolder)
-            t.caption = in.showSession ? in.sessionCaption : folderTabCaption(in.leftRoot, in.rightRoot);
+            // A session without a caption would leave the tab blank: the
+            // roots name it then.
+            t.caption = in.showSession && !in.sessionCaption.isEmpty() ? in.sessionCaption
+                                                                       : folderTabCaption(in.leftRoot, in.rightRoot);
         else
             t.caption = tabCaption(slot);
         t.closeHint = tabCloseHint(slot.viewType);

@@ -68,6 +68,7 @@ TEST(TabBar, EachViewHasItsIconAndCloseHint) {
     }
     EXPECT_EQ(bar.tabs[0].caption, QStringLiteral("/l \u2261?\u2261 /r"));
     in.showSession = true;
+    EXPECT_EQ(ui::layoutTabBar(in).tabs[0].caption, QStringLiteral("/l \u2261?\u2261 /r"));  // no session caption yet
     in.sessionCaption = "Nightly";
     EXPECT_EQ(ui::layoutTabBar(in).tabs[0].caption, "Nightly");
 }
