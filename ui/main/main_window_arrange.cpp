@@ -184,7 +184,7 @@ void TF_Main::refreshLayout() {
     if (height() != lastHeight_) lastHeight_ = height();
     arrangeLayout(viewType_);
     placeImagePanels(false);
-    L_AppTitle->move(Client->width(), L_AppTitle->y());
+    rePosImgTitle();
     if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
     if (tabBar_.shrunk || Client->width() < tabBar_.totalWidth) fitTabWidths();
     update();

@@ -139,7 +139,6 @@ void TF_Main::applyControlState(const TControlState& state) {
 }
 
 void TF_Main::updateControls() {
-    L_AppTitle->move(ToolBar1->width() - config::Helpers().DpiPx2 - L_AppTitle->width(), L_AppTitle->y());
     rePosImgTitle();
     applyControlState(controlState(controlSnapshot()));
     // While the window's controls are off, the rules may not turn them on.
@@ -153,6 +152,8 @@ void TF_Main::rePosImgTitle() {
     if (auto* action = end.isEmpty() ? nullptr : ToolBar1->findChild<QAction*>(end))
         if (QWidget* w = ToolBar1->widgetForAction(action); w && action->isVisible()) right = w->geometry().right() + 1;
     L_AppTitle->resize(appTitleWidth(ToolBar1->width(), right), L_AppTitle->height());
+    // The title keeps to the toolbar's right end.
+    L_AppTitle->move(ToolBar1->width() - config::Helpers().DpiPx2 - L_AppTitle->width(), L_AppTitle->y());
 }
 
 // ---- busy disabling ---------------------------------------------------------

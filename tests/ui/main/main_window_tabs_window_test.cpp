@@ -186,6 +186,8 @@ TEST_F(TabWindowTest, TabsOpenSwitchAndCloseWithTheirStateIntact) {
     EXPECT_EQ(s.FileNames[2], "right.txt");
     EXPECT_EQ(w.topRow(ui::vtText), 3);
     tandex::testing::GrabToPng(&w, "tabs-after-close");
+    // The title stayed at the toolbar's right end through the resizes.
+    EXPECT_EQ(w.L_AppTitle->geometry().right() + 1, w.ToolBar1->width() - 2);
 
     // Ctrl+F4 without a sender closes the shown tab; the last one leaves the free view.
     for (int i = 0; i < 3; ++i) w.fbCloseTabClick(nullptr);
