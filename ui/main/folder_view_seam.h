@@ -15,6 +15,8 @@ public:
     virtual QString FolderSessionCaption() const { return {}; }
     // The access kind of a pane's folder root (1 local or share).
     virtual int FolderRootKind(int /*pane*/) const { return 1; }
+    // The deepest folder level the last comparison reached.
+    virtual int FolderMaxDepth() const { return 0; }
 };
 
 FolderViewServices& folderView();

@@ -142,6 +142,7 @@ public:
     void resetSelectButtons(int bits);
     void labelSelectButton(TFlatButton2* button);
     void clearFolderView();
+    void calcColumnLayout();
     void FormActivate();
     void refocusMain();
     TControlSnapshot controlSnapshot();
@@ -155,6 +156,7 @@ public:
     TMenuSnapshot menuSnapshot() const;
     void menuPopup(QMenu* menu);
     void refreshView();
+    void showFileNames();
     void markDifferingRows();
     int viewRowCount(int viewType) const;
     int FilterImage() const { return filterImage_; }

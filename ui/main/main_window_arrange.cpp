@@ -21,6 +21,7 @@
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
 #include "flat_button.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 #include "window_helpers.h"
 
@@ -70,7 +71,7 @@ TLayoutInput TF_Main::layoutInput() const {
     in.dpiPx2 = config::Helpers().DpiPx2;
     in.scale6 = config::ScaleDpi(6);
     in.splitOffset = splitOffset_;
-    in.maxFolderDepth = 0;
+    in.maxFolderDepth = folderView().FolderMaxDepth();
     in.midStripWidth = midStripWidth_;
     in.midStripHalf = midStripHalf_;
     in.vScrollBarWidth = vScrollBar->sizeHint().width();
@@ -219,6 +220,7 @@ void TF_Main::setColorScheme(int index) {
     QPalette mid = P_MID->palette();
     mid.setColor(QPalette::Window, color(set[config::SplitterCol]));
     P_MID->setPalette(mid);
+    if (started_) drawTabBar();  // the tabs take the set's tab colours
     invalidatePanes(true);
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "access/file_times.h"
+#include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
 #include "engine/pane_stores.h"
@@ -372,6 +374,46 @@ TControlState menuState(const QString& menu, const TMenuSnapshot& s) {
         }
     }
     return st;
+}
+
+// ---- head fields ------------------------------------------------------------
+
+QString paneInfoText(const TPaneInfo& p) {
+    if (p.folderView ? p.size < 0 : p.fileName.isEmpty()) return {};
+    QString text;
+    if (p.size >= 0) {
+        config::TNumStyle style;
+        style.Kind = 3;
+        text = config::FormatInt64Styled(p.size, style) + QLatin1Char('|');
+    }
+    // An unset time is 0 here, or a day of 1899 where a time came from a
+    // day count.
+    const QString time = p.fileTime ? access::FZFileTimeText(p.fileTime) : QString();
+    if (!time.isEmpty() && !time.contains(QLatin1String(".1899"))) text += time;
+    // A part that is missing leaves no empty field behind.
+    auto separate = [&text] {
+        if (!text.isEmpty() && !text.endsWith(QLatin1Char('|'))) text += QLatin1Char('|');
+    };
+    if (p.folderView) {
+        if (text.endsWith(QLatin1Char('|'))) text.chop(1);
+        return text;
+    }
+    if (p.image) {
+        separate();
+        text += QString::number(p.width) + QStringLiteral(" x ") + QString::number(p.height);
+        if (p.bitsPerPixel > 0) text += QStringLiteral(" x ") + QString::number(p.bitsPerPixel);
+        if (p.frameCount > 1)
+            text += QStringLiteral("|Frame ") + QString::number(p.frame + 1) + QStringLiteral(" of ") +
+                    QString::number(p.frameCount);
+        return text;
+    }
+    separate();
+    text += config::IntToGroupedStr(p.lineCount, 0, true) + QStringLiteral(" Lines|") +
+            access::FZFileKindName(p.fileKind);
+    if (p.forcedKind) text += QStringLiteral("(F)");
+    static const char* endings[] = {"", "|WIN", "|UNIX", "|MAC"};
+    if (p.lineEnding >= 1 && p.lineEnding <= 3) text += QLatin1String(endings[p.lineEnding]);
+    return text;
 }
 
 // ---- differing rows ---------------------------------------------------------

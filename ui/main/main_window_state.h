@@ -112,6 +112,23 @@ struct TMenuSnapshot {
 // "Navigation1", "mmVisibleTabs1", "Options1").
 TControlState menuState(const QString& menu, const TMenuSnapshot& s);
 
+// ---- head fields ------------------------------------------------------------
+
+// What the information line below a pane's file name shows.
+struct TPaneInfo {
+    bool folderView = false;
+    QString fileName;
+    qint64 size = -1;  // the folder view: the listed files' total
+    quint64 fileTime = 0;
+    bool image = false;
+    int width = 0, height = 0, bitsPerPixel = 0, frame = 0, frameCount = 0;
+    int lineCount = 0;
+    int fileKind = 0;
+    bool forcedKind = false;
+    int lineEnding = 0;  // 1 WIN, 2 UNIX, 3 MAC
+};
+QString paneInfoText(const TPaneInfo& pane);
+
 // ---- differing rows ---------------------------------------------------------
 
 // The row's text as the comparison sees it: the hex text in the binary

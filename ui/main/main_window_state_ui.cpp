@@ -11,11 +11,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QWidget>
 
 #include "config/app_settings.h"
+#include "config/path_text.h"
 #include "config/sys_helpers.h"
 #include "engine/editor.h"
 #include "engine/folder_rows.h"
@@ -252,11 +254,46 @@ void TF_Main::menuPopup(QMenu* menu) {
 
 void TF_Main::refreshView() {
     updateControls();
+    showFileNames();
     const int type = ViewType();
     const int rows = viewRowCount(type);
     const int page = qMax(1, geometry_.paneBottom - geometry_.paneTop) / qMax(1, lineHeight_);
     if (topRow(type) > 1 && rows - topRow(type) + 1 < page) setTopRow(type, qMax(rows - page, 1), rows);
     invalidatePanes(false);
+}
+
+void TF_Main::showFileNames() {
+    const auto& stores = engine::paneStores();
+    const bool folder = ViewType() == vtFolder;
+    for (auto [pane, edit, info, image] : {std::tuple<int, QLineEdit*, QLabel*, QLabel*>{1, eFN1, pAI1, imgFile1},
+                                           {2, eFN2, pAI2, imgFile2}}) {
+        const QString path = stores.SideDisplayPath(pane);
+        const QFontMetrics fm(edit->font());
+        const QString shown = path.isEmpty() ? QString()
+                                             : config::ShortenPathToWidth(
+                                                   [&fm](const QString& t) { return fm.horizontalAdvance(t); }, path,
+                                                   edit->contentsRect().width() - 6);
+        edit->setText(shown);
+        // A shortened path shows in full as a hover text.
+        edit->setProperty("HelpKeyword", shown != path ? QStringLiteral("C") : QString());
+        const size_t p = size_t(pane);
+        TPaneInfo pi;
+        pi.folderView = folder;
+        pi.fileName = stores.FileNames[p];
+        pi.size = folder ? stores.FolderTotalSizes[p] : stores.FileSizes[p];
+        pi.fileTime = stores.FileTimes[p];
+        pi.image = stores.ImageLoaded[p] != 0;
+        if (pi.image) {
+            const QPixmap picture = image->pixmap();
+            pi.width = picture.width();
+            pi.height = picture.height();
+            pi.bitsPerPixel = picture.isNull() ? 0 : picture.depth();
+        }
+        pi.lineCount = stores.LineCount[p];
+        pi.fileKind = stores.FileKinds[p];
+        pi.lineEnding = stores.LineEndings[p];
+        info->setText(paneInfoText(pi));
+    }
 }
 
 void TF_Main::markDifferingRows() { LastDiffCount = tandex::ui::markDifferingRows(); }

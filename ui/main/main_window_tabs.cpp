@@ -114,34 +114,41 @@ TTabBar layoutTabBar(const TTabBarInput& in) {
 
 // ---- tab state --------------------------------------------------------------
 
+namespace {
+
+// The display filter and row count a tab of the view type keeps.
+struct ViewRows {
+    int* filter = nullptr;
+    int* rowCount = nullptr;
+};
+
+ViewRows viewRows(int viewType) {
+    auto& r = engine::rows();
+    auto& f = engine::folderRows();
+    switch (viewType) {
+    case engine::tvFolder: return {&f.FolderViewFilter, &f.FolderRowCount};
+    case engine::tvText: return {&r.TextViewFilter, &r.TextRowCount};
+    case engine::tvBinary: return {&r.BinaryViewFilter, &r.BinaryRowCount};
+    default: return {};
+    }
+}
+
+}  // namespace
+
 void saveTabState(const TTabViewState& view) {
     auto& tabs = engine::fccTabs();
     if (!tabs.CurrentTabInUse()) return;
     auto& slot = tabs.TabSlots[size_t(tabs.CurrentTab)];
     const auto& s = engine::paneStores();
-    const auto& r = engine::rows();
-    const auto& f = engine::folderRows();
     slot.AccessKinds = s.SideAccessKinds;
     slot.Caret = engine::editor().GetEditCaret();
     slot.SinglePaneView = s.SinglePaneView;
     slot.ToolImage = view.filterImage;
     slot.ViewPosition = view.topRow;
     slot.ActiveSide = quint8(view.activePane);
-    switch (slot.ViewType) {
-    case engine::tvFolder:
-        slot.ViewFilter = quint8(f.FolderViewFilter);
-        slot.RowCount = f.FolderRowCount;
-        break;
-    case engine::tvText:
-        slot.ViewFilter = quint8(r.TextViewFilter);
-        slot.RowCount = r.TextRowCount;
-        break;
-    case engine::tvBinary:
-        slot.ViewFilter = quint8(r.BinaryViewFilter);
-        slot.RowCount = r.BinaryRowCount;
-        break;
-    default:
-        break;
+    if (const ViewRows v = viewRows(slot.ViewType); v.filter) {
+        slot.ViewFilter = quint8(*v.filter);
+        slot.RowCount = *v.rowCount;
     }
     slot.ViewState = view.forceBinary ? 1 : 0;
     auto& data = slot.FileData;
@@ -165,7 +172,6 @@ bool restoreTabState(TTabViewState& view) {
     const auto& slot = tabs.TabSlots[size_t(tabs.CurrentTab)];
     auto& s = engine::paneStores();
     auto& r = engine::rows();
-    auto& f = engine::folderRows();
     view.activePane = slot.ActiveSide == 2 ? 2 : 1;
     engine::editor().SetActiveSide(view.activePane);
     s.FolderMode = slot.ViewType == engine::tvFolder ? 1 : 0;
@@ -188,21 +194,9 @@ bool restoreTabState(TTabViewState& view) {
     s.SideAccessKinds = slot.AccessKinds;
     view.longestLines = {0, slot.BinaryViewState[0], slot.BinaryViewState[1]};
     if (slot.ToolImage > 0) view.filterImage = slot.ToolImage;
-    switch (slot.ViewType) {
-    case engine::tvFolder:
-        f.FolderViewFilter = slot.ViewFilter;
-        f.FolderRowCount = slot.RowCount;
-        break;
-    case engine::tvText:
-        r.TextViewFilter = slot.ViewFilter;
-        r.TextRowCount = slot.RowCount;
-        break;
-    case engine::tvBinary:
-        r.BinaryViewFilter = slot.ViewFilter;
-        r.BinaryRowCount = slot.RowCount;
-        break;
-    default:
-        break;
+    if (const ViewRows v = viewRows(slot.ViewType); v.filter) {
+        *v.filter = slot.ViewFilter;
+        *v.rowCount = slot.RowCount;
     }
     r.SelectSelectionMode(s.BinaryMode != 0);
     // The caret goes back once the view's mode and rows are in place: the

@@ -288,6 +288,7 @@ void TF_Main::switchView(int type, bool fresh, bool save) {
         hScrollBar->setMaximum(255);
         hScrollNeeded_ = !(f.TreeViewActive && !s.FCHScroll);
         r.UpdateLineNumberWidth(true);
+        calcColumnLayout();
         break;
     case vtText:
     case vtBinary: {
@@ -337,6 +338,9 @@ void TF_Main::switchView(int type, bool fresh, bool save) {
             w->show();
         break;
     default:
+        // The free view shows no content of any kind.
+        stores.FolderMode = 0;
+        stores.BinaryMode = 0;
         break;
     }
     if (type != vtImage) {
@@ -474,6 +478,13 @@ void TF_Main::clearFolderView() {
     update();
     HC1->viewport()->update();
     QApplication::processEvents();
+}
+
+void TF_Main::calcColumnLayout() {
+    // The layout widens the left pane to the columns and the deepest
+    // folder's indent.
+    engine::folderRows().UpdateInfoColumns();
+    arrangeLayout(ViewType());
 }
 
 void TF_Main::FormActivate() {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "access/file_times.h"
+#include "config/num_format.h"
 #include "engine/rows.h"
 #include "tests/engine/pane_fixture.h"
 #include "ui/main/main_window_layout.h"
@@ -378,6 +380,8 @@ TEST_F(DifferingRows, EachIgnoreOptionDecidesWhatCounts) {
                                    {"hello", "ab", "x", "y", "same", "extra"});
         EXPECT_EQ(ui::markDifferingRows(), c.count) << c.name;
         EXPECT_FALSE(engine::rows().TextRowDiffers(4)) << c.name;
+        // The comparison marked the case-only row; ignoring case clears it.
+        EXPECT_EQ(engine::rows().TextRowDiffers(0), !config::AppSettings().TCIgnCase) << c.name;
         EXPECT_TRUE(engine::rows().TextRowDiffers(5)) << c.name;
     }
 }
@@ -400,6 +404,56 @@ TEST_F(DifferingRows, IgnoredColumnsAreTakenFromTheFilesOwnColumns) {
     engine::testing::loadPanes({"  Xyz"}, {"  Qyz"});
     EXPECT_EQ(ui::rowCompareText(1, 0), "yz");
     EXPECT_EQ(ui::markDifferingRows(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PaneInfo, InformationLineByViewAndPane) {
+    const quint64 time = 130000000000000000ull;
+    const QString timeText = tandex::access::FZFileTimeText(time);
+    ui::TPaneInfo text;
+    text.fileName = "a.txt";
+    text.size = 18;
+    text.lineCount = 1234;
+    text.fileKind = 8;
+    text.lineEnding = 2;
+    ui::TPaneInfo forced = text;
+    forced.forcedKind = true;
+    forced.fileTime = time;
+    forced.lineEnding = 1;
+    ui::TPaneInfo noSize = text;
+    noSize.size = -1;
+    ui::TPaneInfo image = text;
+    image.image = true;
+    image.width = 640;
+    image.height = 480;
+    image.bitsPerPixel = 24;
+    image.frame = 1;
+    image.frameCount = 3;
+    ui::TPaneInfo folder;
+    folder.folderView = true;
+    folder.size = 2048;
+    folder.fileTime = time;
+    ui::TPaneInfo emptyFolder = folder;
+    emptyFolder.size = -1;
+    ui::TPaneInfo noName = text;
+    noName.fileName.clear();
+    struct Case {
+        const char* name;
+        ui::TPaneInfo pane;
+        QString text;
+    } cases[] = {
+        {"text", text, tandex::config::FormatSizeShort(18) + "|1.234 Lines|U8|UNIX"},
+        {"forced", forced, tandex::config::FormatSizeShort(18) + "|" + timeText + "|1.234 Lines|U8(F)|WIN"},
+        {"no size", noSize, "1.234 Lines|U8|UNIX"},
+        {"image", image, tandex::config::FormatSizeShort(18) + "|640 x 480 x 24|Frame 2 of 3"},
+        {"folder", folder, tandex::config::FormatSizeShort(2048) + "|" + timeText},
+        {"empty folder", emptyFolder, ""},
+        {"no file", noName, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ui::paneInfoText(c.pane), c.text) << c.name;
 }
 
 }  // namespace

@@ -9,37 +9,29 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QToolBar>
 
-#include "access/file_times.h"
-#include "access/program_log.h"
-#include "access/text_files.h"
 #include "config/app_settings.h"
-#include "config/prg_dir.h"
 #include "engine/editor.h"
 #include "engine/folder_rows.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "tests/engine/pane_fixture.h"
-#include "tests/ui/widget_harness.h"
+#include "tests/ui/main/main_window_fixture.h"
 #include "ui/main/flat_button.h"
+#include "ui/main/folder_view_seam.h"
 #include "ui/main/main_window.h"
 
 namespace config = tandex::config;
-namespace acc = tandex::access;
 namespace engine = tandex::engine;
 namespace ui = tandex::ui;
 
 namespace {
 
-class TabWindowTest : public tandex::testing::WidgetTest {
+class TabWindowTest : public tandex::testing::MainWindowFixture {
 protected:
     void SetUp() override {
-        config::TPrgDirSources sources;
-        sources.executablePath = tmp_.filePath("bin/tandex");
-        sources.configHome = tmp_.filePath("cfg");
-        config::SetPrgDir(std::make_unique<config::TPrgDir>(sources));
+        MainWindowFixture::SetUp();
         engine::fccTabs().InitTabSlots();
         engine::rows().InitRows();
         engine::folderRows().InitFolderRows();
@@ -51,14 +43,8 @@ protected:
         window_->firePendingJobs();
     }
     void TearDown() override {
-        WidgetTest::TearDown();
+        MainWindowFixture::TearDown();
         window_.reset();
-        acc::FZSetLogFile(QString());
-        acc::FZSetTabSize(4, 8192);
-        acc::FZSetDateFormat(0);
-        acc::FZSetTimeTolerance(2, 1);
-        config::SetPrgDir(nullptr);
-        config::AppSettings().SetDefaults(config::PrgDir().GetWritableRoot());
         engine::paneStores().InitCompareData();
         engine::fccTabs().InitTabSlots();
     }
@@ -114,7 +100,6 @@ protected:
         return n;
     }
 
-    QTemporaryDir tmp_;
     std::unique_ptr<ui::TF_Main> window_;
 };
 
@@ -279,6 +264,20 @@ TEST_F(TabWindowTest, ResetSelectButtonsGivesTheStartTags) {
     w.fbLSelAll->setProperty("Tag", 4);
     w.resetSelectButtons(2);  // only fbRSelNew
     EXPECT_EQ(w.fbLSelAll->property("Tag").toInt(), 4);
+}
+
+TEST_F(TabWindowTest, FolderViewMakesRoomForTheDeepestFolder) {
+    struct Deep : ui::FolderViewServices {
+        int FolderMaxDepth() const override { return 30; }
+    } deep;
+    auto& w = *window_;
+    openFolderTab();
+    const int shallow = w.Geometry().minSplitLeft;
+    ui::setFolderView(&deep);
+    w.calcColumnLayout();
+    ui::setFolderView(nullptr);
+    EXPECT_GT(w.Geometry().minSplitLeft, shallow + 60);  // two characters a level
+    EXPECT_GE(w.P_MID->x() + w.P_MID->width() / 2, w.Geometry().minSplitLeft);
 }
 
 }  // namespace
