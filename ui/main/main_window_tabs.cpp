@@ -133,6 +133,18 @@ ViewRows viewRows(int viewType) {
     }
 }
 
+// Visits the per-pane file state of the stores beside its copy in a slot.
+template <class Stores, class Data, class Visit>
+void forFileFields(Stores& s, Data& d, Visit visit) {
+    visit(s.LineCount, d.LineCounts);
+    visit(s.FileErrors, d.FileErrors);
+    visit(s.FileSizes, d.FileSizes);
+    visit(s.FileTimes, d.FileTimes);
+    visit(s.FileNames, d.FileNames);
+    visit(s.FilePaths, d.FilePaths);
+    visit(s.FileKinds, d.FileKinds);
+}
+
 }  // namespace
 
 void saveTabState(const TTabViewState& view) {
@@ -153,13 +165,7 @@ void saveTabState(const TTabViewState& view) {
     slot.ViewState = view.forceBinary ? 1 : 0;
     auto& data = slot.FileData;
     if (!s.FolderMode) {
-        data.LineCounts = s.LineCount;
-        data.FileErrors = s.FileErrors;
-        data.FileSizes = s.FileSizes;
-        data.FileTimes = s.FileTimes;
-        data.FileNames = s.FileNames;
-        data.FilePaths = s.FilePaths;
-        data.FileKinds = s.FileKinds;
+        forFileFields(s, data, [](const auto& store, auto& copy) { copy = store; });
         data.RuleFixedKinds = view.ruleFixedKinds;
     }
     data.ImageLoaded = s.ImageLoaded;
@@ -177,13 +183,7 @@ bool restoreTabState(TTabViewState& view) {
     s.FolderMode = slot.ViewType == engine::tvFolder ? 1 : 0;
     const auto& data = slot.FileData;
     if (!s.FolderMode) {
-        s.LineCount = data.LineCounts;
-        s.FileErrors = data.FileErrors;
-        s.FileSizes = data.FileSizes;
-        s.FileTimes = data.FileTimes;
-        s.FileNames = data.FileNames;
-        s.FilePaths = data.FilePaths;
-        s.FileKinds = data.FileKinds;
+        forFileFields(s, data, [](auto& store, const auto& copy) { store = copy; });
         view.ruleFixedKinds = data.RuleFixedKinds;
     }
     s.UpdateMaxLineCount();
