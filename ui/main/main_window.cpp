@@ -49,6 +49,7 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption, bool bu
     item->setObjectName(QLatin1String(name));
     // Commands whose routines have not arrived yet stay out of sight.
     item->setVisible(built);
+    item->setProperty("Built", built);
     return item;
 }
 
@@ -219,7 +220,9 @@ void TF_Main::createControls() {
     createToolbar();
     createMenus();
     Client = named(new QWidget(this), "Client");
-    setCentralWidget(Client);
+    // Tabs: the tab bar stands above the comparison area.
+    setCentralWidget(createTabBar(Client));
+    createStateMenus();
 
     P_Head = named(new QWidget(Client), "P_Head");
     eFN1 = named(new QLineEdit(P_Head), "eFN1");
@@ -362,18 +365,5 @@ void TF_Main::pmShowSettingsButton1Click(QObject* sender) {
 }
 
 void TF_Main::pmButtonMenuPopup(QObject*) { pmShowSettingsButton1->setChecked(config::AppSettings().GSVSettings); }
-
-void TF_Main::updateControls() {
-    // Only the free view exists so far: the settings and folder commands
-    // are the ones that work without content.
-    TB_SETINGS->setEnabled(true);
-    TB_OPENFOLDER->setEnabled(true);
-    fbSaveFileL->SetEnabled(false);
-    fbSaveFileR->SetEnabled(false);
-    fbLSelNew->SetEnabled(false);
-    fbRSelNew->SetEnabled(false);
-    fbSWAP->setVisible(!singlePaneView_);
-    fbSWAP->SetEnabled(false);
-}
 
 }  // namespace tandex::ui

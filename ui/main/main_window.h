@@ -19,9 +19,12 @@
 #include "engine/main_window_services.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
+#include "main_window_state.h"
 #include "main_window_status.h"
+#include "main_window_tabs.h"
 
 class QAction;
+class QFrame;
 class QHeaderView;
 class QHideEvent;
 class QLabel;
@@ -151,6 +154,47 @@ public:
     // engine::MainWindowServices
     void updateControls() override;
 
+    // ---- tabs, view switching and control state ------------------------------
+    // (main_window_tabs_ui.cpp, main_window_state_ui.cpp)
+    void saveTabState();
+    void restoreTabState();
+    void drawTabBar();
+    void fitTabWidths();
+    const TTabBar& TabBar() const { return tabBar_; }
+    void switchView(int type, bool fresh, bool save);
+    void initViewFilter(int type, bool fresh);
+    void P_TAB0Click(QObject* sender);
+    void fbCloseTabClick(QObject* sender);
+    void afterTabChange();
+    bool askSaveModified(int mode);
+    void resetSelectButtons(int bits);
+    void labelSelectButton(TFlatButton2* button);
+    void clearFolderView();
+    void calcColumnLayout();
+    TControlSnapshot controlSnapshot();
+    void applyControlState(const TControlState& state);
+    void rePosImgTitle();
+    void disableUI();
+    void enableUI();
+    bool ControlsEnabled() const { return controlsEnabled_; }
+    void clearEditShortcuts();
+    void restoreEditShortcuts();
+    TMenuSnapshot menuSnapshot() const;
+    void menuPopup(QMenu* menu);
+    void refreshView();
+    void showFileNames();
+    void markDifferingRows();
+    int viewRowCount(int viewType) const;
+    int FilterImage() const { return filterImage_; }
+    // Differing rows of the last comparison run.
+    int LastDiffCount = 0;
+    QWidget* P_TabControl = nullptr;
+    std::array<QFrame*, 4> P_TAB{}, BE_TAB{};
+    std::array<QLabel*, 4> I_TabIcon{}, L_Tab{};
+    std::array<TFlatButton2*, 4> B_CloseTab{};
+    QMenu* pmDiffView = nullptr;
+    QAction* pmCloseView = nullptr;
+
     // ---- controls -----------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
     QAction *TB_SETINGS = nullptr, *TB_Sep1 = nullptr, *TB_OPENFOLDER = nullptr, *TB_VIEWMODE = nullptr,
@@ -212,6 +256,20 @@ private:
     void applyToolImages();
     // The pane buttons' pictures, their captions where a picture is missing.
     void applyButtonImages();
+
+    // ---- tabs, view switching and control state ------------------------------
+    QWidget* createTabBar(QWidget* client);
+    void createStateMenus();
+    TTabViewState tabViewState() const;
+    QList<QAction*> disabledToolButtons() const;
+    void setBusyControls(bool enabled);
+    void disableControls();
+    TTabBar tabBar_;
+    bool controlsEnabled_ = true;
+    int filterImage_ = 16;
+    std::array<int, 3> longestLines_{};
+    std::array<quint8, 3> ruleFixedKinds_{};
+    int folderListPos_ = -1;
 
     TStatusWin* statusWin_ = nullptr;
     // ImageList10 .. ImageList256 with ImageList128comm, in the order of

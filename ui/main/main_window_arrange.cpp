@@ -21,6 +21,7 @@
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
 #include "flat_button.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 #include "print_seams.h"
 #include "window_helpers.h"
@@ -73,7 +74,7 @@ TLayoutInput TF_Main::layoutInput() const {
     in.dpiPx2 = config::Helpers().DpiPx2;
     in.scale6 = config::ScaleDpi(6);
     in.splitOffset = splitOffset_;
-    in.maxFolderDepth = 0;
+    in.maxFolderDepth = folderView().FolderMaxDepth();
     in.midStripWidth = midStripWidth_;
     in.midStripHalf = midStripHalf_;
     in.vScrollBarWidth = vScrollBar->sizeHint().width();
@@ -188,8 +189,9 @@ void TF_Main::refreshLayout() {
     if (height() != lastHeight_) lastHeight_ = height();
     arrangeLayout(viewType_);
     placeImagePanels(false);
-    L_AppTitle->move(Client->width(), L_AppTitle->y());
+    rePosImgTitle();
     if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
+    if (tabBar_.shrunk || Client->width() < tabBar_.totalWidth) fitTabWidths();
     update();
 }
 
@@ -227,6 +229,7 @@ void TF_Main::setColorScheme(int index) {
     mid.setColor(QPalette::Window, color(set[config::SplitterCol]));
     P_MID->setPalette(mid);
     buildToolbarImages();
+    if (started_) drawTabBar();  // the tabs take the set's tab colours
     invalidatePanes(true);
 }
 

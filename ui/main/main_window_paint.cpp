@@ -520,6 +520,8 @@ void TF_Main::caretFocusChanged(bool focused) {
 // ---- activation -------------------------------------------------------------------
 
 void TF_Main::FormActivate() {
+    // A tab switch or a load in progress owns the caret until it ends.
+    if (Busy()) return;
     auto& ed = engine::editor();
     if (engine::rows().CaretViewActive) {
         ed.SetCaretMetrics(this, geometry_.leftTextX, geometry_.rightTextX, geometry_.paneTop);

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QStyle>
@@ -114,13 +115,19 @@ void TF_Main::FormCreate() {
 bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         if (!config::AppSettings().GSShowHints) return true;
+        // A disabled toolbar button shows its hint only when the settings ask for it.
+        if (auto* tool = qobject_cast<QToolButton*>(watched); tool && tool->defaultAction())
+            if (const QVariant show = tool->defaultAction()->property("ShowHint"); show.isValid() && !show.toBool())
+                return true;
         if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->toolTipDuration() < 0)
             widget->setToolTipDuration(30000);
     }
+    if (watched == this && event->type() == QEvent::WindowActivate && started_) FormActivate();
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TF_Main::secondStage() {
+    drawTabBar();
     refreshLayout();
     captionFrameHeight_ = frameGeometry().height() - geometry().height() + menuBar()->height();
 

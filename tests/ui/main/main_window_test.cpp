@@ -20,7 +20,7 @@
 #include "config/prg_dir.h"
 #include "config/scrambler.h"
 #include "config/sys_helpers.h"
-#include "tests/ui/widget_harness.h"
+#include "tests/ui/main/main_window_fixture.h"
 #include "ui/main/flat_button.h"
 #include "ui/main/status_win.h"
 #include "ui/main/window_helpers.h"
@@ -32,30 +32,13 @@ namespace ui = tandex::ui;
 namespace {
 
 // A settings file of its own in a temporary writable root.
-class MainWindowTest : public tandex::testing::WidgetTest {
+class MainWindowTest : public tandex::testing::MainWindowFixture {
 protected:
-    void SetUp() override {
-        config::TPrgDirSources sources;
-        sources.executablePath = tmp_.filePath("bin/tandex");
-        sources.configHome = tmp_.filePath("cfg");
-        config::SetPrgDir(std::make_unique<config::TPrgDir>(sources));
-    }
-    void TearDown() override {
-        WidgetTest::TearDown();
-        acc::FZSetLogFile(QString());
-        acc::FZSetTabSize(4, 8192);
-        acc::FZSetDateFormat(0);
-        acc::FZSetTimeTolerance(2, 1);
-        acc::FZSetCloudGranted(false);
-        config::SetPrgDir(nullptr);
-        config::AppSettings().SetDefaults(config::PrgDir().GetWritableRoot());
-    }
     void writeIni(const QByteArray& body) {
         QFile f(config::PrgDir().GetIniPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(body);
     }
-    QTemporaryDir tmp_;
 };
 
 TEST_F(MainWindowTest, BothStartUpStagesHandTheSettingsToTheAccessLayer) {
