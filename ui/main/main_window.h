@@ -12,6 +12,7 @@
 #include <array>
 #include <memory>
 
+#include "converters.h"
 #include "engine/main_window_services.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
@@ -72,7 +73,7 @@ public:
     void cancelOperation();
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
-    bool Busy() const { return busyDepth_ > 0 || recompareRunning_; }
+    bool Busy() const { return busyDepth_ > 0 || recompareRunning_ || plugIns().running(); }
     void lockPaint();
     void unlockPaint();
     void invalidatePanes(bool erase);
