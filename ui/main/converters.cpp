@@ -12,9 +12,13 @@
 #include "engine/pane_stores.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <cerrno>
 #include <csignal>
 #include <unistd.h>
@@ -30,6 +34,7 @@ namespace {
 // is killed.
 constexpr int kTerminateGraceMs = 1000;
 constexpr int kWaitStepMs = 50;
+constexpr int kGroupPollMs = 10;
 
 bool isNewPaneName(int pane, const QString& name) {
     return name == (pane == 1 ? QLatin1String("NewL.txt") : QLatin1String("NewR.txt"));
@@ -39,18 +44,54 @@ bool startsWithAt(const QString& text, qsizetype at, QLatin1String word) {
     return QStringView(text).mid(at).startsWith(word, Qt::CaseInsensitive);
 }
 
+// Whether a process group still has a member that runs. Members that
+// ended but wait for a parent to collect them do no harm and are not
+// counted: an orphan waits for whoever adopted it, which may take long.
+bool groupRuns(pid_t group) {
+    if (::kill(-group, 0) == -1 && errno == ESRCH) return false;
+    const QStringList ids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& id : ids) {
+        if (id.isEmpty() || !id.at(0).isDigit()) continue;
+        QFile stat(QStringLiteral("/proc/") + id + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // "pid (name) state ppid pgrp ...": the name may hold anything, so
+        // the fields are counted from its last ")".
+        const QByteArray text = stat.readAll();
+        const qsizetype close = text.lastIndexOf(')');
+        if (close < 0) continue;
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (fields.size() < 3 || fields[2].toLongLong() != group) continue;
+        if (fields[0] != "Z" && fields[0] != "X") return true;
+    }
+    return false;
+}
+
+// Waits up to the grace period for the group's members to end; the
+// shell itself is collected on the way.
+bool waitForGroup(QProcess& process, pid_t group) {
+    QElapsedTimer clock;
+    clock.start();
+    while (groupRuns(group)) {
+        if (clock.elapsed() >= kTerminateGraceMs) return false;
+        if (process.state() != QProcess::NotRunning)
+            process.waitForFinished(kGroupPollMs);
+        else
+            QThread::msleep(kGroupPollMs);
+    }
+    return true;
+}
+
 // Ends the converter and everything it started: it leads its own process
 // group, so children that outlive the shell (and would go on writing the
 // output the other pane reads next) go with it.
 void stopProcessGroup(QProcess& process) {
-    const qint64 pid = process.processId();
-    if (pid <= 0) return;
-    ::kill(pid_t(-pid), SIGTERM);
-    process.waitForFinished(kTerminateGraceMs);
-    // Members that ignored SIGTERM. A group's id stays taken while any
-    // member lives, and the kernel hands ids out in rising order, so a
-    // group that is gone has not been replaced within the grace period.
-    if (::kill(pid_t(-pid), 0) == 0) ::kill(pid_t(-pid), SIGKILL);
+    const pid_t group = pid_t(process.processId());
+    if (group <= 0) return;
+    ::kill(-group, SIGTERM);
+    if (!waitForGroup(process, group)) {
+        ::kill(-group, SIGKILL);
+        waitForGroup(process, group);
+    }
     process.waitForFinished(kTerminateGraceMs);
 }
 
