@@ -195,7 +195,9 @@ int FZRemoteFolderTotals(int slot, const QString& folder, TFZFolderTotals& total
                     std::find(current.onPath.begin(), current.onPath.end(), item.Identity) !=
                         current.onPath.end())
                     continue;
-                pending.push_back({current.path + item.Name + QLatin1Char('/'), current.onPath});
+                Pending next{current.path + item.Name + QLatin1Char('/'), current.onPath};
+                if (!item.Identity.isEmpty()) next.onPath.push_back(item.Identity);
+                pending.push_back(std::move(next));
             } else {
                 ++totals.Files;
                 totals.Bytes += std::max<qint64>(item.Size, 0);

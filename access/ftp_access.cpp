@@ -63,6 +63,22 @@ QString joinServer(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
+// A server path with "." and ".." folded away and no trailing "/", so that
+// identities compare as texts.
+QString foldedPath(const QString& base, const QString& path) {
+    const QString whole = path.startsWith(QLatin1Char('/')) ? path : joinServer(base, path);
+    QStringList parts;
+    for (const QString& part : whole.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String(".")) continue;
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty()) parts.removeLast();
+            continue;
+        }
+        parts += part;
+    }
+    return QLatin1Char('/') + parts.join(QLatin1Char('/'));
+}
+
 int codeOf(const EFtpError& e) {
     if (e.code() == errInternet) FZSetLastMessage(e.message());
     return e.code();
@@ -85,7 +101,7 @@ void listServerFolder(TFtpClient& client, const QString& folder, TFZDDir& listin
             FZParseMlsdLine(own.innerLines().first(), entry))
             listing.Identity = entry.unique;
     } else if (!mlsd) {
-        listing.Identity = client.CurrentDir();
+        listing.Identity = foldedPath(QStringLiteral("/"), client.CurrentDir());
     }
     const QByteArray bytes = client.ListCurrent(mlsd);
     const QDateTime now = QDateTime::currentDateTime();
@@ -113,9 +129,7 @@ void listServerFolder(TFtpClient& client, const QString& folder, TFZDDir& listin
             item.Attr = FZAttrDirectory;
         } else if (entry.kind == TFtpEntryKind::Folder) {
             item.Attr = FZAttrDirectory;
-            item.Identity = mlsd ? entry.unique
-                                 : (listing.Identity.isEmpty() ? QString()
-                                                               : joinServer(listing.Identity, entry.name));
+            item.Identity = mlsd ? entry.unique : foldedPath(listing.Identity, entry.name);
         } else if (entry.kind == TFtpEntryKind::Link) {
             item.Link = true;
             // A link is a folder when the server lets us into it; where it
@@ -123,7 +137,13 @@ void listServerFolder(TFtpClient& client, const QString& folder, TFZDDir& listin
             try {
                 client.ChangeDir(joinServer(folder, entry.name));
                 item.Attr = FZAttrDirectory;
-                item.Identity = client.CurrentDir();
+                // A server that names the folder by the way in rather than
+                // where it leads gets the link's target folded onto the
+                // folder instead.
+                item.Identity = foldedPath(QStringLiteral("/"), client.CurrentDir());
+                if (item.Identity == foldedPath(listing.Identity, entry.name) &&
+                    !entry.linkTarget.isEmpty())
+                    item.Identity = foldedPath(listing.Identity, entry.linkTarget);
             } catch (const EFtpError& e) {
                 if (e.code() != errInternet) throw;
             }

@@ -156,7 +156,9 @@ void TFtpClient::encrypt(QSslSocket& socket, const QByteArray& session) {
                          refusal_ = QStringLiteral("Certificate not trusted for ") + options_.host +
                                     QStringLiteral(": ") + texts.join(QStringLiteral("; "));
                      });
-    if (socket.mode() == QSslSocket::UnencryptedMode) socket.startClientEncryption();
+    // An implicit-TLS socket starts its handshake once it is connected.
+    if (socket.state() == QAbstractSocket::ConnectedState && socket.mode() == QSslSocket::UnencryptedMode)
+        socket.startClientEncryption();
 }
 
 void TFtpClient::writeLine(const QString& command) {

@@ -188,6 +188,28 @@ FileTime utc(qint64 seconds) {
     return FZDateTimeToFileTime(QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC));
 }
 
+void useZone(const char* zone) {
+    qputenv("TZ", zone);
+    ::tzset();
+}
+
+// The shared tree: blanks, a "\" in a name, a folder, a link to it and a
+// link from inside it back to its parent, all two days old.
+qint64 makeTree(const QString& root) {
+    const qint64 t = (QDateTime::currentSecsSinceEpoch() - 2 * 86400) / 60 * 60;
+    QDir().mkpath(root + "/sub");
+    writeFile(root + "/a b.txt", "12345");
+    writeFile(root + "/ lead.txt", "1");
+    writeFile(root + "/a\\b.txt", "123");
+    writeFile(root + "/sub/f.txt", "1234567");
+    ::symlink("sub", QFile::encodeName(root + "/tosub").constData());
+    ::symlink("..", QFile::encodeName(root + "/sub/up").constData());
+    for (const char* name : {"a b.txt", " lead.txt", "a\\b.txt", "sub/f.txt", "tosub", "sub/up",
+                             "sub", "."})
+        setTime(root + "/" + name, t);
+    return t;
+}
+
 }  // namespace
 
 TEST_F(FtpAccess, ProfileAndPasswordAreSettledBeforeAnyConnection) {
@@ -277,4 +299,159 @@ TEST_F(FtpAccess, ArgumentsWithLineEndsAreNeverSent) {
     FZClose(slot);
     EXPECT_FALSE(QFileInfo::exists(root_ + "/x"));
     for (const QString& c : commands()) EXPECT_FALSE(c.startsWith("MKD")) << qPrintable(c);
+}
+
+TEST_F(FtpAccess, OneTreeListsAlikeByListAndMlsdInEveryZone) {
+    const qint64 t = makeTree(root_);
+    const QByteArray savedZone = qgetenv("TZ");
+    const std::map<QString, std::tuple<quint32, qint64, FileTime>> expected = {
+        {"a b.txt", {0, 5, utc(t)}},          {" lead.txt", {0, 1, utc(t)}},
+        {"a_1_b.txt", {0, 3, utc(t)}},        {"sub", {FZAttrDirectory, 0, utc(t)}},
+        {"tosub", {FZAttrDirectory, 0, utc(t)}},
+        {"..", {FZAttrDirectory, 0, FZDateTimeToFileTime(QDateTime(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC))}},
+    };
+    for (const char* zone : {"UTC", "Europe/Berlin"}) {
+        // LIST in the server's local time (the same zone as ours), MLSD in UTC.
+        for (bool mlsd : {false, true}) {
+            SCOPED_TRACE(std::string(zone) + (mlsd ? " MLSD" : " LIST"));
+            useZone(zone);
+            LocalServer& server =
+                serve(mlsd ? QStringList{} : QStringList{"--no-mlst", "--local-times"});
+            int slot = FZNoSlot;
+            ASSERT_EQ(open(at(server), "/", slot), 0) << qPrintable(FZLastMessage());
+            TFZDDir listing;
+            ASSERT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+            EXPECT_EQ(itemsOf(listing), expected);
+            for (int i = 0; i < listing.Count; ++i)
+                EXPECT_EQ(listing.Items[size_t(i)].Link, listing.Items[size_t(i)].Name == "tosub" && !mlsd);
+
+            // The folder's time comes from its parent's listing.
+            FileTime time = 0;
+            quint32 attributes = 7;
+            EXPECT_EQ(FZGetFtpFolderTime(slot, "ftp://u@127.0.0.1/sub", time, attributes), 0);
+            EXPECT_EQ(time, utc(t));
+            EXPECT_EQ(attributes, 0u);
+            EXPECT_EQ(FZGetFtpFolderTime(slot, "ftp://u@127.0.0.1/none", time, attributes), 0);
+            EXPECT_EQ(time, 0u);
+            EXPECT_EQ(attributes, quint32(-1));
+
+            // A name with "\\" is reached by its listed form.
+            ASSERT_EQ(FZSetPath(slot, "ftp://u@127.0.0.1/sub/"), 0);
+            ASSERT_EQ(FZListFtp(slot, listing), 0);
+            EXPECT_EQ(itemsOf(listing).count("f.txt"), 1u);
+            EXPECT_EQ(FZClose(slot), 0);
+            servers_.clear();
+        }
+    }
+    if (savedZone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", savedZone);
+    ::tzset();
+}
+
+TEST_F(FtpAccess, RemoteTotalsCountLikeTheLocalWalkAndNeverLoop) {
+    makeTree(root_);
+    QDir().mkpath(root_ + "/sub/deeper");
+    writeFile(root_ + "/sub/deeper/g.txt", "12");
+    ::symlink("../..", QFile::encodeName(root_ + "/sub/deeper/top").constData());
+    TFZFolderTotals local;
+    ASSERT_EQ(FZLocalFolderTotals(root_, local), 0);
+    EXPECT_EQ(local.Files, 7);  // a b, lead, a\b, f, g, and f, g again through tosub
+    for (bool mlsd : {false, true}) {
+        SCOPED_TRACE(mlsd ? "MLSD" : "LIST");
+        LocalServer& server = serve(mlsd ? QStringList{} : QStringList{"--no-mlst"});
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(at(server), "/", slot), 0);
+        TFZFolderTotals remote;
+        EXPECT_EQ(FZRemoteFolderTotals(slot, "ftp://u@127.0.0.1/", remote), 0);
+        EXPECT_EQ(remote.Files, local.Files);
+        EXPECT_EQ(remote.Folders, local.Folders);
+        EXPECT_EQ(remote.Bytes, local.Bytes);
+        FZClose(slot);
+        servers_.clear();
+    }
+}
+
+TEST_F(FtpAccess, ActiveAndPassiveListTheSameAndPassiveIgnoresTheNamedAddress) {
+    writeFile(root_ + "/x.txt", "xx");
+    LocalServer& server = serve({"--masquerade", "10.255.255.1"});
+    for (const char* passive : {"1", "0"}) {
+        SCOPED_TRACE(passive);
+        Profile p = at(server);
+        p.passive = passive;
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/", slot), 0);
+        TFZDDir listing;
+        ASSERT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+        EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+        FZClose(slot);
+    }
+    const QStringList sent = commands();
+    EXPECT_TRUE(sent.contains("PASV"));
+    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [](const QString& c) { return c.startsWith("PORT 127,0,0,1,"); }));
+}
+
+TEST_F(FtpAccess, ExplicitAndImplicitTlsProtectTheListing) {
+    certificates();
+    trustTestCa();
+    writeFile(root_ + "/x.txt", "xx");
+    for (bool implicit : {false, true}) {
+        SCOPED_TRACE(implicit ? "implicit" : "explicit");
+        LocalServer& server = serve(implicit ? tlsFlags_ + QStringList{"--implicit"} : tlsFlags_);
+        Profile p = at(server);
+        p.tls = implicit ? "1" : "3";
+        p.protect = "1";
+        for (const char* passive : {"1", "0"}) {
+            p.passive = passive;
+            int slot = FZNoSlot;
+            ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+            EXPECT_TRUE(FZSlotSslUsed(slot));
+            EXPECT_TRUE(FZLastMessage().isEmpty());
+            TFZDDir listing;
+            ASSERT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+            EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+            FZClose(slot);
+        }
+    }
+    const QStringList sent = commands();
+    EXPECT_TRUE(sent.contains("AUTH TLS"));
+    EXPECT_TRUE(sent.contains("PBSZ 0"));
+    EXPECT_TRUE(sent.contains("PROT P"));
+}
+
+TEST_F(FtpAccess, TlsWhenOfferedFallsBackAndRequiredFails) {
+    writeFile(root_ + "/x.txt", "xx");
+    LocalServer& server = serve({});
+    Profile p = at(server);
+    p.tls = "2";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/", slot), 0);
+    EXPECT_EQ(FZLastMessage(), "SSL/TLS not supported by remote host!\rUnprotected connection established.");
+    TFZDDir listing;
+    EXPECT_EQ(FZListFtp(slot, listing), 0);
+    FZClose(slot);
+
+    p.tls = "3";
+    EXPECT_EQ(open(p, "/", slot), errInternet);
+    EXPECT_TRUE(FZLastMessage().startsWith("5")) << qPrintable(FZLastMessage());
+}
+
+TEST_F(FtpAccess, UnknownCertificateIsAskedAboutOnceAndRefusedInBatchMode) {
+    certificates();  // the test CA stays unknown
+    LocalServer& server = serve(tlsFlags_);
+    Profile p = at(server);
+    p.tls = "3";
+    p.protect = "1";
+    int slot = FZNoSlot;
+    // Headless, as in the batch mode: the question's default is No.
+    EXPECT_EQ(open(p, "/", slot), errInternet);
+    EXPECT_TRUE(FZLastMessage().startsWith("Certificate not trusted for 127.0.0.1"))
+        << qPrintable(FZLastMessage());
+    EXPECT_FALSE(commands().contains("USER u"));
+
+    AnsweringSink yes(config::mrYes);
+    config::setMessageSink(&yes);
+    ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+    TFZDDir listing;
+    EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+    FZClose(slot);
+    EXPECT_EQ(yes.asked, 1);  // the data connection's certificate is the same one
 }
