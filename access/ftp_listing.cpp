@@ -99,7 +99,7 @@ bool FZParseUnixLine(const QString& line, const QDateTime& now, TFtpEntry& entry
         if (!allDigits(sizeText) && entry.kind != TFtpEntryKind::Other) continue;
         const qsizetype nameStart = words[m + 2].end + 1;
         if (nameStart >= line.size()) return false;
-        entry.size = allDigits(sizeText) ? sizeText.toLongLong() : 0;
+        entry.size = entry.kind != TFtpEntryKind::Other ? sizeText.toLongLong() : 0;
         int year = 0;
         int hour = 0;
         int minute = 0;

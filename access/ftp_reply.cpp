@@ -31,7 +31,9 @@ void waitForMore(QIODevice& io, Clock::time_point deadline,
         const auto* socket = qobject_cast<const QAbstractSocket*>(&io);
         const bool open = socket ? socket->state() == QAbstractSocket::ConnectedState
                                  : io.isSequential() && io.isOpen();
-        if (!open && io.bytesAvailable() == 0)
+        // Called only when no whole line is buffered: a device that can
+        // have no more ends the reply, even with a part line left.
+        if (!open)
             throw EFtpError(10054,
                             QStringLiteral("Socket Error # 10054\r\nConnection reset by peer."));
     }
