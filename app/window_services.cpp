@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "access/program_log.h"
+#include "site_hooks.h"
 #include "config/sys_helpers.h"
 
 namespace tandex::app {
@@ -21,6 +22,7 @@ WindowServices::WindowServices(bool batchMode) {
     config::InitDpiScale(screen ? int(std::lround(screen->logicalDotsPerInch())) : 96);
 
     config::setEventPump(&pump_);
+    InstallSiteHooks();
     if (batchMode) {
         config::setMessageSink(&logMessages_);
         config::setProgressSink(&silentProgress_);
