@@ -301,8 +301,53 @@ TEST_F(FtpAccess, ArgumentsWithLineEndsAreNeverSent) {
     for (const QString& c : commands()) EXPECT_FALSE(c.startsWith("MKD")) << qPrintable(c);
 }
 
+TEST_F(FtpAccess, RemotePathsAreTakenBehindTheSitePart) {
+    struct Case {
+        const char* location;
+        const char* remote;
+    };
+    const Case cases[] = {
+        {"ftp://u@host.org@host/x", "/x"},
+        {"ftp://u@h/dir/a_1_b.txt", "/dir/a_1_b.txt"},
+        {"ftp:##u@h/dir/", "/dir/"},
+        {"sftp://u@h/a", "/a"},
+        {"ftp://u@h", "/"},
+        {"/already/remote", "/already/remote"},
+    };
+    for (const Case& c : cases) {
+        QString remote;
+        FZFtpRemotePath(FZNoSlot, c.location, remote);
+        EXPECT_EQ(remote, c.remote) << c.location;
+    }
+    QString site;
+    EXPECT_TRUE(FZFtpSite("ftp://u@host.org@host/x", site));
+    EXPECT_EQ(site, "ftp://u@host.org@host");
+    EXPECT_TRUE(FZIsFtpUrl("scp://u@h/"));
+    EXPECT_FALSE(FZIsFtpUrl("http://u@h/"));
+
+    // With a connected slot, a bare path becomes the slot's location.
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/", slot), 0);
+    QString location;
+    FZFtpDisplayUrl(slot, "/dir\\", true, location);
+    EXPECT_EQ(location, "ftp://u@127.0.0.1/dir/");
+    FZFtpDisplayUrl(slot, "/a.txt", false, location);
+    EXPECT_EQ(location, "ftp://u@127.0.0.1/a.txt");
+    FZFtpDisplayUrl(slot, "ftp://x@y/z", true, location);
+    EXPECT_EQ(location, "ftp://x@y/z/");
+    ASSERT_EQ(FZSetPath(slot, "ftp://u@127.0.0.1/d/a_1_b.txt"), 0);
+    FZFtpRemotePathOfSlot(slot, location);
+    EXPECT_EQ(location, "/d/a\\b.txt");
+    FZFtpRemoteFolderOfSlot(slot, location);
+    EXPECT_EQ(location, "/d/");
+    FZClose(slot);
+}
+
 TEST_F(FtpAccess, OneTreeListsAlikeByListAndMlsdInEveryZone) {
     const qint64 t = makeTree(root_);
+    // A name with a line end would smuggle a command into the next one.
+    writeFile(root_ + "/cr\rname", "x");
     const QByteArray savedZone = qgetenv("TZ");
     const std::map<QString, std::tuple<quint32, qint64, FileTime>> expected = {
         {"a b.txt", {0, 5, utc(t)}},          {" lead.txt", {0, 1, utc(t)}},
