@@ -240,7 +240,6 @@ int FZConnectFtp(int slot) {
     const auto field = [&](int n) { return fieldHook(index, n); };
 
     const bool anonymous = field(10) == QLatin1String("1");
-    const QString tlsText = field(6);
     QString password = field(4);
     if (password.isEmpty() && !anonymous) {
         const QString scheme = location == locSftp  ? QStringLiteral(" SFTP")
@@ -270,7 +269,6 @@ int FZConnectFtp(int slot) {
     options.connectTimeoutMs = number(11) * 1000;
     options.readTimeoutMs = number(12) * 1000;
     options.passive = number(13) == 1;
-    Q_UNUSED(tlsText);
     if (!numeric || port < 1 || port > 65535 || options.tlsMode < 0 || options.tlsMode > 3 ||
         options.connectTimeoutMs <= 0 || options.readTimeoutMs <= 0)
         return errBadProfile;
