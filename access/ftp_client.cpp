@@ -395,6 +395,14 @@ std::unique_ptr<QSslSocket> TFtpClient::openData(const QString& command) {
 QByteArray TFtpClient::ListCurrent(bool mlsd) {
     Use use(*this);
     std::unique_ptr<QSslSocket> data = openData(mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST"));
+    // TLS servers such as vsftpd end with close_notify and wait for ours
+    // before they close the connection; every timed-out wait overwrites
+    // the socket's error, so the close is caught as it is reported.
+    bool remoteClosed = false;
+    QObject::connect(data.get(), &QAbstractSocket::errorOccurred, data.get(),
+                     [&remoteClosed](QAbstractSocket::SocketError error) {
+                         if (error == QAbstractSocket::RemoteHostClosedError) remoteClosed = true;
+                     });
     QByteArray bytes;
     auto lastProgress = Clock::now();
     for (;;) {
@@ -408,7 +416,8 @@ QByteArray TFtpClient::ListCurrent(bool mlsd) {
                 throw EFtpError(99990, QStringLiteral("Listing too long"));
             }
         }
-        if (data->state() != QAbstractSocket::ConnectedState && data->bytesAvailable() == 0) break;
+        const bool ended = data->state() != QAbstractSocket::ConnectedState || remoteClosed;
+        if (ended && data->bytesAvailable() == 0) break;
         if (data->waitForReadyRead(kPollMs)) continue;
         if (cancelled()) {
             data->abort();
@@ -422,6 +431,10 @@ QByteArray TFtpClient::ListCurrent(bool mlsd) {
         }
     }
     bytes += data->readAll();
+    if (data->state() == QAbstractSocket::ConnectedState) {
+        data->disconnectFromHost();
+        if (data->state() != QAbstractSocket::UnconnectedState) data->waitForDisconnected(2000);
+    }
     data.reset();
     TFtpReply done;
     try {

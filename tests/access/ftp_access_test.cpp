@@ -17,6 +17,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QThread>
 #include <QSslCertificate>
 #include <QTemporaryDir>
 
@@ -101,6 +105,49 @@ struct Profile {
         f[13] = passive;
         return f.join(';');
     }
+};
+
+// vsftpd on a free port of 127.0.0.1 serving root to its test user
+// (scripts/setup.sh makes it), explicit TLS by default and implicit when
+// asked; it demands that data connections resume the control's session.
+class Vsftpd {
+public:
+    Vsftpd(const QString& folder, const QString& root, const QString& cert, const QString& key,
+           bool implicit) {
+        port_ = FreePort();
+        QDir().mkpath(folder + "/vsftpd-empty");
+        QString text = QString("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                               "background=NO\nanonymous_enable=NO\nlocal_enable=YES\n"
+                               "write_enable=YES\nlocal_root=%2\nchroot_local_user=YES\nuse_localtime=YES\n"
+                               "seccomp_sandbox=NO\nsecure_chroot_dir=%3/vsftpd-empty\n"
+                               "ssl_enable=YES\nrsa_cert_file=%4\nrsa_private_key_file=%5\n"
+                               "require_ssl_reuse=YES\nforce_local_logins_ssl=NO\n"
+                               "force_local_data_ssl=NO\npasv_enable=YES\nport_enable=YES\n")
+                           .arg(port_)
+                           .arg(root, folder, cert, key);
+        if (implicit) text += "implicit_ssl=YES\n";
+        QFile file(folder + "/vsftpd.conf");
+        if (!file.open(QIODevice::WriteOnly)) return;
+        file.write(text.toUtf8());
+        file.close();
+        process_.start("vsftpd", {folder + "/vsftpd.conf"});
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, quint16(port_));
+            if (probe.waitForConnected(100)) return;
+            QThread::msleep(50);
+        }
+        port_ = 0;
+    }
+    ~Vsftpd() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    int port() const { return port_; }
+
+private:
+    QProcess process_;
+    int port_ = 0;
 };
 
 class FtpAccess : public ::testing::Test {
@@ -499,4 +546,57 @@ TEST_F(FtpAccess, UnknownCertificateIsAskedAboutOnceAndRefusedInBatchMode) {
     EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
     FZClose(slot);
     EXPECT_EQ(yes.asked, 1);  // the data connection's certificate is the same one
+}
+
+TEST_F(FtpAccess, VsftpdListsOverTlsWithTheSessionResumedAndLinksResolved) {
+    if (!QFile::exists("/usr/sbin/vsftpd")) GTEST_SKIP() << "vsftpd is not installed";
+    certificates();
+    trustTestCa();
+    const qint64 t = makeTree(root_);
+    // vsftpd lists in its local time, which is ours.
+    const QByteArray savedZone = qgetenv("TZ");
+    useZone("Europe/Berlin");
+    // The server works as its test user, who must reach the tree.
+    for (const QString& folder : {dir_->path(), root_, root_ + "/sub"})
+        QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    for (bool implicit : {false, true}) {
+        SCOPED_TRACE(implicit ? "implicit" : "explicit");
+        Vsftpd server(dir_->path(), root_, dir_->path() + "/ftp.pem", dir_->path() + "/ftp.key",
+                      implicit);
+        ASSERT_GT(server.port(), 0);
+        Profile p;
+        p.port = QString::number(server.port());
+        p.user = "tdxftp";
+        p.password = "tdxftp-test";
+        p.tls = implicit ? "1" : "3";
+        p.protect = "1";
+        for (const char* passive : {"1", "0"}) {
+            SCOPED_TRACE(passive);
+            p.passive = passive;
+            int slot = FZNoSlot;
+            ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+            TFZDDir listing;
+            ASSERT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+            const auto items = itemsOf(listing);
+            EXPECT_EQ(items.count("a_1_b.txt"), 1u);
+            if (items.count("a b.txt")) {
+                EXPECT_EQ(std::get<2>(items.at("a b.txt")), utc(t));
+            }
+            EXPECT_EQ(items.count("tosub"), 1u);
+            if (items.count("tosub")) {
+                EXPECT_EQ(std::get<0>(items.at("tosub")), FZAttrDirectory);
+            }
+            // A second data connection resumes the session once more.
+            TFZFolderTotals totals;
+            EXPECT_EQ(FZRemoteFolderTotals(slot, "ftp://tdxftp@127.0.0.1/", totals), 0);
+            TFZFolderTotals local;
+            ASSERT_EQ(FZLocalFolderTotals(root_, local), 0);
+            EXPECT_EQ(totals.Files, local.Files);
+            EXPECT_EQ(totals.Folders, local.Folders);
+            EXPECT_EQ(totals.Bytes, local.Bytes);
+            FZClose(slot);
+        }
+    }
+    if (savedZone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", savedZone);
+    ::tzset();
 }
