@@ -3,6 +3,7 @@
 #include "access/cloud_client.h"
 #include "access/cloud_files.h"
 #include "access/error_texts.h"
+#include "access/ftp_access.h"
 #include "access/local_files.h"
 #include "access/locations.h"
 #include "access/web_files.h"
@@ -88,7 +89,7 @@ std::unique_ptr<TDropbox1> makeCloudClient() {
 struct AccessUnit {
     std::mutex mutex;  // taking and freeing slots, their paths, the temp folder
     TFZSlot table[FZSlotCount];
-    RefusingHandler ftpDefault{errInvalidFunction};
+    TFZFtpHandler ftpDefault;
     RefusingHandler archiveDefault{errInvalidFunction};
     TFZCloudHandler cloudDefault;
     TFZWebHandler httpDefault;
@@ -269,10 +270,10 @@ int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& sl
         // A scheme mark this layer does not serve ("FTP://", "x/ftp://"):
         // taken as a local name it would create folders called "FTP:".
         result = errInvalidName;
-    } else if (s.location == locSftp) {
-        result = errSftpUnsupported;
-    } else if (s.location == locScp) {
-        result = errScpUnsupported;
+    } else if (s.location == locSftp || s.location == locScp) {
+        // The FTP connect finds the profile and asks for the password
+        // before it refuses these protocols.
+        result = handler(akFtp).connect(taken, mode);
     } else if (s.kind == akHttp) {
         // The slot's own path says whether it is https, never a flag that
         // another thread may have set in between.
@@ -552,6 +553,10 @@ QString FZSlotRoot(int slot) {
 
 bool FZSlotSslUsed(int slot) {
     return validSlot(slot) && unit().table[slot].sslUsed;
+}
+
+void FZSetSlotSslUsed(int slot, bool used) {
+    if (validSlot(slot)) unit().table[slot].sslUsed = used;
 }
 
 bool FZSlotInArchive(int slot) {

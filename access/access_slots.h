@@ -109,6 +109,8 @@ QString FZSlotPath(int slot);
 // Folder part of the slot's path, with its trailing separator.
 QString FZSlotRoot(int slot);
 bool FZSlotSslUsed(int slot);
+// The FTP connect marks a slot whose profile asks for TLS.
+void FZSetSlotSslUsed(int slot, bool used);
 bool FZSlotInArchive(int slot);
 TFZMemStream* FZSlotStream(int slot);
 

@@ -436,9 +436,10 @@ TEST_F(AccessSlots, LocationsWithoutHandlersRefuseWithTheirCodes) {
         int code;
     };
     const Case cases[] = {
-        {"ftp://user@host/a.txt", errInvalidFunction},
-        {"sftp://user@host/a.txt", errSftpUnsupported},
-        {"scp://user@host/a.txt", errScpUnsupported},
+        // No site profiles are reachable without the settings' hooks.
+        {"ftp://user@host/a.txt", errNoFtpProfile},
+        {"sftp://user@host/a.txt", errNoFtpProfile},
+        {"scp://user@host/a.txt", errNoFtpProfile},
         {"dbox:///a.txt", errCloudNotGranted},
         {"FTP://user@host/a.txt", errInvalidName},  // no location class at all
         {"dir/ftp://host/a.txt", errInvalidName},
