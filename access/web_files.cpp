@@ -52,7 +52,7 @@ protected:
     qint64 writeData(const char* data, qint64 count) override {
         try {
             return stream_.write(data, count);
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) {
             return -1;
         }
     }
