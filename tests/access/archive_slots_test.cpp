@@ -24,6 +24,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 using namespace tandex::access;
 using namespace tandex::config;
@@ -481,3 +483,117 @@ TEST_F(ArchiveSlots, BackupsOfMembers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines with a running number: compressible, yet no two blocks alike.
+QByteArray numberedLines(qint64 bytes) {
+    QByteArray data(bytes, '\n');
+    char line[32];
+    for (qint64 at = 0, n = 0; at < bytes; at += 16, ++n) {
+        std::snprintf(line, sizeof line, "%015lld\n", static_cast<long long>(n));
+        std::memcpy(data.data() + at, line, size_t(std::min<qint64>(16, bytes - at)));
+    }
+    return data;
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+TEST_F(ArchiveSlots, HugeMemberReadsBackThroughTheSwapFile) {
+    const QByteArray content = numberedLines(qint64(100) << 20);
+    writeFile(path("src/big.txt"), content);
+    pack("zip", {"-q", "-1", path("big.zip"), "big.txt"});
+    QFile::remove(path("src/big.txt"));
+
+    int slot = FZNoSlot;
+    ASSERT_EQ(FZOpen(path("big.zip/big.txt"), twReadAccess, true, slot), 0);
+    TFZMemStream* stream = FZSlotStream(slot);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(stream->spilled());
+    EXPECT_EQ(filesIn(path("tmp")).size(), 1);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray buf(1 << 20, '\0');
+    qint64 total = 0;
+    for (;;) {
+        qint64 done = 0;
+        ASSERT_EQ(FZRead(slot, buf.data(), buf.size(), done), 0);
+        if (done == 0) break;
+        hash.addData(QByteArrayView(buf.constData(), done));
+        total += done;
+    }
+    EXPECT_EQ(total, content.size());
+    EXPECT_EQ(hash.result(), QCryptographicHash::hash(content, QCryptographicHash::Sha256));
+    // The temporary copy reads through the stream as well.
+    QString copy;
+    ASSERT_EQ(FZSaveToTempFile(slot, false, QString(), copy), 0);
+    EXPECT_EQ(QFileInfo(copy).size(), content.size());
+    QFile::remove(copy);
+    EXPECT_EQ(FZClose(slot), 0);
+    EXPECT_TRUE(filesIn(path("tmp")).isEmpty());
+}
+
+}  // namespace
+
+// Run by ArchiveSlots.DecompressionBombEndsWithAnErrorCode in a child with
+// its address space and file size limited.
+TEST(ArchiveBomb, ChildRun) {
+    const QByteArray base = qgetenv("TANDEX_ARCHIVE_BOMB_DIR");
+    if (base.isEmpty()) GTEST_SKIP() << "run by ArchiveSlots.DecompressionBombEndsWithAnErrorCode";
+    const QString folder = QString::fromLocal8Bit(base);
+    struct rlimit memory {qint64(1536) << 20, qint64(1536) << 20};
+    struct rlimit fileSize {qint64(1) << 30, qint64(1) << 30};
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &memory), 0);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &fileSize), 0);
+    // A write past the size limit fails with EFBIG instead of ending the
+    // process.
+    ::signal(SIGXFSZ, SIG_IGN);
+    QString previous;
+    FZSetTempFolder(folder + "/tmp", previous);
+    int slot = FZNoSlot;
+    const int r = FZOpen(folder + "/bomb.gz", twReadAccess, true, slot);
+    std::printf("result=%d\n", r);
+    EXPECT_NE(r, 0);
+    EXPECT_EQ(slot, FZNoSlot);
+    EXPECT_TRUE(filesIn(folder + "/tmp").isEmpty()) << filesIn(folder + "/tmp").join(' ').toStdString();
+}
+
+TEST_F(ArchiveSlots, DecompressionBombEndsWithAnErrorCode) {
+#ifndef NDEBUG
+    GTEST_SKIP() << "release builds only: the sanitizers reserve more address space than allowed";
+#endif
+    // 8 GiB of zeros in about 8 MB: one compressed MiB, flushed so that it
+    // repeats byte for byte. The trailer is never reached.
+    ASSERT_EQ(runTool("python3",
+                      {"-c",
+                       "import zlib,sys\n"
+                       "c=zlib.compressobj(9,zlib.DEFLATED,-15)\n"
+                       "z=bytes(1<<20)\n"
+                       "first=c.compress(z)+c.flush(zlib.Z_FULL_FLUSH)\n"
+                       "again=c.compress(z)+c.flush(zlib.Z_FULL_FLUSH)\n"
+                       "f=open(sys.argv[1],'wb')\n"
+                       "f.write(b'\\x1f\\x8b\\x08\\x00\\x00\\x00\\x00\\x00\\x00\\x03'+first)\n"
+                       "for i in range(8191): f.write(again)\n"
+                       "f.write(c.flush()+bytes(8))\n",
+                       path("bomb.gz")},
+                      dir.path()),
+              0);
+    EXPECT_LT(QFileInfo(path("bomb.gz")).size(), qint64(12) << 20);
+    QDir().mkpath(path("tmp"));
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    QProcess child;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("TANDEX_ARCHIVE_BOMB_DIR", dir.path());
+    child.setProcessEnvironment(env);
+    child.start(QString::fromLocal8Bit(self, n), {"--gtest_filter=ArchiveBomb.ChildRun"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output =
+        QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    EXPECT_TRUE(filesIn(path("tmp")).isEmpty());
+}
