@@ -18,6 +18,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -64,6 +65,12 @@ struct ArchiveSlot {
     // The archive file was created by this slot (local name).
     QString createdFile;
     TZipInfo info;
+    // Member names (as compared) to their first index; rebuilt when names
+    // changed or the item count is not the one indexed.
+    QHash<QString, int> names;
+    int namesCount = -1;
+    bool namesIgnoreCase = false;
+    void forgetNames() { namesCount = -1; }
 };
 
 // The save and free thread of a slot: the caller keeps the window alive
@@ -328,6 +335,9 @@ public:
         }
         a.info.lastError = 0;
         try {
+            // Room for the whole member up front (the stream caps it): a
+            // stream grown write by write copies the member many times.
+            stream.reserve(qint64(std::min<quint64>(item->GetUncompressedSize(), INT64_MAX)));
             a.kit->ExtractToStream(item->GetFileName(), stream);
         } catch (...) {
             a.info.lastError = codeOfException(std::current_exception());
@@ -416,6 +426,7 @@ public:
         const QString inner = memberPath(newPath.mid(FZArchiveSplitPosition() + 1));
         if (inner.isEmpty()) return errInvalidName;
         a.info.lastError = 0;
+        a.forgetNames();
         try {
             archiveOf(slot)->Move(item, inner);
         } catch (...) {
@@ -436,6 +447,7 @@ private:
         ArchiveSlot& a = unit().table[slot];
         if (!currentItem(slot)) return errFileNotFound;
         a.info.lastError = 0;
+        a.forgetNames();
         try {
             a.kit->DeleteAt(a.current);
         } catch (...) {
@@ -464,6 +476,7 @@ int TFZArchiveHandler::store(int slot, TFZMemStream& stream) {
             u.writeState.store(4);
             int result = 0;
             info.lastError = 0;
+            a.forgetNames();
             try {
                 a.kit->Save();
                 result = info.lastError;
@@ -484,6 +497,7 @@ int TFZArchiveHandler::store(int slot, TFZMemStream& stream) {
 
     info.pendingBytes += stream.size();
     info.lastError = 0;
+    const int countBefore = a.kit->GetCount();
     try {
         a.kit->SetStoreOptions(a.kit->StoreOptions() | archive::soFreshen);
         auto owned = std::make_shared<TFZMemStream>(std::move(stream));
@@ -500,6 +514,15 @@ int TFZArchiveHandler::store(int slot, TFZMemStream& stream) {
 
     TArcArchive* archive = a.kit->Archive();
     int index = archive ? archive->ItemList().FindActive(info.innerPath) : -1;
+    // A member added at the end joins the name index instead of having
+    // the whole index rebuilt for the next lookup.
+    if (index >= 0 && index == countBefore && a.namesCount == countBefore &&
+        archive->GetCount() == countBefore + 1) {
+        const QString key = a.namesIgnoreCase ? FZLowerAscii(memberPath(info.innerPath))
+                                              : memberPath(info.innerPath);
+        if (!a.names.contains(key)) a.names.insert(key, index);
+        a.namesCount = countBefore + 1;
+    }
     if (index < 0) index = FZFindArchiveItem(slot, info.innerPath);
     if (index < 0) return errDiskWrite;
     a.current = index;
@@ -590,6 +613,7 @@ int FZOpenArchive(int slot, TFZAccessMode mode) {
             return errFileNotFound;
         unit().writeState.store(1);
         try {
+            a.forgetNames();
             a.kit->SetFileName(local);
         } catch (...) {
             a.kitPath.clear();
@@ -624,9 +648,28 @@ int FZFindArchiveItem(int slot, const QString& innerPath) {
     TArcArchive* archive = archiveOf(slot);
     if (!archive) return -1;
     if (isGzippedTar(*unit().table[slot].kit)) return 0;
-    const QString wanted = comparable(memberPath(innerPath));
+    ArchiveSlot& a = unit().table[slot];
+    const bool ignoreCase = FZArchiveOptions().ignoreCase;
+    const QString wanted = ignoreCase ? FZLowerAscii(memberPath(innerPath)) : memberPath(innerPath);
     const bool folder = wanted.endsWith(QLatin1Char('/'));
     const int count = archive->GetCount();
+    if (!folder) {
+        if (a.namesCount != count || a.namesIgnoreCase != ignoreCase) {
+            a.names.clear();
+            a.names.reserve(count);
+            // Backwards, so that the first of equal names is the one kept.
+            for (int i = count - 1; i >= 0; --i) {
+                const TArcArchiveItem* item = archive->ItemList().Items(i);
+                // A member marked for deletion is gone for everyone but the save.
+                if (item->Action == archive::iaDelete) continue;
+                const QString name = memberPath(item->GetFileName());
+                a.names.insert(ignoreCase ? FZLowerAscii(name) : name, i);
+            }
+            a.namesCount = count;
+            a.namesIgnoreCase = ignoreCase;
+        }
+        return a.names.value(wanted, -1);
+    }
     for (int i = 0; i < count; ++i) {
         const TArcArchiveItem* item = archive->ItemList().Items(i);
         // A member marked for deletion is gone for everyone but the save.

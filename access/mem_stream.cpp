@@ -4,25 +4,79 @@
 #include "access/error_texts.h"
 #include "archive/spill_streams.h"
 
+#include <sys/mman.h>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 
 namespace tandex::access {
 
+namespace {
+
+constexpr qint64 kSmallestBlock = 65536;
+constexpr qint64 kHugePage = qint64(2) << 20;
+
+qint64 roundUp(qint64 value, qint64 unit) {
+    return (value + unit - 1) / unit * unit;
+}
+
+}  // namespace
+
 TFZMemStream::TFZMemStream() = default;
 
 TFZMemStream::TFZMemStream(TFZMemStream&& other) noexcept
-    : data_(std::move(other.data_)),
+    : data_(other.data_),
+      capacity_(other.capacity_),
       spill_(std::move(other.spill_)),
       pos_(other.pos_),
       size_(other.size_) {
-    other.data_ = QByteArray();
-    other.pos_ = other.size_ = 0;
+    other.data_ = nullptr;
+    other.capacity_ = other.pos_ = other.size_ = 0;
 }
 
-TFZMemStream::~TFZMemStream() = default;
+TFZMemStream::~TFZMemStream() {
+    release();
+}
+
+void TFZMemStream::release() {
+    if (data_ && capacity_ >= kHugePage)
+        ::munmap(data_, size_t(capacity_));
+    else
+        std::free(data_);
+    data_ = nullptr;
+    capacity_ = 0;
+}
+
+void TFZMemStream::grow(qint64 bytes) {
+    if (bytes <= capacity_) return;
+    qint64 wanted = std::max({bytes, capacity_ * 2, kSmallestBlock});
+    wanted = std::min(wanted, std::max(bytes, FZMemStreamLimit));
+    if (wanted < kHugePage) {
+        // Small files come and go by the thousand in a copy run: the heap
+        // serves them without a system call each.
+        void* p = std::realloc(data_, size_t(wanted));
+        if (!p) throw std::bad_alloc();
+        data_ = static_cast<char*>(p);
+        capacity_ = wanted;
+        return;
+    }
+    wanted = roundUp(wanted, kHugePage);
+    void* p = MAP_FAILED;
+    if (capacity_ >= kHugePage) {
+        p = ::mremap(data_, size_t(capacity_), size_t(wanted), MREMAP_MAYMOVE);
+    } else {
+        p = ::mmap(nullptr, size_t(wanted), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                   -1, 0);
+        if (p != MAP_FAILED && size_ > 0) std::memcpy(p, data_, size_t(size_));
+        if (p != MAP_FAILED) std::free(data_);
+    }
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    ::madvise(p, size_t(wanted), MADV_HUGEPAGE);
+    data_ = static_cast<char*>(p);
+    capacity_ = wanted;
+}
 
 bool TFZMemStream::seek(qint64 position) {
     if (position < 0) return false;
@@ -39,7 +93,7 @@ qint64 TFZMemStream::read(void* buffer, qint64 count) {
         pos_ += got;
         return got;
     }
-    std::memcpy(buffer, data_.constData() + pos_, size_t(n));
+    std::memcpy(buffer, data_ + pos_, size_t(n));
     pos_ += n;
     return n;
 }
@@ -49,9 +103,9 @@ void TFZMemStream::spill() {
     // from now on, and memory is given back before it grows any further.
     auto target = std::make_unique<archive::TArcVirtualMemoryStream>();
     target->SwapFileDirectory = FZTempFolder();
-    target->WriteBuffer(data_.constData(), data_.size());
+    target->WriteBuffer(data_, size_);
     spill_ = std::move(target);
-    data_ = QByteArray();
+    release();
 }
 
 qint64 TFZMemStream::write(const void* buffer, qint64 count) {
@@ -66,13 +120,11 @@ qint64 TFZMemStream::write(const void* buffer, qint64 count) {
         size_ = std::max(size_, end);
         return count;
     }
-    // Only a gap behind the end is filled; the written part is copied over
-    // once, not cleared first.
-    if (pos_ > data_.size()) data_.resize(qsizetype(pos_), '\0');
-    if (end > data_.size()) data_.resize(qsizetype(end));
-    std::memcpy(data_.data() + pos_, buffer, size_t(count));
+    grow(end);
+    if (pos_ > size_) std::memset(data_ + size_, 0, size_t(pos_ - size_));
+    std::memcpy(data_ + pos_, buffer, size_t(count));
     pos_ = end;
-    size_ = data_.size();
+    size_ = std::max(size_, end);
     return count;
 }
 
@@ -96,21 +148,21 @@ void TFZMemStream::SetSize(int64_t newSize) {
     if (!spill_ && newSize > FZMemStreamLimit) spill();
     if (spill_) {
         spill_->SetSize(newSize);
-    } else {
-        data_.resize(qsizetype(newSize), '\0');
+    } else if (newSize > size_) {
+        grow(newSize);
+        std::memset(data_ + size_, 0, size_t(newSize - size_));
     }
     size_ = newSize;
     pos_ = std::min(pos_, size_);
 }
 
 void TFZMemStream::reserve(qint64 bytes) {
-    bytes = std::min(bytes, FZMemStreamLimit);
-    if (!spill_ && bytes > data_.capacity()) data_.reserve(qsizetype(bytes));
+    if (!spill_) grow(std::min(bytes, FZMemStreamLimit));
 }
 
 void TFZMemStream::clear() {
     spill_.reset();
-    data_ = QByteArray();
+    release();
     pos_ = size_ = 0;
 }
 

@@ -11,7 +11,6 @@
 
 #include "archive/streams.h"
 
-#include <QByteArray>
 #include <QtGlobal>
 #include <memory>
 
@@ -57,8 +56,15 @@ public:
 
 private:
     void spill();
+    // Makes room for at least that many bytes in memory.
+    void grow(qint64 bytes);
+    void release();
 
-    QByteArray data_;
+    // Heap memory while small; from 2 MiB on anonymous memory that grows by
+    // remapping, never by copying, and asks for huge pages: fresh pages are
+    // what filling a big member costs most.
+    char* data_ = nullptr;
+    qint64 capacity_ = 0;
     std::unique_ptr<archive::TArcVirtualMemoryStream> spill_;
     qint64 pos_ = 0;
     qint64 size_ = 0;
