@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 using namespace tandex::access;
@@ -536,27 +537,79 @@ TEST_F(ArchiveSlots, HugeMemberReadsBackThroughTheSwapFile) {
 
 }  // namespace
 
-// Run by ArchiveSlots.DecompressionBombEndsWithAnErrorCode in a child with
-// its address space and file size limited.
-TEST(ArchiveBomb, ChildRun) {
-    const QByteArray base = qgetenv("TANDEX_ARCHIVE_BOMB_DIR");
-    if (base.isEmpty()) GTEST_SKIP() << "run by ArchiveSlots.DecompressionBombEndsWithAnErrorCode";
-    const QString folder = QString::fromLocal8Bit(base);
-    struct rlimit memory {qint64(1536) << 20, qint64(1536) << 20};
-    struct rlimit fileSize {qint64(1) << 30, qint64(1) << 30};
-    ASSERT_EQ(::setrlimit(RLIMIT_AS, &memory), 0);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &fileSize), 0);
+namespace {
+
+// Runs one case of ArchiveChild.Run in a child process on the test's folder;
+// its output.
+QString runChild(const QString& what, const QString& folder, bool& passed) {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    QProcess child;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("TANDEX_ARCHIVE_CHILD", what);
+    env.insert("TANDEX_ARCHIVE_CHILD_DIR", folder);
+    child.setProcessEnvironment(env);
+    child.start(QString::fromLocal8Bit(self, n > 0 ? n : 0), {"--gtest_filter=ArchiveChild.Run"});
+    const bool finished = child.waitForFinished(120000);
+    const QString output =
+        QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
+    passed = finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+             output.contains("[  PASSED  ] 1 test");
+    return output;
+}
+
+void limit(int resource, qint64 bytes) {
+    struct rlimit value {rlim_t(bytes), rlim_t(bytes)};
+    ASSERT_EQ(::setrlimit(resource, &value), 0);
+}
+
+}  // namespace
+
+// The cases that need limits on the whole process, run by the tests below.
+TEST(ArchiveChild, Run) {
+    const QString what = qEnvironmentVariable("TANDEX_ARCHIVE_CHILD");
+    const QString folder = qEnvironmentVariable("TANDEX_ARCHIVE_CHILD_DIR");
+    if (what.isEmpty()) GTEST_SKIP() << "run by the ArchiveSlots tests in a child";
     // A write past the size limit fails with EFBIG instead of ending the
     // process.
     ::signal(SIGXFSZ, SIG_IGN);
     QString previous;
     FZSetTempFolder(folder + "/tmp", previous);
-    int slot = FZNoSlot;
-    const int r = FZOpen(folder + "/bomb.gz", twReadAccess, true, slot);
-    std::printf("result=%d\n", r);
-    EXPECT_NE(r, 0);
-    EXPECT_EQ(slot, FZNoSlot);
+    if (what == "bomb") {
+        limit(RLIMIT_AS, qint64(1536) << 20);
+        limit(RLIMIT_FSIZE, qint64(1) << 30);
+        int slot = FZNoSlot;
+        const int r = FZOpen(folder + "/bomb.gz", twReadAccess, true, slot);
+        EXPECT_NE(r, 0);
+        EXPECT_EQ(slot, FZNoSlot);
+    } else if (what == "store") {
+        // The compressed member cannot be parked on disk: the item fails
+        // inside the save, which itself completes.
+        limit(RLIMIT_FSIZE, qint64(2) << 20);
+        QByteArray noise(12 << 20, '\0');
+        for (char& c : noise)
+            c = char(std::rand());
+        int slot = FZNoSlot;
+        ASSERT_EQ(FZOpen(folder + "/s.zip/", twGenWrAccess, true, slot), 0);
+        ASSERT_EQ(writeMember(slot, folder + "/s.zip/noise.bin", "small"), 0);
+        // A replacement that fails keeps the member at its old data, which
+        // must not pass for the new data stored.
+        EXPECT_NE(writeMember(slot, folder + "/s.zip/noise.bin", noise), 0);
+        EXPECT_NE(writeMember(slot, folder + "/s.zip/new.bin", noise), 0);
+        EXPECT_EQ(FZClose(slot), 0);
+        QByteArray data;
+        EXPECT_EQ(readPath(folder + "/s.zip/noise.bin", data), 0);
+        EXPECT_EQ(data, "small");
+    }
     EXPECT_TRUE(filesIn(folder + "/tmp").isEmpty()) << filesIn(folder + "/tmp").join(' ').toStdString();
+}
+
+TEST_F(ArchiveSlots, MemberThatFailsInTheSaveIsNotReportedStored) {
+    QDir().mkpath(path("tmp"));
+    bool passed = false;
+    const QString output = runChild("store", dir.path(), passed);
+    EXPECT_TRUE(passed) << output.toStdString();
+    EXPECT_EQ(zipNames(path("s.zip")), QStringList({"noise.bin"}));
 }
 
 TEST_F(ArchiveSlots, DecompressionBombEndsWithAnErrorCode) {
@@ -581,19 +634,8 @@ TEST_F(ArchiveSlots, DecompressionBombEndsWithAnErrorCode) {
               0);
     EXPECT_LT(QFileInfo(path("bomb.gz")).size(), qint64(12) << 20);
     QDir().mkpath(path("tmp"));
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(n, 0);
-    QProcess child;
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("TANDEX_ARCHIVE_BOMB_DIR", dir.path());
-    child.setProcessEnvironment(env);
-    child.start(QString::fromLocal8Bit(self, n), {"--gtest_filter=ArchiveBomb.ChildRun"});
-    ASSERT_TRUE(child.waitForFinished(120000));
-    const QString output =
-        QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.toStdString();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    bool passed = false;
+    const QString output = runChild("bomb", dir.path(), passed);
+    EXPECT_TRUE(passed) << output.toStdString();
     EXPECT_TRUE(filesIn(path("tmp")).isEmpty());
 }
