@@ -319,6 +319,36 @@ TEST_F(ArchiveSlots, WrongPasswordIsForgottenAndAskedAgain) {
     EXPECT_TRUE(FZResetAbort());
 }
 
+TEST_F(ArchiveSlots, NewMembersAreEncryptedWhenTheOptionsSaySo) {
+    // The settings' password first; without one the user is asked.
+    FZSetArchiveOptions(true, true, 1, kDefaultMasks, ScrambleText("settings"));
+    int slot = FZNoSlot;
+    ASSERT_EQ(FZOpen(path("enc.zip/a.txt"), twWriteAccess, true, slot), 0);
+    qint64 done = 0;
+    ASSERT_EQ(FZWrite(slot, "hidden", 6, done), 0);
+    EXPECT_EQ(FZClose(slot), 0);
+    QByteArray out;
+    EXPECT_EQ(runTool("unzip", {"-P", "settings", "-p", path("enc.zip"), "a.txt"}, dir.path(), &out),
+              0);
+    EXPECT_EQ(out, "hidden");
+    EXPECT_NE(runTool("unzip", {"-P", "other", "-tq", path("enc.zip")}, dir.path()), 0);
+
+    // Kept for the next archive, as an entered one would be.
+    EXPECT_EQ(UnscrambleText(LastZipPassword()), "settings");
+    SetLastZipPassword(QString());
+    FZSetArchiveOptions(true, true, 1, kDefaultMasks, QString());
+    QStringList prompts;
+    SetPasswordPromptHook([&](const QString& prompt) {
+        prompts << prompt;
+        return TPasswordAnswer{ScrambleText("asked"), false};
+    });
+    ASSERT_EQ(FZOpen(path("enc2.zip/b.txt"), twWriteAccess, true, slot), 0);
+    ASSERT_EQ(FZWrite(slot, "also", 4, done), 0);
+    EXPECT_EQ(FZClose(slot), 0);
+    EXPECT_EQ(prompts, QStringList({"Zip encryption: Password required!"}));
+    EXPECT_EQ(runTool("unzip", {"-P", "asked", "-tq", path("enc2.zip")}, dir.path()), 0);
+}
+
 TEST_F(ArchiveSlots, MembersWrittenRenamedDeletedAndStamped) {
     writeFile(path("src/keep.txt"), "keep");
     writeFile(path("src/ro.txt"), "read-only");
