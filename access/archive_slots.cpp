@@ -21,6 +21,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 #include <thread>
@@ -81,6 +82,10 @@ public:
     int run() {
         busy_.store(true);
         std::thread worker([this] { execute(); });
+        // Most saves of small archives and every free end within a few
+        // milliseconds: a short look first spares them a whole round.
+        for (int i = 0; i < 20 && busy_.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(250));
         while (busy_.load())
             config::WaitWithMessages(50);
         worker.join();
