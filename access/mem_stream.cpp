@@ -17,6 +17,7 @@ namespace {
 
 constexpr qint64 kSmallestBlock = 65536;
 constexpr qint64 kHugePage = qint64(2) << 20;
+constexpr qint64 kSpillCache = qint64(1) << 20;
 
 qint64 roundUp(qint64 value, qint64 unit) {
     return (value + unit - 1) / unit * unit;
@@ -103,6 +104,9 @@ void TFZMemStream::spill() {
     // from now on, and memory is given back before it grows any further.
     auto target = std::make_unique<archive::TArcVirtualMemoryStream>();
     target->SwapFileDirectory = FZTempFolder();
+    // A slot's file is written and read front to back: a small cache does
+    // as well as a large one, and every page evicted searches it.
+    target->SetMaxMemToUse(kSpillCache);
     target->WriteBuffer(data_, size_);
     spill_ = std::move(target);
     release();
