@@ -3,6 +3,7 @@
 #include "access/archive_options.h"
 #include "access/archive_slots.h"
 #include "access/cloud_client.h"
+#include "access/cloud_files.h"
 #include "access/error_texts.h"
 #include "access/local_files.h"
 #include "access/locations.h"
@@ -90,7 +91,7 @@ struct AccessUnit {
     std::mutex mutex;  // taking and freeing slots, their paths, the temp folder
     TFZSlot table[FZSlotCount];
     RefusingHandler ftpDefault{errInvalidFunction};
-    RefusingHandler cloudDefault{errCloudNotGranted};
+    TFZCloudHandler cloudDefault;
     TFZWebHandler httpDefault;
     std::atomic<TFZKindHandler*> handlers[6] = {};
     std::atomic<bool> abortFlag{false};

@@ -82,4 +82,37 @@ void TIniFileAdapter::Log(const QString& text) {
     FZLog(text);
 }
 
+void TIniFileAdapter::ResetAbort() {
+    FZResetAbort();
+}
+
+int TIniFileAdapter::OpenLocation(const QString& path, int& slot) {
+    return FZOpen(path, twGenAccess, true, slot);
+}
+
+int TIniFileAdapter::ReadWholeFile(int slot, const QString& path, QByteArray& content) {
+    content.clear();
+    if (const int r = FZReopen(slot, path, twReadAccess)) return r;
+    // The pictures are small; anything far larger is not one of ours and
+    // must not take the memory of the program starting up.
+    constexpr qint64 kLargestFile = 64 << 20;
+    constexpr qint64 kChunk = 65536;
+    int result = 0;
+    for (;;) {
+        const qint64 at = content.size();
+        if (at >= kLargestFile) {
+            result = errNotEnoughMemory;
+            break;
+        }
+        content.resize(at + kChunk);
+        qint64 done = 0;
+        result = FZRead(slot, content.data() + at, kChunk, done);
+        content.resize(at + done);
+        if (result || done == 0) break;
+    }
+    if (const int r = FZCloseFile(slot); !result) result = r;
+    if (result) content.clear();
+    return result;
+}
+
 }  // namespace tandex::access

@@ -19,6 +19,10 @@ public:
     int MakeFolderPath(const QString& path) override;
     void SetTempFolder(const QString& folder) override;
     void Log(const QString& text) override;
+
+    void ResetAbort() override;
+    int OpenLocation(const QString& path, int& slot) override;
+    int ReadWholeFile(int slot, const QString& path, QByteArray& content) override;
 };
 
 }  // namespace tandex::access

@@ -187,4 +187,21 @@ int FZStreamErrorCode(std::exception_ptr error) {
     return errArchive;
 }
 
+qint64 TFZStreamDevice::readData(char* data, qint64 count) {
+    try {
+        stream_.seek(pos());
+        return stream_.read(data, count);
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+qint64 TFZStreamDevice::writeData(const char* data, qint64 count) {
+    try {
+        return stream_.write(data, count);
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
 }  // namespace tandex::access

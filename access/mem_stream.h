@@ -11,6 +11,7 @@
 
 #include "archive/streams.h"
 
+#include <QIODevice>
 #include <QtGlobal>
 #include <memory>
 
@@ -74,5 +75,25 @@ private:
 // error's own code, 8 for exhausted memory, else the code in the message
 // (99992 without one).
 int FZStreamErrorCode(std::exception_ptr error);
+
+// A stream as a device for the network code: a download writes into it; an
+// upload (ReadOnly) reads it from its start. A write the memory or the swap
+// file cannot take, or a failing read, fails the transfer instead of
+// throwing through the network code.
+class TFZStreamDevice : public QIODevice {
+public:
+    explicit TFZStreamDevice(TFZMemStream& stream, OpenMode mode = QIODevice::WriteOnly)
+        : stream_(stream) {
+        open(mode);
+    }
+    qint64 size() const override { return stream_.size(); }
+
+protected:
+    qint64 readData(char* data, qint64 count) override;
+    qint64 writeData(const char* data, qint64 count) override;
+
+private:
+    TFZMemStream& stream_;
+};
 
 }  // namespace tandex::access

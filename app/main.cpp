@@ -5,6 +5,8 @@
 #include "ui/folders/batch_params.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
+#include "ui/main/print_seams.h"
+#include "ui/print/help_wnd.h"
 #include "window_services.h"
 
 int main(int argc, char** argv) {
@@ -29,8 +31,13 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         tandex::app::WindowServices services(batch);
         tandex::ui::TF_Main window(services.StatusWin());
+        tandex::print::THelpWindowServices help(&window);
+        tandex::ui::setHelp(&help);
         if (!batch) window.show();
         exitCode = QApplication::exec();
+        // The help window goes with the main window, its place kept.
+        help.CloseHelp();
+        tandex::ui::setHelp(nullptr);
         // A batch run leaves the settings file as it was: its switches
         // change settings for this run only.
         if (batch)

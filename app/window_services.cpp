@@ -21,6 +21,8 @@ WindowServices::WindowServices(bool batchMode) {
     config::InitDpiScale(screen ? int(std::lround(screen->logicalDotsPerInch())) : 96);
 
     config::setEventPump(&pump_);
+    errorDlg_ = std::make_unique<folders::TF_ErrorDlg>();
+    ui::setErrorDialog(errorDlg_.get());
     if (batchMode) {
         config::setMessageSink(&logMessages_);
         config::setProgressSink(&silentProgress_);
@@ -32,6 +34,7 @@ WindowServices::WindowServices(bool batchMode) {
 }
 
 WindowServices::~WindowServices() {
+    ui::setErrorDialog(nullptr);
     config::setProgressSink(nullptr);
     config::setMessageSink(nullptr);
     config::setEventPump(nullptr);

@@ -5,6 +5,7 @@
 // file's; but the access layer sits above this library, so it implements
 // this interface and the program installs it at start.
 
+#include <QByteArray>
 #include <QString>
 
 namespace tandex::config {
@@ -45,6 +46,28 @@ public:
     virtual void SetTempFolder(const QString& folder) = 0;
     // One line of the program log.
     virtual void Log(const QString& text) = 0;
+
+    // ---- the resource archive ------------------------------------------
+    // The program's pictures are members of an archive beside it, which is
+    // opened as a folder; the access layers without archive support keep
+    // these refusing defaults (1: the function is not available).
+
+    // Clears the access layer's abort flag, so an abort left over from an
+    // earlier operation does not end the opening.
+    virtual void ResetAbort() {}
+    // Takes a slot for a location without opening a file in it, archive
+    // detection on: a path that ends in "/" behind an archive's name opens
+    // the archive as a folder.
+    virtual int OpenLocation(const QString& /*path*/, int& slot) {
+        slot = 4;
+        return 1;
+    }
+    // Points the slot at a file and reads it whole into content (emptied
+    // on failure); the slot stays open for the next file.
+    virtual int ReadWholeFile(int /*slot*/, const QString& /*path*/, QByteArray& content) {
+        content.clear();
+        return 1;
+    }
 };
 
 // The installed access; until the program installs one, every open fails

@@ -170,7 +170,7 @@ TEST_F(FileTimeSlots, InformationOfOpenFilesOnly) {
     // An archive slot without a current member has nothing to answer for.
     EXPECT_EQ(FZKindHandler(akArchive).setFileTime(0, 0, 0, 0), errFileNotFound);
     EXPECT_EQ(FZKindHandler(akArchive).getAttributes(0, attr), errFileNotFound);
-    EXPECT_EQ(FZKindHandler(akCloud).setAttributes(0, 0), errCloudNotGranted);
+    EXPECT_EQ(FZKindHandler(akCloud).checkLocation(0), errCloudNotGranted);
 }
 
 TEST_F(FileTimeSlots, SetTimesByPathAndAtCommit) {

@@ -23,7 +23,9 @@ TEST_F(WindowServicesTest, InstallsWindowServicesAndRemovesThemAgain) {
         EXPECT_NE(dynamic_cast<tandex::ui::QtEventPump*>(&config::eventPump()), nullptr);
         EXPECT_FALSE(services.StatusWin()->isVisible());
         EXPECT_EQ(config::Helpers().DpiDelta, 0);  // offscreen screens have 96 dpi
+        EXPECT_EQ(&tandex::ui::errorDialog(), services.ErrorDlg());
     }
+    EXPECT_EQ(dynamic_cast<tandex::folders::TF_ErrorDlg*>(&tandex::ui::errorDialog()), nullptr);
     EXPECT_NE(dynamic_cast<config::SilentProgress*>(&config::progressSink()), nullptr);
     EXPECT_NE(dynamic_cast<config::RecordingMessageSink*>(&config::messageSink()), nullptr);
 }

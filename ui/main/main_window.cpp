@@ -16,6 +16,8 @@
 #include "engine/rows.h"
 #include "flat_button.h"
 #include "main_window_settings.h"
+#include "overview_bar.h"
+#include "row_area.h"
 #include "status_win.h"
 #include "window_helpers.h"
 
@@ -31,6 +33,7 @@ W* named(W* widget, const char* name) {
 
 TFlatButton2* paneButton(QWidget* parent, const char* name, const QString& caption, int width) {
     auto* button = named(new TFlatButton2(parent), name);
+    button->SetListID(16);
     // Every flat button takes its pictures from the main window's lists.
     if (auto* main = qobject_cast<TF_Main*>(parent->window()))
         button->LoadBMPFunc = [main](int size, int index, QImage& bitmap) {
@@ -46,6 +49,7 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption, bool bu
     item->setObjectName(QLatin1String(name));
     // Commands whose routines have not arrived yet stay out of sight.
     item->setVisible(built);
+    item->setProperty("Built", built);
     return item;
 }
 
@@ -60,6 +64,7 @@ TF_Main::TF_Main(TStatusWin* statusWin, QWidget* parent) : QMainWindow(parent), 
 
 TF_Main::~TF_Main() {
     if (&engine::mainWindow() == this) engine::setMainWindow(nullptr);
+    releasePaintControls();
 }
 
 void TF_Main::createToolbar() {
@@ -184,14 +189,17 @@ void TF_Main::createMenus() {
     menuItem(options, "mmIgnoreEmptyLines1", QStringLiteral("Ignore empty lines"));
 
     QMenu* help = named(bar->addMenu(QStringLiteral("&Help")), "Help1");
-    menuItem(help, "Help2", QStringLiteral("Help"));
+    // Help: F1 and the Help menu open the start page.
+    QAction* help2 = menuItem(help, "Help2", QStringLiteral("Help"), true);
+    help2->setShortcut(Qt::Key_F1);
+    connect(help2, &QAction::triggered, this, [this] { pmHelp1Click(this); });
     // The help desk and the web site are not offered on this platform.
     menuItem(help, "TandexHelpDesk1", QStringLiteral("Tandex HelpDesk"));
     menuItem(help, "TandexWebsite1", QStringLiteral("Tandex Website"));
     menuItem(help, "CheckforUpdates1", QStringLiteral("Check for Updates"));
     menuItem(help, "About1", QStringLiteral("About Tandex"));
-    // The four menus that would show nothing yet stay out of the bar.
-    for (QMenu* m : {edit, search, options, help}) m->menuAction()->setVisible(false);
+    // The three menus that would show nothing yet stay out of the bar.
+    for (QMenu* m : {edit, search, options}) m->menuAction()->setVisible(false);
 
     pmOpenFileLeft = named(new QMenu(this), "pmOpenFileLeft");
     pmOpenFileRight = named(new QMenu(this), "pmOpenFileRight");
@@ -212,7 +220,9 @@ void TF_Main::createControls() {
     createToolbar();
     createMenus();
     Client = named(new QWidget(this), "Client");
-    setCentralWidget(Client);
+    // Tabs: the tab bar stands above the comparison area.
+    setCentralWidget(createTabBar(Client));
+    createStateMenus();
 
     P_Head = named(new QWidget(Client), "P_Head");
     eFN1 = named(new QLineEdit(P_Head), "eFN1");
@@ -249,8 +259,8 @@ void TF_Main::createControls() {
     HC1->hide();
 
     I_MLRuler = named(new QLabel(Client), "I_MLRuler");
-    P_DiffBar = named(new QWidget(Client), "P_DiffBar");
-    P_MID = named(new QWidget(Client), "P_MID");
+    P_DiffBar = named(new TNBarPanel(Client), "P_DiffBar");
+    P_MID = named(new TMidStrip(this, Client), "P_MID");
     P_MID->setAutoFillBackground(true);
     vScrollBar = named(new QScrollBar(Qt::Vertical, Client), "vScrollBar");
     hScrollBar = named(new QScrollBar(Qt::Horizontal, Client), "hScrollBar");
@@ -299,6 +309,7 @@ void TF_Main::createControls() {
         tim3ClickTimer->setProperty("Tag", 0);
         tim3ClickTimer->stop();
     });
+    createPaintControls();
 }
 
 // ---- per-view state ---------------------------------------------------------
@@ -327,6 +338,7 @@ void TF_Main::unlockPaint() {
 void TF_Main::invalidatePanes(bool erase) {
     if (paintLock_ > 0) return;
     P_MID->update();
+    if (rowArea_) rowArea_->update();
     if (erase) update();
 }
 
@@ -335,13 +347,13 @@ void TF_Main::invalidatePanes(bool erase) {
 void TF_Main::mmVisibleTabsClick(QObject*) {
     config::AppSettings().TEVisibleTAB = !config::AppSettings().TEVisibleTAB;
     miVisibleTabs->setChecked(config::AppSettings().TEVisibleTAB);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::mmVisibleWS1Click(QObject*) {
     config::AppSettings().TEVisibleWS = !config::AppSettings().TEVisibleWS;
     miVisibleWS->setChecked(config::AppSettings().TEVisibleWS);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::pmShowSettingsButton1Click(QObject* sender) {
@@ -353,18 +365,5 @@ void TF_Main::pmShowSettingsButton1Click(QObject* sender) {
 }
 
 void TF_Main::pmButtonMenuPopup(QObject*) { pmShowSettingsButton1->setChecked(config::AppSettings().GSVSettings); }
-
-void TF_Main::updateControls() {
-    // Only the free view exists so far: the settings and folder commands
-    // are the ones that work without content.
-    TB_SETINGS->setEnabled(true);
-    TB_OPENFOLDER->setEnabled(true);
-    fbSaveFileL->SetEnabled(false);
-    fbSaveFileR->SetEnabled(false);
-    fbLSelNew->SetEnabled(false);
-    fbRSelNew->SetEnabled(false);
-    fbSWAP->setVisible(!singlePaneView_);
-    fbSWAP->SetEnabled(false);
-}
 
 }  // namespace tandex::ui

@@ -5,23 +5,33 @@
 // timer and the cancel routine, main_window_arrange.cpp applies the
 // geometry of main_window_layout.h and writes the status bar.
 
+#include <QCursor>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QImage>
 #include <QList>
 #include <QMainWindow>
 #include <array>
+#include <map>
 #include <memory>
 
+#include "engine/editor.h"
 #include "engine/main_window_services.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
+#include "main_window_state.h"
 #include "main_window_status.h"
+#include "main_window_tabs.h"
 
 class QAction;
+class QFrame;
 class QHeaderView;
+class QHideEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPainter;
+class QRegion;
 class QPlainTextEdit;
 class QScrollBar;
 class QStandardItemModel;
@@ -32,9 +42,11 @@ namespace tandex::ui {
 
 class ProgramSettings;
 class TFlatButton2;
+class TNBar;
+class TRowArea;
 class TStatusWin;
 
-class TF_Main : public QMainWindow, public engine::MainWindowServices {
+class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
 
 public:
@@ -54,6 +66,23 @@ public:
     bool loadBMPFunc(int size, int index, QImage& bitmap) const;
     // The image lists as loaded, by the sizes loadBMPFunc takes.
     QList<QImage>* ImageList(int size);
+
+    // ---- icon sets and cursors (main_window_icons.cpp) ----------------------
+    // ImageList24E and ImageList24D from ImageList24 on the colour set's
+    // toolbar face; the toolbar takes them at once.
+    void buildToolbarImages();
+    const QList<QImage>& ImageList24E() const { return imageList24E_; }
+    const QList<QImage>& ImageList24D() const { return imageList24D_; }
+    // A toolbar button's picture by its index in ImageList24; a button
+    // whose picture is missing shows its caption.
+    void setToolImage(QAction* button, int index);
+    // Program cursor n (10 .. 16) from the resource archive, else the
+    // standard shape given.
+    QCursor screenCursor(int n, Qt::CursorShape standard = Qt::ArrowCursor) const;
+    bool hasScreenCursor(int n) const;
+    const QImage& SmallArrowDown() const { return smallArrowDown_; }
+    const QImage& SmallArrowUp() const { return smallArrowUp_; }
+    const std::array<QImage, 11>& PaneIcons() const { return paneIcons_; }
     void SaveSettings();
     bool Started() const { return started_; }
 
@@ -115,6 +144,8 @@ public:
     void mmVisibleWS1Click(QObject* sender);
     void pmShowSettingsButton1Click(QObject* sender);
     void pmButtonMenuPopup(QObject* sender);
+    // F1 and the Help menu's "Help".
+    void pmHelp1Click(QObject* sender);
 
     // Hints of the program's windows show only with GSShowHints on, and
     // stay up to 30 seconds.
@@ -122,6 +153,47 @@ public:
 
     // engine::MainWindowServices
     void updateControls() override;
+
+    // ---- tabs, view switching and control state ------------------------------
+    // (main_window_tabs_ui.cpp, main_window_state_ui.cpp)
+    void saveTabState();
+    void restoreTabState();
+    void drawTabBar();
+    void fitTabWidths();
+    const TTabBar& TabBar() const { return tabBar_; }
+    void switchView(int type, bool fresh, bool save);
+    void initViewFilter(int type, bool fresh);
+    void P_TAB0Click(QObject* sender);
+    void fbCloseTabClick(QObject* sender);
+    void afterTabChange();
+    bool askSaveModified(int mode);
+    void resetSelectButtons(int bits);
+    void labelSelectButton(TFlatButton2* button);
+    void clearFolderView();
+    void calcColumnLayout();
+    TControlSnapshot controlSnapshot();
+    void applyControlState(const TControlState& state);
+    void rePosImgTitle();
+    void disableUI();
+    void enableUI();
+    bool ControlsEnabled() const { return controlsEnabled_; }
+    void clearEditShortcuts();
+    void restoreEditShortcuts();
+    TMenuSnapshot menuSnapshot() const;
+    void menuPopup(QMenu* menu);
+    void refreshView();
+    void showFileNames();
+    void markDifferingRows();
+    int viewRowCount(int viewType) const;
+    int FilterImage() const { return filterImage_; }
+    // Differing rows of the last comparison run.
+    int LastDiffCount = 0;
+    QWidget* P_TabControl = nullptr;
+    std::array<QFrame*, 4> P_TAB{}, BE_TAB{};
+    std::array<QLabel*, 4> I_TabIcon{}, L_Tab{};
+    std::array<TFlatButton2*, 4> B_CloseTab{};
+    QMenu* pmDiffView = nullptr;
+    QAction* pmCloseView = nullptr;
 
     // ---- controls -----------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
@@ -177,10 +249,27 @@ private:
     void timHiddenLnTimer();
     void timFuzzyAbortedTimer();
 
-    // Reads the image lists, arrow bitmaps and cursors from the resource
-    // archive. The archive is not read yet: every list stays empty, which
-    // is the look of a missing archive, and buttons show their captions.
+    // Reads the image lists and arrow bitmaps from the resource archive,
+    // at start-up also ImageList128comm and the cursors; false when the
+    // archive cannot be opened (every list then stays empty).
     bool loadResourceImages(bool atStartUp);
+    void applyToolImages();
+    // The pane buttons' pictures, their captions where a picture is missing.
+    void applyButtonImages();
+
+    // ---- tabs, view switching and control state ------------------------------
+    QWidget* createTabBar(QWidget* client);
+    void createStateMenus();
+    TTabViewState tabViewState() const;
+    QList<QAction*> disabledToolButtons() const;
+    void setBusyControls(bool enabled);
+    void disableControls();
+    TTabBar tabBar_;
+    bool controlsEnabled_ = true;
+    int filterImage_ = 16;
+    std::array<int, 3> longestLines_{};
+    std::array<quint8, 3> ruleFixedKinds_{};
+    int folderListPos_ = -1;
 
     TStatusWin* statusWin_ = nullptr;
     // ImageList10 .. ImageList256 with ImageList128comm, in the order of
@@ -189,6 +278,8 @@ private:
     // The eleven pane and menu icons taken from ImageList32.
     std::array<QImage, 11> paneIcons_;
     QImage smallArrowDown_, smallArrowUp_;
+    QList<QImage> imageList24E_, imageList24D_;
+    std::map<int, QCursor> screenCursors_;
     std::unique_ptr<ProgramSettings> settings_;
     TPendingJobs jobs_;
     QElapsedTimer clock_;
@@ -217,6 +308,95 @@ private:
     int captionFrameHeight_ = 0;
     qint64 lastAddress_ = -1;
     QByteArray scratch1_, scratch2_;
+
+    // ---- comparison painting, caret and overview bar (main_window_paint.cpp)
+public:
+    // engine::CaretHost: the row area shows the editor's caret.
+    int CharWidth() const override { return charWidth_; }
+    int LineHeight() const override { return lineHeight_; }
+    int TopRow() const override { return topRow(viewType_); }
+    int Pane1Right() const override;
+    bool MoveCaret(int x, int y) override;
+    void ShowCaret() override;
+    void HideCaret() override;
+
+    // Paints the rows from index row (from 0) at pixel y until y reaches
+    // the last full row; leaves row behind the last row handled and y below
+    // it. Print pages call it with their own painter.
+    void OnPaintNew(QPainter& painter, int& row, int& y);
+    void paintTimerTimer(QObject* sender);
+    quint32 diffBarColor(int row) const;
+    void updateOverviewBar();
+    void P_DiffBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void P_DiffBarMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void P_DiffBarMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void scrollPanes(int left, int dx, int dy);
+    bool updateRowRange();
+    bool updateScrollRange() { return updateRowRange(); }
+    void FormActivate();
+    void FormDeactivate();
+    void FormHide();
+    void refocusMain();
+    void M_ROpenErrClick(QObject* sender);
+
+    // Called by the row area and the middle strip.
+    void paintRowArea(const QRegion& region);
+    void paintMidStrip(QPainter& painter);
+    void caretFocusChanged(bool focused);
+
+    TRowArea* RowArea() const { return rowArea_; }
+    TNBar* OverviewBar() const { return nBar_.get(); }
+    const QFont& PaneFont() const { return paneFont_; }
+    // Rows that fit the row area at the last paint.
+    int VisibleRows() const { return visibleRows_; }
+    // The caret exists and is shown; where it stands, in client pixels.
+    bool CaretVisible() const { return caretCreated_ && caretShown_; }
+    QPoint CaretPos() const { return caretPos_; }
+
+    QTimer* paintTimer = nullptr;
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void createPaintControls();
+    // Before the window's members go: the widgets that call back forget it.
+    void releasePaintControls();
+    void paneFontApplied(const QFont& font);
+    void placeRowArea(const TLayoutGeometry& g);
+    void paintRows(QPainter& painter, int& row, int& y, int yEnd);
+    void paintRow(QPainter& painter, int row, int y);
+    void paintMargins(QPainter& painter, int firstRow, int yStart, int yEnd);
+    void paintCaret(QPainter& painter);
+    void queuePostPaint();
+    void afterPaint();
+    int fittingRows() const;
+    void setScrollRange();
+    void setFirstVisibleRow(int row);
+    void repaintPanes();
+    QRect caretRect() const;
+    void updateCaretCell();
+
+    TRowArea* rowArea_ = nullptr;
+    std::unique_ptr<TNBar> nBar_;
+    QTimer* caretTimer_ = nullptr;
+    QMetaObject::Connection appStateConnection_;
+    QFont paneFont_;
+    QImage caretBitmap_;
+    QPoint caretPos_{0, 0};
+    QRegion caretDirty_;
+    bool caretCreated_ = false, caretShown_ = false, caretPhase_ = true;
+    bool postPaintQueued_ = false;
+    bool refocusing_ = false;
+    bool printing_ = false, printSelectionOnly_ = false;
+    int visibleRows_ = 0;
+    int paintedRowCount_ = -1;
+    int laidOutDigits_ = -1;
+    int lastPaintBottom_ = 0;
+    bool nBarRebuild_ = true;
+    int nBarRows_ = -1, nBarDiffs_ = -1;
+    bool nBarDragging_ = false;
+    int nBarGrabY_ = -1;
 };
 
 }  // namespace tandex::ui

@@ -26,8 +26,16 @@ private:
 // Gives up at once: without the dialog nobody can be asked.
 class NoErrorDialog : public ErrorDialogServices {
 public:
-    int Ask(const QString&, const QString&, int, int) override { return eaNo; }
-    void Reset() override { retries_[0] = retries_[1] = 0; }
+    int Ask(const QString&, const QString&, bool partly, int, bool) override {
+        (partly ? partlyAnswer_ : errorAnswer_) = eaNo;
+        return eaNo;
+    }
+    int ErrorAnswer() const override { return errorAnswer_; }
+    int PartlyAnswer() const override { return partlyAnswer_; }
+    void Reset() override {
+        errorAnswer_ = partlyAnswer_ = eaNo;
+        retries_[0] = retries_[1] = 0;
+    }
     void ResetRetries(int side) override { retries_[side & 1] = 0; }
     void CountRetry(int side) override { ++retries_[side & 1]; }
     bool RetriesExhausted(int side) const override {
@@ -36,6 +44,7 @@ public:
     void RetryDelay() override {}
 
 private:
+    int errorAnswer_ = eaNo, partlyAnswer_ = eaNo;
     int retries_[2] = {0, 0};
 };
 

@@ -36,9 +36,16 @@ enum TErrorAnswer : int { eaNo = 0, eaYes = 1, eaYesAll = 2, eaNoAll = 3, eaCanc
 class ErrorDialogServices {
 public:
     virtual ~ErrorDialogServices() = default;
-    // Shows the error of the read (0) or write (1) side; kind 1 asks
-    // whether to keep a partly written file. Returns a TErrorAnswer.
-    virtual int Ask(const QString& location, const QString& errorText, int side, int kind) = 0;
+    // Asks about a failed operation on name; errorText begins with the
+    // operation's name. side 0 is reading, 1 writing; partly asks whether
+    // to keep a partly written file instead; allButtons offers the "all"
+    // answers. The answer (a TErrorAnswer) is kept in PartlyAnswer or
+    // ErrorAnswer and returned.
+    virtual int Ask(const QString& name, const QString& errorText, bool partly, int side,
+                    bool allButtons) = 0;
+    // The answers remembered since the last Reset.
+    virtual int ErrorAnswer() const = 0;
+    virtual int PartlyAnswer() const = 0;
     virtual void Reset() = 0;
     virtual void ResetRetries(int side) = 0;
     virtual void CountRetry(int side) = 0;

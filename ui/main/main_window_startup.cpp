@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QStyle>
@@ -15,7 +16,9 @@
 
 #include "access/access_slots.h"
 #include "access/archive_options.h"
+#include "access/cloud_files.h"
 #include "access/file_times.h"
+#include "access/ping.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
@@ -112,13 +115,19 @@ void TF_Main::FormCreate() {
 bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         if (!config::AppSettings().GSShowHints) return true;
+        // A disabled toolbar button shows its hint only when the settings ask for it.
+        if (auto* tool = qobject_cast<QToolButton*>(watched); tool && tool->defaultAction())
+            if (const QVariant show = tool->defaultAction()->property("ShowHint"); show.isValid() && !show.toBool())
+                return true;
         if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->toolTipDuration() < 0)
             widget->setToolTipDuration(30000);
     }
+    if (watched == this && event->type() == QEvent::WindowActivate && started_) FormActivate();
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TF_Main::secondStage() {
+    drawTabBar();
     refreshLayout();
     captionFrameHeight_ = frameGeometry().height() - geometry().height() + menuBar()->height();
 
@@ -126,6 +135,8 @@ void TF_Main::secondStage() {
     access::FZSetDateFormat(s.GSDateTimeFmt);
     access::FZSetTabSize(s.TETabSize, s.TEMaxColumns);
     access::FZSetTimeTolerance(s.FCIgnTimeDif, s.FCIgnDST);
+    access::FZSetPingOptions(s.ESUsePing, s.ESMaxPings, s.ESPingTimeOut);
+    access::FZCloudLoadToken();
 
     if (commandLine().BatchMode()) {
         commandLine().RunBatch();
@@ -168,47 +179,9 @@ void TF_Main::loadIconSets() {
     loadResourceImages(!started_);
     static constexpr int iconIndexes[] = {0, 3, 5, 1, 4, 6, 2, 8, 7, 12, 11};
     for (size_t i = 0; i < paneIcons_.size(); ++i) loadBMPFunc(32, iconIndexes[i], paneIcons_[i]);
-    fbOpenFolderL->SetImageID(0);
-    fbOpenFolderR->SetImageID(0);
-    fbSaveFileL->SetImageID(6);
-    fbSaveFileR->SetImageID(6);
-    fbSWAP->SetImageID(9);
-    fbLoad->SetImageID(80);
-    fbLoad->hide();
-}
-
-namespace {
-
-constexpr int kImageListSizes[] = {10, 16, 17, 24, 32, 48, 72, 74, 128, 129, 256};
-
-int imageListIndex(int size) {
-    for (int i = 0; i < 11; ++i)
-        if (kImageListSizes[i] == size) return i;
-    return -1;
-}
-
-}  // namespace
-
-QList<QImage>* TF_Main::ImageList(int size) {
-    const int i = imageListIndex(size);
-    return i < 0 ? nullptr : &imageLists_[size_t(i)];
-}
-
-bool TF_Main::loadBMPFunc(int size, int index, QImage& bitmap) const {
-    bitmap = QImage();
-    const int i = imageListIndex(size);
-    if (i < 0) return false;
-    const QList<QImage>& list = imageLists_[size_t(i)];
-    if (index < 0 || index >= list.size()) return false;
-    bitmap = list[index];
-    return !bitmap.isNull();
-}
-
-bool TF_Main::loadResourceImages(bool /*atStartUp*/) {
-    for (auto& list : imageLists_) list.clear();
-    smallArrowDown_ = QImage();
-    smallArrowUp_ = QImage();
-    return false;
+    applyButtonImages();
+    // The toolbar images follow the lists (and the colour scheme).
+    if (started_) buildToolbarImages();
 }
 
 void TF_Main::SaveSettings() {
