@@ -8,6 +8,7 @@
 #include "access/file_ops.h"
 #include "access/file_times.h"
 #include "access/folder_totals.h"
+#include "access/ini_file_adapter.h"
 #include "access/password_prompt.h"
 #include "archive/streams.h"
 #include "config/app_settings.h"
@@ -188,6 +189,26 @@ TEST_F(ArchiveSlots, ReadsMembersOfEveryFormat) {
     EXPECT_EQ(copy, path("tmp/T_x"));
     EXPECT_EQ(readAll(copy), "gzip content");
     EXPECT_EQ(FZClose(slot), 0);
+}
+
+TEST_F(ArchiveSlots, ResourceMembersReadThroughTheSettingsInterface) {
+    // As config/ reads the resource archive: one slot on the archive, each
+    // member read by its path.
+    writeFile(path("src/TDXIL32Flat.bin"), "strip");
+    QDir().mkpath(path("bin"));
+    pack("zip", {"-q", path("bin/TandexRes.zipx"), "TDXIL32Flat.bin"});
+    TIniFileAdapter adapter;
+    int slot = FZNoSlot;
+    ASSERT_EQ(adapter.OpenLocation(path("bin/TandexRes.zipx/"), slot), 0);
+    QByteArray content;
+    ASSERT_EQ(adapter.ReadWholeFile(slot, path("bin/TandexRes.zipx/TDXIL32Flat.bin"), content), 0);
+    EXPECT_EQ(content, "strip");
+    EXPECT_EQ(adapter.ReadWholeFile(slot, path("bin/TandexRes.zipx/missing.bin"), content),
+              errFileNotFound);
+    EXPECT_TRUE(content.isEmpty());
+    ASSERT_EQ(adapter.ReadWholeFile(slot, path("bin/TandexRes.zipx/TDXIL32Flat.bin"), content), 0);
+    EXPECT_EQ(content, "strip");
+    EXPECT_EQ(adapter.Close(slot), 0);
 }
 
 TEST_F(ArchiveSlots, MissingMembersEmptyArchivesAndListings) {
