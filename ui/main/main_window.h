@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 
+#include "details_panel.h"
 #include "engine/main_window_services.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
@@ -27,6 +28,7 @@ class QMenu;
 class QPlainTextEdit;
 class QScrollBar;
 class QStandardItemModel;
+class QTextEdit;
 class QTimer;
 class QToolBar;
 
@@ -144,6 +146,38 @@ public:
     // engine::MainWindowServices
     void updateControls() override;
 
+    // ---- details panel and rulers (main_window_details.cpp) -----------------
+    void createDetailsPanel();
+    // Fills the details fields for a row (-1 and below: the caret row).
+    void showDetailsLine(int row);
+    // The same for a row's input as gathered from the panes.
+    void showDetails(TDetailsInput in, int row);
+    void fbSyncDetailsClick(QObject* sender);
+    void updateDetailsButton();
+    void hScrollBarDPScroll(int position);
+    // The top ruler's marker; call after every caret change.
+    void drawRulerMarker(int pane);
+    // The details ruler; the paint timer's ruler job calls it unmarked.
+    void drawDPRuler(bool marked);
+    // Colour scheme step: the details colours and the mode button.
+    void applyDetailsColors();
+    void miShowRulerClick(QObject* sender);
+    void miVisibleWSClick(QObject* sender);
+    void pmDetailsPanelPopup(QObject* sender);
+    // Copy1Click's details branch: true when a details field had the focus.
+    bool copyDetailsSelection(QObject* sender = nullptr);
+    void eLine1Click(int pane);
+    void eLine1Exit();
+    void eLine1MouseDown();
+    // Up, Down and Ctrl+C of a details field; true when it took the key.
+    bool eLine1KeyDown(QTextEdit* field, int key, Qt::KeyboardModifiers shift);
+    // Stands in for the paint timer's ruler job.
+    void scheduleDetailsRuler();
+    TDetailsState& Details() { return details_; }
+    QMenu* pmDetailsPanel = nullptr;
+    QAction *miCopy = nullptr, *miDetailsVisibleWS = nullptr, *miDetailsShowRuler = nullptr,
+            *miShowAlignText = nullptr, *miShowHEX = nullptr, *miShowAlignedHEX = nullptr;
+
     // ---- controls -----------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
     QAction *TB_SETINGS = nullptr, *TB_Sep1 = nullptr, *TB_OPENFOLDER = nullptr, *TB_VIEWMODE = nullptr,
@@ -174,7 +208,7 @@ public:
     QWidget* P_Feet = nullptr;
     QLabel* I_DPRuler = nullptr;
     QLabel *P_ETit1 = nullptr, *P_ETit2 = nullptr;
-    QLineEdit *eLine1 = nullptr, *eLine2 = nullptr;
+    QTextEdit *eLine1 = nullptr, *eLine2 = nullptr;
     QScrollBar* hScrollBarDP = nullptr;
     TFlatButton2* fbAlignDetails = nullptr;
     QLabel* P_StatusBar = nullptr;
@@ -243,6 +277,7 @@ private:
     int captionFrameHeight_ = 0;
     qint64 lastAddress_ = -1;
     QByteArray scratch1_, scratch2_;
+    TDetailsState details_;
 };
 
 }  // namespace tandex::ui

@@ -206,6 +206,10 @@ void TF_Main::applyPaneFont() {
     charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
+    // The details fields count columns in the pane font.
+    for (QWidget* w : {static_cast<QWidget*>(P_Feet), static_cast<QWidget*>(eLine1), static_cast<QWidget*>(eLine2)})
+        w->setFont(pane);
+    details_.row = -1;
 }
 
 void TF_Main::applyColorScheme() {
@@ -223,6 +227,7 @@ void TF_Main::setColorScheme(int index) {
     mid.setColor(QPalette::Window, color(set[config::SplitterCol]));
     P_MID->setPalette(mid);
     buildToolbarImages();
+    applyDetailsColors();
     invalidatePanes(true);
 }
 
