@@ -211,7 +211,8 @@ void TF_Main::showDetails(TDetailsInput in, int row) {
         hScrollBarDP->setMaximum(qMax(details_.shown.longest + 2, visible) - visible);
     }
     details_.row = row;
-    if (details_.scrollOffset != details_.rulerOffset) {
+    // A new layout leaves the ruler's picture at its old size.
+    if (details_.scrollOffset != details_.rulerOffset || I_DPRuler->pixmap().size() != I_DPRuler->size()) {
         const QSignalBlocker block(hScrollBarDP);
         hScrollBarDP->setValue(details_.scrollOffset - 1);
         if (config::AppSettings().GSShowDPRuler) drawDPRuler(false);
