@@ -102,6 +102,12 @@ void fillField(QTextEdit* field, const TDetailsResult& r, int side, int visible,
     field->setTextCursor(start);
 }
 
+// Puts a field's selection on the clipboard as the text it stands for.
+void copyFieldSelection(const QTextEdit* field) {
+    const QTextCursor c = field->textCursor();
+    if (c.hasSelection()) QApplication::clipboard()->setText(detailsCopyText(c.selectedText()));
+}
+
 }  // namespace
 
 void TF_Main::createDetailsPanel() {
@@ -325,8 +331,7 @@ bool TF_Main::copyDetailsSelection(QObject* sender) {
     if (!field && sender == miCopy)
         field = eLine1->textCursor().hasSelection() ? eLine1 : eLine2;
     if (!field) return false;
-    const QTextCursor c = field->textCursor();
-    if (c.hasSelection()) QApplication::clipboard()->setText(detailsCopyText(c.selectedText()));
+    copyFieldSelection(field);
     return true;
 }
 
@@ -343,9 +348,9 @@ bool TF_Main::eLine1KeyDown(QTextEdit* field, int key, Qt::KeyboardModifiers shi
         scheduleDetailsRuler();
         return true;
     }
-    // Ctrl+C copies this field's selection (where the field has the focus).
+    // Ctrl+C copies this field's selection, not the other field's.
     if (key == Qt::Key_C && (shift & Qt::ControlModifier)) {
-        copyDetailsSelection();
+        copyFieldSelection(field);
         return true;
     }
     scheduleDetailsRuler();

@@ -198,6 +198,22 @@ TEST(DetailsLine, FlagAlignmentStopsAtTheColumnLimit) {
     EXPECT_TRUE(f.readAll().contains("FMAlign1"));
 }
 
+TEST(DetailsLine, BinaryViewRowsCarryTheirAddress) {
+    ui::TDetailsSide l = side("41 20   A B");
+    ui::TDetailsSide r = side("41 21   A!B");
+    l.numberText = "0001";
+    r.numberText = "0001";
+    auto in = input(l, r, ui::dmText, 1);
+    in.binaryView = true;
+    in.hexBytes = 2;
+    const ui::TDetailsResult res = ui::buildDetailsLine(in);
+    // Only the character part shows its blanks; bytes that differ show so.
+    EXPECT_EQ(res.shown[0], QString::fromUtf16(u"0001 | 41 20   A\u2219B"));
+    EXPECT_FALSE(res.hexShown);
+    EXPECT_EQ(res.shown[0].mid(res.caretPos, res.caretLength), "4");
+    EXPECT_EQ(res.classes[0][size_t(res.shown[0].indexOf("20") + 1)], ui::dcDiffers);
+}
+
 TEST(DetailsLine, CopyTurnsMarksBack) {
     EXPECT_EQ(ui::detailsCopyText(QStringLiteral("a\u2219b\u25a0\u25a0c")), "a bc");
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -146,6 +147,15 @@ TEST_F(MainWindowDetailsTest, CopyLeavesTheMarksBehind) {
     w.eLine2->setTextCursor(all);
     w.miCopy->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), "ab");
+
+    // Ctrl+C in a field copies that field's own selection.
+    QApplication::clipboard()->clear();
+    all = QTextCursor(w.eLine1->document());
+    all.select(QTextCursor::Document);
+    w.eLine1->setTextCursor(all);
+    QKeyEvent ctrlC(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, QStringLiteral("c"));
+    QApplication::sendEvent(w.eLine1, &ctrlC);
+    EXPECT_EQ(QApplication::clipboard()->text(), "a b");
 }
 
 // Whether any pixel of a column of the image, from y0 to y1, is red.
