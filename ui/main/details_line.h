@@ -50,7 +50,6 @@ struct TDetailsInput {
     int scrollOffset = 1;        // first shown column, from 1
     int visibleColumns = 80;
     bool visibleBlanks = true;
-    int tabSize = 4;
     int maxColumns = 1024;
     int hexBytes = 16;
 };

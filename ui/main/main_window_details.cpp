@@ -113,6 +113,14 @@ void copyFieldSelection(const QTextEdit* field) {
 void TF_Main::createDetailsPanel() {
     P_ETit1->setText(QStringLiteral("L-Pane:"));
     P_ETit2->setText(QStringLiteral("R-Pane:"));
+    auto popupOn = [this](QWidget* w) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) {
+            pmDetailsPanelPopup(pmDetailsPanel);
+            pmDetailsPanel->exec(w->mapToGlobal(at));
+        });
+    };
+    popupOn(P_Feet);
     int pane = 1;
     for (QTextEdit* e : {eLine1, eLine2}) {
         e->setReadOnly(true);
@@ -124,11 +132,7 @@ void TF_Main::createDetailsPanel() {
         e->setUndoRedoEnabled(false);
         e->document()->setDocumentMargin(0);
         e->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        e->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(e, &QWidget::customContextMenuRequested, this, [this, e](const QPoint& at) {
-            pmDetailsPanelPopup(pmDetailsPanel);
-            pmDetailsPanel->exec(e->mapToGlobal(at));
-        });
+        popupOn(e);
         new DetailsFieldEvents(this, e, pane++);
     }
     hScrollBarDP->setMinimum(0);
@@ -185,7 +189,6 @@ void TF_Main::showDetailsLine(int row) {
     in.activePane = getActivePane(viewType_);
     in.caretColumn = engine::editor().GetCaretColumn();
     in.visibleBlanks = s.GSVWSDetail;
-    in.tabSize = s.TETabSize;
     in.maxColumns = s.TEMaxColumns;
     in.hexBytes = s.BCHEXBytes;
     // The folder view shows the entry paths here once it exists.
