@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 
@@ -283,10 +284,11 @@ void TF_Main::createControls() {
     I_DPRuler = named(new QLabel(P_Feet), "I_DPRuler");
     P_ETit1 = named(new QLabel(QStringLiteral(" Left: "), P_Feet), "P_ETit1");
     P_ETit2 = named(new QLabel(QStringLiteral(" Right: "), P_Feet), "P_ETit2");
-    eLine1 = named(new QLineEdit(P_Feet), "eLine1");
-    eLine2 = named(new QLineEdit(P_Feet), "eLine2");
+    eLine1 = named(new QTextEdit(P_Feet), "eLine1");
+    eLine2 = named(new QTextEdit(P_Feet), "eLine2");
     hScrollBarDP = named(new QScrollBar(Qt::Horizontal, P_Feet), "hScrollBarDP");
     fbAlignDetails = paneButton(P_Feet, "fbAlignDetails", QStringLiteral("Align"), 40);
+    createDetailsPanel();
 
     P_StatusBar = named(new QLabel(Client), "P_StatusBar");
     L_InsertState = named(new QLabel(P_StatusBar), "L_InsertState");

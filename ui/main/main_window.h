@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "converters.h"
+#include "details_panel.h"
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
 #include "main_window_jobs.h"
@@ -36,6 +37,7 @@ class QRegion;
 class QPlainTextEdit;
 class QScrollBar;
 class QStandardItemModel;
+class QTextEdit;
 class QTimer;
 class QToolBar;
 
@@ -195,6 +197,37 @@ public:
     std::array<TFlatButton2*, 4> B_CloseTab{};
     QMenu* pmDiffView = nullptr;
     QAction* pmCloseView = nullptr;
+    // ---- details panel and rulers (main_window_details.cpp) -----------------
+    void createDetailsPanel();
+    // Fills the details fields for a row (-1 and below: the caret row).
+    void showDetailsLine(int row);
+    // The same for a row's input as gathered from the panes.
+    void showDetails(TDetailsInput in, int row);
+    void fbSyncDetailsClick(QObject* sender);
+    void updateDetailsButton();
+    void hScrollBarDPScroll(int position);
+    // The top ruler's marker; call after every caret change.
+    void drawRulerMarker(int pane);
+    // The details ruler; the paint timer's ruler job calls it unmarked.
+    void drawDPRuler(bool marked);
+    // Colour scheme step: the details colours and the mode button.
+    void applyDetailsColors();
+    void miShowRulerClick(QObject* sender);
+    void miVisibleWSClick(QObject* sender);
+    void pmDetailsPanelPopup(QObject* sender);
+    // Copy1Click's details branch: true when a details field had the focus.
+    bool copyDetailsSelection(QObject* sender = nullptr);
+    void eLine1Click(int pane);
+    void eLine1Exit();
+    void eLine1MouseDown();
+    // Up, Down and Ctrl+C of a details field; true when it took the key.
+    bool eLine1KeyDown(QTextEdit* field, int key, Qt::KeyboardModifiers shift);
+    // Stands in for the paint timer's ruler job.
+    void scheduleDetailsRuler();
+    TDetailsState& Details() { return details_; }
+    QMenu* pmDetailsPanel = nullptr;
+    QAction *miCopy = nullptr, *miDetailsVisibleWS = nullptr, *miDetailsShowRuler = nullptr,
+            *miShowAlignText = nullptr, *miShowHEX = nullptr, *miShowAlignedHEX = nullptr;
 
     // ---- controls -----------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
@@ -226,7 +259,7 @@ public:
     QWidget* P_Feet = nullptr;
     QLabel* I_DPRuler = nullptr;
     QLabel *P_ETit1 = nullptr, *P_ETit2 = nullptr;
-    QLineEdit *eLine1 = nullptr, *eLine2 = nullptr;
+    QTextEdit *eLine1 = nullptr, *eLine2 = nullptr;
     QScrollBar* hScrollBarDP = nullptr;
     TFlatButton2* fbAlignDetails = nullptr;
     QLabel* P_StatusBar = nullptr;
@@ -398,6 +431,7 @@ private:
     int nBarRows_ = -1, nBarDiffs_ = -1;
     bool nBarDragging_ = false;
     int nBarGrabY_ = -1;
+    TDetailsState details_;
 };
 
 }  // namespace tandex::ui

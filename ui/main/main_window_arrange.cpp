@@ -212,6 +212,10 @@ void TF_Main::applyPaneFont() {
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
     paneFontApplied(pane);
+    // The details fields count columns in the pane font.
+    for (QWidget* w : {static_cast<QWidget*>(P_Feet), static_cast<QWidget*>(eLine1), static_cast<QWidget*>(eLine2)})
+        w->setFont(pane);
+    details_.row = -1;
 }
 
 void TF_Main::applyColorScheme() {
@@ -230,6 +234,7 @@ void TF_Main::setColorScheme(int index) {
     P_MID->setPalette(mid);
     buildToolbarImages();
     if (started_) drawTabBar();  // the tabs take the set's tab colours
+    applyDetailsColors();
     invalidatePanes(true);
 }
 

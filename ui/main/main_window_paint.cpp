@@ -247,6 +247,8 @@ void TF_Main::paintTimerTimer(QObject*) {
     if (paintTimer->property("Tag").toInt() == 1) {
         P_MID->update();
         repaintPanes();
+    } else {
+        drawDPRuler(true);
     }
     paintTimer->setProperty("Tag", 0);
     paintTimer->setInterval(10);
@@ -490,6 +492,7 @@ bool TF_Main::MoveCaret(int x, int y) {
     caretPos_ = QPoint(x, y);
     caretPhase_ = true;
     updateCaretCell();
+    drawRulerMarker(getActivePane(viewType_));
     return true;
 }
 

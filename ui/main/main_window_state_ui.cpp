@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QWidget>
 
