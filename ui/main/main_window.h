@@ -441,7 +441,9 @@ private:
     void finishDifferenceJump(int row);
     // The view's top row after a scroll by code: bar, pixels and caret follow.
     void scrollToTop(int top);
-    int rowsPerPage() const { return std::max(visibleRows_, 1); }
+    // From the layout, not the last paint: a jump right after a load or a
+    // resize must not wait for the rows to be painted.
+    int rowsPerPage() const { return std::max(fittingRows(), 1); }
     TfGotoLine* gotoDialog_ = nullptr;
     TWheelSteps wheelSteps_;
     bool hScrollBusy_ = false;
