@@ -312,6 +312,7 @@ void TF_Main::createControls() {
         tim3ClickTimer->stop();
     });
     createPaintControls();
+    createNavigation();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -24,6 +24,7 @@
 #include "main_window_state.h"
 #include "main_window_status.h"
 #include "main_window_tabs.h"
+#include "diff_nav.h"
 
 class QAction;
 class QFrame;
@@ -40,6 +41,7 @@ class QStandardItemModel;
 class QTextEdit;
 class QTimer;
 class QToolBar;
+class QWheelEvent;
 
 namespace tandex::ui {
 
@@ -48,6 +50,7 @@ class TFlatButton2;
 class TNBar;
 class TRowArea;
 class TStatusWin;
+class TfGotoLine;
 
 class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
@@ -432,6 +435,54 @@ private:
     bool nBarDragging_ = false;
     int nBarGrabY_ = -1;
     TDetailsState details_;
+
+    // ---- difference navigation, go to line, scrolling (main_window_nav.cpp)
+public:
+    // Next and previous difference: the toolbar, the Search menu and the
+    // keys pass themselves as sender; a call without one (after a load)
+    // stops on the run under the caret.
+    void BB_DIFNEXTClick(QObject* sender);
+    void BB_DIFPREVClick(QObject* sender);
+    // After every load, reload or folder run: top of the view, then the
+    // first difference when the settings ask for it.
+    void gotoFirstDifference();
+    void FirstDifference1Click(QObject* sender);
+    void LastDifference1Click(QObject* sender);
+    void gotoFirstLast(int row);
+    void scrollRowIntoView(int row);
+    void gotoLongestLine();
+    void GotoLine1Click(QObject* sender);
+    // index is the 0-based line (row in the folder and address views);
+    // column the byte within the row in the address view.
+    void gotoLine(int pane, int index, int column);
+    void refreshSelection();
+    void refreshDetails(int row);
+    int DetailsRow() const { return detailsRow_; }
+    // The vertical bar's actions (QAbstractSlider::SliderAction) and the
+    // horizontal bar's requested position.
+    void OnScroll(QObject* sender, int action);
+    void hScrollBarScroll(QObject* sender, int position);
+    // Marks the event handled; true when the view scrolled.
+    bool FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta);
+    // Set by the reload command: the next jump to a difference is skipped once.
+    bool SkipFirstDifference = false;
+    TfGotoLine* GotoDialog() const { return gotoDialog_; }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void createNavigation();
+    void finishDifferenceJump(int row);
+    // The view's top row after a scroll by code: bar, pixels and caret follow.
+    void scrollToTop(int top);
+    // From the layout, not the last paint: a jump right after a load or a
+    // resize must not wait for the rows to be painted.
+    int rowsPerPage() const { return std::max(fittingRows(), 1); }
+    TfGotoLine* gotoDialog_ = nullptr;
+    TWheelSteps wheelSteps_;
+    bool hScrollBusy_ = false;
+    int detailsRow_ = -1;
 };
 
 }  // namespace tandex::ui
