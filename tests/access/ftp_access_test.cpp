@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QSslCertificate>
@@ -709,4 +710,85 @@ TEST_F(FtpAccess, WithTheProxyOffNothingReachesIt) {
     EXPECT_EQ(FZClose(slot), 0);
     EXPECT_TRUE(linesIn(log).isEmpty());
     EXPECT_TRUE(commands().contains("USER u"));
+}
+
+TEST_F(FtpAccess, TheConnectTunnelCarriesEveryConnectionPassiveAndWithTls) {
+    writeFile(root_ + "/x.txt", "12");
+    certificates();
+    trustTestCa();
+    TinyProxy tinyproxy(dir_->path(), true);
+    ASSERT_GT(tinyproxy.port(), 0);
+    // Without TLS, in active mode, which the tunnel turns passive; then
+    // with explicit TLS on both connections.
+    LocalServer& plain = serve({});
+    LocalServer& tls = serve(tlsFlags_);
+    struct Case {
+        LocalServer& server;
+        const char* tls;
+        const char* passive;
+    };
+    for (const Case& c : {Case{plain, "0", "0"}, Case{tls, "3", "1"}}) {
+        SCOPED_TRACE(c.tls);
+        ProxySettings proxy(fpcmHttpConnect, false, tinyproxy.port(), "u", "p");
+        Profile p = at(c.server);
+        p.tls = c.tls;
+        p.protect = c.tls;
+        p.passive = c.passive;
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+        EXPECT_EQ(FZSlotSslUsed(slot), p.tls != "0");
+        for (int i = 0; i < 2; ++i) {
+            TFZDDir listing;
+            EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+            EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+        }
+        EXPECT_EQ(FZClose(slot), 0);
+        EXPECT_FALSE(commands().contains("PORT"));
+    }
+    QFile log(dir_->path() + "/tinyproxy.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    // One tunnel for each control connection and one per listing.
+    EXPECT_EQ(text.count("Established connection to host"), 6);
+    for (const LocalServer* server : {&plain, &tls})
+        EXPECT_EQ(text.count(QString("opening connection to 127.0.0.1:%1\n").arg(server->port())), 1);
+}
+
+TEST_F(FtpAccess, TheTunnelCarriesImplicitTlsToVsftpd) {
+    if (!QFile::exists("/usr/sbin/vsftpd")) GTEST_SKIP() << "vsftpd is not installed";
+    writeFile(root_ + "/x.txt", "12");
+    certificates();
+    trustTestCa();
+    for (const QString& folder : {dir_->path(), root_})
+        QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    Vsftpd vsftpd(dir_->path(), root_, dir_->path() + "/ftp.pem", dir_->path() + "/ftp.key", true);
+    ASSERT_GT(vsftpd.port(), 0);
+    TinyProxy tinyproxy(dir_->path(), true);
+    ASSERT_GT(tinyproxy.port(), 0);
+    ProxySettings proxy(fpcmHttpConnect, false, tinyproxy.port(), "u", "p");
+    Profile p;
+    p.port = QString::number(vsftpd.port());
+    p.user = "tdxftp";
+    p.password = "tdxftp-test";
+    p.tls = "1";
+    p.protect = "1";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+    TFZDDir listing;
+    EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+    EXPECT_EQ(FZClose(slot), 0);
+}
+
+TEST_F(FtpAccess, AWrongTunnelPasswordEndsWithTheProxysStatusLine) {
+    TinyProxy tinyproxy(dir_->path(), true);
+    ASSERT_GT(tinyproxy.port(), 0);
+    LocalServer& server = serve({});
+    ProxySettings proxy(fpcmHttpConnect, false, tinyproxy.port(), "u", "wrong");
+    int slot = FZNoSlot;
+    EXPECT_EQ(open(at(server), "/", slot), errInternet);
+    // tinyproxy refuses a wrong password with 401 rather than 407.
+    EXPECT_TRUE(QRegularExpression("^HTTP/1\\.[01] 40[17] ").match(FZLastMessage()).hasMatch())
+        << qPrintable(FZLastMessage());
+    EXPECT_TRUE(commands().isEmpty());
 }
