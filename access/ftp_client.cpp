@@ -314,22 +314,13 @@ void TFtpClient::Connect() {
 }
 
 void TFtpClient::login() {
-    // A password line is left out once the line before it logged in; a
-    // refused line ends the login before anything further is sent.
     const QList<TFtpLoginLine> lines = FZFtpLoginLines(options_.proxy, options_.host, options_.port,
                                                        options_.user, options_.password);
-    TFtpReply reply;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0 && lines[i].secret && (reply.code == 230 || reply.code == 202)) continue;
-        reply = SendCmd(lines[i].command);
-        if (reply.code < 200 || reply.code >= 400) {
-            control_->abort();
-            raiseReply(reply);
-        }
-    }
-    if (reply.code != 230 && reply.code != 202) {
+    try {
+        FZRunFtpLogin(lines, [this](const QString& line) { return SendCmd(line); });
+    } catch (const EFtpError&) {
         control_->abort();
-        raiseReply(reply);
+        throw;
     }
     Command(QStringLiteral("TYPE I"));
     const TFtpReply feat = SendCmd(QStringLiteral("FEAT"));

@@ -57,6 +57,19 @@ QList<TFtpLoginLine> FZFtpLoginLines(const TFtpProxy& proxy, const QString& host
     return lines;
 }
 
+TFtpReply FZRunFtpLogin(const QList<TFtpLoginLine>& lines,
+                        const std::function<TFtpReply(const QString&)>& send) {
+    TFtpReply reply;
+    const auto loggedIn = [&reply] { return reply.code == 230 || reply.code == 202; };
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0 && lines[i].secret && loggedIn()) continue;
+        reply = send(lines[i].command);
+        if (reply.code < 200 || reply.code >= 400) throw EFtpError(99990, reply.text());
+    }
+    if (!loggedIn()) throw EFtpError(99990, reply.text());
+    return reply;
+}
+
 bool FZFtpProxyIsPeer(const TFtpProxy& proxy) {
     return proxy.kind >= fpcmUserSite && proxy.kind <= fpcmNovellBorder &&
            proxy.kind != fpcmTransparent;

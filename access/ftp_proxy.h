@@ -4,9 +4,13 @@
 // sends in place of its plain USER and PASS; which of them carry a
 // password is marked so no log ever shows one.
 
+#include "access/ftp_reply.h"
+
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+
+#include <functional>
 
 namespace tandex::access {
 
@@ -40,6 +44,13 @@ struct TFtpLoginLine {
 // proxy; plain USER and PASS for no proxy and for the tunnel.
 QList<TFtpLoginLine> FZFtpLoginLines(const TFtpProxy& proxy, const QString& host, quint16 port,
                                      const QString& user, const QString& password);
+
+// Sends the login lines through send, which returns the reply to each. A
+// password line is left out once the line before it logged in; a refused
+// line throws 99990 with its reply before anything further is sent, and so
+// does a login that ends without being logged in. Returns the last reply.
+TFtpReply FZRunFtpLogin(const QList<TFtpLoginLine>& lines,
+                        const std::function<TFtpReply(const QString&)>& send);
 
 // Whether the control connection goes to the proxy rather than the site.
 bool FZFtpProxyIsPeer(const TFtpProxy& proxy);

@@ -1,10 +1,14 @@
 #include "access/ftp_proxy.h"
+#include "ftp_login_fuzz_check.h"
 #include "config/app_settings.h"
 #include "config/scrambler.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
 
 using namespace tandex::access;
+namespace fuzz = tandex::access::fuzz;
 
 namespace {
 
@@ -103,4 +107,52 @@ TEST(FtpProxyLogin, SettingsChooseTheProxyAndItsCredentials) {
     s.ProxyEnable = false;
     EXPECT_EQ(FZFtpProxyFromSettings().kind, fpcmNone);
     s = saved;
+}
+
+TEST(FtpProxyLogin, KeptFuzzInputsStayHandled) {
+    const QDir data(TANDEX_TEST_DATA);
+    const QStringList files = data.entryList({"ftp-login-*"}, QDir::Files);
+    EXPECT_FALSE(files.isEmpty());
+    for (const QString& name : files) {
+        QFile f(data.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(fuzz::runFtpLogin(f.readAll()), QString()) << qPrintable(name);
+    }
+}
+
+TEST(FtpProxyLogin, PasswordsFollowOnlyTheLinesThatAskForThem) {
+    TFtpProxy proxy;
+    proxy.kind = fpcmSite;
+    proxy.user = "pu";
+    proxy.password = "pp";
+    const QList<TFtpLoginLine> lines = FZFtpLoginLines(proxy, "h", 21, "u", "w");
+    struct Case {
+        QList<int> replies;
+        QStringList sent;
+        int error;  // 0: logged in
+    };
+    const Case cases[] = {
+        {{331, 230, 220, 331, 230}, {"USER pu", "PASS pp", "SITE h", "USER u", "PASS w"}, 0},
+        {{230, 200, 230}, {"USER pu", "SITE h", "USER u"}, 0},
+        {{331, 230, 500}, {"USER pu", "PASS pp", "SITE h"}, 99990},
+        {{331, 530}, {"USER pu", "PASS pp"}, 99990},
+        {{331, 230, 200, 331, 331}, {"USER pu", "PASS pp", "SITE h", "USER u", "PASS w"}, 99990},
+    };
+    for (const Case& c : cases) {
+        QStringList sent;
+        int error = 0;
+        try {
+            FZRunFtpLogin(lines, [&](const QString& line) {
+                TFtpReply reply;
+                reply.code = c.replies.value(sent.size(), 421);
+                reply.lines = {QString::number(reply.code) + " x"};
+                sent << line;
+                return reply;
+            });
+        } catch (const EFtpError& e) {
+            error = e.code();
+        }
+        EXPECT_EQ(sent, c.sent);
+        EXPECT_EQ(error, c.error);
+    }
 }
