@@ -7,6 +7,7 @@
 #include "access/ftp_hooks.h"
 #include "access/ftp_proxy.h"
 #include "access/http_requests.h"
+#include "access/program_log.h"
 #include "config/app_settings.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
@@ -641,6 +642,8 @@ TEST_F(FtpAccess, EveryProxyKindLogsInWithItsLinesAndLists) {
     writeFile(root_ + "/x.txt", "12");
     LocalServer& server = serve({});
     const QString log = dir_->path() + "/proxy.log";
+    const QString programLog = dir_->path() + "/TDXLog.txt";
+    FZSetLogFile(programLog);
     for (int kind = fpcmUserSite; kind <= fpcmNovellBorder; ++kind) {
         for (const QString proxyUser : {"pu", ""}) {
             SCOPED_TRACE(QString("kind %1, proxy user '%2'").arg(kind).arg(proxyUser).toStdString());
@@ -678,6 +681,9 @@ TEST_F(FtpAccess, EveryProxyKindLogsInWithItsLinesAndLists) {
             EXPECT_EQ(sent.value(sent.size() - 1), "QUIT");
         }
     }
+    FZSetLogFile(QString());
+    const QString logged = linesIn(programLog).join('\n');
+    EXPECT_FALSE(logged.contains("PASS") || logged.contains("pp")) << qPrintable(logged);
 }
 
 TEST_F(FtpAccess, ARefusedProxyLineEndsTheConnectWithItsReply) {
