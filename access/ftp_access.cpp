@@ -5,6 +5,7 @@
 #include "access/ftp_client.h"
 #include "access/ftp_hooks.h"
 #include "access/ftp_listing.h"
+#include "access/ftp_proxy.h"
 #include "access/locations.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
@@ -281,8 +282,7 @@ int FZConnectFtp(int slot) {
         options.user = field(2);
         options.password = config::UnscrambleText(password);
     }
-    // Proxies and the HTTP CONNECT tunnel would be set up here, from the
-    // proxy settings, before the client connects.
+    options.proxy = FZFtpProxyFromSettings();
     if (options.tlsMode > 0) FZSetSlotSslUsed(slot, true);
 
     std::shared_ptr<TFtpClient> client = clientOf(slot);

@@ -1,6 +1,8 @@
 #include "access/ftp_client.h"
 
+#include "access/error_texts.h"
 #include "access/http_requests.h"
+#include "access/http_tunnel.h"
 
 #include <QHostAddress>
 #include <QNetworkProxy>
@@ -129,6 +131,29 @@ void TFtpClient::connectSocket(QSslSocket& socket, const QString& host, quint16 
     }
 }
 
+// Opens a connection to the site's port through the HTTP proxy's CONNECT
+// tunnel; the proxy's refusal ends the connect with its status line.
+void TFtpClient::tunnelSocket(QSslSocket& socket, quint16 port) {
+    if (cancelled()) throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+    TIdConnectThroughHttpProxyNew tunnel;
+    tunnel.Host = options_.proxy.host;
+    tunnel.Port = options_.proxy.port;
+    tunnel.Username = options_.proxy.user;
+    tunnel.Password = options_.proxy.password;
+    tunnel.ReadTimeout = options_.connectTimeoutMs;
+    socket.setProxy(QNetworkProxy::NoProxy);
+    try {
+        tunnel.MakeConnection(socket, options_.host, port);
+    } catch (const EIdHttpProxyError& e) {
+        socket.abort();
+        throw EFtpError(99990, QString::fromUtf8(e.what()));
+    } catch (const EIdSocketError& e) {
+        socket.abort();
+        const QString message = QString::fromUtf8(e.what());
+        throw EFtpError(FZInternetCode(message), message);
+    }
+}
+
 void TFtpClient::encrypt(QSslSocket& socket, const QByteArray& session) {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setCaCertificates(FZTrustedCaCertificates());
@@ -138,22 +163,23 @@ void TFtpClient::encrypt(QSslSocket& socket, const QByteArray& session) {
     config.setSslOption(QSsl::SslOptionDisableSessionTickets, false);
     if (!session.isEmpty()) config.setSessionTicket(session);
     socket.setSslConfiguration(config);
-    // Certificates are checked against the profile's host, on the data
-    // connections too, whatever address the server was reached by.
-    socket.setPeerVerifyName(options_.host);
+    // Certificates are checked against the host the control connection
+    // went to, on the data connections too, whatever address the server
+    // was reached by; through the tunnel that is the site itself.
+    socket.setPeerVerifyName(peerHost_);
     refusal_.clear();
     QObject::connect(&socket, &QSslSocket::sslErrors, &socket,
                      [this, &socket](const QList<QSslError>& errors) {
                          QSslCertificate cert = socket.peerCertificate();
                          for (const QSslError& e : errors)
                              if (!e.certificate().isNull()) cert = e.certificate();
-                         if (FZTrustFailedCertificate(options_.host, options_.port, errors, cert)) {
+                         if (FZTrustFailedCertificate(peerHost_, peerPort_, errors, cert)) {
                              socket.ignoreSslErrors(errors);
                              return;
                          }
                          QStringList texts;
                          for (const QSslError& e : errors) texts += e.errorString();
-                         refusal_ = QStringLiteral("Certificate not trusted for ") + options_.host +
+                         refusal_ = QStringLiteral("Certificate not trusted for ") + peerHost_ +
                                     QStringLiteral(": ") + texts.join(QStringLiteral("; "));
                      });
     // An implicit-TLS socket starts its handshake once it is connected.
@@ -238,15 +264,29 @@ void TFtpClient::Connect() {
         }
     };
 
-    // The one place the control connection is made: a proxy or tunnel
-    // would take over here.
-    if (options_.tlsMode == 1) {
+    // The one place the control connection is made. Through the tunnel
+    // TLS starts inside it, so a user behind the proxy never bypasses it.
+    const bool tunnel = options_.proxy.kind == fpcmHttpConnect;
+    peerHost_ = options_.host;
+    peerPort_ = options_.port;
+    if (FZFtpProxyIsPeer(options_.proxy)) {
+        peerHost_ = options_.proxy.host;
+        peerPort_ = options_.proxy.port;
+    }
+    if (tunnel) {
+        tunnelSocket(*control_, options_.port);
+        if (options_.tlsMode == 1) {
+            encrypt(*control_, QByteArray());
+            waitEncrypted(*control_);
+            tlsUsed_ = true;
+        }
+    } else if (options_.tlsMode == 1) {
         encrypt(*control_, QByteArray());
-        connectSocket(*control_, options_.host, options_.port, true);
+        connectSocket(*control_, peerHost_, peerPort_, true);
         waitEncrypted(*control_);
         tlsUsed_ = true;
     } else {
-        connectSocket(*control_, options_.host, options_.port, false);
+        connectSocket(*control_, peerHost_, peerPort_, false);
     }
     TFtpReply greeting = readReply();
     while (greeting.code == 120) greeting = readReply();
@@ -274,11 +314,13 @@ void TFtpClient::Connect() {
 }
 
 void TFtpClient::login() {
-    TFtpReply reply = SendCmd(QStringLiteral("USER ") + options_.user);
-    if (reply.code == 331) reply = SendCmd(QStringLiteral("PASS ") + options_.password);
-    if (reply.code != 230 && reply.code != 202) {
+    const QList<TFtpLoginLine> lines = FZFtpLoginLines(options_.proxy, options_.host, options_.port,
+                                                       options_.user, options_.password);
+    try {
+        FZRunFtpLogin(lines, [this](const QString& line) { return SendCmd(line); });
+    } catch (const EFtpError&) {
         control_->abort();
-        raiseReply(reply);
+        throw;
     }
     Command(QStringLiteral("TYPE I"));
     const TFtpReply feat = SendCmd(QStringLiteral("FEAT"));
@@ -329,8 +371,11 @@ std::unique_ptr<QSslSocket> TFtpClient::openData(const QString& command) {
     std::unique_ptr<QSslSocket> data;
     std::unique_ptr<DataListener> listener;
     const QHostAddress server = control_->peerAddress();
-    const bool v6 = options_.ipv6 || server.protocol() == QAbstractSocket::IPv6Protocol;
-    if (options_.passive) {
+    // A CONNECT proxy takes no incoming connection, so the tunnel is
+    // always passive, and its peer address is the proxy's.
+    const bool tunnel = options_.proxy.kind == fpcmHttpConnect;
+    const bool v6 = options_.ipv6 || (!tunnel && server.protocol() == QAbstractSocket::IPv6Protocol);
+    if (options_.passive || tunnel) {
         const TFtpReply reply = Command(v6 ? QStringLiteral("EPSV") : QStringLiteral("PASV"));
         quint16 port = 0;
         if (!(v6 ? FZParseEpsvPort(reply.text(), port) : FZParsePasvPort(reply.text(), port)))
@@ -339,7 +384,10 @@ std::unique_ptr<QSslSocket> TFtpClient::openData(const QString& command) {
         // one the client cannot reach, and a hostile one could point the
         // client anywhere.
         data = std::make_unique<QSslSocket>();
-        connectSocket(*data, server.toString(), port, false);
+        if (tunnel)
+            tunnelSocket(*data, port);
+        else
+            connectSocket(*data, server.toString(), port, false);
     } else {
         listener = std::make_unique<DataListener>();
         const QHostAddress local = control_->localAddress();

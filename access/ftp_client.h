@@ -13,6 +13,7 @@
 // connect thread can serve the user-interface thread and the pre-scan
 // thread later, one call at a time.
 
+#include "access/ftp_proxy.h"
 #include "access/ftp_reply.h"
 
 #include <QByteArray>
@@ -40,6 +41,7 @@ struct TFtpOptions {
     int connectTimeoutMs = 20000;
     int readTimeoutMs = 60000;
     bool passive = true;
+    TFtpProxy proxy;  // the login kind or the tunnel every connection takes
 };
 
 class TFtpClient {
@@ -86,6 +88,7 @@ private:
     void release();
     bool cancelled() const;
     void connectSocket(QSslSocket& socket, const QString& host, quint16 port, bool encrypted);
+    void tunnelSocket(QSslSocket& socket, quint16 port);
     void encrypt(QSslSocket& socket, const QByteArray& session);
     void writeLine(const QString& command);
     std::unique_ptr<QSslSocket> openData(const QString& command);
@@ -96,6 +99,10 @@ private:
     std::atomic<bool> aborted_{false};
     std::unique_ptr<QSslSocket> control_;
     QString refusal_;  // why a certificate was refused
+    // Where the control connection goes: the site, or an FTP proxy whose
+    // certificate is then the one checked.
+    QString peerHost_;
+    quint16 peerPort_ = 0;
     QStringList features_;
     bool tlsDeclined_ = false;
     bool tlsUsed_ = false;

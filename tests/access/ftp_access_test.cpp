@@ -5,7 +5,9 @@
 #include "access/file_times.h"
 #include "access/folder_totals.h"
 #include "access/ftp_hooks.h"
+#include "access/ftp_proxy.h"
 #include "access/http_requests.h"
+#include "access/program_log.h"
 #include "config/app_settings.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
@@ -19,6 +21,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QSslCertificate>
@@ -599,4 +602,199 @@ TEST_F(FtpAccess, VsftpdListsOverTlsWithTheSessionResumedAndLinksResolved) {
     }
     if (savedZone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", savedZone);
     ::tzset();
+}
+
+// ---- proxies ------------------------------------------------------------------
+
+namespace {
+
+// The proxy settings for one test, switched off again at its end.
+struct ProxySettings {
+    ProxySettings(int kind, bool same, int port, const QString& user, const QString& password) {
+        auto& s = config::AppSettings();
+        s.ProxyEnable = true;
+        s.ProxyFtpType = kind;
+        s.ProxyIsSame = same;
+        (same || kind == fpcmHttpConnect ? s.ProxyHttpServer : s.ProxyFtpServer) = "127.0.0.1";
+        (same || kind == fpcmHttpConnect ? s.ProxyHttpPort : s.ProxyFtpPort) = port;
+        (same || kind == fpcmHttpConnect ? s.ProxyHttpUser : s.ProxyFtpUser) = user;
+        (same || kind == fpcmHttpConnect ? s.ProxyHttpPW : s.ProxyFtpPW) = config::ScrambleText(password);
+    }
+    ~ProxySettings() {
+        auto& s = config::AppSettings();
+        s.ProxyEnable = false;
+        s.ProxyIsSame = true;
+        s.ProxyFtpType = 0;
+        s.ProxyHttpServer = s.ProxyFtpServer = s.ProxyHttpUser = s.ProxyFtpUser = s.ProxyHttpPW =
+            s.ProxyFtpPW = QString();
+    }
+};
+
+QStringList linesIn(const QString& name) {
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+}  // namespace
+
+TEST_F(FtpAccess, EveryProxyKindLogsInWithItsLinesAndLists) {
+    writeFile(root_ + "/x.txt", "12");
+    LocalServer& server = serve({});
+    const QString log = dir_->path() + "/proxy.log";
+    const QString programLog = dir_->path() + "/TDXLog.txt";
+    FZSetLogFile(programLog);
+    for (int kind = fpcmUserSite; kind <= fpcmNovellBorder; ++kind) {
+        for (const QString proxyUser : {"pu", ""}) {
+            SCOPED_TRACE(QString("kind %1, proxy user '%2'").arg(kind).arg(proxyUser).toStdString());
+            QFile::remove(log);
+            LocalServer front("/usr/bin/python3",
+                              {QString(TANDEX_SOURCE_DIR) + "/tests/access/ftp_proxy_front.py", "--kind",
+                               QString::number(kind), "--target", QString::number(server.port()),
+                               "--proxy-user", proxyUser, "--log", log});
+            ASSERT_GT(front.port(), 0);
+            // The HTTP proxy's credentials stand in for the FTP proxy's
+            // with the same-proxy setting.
+            const bool same = kind % 2 == 1;
+            ProxySettings proxy(kind, same, front.port(), proxyUser, "pp");
+            Profile p = at(server);
+            // A transparent proxy sits where the site is.
+            if (kind == fpcmTransparent) p.port = QString::number(front.port());
+            int slot = FZNoSlot;
+            ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+            TFZDDir listing;
+            EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+            EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+            EXPECT_EQ(FZClose(slot), 0);
+
+            TFtpProxy expected;
+            expected.kind = kind;
+            expected.user = proxyUser;
+            expected.password = "pp";
+            QStringList wanted;
+            for (const TFtpLoginLine& line :
+                 FZFtpLoginLines(expected, "127.0.0.1", quint16(p.port.toInt()), "u", "p"))
+                wanted << line.command;
+            const QStringList sent = linesIn(log);
+            EXPECT_EQ(sent.mid(0, wanted.size()), wanted);
+            EXPECT_TRUE(sent.contains("TYPE I"));
+            EXPECT_EQ(sent.value(sent.size() - 1), "QUIT");
+        }
+    }
+    FZSetLogFile(QString());
+    const QString logged = linesIn(programLog).join('\n');
+    EXPECT_FALSE(logged.contains("PASS") || logged.contains("pp")) << qPrintable(logged);
+}
+
+TEST_F(FtpAccess, ARefusedProxyLineEndsTheConnectWithItsReply) {
+    LocalServer& server = serve({});
+    const QString log = dir_->path() + "/proxy.log";
+    LocalServer front("/usr/bin/python3",
+                      {QString(TANDEX_SOURCE_DIR) + "/tests/access/ftp_proxy_front.py", "--kind", "1",
+                       "--target", QString::number(server.port()), "--proxy-user", "pu", "--log", log,
+                       "--refuse", "SITE"});
+    ProxySettings proxy(fpcmSite, false, front.port(), "pu", "pp");
+    int slot = FZNoSlot;
+    EXPECT_EQ(open(at(server), "/", slot), errInternet);
+    EXPECT_EQ(FZLastMessage(), "500 SITE not allowed here.");
+    EXPECT_EQ(slot, FZNoSlot);
+    // Nothing after the refused line, the site's password least of all.
+    EXPECT_EQ(linesIn(log).value(linesIn(log).size() - 1), "SITE 127.0.0.1:" + at(server).port);
+    EXPECT_FALSE(linesIn(log).contains("PASS p"));
+}
+
+TEST_F(FtpAccess, WithTheProxyOffNothingReachesIt) {
+    LocalServer& server = serve({});
+    const QString log = dir_->path() + "/proxy.log";
+    LocalServer front("/usr/bin/python3",
+                      {QString(TANDEX_SOURCE_DIR) + "/tests/access/ftp_proxy_front.py", "--kind", "0",
+                       "--target", QString::number(server.port()), "--log", log});
+    ProxySettings proxy(fpcmUserSite, false, front.port(), "pu", "pp");
+    config::AppSettings().ProxyEnable = false;
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/", slot), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(FZClose(slot), 0);
+    EXPECT_TRUE(linesIn(log).isEmpty());
+    EXPECT_TRUE(commands().contains("USER u"));
+}
+
+TEST_F(FtpAccess, TheConnectTunnelCarriesEveryConnectionPassiveAndWithTls) {
+    writeFile(root_ + "/x.txt", "12");
+    certificates();
+    trustTestCa();
+    TinyProxy tinyproxy(dir_->path(), true);
+    ASSERT_GT(tinyproxy.port(), 0);
+    // Without TLS, in active mode, which the tunnel turns passive; then
+    // with explicit TLS on both connections.
+    LocalServer& plain = serve({});
+    LocalServer& tls = serve(tlsFlags_);
+    struct Case {
+        LocalServer& server;
+        const char* tls;
+        const char* passive;
+    };
+    for (const Case& c : {Case{plain, "0", "0"}, Case{tls, "3", "1"}}) {
+        SCOPED_TRACE(c.tls);
+        ProxySettings proxy(fpcmHttpConnect, false, tinyproxy.port(), "u", "p");
+        Profile p = at(c.server);
+        p.tls = c.tls;
+        p.protect = c.tls;
+        p.passive = c.passive;
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+        EXPECT_EQ(FZSlotSslUsed(slot), p.tls != "0");
+        for (int i = 0; i < 2; ++i) {
+            TFZDDir listing;
+            EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+            EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+        }
+        EXPECT_EQ(FZClose(slot), 0);
+        EXPECT_FALSE(commands().contains("PORT"));
+    }
+    QFile log(dir_->path() + "/tinyproxy.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    // One tunnel for each control connection and one per listing.
+    EXPECT_EQ(text.count("Established connection to host"), 6);
+    for (const LocalServer* server : {&plain, &tls})
+        EXPECT_EQ(text.count(QString("opening connection to 127.0.0.1:%1\n").arg(server->port())), 1);
+}
+
+TEST_F(FtpAccess, TheTunnelCarriesImplicitTlsToVsftpd) {
+    if (!QFile::exists("/usr/sbin/vsftpd")) GTEST_SKIP() << "vsftpd is not installed";
+    writeFile(root_ + "/x.txt", "12");
+    certificates();
+    trustTestCa();
+    for (const QString& folder : {dir_->path(), root_})
+        QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    Vsftpd vsftpd(dir_->path(), root_, dir_->path() + "/ftp.pem", dir_->path() + "/ftp.key", true);
+    ASSERT_GT(vsftpd.port(), 0);
+    TinyProxy tinyproxy(dir_->path(), true);
+    ASSERT_GT(tinyproxy.port(), 0);
+    ProxySettings proxy(fpcmHttpConnect, false, tinyproxy.port(), "u", "p");
+    Profile p;
+    p.port = QString::number(vsftpd.port());
+    p.user = "tdxftp";
+    p.password = "tdxftp-test";
+    p.tls = "1";
+    p.protect = "1";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/", slot), 0) << qPrintable(FZLastMessage());
+    TFZDDir listing;
+    EXPECT_EQ(FZListFtp(slot, listing), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(itemsOf(listing).count("x.txt"), 1u);
+    EXPECT_EQ(FZClose(slot), 0);
+}
+
+TEST_F(FtpAccess, AWrongTunnelPasswordEndsWithTheProxysStatusLine) {
+    TinyProxy tinyproxy(dir_->path(), true);
+    ASSERT_GT(tinyproxy.port(), 0);
+    LocalServer& server = serve({});
+    ProxySettings proxy(fpcmHttpConnect, false, tinyproxy.port(), "u", "wrong");
+    int slot = FZNoSlot;
+    EXPECT_EQ(open(at(server), "/", slot), errInternet);
+    // tinyproxy refuses a wrong password with 401 rather than 407.
+    EXPECT_TRUE(QRegularExpression("^HTTP/1\\.[01] 40[17] ").match(FZLastMessage()).hasMatch())
+        << qPrintable(FZLastMessage());
+    EXPECT_TRUE(commands().isEmpty());
 }
