@@ -310,6 +310,8 @@ void TF_Main::createControls() {
         tim3ClickTimer->stop();
     });
     createPaintControls();
+    // Saving panes: the save buttons, commands and save-as menus.
+    createSaveCommands();
 }
 
 // ---- per-view state ---------------------------------------------------------
