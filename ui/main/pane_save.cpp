@@ -100,6 +100,7 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
     TPaneSaveResult res;
     const QString prefix = savePrefix(pane);
     FZResetAbort();
+    progress.showProgress();
 
     int slot = engine::kNoSlot;
     res.op = eoOpenWrite;
@@ -186,6 +187,7 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
     res.saved = writing && !res.code;
 
     progress.setTextLine(1, QString());
+    progress.hideProgress();
     if (res.saved) {
         stores.SideAccessKinds[size_t(pane)] = 1;
         engine::fccTabs().ClearTabPaneModified(tab, pane);
