@@ -451,6 +451,27 @@ int FZCloseFile(int slot) {
     return result;
 }
 
+int FZEndFailedWrite(int slot, bool keep) {
+    if (const int r = FZCheckSlot(slot)) return r;
+    TFZSlot& s = unit().table[slot];
+    if (s.mode != twWriteAccess) return errInvalidAccessCode;
+    int result = 0;
+    // What is still buffered belongs to the partial file; a failing flush
+    // only means less of it landed.
+    if (keep) flushTextBuffer(slot, s);
+    if (s.kind == akLocal) {
+        if (keep)
+            result = s.writer.commit(true);
+        else
+            s.writer.abandon();
+    } else if (s.stream && s.kind != akHttp) {
+        if (keep) result = handler(s.kind).store(slot, *s.stream);
+        s.stream.reset();
+    }
+    s.mode = twGenWrAccess;
+    return result;
+}
+
 int FZClose(int slot) {
     if (const int r = FZCheckSlot(slot)) return r;
     TFZSlot& s = unit().table[slot];

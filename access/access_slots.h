@@ -86,6 +86,12 @@ int FZClose(int slot);
 // replaces its target only here, and only when every write succeeded.
 int FZCloseFile(int slot);
 int FZOpenFile(int slot, TFZAccessMode mode);
+// Ends a write that failed or was cancelled, before FZCloseFile would. With
+// keep, what was written is committed anyway (the partial local file
+// replaces its target, a partial stream is stored); without, it is
+// abandoned and the target stays untouched. The slot returns to
+// twGenWrAccess.
+int FZEndFailedWrite(int slot, bool keep);
 int FZSetPath(int slot, const QString& path);
 // Points the slot at a path that may be of another class: unlike FZSetPath
 // the location class, access kind and archive detection follow the new

@@ -183,9 +183,9 @@ int TFZLocalWrite::seek(qint64 position) {
     return 0;
 }
 
-int TFZLocalWrite::commit() {
+int TFZLocalWrite::commit(bool keepPartial) {
     if (fd_ < 0) return errInvalidHandle;
-    int result = error_;
+    int result = keepPartial ? 0 : error_;
     if (!result && ::fdatasync(fd_) != 0 && errno != EINVAL) result = FZCodeFromErrno(errno);
     if (!result && timesSet_) {
         const timespec times[2] = {FZTimespecOf(accessTime_), FZTimespecOf(writeTime_)};

@@ -50,7 +50,9 @@ public:
         writeTime_ = write;
         timesSet_ = true;
     }
-    int commit();
+    // keepPartial commits what was written even after a failed write: the
+    // user asked to keep the partial file.
+    int commit(bool keepPartial = false);
     void abandon();
 
 private:

@@ -269,6 +269,29 @@ TEST_F(AccessSlots, TargetIsReplacedOnlyWhenTheWriteIsComplete) {
     EXPECT_TRUE(leftovers().isEmpty());
 }
 
+TEST_F(AccessSlots, FailedWriteIsKeptOrDroppedOnRequest) {
+    writeFile(path("t.txt"), "precious");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    for (const bool keep : {false, true}) {
+        int slot = FZNoSlot;
+        ASSERT_EQ(FZOpen(path("t.txt"), twWriteAccess, false, slot), 0);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int failed = writeBytes(slot, QByteArray(5000, 'x'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(failed, 223);
+        EXPECT_EQ(FZEndFailedWrite(slot, keep), 0);
+        EXPECT_EQ(FZSlotMode(slot), twGenWrAccess);
+        EXPECT_EQ(FZEndFailedWrite(slot, keep), errInvalidAccessCode);  // nothing left to end
+        EXPECT_EQ(FZClose(slot), 0);
+        EXPECT_EQ(readAll(path("t.txt")), keep ? QByteArray(1000, 'x') : QByteArray("precious"));
+        EXPECT_TRUE(leftovers().isEmpty());
+    }
+}
+
 TEST_F(AccessSlots, FailedWriteLeavesTheTargetAsItWas) {
     writeFile(path("t.txt"), "precious");
     // The file size limit makes the write fail part-way.

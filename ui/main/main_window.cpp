@@ -313,6 +313,8 @@ void TF_Main::createControls() {
     });
     createPaintControls();
     createNavigation();
+    // Saving panes: the save buttons, commands and save-as menus.
+    createSaveCommands();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -25,6 +26,7 @@
 #include "main_window_status.h"
 #include "main_window_tabs.h"
 #include "diff_nav.h"
+#include "pane_save.h"
 
 class QAction;
 class QFrame;
@@ -172,7 +174,9 @@ public:
     void P_TAB0Click(QObject* sender);
     void fbCloseTabClick(QObject* sender);
     void afterTabChange();
-    bool askSaveModified(int mode);
+    // Offers the modified panes (1 left, 2 right, 3 both) of the text tab
+    // for saving; true when the caller may go on (main_window_save.cpp).
+    bool askSaveModified(int which);
     void resetSelectButtons(int bits);
     void labelSelectButton(TFlatButton2* button);
     void clearFolderView();
@@ -345,6 +349,23 @@ private:
     int captionFrameHeight_ = 0;
     qint64 lastAddress_ = -1;
     QByteArray scratch1_, scratch2_;
+
+    // ---- saving panes (main_window_save.cpp) --------------------------------
+public:
+    // The save commands: Tag -1 saves in place, 0 asks for a new file.
+    void N1SaveFileClick(QObject* sender);
+    // Writes the pane of tab back to its file; true when it was saved.
+    bool savePaneFile(int tab, int imageFormat, int pane);
+    void showSaveAsMenu(int pane);
+    void updateSaveCommands();
+    // Tests answer the save dialog and the save-as menu here.
+    std::function<bool(TSaveDialogChoice&)> SaveDialogHook;
+    std::function<void(QMenu*)> SaveAsMenuHook;
+
+private:
+    void createSaveCommands();
+    // Whether questions about modified panes offer Cancel.
+    bool cancelAllowed_ = true;
 
     // ---- comparison painting, caret and overview bar (main_window_paint.cpp)
 public:

@@ -442,11 +442,6 @@ void TF_Main::afterTabChange() {
     }
 }
 
-bool TF_Main::askSaveModified(int /*mode*/) {
-    // No pane can be modified before editing exists: go on.
-    return true;
-}
-
 void TF_Main::resetSelectButtons(int bits) {
     const std::array<TFlatButton2*, 4> buttons{fbLSelNew, fbRSelNew, fbLSelAll, fbRSelAll};
     for (int i = 0; i < 4; ++i) {
