@@ -35,6 +35,7 @@ namespace tandex::ui {
 class ProgramSettings;
 class TFlatButton2;
 class TStatusWin;
+class TfProperties;
 
 class TF_Main : public QMainWindow, public engine::MainWindowServices {
     Q_OBJECT
@@ -144,6 +145,26 @@ public:
     // engine::MainWindowServices
     void updateControls() override;
 
+    // ---- file properties, locating and copying paths (main_window_files.cpp) ----
+    // The properties of the active pane's file (the line menu's item).
+    void pmFilePropertiesClick(QObject* sender);
+    void propertiesRenamed(int row, const QString& name);
+    void propertiesTimeChanged(int row, quint64 time);
+    void propertiesAttrChanged(int row, quint32 attributes);
+    // Shows the active pane's file in the file manager (the line menu's item).
+    void pmExploreFolderClick(QObject* sender);
+    // The file-name fields' menu items; their Tag names the pane.
+    void pmOpenContainingFolderClick(QObject* sender);
+    void pmCopyFilePathNameClick(QObject* sender);
+    void eFNMouseEnter(QObject* sender);
+    void eFNMouseLeave(QObject* sender);
+    void setFNMenuTarget(int pane);
+    QMenu* pmFNEdit = nullptr;
+    QAction *pmOpenContainingFolder = nullptr, *pmCopyFilePathName = nullptr;
+    // Where the last context menu opened; dialogs of its items open there.
+    QPoint menuPopupPos;
+    TfProperties* fProperties = nullptr;
+
     // ---- controls -----------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
     QAction *TB_SETINGS = nullptr, *TB_Sep1 = nullptr, *TB_OPENFOLDER = nullptr, *TB_VIEWMODE = nullptr,
@@ -202,6 +223,8 @@ private:
     // at start-up also ImageList128comm and the cursors; false when the
     // archive cannot be opened (every list then stays empty).
     bool loadResourceImages(bool atStartUp);
+    // The file-name fields' menu and their mouse tracking.
+    void createFileNameMenu();
     void applyToolImages();
     // The pane buttons' pictures, their captions where a picture is missing.
     void applyButtonImages();
