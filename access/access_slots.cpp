@@ -1,6 +1,7 @@
 #include "access/access_slots.h"
 
 #include "access/cloud_client.h"
+#include "access/cloud_files.h"
 #include "access/error_texts.h"
 #include "access/local_files.h"
 #include "access/locations.h"
@@ -89,7 +90,7 @@ struct AccessUnit {
     TFZSlot table[FZSlotCount];
     RefusingHandler ftpDefault{errInvalidFunction};
     RefusingHandler archiveDefault{errInvalidFunction};
-    RefusingHandler cloudDefault{errCloudNotGranted};
+    TFZCloudHandler cloudDefault;
     TFZWebHandler httpDefault;
     std::atomic<TFZKindHandler*> handlers[6] = {};
     std::atomic<bool> abortFlag{false};

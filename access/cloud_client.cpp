@@ -313,6 +313,19 @@ int TDropbox1::ItemInfo(const QString& path, TDBOItem& item) {
     return 0;
 }
 
+int TDropbox1::MetadataItems(const QString& path, std::vector<TDBOItem>& items) {
+    items.clear();
+    RequestGuard guard(*this);
+    if (!guard.owns()) return errSharingViolation;
+    if (const int r = metadata(path)) return r;
+    for (;;) {
+        TDBOItem item;
+        ReadItem(item);
+        if (item.Path.isEmpty()) return 0;
+        items.push_back(std::move(item));
+    }
+}
+
 int TDropbox1::DownloadFile(const QString& path, QIODevice& stream) {
     RequestGuard guard(*this);
     if (!guard.owns()) return errSharingViolation;

@@ -22,6 +22,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QIODevice;
 
@@ -66,6 +67,10 @@ public:
     int ItemInfo(const QString& path, TDBOItem& item);
     // The next entry of the last metadata answer; Path empty when none.
     void ReadItem(TDBOItem& item);
+    // Every entry of the path's metadata answer, read while the request
+    // lock is held: another thread's request would replace the answer
+    // half-way through a listing.
+    int MetadataItems(const QString& path, std::vector<TDBOItem>& items);
     QString JsonValue(const QString& key, bool advance);
     int DownloadFile(const QString& path, QIODevice& stream);
     int UploadFile(QIODevice& stream, const QString& path);

@@ -44,4 +44,12 @@ void TFZMemStream::clear() {
     pos_ = 0;
 }
 
+qint64 TFZStreamDevice::writeData(const char* data, qint64 count) {
+    try {
+        return stream_.write(data, count);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
 }  // namespace tandex::access

@@ -3,6 +3,7 @@
 // Positions are 64-bit throughout; the stream grows on demand.
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QtGlobal>
 
 namespace tandex::access {
@@ -26,6 +27,20 @@ public:
 private:
     QByteArray data_;
     qint64 pos_ = 0;
+};
+
+// Lets a download write into a stream; a write the memory cannot take
+// fails the transfer instead of throwing through the network code.
+class TFZStreamDevice : public QIODevice {
+public:
+    explicit TFZStreamDevice(TFZMemStream& stream) : stream_(stream) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 count) override;
+
+private:
+    TFZMemStream& stream_;
 };
 
 }  // namespace tandex::access

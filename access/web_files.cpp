@@ -42,25 +42,6 @@ WebClient* clientOf(int slot) {
     return slot >= 0 && slot < FZSlotCount ? &web().clients[slot] : nullptr;
 }
 
-// Writes a download into the slot's stream.
-class StreamDevice : public QIODevice {
-public:
-    explicit StreamDevice(TFZMemStream& stream) : stream_(stream) { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 count) override {
-        try {
-            return stream_.write(data, count);
-        } catch (const std::bad_alloc&) {
-            return -1;
-        }
-    }
-
-private:
-    TFZMemStream& stream_;
-};
-
 // Hands a transfer's progress to the cloud client's reporting, which also
 // shows it to the user and takes their cancel.
 // A download of known size gets its room at once: a stream grown step by
@@ -135,7 +116,7 @@ int TFZWebHandler::connect(int slot, TFZAccessMode) {
 }
 
 int TFZWebHandler::fetch(int slot, TFZMemStream& stream) {
-    StreamDevice device(stream);
+    TFZStreamDevice device(stream);
     const THttpResult result = run(slot, "GET", &device, &stream);
     if (WebClient* client = clientOf(slot)) client->downloadFailed = result.code != 0;
     return result.code;

@@ -23,7 +23,15 @@ function(tandex_add_test)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 ${serial})
+    PROPERTIES TIMEOUT 300 ${serial})
+  # The environment is set once the tests are known: handed to the discovery
+  # as a property, every variable after the first was lost on the way.
+  set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake)
+  file(WRITE ${env_file}
+    "foreach(test IN LISTS ${T_NAME}_TESTS)\n"
+    "  set_tests_properties(\"\${test}\" PROPERTIES ENVIRONMENT \"${env}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
 endfunction()
 
 # tandex_add_library(name [QT_LIBS ...] [LIBS ...])

@@ -1,5 +1,6 @@
 #include "access/access_slots.h"
 #include "cloud_scan_fuzz_check.h"
+#include "local_servers.h"
 #include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/http_requests.h"
@@ -26,8 +27,9 @@ using tandex::config::MessageRequest;
 
 namespace {
 
-constexpr const char* kAppKey = "appkey123";
-constexpr const char* kAppSecret = "appsecret456";
+constexpr const char* kAppKey = tandex::testing::CloudEmulator::AppKey;
+constexpr const char* kAppSecret = tandex::testing::CloudEmulator::AppSecret;
+using Emulator = tandex::testing::CloudEmulator;
 
 QCoreApplication& app() {
     static int argc = 1;
@@ -36,64 +38,6 @@ QCoreApplication& app() {
     static auto* instance = new QCoreApplication(argc, argv);  // lives to the end
     return *instance;
 }
-
-bool run(const QString& command, const QString& folder) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start("/bin/sh", {"-c", command});
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// A CA and a server certificate for 127.0.0.1 signed by it, in folder.
-bool makeCertificates(const QString& folder, const QString& stem) {
-    const QString ec = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    return run(QString("openssl req -x509 %1 -keyout %2-ca.key -out %2-ca.pem -days 2 "
-                       "-subj '/CN=Tandex test CA %2' "
-                       "-addext basicConstraints=critical,CA:TRUE "
-                       "-addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null && "
-                       "openssl req %1 -keyout %2.key -out %2.csr -subj /CN=127.0.0.1 2>/dev/null && "
-                       "printf 'subjectAltName=IP:127.0.0.1\\nextendedKeyUsage=serverAuth\\n' > %2.ext && "
-                       "openssl x509 -req -in %2.csr -CA %2-ca.pem -CAkey %2-ca.key -CAcreateserial "
-                       "-out %2.pem -days 2 -extfile %2.ext 2>/dev/null")
-                   .arg(ec, stem),
-               folder);
-}
-
-// The emulation, started on a free port of 127.0.0.1 and stopped with the
-// object.
-class Emulator {
-public:
-    Emulator(const QString& folder, const QString& stem) : folder_(folder) {
-        QDir(folder).mkpath(stem + "-root");
-        root_ = folder + "/" + stem + "-root";
-        control_ = folder + "/" + stem + "-control.json";
-        process_.start("/usr/bin/python3",
-                       {QString(TANDEX_SOURCE_DIR) + "/tests/access/cloud_emulator.py", "--root",
-                        root_, "--cert", folder + "/" + stem + ".pem", "--key",
-                        folder + "/" + stem + ".key", "--control", control_, "--consumer",
-                        QString(kAppKey) + ":" + kAppSecret});
-        process_.setReadChannel(QProcess::StandardOutput);
-        for (int i = 0; i < 200 && !process_.canReadLine(); ++i) process_.waitForReadyRead(100);
-        port_ = process_.readLine().trimmed().toInt();
-    }
-    ~Emulator() {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-    int port() const { return port_; }
-    QString base() const { return QString("https://127.0.0.1:%1").arg(port_); }
-    QString root() const { return root_; }
-    void control(const QByteArray& json) {
-        QFile f(control_);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(json);
-    }
-
-private:
-    QString folder_, root_, control_;
-    QProcess process_;
-    int port_ = 0;
-};
 
 class AnsweringSink : public tandex::config::MessageSink {
 public:
@@ -126,8 +70,8 @@ protected:
     static void SetUpTestSuite() {
         app();
         dir_ = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(makeCertificates(dir_->path(), "trusted"));
-        ASSERT_TRUE(makeCertificates(dir_->path(), "unknown"));
+        ASSERT_TRUE(tandex::testing::MakeCertificates(dir_->path(), "trusted"));
+        ASSERT_TRUE(tandex::testing::MakeCertificates(dir_->path(), "unknown"));
         FZAddCaCertificates(QSslCertificate::fromPath(dir_->path() + "/trusted-ca.pem"));
         emulator_ = std::make_unique<Emulator>(dir_->path(), "trusted");
         ASSERT_GT(emulator_->port(), 0);

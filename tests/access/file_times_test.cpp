@@ -169,7 +169,7 @@ TEST_F(FileTimeSlots, InformationOfOpenFilesOnly) {
     EXPECT_EQ(FZKindHandler(akFtp).fileInfo(0, info), errInvalidFunction);
     EXPECT_EQ(FZKindHandler(akArchive).setFileTime(0, 0, 0, 0), errInvalidFunction);
     EXPECT_EQ(FZKindHandler(akArchive).getAttributes(0, attr), errInvalidFunction);
-    EXPECT_EQ(FZKindHandler(akCloud).setAttributes(0, 0), errCloudNotGranted);
+    EXPECT_EQ(FZKindHandler(akCloud).checkLocation(0), errCloudNotGranted);
 }
 
 TEST_F(FileTimeSlots, SetTimesByPathAndAtCommit) {

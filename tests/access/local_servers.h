@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <memory>
+
 #include <unistd.h>
 #include <QProcess>
 #include <QString>
@@ -108,6 +110,37 @@ public:
 private:
     QProcess process_;
     int port_ = 0;
+};
+
+// The cloud service's emulation (tests/access/cloud_emulator.py) over
+// HTTPS with stem.pem and stem.key of folder (MakeCertificates), serving
+// the files of folder/stem-root; faults are switched on with control().
+class CloudEmulator {
+public:
+    static constexpr const char* AppKey = "appkey123";
+    static constexpr const char* AppSecret = "appsecret456";
+
+    CloudEmulator(const QString& folder, const QString& stem)
+        : root_(folder + "/" + stem + "-root"), control_(folder + "/" + stem + "-control.json") {
+        QDir(folder).mkpath(stem + "-root");
+        server_ = std::make_unique<LocalServer>(
+            "/usr/bin/python3",
+            QStringList{QString(TANDEX_SOURCE_DIR) + "/tests/access/cloud_emulator.py", "--root",
+                        root_, "--cert", folder + "/" + stem + ".pem", "--key",
+                        folder + "/" + stem + ".key", "--control", control_, "--consumer",
+                        QString(AppKey) + ":" + AppSecret});
+    }
+    int port() const { return server_->port(); }
+    QString base() const { return QString("https://127.0.0.1:%1").arg(port()); }
+    QString root() const { return root_; }
+    bool control(const QByteArray& json) const {
+        QFile f(control_);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(json) == json.size();
+    }
+
+private:
+    QString root_, control_;
+    std::unique_ptr<LocalServer> server_;
 };
 
 // The tests' Python peers (tests/access/web_server.py).

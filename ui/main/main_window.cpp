@@ -16,6 +16,8 @@
 #include "engine/rows.h"
 #include "flat_button.h"
 #include "main_window_settings.h"
+#include "overview_bar.h"
+#include "row_area.h"
 #include "status_win.h"
 #include "window_helpers.h"
 
@@ -47,6 +49,7 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption, bool bu
     item->setObjectName(QLatin1String(name));
     // Commands whose routines have not arrived yet stay out of sight.
     item->setVisible(built);
+    item->setProperty("Built", built);
     return item;
 }
 
@@ -61,6 +64,7 @@ TF_Main::TF_Main(TStatusWin* statusWin, QWidget* parent) : QMainWindow(parent), 
 
 TF_Main::~TF_Main() {
     if (&engine::mainWindow() == this) engine::setMainWindow(nullptr);
+    releasePaintControls();
 }
 
 void TF_Main::createToolbar() {
@@ -216,7 +220,9 @@ void TF_Main::createControls() {
     createToolbar();
     createMenus();
     Client = named(new QWidget(this), "Client");
-    setCentralWidget(Client);
+    // Tabs: the tab bar stands above the comparison area.
+    setCentralWidget(createTabBar(Client));
+    createStateMenus();
 
     P_Head = named(new QWidget(Client), "P_Head");
     eFN1 = named(new QLineEdit(P_Head), "eFN1");
@@ -255,8 +261,8 @@ void TF_Main::createControls() {
     HC1->hide();
 
     I_MLRuler = named(new QLabel(Client), "I_MLRuler");
-    P_DiffBar = named(new QWidget(Client), "P_DiffBar");
-    P_MID = named(new QWidget(Client), "P_MID");
+    P_DiffBar = named(new TNBarPanel(Client), "P_DiffBar");
+    P_MID = named(new TMidStrip(this, Client), "P_MID");
     P_MID->setAutoFillBackground(true);
     vScrollBar = named(new QScrollBar(Qt::Vertical, Client), "vScrollBar");
     hScrollBar = named(new QScrollBar(Qt::Horizontal, Client), "hScrollBar");
@@ -305,6 +311,7 @@ void TF_Main::createControls() {
         tim3ClickTimer->setProperty("Tag", 0);
         tim3ClickTimer->stop();
     });
+    createPaintControls();
 }
 
 // ---- per-view state ---------------------------------------------------------
@@ -333,6 +340,7 @@ void TF_Main::unlockPaint() {
 void TF_Main::invalidatePanes(bool erase) {
     if (paintLock_ > 0) return;
     P_MID->update();
+    if (rowArea_) rowArea_->update();
     if (erase) update();
 }
 
@@ -341,13 +349,13 @@ void TF_Main::invalidatePanes(bool erase) {
 void TF_Main::mmVisibleTabsClick(QObject*) {
     config::AppSettings().TEVisibleTAB = !config::AppSettings().TEVisibleTAB;
     miVisibleTabs->setChecked(config::AppSettings().TEVisibleTAB);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::mmVisibleWS1Click(QObject*) {
     config::AppSettings().TEVisibleWS = !config::AppSettings().TEVisibleWS;
     miVisibleWS->setChecked(config::AppSettings().TEVisibleWS);
-    update();
+    invalidatePanes(true);
 }
 
 void TF_Main::pmShowSettingsButton1Click(QObject* sender) {
@@ -359,18 +367,5 @@ void TF_Main::pmShowSettingsButton1Click(QObject* sender) {
 }
 
 void TF_Main::pmButtonMenuPopup(QObject*) { pmShowSettingsButton1->setChecked(config::AppSettings().GSVSettings); }
-
-void TF_Main::updateControls() {
-    // Only the free view exists so far: the settings and folder commands
-    // are the ones that work without content.
-    TB_SETINGS->setEnabled(true);
-    TB_OPENFOLDER->setEnabled(true);
-    fbSaveFileL->SetEnabled(false);
-    fbSaveFileR->SetEnabled(false);
-    fbLSelNew->SetEnabled(false);
-    fbRSelNew->SetEnabled(false);
-    fbSWAP->setVisible(!singlePaneView_);
-    fbSWAP->SetEnabled(false);
-}
 
 }  // namespace tandex::ui

@@ -7,6 +7,7 @@
 
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QImage>
 #include <QList>
 #include <QMainWindow>
@@ -14,16 +15,24 @@
 #include <map>
 #include <memory>
 
+#include "converters.h"
+#include "engine/editor.h"
 #include "engine/main_window_services.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
+#include "main_window_state.h"
 #include "main_window_status.h"
+#include "main_window_tabs.h"
 
 class QAction;
+class QFrame;
 class QHeaderView;
+class QHideEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPainter;
+class QRegion;
 class QPlainTextEdit;
 class QScrollBar;
 class QStandardItemModel;
@@ -34,10 +43,12 @@ namespace tandex::ui {
 
 class ProgramSettings;
 class TFlatButton2;
+class TNBar;
+class TRowArea;
 class TStatusWin;
 class TfProperties;
 
-class TF_Main : public QMainWindow, public engine::MainWindowServices {
+class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
 
 public:
@@ -92,7 +103,7 @@ public:
     void cancelOperation();
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
-    bool Busy() const { return busyDepth_ > 0 || recompareRunning_; }
+    bool Busy() const { return busyDepth_ > 0 || recompareRunning_ || plugIns().running(); }
     void lockPaint();
     void unlockPaint();
     void invalidatePanes(bool erase);
@@ -165,6 +176,47 @@ public:
     QPoint menuPopupPos;
     TfProperties* fProperties = nullptr;
 
+    // ---- tabs, view switching and control state ------------------------------
+    // (main_window_tabs_ui.cpp, main_window_state_ui.cpp)
+    void saveTabState();
+    void restoreTabState();
+    void drawTabBar();
+    void fitTabWidths();
+    const TTabBar& TabBar() const { return tabBar_; }
+    void switchView(int type, bool fresh, bool save);
+    void initViewFilter(int type, bool fresh);
+    void P_TAB0Click(QObject* sender);
+    void fbCloseTabClick(QObject* sender);
+    void afterTabChange();
+    bool askSaveModified(int mode);
+    void resetSelectButtons(int bits);
+    void labelSelectButton(TFlatButton2* button);
+    void clearFolderView();
+    void calcColumnLayout();
+    TControlSnapshot controlSnapshot();
+    void applyControlState(const TControlState& state);
+    void rePosImgTitle();
+    void disableUI();
+    void enableUI();
+    bool ControlsEnabled() const { return controlsEnabled_; }
+    void clearEditShortcuts();
+    void restoreEditShortcuts();
+    TMenuSnapshot menuSnapshot() const;
+    void menuPopup(QMenu* menu);
+    void refreshView();
+    void showFileNames();
+    void markDifferingRows();
+    int viewRowCount(int viewType) const;
+    int FilterImage() const { return filterImage_; }
+    // Differing rows of the last comparison run.
+    int LastDiffCount = 0;
+    QWidget* P_TabControl = nullptr;
+    std::array<QFrame*, 4> P_TAB{}, BE_TAB{};
+    std::array<QLabel*, 4> I_TabIcon{}, L_Tab{};
+    std::array<TFlatButton2*, 4> B_CloseTab{};
+    QMenu* pmDiffView = nullptr;
+    QAction* pmCloseView = nullptr;
+
     // ---- controls -----------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
     QAction *TB_SETINGS = nullptr, *TB_Sep1 = nullptr, *TB_OPENFOLDER = nullptr, *TB_VIEWMODE = nullptr,
@@ -229,6 +281,20 @@ private:
     // The pane buttons' pictures, their captions where a picture is missing.
     void applyButtonImages();
 
+    // ---- tabs, view switching and control state ------------------------------
+    QWidget* createTabBar(QWidget* client);
+    void createStateMenus();
+    TTabViewState tabViewState() const;
+    QList<QAction*> disabledToolButtons() const;
+    void setBusyControls(bool enabled);
+    void disableControls();
+    TTabBar tabBar_;
+    bool controlsEnabled_ = true;
+    int filterImage_ = 16;
+    std::array<int, 3> longestLines_{};
+    std::array<quint8, 3> ruleFixedKinds_{};
+    int folderListPos_ = -1;
+
     TStatusWin* statusWin_ = nullptr;
     // ImageList10 .. ImageList256 with ImageList128comm, in the order of
     // kImageListSizes.
@@ -266,6 +332,95 @@ private:
     int captionFrameHeight_ = 0;
     qint64 lastAddress_ = -1;
     QByteArray scratch1_, scratch2_;
+
+    // ---- comparison painting, caret and overview bar (main_window_paint.cpp)
+public:
+    // engine::CaretHost: the row area shows the editor's caret.
+    int CharWidth() const override { return charWidth_; }
+    int LineHeight() const override { return lineHeight_; }
+    int TopRow() const override { return topRow(viewType_); }
+    int Pane1Right() const override;
+    bool MoveCaret(int x, int y) override;
+    void ShowCaret() override;
+    void HideCaret() override;
+
+    // Paints the rows from index row (from 0) at pixel y until y reaches
+    // the last full row; leaves row behind the last row handled and y below
+    // it. Print pages call it with their own painter.
+    void OnPaintNew(QPainter& painter, int& row, int& y);
+    void paintTimerTimer(QObject* sender);
+    quint32 diffBarColor(int row) const;
+    void updateOverviewBar();
+    void P_DiffBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void P_DiffBarMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void P_DiffBarMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void scrollPanes(int left, int dx, int dy);
+    bool updateRowRange();
+    bool updateScrollRange() { return updateRowRange(); }
+    void FormActivate();
+    void FormDeactivate();
+    void FormHide();
+    void refocusMain();
+    void M_ROpenErrClick(QObject* sender);
+
+    // Called by the row area and the middle strip.
+    void paintRowArea(const QRegion& region);
+    void paintMidStrip(QPainter& painter);
+    void caretFocusChanged(bool focused);
+
+    TRowArea* RowArea() const { return rowArea_; }
+    TNBar* OverviewBar() const { return nBar_.get(); }
+    const QFont& PaneFont() const { return paneFont_; }
+    // Rows that fit the row area at the last paint.
+    int VisibleRows() const { return visibleRows_; }
+    // The caret exists and is shown; where it stands, in client pixels.
+    bool CaretVisible() const { return caretCreated_ && caretShown_; }
+    QPoint CaretPos() const { return caretPos_; }
+
+    QTimer* paintTimer = nullptr;
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void createPaintControls();
+    // Before the window's members go: the widgets that call back forget it.
+    void releasePaintControls();
+    void paneFontApplied(const QFont& font);
+    void placeRowArea(const TLayoutGeometry& g);
+    void paintRows(QPainter& painter, int& row, int& y, int yEnd);
+    void paintRow(QPainter& painter, int row, int y);
+    void paintMargins(QPainter& painter, int firstRow, int yStart, int yEnd);
+    void paintCaret(QPainter& painter);
+    void queuePostPaint();
+    void afterPaint();
+    int fittingRows() const;
+    void setScrollRange();
+    void setFirstVisibleRow(int row);
+    void repaintPanes();
+    QRect caretRect() const;
+    void updateCaretCell();
+
+    TRowArea* rowArea_ = nullptr;
+    std::unique_ptr<TNBar> nBar_;
+    QTimer* caretTimer_ = nullptr;
+    QMetaObject::Connection appStateConnection_;
+    QFont paneFont_;
+    QImage caretBitmap_;
+    QPoint caretPos_{0, 0};
+    QRegion caretDirty_;
+    bool caretCreated_ = false, caretShown_ = false, caretPhase_ = true;
+    bool postPaintQueued_ = false;
+    bool refocusing_ = false;
+    bool printing_ = false, printSelectionOnly_ = false;
+    int visibleRows_ = 0;
+    int paintedRowCount_ = -1;
+    int laidOutDigits_ = -1;
+    int lastPaintBottom_ = 0;
+    bool nBarRebuild_ = true;
+    int nBarRows_ = -1, nBarDiffs_ = -1;
+    bool nBarDragging_ = false;
+    int nBarGrabY_ = -1;
 };
 
 }  // namespace tandex::ui

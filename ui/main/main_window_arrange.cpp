@@ -21,6 +21,7 @@
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
 #include "flat_button.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 #include "print_seams.h"
 #include "window_helpers.h"
@@ -65,13 +66,15 @@ TLayoutInput TF_Main::layoutInput() const {
     in.lineHeight = lineHeight_;
     in.headRowHeight = headRowHeight_;
     const QFontMetrics fm(font());
-    in.lineNumberTextWidth = fm.horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
+    // The numbers are drawn in the pane font.
+    in.lineNumberTextWidth =
+        QFontMetrics(paneFont_).horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
     in.detailCaptionWidth = fm.horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
     in.dpiFactor = config::Helpers().DpiFactor;
     in.dpiPx2 = config::Helpers().DpiPx2;
     in.scale6 = config::ScaleDpi(6);
     in.splitOffset = splitOffset_;
-    in.maxFolderDepth = 0;
+    in.maxFolderDepth = folderView().FolderMaxDepth();
     in.midStripWidth = midStripWidth_;
     in.midStripHalf = midStripHalf_;
     in.vScrollBarWidth = vScrollBar->sizeHint().width();
@@ -149,6 +152,7 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
     hScrollBar->setPageStep(g.hScrollPage);
     hScrollBar->setMaximum(g.hScrollMax);
     place(P_MID, g.mid);
+    placeRowArea(g);
     placeImagePanels(false);
 
     P_StatusBar->setVisible(g.statusVisible);
@@ -185,8 +189,9 @@ void TF_Main::refreshLayout() {
     if (height() != lastHeight_) lastHeight_ = height();
     arrangeLayout(viewType_);
     placeImagePanels(false);
-    L_AppTitle->move(Client->width(), L_AppTitle->y());
+    rePosImgTitle();
     if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
+    if (tabBar_.shrunk || Client->width() < tabBar_.totalWidth) fitTabWidths();
     update();
 }
 
@@ -206,6 +211,7 @@ void TF_Main::applyPaneFont() {
     charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
+    paneFontApplied(pane);
 }
 
 void TF_Main::applyColorScheme() {
@@ -223,6 +229,7 @@ void TF_Main::setColorScheme(int index) {
     mid.setColor(QPalette::Window, color(set[config::SplitterCol]));
     P_MID->setPalette(mid);
     buildToolbarImages();
+    if (started_) drawTabBar();  // the tabs take the set's tab colours
     invalidatePanes(true);
 }
 

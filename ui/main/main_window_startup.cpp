@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QStyle>
@@ -15,7 +16,9 @@
 
 #include "access/access_slots.h"
 #include "access/archive_options.h"
+#include "access/cloud_files.h"
 #include "access/file_times.h"
+#include "access/ping.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
@@ -112,13 +115,19 @@ void TF_Main::FormCreate() {
 bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         if (!config::AppSettings().GSShowHints) return true;
+        // A disabled toolbar button shows its hint only when the settings ask for it.
+        if (auto* tool = qobject_cast<QToolButton*>(watched); tool && tool->defaultAction())
+            if (const QVariant show = tool->defaultAction()->property("ShowHint"); show.isValid() && !show.toBool())
+                return true;
         if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->toolTipDuration() < 0)
             widget->setToolTipDuration(30000);
     }
+    if (watched == this && event->type() == QEvent::WindowActivate && started_) FormActivate();
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TF_Main::secondStage() {
+    drawTabBar();
     refreshLayout();
     captionFrameHeight_ = frameGeometry().height() - geometry().height() + menuBar()->height();
 
@@ -126,6 +135,8 @@ void TF_Main::secondStage() {
     access::FZSetDateFormat(s.GSDateTimeFmt);
     access::FZSetTabSize(s.TETabSize, s.TEMaxColumns);
     access::FZSetTimeTolerance(s.FCIgnTimeDif, s.FCIgnDST);
+    access::FZSetPingOptions(s.ESUsePing, s.ESMaxPings, s.ESPingTimeOut);
+    access::FZCloudLoadToken();
 
     if (commandLine().BatchMode()) {
         commandLine().RunBatch();

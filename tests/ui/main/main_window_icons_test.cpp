@@ -92,7 +92,7 @@ TEST_F(MainWindowIconsTest, TheWindowShowsTheArchivesPicturesAndCursors) {
     EXPECT_EQ(window.fbOpenFolderL->ImageID(), 0);
     EXPECT_EQ(window.fbOpenFolderL->Caption(), "");
     EXPECT_EQ(window.fbSWAP->Caption(), "");
-    EXPECT_EQ(window.fbLSelAll->Caption(), "All");
+    EXPECT_EQ(window.fbLSelAll->Caption(), "all");
     EXPECT_EQ(window.fbLSelAll->ImageID(), 67);
 
     // Every toolbar button shows its picture, enabled and disabled.

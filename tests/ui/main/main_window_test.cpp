@@ -11,13 +11,16 @@
 #include <QTemporaryDir>
 
 #include "access/archive_options.h"
+#include "access/cloud_client.h"
+#include "access/cloud_files.h"
 #include "access/file_times.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/prg_dir.h"
+#include "config/scrambler.h"
 #include "config/sys_helpers.h"
-#include "tests/ui/widget_harness.h"
+#include "tests/ui/main/main_window_fixture.h"
 #include "ui/main/flat_button.h"
 #include "ui/main/status_win.h"
 #include "ui/main/window_helpers.h"
@@ -29,34 +32,21 @@ namespace ui = tandex::ui;
 namespace {
 
 // A settings file of its own in a temporary writable root.
-class MainWindowTest : public tandex::testing::WidgetTest {
+class MainWindowTest : public tandex::testing::MainWindowFixture {
 protected:
-    void SetUp() override {
-        config::TPrgDirSources sources;
-        sources.executablePath = tmp_.filePath("bin/tandex");
-        sources.configHome = tmp_.filePath("cfg");
-        config::SetPrgDir(std::make_unique<config::TPrgDir>(sources));
-    }
-    void TearDown() override {
-        WidgetTest::TearDown();
-        acc::FZSetLogFile(QString());
-        acc::FZSetTabSize(4, 8192);
-        acc::FZSetDateFormat(0);
-        acc::FZSetTimeTolerance(2, 1);
-        config::SetPrgDir(nullptr);
-        config::AppSettings().SetDefaults(config::PrgDir().GetWritableRoot());
-    }
     void writeIni(const QByteArray& body) {
         QFile f(config::PrgDir().GetIniPath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(body);
     }
-    QTemporaryDir tmp_;
 };
 
 TEST_F(MainWindowTest, BothStartUpStagesHandTheSettingsToTheAccessLayer) {
     writeIni("[Tandex]\r\nTETabSize=7\r\nGSDateTimeFmt=2\r\nFCIgnTimeDif=5\r\nFCIgnDST=0\r\nGSGUIStyle=0\r\n"
-             "GSVSettings=1\r\nGSShowHintDB=0\r\n");
+             "GSVSettings=1\r\nGSShowHintDB=0\r\nDBOKey=" +
+             config::ScrambleText("token-key").toLatin1() + "\r\nDBOSecret=" +
+             config::ScrambleText("token-secret").toLatin1() + "\r\n");
+    acc::FZSetCloudGranted(false);
     ui::TStatusWin statusWin;
     ui::TF_Main window(&statusWin);
     Watch(&window);
@@ -73,6 +63,8 @@ TEST_F(MainWindowTest, BothStartUpStagesHandTheSettingsToTheAccessLayer) {
     EXPECT_TRUE(window.Started());
     EXPECT_EQ(acc::FZSetTabSize(255, 0), 7);
     EXPECT_EQ(acc::FZSetDateFormat(0), 2);
+    EXPECT_TRUE(acc::FZCloudGranted());
+    EXPECT_EQ(acc::FZCloudClient().Token().Key, "token-key");
     // Five seconds of tolerance and no whole-hour offset.
     const acc::FileTime t = 130000000000000000ull;
     EXPECT_EQ(acc::FZCompareFileTimes(t, t + 5 * 10000000ull), 0);

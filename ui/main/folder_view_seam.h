@@ -1,0 +1,26 @@
+#pragma once
+// What the tab bar and the view switch read of the last folder comparison,
+// which lives in the folder comparison subsystem. That subsystem links this
+// library and installs its answers at start; until then no folder
+// comparison has run: no session caption, roots on local disks.
+
+#include <QString>
+
+namespace tandex::ui {
+
+class FolderViewServices {
+public:
+    virtual ~FolderViewServices() = default;
+    // The caption of the current folder-pair session.
+    virtual QString FolderSessionCaption() const { return {}; }
+    // The access kind of a pane's folder root (1 local or share).
+    virtual int FolderRootKind(int /*pane*/) const { return 1; }
+    // The deepest folder level the last comparison reached.
+    virtual int FolderMaxDepth() const { return 0; }
+};
+
+FolderViewServices& folderView();
+// Installing nullptr restores the default; the caller keeps ownership.
+void setFolderView(FolderViewServices* services);
+
+}  // namespace tandex::ui
