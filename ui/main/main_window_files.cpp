@@ -177,7 +177,7 @@ void TF_Main::propertiesRenamed(int /*row*/, const QString& name) {
     auto& stores = engine::paneStores();
     const int pane = getActivePane(viewType_);
     stores.FileNames[size_t(pane)] = name;
-    (pane == 2 ? eFN2 : eFN1)->setText(stores.SideDisplayPath(pane));
+    showFileNames();
 }
 
 void TF_Main::propertiesTimeChanged(int /*row*/, quint64 /*time*/) {
@@ -192,8 +192,7 @@ void TF_Main::propertiesTimeChanged(int /*row*/, quint64 /*time*/) {
     }
     stores.FileSizes[size_t(pane)] = size;
     stores.FileTimes[size_t(pane)] = info.LastWriteTime;
-    updateStatusBar();
-    invalidatePanes(false);
+    refreshView();
 }
 
 void TF_Main::propertiesAttrChanged(int /*row*/, quint32 /*attributes*/) {
