@@ -28,6 +28,11 @@
 #include "config/sys_helpers.h"
 #include "ui/main/form_layout.h"
 
+#if __has_include("access/archive_paths.h")
+#include "access/archive_paths.h"
+#define TANDEX_ARCHIVE_PATHS 1
+#endif
+
 namespace tandex::ui {
 
 namespace {
@@ -62,6 +67,18 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption, 
     box->setObjectName(QLatin1String(name));
     box->setGeometry(geometry);
     return box;
+}
+
+// The part of path inside an archive file ("/sub/f.txt"); empty when the
+// path does not run through one.
+QString InnerArchivePath(const QString& path) {
+    QString inner;
+#ifdef TANDEX_ARCHIVE_PATHS
+    if (access::FZFindArchiveInPath(path, 0)) access::FZArchiveInnerPath(path, inner);
+#else
+    Q_UNUSED(path);
+#endif
+    return inner;
 }
 
 }  // namespace
@@ -249,7 +266,9 @@ int TfProperties::Execute(QPoint position, int tag, const QString& path, bool fo
     changed_ = false;
     loading_ = true;
 
-    bool detectArchives = false;
+    // A file is looked for as it is only inside an archive; a local one is
+    // reopened for reading below.
+    bool detectArchives = !InnerArchivePath(path_).isEmpty();
     if (folder) {
         access::FZNormalizeFolder(path_);
         detectArchives = true;
@@ -313,7 +332,10 @@ int TfProperties::Execute(QPoint position, int tag, const QString& path, bool fo
 
     const int modalResult = exec();
     if (modalResult == 1 && slot_ != access::FZNoSlot) applyChanges();
-    if (slot_ != access::FZNoSlot) access::FZClose(slot_);
+    // Closing saves a changed archive: its failure is the changes' failure.
+    if (slot_ != access::FZNoSlot) {
+        if (const int r = access::FZClose(slot_)) access::FZErrorText(r, kOpProperties);
+    }
     slot_ = access::FZNoSlot;
     return modalResult;
 }
@@ -412,6 +434,8 @@ void TfProperties::ShowFolder() {
     if (OnCounting) OnCounting(true);
     if (kind_ == access::akLocal)
         result = access::FZLocalFolderTotals(path_, totals);
+    else if (kind_ == access::akArchive)
+        result = access::FZRemoteFolderTotals(slot_, InnerArchivePath(path_), totals);
     else
         result = 10;
     counting_ = false;
@@ -464,7 +488,7 @@ void TfProperties::applyChanges() {
                     // The time stamps below are written to the file under
                     // its new name.
                     path_ = newPath;
-                    access::FZClose(slot_);
+                    if (const int c = access::FZClose(slot_)) access::FZErrorText(c, kOpProperties);
                     slot_ = access::FZNoSlot;
                     access::FZOpen(path_, access::twGenAccess, kind_ != access::akLocal, slot_);
                     if (OnRenamed) OnRenamed(tag_, name);

@@ -27,6 +27,11 @@
 #include "ui/main/file_properties.h"
 #include "ui/main/flat_button.h"
 
+#if __has_include("access/archive_paths.h")
+#include "access/archive_paths.h"
+#define TANDEX_ARCHIVE_PATHS 1
+#endif
+
 namespace tandex::ui {
 
 namespace {
@@ -72,6 +77,15 @@ private:
 
 QString LocateFolder(const QString& path, bool isFolder) {
     if (path.isEmpty()) return {};
+#ifdef TANDEX_ARCHIVE_PATHS
+    // The file manager cannot look into an archive: it shows the archive
+    // file instead.
+    if (access::FZFindArchiveInPath(path, 0)) {
+        QString archiveFile;
+        access::FZArchiveFilePath(path, archiveFile);
+        if (!archiveFile.isEmpty() && archiveFile != path) return LocateFolder(archiveFile, false);
+    }
+#endif
     const access::TFZLocation location = access::FZClassifyPath(path);
     if (location != access::locLocal && location != access::locShare) return {};
     if (access::FZExistsPath(path) != 0) return {};

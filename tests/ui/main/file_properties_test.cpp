@@ -1,4 +1,5 @@
 #include "ui/main/file_properties.h"
+#include "ui/main/main_window_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +20,7 @@
 #include <optional>
 
 #include "access/access_slots.h"
+#include "access/archive_options.h"
 #include "access/file_times.h"
 #include "config/num_format.h"
 #include "config/services.h"
@@ -26,6 +28,7 @@
 #include "tests/ui/widget_harness.h"
 
 using namespace tandex::ui;
+namespace acc = tandex::access;
 
 namespace config = tandex::config;
 using tandex::testing::OnNextModal;
@@ -60,7 +63,7 @@ protected:
         config::setMessageSink(&messages);
         ASSERT_TRUE(dir.isValid());
         dlg.OnRenamed = [this](int tag, const QString& name) { renamed.emplace(tag, name); };
-        dlg.OnTimeChanged = [this](int tag, tandex::access::FileTime time) { timeChanged.emplace(tag, time); };
+        dlg.OnTimeChanged = [this](int tag, acc::FileTime time) { timeChanged.emplace(tag, time); };
         dlg.OnAttributesChanged = [this](int tag, quint32 attributes) {
             attributesChanged.emplace(tag, attributes);
         };
@@ -88,7 +91,7 @@ protected:
     config::RecordingMessageSink messages;
     TfProperties dlg;
     std::optional<std::pair<int, QString>> renamed;
-    std::optional<std::pair<int, tandex::access::FileTime>> timeChanged;
+    std::optional<std::pair<int, acc::FileTime>> timeChanged;
     std::optional<std::pair<int, quint32>> attributesChanged;
 };
 
@@ -366,6 +369,58 @@ TEST_F(FilePropertiesTest, ReadOnlyToggledAsAnOrdinaryUser) {
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardOutput().toStdString()
                                      << process.readAllStandardError().toStdString();
     EXPECT_NE(process.readAllStandardOutput().indexOf("[  PASSED  ] 1 test"), -1);
+}
+
+TEST_F(FilePropertiesTest, ArchiveMemberShowsRenamesAndLocatesItsArchive) {
+#if !__has_include("access/archive_paths.h")
+    GTEST_SKIP() << "the access layer does not open paths through archives yet";
+#else
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("zip"));
+    if (tool.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+        GTEST_SKIP() << "zip and unzip are needed to make and list the archive";
+    acc::FZSetArchiveOptions(false, true, 1, QStringLiteral("*.zip;*.zipx;*.jar;*.tar;*.gz;*.bz2"), QString());
+    QString previousTemp;
+    acc::FZSetTempFolder(path("tmp"), previousTemp);
+    ASSERT_TRUE(QDir().mkpath(path("src")));
+    WriteFile(path("src/m.txt"), 700);
+    // zip keeps local time in two-second steps.
+    const timespec stamps[2] = {LocalStamp({2022, 7, 8}, {10, 20, 30}, 0), LocalStamp({2022, 7, 8}, {10, 20, 30}, 0)};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path("src/m.txt")).constData(), stamps, 0), 0);
+    QProcess zip;
+    zip.setWorkingDirectory(path("src"));
+    zip.start(tool, {QStringLiteral("-q"), path("a.zip"), QStringLiteral("m.txt")});
+    ASSERT_TRUE(zip.waitForFinished(30000));
+    ASSERT_EQ(zip.exitCode(), 0);
+
+    const QString member = path("a.zip/m.txt");
+    QString size;
+    QDateTime modified;
+    bool createdOn = true, accessedOn = true, modifiedOn = false;
+    run(member, false, [&](TfProperties& d) {
+        size = d.lSize->text();
+        modified = QDateTime(d.dModified->date(), d.tModified->time());
+        createdOn = d.dCreated->isEnabled() || d.tCreated->isEnabled();
+        accessedOn = d.dAccessed->isEnabled() || d.tAccessed->isEnabled();
+        modifiedOn = d.dModified->isEnabled() && d.tModified->isEnabled();
+        d.eName->setText(QStringLiteral("n.txt"));
+    });
+    EXPECT_EQ(size, QStringLiteral("700"));
+    EXPECT_EQ(modified, QDateTime(QDate(2022, 7, 8), QTime(10, 20, 30)));
+    EXPECT_FALSE(createdOn);
+    EXPECT_FALSE(accessedOn);
+    EXPECT_TRUE(modifiedOn);
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->second, QStringLiteral("n.txt"));
+
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), path("a.zip")});
+    ASSERT_TRUE(unzip.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(unzip.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              QStringList{QStringLiteral("n.txt")});
+    // The file manager shows the folder that holds the archive.
+    EXPECT_EQ(LocateFolder(path("a.zip/n.txt"), false), dir.path() + QLatin1Char('/'));
+    acc::FZSetTempFolder(previousTemp, previousTemp);
+#endif
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ TEST_F(MainWindowFilesTest, RenameThroughPropertiesUpdatesThePane) {
     });
     window.pmFilePropertiesClick(nullptr);
     EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("c.txt"));
-    EXPECT_TRUE(window.eFN2->text().endsWith(QStringLiteral("/c.txt"))) << window.eFN2->text().toStdString();
+    EXPECT_TRUE(window.eFN2->text().endsWith(QStringLiteral("c.txt"))) << window.eFN2->text().toStdString();
     EXPECT_TRUE(QFile::exists(tmp_.filePath("right/c.txt")));
     EXPECT_FALSE(window.Busy());
 }
