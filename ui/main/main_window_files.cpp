@@ -83,6 +83,7 @@ QString LocateFolder(const QString& path, bool isFolder) {
     if (access::FZFindArchiveInPath(path, 0)) {
         QString archiveFile;
         access::FZArchiveFilePath(path, archiveFile);
+        while (archiveFile.endsWith(QLatin1Char('/'))) archiveFile.chop(1);
         if (!archiveFile.isEmpty() && archiveFile != path) return LocateFolder(archiveFile, false);
     }
 #endif
