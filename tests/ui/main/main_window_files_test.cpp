@@ -10,13 +10,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "access/file_times.h"
-#include "access/program_log.h"
-#include "config/app_settings.h"
-#include "config/prg_dir.h"
 #include "engine/pane_stores.h"
+#include "tests/ui/main/main_window_fixture.h"
 #include "tests/ui/modal_driver.h"
-#include "tests/ui/widget_harness.h"
 #include "ui/main/file_properties.h"
 #include "ui/main/main_window.h"
 
@@ -37,13 +33,10 @@ public slots:
 
 namespace {
 
-class MainWindowFilesTest : public tandex::testing::WidgetTest {
+class MainWindowFilesTest : public tandex::testing::MainWindowFixture {
 protected:
     void SetUp() override {
-        config::TPrgDirSources sources;
-        sources.executablePath = tmp_.filePath("bin/tandex");
-        sources.configHome = tmp_.filePath("cfg");
-        config::SetPrgDir(std::make_unique<config::TPrgDir>(sources));
+        MainWindowFixture::SetUp();
         engine::paneStores().InitCompareData();
         QDesktopServicesHandler(true);
         ASSERT_TRUE(QDir().mkpath(tmp_.filePath("left")));
@@ -63,12 +56,9 @@ protected:
         stores.FileNames[2] = "b.txt";
     }
     void TearDown() override {
-        WidgetTest::TearDown();
+        MainWindowFixture::TearDown();
         QDesktopServicesHandler(false);
         engine::paneStores().InitCompareData();
-        tandex::access::FZSetLogFile(QString());
-        config::SetPrgDir(nullptr);
-        config::AppSettings().SetDefaults(config::PrgDir().GetWritableRoot());
     }
     void QDesktopServicesHandler(bool on) {
         if (on)
@@ -77,7 +67,6 @@ protected:
             QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
 
-    QTemporaryDir tmp_;
     UrlCatcher catcher;
 };
 
