@@ -17,6 +17,7 @@
 #include <cerrno>
 
 #include "access/access_slots.h"
+#include "access/archive_paths.h"
 #include "access/error_texts.h"
 #include "access/file_ops.h"
 #include "access/file_times.h"
@@ -28,10 +29,6 @@
 #include "config/sys_helpers.h"
 #include "ui/main/form_layout.h"
 
-#if __has_include("access/archive_paths.h")
-#include "access/archive_paths.h"
-#define TANDEX_ARCHIVE_PATHS 1
-#endif
 
 namespace tandex::ui {
 
@@ -73,11 +70,7 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption, 
 // path does not run through one.
 QString InnerArchivePath(const QString& path) {
     QString inner;
-#ifdef TANDEX_ARCHIVE_PATHS
     if (access::FZFindArchiveInPath(path, 0)) access::FZArchiveInnerPath(path, inner);
-#else
-    Q_UNUSED(path);
-#endif
     return inner;
 }
 

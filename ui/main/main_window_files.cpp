@@ -18,6 +18,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include "access/archive_paths.h"
 #include "access/error_texts.h"
 #include "access/file_ops.h"
 #include "access/file_times.h"
@@ -27,10 +28,6 @@
 #include "ui/main/file_properties.h"
 #include "ui/main/flat_button.h"
 
-#if __has_include("access/archive_paths.h")
-#include "access/archive_paths.h"
-#define TANDEX_ARCHIVE_PATHS 1
-#endif
 
 namespace tandex::ui {
 
@@ -77,7 +74,6 @@ private:
 
 QString LocateFolder(const QString& path, bool isFolder) {
     if (path.isEmpty()) return {};
-#ifdef TANDEX_ARCHIVE_PATHS
     // The file manager cannot look into an archive: it shows the archive
     // file instead.
     if (access::FZFindArchiveInPath(path, 0)) {
@@ -86,7 +82,6 @@ QString LocateFolder(const QString& path, bool isFolder) {
         while (archiveFile.endsWith(QLatin1Char('/'))) archiveFile.chop(1);
         if (!archiveFile.isEmpty() && archiveFile != path) return LocateFolder(archiveFile, false);
     }
-#endif
     const access::TFZLocation location = access::FZClassifyPath(path);
     if (location != access::locLocal && location != access::locShare) return {};
     if (access::FZExistsPath(path) != 0) return {};
