@@ -227,7 +227,14 @@ TEST_F(FilePropertiesTest, RenameMovesTheFileWithinItsFolderOnly) {
     EXPECT_FALSE(QFile::exists(path("x")));
     EXPECT_FALSE(QFile::exists(path("sub/a/b")));
 
-    run(file, false, [&](TfProperties& d) { d.eName->setText(QStringLiteral("b.txt")); });
+    // A time changed along with the name goes to the file under its new name.
+    run(file, false, [&](TfProperties& d) {
+        d.eName->setText(QStringLiteral("b.txt"));
+        d.dModified->setDate(QDate(2018, 2, 3));
+        d.tModified->setTime(QTime(4, 5, 6));
+    });
+    EXPECT_TRUE(SameStamp(StatOf(path("sub/b.txt")).st_mtim, LocalStamp({2018, 2, 3}, {4, 5, 6}, 0)));
+    EXPECT_TRUE(timeChanged);
     ASSERT_TRUE(renamed);
     EXPECT_EQ(renamed->first, 7);
     EXPECT_EQ(renamed->second, QStringLiteral("b.txt"));
