@@ -249,6 +249,8 @@ void TF_Main::createControls() {
     fbLSelAll->setProperty("Tag", 2);
     fbRSelAll->setProperty("Tag", 258);
     for (QLineEdit* e : {eFN1, eFN2}) e->setReadOnly(true);
+    // File properties, locating and copying paths.
+    createFileNameMenu();
 
     HC1 = named(new QHeaderView(Qt::Horizontal, Client), "HC1");
     auto* sections = new QStandardItemModel(1, 12, HC1);

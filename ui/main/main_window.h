@@ -53,6 +53,7 @@ class TNBar;
 class TRowArea;
 class TStatusWin;
 class TfGotoLine;
+class TfProperties;
 
 class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
@@ -161,6 +162,26 @@ public:
 
     // engine::MainWindowServices
     void updateControls() override;
+
+    // ---- file properties, locating and copying paths (main_window_files.cpp) ----
+    // The properties of the active pane's file (the line menu's item).
+    void pmFilePropertiesClick(QObject* sender);
+    void propertiesRenamed(int row, const QString& name);
+    void propertiesTimeChanged(int row, quint64 time);
+    void propertiesAttrChanged(int row, quint32 attributes);
+    // Shows the active pane's file in the file manager (the line menu's item).
+    void pmExploreFolderClick(QObject* sender);
+    // The file-name fields' menu items; their Tag names the pane.
+    void pmOpenContainingFolderClick(QObject* sender);
+    void pmCopyFilePathNameClick(QObject* sender);
+    void eFNMouseEnter(QObject* sender);
+    void eFNMouseLeave(QObject* sender);
+    void setFNMenuTarget(int pane);
+    QMenu* pmFNEdit = nullptr;
+    QAction *pmOpenContainingFolder = nullptr, *pmCopyFilePathName = nullptr;
+    // Where the last context menu opened; dialogs of its items open there.
+    QPoint menuPopupPos;
+    TfProperties* fProperties = nullptr;
 
     // ---- tabs, view switching and control state ------------------------------
     // (main_window_tabs_ui.cpp, main_window_state_ui.cpp)
@@ -294,6 +315,8 @@ private:
     // at start-up also ImageList128comm and the cursors; false when the
     // archive cannot be opened (every list then stays empty).
     bool loadResourceImages(bool atStartUp);
+    // The file-name fields' menu and their mouse tracking.
+    void createFileNameMenu();
     void applyToolImages();
     // The pane buttons' pictures, their captions where a picture is missing.
     void applyButtonImages();
