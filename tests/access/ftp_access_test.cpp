@@ -6,6 +6,7 @@
 #include "access/folder_totals.h"
 #include "access/ftp_hooks.h"
 #include "access/http_requests.h"
+#include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QSslCertificate>
@@ -599,4 +601,141 @@ TEST_F(FtpAccess, VsftpdListsOverTlsWithTheSessionResumedAndLinksResolved) {
     }
     if (savedZone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", savedZone);
     ::tzset();
+}
+
+// ---- file transfers ---------------------------------------------------------
+
+namespace {
+
+QByteArray binaryOf(qint64 size) {
+    QByteArray data(qsizetype(size), '\0');
+    quint32 x = 2463534242u;
+    for (char& c : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    return data;
+}
+
+QByteArray streamOf(int slot) {
+    TFZMemStream* stream = FZSlotStream(slot);
+    if (!stream) return {};
+    QByteArray data(qsizetype(stream->size()), '\0');
+    stream->seek(0);
+    stream->read(data.data(), data.size());
+    return data;
+}
+
+// Writes data to the slot's path and reads it back through the server.
+void roundTrip(int slot, const QString& path, const QByteArray& data) {
+    ASSERT_EQ(FZSetPath(slot, path), 0);
+    ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+    qint64 done = 0;
+    ASSERT_EQ(FZWrite(slot, data.constData(), data.size(), done), 0);
+    ASSERT_EQ(FZCloseFile(slot), 0) << qPrintable(FZLastMessage());
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+    EXPECT_TRUE(streamOf(slot) == data) << qPrintable(path);
+    ASSERT_EQ(FZCloseFile(slot), 0);
+}
+
+QByteArray fileOf(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+TEST_F(FtpAccess, FilesTravelWholeBothWaysPlainAndProtected) {
+    certificates();
+    trustTestCa();
+    for (bool protect : {false, true}) {
+        SCOPED_TRACE(protect ? "PROT P" : "plain");
+        LocalServer& server = serve(protect ? tlsFlags_ : QStringList{});
+        Profile p = at(server);
+        if (protect) {
+            p.tls = "3";
+            p.protect = "1";
+        }
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/f0", slot), 0) << qPrintable(FZLastMessage());
+        for (qint64 size : {qint64(0), qint64(1), qint64(3) << 20}) {
+            const QByteArray data = binaryOf(size);
+            const QString name = QString("/f%1").arg(size);
+            roundTrip(slot, name, data);
+            EXPECT_TRUE(fileOf(root_ + name) == data) << size;
+        }
+        FZClose(slot);
+    }
+    // Every file of a slot went over the connection it logged in with.
+    EXPECT_EQ(commands().filter(QRegularExpression("^USER ")).size(), 2);
+    EXPECT_EQ(commands().filter(QRegularExpression("^STOR ")).size(), 6);
+}
+
+TEST_F(FtpAccess, VsftpdStoresAndReturnsFilesOverTls) {
+    if (!QFile::exists("/usr/sbin/vsftpd")) GTEST_SKIP() << "vsftpd is not installed";
+    certificates();
+    trustTestCa();
+    // vsftpd refuses a writable root, so its test user writes into a
+    // folder of its own.
+    QDir().mkpath(root_ + "/up");
+    for (const QString& folder : {dir_->path(), root_})
+        QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    QFile::setPermissions(root_ + "/up", QFile::Permissions(0x7777));
+    Vsftpd server(dir_->path(), root_, dir_->path() + "/ftp.pem", dir_->path() + "/ftp.key", false);
+    ASSERT_GT(server.port(), 0);
+    Profile p;
+    p.port = QString::number(server.port());
+    p.user = "tdxftp";
+    p.password = "tdxftp-test";
+    p.tls = "3";
+    p.protect = "1";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/up/v0", slot), 0) << qPrintable(FZLastMessage());
+    for (qint64 size : {qint64(0), qint64(1), qint64(3) << 20}) {
+        const QByteArray data = binaryOf(size);
+        const QString name = QString("/up/v%1").arg(size);
+        roundTrip(slot, name, data);
+        EXPECT_TRUE(fileOf(root_ + name) == data) << size;
+    }
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, KindDetectionReadsTheStartOnlyAndTheConnectionServesOn) {
+    QByteArray text;
+    while (text.size() < (4 << 20)) text += "a line of plain text for the detection\n";
+    writeFile(root_ + "/big.txt", text);
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/big.txt", slot), 0);
+    int kind = 0, byRule = 0;
+    ASSERT_EQ(FZDetectFileKind(slot, kind, byRule), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(kind, fkAnsi);
+    const qint64 held = FZSlotStream(slot) ? FZSlotStream(slot)->size() : -1;
+    EXPECT_GE(held, 8192);
+    EXPECT_LE(held, 40960);
+    EXPECT_TRUE(commands().contains("ABOR"));
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+    EXPECT_TRUE(streamOf(slot) == text);
+    FZClose(slot);
+    EXPECT_EQ(commands().filter(QRegularExpression("^USER ")).size(), 1);
+}
+
+TEST_F(FtpAccess, AnAbortedDownloadFailsInsteadOfPassingForTheFile) {
+    writeFile(root_ + "/big.bin", binaryOf(qint64(4) << 20));
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/big.bin", slot), 0);
+    FZAbortFtpTransfer(slot);  // the polite stop, as from another thread
+    EXPECT_EQ(FZOpenFile(slot, twReadAccess), errUserAborted);
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    // The connection still serves.
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(streamOf(slot).size(), 4 << 20);
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    FZAbortAll();
+    EXPECT_EQ(FZOpenFile(slot, twReadAccess), errUserAborted);
+    FZClose(slot);
 }
