@@ -40,6 +40,8 @@ struct TFtpOptions {
     int connectTimeoutMs = 20000;
     int readTimeoutMs = 60000;
     bool passive = true;
+    bool setRts = false;  // send file times to the server
+    bool utime3 = false;  // SITE UTIME with all three stamps
 };
 
 class TFtpClient {

@@ -2,6 +2,7 @@
 
 #include "access/access_slots.h"
 #include "access/error_texts.h"
+#include "access/file_ops.h"
 #include "access/file_times.h"
 #include "access/folder_totals.h"
 #include "access/ftp_hooks.h"
@@ -91,6 +92,8 @@ struct Profile {
     QString protect = "0";
     QString anonymous = "0";
     QString passive = "1";
+    QString setRts = "1";
+    QString utime3 = "0";
 
     QString record() const {
         QStringList f(16);
@@ -105,6 +108,8 @@ struct Profile {
         f[11] = "5";
         f[12] = "10";
         f[13] = passive;
+        f[14] = setRts;
+        f[15] = utime3;
         return f.join(';');
     }
 };
@@ -737,5 +742,111 @@ TEST_F(FtpAccess, AnAbortedDownloadFailsInsteadOfPassingForTheFile) {
     ASSERT_EQ(FZCloseFile(slot), 0);
     FZAbortAll();
     EXPECT_EQ(FZOpenFile(slot, twReadAccess), errUserAborted);
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, OperationsMapToTheirCommands) {
+    QDir().mkpath(root_ + "/d");
+    writeFile(root_ + "/d/f.txt", "12345");
+    setTime(root_ + "/d/f.txt", 1700000000);
+    writeFile(root_ + "/t.txt", "target");
+    ::symlink("t.txt", QFile::encodeName(root_ + "/link").constData());
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/d/f.txt", slot), 0);
+    EXPECT_EQ(FZExists(slot), 0);
+    qint64 size = 0;
+    TFZFileInfo info;
+    ASSERT_EQ(FZGetFileTime(slot, size, info), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(info.LastWriteTime, utc(1700000000));
+    EXPECT_EQ(info.CreationTime, utc(1700000000));
+
+    ASSERT_EQ(FZSetPath(slot, "/d/missing.txt"), 0);
+    EXPECT_EQ(FZExists(slot), errInternet);
+    EXPECT_TRUE(FZLastMessage().startsWith("550")) << qPrintable(FZLastMessage());
+    ASSERT_EQ(FZSetPath(slot, "/nowhere/x.txt"), 0);
+    EXPECT_EQ(FZCheckLocation(slot), errPathNotFound);
+
+    ASSERT_EQ(FZSetPath(slot, "/a/b/c/x.txt"), 0);
+    ASSERT_EQ(FZMakeFolder(slot), 0) << qPrintable(FZLastMessage());
+    EXPECT_TRUE(QFileInfo(root_ + "/a/b/c").isDir());
+    EXPECT_EQ(FZCheckLocation(slot), 0);
+
+    ASSERT_EQ(FZSetPath(slot, "/d/f.txt"), 0);
+    ASSERT_EQ(FZRename(slot, "ftp://u@127.0.0.1/d/g.txt"), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(fileOf(root_ + "/d/g.txt"), "12345");
+    ASSERT_EQ(FZSetPath(slot, "/d/g.txt"), 0);
+    ASSERT_EQ(FZDelete(slot, false), 0);
+    EXPECT_FALSE(QFile::exists(root_ + "/d/g.txt"));
+    ASSERT_EQ(FZSetPath(slot, "/d/"), 0);
+    ASSERT_EQ(FZRemoveFolder(slot), 0) << qPrintable(FZLastMessage());
+    EXPECT_FALSE(QFileInfo::exists(root_ + "/d"));
+
+    // Deleting a link removes the link, never where it leads.
+    ASSERT_EQ(FZSetPath(slot, "/link"), 0);
+    ASSERT_EQ(FZDelete(slot, false), 0) << qPrintable(FZLastMessage());
+    EXPECT_FALSE(QFileInfo(root_ + "/link").isSymLink());
+    EXPECT_EQ(fileOf(root_ + "/t.txt"), "target");
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, ModTimeTakesTheCommandTheServerAnnounces) {
+    const QByteArray savedZone = qgetenv("TZ");
+    useZone("Europe/Berlin");
+    const qint64 t = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC).toSecsSinceEpoch();
+    struct Case {
+        QStringList flags;
+        QString utime3;
+        FileTime time;
+        QString sent;  // the last command; empty: none after login
+        int result;
+    };
+    const FileTime ms250 = utc(t) + 2500000;
+    const std::vector<Case> cases = {
+        {{"--feat", "MFMT", "--answer", "MFMT:213 ok"}, "0", utc(t), "MFMT 20240102030405 /f", 0},
+        {{"--feat", "MFMT", "--answer", "MFMT:213 ok"}, "0", ms250, "MFMT 20240102030405.250 /f", 0},
+        {{"--feat", "MDTM YYYYMMDDHHMMSS[+-TZ];filename", "--answer", "MDTM:213 ok"}, "0", utc(t),
+         "MDTM 20240102030405 /f", 0},
+        {{"--feat", "MDTM YYYYMMDDHHMMSS[+-TZ] filename", "--answer", "MDTM:213 ok"}, "0", utc(t),
+         "MDTM 20240102040405+60 /f", 0},
+        {{"--feat", "UTIME", "--answer", "SITE:200 ok"}, "1", utc(t),
+         "SITE UTIME /f 20240102030405 20240102030405 20240102030405 UTC", 0},
+        {{"--feat", "UTIME", "--answer", "SITE:200 ok"}, "0", utc(t), "SITE UTIME /f 20240102030405 UTC", 0},
+        {{"--feat", "", "--answer", "MDTM:253 ok"}, "0", utc(t), "MDTM 20240102040405 /f", 0},
+        {{"--feat", "MFMT", "--answer", "MFMT:500 no"}, "0", utc(t), "MFMT 20240102030405 /f", errInternet},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.sent));
+        QFile::remove(dir_->path() + "/commands.log");
+        LocalServer& server = serve(c.flags);
+        Profile p = at(server);
+        p.utime3 = c.utime3;
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/f", slot), 0) << qPrintable(FZLastMessage());
+        EXPECT_EQ(FZSetFileTime(slot, 0, 0, c.time), c.result);
+        EXPECT_EQ(commands().last(), c.sent);
+        FZClose(slot);
+        servers_.clear();
+    }
+    if (savedZone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", savedZone);
+    ::tzset();
+}
+
+TEST_F(FtpAccess, ModTimeIsSentOnlyWhenTheProfileAsksAndMovesTheFile) {
+    writeFile(root_ + "/f", "x");
+    LocalServer& server = serve({});
+    Profile p = at(server);
+    p.setRts = "0";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/f", slot), 0);
+    const int before = int(commands().size());
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, utc(1600000000)), 0);
+    EXPECT_EQ(int(commands().size()), before);
+    FZClose(slot);
+    p.setRts = "1";
+    ASSERT_EQ(open(p, "/f", slot), 0);
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, utc(1600000000)), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(QFileInfo(root_ + "/f").lastModified().toSecsSinceEpoch(), 1600000000);
     FZClose(slot);
 }
