@@ -6,6 +6,7 @@
 #include "access/ftp_hooks.h"
 #include "access/ftp_listing.h"
 #include "access/locations.h"
+#include "access/password_prompt.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
 #include "config/sys_helpers.h"
@@ -25,7 +26,6 @@ struct FtpUnit {
     std::mutex mutex;  // the hooks and the client table
     TFtpSiteIndexHook indexHook;
     TFtpSiteFieldHook fieldHook;
-    TFtpPasswordHook passwordHook;
     std::shared_ptr<TFtpClient> clients[FZSlotCount];
 };
 
@@ -170,11 +170,6 @@ void FZSetFtpSiteHooks(TFtpSiteIndexHook index, TFtpSiteFieldHook field) {
     ftpUnit().fieldHook = std::move(field);
 }
 
-void FZSetFtpPasswordHook(TFtpPasswordHook prompt) {
-    std::lock_guard lock(ftpUnit().mutex);
-    ftpUnit().passwordHook = std::move(prompt);
-}
-
 // ---- site and path texts ----------------------------------------------------
 
 bool FZIsFtpUrl(const QString& text) {
@@ -227,12 +222,10 @@ int FZConnectFtp(int slot) {
     const TFZLocation location = FZSlotLocation(slot);
     TFtpSiteIndexHook indexHook;
     TFtpSiteFieldHook fieldHook;
-    TFtpPasswordHook passwordHook;
     {
         std::lock_guard lock(ftpUnit().mutex);
         indexHook = ftpUnit().indexHook;
         fieldHook = ftpUnit().fieldHook;
-        passwordHook = ftpUnit().passwordHook;
     }
     int code = errNoFtpProfile;
     const int index = indexHook ? indexHook(path, code) : -1;
@@ -246,8 +239,9 @@ int FZConnectFtp(int slot) {
         const QString scheme = location == locSftp  ? QStringLiteral(" SFTP")
                                : location == locScp ? QStringLiteral(" SCP")
                                                     : QStringLiteral(" FTP");
-        bool cancelled = false;
-        if (passwordHook) password = passwordHook(scheme + QStringLiteral(": Password required!"), cancelled);
+        TPasswordAnswer answer;
+        PasswordPromptHook(scheme + QStringLiteral(": Password required!"), answer);
+        password = answer.scrambled;
         if (password.isEmpty()) return 615;
     }
     if (location == locSftp) return errSftpUnsupported;

@@ -7,6 +7,7 @@
 #include "access/folder_totals.h"
 #include "access/ftp_hooks.h"
 #include "access/http_requests.h"
+#include "access/password_prompt.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/ftp_profiles.h"
@@ -169,15 +170,17 @@ protected:
         config::AppSettings().FTPAnoEmail = "me@example.org";
         FZSetFtpSiteHooks(config::FindFtpProfile,
                           [](int index, int field) { return config::FtpProfileField(index, field); });
-        FZSetFtpPasswordHook([this](const QString& caption, bool& cancelled) {
+        SetPasswordPromptHook([this](const QString& caption) {
             prompts << caption;
-            cancelled = promptAnswer.isEmpty();
-            return promptAnswer.isEmpty() ? QString() : config::ScrambleText(promptAnswer);
+            TPasswordAnswer answer;
+            answer.cancelled = promptAnswer.isEmpty();
+            if (!answer.cancelled) answer.scrambled = config::ScrambleText(promptAnswer);
+            return answer;
         });
     }
     void TearDown() override {
         FZSetFtpSiteHooks({}, {});
-        FZSetFtpPasswordHook({});
+        SetPasswordPromptHook({});
         config::setMessageSink(nullptr);
         config::setEventPump(nullptr);
         FZResetAbort();
