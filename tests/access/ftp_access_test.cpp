@@ -1,6 +1,7 @@
 #include "access/ftp_access.h"
 
 #include "access/access_slots.h"
+#include "access/backups.h"
 #include "access/error_texts.h"
 #include "access/file_ops.h"
 #include "access/file_times.h"
@@ -852,4 +853,41 @@ TEST_F(FtpAccess, ModTimeIsSentOnlyWhenTheProfileAsksAndMovesTheFile) {
     EXPECT_EQ(FZSetFileTime(slot, 0, 0, utc(1600000000)), 0) << qPrintable(FZLastMessage());
     EXPECT_EQ(QFileInfo(root_ + "/f").lastModified().toSecsSinceEpoch(), 1600000000);
     FZClose(slot);
+}
+
+TEST_F(FtpAccess, BackupsOfServerFilesMoveOnTheServerOrComeDown) {
+    auto& settings = config::AppSettings();
+    const config::TAppSettings saved = settings;
+    writeFile(root_ + "/f.txt", "now");
+    for (int digit = 1; digit <= 9; ++digit)
+        writeFile(root_ + QString("/f.txt.~%1~").arg(digit), QByteArray::number(digit));
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/f.txt", slot), 0);
+
+    settings.BKBeforeSave = true;
+    settings.BKUseSequence = true;
+    settings.BKFTPEnable = false;
+    EXPECT_EQ(FZMakeBackup(slot, nullptr), 0);
+    EXPECT_EQ(fileOf(root_ + "/f.txt"), "now");
+    EXPECT_EQ(fileOf(root_ + "/f.txt.~1~"), "1");
+
+    settings.BKFTPEnable = true;
+    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0) << qPrintable(FZLastMessage());
+    EXPECT_FALSE(QFile::exists(root_ + "/f.txt"));
+    EXPECT_EQ(fileOf(root_ + "/f.txt.~1~"), "now");
+    for (int digit = 2; digit <= 9; ++digit)
+        EXPECT_EQ(fileOf(root_ + QString("/f.txt.~%1~").arg(digit)), QByteArray::number(digit - 1));
+    EXPECT_EQ(FZSlotAccessKind(slot), akFtp);
+
+    writeFile(root_ + "/f.txt", "newer");
+    const QString folder = dir_->path() + "/backups";
+    QDir().mkpath(folder);
+    settings.BKUseFTPFolder = true;
+    settings.BKFTPFolder = folder;
+    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(fileOf(folder + "/f.txt.~1~"), "newer");
+    EXPECT_EQ(fileOf(root_ + "/f.txt"), "newer");
+    FZClose(slot);
+    settings = saved;
 }
