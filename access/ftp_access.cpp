@@ -7,10 +7,12 @@
 #include "access/ftp_listing.h"
 #include "access/ftp_proxy.h"
 #include "access/locations.h"
+#include "access/password_prompt.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
 #include "config/sys_helpers.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 #include <atomic>
@@ -25,7 +27,6 @@ struct FtpUnit {
     std::mutex mutex;  // the hooks and the client table
     TFtpSiteIndexHook indexHook;
     TFtpSiteFieldHook fieldHook;
-    TFtpPasswordHook passwordHook;
     std::shared_ptr<TFtpClient> clients[FZSlotCount];
 };
 
@@ -170,11 +171,6 @@ void FZSetFtpSiteHooks(TFtpSiteIndexHook index, TFtpSiteFieldHook field) {
     ftpUnit().fieldHook = std::move(field);
 }
 
-void FZSetFtpPasswordHook(TFtpPasswordHook prompt) {
-    std::lock_guard lock(ftpUnit().mutex);
-    ftpUnit().passwordHook = std::move(prompt);
-}
-
 // ---- site and path texts ----------------------------------------------------
 
 bool FZIsFtpUrl(const QString& text) {
@@ -227,12 +223,10 @@ int FZConnectFtp(int slot) {
     const TFZLocation location = FZSlotLocation(slot);
     TFtpSiteIndexHook indexHook;
     TFtpSiteFieldHook fieldHook;
-    TFtpPasswordHook passwordHook;
     {
         std::lock_guard lock(ftpUnit().mutex);
         indexHook = ftpUnit().indexHook;
         fieldHook = ftpUnit().fieldHook;
-        passwordHook = ftpUnit().passwordHook;
     }
     int code = errNoFtpProfile;
     const int index = indexHook ? indexHook(path, code) : -1;
@@ -246,8 +240,9 @@ int FZConnectFtp(int slot) {
         const QString scheme = location == locSftp  ? QStringLiteral(" SFTP")
                                : location == locScp ? QStringLiteral(" SCP")
                                                     : QStringLiteral(" FTP");
-        bool cancelled = false;
-        if (passwordHook) password = passwordHook(scheme + QStringLiteral(": Password required!"), cancelled);
+        TPasswordAnswer answer;
+        PasswordPromptHook(scheme + QStringLiteral(": Password required!"), answer);
+        password = answer.scrambled;
         if (password.isEmpty()) return 615;
     }
     if (location == locSftp) return errSftpUnsupported;
@@ -270,6 +265,8 @@ int FZConnectFtp(int slot) {
     options.connectTimeoutMs = number(11) * 1000;
     options.readTimeoutMs = number(12) * 1000;
     options.passive = number(13) == 1;
+    options.setRts = field(14) == QLatin1String("1");
+    options.utime3 = field(15) == QLatin1String("1");
     if (!numeric || port < 1 || port > 65535 || options.tlsMode < 0 || options.tlsMode > 3 ||
         options.connectTimeoutMs <= 0 || options.readTimeoutMs <= 0)
         return errBadProfile;
@@ -413,14 +410,253 @@ int TFZFtpHandler::connect(int slot, TFZAccessMode) {
     return FZConnectFtp(slot);
 }
 
-// Files travel through the slots in a later step; until then reading and
-// writing an FTP file is refused.
-int TFZFtpHandler::fetch(int, TFZMemStream&) {
-    return errInvalidFunction;
+// ---- file transfers ---------------------------------------------------------
+
+namespace {
+
+constexpr qint64 kTransferChunk = 32768;
+
+// The pace of a slot's transfer: the read limit's stop ends a download
+// early (kind detection needs only the start), while an abort of all work
+// or of this transfer (which clears the limit) ends it with 1235 so that
+// part of a file never passes for all of it.
+qint64 transferPace(int slot, const TFZMemStream* received) {
+    if (FZAbortRequested()) return -1;
+    if (!FZStopRequested(slot)) return kTransferChunk;
+    const qint64 limit = FZReadLimit();
+    if (limit <= 0) return -1;
+    if (received && received->size() >= limit) return 0;
+    return std::min(limit, kTransferChunk);
 }
 
-int TFZFtpHandler::store(int, TFZMemStream&) {
-    return errInvalidFunction;
+}  // namespace
+
+int TFZFtpHandler::fetch(int slot, TFZMemStream& stream) {
+    const std::shared_ptr<TFtpClient> client = clientOf(slot);
+    if (!client) return errInvalidHandle;
+    QString remote;
+    FZFtpRemotePathOfSlot(slot, remote);
+    try {
+        client->Retrieve(
+            remote, [&] { return transferPace(slot, &stream); },
+            [&](const char* data, qint64 size) { stream.write(data, size); });
+    } catch (const EFtpError& e) {
+        return codeOf(e);
+    }
+    return 0;
+}
+
+int TFZFtpHandler::store(int slot, TFZMemStream& stream) {
+    const std::shared_ptr<TFtpClient> client = clientOf(slot);
+    if (!client) return errInvalidHandle;
+    QString remote;
+    FZFtpRemotePathOfSlot(slot, remote);
+    stream.seek(0);
+    try {
+        client->Store(
+            remote, [&] { return transferPace(slot, nullptr); },
+            [&](char* buffer, qint64 size) { return stream.read(buffer, size); });
+    } catch (const EFtpError& e) {
+        return codeOf(e);
+    }
+    return 0;
+}
+
+// ---- operations -------------------------------------------------------------
+
+namespace {
+
+// The slot's client and its remote path, or the refusal code.
+int prepared(int slot, std::shared_ptr<TFtpClient>& client, QString& remote) {
+    client = clientOf(slot);
+    if (!client) return errInvalidHandle;
+    FZFtpRemotePathOfSlot(slot, remote);
+    return 0;
+}
+
+// A command whose reply must be one of codes; any other gives 99990 with
+// the reply as the last message.
+int expect(TFtpClient& client, const QString& command, std::initializer_list<int> codes,
+           TFtpReply* out = nullptr) {
+    try {
+        const TFtpReply reply = client.SendCmd(command);
+        if (out) *out = reply;
+        for (int code : codes)
+            if (reply.code == code) return 0;
+        FZSetLastMessage(reply.text());
+        return errInternet;
+    } catch (const EFtpError& e) {
+        return codeOf(e);
+    }
+}
+
+QString stamp(const QDateTime& time) {
+    return time.toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
+bool announces(const QStringList& lines, const QString& form) {
+    for (const QString& line : lines)
+        if (line.simplified().compare(form, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+bool namesUtime(const QStringList& lines) {
+    for (const QString& line : lines)
+        for (const QString& word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (word.compare(QLatin1String("UTIME"), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+QDateTime FZParseFtpTime(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("(?:^|\\s)(\\d{14})(?:\\.(\\d{1,9}))?(?:\\s|$)"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) return {};
+    QDateTime time = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMddHHmmss"));
+    if (!time.isValid()) return {};
+    time = QDateTime(time.date(), time.time(), Qt::UTC);
+    if (m.capturedLength(2)) time = time.addMSecs(m.captured(2).left(3).leftJustified(3, QLatin1Char('0')).toInt());
+    return time;
+}
+
+int FtpSetModTime(TFtpClient& client, const QString& file, const QDateTime& utcTime) {
+    if (!client.options().setRts) return 0;
+    const QDateTime utc = utcTime.toUTC();
+    const QStringList& features = client.Features();
+    const std::initializer_list<int> success{200, 213, 250, 253};
+    if (FZFtpHasFeature(features, QStringLiteral("MFMT"))) {
+        QString time = stamp(utc);
+        if (const int ms = utc.time().msec()) time += QStringLiteral(".%1").arg(ms, 3, 10, QLatin1Char('0'));
+        return expect(client, QStringLiteral("MFMT ") + time + QLatin1Char(' ') + file, success);
+    }
+    // No server type is taken as knowing an MDTM syntax it does not
+    // announce: the SYST names say too little about how a server reads it.
+    if (announces(features, QStringLiteral("MDTM YYYYMMDDHHMMSS[+-TZ];filename")))
+        return expect(client, QStringLiteral("MDTM ") + stamp(utc) + QLatin1Char(' ') + file, success);
+    const QDateTime local = utc.toLocalTime();
+    const int offsetMinutes = local.offsetFromUtc() / 60;
+    if (announces(features, QStringLiteral("MDTM YYYYMMDDHHMMSS[+-TZ] filename"))) {
+        const QString offset = (offsetMinutes < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+                               QString::number(std::abs(offsetMinutes));
+        return expect(client,
+                      QStringLiteral("MDTM ") + stamp(local) +
+                          offset + QLatin1Char(' ') + file,
+                      success);
+    }
+    // The server's own offset is never known here, so its MDTM form is out.
+    bool utime = namesUtime(features);
+    if (!utime) {
+        try {
+            const TFtpReply help = client.SendCmd(QStringLiteral("SITE HELP"));
+            utime = help.positive() && namesUtime(help.lines);
+        } catch (const EFtpError& e) {
+            return codeOf(e);
+        }
+    }
+    if (utime) {
+        const QString t = stamp(utc) + QLatin1Char(' ');
+        const QString times = client.options().utime3 ? t + t + t : t;
+        return expect(client, QStringLiteral("SITE UTIME ") + file + QLatin1Char(' ') + times + QStringLiteral("UTC"),
+                      success);
+    }
+    return expect(client,
+                  QStringLiteral("MDTM ") + stamp(local) +
+                      QLatin1Char(' ') + file,
+                  success);
+}
+
+int TFZFtpHandler::fileInfo(int slot, TFZFileInfo& info) {
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    TFtpReply reply;
+    if (const int r = expect(*client, QStringLiteral("SIZE ") + remote, {213}, &reply)) return r;
+    bool ok = false;
+    const qint64 size = reply.text().mid(4).trimmed().toLongLong(&ok);
+    if (!ok || size < 0) {
+        FZSetLastMessage(reply.text());
+        return errInternet;
+    }
+    if (const int r = expect(*client, QStringLiteral("MDTM ") + remote, {213}, &reply)) return r;
+    const QDateTime time = FZParseFtpTime(reply.text().mid(4));
+    if (!time.isValid()) {
+        FZSetLastMessage(reply.text());
+        return errInternet;
+    }
+    info = TFZFileInfo{};
+    info.LastWriteTime = info.CreationTime = info.LastAccessTime = FZDateTimeToFileTime(time);
+    info.SizeHigh = quint32(quint64(size) >> 32);
+    info.SizeLow = quint32(quint64(size));
+    return 0;
+}
+
+int TFZFtpHandler::setFileTime(int slot, FileTime, FileTime, FileTime write) {
+    if (FZSlotMode(slot) == twReadAccess) return errInvalidAccessCode;
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    // The milliseconds travel too (MFMT takes them).
+    const qint64 ms = qint64(write % 10000000 / 10000);
+    return FtpSetModTime(*client, remote, FZFileTimeToDateTime(write).addMSecs(ms));
+}
+
+int TFZFtpHandler::checkLocation(int slot) {
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    FZFtpRemoteFolderOfSlot(slot, remote);
+    TFtpReply reply;
+    const int r = expect(*client, QStringLiteral("CWD ") + remote, {200, 250}, &reply);
+    return r == errInternet && reply.code == 550 ? errPathNotFound : r;
+}
+
+int TFZFtpHandler::exists(int slot) {
+    // A file downloaded already is there.
+    if (FZSlotMode(slot) == twReadAccess && FZSlotStream(slot)) return 0;
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    return expect(*client, QStringLiteral("SIZE ") + remote, {213});
+}
+
+int TFZFtpHandler::makeFolder(int slot) {
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    FZFtpRemoteFolderOfSlot(slot, remote);
+    if (const int r = expect(*client, QStringLiteral("CWD /"), {200, 250})) return r;
+    for (const QString& part : remote.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (expect(*client, QStringLiteral("CWD ") + part, {200, 250}) == 0) continue;
+        if (const int r = expect(*client, QStringLiteral("MKD ") + part, {257})) return r;
+        if (const int r = expect(*client, QStringLiteral("CWD ") + part, {200, 250})) return r;
+    }
+    return 0;
+}
+
+int TFZFtpHandler::rename(int slot, const QString& newPath) {
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    QString target;
+    FZFtpRemotePath(slot, newPath, target);
+    if (const int r = expect(*client, QStringLiteral("RNFR ") + remote, {350})) return r;
+    return expect(*client, QStringLiteral("RNTO ") + toServerPath(target), {250});
+}
+
+int TFZFtpHandler::deleteFile(int slot) {
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    return expect(*client, QStringLiteral("DELE ") + remote, {250});
+}
+
+int TFZFtpHandler::removeFolder(int slot) {
+    std::shared_ptr<TFtpClient> client;
+    QString remote;
+    if (const int r = prepared(slot, client, remote)) return r;
+    if (remote.size() > 1 && remote.endsWith(QLatin1Char('/'))) remote.chop(1);
+    return expect(*client, QStringLiteral("RMD ") + remote, {250});
 }
 
 int TFZFtpHandler::release(int slot) {

@@ -9,6 +9,7 @@
 #include "access/access_slots.h"
 #include "access/access_types.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -23,7 +24,27 @@ public:
     int release(int slot) override;
     void abort(int slot) override;
     int listFolder(int slot, TFZDDir& listing) override;
+
+    int fileInfo(int slot, TFZFileInfo& info) override;
+    int setFileTime(int slot, FileTime creation, FileTime access, FileTime write) override;
+    int checkLocation(int slot) override;
+    int exists(int slot) override;
+    int makeFolder(int slot) override;
+    int rename(int slot, const QString& newPath) override;
+    int deleteFile(int slot) override;
+    int removeFolder(int slot) override;
 };
+
+class TFtpClient;
+
+// Sets a remote file's modification time by the commands the server
+// announces (MFMT, the two MDTM forms, SITE UTIME); nothing is sent and 0
+// returned when the profile does not send times. Replies other than 200,
+// 213, 250 and 253 give 99990.
+int FtpSetModTime(TFtpClient& client, const QString& file, const QDateTime& utc);
+// The time of an MDTM or MFMT reply text ("YYYYMMDDHHMMSS" with an
+// optional fraction, UTC); invalid when the text holds none.
+QDateTime FZParseFtpTime(const QString& text);
 
 // Finds the profile, asks for a missing password, builds the slot's client
 // and connects it on the thread TFTPConnect.

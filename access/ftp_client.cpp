@@ -499,6 +499,150 @@ QStringList TFtpClient::Help() {
     return Command(QStringLiteral("HELP")).innerLines();
 }
 
+TFtpReply TFtpClient::readReply(int timeoutMs) {
+    try {
+        return FZReadFtpReply(*control_, timeoutMs, [this] { return cancelled(); });
+    } catch (const EFtpError&) {
+        control_->abort();
+        throw;
+    }
+}
+
+// Closes a data connection the way TLS servers expect (close_notify both
+// ways) before the transfer's reply is read.
+void TFtpClient::endData(QSslSocket& data) {
+    if (data.state() == QAbstractSocket::ConnectedState) {
+        data.disconnectFromHost();
+        if (data.state() != QAbstractSocket::UnconnectedState) data.waitForDisconnected(2000);
+    }
+}
+
+void TFtpClient::stopRetrieve(std::unique_ptr<QSslSocket>& data) {
+    const bool abor = options_.tlsMode != 1;
+    if (abor) writeLine(QStringLiteral("ABOR"));
+    // A server blocked on a full data connection only hears the ABOR once
+    // its write fails.
+    data->abort();
+    data.reset();
+    // The transfer's own reply, then ABOR's; a transfer that had ended
+    // already still gets ABOR's "225".
+    readReply(options_.readTimeoutMs);
+    if (abor) readReply(options_.readTimeoutMs);
+}
+
+bool TFtpClient::Retrieve(const QString& path, const TransferPace& pace,
+                          const std::function<void(const char*, qint64)>& sink) {
+    Use use(*this);
+    std::unique_ptr<QSslSocket> data = openData(QStringLiteral("RETR ") + path);
+    bool remoteClosed = false;
+    QObject::connect(data.get(), &QAbstractSocket::errorOccurred, data.get(),
+                     [&remoteClosed](QAbstractSocket::SocketError error) {
+                         if (error == QAbstractSocket::RemoteHostClosedError) remoteClosed = true;
+                     });
+    QByteArray buffer;
+    auto lastProgress = Clock::now();
+    for (;;) {
+        if (cancelled()) {
+            data->abort();
+            control_->abort();
+            throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+        }
+        const qint64 want = pace();
+        if (want <= 0) {
+            stopRetrieve(data);
+            if (want < 0) throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+            return false;
+        }
+        if (data->bytesAvailable() > 0) {
+            buffer.resize(want);
+            const qint64 got = data->read(buffer.data(), want);
+            if (got > 0) {
+                sink(buffer.constData(), got);
+                lastProgress = Clock::now();
+                continue;
+            }
+        }
+        const bool ended = data->state() != QAbstractSocket::ConnectedState || remoteClosed;
+        if (ended && data->bytesAvailable() == 0) break;
+        if (data->waitForReadyRead(kPollMs)) continue;
+        if (Clock::now() - lastProgress > std::chrono::milliseconds(options_.readTimeoutMs)) {
+            data->abort();
+            control_->abort();
+            raiseSocket(10060);
+        }
+    }
+    endData(*data);
+    data.reset();
+    const TFtpReply done = readReply(options_.readTimeoutMs);
+    if (!done.positive()) raiseReply(done);
+    return true;
+}
+
+void TFtpClient::Store(const QString& path, const TransferPace& pace,
+                       const std::function<qint64(char*, qint64)>& source) {
+    Use use(*this);
+    std::unique_ptr<QSslSocket> data = openData(QStringLiteral("STOR ") + path);
+    QByteArray buffer;
+    auto lastProgress = Clock::now();
+    const auto aborted = [&] {
+        // Closing the data connection before its end makes the server
+        // drop the upload and answer with its failure.
+        data->abort();
+        data.reset();
+        readReply(options_.readTimeoutMs);
+        throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+    };
+    for (;;) {
+        if (cancelled()) {
+            data->abort();
+            control_->abort();
+            throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+        }
+        if (data->bytesToWrite() < 65536) {
+            const qint64 want = pace();
+            if (want < 0) aborted();
+            buffer.resize(std::max<qint64>(want, 32768));
+            const qint64 given = source(buffer.data(), buffer.size());
+            if (given <= 0) break;
+            data->write(buffer.constData(), given);
+            lastProgress = Clock::now();
+            continue;
+        }
+        if (data->waitForBytesWritten(kPollMs)) {
+            lastProgress = Clock::now();
+            continue;
+        }
+        if (pace() < 0) aborted();
+        if (data->state() != QAbstractSocket::ConnectedState) {
+            data.reset();
+            const TFtpReply failed = readReply(options_.readTimeoutMs);
+            raiseReply(failed);
+        }
+        if (Clock::now() - lastProgress > std::chrono::milliseconds(options_.readTimeoutMs)) {
+            data->abort();
+            control_->abort();
+            raiseSocket(10060);
+        }
+    }
+    while (data->bytesToWrite() > 0) {
+        if (data->waitForBytesWritten(kPollMs)) {
+            lastProgress = Clock::now();
+            continue;
+        }
+        if (cancelled() || pace() < 0) aborted();
+        if (data->state() != QAbstractSocket::ConnectedState) break;
+        if (Clock::now() - lastProgress > std::chrono::milliseconds(options_.readTimeoutMs)) {
+            data->abort();
+            control_->abort();
+            raiseSocket(10060);
+        }
+    }
+    endData(*data);
+    data.reset();
+    const TFtpReply done = readReply(options_.readTimeoutMs);
+    if (!done.positive()) raiseReply(done);
+}
+
 void TFtpClient::Quit() {
     if (!control_) return;
     Use use(*this);

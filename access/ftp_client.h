@@ -42,6 +42,8 @@ struct TFtpOptions {
     int readTimeoutMs = 60000;
     bool passive = true;
     TFtpProxy proxy;  // the login kind or the tunnel every connection takes
+    bool setRts = false;  // send file times to the server
+    bool utime3 = false;  // SITE UTIME with all three stamps
 };
 
 class TFtpClient {
@@ -76,6 +78,20 @@ public:
     // The current folder listed with details: MLSD or LIST.
     QByteArray ListCurrent(bool mlsd);
     QStringList Help();
+
+    // What a transfer asks its caller between reads and writes (at least
+    // every 50 ms): the most bytes to move next, 0 to end early without an
+    // error, or -1 to abort with 1235. A download ended early sends ABOR
+    // (implicit TLS closes the data connection only) and reads the
+    // server's replies, so the connection serves the next command.
+    using TransferPace = std::function<qint64()>;
+    // RETR of path into sink; true when the whole file came.
+    bool Retrieve(const QString& path, const TransferPace& pace,
+                  const std::function<void(const char* data, qint64 size)>& sink);
+    // STOR of path from source, which fills the buffer and answers the
+    // bytes it gave (0 at the end).
+    void Store(const QString& path, const TransferPace& pace,
+               const std::function<qint64(char* buffer, qint64 size)>& source);
     // QUIT, then the connection is closed whatever the server says.
     void Quit();
     // From any thread: the running or next call ends with 1235 and the
@@ -93,6 +109,9 @@ private:
     void writeLine(const QString& command);
     std::unique_ptr<QSslSocket> openData(const QString& command);
     void login();
+    void endData(QSslSocket& data);
+    void stopRetrieve(std::unique_ptr<QSslSocket>& data);
+    TFtpReply readReply(int timeoutMs);
 
     TFtpOptions options_;
     std::function<bool()> cancelled_;

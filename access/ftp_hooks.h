@@ -1,5 +1,5 @@
 #pragma once
-// How the FTP access reaches the site profiles and the user. The settings
+// How the FTP access reaches the site profiles. The settings
 // own the profiles; app/ installs the routines that find a site's profile
 // and read its fields at start. They may be called off the user-interface
 // thread (the pre-scan and copy threads open FTP slots too).
@@ -14,13 +14,9 @@ namespace tandex::access {
 using TFtpSiteIndexHook = std::function<int(const QString& location, int& errorCode)>;
 // Field 0..17 of a profile, with the field's default.
 using TFtpSiteFieldHook = std::function<QString(int index, int field)>;
-// Asks the user for a password; the answer comes scrambled, empty when
-// the user gave none or cancelled.
-using TFtpPasswordHook = std::function<QString(const QString& caption, bool& cancelled)>;
 
+// A profile without a password asks the access layer's one password
+// prompt (password_prompt.h).
 void FZSetFtpSiteHooks(TFtpSiteIndexHook index, TFtpSiteFieldHook field);
-// Until the password window exists nothing is installed and a profile
-// without a password fails with 615.
-void FZSetFtpPasswordHook(TFtpPasswordHook prompt);
 
 }  // namespace tandex::access

@@ -337,8 +337,9 @@ TEST_F(FileOps, OtherKindsGoToTheirHandlerOrRefuse) {
     EXPECT_EQ(remote.renamed, "ftp://user@host/dir/a.txt -> ftp://user@host/dir/b.txt");
     FZClose(slot);
 
-    // Without its own rows a kind refuses with its code, never with 0.
-    for (auto [kind, location, code] : {std::tuple{akFtp, "ftp://h/a.txt", errInvalidFunction}}) {
+    // A slot whose kind cannot serve it fails with a code, never with 0:
+    // the FTP rows without a connection.
+    for (auto [kind, location, code] : {std::tuple{akFtp, "ftp://h/a.txt", errInvalidHandle}}) {
         SCOPED_TRACE(location);
         // Open the slot through a handler, then take it away.
         FZSetKindHandler(kind, &remote);

@@ -165,8 +165,9 @@ TEST_F(FileTimeSlots, InformationOfOpenFilesOnly) {
     EXPECT_EQ(FZGetPathFileTime(path("missing"), size, info), errFileNotFound);
     EXPECT_EQ(FZGetFileTime(FZNoSlot, size, info), errInvalidHandle);
 
-    // Kinds without their rows yet refuse, each with its own code.
-    EXPECT_EQ(FZKindHandler(akFtp).fileInfo(0, info), errInvalidFunction);
+    // Kinds that cannot answer refuse, each with its own code: an FTP slot
+    // without a connection.
+    EXPECT_EQ(FZKindHandler(akFtp).fileInfo(0, info), errInvalidHandle);
     // An archive slot without a current member has nothing to answer for.
     EXPECT_EQ(FZKindHandler(akArchive).setFileTime(0, 0, 0, 0), errFileNotFound);
     EXPECT_EQ(FZKindHandler(akArchive).getAttributes(0, attr), errFileNotFound);

@@ -1,13 +1,17 @@
 #include "access/ftp_access.h"
 
 #include "access/access_slots.h"
+#include "access/backups.h"
 #include "access/error_texts.h"
+#include "access/file_ops.h"
 #include "access/file_times.h"
 #include "access/folder_totals.h"
 #include "access/ftp_hooks.h"
 #include "access/ftp_proxy.h"
 #include "access/http_requests.h"
 #include "access/program_log.h"
+#include "access/password_prompt.h"
+#include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
@@ -92,6 +96,8 @@ struct Profile {
     QString protect = "0";
     QString anonymous = "0";
     QString passive = "1";
+    QString setRts = "1";
+    QString utime3 = "0";
 
     QString record() const {
         QStringList f(16);
@@ -106,6 +112,8 @@ struct Profile {
         f[11] = "5";
         f[12] = "10";
         f[13] = passive;
+        f[14] = setRts;
+        f[15] = utime3;
         return f.join(';');
     }
 };
@@ -165,15 +173,17 @@ protected:
         config::AppSettings().FTPAnoEmail = "me@example.org";
         FZSetFtpSiteHooks(config::FindFtpProfile,
                           [](int index, int field) { return config::FtpProfileField(index, field); });
-        FZSetFtpPasswordHook([this](const QString& caption, bool& cancelled) {
+        SetPasswordPromptHook([this](const QString& caption) {
             prompts << caption;
-            cancelled = promptAnswer.isEmpty();
-            return promptAnswer.isEmpty() ? QString() : config::ScrambleText(promptAnswer);
+            TPasswordAnswer answer;
+            answer.cancelled = promptAnswer.isEmpty();
+            if (!answer.cancelled) answer.scrambled = config::ScrambleText(promptAnswer);
+            return answer;
         });
     }
     void TearDown() override {
         FZSetFtpSiteHooks({}, {});
-        FZSetFtpPasswordHook({});
+        SetPasswordPromptHook({});
         config::setMessageSink(nullptr);
         config::setEventPump(nullptr);
         FZResetAbort();
@@ -797,4 +807,283 @@ TEST_F(FtpAccess, AWrongTunnelPasswordEndsWithTheProxysStatusLine) {
     EXPECT_TRUE(QRegularExpression("^HTTP/1\\.[01] 40[17] ").match(FZLastMessage()).hasMatch())
         << qPrintable(FZLastMessage());
     EXPECT_TRUE(commands().isEmpty());
+
+// ---- file transfers ---------------------------------------------------------
+
+namespace {
+
+QByteArray binaryOf(qint64 size) {
+    QByteArray data(qsizetype(size), '\0');
+    quint32 x = 2463534242u;
+    for (char& c : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    return data;
+}
+
+QByteArray streamOf(int slot) {
+    TFZMemStream* stream = FZSlotStream(slot);
+    if (!stream) return {};
+    QByteArray data(qsizetype(stream->size()), '\0');
+    stream->seek(0);
+    stream->read(data.data(), data.size());
+    return data;
+}
+
+// Writes data to the slot's path and reads it back through the server.
+void roundTrip(int slot, const QString& path, const QByteArray& data) {
+    ASSERT_EQ(FZSetPath(slot, path), 0);
+    ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+    qint64 done = 0;
+    ASSERT_EQ(FZWrite(slot, data.constData(), data.size(), done), 0);
+    ASSERT_EQ(FZCloseFile(slot), 0) << qPrintable(FZLastMessage());
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+    EXPECT_TRUE(streamOf(slot) == data) << qPrintable(path);
+    ASSERT_EQ(FZCloseFile(slot), 0);
+}
+
+QByteArray fileOf(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+TEST_F(FtpAccess, FilesTravelWholeBothWaysPlainAndProtected) {
+    certificates();
+    trustTestCa();
+    for (bool protect : {false, true}) {
+        SCOPED_TRACE(protect ? "PROT P" : "plain");
+        LocalServer& server = serve(protect ? tlsFlags_ : QStringList{});
+        Profile p = at(server);
+        if (protect) {
+            p.tls = "3";
+            p.protect = "1";
+        }
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/f0", slot), 0) << qPrintable(FZLastMessage());
+        for (qint64 size : {qint64(0), qint64(1), qint64(3) << 20}) {
+            const QByteArray data = binaryOf(size);
+            const QString name = QString("/f%1").arg(size);
+            roundTrip(slot, name, data);
+            EXPECT_TRUE(fileOf(root_ + name) == data) << size;
+        }
+        FZClose(slot);
+    }
+    // Every file of a slot went over the connection it logged in with.
+    EXPECT_EQ(commands().filter(QRegularExpression("^USER ")).size(), 2);
+    EXPECT_EQ(commands().filter(QRegularExpression("^STOR ")).size(), 6);
+}
+
+TEST_F(FtpAccess, VsftpdStoresAndReturnsFilesOverTls) {
+    if (!QFile::exists("/usr/sbin/vsftpd")) GTEST_SKIP() << "vsftpd is not installed";
+    certificates();
+    trustTestCa();
+    // vsftpd refuses a writable root, so its test user writes into a
+    // folder of its own.
+    QDir().mkpath(root_ + "/up");
+    for (const QString& folder : {dir_->path(), root_})
+        QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    QFile::setPermissions(root_ + "/up", QFile::Permissions(0x7777));
+    Vsftpd server(dir_->path(), root_, dir_->path() + "/ftp.pem", dir_->path() + "/ftp.key", false);
+    ASSERT_GT(server.port(), 0);
+    Profile p;
+    p.port = QString::number(server.port());
+    p.user = "tdxftp";
+    p.password = "tdxftp-test";
+    p.tls = "3";
+    p.protect = "1";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/up/v0", slot), 0) << qPrintable(FZLastMessage());
+    for (qint64 size : {qint64(0), qint64(1), qint64(3) << 20}) {
+        const QByteArray data = binaryOf(size);
+        const QString name = QString("/up/v%1").arg(size);
+        roundTrip(slot, name, data);
+        EXPECT_TRUE(fileOf(root_ + name) == data) << size;
+    }
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, KindDetectionReadsTheStartOnlyAndTheConnectionServesOn) {
+    QByteArray text;
+    while (text.size() < (4 << 20)) text += "a line of plain text for the detection\n";
+    writeFile(root_ + "/big.txt", text);
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/big.txt", slot), 0);
+    int kind = 0, byRule = 0;
+    ASSERT_EQ(FZDetectFileKind(slot, kind, byRule), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(kind, fkAnsi);
+    const qint64 held = FZSlotStream(slot) ? FZSlotStream(slot)->size() : -1;
+    EXPECT_GE(held, 8192);
+    EXPECT_LE(held, 40960);
+    EXPECT_TRUE(commands().contains("ABOR"));
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+    EXPECT_TRUE(streamOf(slot) == text);
+    FZClose(slot);
+    EXPECT_EQ(commands().filter(QRegularExpression("^USER ")).size(), 1);
+}
+
+TEST_F(FtpAccess, AnAbortedDownloadFailsInsteadOfPassingForTheFile) {
+    writeFile(root_ + "/big.bin", binaryOf(qint64(4) << 20));
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/big.bin", slot), 0);
+    FZAbortFtpTransfer(slot);  // the polite stop, as from another thread
+    EXPECT_EQ(FZOpenFile(slot, twReadAccess), errUserAborted);
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    // The connection still serves.
+    ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(streamOf(slot).size(), 4 << 20);
+    ASSERT_EQ(FZCloseFile(slot), 0);
+    FZAbortAll();
+    EXPECT_EQ(FZOpenFile(slot, twReadAccess), errUserAborted);
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, OperationsMapToTheirCommands) {
+    QDir().mkpath(root_ + "/d");
+    writeFile(root_ + "/d/f.txt", "12345");
+    setTime(root_ + "/d/f.txt", 1700000000);
+    writeFile(root_ + "/t.txt", "target");
+    ::symlink("t.txt", QFile::encodeName(root_ + "/link").constData());
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/d/f.txt", slot), 0);
+    EXPECT_EQ(FZExists(slot), 0);
+    qint64 size = 0;
+    TFZFileInfo info;
+    ASSERT_EQ(FZGetFileTime(slot, size, info), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(info.LastWriteTime, utc(1700000000));
+    EXPECT_EQ(info.CreationTime, utc(1700000000));
+
+    ASSERT_EQ(FZSetPath(slot, "/d/missing.txt"), 0);
+    EXPECT_EQ(FZExists(slot), errInternet);
+    EXPECT_TRUE(FZLastMessage().startsWith("550")) << qPrintable(FZLastMessage());
+    ASSERT_EQ(FZSetPath(slot, "/nowhere/x.txt"), 0);
+    EXPECT_EQ(FZCheckLocation(slot), errPathNotFound);
+
+    ASSERT_EQ(FZSetPath(slot, "/a/b/c/x.txt"), 0);
+    ASSERT_EQ(FZMakeFolder(slot), 0) << qPrintable(FZLastMessage());
+    EXPECT_TRUE(QFileInfo(root_ + "/a/b/c").isDir());
+    EXPECT_EQ(FZCheckLocation(slot), 0);
+
+    ASSERT_EQ(FZSetPath(slot, "/d/f.txt"), 0);
+    ASSERT_EQ(FZRename(slot, "ftp://u@127.0.0.1/d/g.txt"), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(fileOf(root_ + "/d/g.txt"), "12345");
+    ASSERT_EQ(FZSetPath(slot, "/d/g.txt"), 0);
+    ASSERT_EQ(FZDelete(slot, false), 0);
+    EXPECT_FALSE(QFile::exists(root_ + "/d/g.txt"));
+    ASSERT_EQ(FZSetPath(slot, "/d/"), 0);
+    ASSERT_EQ(FZRemoveFolder(slot), 0) << qPrintable(FZLastMessage());
+    EXPECT_FALSE(QFileInfo::exists(root_ + "/d"));
+
+    // Deleting a link removes the link, never where it leads.
+    ASSERT_EQ(FZSetPath(slot, "/link"), 0);
+    ASSERT_EQ(FZDelete(slot, false), 0) << qPrintable(FZLastMessage());
+    EXPECT_FALSE(QFileInfo(root_ + "/link").isSymLink());
+    EXPECT_EQ(fileOf(root_ + "/t.txt"), "target");
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, ModTimeTakesTheCommandTheServerAnnounces) {
+    const QByteArray savedZone = qgetenv("TZ");
+    useZone("Europe/Berlin");
+    const qint64 t = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC).toSecsSinceEpoch();
+    struct Case {
+        QStringList flags;
+        QString utime3;
+        FileTime time;
+        QString sent;  // the last command; empty: none after login
+        int result;
+    };
+    const FileTime ms250 = utc(t) + 2500000;
+    const std::vector<Case> cases = {
+        {{"--feat", "MFMT", "--answer", "MFMT:213 ok"}, "0", utc(t), "MFMT 20240102030405 /f", 0},
+        {{"--feat", "MFMT", "--answer", "MFMT:213 ok"}, "0", ms250, "MFMT 20240102030405.250 /f", 0},
+        {{"--feat", "MDTM YYYYMMDDHHMMSS[+-TZ];filename", "--answer", "MDTM:213 ok"}, "0", utc(t),
+         "MDTM 20240102030405 /f", 0},
+        {{"--feat", "MDTM YYYYMMDDHHMMSS[+-TZ] filename", "--answer", "MDTM:213 ok"}, "0", utc(t),
+         "MDTM 20240102040405+60 /f", 0},
+        {{"--feat", "UTIME", "--answer", "SITE:200 ok"}, "1", utc(t),
+         "SITE UTIME /f 20240102030405 20240102030405 20240102030405 UTC", 0},
+        {{"--feat", "UTIME", "--answer", "SITE:200 ok"}, "0", utc(t), "SITE UTIME /f 20240102030405 UTC", 0},
+        {{"--feat", "", "--answer", "MDTM:253 ok"}, "0", utc(t), "MDTM 20240102040405 /f", 0},
+        {{"--feat", "MFMT", "--answer", "MFMT:500 no"}, "0", utc(t), "MFMT 20240102030405 /f", errInternet},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.sent));
+        QFile::remove(dir_->path() + "/commands.log");
+        LocalServer& server = serve(c.flags);
+        Profile p = at(server);
+        p.utime3 = c.utime3;
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(p, "/f", slot), 0) << qPrintable(FZLastMessage());
+        EXPECT_EQ(FZSetFileTime(slot, 0, 0, c.time), c.result);
+        EXPECT_EQ(commands().last(), c.sent);
+        FZClose(slot);
+        servers_.clear();
+    }
+    if (savedZone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", savedZone);
+    ::tzset();
+}
+
+TEST_F(FtpAccess, ModTimeIsSentOnlyWhenTheProfileAsksAndMovesTheFile) {
+    writeFile(root_ + "/f", "x");
+    LocalServer& server = serve({});
+    Profile p = at(server);
+    p.setRts = "0";
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(p, "/f", slot), 0);
+    const int before = int(commands().size());
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, utc(1600000000)), 0);
+    EXPECT_EQ(int(commands().size()), before);
+    FZClose(slot);
+    p.setRts = "1";
+    ASSERT_EQ(open(p, "/f", slot), 0);
+    EXPECT_EQ(FZSetFileTime(slot, 0, 0, utc(1600000000)), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(QFileInfo(root_ + "/f").lastModified().toSecsSinceEpoch(), 1600000000);
+    FZClose(slot);
+}
+
+TEST_F(FtpAccess, BackupsOfServerFilesMoveOnTheServerOrComeDown) {
+    auto& settings = config::AppSettings();
+    const config::TAppSettings saved = settings;
+    writeFile(root_ + "/f.txt", "now");
+    for (int digit = 1; digit <= 9; ++digit)
+        writeFile(root_ + QString("/f.txt.~%1~").arg(digit), QByteArray::number(digit));
+    LocalServer& server = serve({});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/f.txt", slot), 0);
+
+    settings.BKBeforeSave = true;
+    settings.BKUseSequence = true;
+    settings.BKFTPEnable = false;
+    EXPECT_EQ(FZMakeBackup(slot, nullptr), 0);
+    EXPECT_EQ(fileOf(root_ + "/f.txt"), "now");
+    EXPECT_EQ(fileOf(root_ + "/f.txt.~1~"), "1");
+
+    settings.BKFTPEnable = true;
+    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0) << qPrintable(FZLastMessage());
+    EXPECT_FALSE(QFile::exists(root_ + "/f.txt"));
+    EXPECT_EQ(fileOf(root_ + "/f.txt.~1~"), "now");
+    for (int digit = 2; digit <= 9; ++digit)
+        EXPECT_EQ(fileOf(root_ + QString("/f.txt.~%1~").arg(digit)), QByteArray::number(digit - 1));
+    EXPECT_EQ(FZSlotAccessKind(slot), akFtp);
+
+    writeFile(root_ + "/f.txt", "newer");
+    const QString folder = dir_->path() + "/backups";
+    QDir().mkpath(folder);
+    settings.BKUseFTPFolder = true;
+    settings.BKFTPFolder = folder;
+    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0) << qPrintable(FZLastMessage());
+    EXPECT_EQ(fileOf(folder + "/f.txt.~1~"), "newer");
+    EXPECT_EQ(fileOf(root_ + "/f.txt"), "newer");
+    FZClose(slot);
+    settings = saved;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // One run of the FTP reply reader, the PASV and EPSV readers, the FEAT
-// readers and the three listing parsers over hostile bytes, shared by the
-// libFuzzer target and the test that replays the inputs in data/: the
+// readers, the MDTM time reader and the three listing parsers over
+// hostile bytes, shared by the libFuzzer target and the test that replays the inputs in data/: the
 // reader either throws its own error or hands back a reply within its
 // limits, and the parsers hand back only entries they could read.
 
+#include "access/ftp_access.h"
 #include "access/ftp_listing.h"
 #include "access/ftp_reply.h"
 
@@ -34,6 +35,10 @@ inline QString runFtpReply(const QByteArray& input) {
             if (FZParsePasvPort(reply.text(), port) && port == 0) return QStringLiteral("PASV port 0");
             if (FZParseEpsvPort(reply.text(), port) && port == 0) return QStringLiteral("EPSV port 0");
             FZFtpMlstFacts(reply.innerLines());
+            // SIZE and MDTM answers.
+            const QDateTime time = FZParseFtpTime(reply.text().mid(4));
+            if (time.isValid() && time.timeSpec() != Qt::UTC)
+                return QStringLiteral("an MDTM time that is not UTC");
         }
     } catch (const EFtpError& e) {
         if (e.code() != 99990 && e.code() != 10054 && e.code() != 10060)

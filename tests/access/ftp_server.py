@@ -11,6 +11,9 @@
   --masquerade ADDR   the address PASV replies name (clients must ignore it)
   --log FILE          every command received, one per line
   --silent            accept connections and never greet
+  --feat LINE         a FEAT line in place of the server's own (repeatable;
+                      "" for an empty list)
+  --answer CMD:REPLY  answer the command CMD with REPLY, unprocessed
 """
 
 import argparse
@@ -35,6 +38,8 @@ def main():
     parser.add_argument("--masquerade")
     parser.add_argument("--log")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--feat", action="append")
+    parser.add_argument("--answer", action="append", default=[])
     args = parser.parse_args()
 
     if args.silent:
@@ -53,6 +58,7 @@ def main():
     if args.anonymous:
         authorizer.add_anonymous(args.root)
 
+    answers = dict(a.split(":", 1) for a in args.answer)
     base = TLS_FTPHandler if args.tls else FTPHandler
     log = open(args.log, "a", buffering=1) if args.log else None
 
@@ -60,7 +66,16 @@ def main():
         def pre_process_command(self, line, cmd, arg):
             if log:
                 log.write(line + "\n")
+            if cmd in answers:
+                self.respond(answers[cmd])
+                return
             return super().pre_process_command(line, cmd, arg)
+
+        def ftp_FEAT(self, line):
+            if args.feat is None:
+                return super().ftp_FEAT(line)
+            lines = "".join(" %s\r\n" % f for f in args.feat if f)
+            self.push("211-Features supported:\r\n" + lines + "211 End FEAT.\r\n")
 
         def handle(self):
             if args.tls and args.implicit:
