@@ -310,6 +310,8 @@ void TF_Main::createControls() {
         tim3ClickTimer->stop();
     });
     createPaintControls();
+    // Loading files into the panes.
+    createLoadControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

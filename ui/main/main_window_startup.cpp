@@ -245,11 +245,6 @@ void TF_Main::runJob(int tag) {
     }
 }
 
-void TF_Main::recompare() {
-    // The recompare of the loaded panes arrives with the comparison view;
-    // the flag already keeps a second tick from nesting into a running one.
-}
-
 void TF_Main::cancelOperation() {
     cancelFlag_ = true;
     engine::textCompare().CancelTextCompare();
