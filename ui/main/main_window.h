@@ -469,6 +469,10 @@ private:
     std::array<int, 3> errorOps_{};
     std::array<int, 3> plugInIndex_{-1, -1, -1};
     std::array<int, 3> loadedLineCounts_{};
+    // The kind a pane shows was chosen by "Treat file as".
+    std::array<bool, 3> forcedKinds_{};
+    engine::TFCCTab preLoadTab_;
+    int preLoadTabIndex_ = 0;
     engine::TFCCTab spareTab_;
     QWidget* mismatchDlg_ = nullptr;  // the TfFTMismatch, made on first use
     // ---- end of loading -------------------------------------------------------

@@ -128,11 +128,16 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
     disableUI();
     cancelFlag_ = false;
     loadWhich_ = which;
+    // The view check saves the tab before the text is read; a cancel goes
+    // back to the tab as it was before the load.
+    preLoadTabIndex_ = tabs.GetCurrentTab();
+    preLoadTab_ = tabs.TabSlots[size_t(preLoadTabIndex_)];
 
     for (int pane = 1; pane <= 2; ++pane) {
         if (!(which & pane)) continue;
         const QString& path = pane == 1 ? leftPath : rightPath;
         if (!path.isEmpty()) splitPath(path, stores.FilePaths[size_t(pane)], stores.FileNames[size_t(pane)]);
+        forcedKinds_[size_t(pane)] = false;
         loadPaneSource(pane);
     }
     setActivePane(vtText, 1);
@@ -188,6 +193,8 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
     --busyDepth_;
     QApplication::restoreOverrideCursor();
     if (cancelFlag_) {
+        tabs.TabSlots[size_t(preLoadTabIndex_)] = preLoadTab_;
+        if (tabs.GetCurrentTab() != preLoadTabIndex_) tabs.SetCurrentTab(preLoadTabIndex_);
         restoreTabState();
         tabs.RearmDeclinedPanes();
     } else {
@@ -843,7 +850,7 @@ void TF_Main::pmAnsifile1Click(QObject* sender) {
     keepKind_ = kind != 0;
     stores.FileKinds[p] = quint8(kind);
     detectPaneKind(pane);
-    ruleFixedKinds_[p] = keepKind_ ? 1 : 0;
+    forcedKinds_[p] = keepKind_;
     loadTextIntoPane(pane, stores.FileErrors[p]);
     engine::fccTabs().ClearPaneModified(pane);
     removeGapLines(3 - pane);
