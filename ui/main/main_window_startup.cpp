@@ -206,6 +206,11 @@ void TF_Main::restartTimer() {
 
 void TF_Main::timGPTimerTimer(QObject*) {
     timGPTimer->stop();
+    // A job waits until the load that pumps events meanwhile has ended.
+    if (loading_) {
+        timGPTimer->start(100);
+        return;
+    }
     for (int tag : jobs_.TakeDue(clock_.elapsed())) runJob(tag);
     restartTimer();
 }
