@@ -20,6 +20,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <tuple>
+
 #include "access/access_slots.h"
 #include "access/error_texts.h"
 #include "access/file_ops.h"
@@ -102,6 +104,16 @@ void TF_Main::createLoadControls() {
     fbLoad->OnClick = [this](QObject* sender) { fbLoadClick(sender); };
     fbOpenFolderL->OnClick = [this](QObject* sender) { pmLoadFileLeftClick(sender); };
     fbOpenFolderR->OnClick = [this](QObject* sender) { pmLoadFileLeftClick(sender); };
+    // The file-system load items; the other sources need the browser and
+    // stay hidden until it exists.
+    for (auto [menu, name, group] : {std::tuple<QMenu*, const char*, int>{pmOpenFileLeft, "pmOpenFileSystemL", 1},
+                                     {pmOpenFileRight, "pmOpenFileSystemR", 2}}) {
+        QAction* item = menu->addAction(QStringLiteral("File system..."));
+        item->setObjectName(QString::fromLatin1(name));
+        item->setProperty("Tag", 0);
+        item->setProperty("GroupIndex", group);
+        connect(item, &QAction::triggered, this, [this, item] { pmLoadFileLeftClick(item); });
+    }
     connect(TB_RELOAD, &QAction::triggered, this, [this] { TB_ReloadClick(TB_RELOAD); });
     connect(TB_HEX, &QAction::triggered, this, [this] { BB_HEXClick(TB_HEX); });
     connect(pmTreatfileAs, &QMenu::triggered, this, [this](QAction* item) { pmAnsifile1Click(item); });

@@ -5,6 +5,7 @@
 #include "ui/main/main_window.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
 #include "tests/ui/main/main_window_fixture.h"
+#include "tests/ui/modal_driver.h"
 #include "ui/main/status_win.h"
 
 namespace config = tandex::config;
@@ -206,7 +208,9 @@ TEST_F(MainWindowLoadTest, BinaryIntoTextTabAsksTheConflictQuestion) {
         EXPECT_EQ(asked, 1);
         EXPECT_EQ(engine::fccTabs().GetCurrentViewType(), c.view);
         const auto& stores = engine::paneStores();
-        if (c.leftKept) EXPECT_EQ(stores.FileNames[1], QStringLiteral("l.txt"));
+        if (c.leftKept) {
+            EXPECT_EQ(stores.FileNames[1], QStringLiteral("l.txt"));
+        }
         if (c.answer == 0) {
             // Back to the state before the load.
             EXPECT_EQ(stores.FileNames[2], QStringLiteral("r.txt"));
@@ -303,6 +307,27 @@ TEST_F(MainWindowLoadTest, ReloadAndTypedPathAskToSaveBeforeReading) {
     w.LoadDirect(2);
     EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("typed.txt"));
     EXPECT_EQ(asked.size(), 3);
+}
+
+TEST_F(MainWindowLoadTest, OpenDialogStartsInThePaneFolderAndLoadsTheChoice) {
+    ui::TF_Main& w = makeWindow();
+    w.loadAndCompare(3, file("l.txt", "a\n"), file("r.txt", "b\n"));
+    const QString chosen = file("chosen.txt", "a\n");
+    QString title, folder;
+    tandex::testing::OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        folder = dialog->directory().absolutePath();
+        dialog->selectFile(chosen);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    w.pmLoadFileLeftClick(w.fbOpenFolderR);
+    EXPECT_EQ(title, QStringLiteral(" Load file into right pane... "));
+    EXPECT_EQ(folder, QDir(dir_.path()).absolutePath());
+    EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("chosen.txt"));
+    EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("l.txt"));
+    EXPECT_EQ(w.LastDiffCount, 0);
 }
 
 }  // namespace
