@@ -1,8 +1,11 @@
 #include "access/access_slots.h"
 
+#include "access/archive_options.h"
+#include "access/archive_slots.h"
 #include "access/cloud_client.h"
 #include "access/cloud_files.h"
 #include "access/error_texts.h"
+#include "access/ftp_access.h"
 #include "access/local_files.h"
 #include "access/locations.h"
 #include "access/web_files.h"
@@ -88,15 +91,13 @@ std::unique_ptr<TDropbox1> makeCloudClient() {
 struct AccessUnit {
     std::mutex mutex;  // taking and freeing slots, their paths, the temp folder
     TFZSlot table[FZSlotCount];
-    RefusingHandler ftpDefault{errInvalidFunction};
-    RefusingHandler archiveDefault{errInvalidFunction};
+    TFZFtpHandler ftpDefault;
     TFZCloudHandler cloudDefault;
     TFZWebHandler httpDefault;
     std::atomic<TFZKindHandler*> handlers[6] = {};
     std::atomic<bool> abortFlag{false};
     std::atomic<qint64> readLimit{0};
     std::atomic<int> sslState{0};  // 0 not tested, 1 available, 2 not available
-    std::atomic<bool> archiveNamesIgnoreCase{false};
     QString tempFolder;
     std::unique_ptr<TDropbox1> cloud = makeCloudClient();
 };
@@ -117,7 +118,7 @@ TFZKindHandler& handler(TFZAccessKind kind) {
         case akFtp:
             return u.ftpDefault;
         case akArchive:
-            return u.archiveDefault;
+            return FZArchiveHandler();
         case akCloud:
             return u.cloudDefault;
         default:
@@ -183,17 +184,32 @@ int flushTextBuffer(int slot, TFZSlot& s) {
     return r;
 }
 
-// The file content of a slot for a temporary copy.
-int slotContent(int slot, TFZSlot& s, TFZMemStream& scratch, const QByteArray*& data) {
+// Marks the first free slot taken; FZNoSlot (and the list of the open
+// ones shown to the user) when all are.
+int takeFreeSlot() {
+    auto& u = unit();
+    {
+        std::lock_guard lock(u.mutex);
+        for (int i = 0; i < FZSlotCount; ++i)
+            if (!u.table[i].open.load()) {
+                u.table[i].open.store(true);
+                return i;
+            }
+    }
+    QString text;
+    FZOpenSlotsText(true, text);
+    return FZNoSlot;
+}
+
+// The file content of a slot for a temporary copy: its stream when it has
+// one, else the file fetched or read into the scratch stream.
+int slotContent(int slot, TFZSlot& s, TFZMemStream& scratch, TFZMemStream*& content) {
     if (s.stream) {
-        data = &s.stream->data();
+        content = s.stream.get();
         return 0;
     }
-    if (isRemote(s.kind)) {
-        if (const int r = handler(s.kind).fetch(slot, scratch)) return r;
-        data = &scratch.data();
-        return 0;
-    }
+    content = &scratch;
+    if (isRemote(s.kind)) return handler(s.kind).fetch(slot, scratch);
     QString local;
     if (!FZLocalPathOf(s.path, local)) return errShareNotFound;
     int fd = -1;
@@ -205,15 +221,24 @@ int slotContent(int slot, TFZSlot& s, TFZMemStream& scratch, const QByteArray*& 
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) result = FZCodeFromErrno(errno);
         if (n <= 0) break;
-        try {
-            scratch.write(buf, n);
-        } catch (const std::bad_alloc&) {
-            result = errNotEnoughMemory;
-            break;
-        }
+        scratch.write(buf, n);
     }
     ::close(fd);
-    data = &scratch.data();
+    return result;
+}
+
+// Writes the whole stream to a descriptor, leaving its position as it was.
+int writeStreamTo(int fd, TFZMemStream& stream) {
+    const qint64 kept = stream.position();
+    stream.seek(0);
+    std::vector<char> buf(1 << 20);
+    int result = 0;
+    for (;;) {
+        const qint64 n = stream.read(buf.data(), qint64(buf.size()));
+        if (n <= 0) break;
+        if ((result = FZWriteAll(fd, buf.data(), n)) != 0) break;
+    }
+    stream.seek(kept);
     return result;
 }
 
@@ -235,21 +260,8 @@ int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& sl
     slot = FZNoSlot;
     if (path.isEmpty()) return errInvalidPath;
     auto& u = unit();
-    int taken = FZNoSlot;
-    {
-        std::lock_guard lock(u.mutex);
-        for (int i = 0; i < FZSlotCount; ++i)
-            if (!u.table[i].open.load()) {
-                taken = i;
-                u.table[i].open.store(true);
-                break;
-            }
-    }
-    if (taken == FZNoSlot) {
-        QString text;
-        FZOpenSlotsText(true, text);
-        return errTooManyOpenFiles;
-    }
+    const int taken = takeFreeSlot();
+    if (taken == FZNoSlot) return errTooManyOpenFiles;
     TFZSlot& s = u.table[taken];
     s.mode = twInvAccess;
     s.text = TFZTextState{};
@@ -269,10 +281,10 @@ int FZOpen(const QString& path, TFZAccessMode mode, bool detectArchives, int& sl
         // A scheme mark this layer does not serve ("FTP://", "x/ftp://"):
         // taken as a local name it would create folders called "FTP:".
         result = errInvalidName;
-    } else if (s.location == locSftp) {
-        result = errSftpUnsupported;
-    } else if (s.location == locScp) {
-        result = errScpUnsupported;
+    } else if (s.location == locSftp || s.location == locScp) {
+        // The FTP connect finds the profile and asks for the password
+        // before it refuses these protocols.
+        result = handler(akFtp).connect(taken, mode);
     } else if (s.kind == akHttp) {
         // The slot's own path says whether it is https, never a flag that
         // another thread may have set in between.
@@ -335,8 +347,9 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
                     s.stream = std::make_unique<TFZMemStream>();
                 result = handler(s.kind).fetch(slot, *s.stream);
                 s.stream->seek(0);
-            } catch (const std::bad_alloc&) {
-                result = errNotEnoughMemory;
+            } catch (...) {
+                // Memory or the swap file ran out.
+                result = FZStreamErrorCode(std::current_exception());
             }
             if (!result && s.sslUsed) unit().sslState.store(1);
         }
@@ -444,13 +457,19 @@ int FZClose(int slot) {
     int result;
     try {
         result = FZCloseFile(slot);
-    } catch (const std::bad_alloc&) {
-        result = errNotEnoughMemory;
+    } catch (...) {
+        result = FZStreamErrorCode(std::current_exception());
     }
     if (isRemote(s.kind)) {
         // Saving an archive happens here; its failure must not pass for
         // success when the file itself closed cleanly.
         const int released = handler(s.kind).release(slot);
+        if (!result) result = released;
+    }
+    // A slot pointed away from its archive (a backup in a local folder)
+    // still saves and frees it.
+    if (s.kind != akArchive) {
+        const int released = FZCloseArchive(slot);
         if (!result) result = released;
     }
     if (s.fd >= 0) ::close(s.fd);
@@ -484,7 +503,12 @@ int FZRead(int slot, void* buffer, qint64 count, qint64& done) {
         }
         return 0;
     }
-    if (s.stream) done = s.stream->read(buffer, count);
+    if (!s.stream) return 0;
+    try {
+        done = s.stream->read(buffer, count);
+    } catch (...) {
+        return FZStreamErrorCode(std::current_exception());
+    }
     return 0;
 }
 
@@ -501,8 +525,9 @@ int FZWrite(int slot, const void* buffer, qint64 count, qint64& done) {
     if (!s.stream) return errInvalidHandle;
     try {
         done = s.stream->write(buffer, count);
-    } catch (const std::bad_alloc&) {
-        return errNotEnoughMemory;
+    } catch (...) {
+        // Memory or the swap file ran out.
+        return FZStreamErrorCode(std::current_exception());
     }
     return 0;
 }
@@ -554,6 +579,10 @@ bool FZSlotSslUsed(int slot) {
     return validSlot(slot) && unit().table[slot].sslUsed;
 }
 
+void FZSetSlotSslUsed(int slot, bool used) {
+    if (validSlot(slot)) unit().table[slot].sslUsed = used;
+}
+
 bool FZSlotInArchive(int slot) {
     return validSlot(slot) && unit().table[slot].inArchive;
 }
@@ -592,7 +621,7 @@ void FZReserveStream(int slot, qint64 size) {
     if (!s.stream) return;
     try {
         s.stream->reserve(std::min(size, FZMaxReservedStream));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         // Only a hint: the writes grow the stream as they go.
     }
 }
@@ -632,8 +661,12 @@ int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fil
     if (useName && name.isEmpty()) return errInvalidPath;
 
     TFZMemStream scratch;
-    const QByteArray* data = nullptr;
-    if (const int r = slotContent(slot, s, scratch, data)) return r;
+    TFZMemStream* content = nullptr;
+    try {
+        if (const int r = slotContent(slot, s, scratch, content)) return r;
+    } catch (...) {
+        return FZStreamErrorCode(std::current_exception());
+    }
 
     // The copy is written to a new file that nobody can slip a file or link
     // in under, named only once complete; a fixed name is then replaced
@@ -643,7 +676,12 @@ int FZSaveToTempFile(int slot, bool useName, const QString& prefix, QString& fil
     const QString prefixForUnique = useName ? QStringLiteral(".~tdx") : QStringLiteral("~");
     const QString suffix = useName ? QString() : extensionOf(name);
     if (const int r = FZCreateNewFile(folder, prefixForUnique, suffix, created, fd)) return r;
-    int result = FZWriteAll(fd, data->constData(), data->size());
+    int result = 0;
+    try {
+        result = writeStreamTo(fd, *content);
+    } catch (...) {
+        result = FZStreamErrorCode(std::current_exception());
+    }
     if (!result) result = FZNameNewFile(fd, folder, prefixForUnique, suffix, created);
     if (::close(fd) != 0 && !result) result = FZCodeFromErrno(errno);
     QString target = created;
@@ -798,7 +836,7 @@ bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData) {
 
 bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& findData) {
     const QString name = namePart(path);
-    const bool ignoreCase = unit().archiveNamesIgnoreCase.load();
+    const bool ignoreCase = FZArchiveOptions().ignoreCase;
     // Per code unit, so that lengths never change.
     auto lower = [](QString s) {
         for (QChar& c : s)
@@ -816,8 +854,40 @@ bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& fi
     return false;
 }
 
-void FZSetArchiveNamesIgnoreCase(bool ignoreCase) {
-    unit().archiveNamesIgnoreCase.store(ignoreCase);
+void FZSetArchiveDetect(int slot, bool on) {
+    if (validSlot(slot)) unit().table[slot].detectArchives = on;
+}
+
+void FZSetSlotPathOnly(int slot, const QString& path) {
+    if (validSlot(slot)) setSlotPath(unit().table[slot], path);
+}
+
+int FZTakeArchiveSlot(const QString& name, int& slot) {
+    auto& u = unit();
+    slot = takeFreeSlot();
+    if (slot == FZNoSlot) return errTooManyOpenFiles;
+    TFZSlot& s = u.table[slot];
+    s.text = TFZTextState{};
+    s.sslUsed = false;
+    s.stopRequested.store(false);
+    s.detectArchives = true;
+    s.inArchive = true;
+    s.location = locLocal;
+    s.kind = akArchive;
+    setSlotPath(s, name);
+    s.fd = -1;
+    s.stream = std::make_unique<TFZMemStream>();
+    s.buffer = std::make_unique<char[]>(FZTextBufferSize);
+    s.text.buffer = s.buffer.get();
+    s.text.count = s.text.position = FZTextBufferSize;
+    s.text.bomPending = true;
+    s.text.fileKind = 5;
+    s.mode = twReadAccess;
+    return 0;
+}
+
+void FZSlotDropStream(int slot) {
+    if (validSlot(slot)) unit().table[slot].stream.reset();
 }
 
 }  // namespace tandex::access

@@ -18,7 +18,8 @@
 namespace tandex::access {
 
 inline constexpr quint32 FZTextBufferSize = 131072;
-inline constexpr qint64 FZMaxReservedStream = 536870912;
+// Beyond this a stream moves to its swap file, so no more is reserved.
+inline constexpr qint64 FZMaxReservedStream = FZMemStreamLimit;
 
 // What a location kind other than local files and shares brings to the
 // slots (FTP, archives, the cloud store, the web). Until a kind has its
@@ -70,7 +71,8 @@ public:
 TFZKindHandler& FZKindHandler(TFZAccessKind kind);
 
 // Installs the handler of an access kind (FTP, archive, cloud, HTTP);
-// nullptr restores the built-in one, which refuses to open.
+// nullptr restores the built-in one: archives and HTTP are served from the
+// start, FTP and the cloud refuse to open until theirs is installed.
 void FZSetKindHandler(TFZAccessKind kind, TFZKindHandler* handler);
 
 // ---- opening and closing ---------------------------------------------------
@@ -109,6 +111,8 @@ QString FZSlotPath(int slot);
 // Folder part of the slot's path, with its trailing separator.
 QString FZSlotRoot(int slot);
 bool FZSlotSslUsed(int slot);
+// The FTP connect marks a slot whose profile asks for TLS.
+void FZSetSlotSslUsed(int slot, bool used);
 bool FZSlotInArchive(int slot);
 TFZMemStream* FZSlotStream(int slot);
 
@@ -143,7 +147,7 @@ int FZSetCommitTimes(int slot, FileTime access, FileTime write);
 int FZFlushText(int slot);
 
 // Pre-sizes the slot's memory stream for a known size above 8 KB, at most
-// 512 MB.
+// FZMaxReservedStream.
 void FZReserveStream(int slot, qint64 size);
 
 // ---- temporary copies and folders -----------------------------------------
@@ -186,7 +190,17 @@ void FZForceSslUnavailable(bool force);
 
 bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData);
 bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& findData);
-// Whether archive item names ignore letter case (an archive option).
-void FZSetArchiveNamesIgnoreCase(bool ignoreCase);
+// Archive detection of the slot's later paths (FZSetPath, FZReopen).
+void FZSetArchiveDetect(int slot, bool on);
+
+// ---- for the archive handler ------------------------------------------------
+
+// Names the slot's path as the archive found it, without a new lookup.
+void FZSetSlotPathOnly(int slot, const QString& path);
+// Takes a free slot for an archive held in memory: archive kind, path name,
+// twReadAccess, an empty stream and the text buffer. 4 when none is free.
+int FZTakeArchiveSlot(const QString& name, int& slot);
+// Frees the slot's stream (an archive in memory that failed to open).
+void FZSlotDropStream(int slot);
 
 }  // namespace tandex::access

@@ -69,6 +69,11 @@ struct TFZItem {
     qint64 PackedSize = 0;  // compressed size of an archive item, else 0
     FileTime Time = 0;      // UTC; all bits set for ".." of archive and cloud listings
     quint32 Attr = 0;
+    // FTP: what tells one folder from another (the server path it resolves
+    // to, or the server's "unique" fact), empty when unknown; and whether
+    // the entry is a link, which a delete removes without its target.
+    QString Identity{};
+    bool Link = false;
 };
 
 // One listed folder; Items may hold more entries than Count, only the
@@ -76,6 +81,7 @@ struct TFZItem {
 struct TFZDDir {
     int Count = 0;
     std::vector<TFZItem> Items;
+    QString Identity{};  // FTP: the listed folder's own, as its items carry it
 };
 
 // The find record that folder walks fill for every entry.

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <mutex>
 #include <new>
+#include <vector>
 
 namespace tandex::access {
 
@@ -81,11 +82,17 @@ int prepare(int slot, const QString& name, const QString& next, const void* owne
     return r;
 }
 
-int writeLocalCopy(const QString& target, const QByteArray& data) {
+int writeLocalCopy(const QString& target, TFZMemStream& content) {
     TFZLocalWrite writer;
     if (const int r = writer.begin(target)) return r;
-    qint64 done = 0;
-    if (const int r = writer.write(data.constData(), data.size(), done)) return r;
+    content.seek(0);
+    std::vector<char> buf(1 << 20);
+    for (;;) {
+        const qint64 n = content.read(buf.data(), qint64(buf.size()));
+        if (n <= 0) break;
+        qint64 done = 0;
+        if (const int r = writer.write(buf.data(), n, done)) return r;
+    }
     return writer.commit();
 }
 
@@ -140,9 +147,10 @@ int FZDownloadToFile(int slot, const QString& localName) {
     try {
         TFZMemStream content;
         if (const int r = FZKindHandler(kind).fetch(slot, content)) return r;
-        return writeLocalCopy(target, content.data());
-    } catch (const std::bad_alloc&) {
-        return errNotEnoughMemory;
+        return writeLocalCopy(target, content);
+    } catch (...) {
+        // Memory or the swap file ran out.
+        return FZStreamErrorCode(std::current_exception());
     }
 }
 

@@ -7,7 +7,6 @@
 #include "config/app_settings.h"
 #include "config/scrambler.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QThread>
@@ -283,9 +282,7 @@ int TFZCloudHandler::fetch(int slot, TFZMemStream& stream) {
 }
 
 int TFZCloudHandler::store(int slot, TFZMemStream& stream) {
-    QBuffer body;
-    body.setData(stream.data());  // shared, not copied
-    body.open(QIODevice::ReadOnly);
+    TFZStreamDevice body(stream, QIODevice::ReadOnly);
     Request running(slot, true);
     return FZCloudCheckAuth(FZCloudClient().UploadFile(body, slotCloudPath(slot)));
 }

@@ -8,6 +8,7 @@
 #include "config/services.h"
 
 #include <dirent.h>
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,19 +148,24 @@ int FZRemoteFolderTotals(int slot, const QString& folder, TFZFolderTotals& total
     TFZKindHandler& lister = FZKindHandler(kind);
     const QString ownPath = FZSlotPath(slot);
 
-    // Folders still to list; a stack rather than recursion, since a server
-    // decides how deep its tree goes.
-    std::vector<QString> pending{folder.endsWith(QLatin1Char('/')) ? folder
-                                                                   : folder + QLatin1Char('/')};
+    // Folders still to list, each with the identities of the folders on
+    // its path; a stack rather than recursion, since a server decides how
+    // deep its tree goes.
+    struct Pending {
+        QString path;
+        std::vector<QString> onPath;
+    };
+    std::vector<Pending> pending{
+        {folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'), {}}};
     int result = 0;
     bool first = true;
     TFZDDir listing;
     while (!pending.empty() && !FZAbortRequested()) {
-        const QString current = std::move(pending.back());
+        Pending current = std::move(pending.back());
         pending.pop_back();
         config::eventPump().processEvents();
         listing.Count = 0;
-        int r = FZSetPath(slot, current);
+        int r = FZSetPath(slot, current.path);
         if (!r) r = lister.listFolder(slot, listing);
         if (r) {
             if (first) result = r;
@@ -174,6 +180,7 @@ int FZRemoteFolderTotals(int slot, const QString& folder, TFZFolderTotals& total
         }
         first = false;
         ++totals.Folders;
+        if (!listing.Identity.isEmpty()) current.onPath.push_back(listing.Identity);
         for (int i = 0; i < count; ++i) {
             const TFZItem& item = listing.Items[size_t(i)];
             if (item.Attr & FZAttrDirectory) {
@@ -182,7 +189,15 @@ int FZRemoteFolderTotals(int slot, const QString& folder, TFZFolderTotals& total
                 if (item.Name.isEmpty() || isDotName(item.Name) ||
                     item.Name.contains(QLatin1Char('/')))
                     continue;
-                pending.push_back(current + item.Name + QLatin1Char('/'));
+                // A link back to a folder on the way down would be walked
+                // for ever: neither entered nor counted.
+                if (!item.Identity.isEmpty() &&
+                    std::find(current.onPath.begin(), current.onPath.end(), item.Identity) !=
+                        current.onPath.end())
+                    continue;
+                Pending next{current.path + item.Name + QLatin1Char('/'), current.onPath};
+                if (!item.Identity.isEmpty()) next.onPath.push_back(item.Identity);
+                pending.push_back(std::move(next));
             } else {
                 ++totals.Files;
                 totals.Bytes += std::max<qint64>(item.Size, 0);

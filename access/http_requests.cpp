@@ -64,11 +64,18 @@ QString trustKey(const QString& host, const QByteArray& fingerprint) {
     return host + QLatin1Char(' ') + QString::fromLatin1(fingerprint.toHex());
 }
 
-// Decides about a certificate that failed verification; true when the
-// user trusts it (now or earlier in this run).
-bool trustedByUser(const QUrl& url, const QList<QSslError>& errors, const QSslCertificate& cert) {
+}  // namespace
+
+QList<QSslCertificate> FZTrustedCaCertificates() {
+    QList<QSslCertificate> cas = QSslConfiguration::defaultConfiguration().caCertificates();
+    std::lock_guard lock(trust().mutex);
+    return cas + trust().extraCas;
+}
+
+bool FZTrustFailedCertificate(const QString& host, int port, const QList<QSslError>& errors,
+                              const QSslCertificate& cert) {
     const QByteArray fingerprint = cert.digest(QCryptographicHash::Sha256);
-    const QString key = trustKey(url.host(), fingerprint);
+    const QString key = trustKey(host, fingerprint);
     {
         std::lock_guard lock(trust().mutex);
         if (trust().trusted.contains(key)) return true;
@@ -78,8 +85,8 @@ bool trustedByUser(const QUrl& url, const QList<QSslError>& errors, const QSslCe
     const QString question =
         QStringLiteral("The certificate of %1, port %2, could not be verified:\n%3\n\n"
                        "SHA-256 fingerprint:\n%4\n\nTrust this certificate for this session?")
-            .arg(url.host())
-            .arg(url.port(443))
+            .arg(host)
+            .arg(port)
             .arg(texts.join(QLatin1Char('\n')))
             .arg(QString::fromLatin1(fingerprint.toHex(':').toUpper()));
     if (config::showMessage(QStringLiteral("Certificate"), question, config::MsgKind::Question,
@@ -89,8 +96,6 @@ bool trustedByUser(const QUrl& url, const QList<QSslError>& errors, const QSslCe
     trust().trusted.insert(key);
     return true;
 }
-
-}  // namespace
 
 void FZSetHttpStallTimeout(int milliseconds) {
     trust().stallMs.store(milliseconds > 0 ? milliseconds : kDefaultStallMs);
@@ -216,7 +221,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
                          QSslCertificate cert = reply->sslConfiguration().peerCertificate();
                          for (const QSslError& e : errors)
                              if (!e.certificate().isNull()) cert = e.certificate();
-                         if (trustedByUser(request.url, errors, cert)) {
+                         if (FZTrustFailedCertificate(request.url.host(), request.url.port(443), errors, cert)) {
                              reply->ignoreSslErrors(errors);
                              return;
                          }

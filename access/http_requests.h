@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSslCertificate>
+#include <QSslError>
 #include <QString>
 #include <QUrl>
 #include <QtGlobal>
@@ -63,6 +64,12 @@ void FZSetHttpStallTimeout(int milliseconds);
 
 // CA certificates trusted beside the system's (the tests' own CA).
 void FZAddCaCertificates(const QList<QSslCertificate>& certificates);
+// The same policy for connections this layer makes itself (FTP over TLS):
+// the system's trust store plus the CAs added above, and the question about
+// a certificate that failed for host and port, answered once per run.
+QList<QSslCertificate> FZTrustedCaCertificates();
+bool FZTrustFailedCertificate(const QString& host, int port, const QList<QSslError>& errors,
+                              const QSslCertificate& certificate);
 // Forgets every certificate the user trusted in this run and the calling
 // thread's open connections.
 void FZForgetTrustedCertificates();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "access/program_log.h"
+#include "site_hooks.h"
 #include "config/sys_helpers.h"
 
 namespace tandex::app {
@@ -23,6 +24,7 @@ WindowServices::WindowServices(bool batchMode) {
     config::setEventPump(&pump_);
     errorDlg_ = std::make_unique<folders::TF_ErrorDlg>();
     ui::setErrorDialog(errorDlg_.get());
+    InstallSiteHooks();
     if (batchMode) {
         config::setMessageSink(&logMessages_);
         config::setProgressSink(&silentProgress_);

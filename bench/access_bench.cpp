@@ -10,8 +10,14 @@
 //                                  the tree, following links as du -L does;
 //                                  prints files=N folders=N bytes=N ms=T
 //   access-bench readmember PATH   reads the whole file of a path through a
-//                                  slot (a web address downloads it);
+//                                  slot (a web address downloads it, a path
+//                                  through an archive extracts the member);
 //                                  prints bytes=N ms=T
+//   access-bench writemembers ARCHIVE FOLDER deferred|each
+//                                  writes every file of FOLDER into ARCHIVE
+//                                  through one slot, saving once at close
+//                                  (as a copy run does) or after each
+//                                  member; prints files=N ms=T
 //   access-bench cloudscan FILE    reads every entry of a cloud metadata
 //                                  answer as the listing does; prints
 //                                  items=N (the folder's entries) ms=T
@@ -20,12 +26,14 @@
 // stderr.
 
 #include "access/access_slots.h"
+#include "access/archive_slots.h"
 #include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/folder_totals.h"
 #include "access/text_files.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -142,7 +150,7 @@ int cloudScan(const char* path) {
 int readMember(const char* path) {
     const auto start = Clock::now();
     int slot = FZNoSlot;
-    if (const int r = FZOpen(QString::fromLocal8Bit(path), twReadAccess, false, slot))
+    if (const int r = FZOpen(QString::fromLocal8Bit(path), twReadAccess, true, slot))
         return fail(path, r);
     static char buffer[1 << 16];
     qint64 total = 0, done = 0;
@@ -151,6 +159,34 @@ int readMember(const char* path) {
     FZClose(slot);
     if (r) return fail(path, r);
     std::printf("bytes=%lld ms=%.1f\n", static_cast<long long>(total), msSince(start));
+    return 0;
+}
+
+int writeMembers(const char* archive, const char* folder, bool deferred) {
+    const QDir source(QString::fromLocal8Bit(folder));
+    const QStringList names = source.entryList(QDir::Files, QDir::Name);
+    const QString target = QString::fromLocal8Bit(archive) + QLatin1Char('/');
+    const auto start = Clock::now();
+    DeferArchiveSave().store(deferred);
+    int slot = FZNoSlot;
+    if (const int r = FZOpen(target, twGenWrAccess, true, slot)) return fail(archive, r);
+    int r = 0;
+    for (const QString& name : names) {
+        QFile file(source.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            r = errFileNotFound;
+            break;
+        }
+        const QByteArray data = file.readAll();
+        qint64 done = 0;
+        r = FZReopen(slot, target + name, twWriteAccess);
+        if (!r) r = FZWrite(slot, data.constData(), data.size(), done);
+        if (!r) r = FZCloseFile(slot);
+        if (r) break;
+    }
+    const int closed = FZClose(slot);
+    if (r || closed) return fail(archive, r ? r : closed);
+    std::printf("files=%lld ms=%.1f\n", static_cast<long long>(names.size()), msSince(start));
     return 0;
 }
 
@@ -166,8 +202,12 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);  // the web client's event loop
         return readMember(argv[2]);
     }
+    if (argc == 5 && std::strcmp(argv[1], "writemembers") == 0 &&
+        (std::strcmp(argv[4], "deferred") == 0 || std::strcmp(argv[4], "each") == 0))
+        return writeMembers(argv[2], argv[3], std::strcmp(argv[4], "deferred") == 0);
     std::fprintf(stderr,
                  "usage: access-bench readlines FILE | roundtrip IN OUT | totals FOLDER | "
-                 "cloudscan FILE | readmember PATH\n");
+                 "cloudscan FILE | readmember PATH | "
+                 "writemembers ARCHIVE FOLDER deferred|each\n");
     return 2;
 }

@@ -332,6 +332,10 @@ public:
     std::array<QObject*, 3> PaneImages{};  // the panes' image controls, not owned
     std::array<std::unique_ptr<PaneImageState>, 3> ImageStates;
     std::array<quint8, 3> ImageLoaded{};
+    // Converters: the entry chosen for each pane's file (-1 none) and the
+    // text kind its output was read with.
+    std::array<int, 3> PlugInIndex{-1, -1, -1};
+    std::array<quint8, 3> ConvertedKinds{};
 
     // Modes.
     quint8 FolderMode = 0;

@@ -19,3 +19,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The FTP tests' vsftpd logs its test user in through PAM, which wants a
+# real account with a password and a shell listed in /etc/shells.
+if ! id tdxftp >/dev/null 2>&1; then
+  useradd -M -d / -s /bin/sh tdxftp
+  echo 'tdxftp:tdxftp-test' | chpasswd
+fi

@@ -1,5 +1,6 @@
 #include "access/access_slots.h"
 
+#include "access/archive_options.h"
 #include "access/error_texts.h"
 #include "access/locations.h"
 #include "access/program_log.h"
@@ -78,7 +79,9 @@ struct FakeHandler : TFZKindHandler {
         return 0;
     }
     int store(int, TFZMemStream& stream) override {
-        stored = stream.data();
+        stored = QByteArray(stream.size(), '\0');
+        stream.seek(0);
+        stream.read(stored.data(), stored.size());
         return storeResult;
     }
     int release(int) override {
@@ -436,9 +439,10 @@ TEST_F(AccessSlots, LocationsWithoutHandlersRefuseWithTheirCodes) {
         int code;
     };
     const Case cases[] = {
-        {"ftp://user@host/a.txt", errInvalidFunction},
-        {"sftp://user@host/a.txt", errSftpUnsupported},
-        {"scp://user@host/a.txt", errScpUnsupported},
+        // No site profiles are reachable without the settings' hooks.
+        {"ftp://user@host/a.txt", errNoFtpProfile},
+        {"sftp://user@host/a.txt", errNoFtpProfile},
+        {"scp://user@host/a.txt", errNoFtpProfile},
         {"dbox:///a.txt", errCloudNotGranted},
         {"FTP://user@host/a.txt", errInvalidName},  // no location class at all
         {"dir/ftp://host/a.txt", errInvalidName},
@@ -612,6 +616,7 @@ TEST(AccessPermissions, DeniedWritesAndReads) {
 }
 
 TEST(AccessListings, FindDataFromListingEntries) {
+    FZSetArchiveOptions(false, false, 1, "*.zip;*.zipx;*.jar;*.tar;*.gz", QString());
     TFZDDir listing;
     listing.Count = 2;
     listing.Items = {{"Readme.TXT", (qint64(5) << 32) + 7, 3, 1234, FZAttrArchive},
@@ -631,8 +636,8 @@ TEST(AccessListings, FindDataFromListingEntries) {
     EXPECT_FALSE(FZFindItemData(listing, "/arc.zip/beyond-count.txt", fd));
     EXPECT_TRUE(FZFindItemData(listing, "/arc.zip/sub", fd));
     EXPECT_EQ(fd.Attributes, FZAttrDirectory);
-    FZSetArchiveNamesIgnoreCase(true);
+    FZSetArchiveOptions(false, true, 1, "*.zip", QString());
     EXPECT_TRUE(FZFindItemData(listing, "/arc.zip/readme.txt", fd));
     EXPECT_EQ(fd.Name, "Readme.TXT");
-    FZSetArchiveNamesIgnoreCase(false);
+    FZSetArchiveOptions(false, false, 1, "*.zip;*.zipx;*.jar;*.tar;*.gz", QString());
 }

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "converters.h"
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
 #include "engine/tab_slots.h"
@@ -103,7 +104,7 @@ public:
     void cancelOperation();
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
-    bool Busy() const { return busyDepth_ > 0 || recompareRunning_; }
+    bool Busy() const { return busyDepth_ > 0 || recompareRunning_ || plugIns().running(); }
     void lockPaint();
     void unlockPaint();
     void invalidatePanes(bool erase);
