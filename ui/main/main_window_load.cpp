@@ -23,6 +23,8 @@
 #include <tuple>
 
 #include "access/access_slots.h"
+#include "access/archive_paths.h"
+#include "access/archive_slots.h"
 #include "access/error_texts.h"
 #include "access/file_ops.h"
 #include "access/file_times.h"
@@ -284,6 +286,7 @@ void TF_Main::loadPaneSource(int pane) {
         break;
     case access::akArchive:
         errorOps_[p] = kOpArchive;
+        access::FZSetArchiveProgress(slot, [this](qint64 done) { statusProgressStep(done); });
         setLoadProgressText(2, pane, path);
         break;
     case access::akCloud:
@@ -811,8 +814,14 @@ void TF_Main::pmLoadFileLeftClick(QObject* sender) {
     }
     const auto location = access::FZClassifyPath(start);
     if (location == access::locFtp || location == access::locSftp || location == access::locScp ||
-        access::FZIsCloudPath(start))
+        access::FZIsCloudPath(start)) {
         start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    } else if (access::FZFindArchiveInPath(start, 0)) {
+        // A pane inside an archive starts the dialog beside the archive file.
+        QString archive;
+        access::FZArchiveFilePath(start, archive);
+        if (!archive.isEmpty()) start = QFileInfo(archive).path();
+    }
     if (!start.isEmpty() && access::FZCheckPath(start) != 0) start.clear();
 
     const QString title = left ? QStringLiteral(" Load file into left pane... ")

@@ -5,6 +5,8 @@
 #include "ui/main/main_window.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "access/access_types.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
 #include "engine/editor.h"
@@ -328,6 +331,38 @@ TEST_F(MainWindowLoadTest, OpenDialogStartsInThePaneFolderAndLoadsTheChoice) {
     EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("chosen.txt"));
     EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("l.txt"));
     EXPECT_EQ(w.LastDiffCount, 0);
+}
+
+TEST_F(MainWindowLoadTest, ZipMemberLoadsByTypedPathAndComparesWithAFile) {
+    ui::TF_Main& w = makeWindow();
+    const QString plain = file("plain.txt", "one\ntwo\nthree\n");
+    file("member.txt", "one\n2\nthree\n");
+    QProcess zip;
+    zip.setWorkingDirectory(dir_.path());
+    zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("pack.zip"), QStringLiteral("member.txt")});
+    ASSERT_TRUE(zip.waitForFinished(10000));
+    ASSERT_EQ(zip.exitCode(), 0);
+    w.loadAndCompare(3, plain, plain);
+
+    QString firstText;
+    QTimer::singleShot(0, &w, [&] { firstText = status_->L_TextLine1->text(); });
+    w.editedPathRight = dir_.filePath("pack.zip/member.txt");
+    w.LoadDirect(2);
+    const auto& stores = engine::paneStores();
+    EXPECT_TRUE(firstText.startsWith(QStringLiteral("Extracting file...   "))) << qPrintable(firstText);
+    EXPECT_EQ(stores.FileErrors[2], 0);
+    EXPECT_EQ(stores.FileNames[2], QStringLiteral("member.txt"));
+    EXPECT_EQ(stores.SideAccessKinds[2], tandex::access::akArchive);
+    EXPECT_EQ(w.LastDiffCount, 1);
+
+    // A member that is not there: the memo with the access layer's error.
+    w.editedPathRight = dir_.filePath("pack.zip/nothere.txt");
+    w.LoadDirect(2);
+    EXPECT_EQ(stores.FileSizes[2], -2);
+    const QStringList memo = w.M_ROpenErr->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(memo.size(), 2);
+    EXPECT_TRUE(memo[0].contains(QRegularExpression(QStringLiteral("\\d")))) << qPrintable(memo[0]);
+    EXPECT_EQ(memo[1], dir_.filePath("pack.zip/nothere.txt"));
 }
 
 }  // namespace
