@@ -807,6 +807,7 @@ TEST_F(FtpAccess, AWrongTunnelPasswordEndsWithTheProxysStatusLine) {
     EXPECT_TRUE(QRegularExpression("^HTTP/1\\.[01] 40[17] ").match(FZLastMessage()).hasMatch())
         << qPrintable(FZLastMessage());
     EXPECT_TRUE(commands().isEmpty());
+}
 
 // ---- file transfers ---------------------------------------------------------
 

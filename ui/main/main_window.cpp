@@ -317,6 +317,8 @@ void TF_Main::createControls() {
     createNavigation();
     // Saving panes: the save buttons, commands and save-as menus.
     createSaveCommands();
+    // Loading files into the panes.
+    createLoadControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

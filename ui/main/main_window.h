@@ -20,6 +20,7 @@
 #include "details_panel.h"
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
+#include "engine/tab_slots.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
 #include "main_window_state.h"
@@ -527,6 +528,80 @@ private:
     TWheelSteps wheelSteps_;
     bool hScrollBusy_ = false;
     int detailsRow_ = -1;
+    // ---- loading files into the panes and the comparison run ----------------
+    // (main_window_load.cpp)
+public:
+    // which: 1 left, 2 right, 3 both; an empty path keeps the pane's location.
+    void loadAndCompare(int which, const QString& leftPath, const QString& rightPath);
+    bool loadMissingPanes();
+    int checkPaneView(int pane);
+    void detectPaneKind(int pane);
+    bool isImageFile(const QString& path) const;
+    void showOpenError(int pane, const QString& path, int code);
+    QString openErrorText(int pane, int code) const;
+    void setLoadProgressText(int kind, int pane, const QString& path);
+    void showStatusPath(const QString& prefix, const QString& path);
+    void showStatusText(const QString& text);
+    void timStatDispTimer();
+    void statusProgressStart(qint64 total);
+    void statusProgressStep(qint64 position);
+    bool askReadRetry(int pane, int operation);
+    void compareLoaded();
+    void calcDifferences();
+    void scheduleRecompare();
+    void removeGapLines(int pane);
+    void removeAllGapLines();
+    void pmLoadFileLeftClick(QObject* sender);
+    void pmAnsifile1Click(QObject* sender);
+    void TB_ReloadClick(QObject* sender);
+    void BB_HEXClick(QObject* sender);
+    void fbLoadClick(QObject* sender);
+    void LoadDirect(int pane);
+    void eFNClick(QObject* sender);
+    void eFNExit(QObject* sender);
+    bool eFNKeyPress(QObject* sender, int key);
+    void exitFNEdit();
+    bool Loading() const { return loading_; }
+    // The path of a pane's failed load, shown in its error memo.
+    QString FailedPath(int pane) const { return failedPaths_[size_t(pane)]; }
+    // Asks the type-mismatch question: 0 cancel, 1 the needed view, 2 binary.
+    std::function<int(int current, int needed, const QString& path, int other)> AskTypeMismatch;
+    // Asks whether to save the panes (1 left, 2 right, 3 both) about to be
+    // replaced; false stops the command.
+    std::function<bool(int panes)> AskSaveBeforeReplace;
+    QTimer* timStatDisp = nullptr;
+    QString editedPathLeft, editedPathRight;
+    // Processor-clock timings of the last run, in nanoseconds.
+    qint64 TotalTicks = 0, HashTicks = 0, InlineTicks = 0, RecompareTicks = 0;
+
+private:
+    void createLoadControls();
+    void loadPaneSource(int pane);
+    int openPaneFile(int pane, int slot);
+    int checkViews(int which);
+    void carryPaneToView(int pane, int view);
+    void loadTextIntoPane(int pane, int earlierError);
+    bool confirmReplacePanes(int panes);
+    int errorOperation(int pane) const;
+    bool loading_ = false;
+    bool keepKind_ = false;
+    bool imageFlag_ = false;
+    bool recompareAllowed_ = true;
+    int loadWhich_ = 0;
+    int lastReadError_ = 0;
+    int editLine_ = 0;  // first line an edit touched, for the fuzzy matrix
+    std::array<QString, 3> failedPaths_;
+    std::array<bool, 3> ftpLike_{};
+    std::array<int, 3> errorOps_{};
+    std::array<int, 3> plugInIndex_{-1, -1, -1};
+    std::array<int, 3> loadedLineCounts_{};
+    // The kind a pane shows was chosen by "Treat file as".
+    std::array<bool, 3> forcedKinds_{};
+    engine::TFCCTab preLoadTab_;
+    int preLoadTabIndex_ = 0;
+    engine::TFCCTab spareTab_;
+    QWidget* mismatchDlg_ = nullptr;  // the TfFTMismatch, made on first use
+    // ---- end of loading -------------------------------------------------------
 };
 
 }  // namespace tandex::ui

@@ -206,6 +206,11 @@ void TF_Main::restartTimer() {
 
 void TF_Main::timGPTimerTimer(QObject*) {
     timGPTimer->stop();
+    // A job waits until the load that pumps events meanwhile has ended.
+    if (loading_) {
+        timGPTimer->start(100);
+        return;
+    }
     for (int tag : jobs_.TakeDue(clock_.elapsed())) runJob(tag);
     restartTimer();
 }
@@ -243,11 +248,6 @@ void TF_Main::runJob(int tag) {
     default:
         break;
     }
-}
-
-void TF_Main::recompare() {
-    // The recompare of the loaded panes arrives with the comparison view;
-    // the flag already keeps a second tick from nesting into a running one.
 }
 
 void TF_Main::cancelOperation() {

@@ -292,6 +292,7 @@ void TF_Main::showFileNames() {
         }
         pi.lineCount = stores.LineCount[p];
         pi.fileKind = stores.FileKinds[p];
+        pi.forcedKind = forcedKinds_[p];
         pi.lineEnding = stores.LineEndings[p];
         info->setText(paneInfoText(pi));
     }
