@@ -379,6 +379,8 @@ void TF_Main::detectPaneKind(int pane) {
     const auto& s = config::AppSettings();
     if ((stores.FileKinds[p] == access::fkBinary || !s.PIDisableAll) && isImageFile(stores.SideFileName(pane)))
         stores.FileKinds[p] = access::fkImage;
+    else if (plugIns().matchPlugIn(pane, stores.SideFileName(pane)))
+        stores.FileKinds[p] = access::fkPlugin;
 }
 
 int TF_Main::checkPaneView(int pane) {
@@ -539,8 +541,26 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     int count = 0;
     bool atLimit = false;
     auto& lines = stores.TextLines[p];
-    if (!earlierError) {
-        access::FZSetFileKind(slot, stores.FileKinds[p]);
+    // A converted pane reads the converter's output, not its own file.
+    int readSlot = slot;
+    bool converted = false;
+    if (!earlierError && stores.FileKinds[p] == access::fkPlugin) {
+        int kind = 0, result = 0;
+        readSlot = plugIns().runPlugIn(pane, kind, result);
+        if (result != prSuccess) {
+            if (result == prCancelled) cancelFlag_ = true;
+            earlierError = result == prCancelled ? 0 : plugIns().openErrorCode(result);
+            code = earlierError;
+            readSlot = slot;
+        } else {
+            converted = true;
+            stores.ConvertedKinds[p] = quint8(kind);
+            access::FZSetFileKind(readSlot, kind);
+        }
+    }
+    if (!earlierError && !cancelFlag_) {
+        if (!converted) access::FZSetFileKind(readSlot, stores.FileKinds[p]);
+        const int slot = readSlot;
         qint64 bytes = 0;
         for (;;) {
             QString text;
@@ -568,6 +588,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
         if (code == 38) code = 0;
         stores.LineEndings[p] = quint8(access::FZLineBreakKind(slot));
         longestLines_[p] = access::FZMaxLineLength(slot);
+        if (converted) access::FZClose(slot);
     }
     if (atLimit && !code && config::AppSettings().ESWarnBox) {
         engine::TTextLine* marker = lines.New(count);
@@ -618,12 +639,7 @@ void TF_Main::removeAllGapLines() {
 // ---- open errors and progress ---------------------------------------------------
 
 QString TF_Main::openErrorText(int pane, int code) const {
-    switch (code) {
-    case -12: return QStringLiteral("Plug-In output is empty!");
-    case -11: return QStringLiteral("Plug-In returned error code: ");
-    case -10: return QStringLiteral("Plug-In not found: ");
-    default: break;
-    }
+    if (code <= -10 && code >= -13) return plugIns().errorText(code, pane);
     const QString path = failedPaths_[size_t(pane)];
     const auto location = access::FZClassifyPath(path);
     const int op = location == access::locCloud ? kOpCloud : location == access::locWeb ? kOpWeb : 0;

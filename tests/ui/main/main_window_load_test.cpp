@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "access/access_slots.h"
 #include "access/access_types.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
@@ -366,3 +367,36 @@ TEST_F(MainWindowLoadTest, ZipMemberLoadsByTypedPathAndComparesWithAFile) {
 }
 
 }  // namespace
+
+// A file a converter entry matches is compared as the converter's text; a
+// converter that fails leaves its message and the path in the pane's memo.
+TEST_F(MainWindowLoadTest, ConvertedFilesCompareAsTheConvertersText) {
+    const QString script = file("upper.sh", "#!/bin/sh\ntr a-z A-Z < \"$1\"\n");
+    QFile::setPermissions(script, QFile::permissions(script) | QFileDevice::ExeOwner);
+    const QString failing = file("fail.sh", "#!/bin/sh\nexit 3\n");
+    QFile::setPermissions(failing, QFile::permissions(failing) | QFileDevice::ExeOwner);
+    // The window loads the settings as it starts: the entries come after.
+    ui::TF_Main& w = makeWindow();
+    QString previousTemp;
+    QDir().mkpath(dir_.filePath("temp"));
+    tandex::access::FZSetTempFolder(dir_.filePath("temp/"), previousTemp);
+    auto& s = config::AppSettings();
+    const auto savedEntries = s.PIConfig;
+    for (auto& e : s.PIConfig) e.clear();
+    s.PIConfig[0] = QStringLiteral("Upper;*.up;$srcfile;%1;0;1;0;1;").arg(script);
+    s.PIConfig[1] = QStringLiteral("Fail;*.bad;$srcfile;%1;0;1;0;1;").arg(failing);
+    s.PIDisableAll = false;
+
+    w.loadAndCompare(3, file("a.up", "alpha\nbeta\n"), file("b.txt", "ALPHA\nBETA\n"));
+    const auto& stores = engine::paneStores();
+    EXPECT_EQ(stores.TextLines[1][0]->Text, QStringLiteral("ALPHA"));
+    EXPECT_EQ(w.LastDiffCount, 0);
+
+    w.loadAndCompare(1, file("c.bad", "x\n"), QString());
+    EXPECT_TRUE(w.M_LOpenErr->isVisibleTo(&w));
+    EXPECT_TRUE(w.M_LOpenErr->toPlainText().startsWith(QStringLiteral("Plug-In returned error code: 3")))
+        << qPrintable(w.M_LOpenErr->toPlainText());
+
+    s.PIConfig = savedEntries;
+    tandex::access::FZSetTempFolder(previousTemp, previousTemp);
+}
