@@ -41,6 +41,8 @@ constexpr quint8 kNoPercent = 101;
 constexpr int errDiskWrite = 101;
 // A zip method this component cannot extract into a stream.
 constexpr int kMethodJpeg = 96;
+// The zip extra field of Unix time stamps ("UT").
+constexpr uint16_t kExtendedTimeTag = 0x5455;
 
 // What a slot keeps of its archive.
 struct TZipInfo {
@@ -376,6 +378,12 @@ public:
         if (!item) return errFileNotFound;
         const qint64 seconds = qint64(write / 10000000) - 11644473600LL;
         item->SetLastModTimeAsDateTime(archive::UnixTimeToLocal(seconds));
+        if (auto* member = dynamic_cast<archive::TArcZipItem*>(item)) {
+            // Readers prefer the extended time stamp over the DOS time: an
+            // old one left behind would hide the time just set.
+            member->CentralHeader().ExtraField.Delete(kExtendedTimeTag);
+            member->LocalExtraField().Delete(kExtendedTimeTag);
+        }
         archiveOf(slot)->IsDirty = true;
         return 0;
     }

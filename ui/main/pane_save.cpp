@@ -13,7 +13,9 @@
 #include "access/access_slots.h"
 #include "access/backups.h"
 #include "access/error_texts.h"
+#include "access/archive_slots.h"
 #include "access/file_ops.h"
+#include "access/file_times.h"
 #include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/services.h"
@@ -171,8 +173,23 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         res.keptPartial = keep && FZEndFailedWrite(slot, true) == 0;
         if (!keep) FZEndFailedWrite(slot, false);
     } else if (writing) {
+        const bool member = FZSlotAccessKind(slot) == akArchive;
+        if (member) {
+            // Finishing a member compresses it: the bar follows the bytes.
+            progress.setTextLine(1, QStringLiteral("Compressing..."));
+            progress.startProgress(std::max<qint64>(1, stores.FileSizes[size_t(pane)]));
+            FZSetArchiveProgress(slot, [&progress](qint64 done) { progress.setProgress(done); });
+        }
         res.op = eoCloseWrite;
         res.code = FZCloseFile(slot);
+        if (member) {
+            FZSetArchiveProgress(slot, nullptr);
+            if (!res.code) {
+                const FileTime now = FZDateTimeToFileTime(QDateTime::currentDateTime());
+                res.code = FZSetFileTime(slot, now, now, now);
+            }
+            progress.setTextLine(1, QStringLiteral("Updating archive..."));
+        }
     }
     if (!movedToBackup.isEmpty() && !res.keptPartial && (res.code || res.cancelled) &&
         FZPointSlotAt(slot, movedToBackup) == 0) {

@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QDateTime>
 #include <QLabel>
+#include <QProcess>
 #include <QStringEncoder>
 
 #include <csignal>
@@ -359,6 +361,52 @@ TEST_F(PaneSave, SaveDialogCarriesTheCodingAndLineTerminationRows) {
     choice.encodingItem = -1;
     std::unique_ptr<QFileDialog> plain(CreateSaveTextDialog(nullptr, choice));
     EXPECT_EQ(plain->findChild<QComboBox*>("cbFileCoding"), nullptr);
+}
+
+QByteArray runTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr) {
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(30000);
+    if (exitCode) *exitCode = p.exitCode();
+    return p.readAllStandardOutput();
+}
+
+// A member saved in place goes back into its archive with the save's time;
+// the archive's other members stay as they were.
+TEST_F(PaneSave, MemberSavedInPlaceGoesBackIntoItsZip) {
+    writeFile(path("f.txt"), "old\n");
+    writeFile(path("g.txt"), "other\n");
+    {
+        QFile old(path("f.txt"));
+        ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+        old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime);
+    }
+    QProcess zip;
+    zip.setWorkingDirectory(dir_);
+    zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("a.zip"), QStringLiteral("f.txt"),
+                                       QStringLiteral("g.txt")});
+    ASSERT_TRUE(zip.waitForFinished(30000));
+    ASSERT_EQ(zip.exitCode(), 0);
+    config::AppSettings().BKBeforeSave = false;
+
+    fillPane({QStringLiteral("new"), QStringLiteral("text")});
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+    const TPaneSaveResult r = SavePaneText(0, 1, path("a.zip/f.txt"), SaveItemOfKind(fkUtf8), 2);
+    EXPECT_TRUE(r.saved) << r.code;
+    EXPECT_FALSE(modified());
+    const QString archive = path("a.zip");
+    EXPECT_EQ(runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, QStringLiteral("f.txt")}), "new\ntext\n");
+    EXPECT_EQ(runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, QStringLiteral("g.txt")}), "other\n");
+    int code = -1;
+    runTool(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive}, &code);
+    EXPECT_EQ(code, 0);
+    // "unzip -Z -T" lists the member's time as yyyymmdd.hhmmss.
+    const QByteArray listing = runTool(QStringLiteral("unzip"), {QStringLiteral("-Z"), QStringLiteral("-T"), archive});
+    const int at = listing.indexOf(" f.txt");
+    ASSERT_GT(at, 16);
+    const QDateTime stamp =
+        QDateTime::fromString(QString::fromLatin1(listing.mid(at - 15, 15)), QStringLiteral("yyyyMMdd.HHmmss"));
+    EXPECT_TRUE(stamp.isValid() && stamp >= before) << listing.constData();
 }
 
 }  // namespace
