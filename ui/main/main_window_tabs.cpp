@@ -133,18 +133,6 @@ ViewRows viewRows(int viewType) {
     }
 }
 
-// Visits the per-pane file state of the stores beside its copy in a slot.
-template <class Stores, class Data, class Visit>
-void forFileFields(Stores& s, Data& d, Visit visit) {
-    visit(s.LineCount, d.LineCounts);
-    visit(s.FileErrors, d.FileErrors);
-    visit(s.FileSizes, d.FileSizes);
-    visit(s.FileTimes, d.FileTimes);
-    visit(s.FileNames, d.FileNames);
-    visit(s.FilePaths, d.FilePaths);
-    visit(s.FileKinds, d.FileKinds);
-}
-
 }  // namespace
 
 void saveTabState(const TTabViewState& view) {

@@ -75,6 +75,18 @@ TTabBar layoutTabBar(const TTabBarInput& in);
 
 // ---- tab state --------------------------------------------------------------
 
+// Visits the per-pane file state of the stores beside its copy in a slot.
+template <class Stores, class Data, class Visit>
+void forFileFields(Stores& s, Data& d, Visit visit) {
+    visit(s.LineCount, d.LineCounts);
+    visit(s.FileErrors, d.FileErrors);
+    visit(s.FileSizes, d.FileSizes);
+    visit(s.FileTimes, d.FileTimes);
+    visit(s.FileNames, d.FileNames);
+    visit(s.FilePaths, d.FilePaths);
+    visit(s.FileKinds, d.FileKinds);
+}
+
 // The window's own part of a comparison's state, next to the pane stores,
 // rows and editor that the tab state also copies.
 struct TTabViewState {
