@@ -602,6 +602,23 @@ private:
     engine::TFCCTab spareTab_;
     QWidget* mismatchDlg_ = nullptr;  // the TfFTMismatch, made on first use
     // ---- end of loading -------------------------------------------------------
+
+    // ---- network sources: web, cloud and FTP panes (main_window_remote.cpp) ----
+public:
+    // Puts a web address first in the list of recent addresses.
+    void rememberWebFile(const QString& address);
+
+private:
+    // The transfer progress of a remote pane's download goes to the progress
+    // window while a load runs; unhooked when the load ends.
+    void hookRemoteProgress(int pane, int accessKind);
+    void unhookRemoteProgress();
+    // Downloads a pane's whole FTP file after the kind detection read only
+    // its start.
+    int reopenFtpForReading(int pane);
+    // The addresses of the panes just loaded from the web (which: 1, 2, 3).
+    void rememberWebPanes(int which);
+    // ---- end of network sources ------------------------------------------------
 };
 
 }  // namespace tandex::ui

@@ -198,8 +198,10 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
         tabs.SetTabDiffCount(LastDiffCount);
         if (!updateHScrollBar()) refreshLayout();
     }
+    if (!cancelFlag_) rememberWebPanes(which);
 
     TotalTicks = total.nsecsElapsed();
+    unhookRemoteProgress();
     showStatusText(QString());
     stores.CloseSideSlot(1);
     stores.CloseSideSlot(2);
@@ -287,23 +289,25 @@ void TF_Main::loadPaneSource(int pane) {
     case access::akCloud:
         errorOps_[p] = kOpCloud;
         setLoadProgressText(4, pane, path);
+        hookRemoteProgress(pane, kind);
         break;
     case access::akHttp:
         errorOps_[p] = kOpWeb;
         setLoadProgressText(3, pane, path);
+        hookRemoteProgress(pane, kind);
         break;
     default:
         errorOps_[p] = kOpLocal;
         break;
     }
     if (!code) code = openPaneFile(pane, slot);
+    if (!code && kind == access::akFtp) hookRemoteProgress(pane, kind);
     if (!code && (kind == access::akArchive || kind == access::akCloud || kind == access::akHttp) &&
         access::FZSlotMode(slot) != access::twReadAccess) {
         // The download or the extraction happens here.
-        if (kind == access::akArchive) {
-            setLoadProgressText(2, pane, path);
-            statusProgressStart(stores.FileSizes[p]);
-        }
+        if (kind == access::akArchive) setLoadProgressText(2, pane, path);
+        if (kind == access::akCloud) setLoadProgressText(4, pane, path);
+        statusProgressStart(stores.FileSizes[p]);
         code = access::FZReopen(slot, path, access::twReadAccess);
     }
     if (!code) stores.SideAccessKinds[p] = quint8(kind);
@@ -515,6 +519,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     statusProgressStart(stores.FileSizes[p]);
     setLoadProgressText(3, pane, path);
     stores.SideAccessKinds[p] = quint8(access::FZSlotAccessKind(slot));
+    if (!earlierError) earlierError = reopenFtpForReading(pane);
 
     stores.ImageLoaded[p] = 0;
     imageFlag_ = false;
@@ -880,6 +885,7 @@ void TF_Main::pmAnsifile1Click(QObject* sender) {
     loading_ = false;
     --busyDepth_;
     refreshView();
+    unhookRemoteProgress();
     showStatusText(QString());
     stores.CloseSideSlot(pane);
 }
