@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSslCertificate>
 #include <QTest>
 #include <QTimeEdit>
@@ -321,6 +322,35 @@ TEST_F(RemotePanesTest, TypedCloudPathLoadsComparesSavesAndShowsItsKind) {
     });
     EXPECT_EQ(contains, "2 Files, 1 Folders");
     EXPECT_EQ(size, "20");
+}
+
+TEST_F(RemotePanesTest, CloudDownloadMovesTheBarAndCancelStopsTheLoad) {
+    grantCloud();
+    const QString root = cloud_->root();
+    QDir(root).removeRecursively();
+    QByteArray big;
+    while (big.size() < 200000) big += "a line of a slowly served file\n";
+    writeFile(root + "/big.txt", big);
+    ASSERT_TRUE(cloud_->control(R"({"slow": true})"));
+    const QString left = tmp_.filePath("left.txt");
+    writeFile(left, "left\n");
+    window_->loadAndCompare(3, left, left);
+
+    int barAtCancel = -1;
+    // Runs from the download's progress while the service sends.
+    QTimer::singleShot(400, window_.get(), [&] {
+        barAtCancel = status_->PBar1->value();
+        window_->cancelOperation();
+    });
+    window_->editedPathRight = "dbox:///big.txt";
+    window_->LoadDirect(2);
+    ASSERT_TRUE(cloud_->control("{}"));
+    EXPECT_GT(barAtCancel, 0);
+    // The tab as it was before the load.
+    const auto& stores = engine::paneStores();
+    EXPECT_EQ(stores.FileNames[2], "left.txt");
+    EXPECT_EQ(stores.LineCount[2], 1);
+    EXPECT_FALSE(window_->Loading());
 }
 
 TEST_F(RemotePanesTest, TypedFtpLocationLoadsWhollyComparesSavesAndShowsItsKind) {
