@@ -329,12 +329,22 @@ int TF_Main::openPaneFile(int pane, int slot) {
                        : access::FZSetPath(slot, path);
             qint64 size = 0;
             access::FileTime time = 0;
-            if (!code) code = access::FZGetLastWriteTime(slot, size, time);
+            // Size and time alone are asked for again, in the texts of
+            // their location.
+            const auto kind = access::FZSlotAccessKind(slot);
+            const int timeOp = kind == access::akCloud ? kOpCloud : kind == access::akHttp ? kOpWeb : 1;
+            bool timeFailed = false;
+            while (!code && (code = access::FZGetLastWriteTime(slot, size, time)) != 0) {
+                lastReadError_ = code;
+                timeFailed = true;
+                if (askReadRetry(pane, timeOp)) code = 0;
+            }
             if (!code) {
                 stores.FileSizes[p] = size;
                 stores.FileTimes[p] = time;
                 break;
             }
+            if (timeFailed) break;
         }
         if (code == 53 && config::AppSettings().ESUsePing) break;
         lastReadError_ = code;
