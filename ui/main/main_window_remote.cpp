@@ -43,7 +43,9 @@ void TF_Main::hookRemoteProgress(int pane, int accessKind) {
         });
         if (!batchMode() && statusWin_) statusWin_->show();
     }
-    // An FTP pane's reads report here once the FTP access has a read hook.
+    // An FTP pane's download reports here once the FTP access has its read
+    // hook (FZSetFtpReadProgressHook to statusProgressStep, and empty in
+    // unhookRemoteProgress).
 }
 
 void TF_Main::unhookRemoteProgress() { access::FZSetCloudProgressHook(nullptr); }
@@ -109,7 +111,9 @@ TRemoteUploadProgress::TRemoteUploadProgress(int slot) : kind_(access::FZSlotAcc
             config::eventPump().processEvents();
         });
     }
-    // An FTP upload reports here once the FTP access has a write hook.
+    // An FTP upload reports here once the FTP access has its write hook
+    // (FZSetFtpWriteProgressHook, set as the cloud's above and emptied in
+    // the destructor).
 }
 
 TRemoteUploadProgress::~TRemoteUploadProgress() {
