@@ -202,6 +202,19 @@ TEST_F(CloseWindowTest, RetriesPastTheCountdownStillWaitForTheLoadAndAsk) {
     EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
 }
 
+TEST_F(CloseWindowTest, AnEmptyTempFolderSettingNeverEmptiesTheWorkingFolder) {
+    ui::TF_Main& w = makeWindow();
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+    const QString kept = file("kept.txt", "x");
+    auto& s = config::AppSettings();
+    s.GSClrTmpFld = true;
+    s.GSTempPath.clear();
+    EXPECT_TRUE(w.close());
+    QDir::setCurrent(before);
+    EXPECT_TRUE(QFile::exists(kept));
+}
+
 TEST_F(CloseWindowTest, LoadedPairsEnterTheFileMenuAtOnceOrAfterTheTimer) {
     ui::TF_Main& w = makeWindow();
     QMenu* menu = w.LastUsedFiles1->menu();
@@ -278,8 +291,14 @@ TEST_F(CloseWindowTest, RecentPairOverAModifiedPaneAsksFirst) {
     EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("l.txt"));
     EXPECT_TRUE(engine::fccTabs().IsPaneModified(2));
 
+    // From the single-pane view the pair comes back compared.
+    engine::paneStores().SinglePaneView = 1;
+    w.saveTabState();
+    w.restoreTabState();
     sink_.answer = config::mrNo;
     w.FPClick1(item);
+    EXPECT_EQ(engine::paneStores().SinglePaneView, 0);
+    EXPECT_EQ(w.LastDiffCount, 1);
     EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("old-l.txt"));
     EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("old-r.txt"));
     // Chosen from further down, the pair moves to the top.

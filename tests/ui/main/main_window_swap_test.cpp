@@ -4,6 +4,7 @@
 #include "ui/main/main_window.h"
 
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include "config/services.h"
@@ -138,6 +139,30 @@ TEST_F(SwapWindowTest, SwappingABinaryComparisonTwiceRestoresItsTotals) {
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Deleted, totals.Deleted);
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Modified, totals.Modified);
     EXPECT_EQ(stores.BinaryLines[1][0]->HexText, firstLeft);
+}
+
+TEST_F(SwapWindowTest, AnOpenErrorChangesSidesWithItsFile) {
+    auto& w = *window_;
+    const QString missing = dir_.filePath("missing.txt");
+    w.loadAndCompare(3, missing, file("r.txt", "b\n"));
+    ASSERT_FALSE(w.M_LOpenErr->isHidden());
+    const QString error = w.M_LOpenErr->toPlainText();
+    ASSERT_FALSE(error.isEmpty());
+
+    w.mmSwapFiles1Click(w.fbSWAP);
+    EXPECT_TRUE(w.M_LOpenErr->isHidden());
+    EXPECT_FALSE(w.M_ROpenErr->isHidden());
+    EXPECT_FALSE(w.P_RImage->isHidden());
+    EXPECT_EQ(w.M_ROpenErr->toPlainText(), error);
+    // A reload tries the failed file again on its new side.
+    EXPECT_EQ(w.FailedPath(2), missing);
+    EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("r.txt"));
+
+    w.mmSwapFiles1Click(w.fbSWAP);
+    EXPECT_FALSE(w.M_LOpenErr->isHidden());
+    EXPECT_TRUE(w.M_ROpenErr->isHidden());
+    EXPECT_EQ(w.M_LOpenErr->toPlainText(), error);
+    EXPECT_EQ(w.FailedPath(1), missing);
 }
 
 TEST_F(SwapWindowTest, NothingSwapsWhileAnEditIsBusy) {
