@@ -6,6 +6,7 @@
 // later each time, until the command has returned. Only then comes the
 // question about modified panes; its Cancel ends the close for good.
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QTimer>
 
@@ -48,8 +49,10 @@ bool TF_Main::FormCloseQuery() {
     if (closeQueryRunning_) return false;
     // The find dialog, the colour, settings and folder comparison windows
     // and the update join this sequence with their own windows.
+    // A dialog a command waits on counts too: the close job's request may
+    // arrive inside its event loop.
     const bool commandRunning = loading_ || busyDepth_ > 0 || recompareRunning_ || plugIns().running() ||
-                                compareBin().Running();
+                                compareBin().Running() || QApplication::activeModalWidget();
     if (commandRunning) {
         // A save or an edit is left to finish: stopping it halfway would
         // lose what it writes.

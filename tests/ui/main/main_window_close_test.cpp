@@ -180,6 +180,20 @@ TEST_F(CloseWindowTest, CloseFromTheBinaryComparisonsProgressAbortsIt) {
     EXPECT_TRUE(settingsText().contains("AFW="));
 }
 
+TEST_F(CloseWindowTest, CloseWhileACommandWaitsOnADialogWaitsForIt) {
+    ui::TF_Main& w = makeWindow();
+    QDialog dialog(&w);
+    bool refused = false;
+    tandex::testing::OnNextModal([&](QWidget* modal) {
+        refused = !w.close();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    dialog.exec();
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
+}
+
 TEST_F(CloseWindowTest, RetriesPastTheCountdownStillWaitForTheLoadAndAsk) {
     ui::TF_Main& w = makeWindow();
     w.loadAndCompare(3, file("l.txt", "a\n"), file("r.txt", "b\n"));
