@@ -116,8 +116,12 @@ TEST_F(CloseWindowTest, ModifiedPaneIsAskedOnEveryCloseAndCancelKeepsTheWindow) 
     EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
     EXPECT_FALSE(QFile::exists(config::PrgDir().GetIniPath()));
 
+    // File > Exit runs the same sequence.
     sink_.answer = config::mrNo;
-    EXPECT_TRUE(w.close());
+    auto* exit = w.findChild<QAction*>(QStringLiteral("Exit1"));
+    ASSERT_NE(exit, nullptr);
+    exit->trigger();
+    EXPECT_EQ(int(sink_.messages().size()), 21);
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(settingsText().contains("AFW="));
 }
