@@ -215,6 +215,8 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
         tabs.RearmDeclinedPanes();
     } else {
         saveTabState();
+        // Recent file pairs: the pair the next start reloads.
+        storePendingPair();
     }
     enableUI();
     refreshView();
@@ -847,11 +849,15 @@ void TF_Main::pmLoadFileLeftClick(QObject* sender) {
         saveTabState();
         loadAndCompare(pane, left ? dialog.selectedFiles().first() : QString(),
                        left ? QString() : dialog.selectedFiles().first());
+        // Recent file pairs: the pair the user put together.
+        recordRecentPair();
     } else {
         engine::fccTabs().RearmDeclinedPanes();
     }
     stores.CloseSideSlot(pane);
     refocusMain();
+    // Recent file pairs: a pair still waiting gets its full time again.
+    if (HistoryPending()) T_HIST->start();
 }
 
 void TF_Main::pmAnsifile1Click(QObject* sender) {
