@@ -1029,7 +1029,7 @@ TEST_F(FtpAccess, ProgressHooksCountEachFileAtMostEvery50MsAndGoWithTheirSlot) {
         EXPECT_GT(reads.counts[i], reads.counts[i - 1]);
         // Only the closing count may follow the one before at once.
         if (i + 1 < reads.counts.size()) {
-            EXPECT_GE(reads.times[i] - reads.times[i - 1], std::chrono::milliseconds(45));
+            EXPECT_GE(reads.times[i] - reads.times[i - 1], std::chrono::milliseconds(40));
         }
     }
 
