@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include "access/ini_file_adapter.h"
 #include "config/app_settings.h"
@@ -14,31 +13,27 @@
 #include "config/prg_dir.h"
 #include "config/services.h"
 #include "config/settings_file.h"
+#include "tests/ui/main/main_window_fixture.h"
 
 namespace config = tandex::config;
 using namespace tandex::print;
 
 namespace {
 
-class AfterUpgradeTest : public ::testing::Test {
+class AfterUpgradeTest : public tandex::testing::MainWindowFixture {
 protected:
     void SetUp() override {
-        config::TPrgDirSources sources;
-        sources.executablePath = tmp_.filePath("bin/tandex");
-        sources.configHome = tmp_.filePath("cfg");
-        config::SetPrgDir(std::make_unique<config::TPrgDir>(sources));
+        MainWindowFixture::SetUp();
         QDir().mkpath(tmp_.filePath("bin"));
         QDir().mkpath(config::PrgDir().GetWritableRoot());
         config::setMessageSink(&sink_);
         config::SetIniFileAccess(&files_);
-        F_Update().FileVersion = config::GetFileVersionText;
     }
     void TearDown() override {
         config::setMessageSink(nullptr);
         config::SetIniFileAccess(nullptr);
         F_Update().FileVersion = config::GetFileVersionText;
-        config::SetPrgDir(nullptr);
-        config::AppSettings().SetDefaults(config::PrgDir().GetWritableRoot());
+        MainWindowFixture::TearDown();
     }
     // Starts with a settings file that the version given wrote (none for a
     // null text) and runs the check.
@@ -61,7 +56,6 @@ protected:
         return (shown.size() == 1 ? shown[0].text : QStringLiteral("<%1 messages>").arg(shown.size())).toStdString();
     }
 
-    QTemporaryDir tmp_;
     config::RecordingMessageSink sink_;
     tandex::access::TIniFileAdapter files_;
 };
