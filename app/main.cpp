@@ -7,6 +7,7 @@
 #include "ui/main/main_window_seams.h"
 #include "ui/main/print_seams.h"
 #include "ui/print/help_wnd.h"
+#include "ui/print/online_update.h"
 #include "window_services.h"
 
 int main(int argc, char** argv) {
@@ -33,11 +34,14 @@ int main(int argc, char** argv) {
         tandex::ui::TF_Main window(services.StatusWin());
         tandex::print::THelpWindowServices help(&window);
         tandex::ui::setHelp(&help);
+        tandex::print::TUpdateServices update;
+        tandex::ui::setUpdater(&update);
         if (!batch) window.show();
         exitCode = QApplication::exec();
         // The help window goes with the main window, its place kept.
         help.CloseHelp();
         tandex::ui::setHelp(nullptr);
+        tandex::ui::setUpdater(nullptr);
         // A batch run leaves the settings file as it was: its switches
         // change settings for this run only.
         if (batch)

@@ -74,6 +74,9 @@ public:
     // ---- start-up -----------------------------------------------------------
     void FormCreate();
     void secondStage();
+    // The update check: shown from the Help menu (a sender); without one
+    // the update decides whether a check is due and runs it hidden.
+    void CheckforUpdates1Click(QObject* sender);
     void loadIconSets();
     // The image of a list by its size (10 .. 256; 129 the 128 list of the
     // comparison pictures) into bitmap; false, and bitmap empty, for an

@@ -260,6 +260,7 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
     engine::textCompare().TextCompareSummary(s.compareSummary);
     s.activePane = getActivePane(viewType_);
     s.zoomLimitReached = zoomLimitReached_;
+    s.updateFailed = updater().UpdateFailed();
     s.showTimes = config::AppSettings().TSShowTimes;
     s.compareToPending = compareToPending_;
     return s;

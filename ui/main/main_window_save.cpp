@@ -153,15 +153,30 @@ bool TF_Main::savePaneFile(int tab, int imageFormat, int pane) {
     int item = kind == access::fkPlugin ? SaveItemOfKind(stores.ConvertedKinds[size_t(pane)]) : SaveItemOfKind(kind);
     if (item < 0) item = SaveItemOfKind(access::fkUtf8);
     const int lineEnd = stores.LineEndings[size_t(pane)] ? stores.LineEndings[size_t(pane)] : 1;
+    const bool shown = tab == engine::fccTabs().CurrentTab;
+    const size_t p = size_t(pane);
+    const qint64 oldSize = stores.FileSizes[p];
+    const auto oldTime = stores.FileTimes[p];
     ++busyDepth_;
     disableUI();
-    const TPaneSaveResult result = SavePaneText(tab, pane, tabLocation(tab, pane), item, lineEnd);
+    // The details, the properties and the next comparison of times must
+    // see the file as written, not as it was loaded.
+    const TPaneSaveResult result =
+        SavePaneText(tab, pane, tabLocation(tab, pane), item, lineEnd, [this, shown, pane](int slot) {
+            if (shown) openPaneFile(pane, slot);
+        });
     --busyDepth_;
-    enableUI();
-    if (result.saved && tab == engine::fccTabs().CurrentTab) {
-        // The tab state now holds the saved pane as unmodified.
-        engine::paneStores().SideAccessKinds[size_t(pane)] = quint8(result.accessKind);
+    if (shown) {
+        auto& s = engine::paneStores();
+        if (!result.saved) {
+            // Read before the archive was saved, the new values only hold
+            // once that succeeded.
+            s.FileSizes[p] = oldSize;
+            s.FileTimes[p] = oldTime;
+        }
+        saveTabState();
     }
+    enableUI();
     return result.saved;
 }
 

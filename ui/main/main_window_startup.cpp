@@ -21,6 +21,7 @@
 #include "access/ping.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
+#include "compare_bin.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
 #include "config/prg_dir.h"
@@ -31,6 +32,7 @@
 #include "main_window.h"
 #include "main_window_seams.h"
 #include "main_window_settings.h"
+#include "print_seams.h"
 #include "status_win.h"
 #include "window_helpers.h"
 
@@ -111,6 +113,9 @@ void TF_Main::FormCreate() {
     autodetect->setData(99);
 
     applyColorScheme();
+    // Hidden until the update check exists.
+    if (auto* check = findChild<QAction*>(QStringLiteral("CheckforUpdates1")))
+        connect(check, &QAction::triggered, this, [this] { CheckforUpdates1Click(this); });
     armTimer(tjSecondStage, 5);
 }
 
@@ -162,7 +167,24 @@ void TF_Main::secondStage() {
         // exit. The folder session (2) comes with the folder comparison.
         if (s.SUAutoLoad == 1) FPClick1(nullptr);
     }
+
+    // After an upgrade: report it and keep the previous settings; then the
+    // update check when one may be due.
+    updater().AfterUpgrade(QStringLiteral("Tandex"), QStringLiteral("Tandex"));
+    refocusMain();
+    if (s.SUAutoUpdate != 0) CheckforUpdates1Click(nullptr);
+    if (s.GSShowDPRuler) drawDPRuler(false);
     started_ = true;
+}
+
+void TF_Main::CheckforUpdates1Click(QObject* sender) {
+    const int state = updater().CheckForUpdate(sender != nullptr);
+    // A new program waiting for installation keeps the update in front.
+    if (state != UpdateServices::kUpdateReadyToInstall && isVisible()) {
+        updateStatusBar();
+        refocusMain();
+    }
+    FormActivate();
 }
 
 void TF_Main::loadIconSets() {
@@ -258,6 +280,7 @@ void TF_Main::runJob(int tag) {
 void TF_Main::cancelOperation() {
     cancelFlag_ = true;
     engine::textCompare().CancelTextCompare();
+    AbortBinaryCompare();
     access::FZAbortAll();
 }
 

@@ -97,8 +97,14 @@ bool AskWriteRetry(const QString& location, int code, int op) {
     return true;
 }
 
-TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int encodingItem, int lineEnd) {
+TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int encodingItem, int lineEnd,
+                             const std::function<void(int slot)>& written) {
     auto& stores = engine::paneStores();
+    auto& tabs = engine::fccTabs();
+    // The stores hold the file fields of the shown tab only; a text tab
+    // saved from another view (on closing) keeps its own in its slot.
+    const bool shown = tab == tabs.CurrentTab;
+    const size_t p = size_t(pane);
     auto& progress = config::progressSink();
     TPaneSaveResult res;
     const QString prefix = savePrefix(pane);
@@ -130,14 +136,18 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
     QString movedToBackup;
     if (!res.code && FZExists(slot) == 0) {
         progress.setTextLine(1, QStringLiteral("Backup: ") + location);
+        // A backup into a backup folder copies the file: the bar follows it.
+        FZSetTransferStartHook([&progress](qint64 total) { progress.startProgress(std::max<qint64>(total, 0)); });
         res.code = FZMakeBackup(slot, nullptr);
+        FZSetTransferStartHook(nullptr);
         if (res.code) res.op = eoOpenWrite;
         if (!res.code && FZExists(slot) != 0)
             movedToBackup = location + (config::AppSettings().BKUseSequence ? QStringLiteral(".~1~")
                                                                             : QStringLiteral(".bak"));
     }
     if (!res.code) {
-        const int rows = std::max({stores.MaxLineCount, stores.LineCount[1], stores.LineCount[2]});
+        const int rows = shown ? std::max({stores.MaxLineCount, stores.LineCount[1], stores.LineCount[2]})
+                               : tabs.GetTabMaxLineCount(tab);
         progress.setTextLine(1, prefix + location);
         progress.startProgress(rows);
         res.op = errorOpOf(slot);
@@ -179,8 +189,9 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         const bool member = FZSlotAccessKind(slot) == akArchive;
         if (member) {
             // Finishing a member compresses it: the bar follows the bytes.
+            const qint64 size = shown ? stores.FileSizes[p] : tabs.TabSlots[size_t(tab)].FileData.FileSizes[p];
             progress.setTextLine(1, QStringLiteral("Compressing..."));
-            progress.startProgress(std::max<qint64>(1, stores.FileSizes[size_t(pane)]));
+            progress.startProgress(std::max<qint64>(1, size));
             FZSetArchiveProgress(slot, [&progress](qint64 done) { progress.setProgress(done); });
         }
         res.op = eoCloseWrite;
@@ -194,8 +205,9 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
                 const FileTime now = FZDateTimeToFileTime(QDateTime::currentDateTime());
                 res.code = FZSetFileTime(slot, now, now, now);
             }
-            progress.setTextLine(1, QStringLiteral("Updating archive..."));
         }
+        if (!res.code && written) written(slot);
+        if (member) progress.setTextLine(1, QStringLiteral("Updating archive..."));
     }
     if (!movedToBackup.isEmpty() && !res.keptPartial && (res.code || res.cancelled) &&
         FZPointSlotAt(slot, movedToBackup) == 0) {
@@ -212,8 +224,10 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
     progress.setTextLine(1, QString());
     progress.hideProgress();
     if (res.saved) {
-        stores.SideAccessKinds[size_t(pane)] = quint8(res.accessKind);
-        engine::fccTabs().ClearTabPaneModified(tab, pane);
+        // The pane now comes from where it was written (a save-as may have
+        // moved it from an archive to a local folder).
+        (shown ? stores.SideAccessKinds : tabs.TabSlots[size_t(tab)].AccessKinds)[p] = quint8(res.accessKind);
+        tabs.ClearTabPaneModified(tab, pane);
         auto& undo = engine::undoStack();
         if (config::AppSettings().TEUndoPastSav)
             undo.UndoMark[size_t(pane)] = undo.HasUndo(pane) ? 1 : 0;

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QFileDialog;
 class QWidget;
 
@@ -50,7 +52,12 @@ bool AskWriteRetry(const QString& location, int code, int op);
 // first. A failure or cancel never replaces the target, unless the user
 // asks to keep the partial file. tab's modified state of the pane is
 // cleared only on success; otherwise "The file was not saved!" appears.
-TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int encodingItem, int lineEnd);
+// tab need not be the shown one: its line counts and access kinds are
+// then the tab slot's. written gets the slot once the text is complete in
+// its target and before the slot closes (an archive is saved at close),
+// so the caller can read the new file's size and time from it.
+TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int encodingItem, int lineEnd,
+                             const std::function<void(int slot)>& written = {});
 
 // The non-native save dialog for a pane's text. With encodingItem >= 0
 // it carries the rows "File Coding:" and "Line Termination:", read back

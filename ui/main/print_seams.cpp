@@ -13,6 +13,13 @@ public:
 
 HelpServices* installedHelp = nullptr;
 
+class NoUpdate : public UpdateServices {
+public:
+    void AfterUpgrade(const QString&, const QString&) override {}
+};
+
+UpdateServices* installedUpdater = nullptr;
+
 }  // namespace
 
 HelpServices& help() {
@@ -21,6 +28,13 @@ HelpServices& help() {
 }
 
 void setHelp(HelpServices* services) { installedHelp = services; }
+
+UpdateServices& updater() {
+    static NoUpdate none;
+    return installedUpdater ? *installedUpdater : none;
+}
+
+void setUpdater(UpdateServices* services) { installedUpdater = services; }
 
 void ShowHelpTopic(const QString& topic) {
     if (!topic.isEmpty()) help().ShowHelpTopic(topic);

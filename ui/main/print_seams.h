@@ -1,7 +1,7 @@
 #pragma once
 // What the windows use of the printing, help and update subsystem, which
 // links this library and installs its implementation at start. Until it
-// is installed, asking for help shows nothing.
+// is installed, asking for help shows nothing and no update runs.
 
 #include <QString>
 
@@ -26,5 +26,29 @@ void setHelp(HelpServices* services);
 // The entry point every window's help button and key use; an empty topic
 // opens nothing.
 void ShowHelpTopic(const QString& topic);
+
+// The online update. Until it is installed nothing happens after an
+// upgrade and no check is made.
+class UpdateServices {
+public:
+    virtual ~UpdateServices() = default;
+    // At every start in window mode, with the program's short and display
+    // name: notices that another version wrote the settings, reports it and
+    // keeps the previous settings file.
+    virtual void AfterUpgrade(const QString& name, const QString& displayName) = 0;
+    // The update check: shown from the menu, hidden at start (the update
+    // then decides whether a check is due). The final state of the update,
+    // kUpdateReadyToInstall when the new program waits for installation.
+    virtual int CheckForUpdate(bool /*shown*/) { return kUpdateIdle; }
+    // A hidden check failed (the status bar says so).
+    virtual bool UpdateFailed() const { return false; }
+
+    static constexpr int kUpdateReadyToInstall = 5;
+    static constexpr int kUpdateIdle = 10;
+};
+
+UpdateServices& updater();
+// Installing nullptr restores the default; the caller keeps ownership.
+void setUpdater(UpdateServices* services);
 
 }  // namespace tandex::ui

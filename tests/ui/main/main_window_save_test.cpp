@@ -2,9 +2,18 @@
 // panes, save in place and save as through the dialog's choices.
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "access/access_types.h"
+#include "access/file_times.h"
 
 #include "config/app_settings.h"
 #include "config/services.h"
@@ -160,6 +169,91 @@ TEST_F(SaveWindowTest, SaveInPlaceOfANewComparisonPaneOpensTheSaveAsMenu) {
     EXPECT_EQ(shown, window_->pmSaveFileLeft);
     EXPECT_EQ(readAll(dir_ + "NewL.txt"), "<missing>");
     EXPECT_EQ(state(1), engine::pmModified);
+}
+
+// Saving reads the written file's size and time back into the pane and its
+// tab, so the details, the properties and the next comparison of times see
+// the file as written; a save that fails keeps the values of the file as
+// it still is on disk.
+TEST_F(SaveWindowTest, SaveReadsTheWrittenSizeAndTimeBack) {
+    struct Case {
+        const char* name;
+        bool member;
+        bool failArchiveWrite;
+    } cases[] = {{"local file", false, false}, {"zip member", true, false}, {"failing zip save", true, true}};
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(dir_).removeRecursively();
+        QDir().mkpath(dir_);
+        {
+            QFile old(dir_ + "left.txt");
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("an older and longer text\n");
+            old.flush();
+            old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime);
+        }
+        QString folder = dir_;
+        if (c.member) {
+            // Stored incompressible bytes make the archive larger than the
+            // file-size limit the failing case sets.
+            QFile big(dir_ + "big.bin");
+            ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+            QByteArray noise(300000, '\0');
+            QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+            big.write(noise);
+            big.close();
+            QProcess zip;
+            zip.setWorkingDirectory(dir_);
+            zip.start("zip", {"-q", "-0", "a.zip", "left.txt", "big.bin"});
+            ASSERT_TRUE(zip.waitForFinished(30000));
+            ASSERT_EQ(zip.exitCode(), 0);
+            QFile::remove(dir_ + "left.txt");
+            QFile::remove(dir_ + "big.bin");
+            folder = dir_ + "a.zip/";
+        }
+        const QByteArray archiveBefore = readAll(dir_ + "a.zip");
+        loadText();
+        auto& s = engine::paneStores();
+        s.FilePaths[1] = folder;
+        qint64 oldSize = 0;
+        tandex::access::FileTime oldTime = 0;
+        ASSERT_EQ(tandex::access::FZGetPathLastWriteTime(folder, "left.txt", oldSize, oldTime), 0);
+        s.FileSizes[1] = oldSize;
+        s.FileTimes[1] = oldTime;
+        s.SideAccessKinds[1] = quint8(c.member ? tandex::access::akArchive : tandex::access::akLocal);
+        window_->saveTabState();
+        engine::fccTabs().MarkPaneModified(1);
+        window_->updateSaveCommands();
+
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        rlimit small = unlimited;
+        if (c.failArchiveWrite) small.rlim_cur = 100000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        window_->findChild<QAction*>("SaveLeftFile1")->trigger();
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+
+        qint64 size = 0;
+        tandex::access::FileTime time = 0;
+        ASSERT_EQ(tandex::access::FZGetPathLastWriteTime(folder, "left.txt", size, time), 0);
+        const auto& data = engine::fccTabs().TabSlots[size_t(engine::fccTabs().CurrentTab)].FileData;
+        if (c.failArchiveWrite) {
+            EXPECT_EQ(state(1), engine::pmModified);
+            EXPECT_EQ(readAll(dir_ + "a.zip"), archiveBefore);
+            EXPECT_EQ(s.FileSizes[1], oldSize);
+            EXPECT_EQ(s.FileTimes[1], oldTime);
+        } else {
+            EXPECT_EQ(state(1), engine::pmNotModified);
+            EXPECT_EQ(size, 8);  // "one\ntwo\n"
+            EXPECT_NE(time, oldTime);
+        }
+        EXPECT_EQ(s.FileSizes[1], size);
+        EXPECT_EQ(s.FileTimes[1], time);
+        EXPECT_EQ(data.FileSizes[1], size);
+        EXPECT_EQ(data.FileTimes[1], time);
+        EXPECT_EQ(s.SideAccessKinds[1], c.member ? tandex::access::akArchive : tandex::access::akLocal);
+    }
 }
 
 }  // namespace

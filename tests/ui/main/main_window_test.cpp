@@ -22,6 +22,7 @@
 #include "config/sys_helpers.h"
 #include "tests/ui/main/main_window_fixture.h"
 #include "ui/main/flat_button.h"
+#include "ui/main/print_seams.h"
 #include "ui/main/status_win.h"
 #include "ui/main/window_helpers.h"
 
@@ -233,6 +234,37 @@ TEST_F(MainWindowTest, CreationHandsArchiveOptionsOverAndReplacesMissingFonts) {
     EXPECT_EQ(o.extensions.size(), 12);
     EXPECT_EQ(config::AppSettings().AFFont.Name, "Courier New");
     acc::FZSetArchiveOptions(false, true, 1, "*.zip;*.zipx;*.jar;*.tar;*.gz", QString());
+}
+
+// The second stage runs the after-upgrade check of the update in every
+// window start and the update check only when the settings ask for one;
+// a failed hidden check reaches the status bar.
+TEST_F(MainWindowTest, SecondStageRunsTheAfterUpgradeAndTheDueUpdateCheck) {
+    class RecordingUpdate : public ui::UpdateServices {
+    public:
+        void AfterUpgrade(const QString& name, const QString& displayName) override {
+            calls << "after " + name + "/" + displayName;
+        }
+        int CheckForUpdate(bool shown) override {
+            calls << (shown ? "shown check" : "hidden check");
+            return kUpdateIdle;
+        }
+        bool UpdateFailed() const override { return true; }
+        QStringList calls;
+    } update;
+    ui::setUpdater(&update);
+    for (const int autoUpdate : {0, 2}) {
+        SCOPED_TRACE(autoUpdate);
+        writeIni("[Tandex]\r\nSUAutoUpdate=" + QByteArray::number(autoUpdate) + "\r\n");
+        update.calls.clear();
+        ui::TF_Main window;
+        window.firePendingJobs();
+        EXPECT_EQ(update.calls, autoUpdate ? QStringList({"after Tandex/Tandex", "hidden check"})
+                                           : QStringList({"after Tandex/Tandex"}));
+    }
+    ui::TF_Main window;
+    EXPECT_TRUE(window.statusSnapshot().updateFailed);
+    ui::setUpdater(nullptr);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStringEncoder>
 
 #include <csignal>
@@ -127,6 +128,16 @@ protected:
         f.write(data);
     }
     QStringList entries() const { return QDir(dir_).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    // Puts the work folder's files named into a.zip with the zip program
+    // (stored, so the archive is as large as they are) and removes them.
+    void zipFiles(const QStringList& names) {
+        QProcess zip;
+        zip.setWorkingDirectory(dir_);
+        zip.start(QStringLiteral("zip"), QStringList{QStringLiteral("-q"), QStringLiteral("-0"),
+                                                      QStringLiteral("-m"), QStringLiteral("a.zip")} + names);
+        ASSERT_TRUE(zip.waitForFinished(30000));
+        ASSERT_EQ(zip.exitCode(), 0);
+    }
     bool sawNotSaved() const {
         for (const auto& m : sink_.messages())
             if (m.text.startsWith("The file was not saved!\r") && m.caption == "Tandex") return true;
@@ -381,12 +392,7 @@ TEST_F(PaneSave, MemberSavedInPlaceGoesBackIntoItsZip) {
         ASSERT_TRUE(old.open(QIODevice::ReadWrite));
         old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime);
     }
-    QProcess zip;
-    zip.setWorkingDirectory(dir_);
-    zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("a.zip"), QStringLiteral("f.txt"),
-                                       QStringLiteral("g.txt")});
-    ASSERT_TRUE(zip.waitForFinished(30000));
-    ASSERT_EQ(zip.exitCode(), 0);
+    ASSERT_NO_FATAL_FAILURE(zipFiles({QStringLiteral("f.txt"), QStringLiteral("g.txt")}));
     config::AppSettings().BKBeforeSave = false;
 
     fillPane({QStringLiteral("new"), QStringLiteral("text")});
@@ -407,6 +413,52 @@ TEST_F(PaneSave, MemberSavedInPlaceGoesBackIntoItsZip) {
     const QDateTime stamp =
         QDateTime::fromString(QString::fromLatin1(listing.mid(at - 15, 15)), QStringLiteral("yyyyMMdd.HHmmss"));
     EXPECT_TRUE(stamp.isValid() && stamp >= before) << listing.constData();
+}
+
+// When the archive cannot be written, the member is not saved: the archive
+// on disk stays byte-identical, no temporary file is left beside it, and
+// the pane stays modified with the message.
+TEST_F(PaneSave, FailedArchiveWriteLeavesTheZipByteIdentical) {
+    if (::geteuid() == 0) return tandex::testing::RunAsNobody();
+    struct Case {
+        const char* name;
+        bool readOnlyFolder;
+        rlim_t sizeLimit;  // 0: none
+    } cases[] = {{"read-only folder", true, 0}, {"file-size limit", false, 100000}};
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(dir_).removeRecursively();
+        QDir().mkpath(dir_);
+        writeFile(path("f.txt"), "old\n");
+        QByteArray noise(300000, '\0');
+        QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        writeFile(path("big.bin"), noise);
+        ASSERT_NO_FATAL_FAILURE(zipFiles({QStringLiteral("f.txt"), QStringLiteral("big.bin")}));
+        const QByteArray before = readAll(path("a.zip"));
+        engine::paneStores().InitCompareData();
+        fillPane({QStringLiteral("new")});
+        sink_.clear();
+
+        if (c.readOnlyFolder) {
+            ASSERT_EQ(::chmod(QFile::encodeName(dir_).constData(), 0555), 0);
+        }
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limited = old;
+        if (c.sizeLimit) limited.rlim_cur = c.sizeLimit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const TPaneSaveResult r = SavePaneText(0, 1, path("a.zip/f.txt"), SaveItemOfKind(fkUtf8), 2);
+        setrlimit(RLIMIT_FSIZE, &old);
+        ::chmod(QFile::encodeName(dir_).constData(), 0755);
+
+        EXPECT_FALSE(r.saved);
+        EXPECT_NE(r.code, 0);
+        EXPECT_EQ(readAll(path("a.zip")), before);
+        EXPECT_EQ(entries(), QStringList{"a.zip"});
+        EXPECT_TRUE(modified());
+        EXPECT_TRUE(sawNotSaved());
+    }
 }
 
 }  // namespace
