@@ -157,6 +157,16 @@ void TF_Main::secondStage() {
         miShowRuler->setChecked(s.GSShowDPRuler);
         config::InitButtonHints();
     }
+    // A comparison named on the command line with "/gui" runs in the window.
+    if (commandLine().ParamCount() >= 3) {
+        if (commandLine().GetParam(1) == QLatin1String("/f")) {
+            commandLine().BatchCompareFiles();
+        } else if (commandLine().GetParam(1) == QLatin1String("/d")) {
+            commandLine().BatchCompareFolders(1113);
+            enableUI();
+            showFileNames();
+        }
+    }
     started_ = true;
 }
 
