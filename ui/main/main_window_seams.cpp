@@ -17,8 +17,6 @@ public:
     bool GuiRequested() const override { return gui_; }
     void SetGuiRequested(bool on) override { gui_ = on; }
     void RunBatch() override {}
-    void BatchCompareFiles() override {}
-    void BatchCompareFolders(int) override {}
     int ExitCode() const override { return 0; }
 
 private:

@@ -27,9 +27,9 @@ public:
     // The command-line job of a batch run.
     virtual void RunBatch() = 0;
     // The comparisons a window run starts from its command line: files,
-    // or folders with mode 1113.
-    virtual void BatchCompareFiles() = 0;
-    virtual void BatchCompareFolders(int mode) = 0;
+    // or folders with mode 1113. Without the batch unit: nothing.
+    virtual void BatchCompareFiles() {}
+    virtual void BatchCompareFolders(int /*mode*/) {}
     // The process's exit code as the batch unit set it.
     virtual int ExitCode() const = 0;
 };
