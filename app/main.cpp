@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include "ui/folders/batch_params.h"
+#include "ui/folders/console_out.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
 #include "ui/main/print_seams.h"
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     // reported and cleaned up like any other failed write, in window and
     // batch runs alike.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that closes the console pipe early must not end the run: the
+    // exit code still tells the result.
+    std::signal(SIGPIPE, SIG_IGN);
+    tandex::folders::ConsoleAttach();
 
     // The parameters are kept before the application object takes away the
     // ones it understands, and they decide whether a window is needed at all.
@@ -44,10 +49,10 @@ int main(int argc, char** argv) {
         tandex::ui::setUpdater(nullptr);
         // A batch run leaves the settings file as it was: its switches
         // change settings for this run only.
-        if (batch)
-            exitCode = params.ExitCode();
-        else
-            window.SaveSettings();
+        if (!batch) window.SaveSettings();
+        // Only the command-line comparison sets the exit code, in a window
+        // run for when the window is closed.
+        exitCode = params.ExitCode();
     }
     tandex::ui::setCommandLine(nullptr);
     return exitCode;

@@ -1,9 +1,6 @@
 #include "batch_params.h"
 
-#include <QFile>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
+#include "console_out.h"
 
 namespace tandex::folders {
 
@@ -76,23 +73,15 @@ void TBatchParams::BatchError(const QString& message, int index) {
 }
 
 bool TBatchParams::ConsoleAttached() const {
-    return console_ ? console_->isWritable() : ::fcntl(STDOUT_FILENO, F_GETFD) != -1;
+    return console_ ? console_->isWritable() : folders::ConsoleAttached();
 }
 
 void TBatchParams::ConsoleWriteLn(const QString& text) {
-    if (!ConsoleAttached()) return;
-    const QByteArray line = text.toUtf8() + '\n';
-    if (console_) {
-        console_->write(line);
+    if (!console_) {
+        folders::ConsoleWriteLn(text);
         return;
     }
-    // Write errors are ignored: the exit code still tells the result.
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
-}
-
-void TBatchParams::RunBatch() {
-    BatchError(QStringLiteral("The command-line comparison is not available in this version"), 0);
+    if (console_->isWritable()) console_->write(text.toUtf8() + '\n');
 }
 
 }  // namespace tandex::folders

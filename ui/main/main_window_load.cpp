@@ -667,6 +667,9 @@ void TF_Main::showOpenError(int pane, const QString& path, int code) {
     stores.FileSizes[p] = -2;
     stores.FileNames[p].clear();
     stores.FilePaths[p].clear();
+    // Emptying the pane cleared the code; the memo's tab and the batch job
+    // read it here.
+    stores.FileErrors[p] = code;
 }
 
 void TF_Main::setLoadProgressText(int kind, int pane, const QString& path) {

@@ -26,6 +26,10 @@ public:
     virtual void SetGuiRequested(bool on) = 0;
     // The command-line job of a batch run.
     virtual void RunBatch() = 0;
+    // The comparisons a window run starts from its command line: files,
+    // or folders with mode 1113. Without the batch unit: nothing.
+    virtual void BatchCompareFiles() {}
+    virtual void BatchCompareFolders(int /*mode*/) {}
     // The process's exit code as the batch unit set it.
     virtual int ExitCode() const = 0;
 };

@@ -167,6 +167,16 @@ void TF_Main::secondStage() {
         // exit. The folder session (2) comes with the folder comparison.
         if (s.SUAutoLoad == 1) FPClick1(nullptr);
     }
+    // A comparison named on the command line with "/gui" runs in the window.
+    if (commandLine().ParamCount() >= 3) {
+        if (commandLine().GetParam(1) == QLatin1String("/f")) {
+            commandLine().BatchCompareFiles();
+        } else if (commandLine().GetParam(1) == QLatin1String("/d")) {
+            commandLine().BatchCompareFolders(1113);
+            enableUI();
+            showFileNames();
+        }
+    }
 
     // After an upgrade: report it and keep the previous settings; then the
     // update check when one may be due.

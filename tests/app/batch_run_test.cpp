@@ -1,0 +1,227 @@
+// The command line as a script sees it: the built program runs as a child
+// process without any display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM
+// removed), on files in a temporary folder, and its standard output and
+// exit code are compared byte for byte.
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/folders/batch_params.h"
+
+namespace {
+
+enum class Stdout { Pipe, Closed, ReaderGone };
+
+struct ChildResult {
+    QByteArray out;
+    int code = -1;
+};
+
+extern "C" char** environ;
+
+// Starts the program in folder with args and waits for it.
+ChildResult runTandex(const QString& folder, const QStringList& args, const QString& configHome,
+              Stdout mode = Stdout::Pipe) {
+    std::vector<std::string> argStore{TANDEX_EXE};
+    for (const QString& a : args) argStore.push_back(a.toStdString());
+    std::vector<char*> argv;
+    for (auto& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('='));
+        if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "QT_QPA_PLATFORM" ||
+            name == "XDG_CONFIG_HOME")
+            continue;
+        envStore.push_back(entry);
+    }
+    envStore.push_back("XDG_CONFIG_HOME=" + configHome.toStdString());
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    if (mode == Stdout::ReaderGone) ::close(fds[0]);
+    const std::string dir = folder.toStdString();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(dir.c_str()) != 0) ::_exit(126);
+        if (mode == Stdout::Closed)
+            ::close(STDOUT_FILENO);
+        else
+            ::dup2(fds[1], STDOUT_FILENO);
+        if (mode != Stdout::ReaderGone) ::close(fds[0]);
+        ::close(fds[1]);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDERR_FILENO);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    ChildResult result;
+    if (mode != Stdout::ReaderGone) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, n);
+        ::close(fds[0]);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+class BatchRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        QDir(tmp_.path()).mkpath(QStringLiteral("sub"));
+        QDir(tmp_.path()).mkpath(QStringLiteral("Git"));
+        QDir(tmp_.path()).mkpath(QStringLiteral("cfg"));
+        write("l1", "a\nb\nc\n");
+        write("l2", "a\nB\nc\nd\n");
+        write("sub/l1", "a\nb\nc\n");
+        write("Git/l1", "a\nb\nc\n");
+        QByteArray bytes(3000, '\0');
+        for (int i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
+        write("b1", bytes);
+        bytes[100] = 'X';
+        write("b2", bytes);
+    }
+    void write(const char* name, const QByteArray& bytes) {
+        QFile f(tmp_.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    ChildResult run(const QStringList& args, Stdout mode = Stdout::Pipe) {
+        return runTandex(tmp_.path(), args, tmp_.filePath(QStringLiteral("cfg")), mode);
+    }
+    QString path(const char* name) const { return tmp_.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir tmp_;
+};
+
+// Every run starts with the banner: an empty line, the program and its
+// version, an empty line.
+QByteArray withoutBanner(const QByteArray& out) {
+    static const QRegularExpression banner(QStringLiteral("^\nTandex \\S+ - compares files and folders\n\n"));
+    const auto m = banner.match(QString::fromUtf8(out));
+    if (!m.hasMatch()) return "NO BANNER: " + out;
+    return out.mid(m.capturedLength());
+}
+
+TEST_F(BatchRun, ResultsAndExitCodes) {
+    struct Case {
+        QStringList args;
+        QByteArray lines;
+        int code;
+    };
+    const QByteArray different = "Files are different: 1 different lines!\n";
+    const QByteArray equal = "Files are equal\n";
+    std::vector<Case> cases = {
+        {{"/f", "l1", "l1"}, equal, 0},
+        {{"/f", "l1", "l2"}, "Files are different: 2 different lines!\n", 1},
+        {{"/f", "l1", "l2", "/ld"},
+         "Files are different: 2 different lines!\nFile1: " + path("l1").toUtf8() + "\nFile2: " +
+             path("l2").toUtf8() + "\n1:   2: b\n2:   2: B\n1:    : \n2:   4: d\n",
+         1},
+        {{"/f", "b1", "b2"}, different, 1},
+        {{"/f", "b1", "b1"}, equal, 0},
+        // Command and switches in capitals; relative operands with and
+        // without a folder; "/Git" inside a path is left alone.
+        {{"/F", "sub/l1", "l1", "/IC"}, equal, 0},
+        {{"/f", "./Git/l1", "Git/l1"}, equal, 0},
+        // Bounds and values of the switches; the first of two counts.
+        {{"/f", "l1", "l1", "/tol:255"}, equal, 0},
+        {{"/f", "l1", "l1", "/tol:256"}, "ERROR: Parameter out of range: /tol:256\n", 9},
+        {{"/f", "l1", "l1", "/ifl:-1"}, "ERROR: Parameter out of range: /ifl:-1\n", 9},
+        {{"/f", "l1", "l1", "/ill:x"}, "ERROR: Parameter out of range: /ill:x\n", 9},
+        {{"/f", "l1", "l1", "/tol:7", "/TOL:300"}, equal, 0},
+        {{"/f", "l1", "l1", "/tol:300", "/tol:7"}, "ERROR: Parameter out of range: /tol:300\n", 9},
+        {{"/f", "l1", "l1", "/icr:14-18;x"}, "ERROR: Invalid paramter: /icr:14-18;x\n", 9},
+        {{"/f", "l1"}, "ERROR: Invalid Filename!: \n", 9},
+        {{"/f", "l1", "sub/"}, "ERROR: Invalid Filename!: sub/\n", 9},
+        // Open errors: only the first file is reported when both fail.
+        {{"/f", "nope", "l1"},
+         "ERROR: File1 (" + path("nope").toUtf8() + ") not found!\nERROR: OpenRead Error 2: File not found\n", 2},
+        {{"/f", "l1", "sub/nope"}, "ERROR: File2 (sub/nope) not found!\nERROR: OpenRead Error 2: File not found\n", 3},
+        {{"/f", "nope", "nope2"},
+         "ERROR: File1 (" + path("nope").toUtf8() + ") not found!\nERROR: OpenRead Error 2: File not found\n", 2},
+        {{"/d", "sub", "Git"}, "ERROR: The folder comparison is not available in this version\n", 9},
+        {{"/d", "sub"}, "ERROR: Invalid or missing foldername!\n", 9},
+        {{"/?"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 0},
+        {{"/x", "l1", "l2"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 9},
+        {{"l1", "l2"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 9},
+    };
+    // The binary pair differs in one hex row, and "/ld" lists that row.
+    cases.push_back({{"/f", "b1", "b2", "/ld"},
+                     different + "File1: " + path("b1").toUtf8() + "\nFile2: " + path("b2").toUtf8() +
+                         "\n1:  60: A0 A7 AE B5 BC C3 CA D1 D8 DF E6 ED F4 FB 02 09   ................"
+                         "\n2:  60: A0 A7 AE B5 58 C3 CA D1 D8 DF E6 ED F4 FB 02 09   ....X...........\n",
+                     1});
+    // Each ignore switch turns a difference into equality.
+    struct Ignore {
+        const char* sw;
+        QByteArray left, right;
+    } ignores[] = {
+        {"/ic", "Hello\n", "hello\n"},
+        {"/iw", "a b c\n", "abc\n"},
+        {"/il", "   x\n", "x\n"},
+        {"/it", "x   \n", "x\n"},
+        {"/ie", "a\n\nb\n", "a\nb\n"},
+        {"/ifl:1", "one\nsame\n", "two\nsame\n"},
+        {"/ill:1", "same\none\n", "same\ntwo\n"},
+        {"/icr:1-3", "abcdef\n", "xyzdef\n"},
+        {"/iic://", "code // one\n", "code // two\n"},
+    };
+    for (const Ignore& i : ignores) {
+        write("i1", i.left);
+        write("i2", i.right);
+        ChildResult r = run({"/f", "i1", "i2"});
+        EXPECT_EQ(withoutBanner(r.out), different) << i.sw;
+        EXPECT_EQ(r.code, 1) << i.sw;
+        r = run({"/f", "i1", "i2", QString::fromLatin1(i.sw)});
+        EXPECT_EQ(withoutBanner(r.out), equal) << i.sw;
+        EXPECT_EQ(r.code, 0) << i.sw;
+    }
+    write("i1", "Hello\n");
+    write("i2", "hello\n");
+    // Parameters from the 20th on are not seen: "/ic" there changes nothing.
+    QStringList twenty{"/f", "i1", "i2"};
+    while (twenty.size() < 19) twenty << QStringLiteral("/x");
+    twenty << QStringLiteral("/ic");
+    cases.push_back({twenty, different, 1});
+    twenty.insert(18, QStringLiteral("/ic"));
+    cases.push_back({twenty, equal, 0});
+
+    for (const Case& c : cases) {
+        const ChildResult r = run(c.args);
+        EXPECT_EQ(withoutBanner(r.out), c.lines) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
+    }
+    // The switches changed settings for their runs only: a batch run never
+    // writes the settings file.
+    EXPECT_TRUE(QDir(path("cfg")).entryList({QStringLiteral("*.ini")}, QDir::Files, QDir::NoSort).isEmpty());
+    EXPECT_TRUE(QDir(path("cfg/tandex")).entryList({QStringLiteral("*.ini")}, QDir::Files).isEmpty());
+}
+
+TEST_F(BatchRun, ConsoleGoneKeepsTheExitCode) {
+    for (Stdout mode : {Stdout::Closed, Stdout::ReaderGone}) {
+        EXPECT_EQ(run({"/f", "l1", "l2", "/ld"}, mode).code, 1);
+        EXPECT_EQ(run({"/f", "l1", "l1"}, mode).code, 0);
+    }
+}
+
+}  // namespace
