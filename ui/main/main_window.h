@@ -529,6 +529,15 @@ private:
     TWheelSteps wheelSteps_;
     bool hScrollBusy_ = false;
     int detailsRow_ = -1;
+    // ---- Selection (main_window_select.cpp) -----------------------------------
+public:
+    // Turns a selection command (row -1 .. -6) or the caret selection that
+    // ends on row into the active pane's selection marks; Shift extends,
+    // Ctrl alone toggles the row.
+    void applySelection(Qt::KeyboardModifiers shift, int row);
+    // The folder row clicked or selected last.
+    int LastFolderRow = -1;
+
     // ---- loading files into the panes and the comparison run ----------------
     // (main_window_load.cpp)
 public:
