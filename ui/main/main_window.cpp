@@ -319,6 +319,8 @@ void TF_Main::createControls() {
     createSaveCommands();
     // Loading files into the panes.
     createLoadControls();
+    // Mouse selection, hover texts and the panes' context menu.
+    createMouseControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

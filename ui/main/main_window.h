@@ -659,10 +659,13 @@ private:
     QString linkText_;
     QPoint mouseDownPoint_;
     bool dragSelecting_ = false, middleScrolling_ = false;
-    Qt::KeyboardModifiers dragShift_;
+    Qt::KeyboardModifiers dragShift_, clickShift_;
     int dragColumn_ = 0, dragRow_ = 0, middleStartY_ = 0;
     int pickSourcePane_ = 1, pickSourceRow_ = 0;
-    bool pickCursorSet_ = false;
+    // TEMP-STUB
+    void changedEdit(Qt::KeyboardModifiers shift, int changeType, int scrollKind);
+    bool editingBlocked();
+    void newEmptyPane(bool typeEnter, int pane, quint64 time);
 };
 
 }  // namespace tandex::ui

@@ -8,6 +8,7 @@
 // double click stands in for the second press, so no press needs to be
 // swallowed after it.
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QScrollBar>
@@ -24,6 +25,7 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
+#include "flat_button.h"
 #include "hover_text.h"
 #include "main_window.h"
 #include "row_area.h"
@@ -72,6 +74,18 @@ void TF_Main::createMouseControls() {
     };
     hoverText_->OnDblClick = [this] { FormDblClick(nullptr); };
     hoverText_->OnMouseWheel = [this](Qt::KeyboardModifiers m, int delta, QPoint) { FormMouseWheel(m, delta); };
+    // F8 in the text view: the next line clicked shows its similarity with
+    // the caret line. It acts while long operations run, like the keys.
+    auto* similarity = new QAction(this);
+    similarity->setObjectName(QStringLiteral("actLineSimilarity"));
+    similarity->setShortcut(Qt::Key_F8);
+    similarity->setShortcutContext(Qt::WindowShortcut);
+    addAction(similarity);
+    connect(similarity, &QAction::triggered, this, [this] {
+        if (viewType_ != vtText) return;
+        pickPurpose = kPickSimilarity;
+        pickMode(0);
+    });
     createLineMenu();
 }
 
@@ -134,6 +148,7 @@ void TF_Main::FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::Keyboar
     }
 
     mouseDownPoint_ = QPoint(x, y);
+    clickShift_ = shift;
     const int pane = x < geometry_.splitX ? 1 : 2;
     setActivePane(viewType_, pane);
     ed.SetActiveSide(pane);
