@@ -178,6 +178,24 @@ TEST_F(MainWindowMouseTest, ADoubleClickOnALinkOpensItsAddress) {
     EXPECT_TRUE(selectedRows(1).empty());
 }
 
+TEST_F(MainWindowMouseTest, ALongRowShowsItsWholeTextInTheHoverWindow) {
+    const QString longText = QStringLiteral("long ") + QString(200, QLatin1Char('x'));
+    ui::TF_Main& w = makeCompared({"short", longText}, {"short", longText});
+    config::AppSettings().TCHoverText = true;
+    const QPoint client = at(1, 3, 1) + w.RowArea()->pos();
+    w.FormMouseMove(w.RowArea(), {}, client.x(), client.y());
+    EXPECT_EQ(w.HoverText()->HoveredRow, 1);
+    EXPECT_EQ(w.HoverText()->Lines().join(QString()), longText);
+    // A row that fits shows nothing.
+    const QPoint shortRow = at(1, 3, 0) + w.RowArea()->pos();
+    w.FormMouseMove(w.RowArea(), {}, shortRow.x(), shortRow.y());
+    EXPECT_EQ(w.HoverText()->HoveredRow, -1);
+    // Nor does a long row while the option is off.
+    config::AppSettings().TCHoverText = false;
+    w.FormMouseMove(w.RowArea(), {}, client.x(), client.y());
+    EXPECT_EQ(w.HoverText()->HoveredRow, -1);
+}
+
 TEST_F(MainWindowMouseTest, TheSimilarityPickShowsTheScoreOfTheClickedLine) {
     ui::TF_Main& w = makePair();
     config::AppSettings().TCFPEnhance = false;
