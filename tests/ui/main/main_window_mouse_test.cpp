@@ -100,6 +100,7 @@ protected:
 TEST_F(MainWindowMouseTest, RightClickInTheMarginSelectsTheLineBeforeTheMenu) {
     ui::TF_Main& w = makePair();
     click(Qt::RightButton, at(1, 0, 2));
+    EXPECT_EQ(w.menuPopupPos, w.RowArea()->mapToGlobal(at(1, 0, 2)));
     EXPECT_EQ(range(1, 2), kWholeRow);
     EXPECT_EQ(selectedRows(1), std::vector<int>{2});
     ASSERT_TRUE(w.pmLine->isVisible());
@@ -108,6 +109,8 @@ TEST_F(MainWindowMouseTest, RightClickInTheMarginSelectsTheLineBeforeTheMenu) {
     // Commands that come later are not offered yet.
     EXPECT_FALSE(w.pmCut1->isVisible());
     EXPECT_FALSE(w.pmPaste1->isVisible());
+    EXPECT_TRUE(w.pmLineProperties->isVisible());
+    EXPECT_TRUE(w.pmExploreLine->isVisible());
     w.pmLine->close();
 }
 
