@@ -6,10 +6,12 @@
 #include <QAction>
 #include <QFile>
 #include <QInputMethodEvent>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include "config/services.h"
 #include "tests/ui/main/compared_window_fixture.h"
+#include "ui/main/flat_button.h"
 #include "ui/main/row_area.h"
 
 namespace config = tandex::config;
@@ -327,6 +329,30 @@ TEST_F(MainWindowKeysTest, GateInputMethodAndControlCharacters) {
     config::setMessageSink(&messages_);
     EXPECT_EQ(engine::rows().RowPlainText(1, 0), QStringLiteral("é!abc"));
     config::AppSettings().TEEnabled = true;
+}
+
+TEST_F(MainWindowKeysTest, KeysGoToThePanesAndNeverToTheErrorMemos) {
+    ui::TF_Main& w = load({"one", "two", "three"}, {"one", "two", "three"});
+    caretTo(1, 0);
+    // A key on another control of the window comes back to the panes.
+    QWidget* other = w.fbSWAP;
+    other->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), other);
+    QTest::keyClick(other, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w.RowArea());
+    EXPECT_EQ(caretRow(), 1);
+    // The error memos take no key at all.
+    w.P_LImage->show();
+    w.M_LOpenErr->show();
+    w.M_LOpenErr->setReadOnly(false);
+    w.M_LOpenErr->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), w.M_LOpenErr);
+    QTest::keyClicks(w.M_LOpenErr, QStringLiteral("xy"));
+    QApplication::processEvents();
+    EXPECT_TRUE(w.M_LOpenErr->toPlainText().isEmpty());
+    EXPECT_EQ(caretRow(), 1);
+    EXPECT_EQ(engine::rows().RowPlainText(1, 1), QStringLiteral("two"));
 }
 
 }  // namespace
