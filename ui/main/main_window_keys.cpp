@@ -652,11 +652,8 @@ void TF_Main::NewTextCompare1Click(QObject*) {
     auto& st = engine::paneStores();
     auto& r = engine::rows();
     auto& tabs = engine::fccTabs();
-    if (viewType_ != vtText) {
-        const bool fresh = tabs.FindTabByViewType(vtText) < 0;
-        switchView(vtText, fresh, true);
-        restoreTabState();
-    }
+    // The text tab's own state comes back unless the tab is made now.
+    if (tabs.GetCurrentViewType() != vtText) switchView(vtText, tabs.FindTabByViewType(vtText) < 0, true);
     if (st.SinglePaneView) {
         st.SinglePaneView = 0;
         singlePaneView_ = false;

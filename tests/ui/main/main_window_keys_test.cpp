@@ -355,4 +355,22 @@ TEST_F(MainWindowKeysTest, KeysGoToThePanesAndNeverToTheErrorMemos) {
     EXPECT_EQ(engine::rows().RowPlainText(1, 1), QStringLiteral("two"));
 }
 
+TEST_F(MainWindowKeysTest, NewTextCompareFromTheEmptyWindow) {
+    ui::TF_Main& w = makeWindow();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.findChild<QAction*>(QStringLiteral("NewTextCompare1"))->trigger();
+    EXPECT_EQ(w.ViewType(), ui::vtText);
+    EXPECT_EQ(engine::fccTabs().GetCurrentViewType(), engine::tvText);
+    EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("NewL.txt"));
+    EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("NewR.txt"));
+    EXPECT_EQ(rowTexts(), "|");
+    w.FormActivate();
+    type(QStringLiteral("ab"));
+    press(Qt::Key_Return);
+    type(QStringLiteral("c"));
+    EXPECT_EQ(rowTexts(), "ab|~ * / c| *");
+    EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
+}
+
 }  // namespace
