@@ -63,7 +63,8 @@ private:
 QString typedText(const QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Backspace: return QString(QChar(8));
-    case Qt::Key_Tab: return QString(QChar(9));
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return QString(QChar(9));
     case Qt::Key_Return:
     case Qt::Key_Enter: return QString(QChar(13));
     case Qt::Key_Escape: return QString(QChar(27));
@@ -71,6 +72,8 @@ QString typedText(const QKeyEvent* event) {
     default: break;
     }
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    // Alt with a key is a menu key, never a character.
+    if (mods.testFlag(Qt::AltModifier) && !mods.testFlag(Qt::ControlModifier)) return {};
     if (mods.testFlag(Qt::ControlModifier) && !mods.testFlag(Qt::AltModifier) && event->key() >= Qt::Key_A &&
         event->key() <= Qt::Key_Z)
         return QString(QChar(event->key() - Qt::Key_A + 1));
@@ -165,8 +168,9 @@ bool TF_Main::applicationMessage(QObject* watched, QEvent* event) {
         return true;
     }
     // Tab and Enter never move the focus: they type.
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        QChar c(key->key() == Qt::Key_Tab ? 9 : 13);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (tab || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        QChar c(tab ? 9 : 13);
         FormKeyPress(this, c);
         return true;
     }

@@ -220,6 +220,12 @@ TEST_F(MainWindowKeysTest, TypingDeletingAndSplittingLines) {
     EXPECT_EQ(tabbed, QStringLiteral("\tgamma"));
     EXPECT_EQ(caretColumn(), 1 + config::AppSettings().TETabSize);
     EXPECT_EQ(rowTexts(), "alpha|alpha / beta|beta / " + engine::rows().RowPlainText(1, 2).toStdString() + "|gamma *");
+    // Shift+Tab types a Tab too rather than moving the focus.
+    caretTo(1, 0);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(storedText(0), QStringLiteral("\talpha"));
+    EXPECT_EQ(QApplication::focusWidget(), w.RowArea());
+    press(Qt::Key_Backspace);
     // The key table's Tab (as the undo replay sends it) recounts the rows.
     caretTo(1, 1);
     int tab = Qt::Key_Tab;
@@ -296,6 +302,9 @@ TEST_F(MainWindowKeysTest, GateInputMethodAndControlCharacters) {
     QApplication::sendEvent(w.RowArea(), &commit);
     EXPECT_EQ(engine::rows().RowPlainText(1, 0), QStringLiteral("é!abc"));
 
+    // Alt with a letter is a menu key.
+    press(Qt::Key_X, Qt::AltModifier);
+    EXPECT_EQ(engine::rows().RowPlainText(1, 0), QStringLiteral("é!abc"));
     // Control characters other than Backspace, Tab and Enter type nothing.
     press(Qt::Key_E, Qt::ControlModifier);
     press(Qt::Key_K, Qt::ControlModifier);
