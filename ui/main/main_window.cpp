@@ -319,6 +319,8 @@ void TF_Main::createControls() {
     createSaveCommands();
     // Loading files into the panes.
     createLoadControls();
+    // Keys: the shortcuts of the menus, the application key hook.
+    createKeyHandling();
     // Mouse selection, hover texts and the panes' context menu.
     createMouseControls();
 }

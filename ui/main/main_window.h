@@ -33,6 +33,7 @@ class QAction;
 class QFrame;
 class QHeaderView;
 class QHideEvent;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -112,7 +113,10 @@ public:
     void cancelOperation();
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
-    bool Busy() const { return busyDepth_ > 0 || recompareRunning_ || plugIns().running(); }
+    bool Busy() const {
+        return busyDepth_ > 0 || recompareRunning_ || structuralEdit_ || engine::editor().EditBusy ||
+               plugIns().running();
+    }
     void lockPaint();
     void unlockPaint();
     void invalidatePanes(bool erase);
@@ -333,7 +337,6 @@ private:
     TTabBar tabBar_;
     bool controlsEnabled_ = true;
     int filterImage_ = 16;
-    std::array<int, 3> longestLines_{};
     std::array<quint8, 3> ruleFixedKinds_{};
     int folderListPos_ = -1;
 
@@ -538,6 +541,41 @@ public:
     // The folder row clicked or selected last.
     int LastFolderRow = -1;
 
+    // ---- keys, typing and the editing gate (main_window_keys.cpp) -------------
+public:
+    // The key table: the Qt handlers and the undo replay both call it; a
+    // consumed key comes back as 0.
+    void FormKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
+    // The character handler: types into the active text pane.
+    void FormKeyPress(QObject* sender, QChar& key);
+    // The application-wide key hook: keys reach the panes, never the error
+    // memos; Tab and Enter type. True when the event was handled.
+    bool applicationMessage(QObject* watched, QEvent* event);
+    // Ends every caret move and edit: changeType 1 in-line edit, 2 Tab,
+    // 3 caret moved, 4 lines inserted or removed; scrollKind 0 .. 3 says
+    // how the view follows the caret horizontally.
+    void changedEdit(Qt::KeyboardModifiers shift, int changeType, int scrollKind);
+    // True when the active pane must not be edited; asks or explains why.
+    bool editingBlocked();
+    // mode 0 deletes the selection only, 1 Delete, 2 Backspace.
+    void deleteAtCaret(int mode);
+    void pmDelete1Click(QObject* sender);
+    void NewTextCompare1Click(QObject* sender);
+    // Starts an empty document "NewL.txt" or "NewR.txt" holding one empty line.
+    void newEmptyPane(bool typeEnter, int pane, engine::TFileTime time);
+    // Set while a mouse drag extends the selection: the view then follows
+    // the caret without a margin.
+    bool DragSelecting = false;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createKeyHandling();
+    void scrollOneRowDown();
+    bool newTextSetup_ = false;
+    bool structuralEdit_ = false;
+
     // ---- loading files into the panes and the comparison run ----------------
     // (main_window_load.cpp)
 public:
@@ -658,14 +696,10 @@ private:
     TF_HoverText* hoverText_ = nullptr;
     QString linkText_;
     QPoint mouseDownPoint_;
-    bool dragSelecting_ = false, middleScrolling_ = false;
+    bool middleScrolling_ = false;
     Qt::KeyboardModifiers dragShift_, clickShift_;
     int dragColumn_ = 0, dragRow_ = 0, middleStartY_ = 0;
     int pickSourcePane_ = 1, pickSourceRow_ = 0;
-    // TEMP-STUB
-    void changedEdit(Qt::KeyboardModifiers shift, int changeType, int scrollKind);
-    bool editingBlocked();
-    void newEmptyPane(bool typeEnter, int pane, quint64 time);
 };
 
 }  // namespace tandex::ui

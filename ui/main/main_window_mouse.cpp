@@ -219,7 +219,7 @@ void TF_Main::FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::Keyboar
     applySelection(shift, row);
     refreshSelection();
     updateControls();
-    dragSelecting_ = true;
+    DragSelecting = true;
     dragShift_ = shift;
     dragColumn_ = ed.Caret.Column;
     dragRow_ = ed.Caret.Row;
@@ -237,7 +237,7 @@ void TF_Main::FormMouseMove(QObject* sender, Qt::KeyboardModifiers, int x, int y
     auto& ed = engine::editor();
     const auto& st = engine::paneStores();
 
-    if (dragSelecting_) {
+    if (DragSelecting) {
         // Beyond the panes the view scrolls, one row per tick and one more
         // for every row height the mouse is away.
         int tag = 0;
@@ -287,7 +287,7 @@ void TF_Main::FormMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int,
     T_WHEEL->stop();
     T_WHEEL->setProperty("Tag", 0);
     if (middleScrolling_) rowArea_->setCursor(Qt::ArrowCursor);
-    dragSelecting_ = false;
+    DragSelecting = false;
     middleScrolling_ = false;
     updateStatusBar();
 }
@@ -329,7 +329,7 @@ void TF_Main::T_WHEELTimer(QObject*) {
         top = old - tag;
     top = std::clamp(top, 1, std::max(count - page + 1, 1));
     if (top != old) scrollToTop(top);
-    if (dragSelecting_ && tag != 0) {
+    if (DragSelecting && tag != 0) {
         rowArea_->update();
         const int first = topRow(viewType_);
         const int row = tag > 0 ? std::max(first - 2, 0) : std::clamp(first + page - 2, 0, std::max(count - 1, 0));
@@ -363,7 +363,7 @@ void TF_Main::showRowHint(int x, int y) {
     const int cw = std::max(charWidth_, 1);
     const auto& r = engine::rows();
     const int row = std::max(0, topRow(viewType_) + (y - g.paneTop) / lh - 1);
-    if (dragSelecting_ || (viewType_ == vtText && r.IsRowSelected(engine::editor().ActiveSide, row))) {
+    if (DragSelecting || (viewType_ == vtText && r.IsRowSelected(engine::editor().ActiveSide, row))) {
         hoverText_->Hide();
         return;
     }

@@ -90,6 +90,8 @@ void TF_Main::createLineMenu() {
     connect(TB_COPYTO, &QAction::triggered, this, [this] { BB_COPYTOClick(TB_COPYTO); });
     if (auto* copy = findChild<QAction*>(QStringLiteral("Copy1"))) {
         copy->setProperty("Built", true);
+        // Shown, so that Ctrl+C works while the Edit menu is not in the bar yet.
+        copy->setVisible(true);
         connect(copy, &QAction::triggered, this, [this, copy] { Copy1Click(copy); });
     }
 }

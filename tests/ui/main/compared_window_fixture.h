@@ -37,7 +37,7 @@ protected:
         engine::rows().InitRows();
         engine::editor().InitEditor();
         engine::editor().CaretWindow = nullptr;
-        engine::fccTabs().SetTabDiffCount(0);
+        engine::fccTabs().InitTabSlots();
         for (int pane = 1; pane <= 2; ++pane) engine::undoStack().ClearUndo(pane);
     }
 
@@ -79,8 +79,9 @@ protected:
         engine::rows().CaretViewActive = 1;
     }
 
-    // Each row as "left|right", a gap as "~".
-    static QStringList rowTexts() {
+    // Each row as "left|right", a gap as "~", a differing row marked " *";
+    // the rows joined by " / ".
+    static std::string rowTexts() {
         QStringList out;
         auto& r = engine::rows();
         for (int row = 0; row < engine::paneStores().VisibleRowCount(); ++row) {
@@ -92,7 +93,7 @@ protected:
             if (r.RowDiffers(row)) text += QStringLiteral(" *");
             out << text;
         }
-        return out;
+        return out.join(QStringLiteral(" / ")).toStdString();
     }
 
     std::unique_ptr<ui::TF_Main> window_;

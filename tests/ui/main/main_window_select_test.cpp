@@ -32,8 +32,7 @@ protected:
 
 TEST_F(MainWindowSelectTest, CommandsSelectWholeRowsOfTheActivePane) {
     ui::TF_Main& w = makePair();
-    ASSERT_EQ(rowTexts(), (QStringList{"same one|same one", "left only|~ *", "same two|same two",
-                                       "old text|new text *", "same three|same three", "~|right only *"}));
+    ASSERT_EQ(rowTexts(), "same one|same one / left only|~ * / same two|same two / old text|new text * / same three|same three / ~|right only *");
     auto& st = engine::paneStores();
     st.FileTimes[1] = 100;
     st.FileTimes[2] = 200;
