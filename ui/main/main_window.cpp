@@ -319,6 +319,8 @@ void TF_Main::createControls() {
     createSaveCommands();
     // Loading files into the panes.
     createLoadControls();
+    // Select buttons, view mode, filter, fonts, View toggles and splitter.
+    createViewCommands();
 }
 
 // ---- per-view state ---------------------------------------------------------
