@@ -71,18 +71,20 @@ int* viewFilter(int viewType) {
     }
 }
 
-// The file line number a row shows on the pane; a gap on the pane takes
-// the other pane's number, which the filter keeps in step.
-int referenceLine(int pane, int row) {
+// The row that shows the pane's line number, -1 when it is hidden.
+int rowOfNumber(int pane, int number, int rowCount) {
     const auto& r = engine::rows();
-    if (!engine::paneStores().FolderMode && r.IsRowMissing(pane, row)) pane = 3 - pane;
-    return r.RowLineNumber(pane, row);
+    for (int row = 0; row < rowCount; ++row)
+        if (!r.IsRowMissing(pane, row) && r.RowLineNumber(pane, row) == number) return row;
+    return -1;
 }
 
 // The last row whose line number on the pane stays below number, else -1.
 int lastRowBefore(int pane, int number, int rowCount) {
+    const auto& r = engine::rows();
     for (int row = rowCount - 1; row >= 0; --row) {
-        const int n = referenceLine(pane, row);
+        if (r.IsRowMissing(pane, row)) continue;
+        const int n = r.RowLineNumber(pane, row);
         if (n > 0 && n < number) return row;
     }
     return -1;
@@ -213,8 +215,12 @@ void TF_Main::TB_FILTERClick(QObject* sender) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto& r = engine::rows();
         auto& ed = engine::editor();
-        const int pane = getActivePane(type);
-        const int reference = referenceLine(pane, ed.GetCaretRow());
+        // The reference is the caret row's line; a gap there takes the
+        // other pane's line, and that pane's numbers find it again.
+        int pane = getActivePane(type);
+        const int caretRow = ed.GetCaretRow();
+        if (type != vtFolder && r.IsRowMissing(pane, caretRow)) pane = 3 - pane;
+        const int reference = r.RowLineNumber(pane, caretRow);
         if (sender) {
             // The button shows the other filter of its pair: one click swaps them.
             const int shown = qMax(0, filterOfImage(filterImage_));
@@ -243,7 +249,7 @@ void TF_Main::TB_FILTERClick(QObject* sender) {
             updateRowRange();
         }
         const int rows = viewRowCount(type);
-        const bool shown = type == vtFolder ? target > 0 : target > 0 && r.RowOfLineNumber(pane, target) >= 0;
+        const bool shown = type == vtFolder ? target > 0 : target > 0 && rowOfNumber(pane, target, rows) >= 0;
         if (shown) {
             gotoLine(pane, target - 1, type == vtBinary ? ed.GetCaretColumn() : 0);
         } else if (rows == 0) {
