@@ -93,11 +93,18 @@ void TF_Main::createViewCommands() {
     fbRSelNew->OnClick = [this](QObject* sender) { SelectAllNewerRClick(sender); };
 
     // Search: the difference commands and go to line are there already.
+    // The difference keys belong to the window's key table, which also
+    // decides when they act: the menu only names them.
     for (const char* name : {"FirstDifference1", "PrevDifference1", "NextDifference1", "LastDifference1", "GotoLine1"})
         if (QAction* a = item(name)) {
             a->setProperty("Built", true);
             a->setVisible(true);
+            if (!a->shortcut().isEmpty()) {
+                a->setText(a->text() + QLatin1Char('\t') + a->shortcut().toString(QKeySequence::NativeText));
+                a->setShortcut(QKeySequence());
+            }
         }
+    item("GotoLine1")->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
     // View
     wire(item("ScreenFont1"), &TF_Main::mmScreenFont1Click);
@@ -301,7 +308,10 @@ void TF_Main::mmCenter1Click(QObject*) {
     arrangeLayout(type);
     showFileNames();
     if (type == vtFolder || type == vtText || type == vtBinary) updateHScrollBar();
-    if (type == vtImage) placeImagePanels(true);
+    if (type == vtImage) {
+        placeImagePanels(true);
+        hScrollBarScroll(nullptr, hScrollBar->value());
+    }
     invalidatePanes(true);
 }
 

@@ -271,6 +271,8 @@ void TF_Main::TB_FILTERClick(QObject* sender) {
     showInsertState();
     QApplication::restoreOverrideCursor();
     invalidatePanes(true);
+    // The caret was placed while the guard kept the window busy.
+    FormActivate();
 }
 
 void TF_Main::pmDiffViewPopup(QObject*) {
@@ -416,7 +418,10 @@ void TF_Main::P_MIDEndDrag() {
         arrangeLayout(type);
         showFileNames();
         if (type == vtText || type == vtBinary) updateHScrollBar();
-        if (type == vtImage) placeImagePanels(true);
+        if (type == vtImage) {
+            placeImagePanels(true);
+            hScrollBarScroll(nullptr, hScrollBar->value());
+        }
         invalidatePanes(true);
     } catch (const std::exception&) {
         access::FZLog(QStringLiteral("FM3"));
