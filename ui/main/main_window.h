@@ -627,6 +627,7 @@ public:
     void SelectOrphansLeftClick(QObject* sender);
     void SelectOrphansRightClick(QObject* sender);
     void InvertSelectionClick(QObject* sender);
+    void Selectallfilesinthisfolder1Click(QObject* sender);
     // Ctrl+A's select-button step, after the key selected every row of the
     // pane: the pane's select-all button is pressed as by a click.
     void selectAllKeyStep(int pane);

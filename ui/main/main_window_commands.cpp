@@ -272,6 +272,26 @@ void TF_Main::SelectOrphansRightClick(QObject*) { selectRows(2, skOrphans); }
 
 void TF_Main::InvertSelectionClick(QObject*) { selectRows(getActivePane(ViewType()), skInvert); }
 
+void TF_Main::Selectallfilesinthisfolder1Click(QObject*) {
+    if (ViewType() != vtFolder) return;
+    auto& f = engine::folderRows();
+    f.ClearFolderSelection();
+    resetSelectButtons(15);
+    const int row = engine::editor().GetCaretRow();
+    if (f.RowFolderState(row) == 1) {
+        f.ToggleFolderRow(row);
+        updateRowRange();
+    }
+    // The folder's rows follow it directly: its subtree ends at the first
+    // row that is not deeper.
+    const int depth = f.RowFolderDepth(row);
+    const int pane = getActivePane(vtFolder);
+    for (int r = row + 1; r < f.FolderRowCount && f.RowFolderDepth(r) > depth; ++r)
+        if (f.RowFolderDepth(r) == depth + 1 && f.RowFolderState(r) == 0) f.SetFolderRowSelected(pane, r, true);
+    refreshSelection();
+    updateControls();
+}
+
 // ---- ignore switches ----------------------------------------------------------
 
 namespace {

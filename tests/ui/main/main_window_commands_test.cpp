@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "tests/engine/folder_fixture.h"
 #include "tests/ui/main/compared_window_fixture.h"
 #include "ui/main/flat_button.h"
 
@@ -17,6 +18,10 @@ namespace {
 
 class MainWindowCommandsTest : public tandex::testing::ComparedWindowFixture {
 protected:
+    void TearDown() override {
+        ComparedWindowFixture::TearDown();
+        engine::folderRows().InitFolderRows();
+    }
     // Rows: 0 equal, 1 left only, 2 equal, 3 changed, 4 equal, 5 right only.
     ui::TF_Main& makePair() {
         ui::TF_Main& w = makeWindow();
@@ -157,6 +162,35 @@ TEST_F(MainWindowCommandsTest, MenusOfferTheBuiltCommandsAndHideMissingWindows) 
     w.arrangeLayout(ui::vtText);
     w.menuPopup(w.findChild<QMenu*>(QStringLiteral("Options1")));
     EXPECT_TRUE(item("mmIgnoreCase1")->isChecked());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace tandex::engine::testing;
+
+TEST_F(MainWindowCommandsTest, FilesInThisFolderOpensItAndSelectsOnlyItsOwnFiles) {
+    ui::TF_Main& w = makeWindow();
+    // Entries: 0 "a" with 1 "a/one", 2 "a/sub" with 3 "a/sub/deep", 4 "a/two"; 5 "top".
+    addFolder(0, 0, QStringLiteral("a"));
+    addFile(1, QStringLiteral("a/one"), 1);
+    addFolder(2, 1, QStringLiteral("a/sub"));
+    addFile(3, QStringLiteral("a/sub/deep"), 1);
+    addFile(4, QStringLiteral("a/two"), 1);
+    addFile(5, QStringLiteral("top"), 1);
+    showFolders();
+    engine::folderRows().CloseAllFolders();
+    w.arrangeLayout(ui::vtFolder);
+    ASSERT_EQ(visibleEntries(), (std::vector<int>{0, 5}));
+    engine::editor().Caret.Row = 0;
+
+    w.Selectallfilesinthisfolder1Click(nullptr);
+    ASSERT_EQ(visibleEntries(), (std::vector<int>{0, 1, 2, 4, 5}));
+    std::vector<int> selected;
+    for (int entry = 0; entry < 6; ++entry)
+        if (engine::folderRows().IsFolderEntrySelected(entry)) selected.push_back(entry);
+    EXPECT_EQ(selected, (std::vector<int>{1, 4}));
 }
 
 }  // namespace
