@@ -129,7 +129,7 @@ private:
 
 void TF_Main::BB_VIEWMODEClick(QObject* sender) {
     // The folder view's tree and list switch comes with the folder view.
-    if (commandRunning_ || ViewType() == vtFolder || ViewType() == vtFree) return;
+    if (Busy() || ViewType() == vtFolder || ViewType() == vtFree) return;
     {
         CommandGuard guard(commandRunning_);
         // The right pane goes out of sight: its edits are offered first.
@@ -208,7 +208,7 @@ void TF_Main::Info1Click(QObject*) { exitFNEdit(); }
 void TF_Main::TB_FILTERClick(QObject* sender) {
     const int type = ViewType();
     int* filter = viewFilter(type);
-    if (commandRunning_ || !filter) return;
+    if (Busy() || !filter) return;
     {
         CommandGuard guard(commandRunning_);
         resetSelectButtons(15);
@@ -221,6 +221,7 @@ void TF_Main::TB_FILTERClick(QObject* sender) {
         const int caretRow = ed.GetCaretRow();
         if (type != vtFolder && r.IsRowMissing(pane, caretRow)) pane = 3 - pane;
         const int reference = r.RowLineNumber(pane, caretRow);
+        const int byte = qMax(0, ed.GetCaretColumn() - 1) / 3;
         if (sender) {
             // The button shows the other filter of its pair: one click swaps them.
             const int shown = qMax(0, filterOfImage(filterImage_));
@@ -251,7 +252,11 @@ void TF_Main::TB_FILTERClick(QObject* sender) {
         const int rows = viewRowCount(type);
         const bool shown = type == vtFolder ? target > 0 : target > 0 && rowOfNumber(pane, target, rows) >= 0;
         if (shown) {
-            gotoLine(pane, target - 1, type == vtBinary ? ed.GetCaretColumn() : 0);
+            // The address view goes to lines by row, and keeps the byte.
+            if (type == vtBinary && config::AppSettings().BCOffsetAddr)
+                gotoLine(pane, rowOfNumber(pane, target, rows), byte);
+            else
+                gotoLine(pane, target - 1, 0);
         } else if (rows == 0) {
             setTopRow(type, 0, 0);
             ed.CaretToTop();
@@ -283,7 +288,7 @@ void TF_Main::pmDiffViewPopup(QObject*) {
 
 void TF_Main::pmDV_Click(QObject* sender) {
     int* filter = viewFilter(ViewType());
-    if (!sender || !filter || commandRunning_) return;
+    if (!sender || !filter || Busy()) return;
     const int chosen = sender->property("Tag").toInt();
     const int before = *filter;
     *filter = chosen;
