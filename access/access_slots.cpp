@@ -803,6 +803,10 @@ bool FZStopRequested(int slot) {
     return validSlot(slot) && unit().table[slot].stopRequested.load();
 }
 
+void FZClearStopRequest(int slot) {
+    if (validSlot(slot)) unit().table[slot].stopRequested.store(false);
+}
+
 void FZAbortFtpTransfer(int slot) {
     if (!validSlot(slot)) return;
     TFZSlot& s = unit().table[slot];

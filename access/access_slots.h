@@ -183,6 +183,8 @@ bool FZAbortRequested();
 void FZSetReadLimit(int slot, qint64 bytes);
 qint64 FZReadLimit();
 bool FZStopRequested(int slot);
+// The end of an FTP transfer: the slot's stop request is spent.
+void FZClearStopRequest(int slot);
 void FZAbortFtpTransfer(int slot);
 
 // ---- misc --------------------------------------------------------------

@@ -462,6 +462,10 @@ qint64 FZTransferDelta() {
     return cloudProgress().transferDelta.load();
 }
 
+void FZSetTransferDelta(qint64 delta) {
+    cloudProgress().transferDelta.store(delta);
+}
+
 void FZSetCloudProgressHook(std::function<void(qint64)> hook) {
     std::lock_guard lock(cloudProgress().mutex);
     cloudProgress().hook = std::move(hook);

@@ -134,7 +134,10 @@ TDropbox1& FZCloudClient();
 // The client's progress callback: keeps the delta as TransferDelta and
 // hands the position to CloudProgressHook.
 void FZCloudProgress(qint64 delta, qint64 position);
+// TransferDelta: the bytes moved since the previous progress report of a
+// cloud transfer or an FTP upload, one value for the whole access layer.
 qint64 FZTransferDelta();
+void FZSetTransferDelta(qint64 delta);
 void FZSetCloudProgressHook(std::function<void(qint64 position)> hook);
 
 }  // namespace tandex::access

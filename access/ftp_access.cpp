@@ -1,5 +1,7 @@
 #include "access/ftp_access.h"
 
+#include "access/access_slots.h"
+#include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/file_times.h"
 #include "access/ftp_client.h"
@@ -10,12 +12,14 @@
 #include "access/password_prompt.h"
 #include "config/ftp_profiles.h"
 #include "config/scrambler.h"
+#include "config/services.h"
 #include "config/sys_helpers.h"
 
 #include <QRegularExpression>
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -23,11 +27,18 @@ namespace tandex::access {
 
 namespace {
 
+// Which way a slot last moved a file, so that freeing it drops the
+// progress hook of that direction only.
+enum class Direction { none, reading, writing };
+
 struct FtpUnit {
     std::mutex mutex;  // the hooks and the client table
     TFtpSiteIndexHook indexHook;
     TFtpSiteFieldHook fieldHook;
+    TFtpProgressHook readHook;
+    TFtpProgressHook writeHook;
     std::shared_ptr<TFtpClient> clients[FZSlotCount];
+    Direction direction[FZSlotCount] = {};
 };
 
 FtpUnit& ftpUnit() {
@@ -169,6 +180,16 @@ void FZSetFtpSiteHooks(TFtpSiteIndexHook index, TFtpSiteFieldHook field) {
     std::lock_guard lock(ftpUnit().mutex);
     ftpUnit().indexHook = std::move(index);
     ftpUnit().fieldHook = std::move(field);
+}
+
+void FZSetFtpReadProgressHook(TFtpProgressHook hook) {
+    std::lock_guard lock(ftpUnit().mutex);
+    ftpUnit().readHook = std::move(hook);
+}
+
+void FZSetFtpWriteProgressHook(TFtpProgressHook hook) {
+    std::lock_guard lock(ftpUnit().mutex);
+    ftpUnit().writeHook = std::move(hook);
 }
 
 // ---- site and path texts ----------------------------------------------------
@@ -327,7 +348,11 @@ void FZFreeFtpClient(int slot) {
     {
         std::lock_guard lock(ftpUnit().mutex);
         if (slot < 0 || slot >= FZSlotCount) return;
-        client = std::move(ftpUnit().clients[slot]);
+        FtpUnit& u = ftpUnit();
+        client = std::move(u.clients[slot]);
+        if (u.direction[slot] == Direction::reading) u.readHook = nullptr;
+        if (u.direction[slot] == Direction::writing) u.writeHook = nullptr;
+        u.direction[slot] = Direction::none;
     }
     if (client) client->Quit();
 }
@@ -415,19 +440,72 @@ int TFZFtpHandler::connect(int slot, TFZAccessMode) {
 namespace {
 
 constexpr qint64 kTransferChunk = 32768;
+constexpr auto kReportInterval = std::chrono::milliseconds(50);
 
-// The pace of a slot's transfer: the read limit's stop ends a download
-// early (kind detection needs only the start), while an abort of all work
-// or of this transfer (which clears the limit) ends it with 1235 so that
-// part of a file never passes for all of it.
-qint64 transferPace(int slot, const TFZMemStream* received) {
-    if (FZAbortRequested()) return -1;
-    if (!FZStopRequested(slot)) return kTransferChunk;
-    const qint64 limit = FZReadLimit();
-    if (limit <= 0) return -1;
-    if (received && received->size() >= limit) return 0;
-    return std::min(limit, kTransferChunk);
-}
+// The work events of one transfer on a slot. The transfer asks for its
+// pace at least every 50 ms; that is where progress is reported, so a
+// hook that aborts is heard at the very next read or write. The read
+// limit's stop ends a download early (kind detection needs only the
+// start), while an abort of all work or of this transfer (which clears
+// the limit) ends it with 1235 so that part of a file never passes for
+// all of it.
+class TransferWork {
+public:
+    TransferWork(int slot, Direction direction) : slot_(slot), direction_(direction) {
+        std::lock_guard lock(ftpUnit().mutex);
+        ftpUnit().direction[slot] = direction;
+    }
+    // Work end: the next transfer of the slot starts without a stop
+    // request, whatever ended this one.
+    ~TransferWork() { FZClearStopRequest(slot_); }
+    TransferWork(const TransferWork&) = delete;
+    TransferWork& operator=(const TransferWork&) = delete;
+
+    // The most bytes to move next, 0 to end without an error, -1 to abort;
+    // moved is the count of the file's bytes moved so far.
+    qint64 pace(qint64 moved) {
+        const auto now = Clock::now();
+        if (now - lastReport_ >= kReportInterval) {
+            if (moved != reported_) {
+                report(moved);
+            } else if (direction_ == Direction::writing && !hook()) {
+                config::eventPump().processEvents();
+            }
+            lastReport_ = now;
+        }
+        if (FZAbortRequested()) return -1;
+        if (!FZStopRequested(slot_)) return kTransferChunk;
+        const qint64 limit = FZReadLimit();
+        if (limit <= 0) return -1;
+        if (direction_ == Direction::reading && moved >= limit) return 0;
+        return std::min(limit, kTransferChunk);
+    }
+    // The whole count once the file is through.
+    void finish(qint64 moved) {
+        if (moved != reported_) report(moved);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    TFtpProgressHook hook() const {
+        std::lock_guard lock(ftpUnit().mutex);
+        return direction_ == Direction::reading ? ftpUnit().readHook : ftpUnit().writeHook;
+    }
+    void report(qint64 moved) {
+        if (direction_ == Direction::writing) FZSetTransferDelta(moved - reported_);
+        reported_ = moved;
+        if (const TFtpProgressHook h = hook())
+            h(moved);
+        else if (direction_ == Direction::writing)
+            config::eventPump().processEvents();
+    }
+
+    int slot_;
+    Direction direction_;
+    qint64 reported_ = 0;  // the slot's last work position
+    Clock::time_point lastReport_ = Clock::now();
+};
 
 }  // namespace
 
@@ -436,10 +514,16 @@ int TFZFtpHandler::fetch(int slot, TFZMemStream& stream) {
     if (!client) return errInvalidHandle;
     QString remote;
     FZFtpRemotePathOfSlot(slot, remote);
+    TransferWork work(slot, Direction::reading);
+    qint64 moved = 0;
     try {
-        client->Retrieve(
-            remote, [&] { return transferPace(slot, &stream); },
-            [&](const char* data, qint64 size) { stream.write(data, size); });
+        const bool whole = client->Retrieve(
+            remote, [&] { return work.pace(moved); },
+            [&](const char* data, qint64 size) {
+                stream.write(data, size);
+                moved += size;
+            });
+        if (whole) work.finish(moved);
     } catch (const EFtpError& e) {
         return codeOf(e);
     }
@@ -452,10 +536,17 @@ int TFZFtpHandler::store(int slot, TFZMemStream& stream) {
     QString remote;
     FZFtpRemotePathOfSlot(slot, remote);
     stream.seek(0);
+    TransferWork work(slot, Direction::writing);
+    qint64 moved = 0;
     try {
         client->Store(
-            remote, [&] { return transferPace(slot, nullptr); },
-            [&](char* buffer, qint64 size) { return stream.read(buffer, size); });
+            remote, [&] { return work.pace(moved); },
+            [&](char* buffer, qint64 size) {
+                const qint64 given = stream.read(buffer, size);
+                if (given > 0) moved += given;
+                return given;
+            });
+        work.finish(moved);
     } catch (const EFtpError& e) {
         return codeOf(e);
     }
@@ -599,6 +690,16 @@ int TFZFtpHandler::setFileTime(int slot, FileTime, FileTime, FileTime write) {
     // The milliseconds travel too (MFMT takes them).
     const qint64 ms = qint64(write % 10000000 / 10000);
     return FtpSetModTime(*client, remote, FZFileTimeToDateTime(write).addMSecs(ms));
+}
+
+// Servers keep no attributes a user could see or set here.
+int TFZFtpHandler::getAttributes(int, quint32& attributes) {
+    attributes = 0;
+    return 0;
+}
+
+int TFZFtpHandler::setAttributes(int, quint32) {
+    return 0;
 }
 
 int TFZFtpHandler::checkLocation(int slot) {

@@ -27,6 +27,8 @@ public:
 
     int fileInfo(int slot, TFZFileInfo& info) override;
     int setFileTime(int slot, FileTime creation, FileTime access, FileTime write) override;
+    int getAttributes(int slot, quint32& attributes) override;
+    int setAttributes(int slot, quint32 attributes) override;
     int checkLocation(int slot) override;
     int exists(int slot) override;
     int makeFolder(int slot) override;

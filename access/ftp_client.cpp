@@ -20,6 +20,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kPollMs = 50;
+// How often one download is taken up again after its data connection broke.
+constexpr int kMaxResumes = 5;
 // A listing longer than this is no folder a user can work with.
 constexpr qsizetype kMaxListing = 64 * 1024 * 1024;
 
@@ -517,11 +519,12 @@ void TFtpClient::endData(QSslSocket& data) {
     }
 }
 
-void TFtpClient::stopRetrieve(std::unique_ptr<QSslSocket>& data) {
+void TFtpClient::stopTransfer(std::unique_ptr<QSslSocket>& data) {
     const bool abor = options_.tlsMode != 1;
     if (abor) writeLine(QStringLiteral("ABOR"));
     // A server blocked on a full data connection only hears the ABOR once
-    // its write fails.
+    // its write fails; one still reading an upload would otherwise drain
+    // everything queued before it saw the end.
     data->abort();
     data.reset();
     // The transfer's own reply, then ABOR's; a transfer that had ended
@@ -533,49 +536,62 @@ void TFtpClient::stopRetrieve(std::unique_ptr<QSslSocket>& data) {
 bool TFtpClient::Retrieve(const QString& path, const TransferPace& pace,
                           const std::function<void(const char*, qint64)>& sink) {
     Use use(*this);
-    std::unique_ptr<QSslSocket> data = openData(QStringLiteral("RETR ") + path);
-    bool remoteClosed = false;
-    QObject::connect(data.get(), &QAbstractSocket::errorOccurred, data.get(),
-                     [&remoteClosed](QAbstractSocket::SocketError error) {
-                         if (error == QAbstractSocket::RemoteHostClosedError) remoteClosed = true;
-                     });
-    QByteArray buffer;
-    auto lastProgress = Clock::now();
+    qint64 received = 0;
+    int resumes = 0;
     for (;;) {
-        if (cancelled()) {
-            data->abort();
-            control_->abort();
-            throw EFtpError(1235, QStringLiteral("Aborted by user!"));
-        }
-        const qint64 want = pace();
-        if (want <= 0) {
-            stopRetrieve(data);
-            if (want < 0) throw EFtpError(1235, QStringLiteral("Aborted by user!"));
-            return false;
-        }
-        if (data->bytesAvailable() > 0) {
-            buffer.resize(want);
-            const qint64 got = data->read(buffer.data(), want);
-            if (got > 0) {
-                sink(buffer.constData(), got);
-                lastProgress = Clock::now();
-                continue;
+        const qint64 attemptStart = received;
+        std::unique_ptr<QSslSocket> data = openData(QStringLiteral("RETR ") + path);
+        bool remoteClosed = false;
+        QObject::connect(data.get(), &QAbstractSocket::errorOccurred, data.get(),
+                         [&remoteClosed](QAbstractSocket::SocketError error) {
+                             if (error == QAbstractSocket::RemoteHostClosedError) remoteClosed = true;
+                         });
+        QByteArray buffer;
+        auto lastProgress = Clock::now();
+        for (;;) {
+            if (cancelled()) {
+                data->abort();
+                control_->abort();
+                throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+            }
+            const qint64 want = pace();
+            if (want <= 0) {
+                stopTransfer(data);
+                if (want < 0) throw EFtpError(1235, QStringLiteral("Aborted by user!"));
+                return false;
+            }
+            if (data->bytesAvailable() > 0) {
+                buffer.resize(want);
+                const qint64 got = data->read(buffer.data(), want);
+                if (got > 0) {
+                    sink(buffer.constData(), got);
+                    received += got;
+                    lastProgress = Clock::now();
+                    continue;
+                }
+            }
+            const bool ended = data->state() != QAbstractSocket::ConnectedState || remoteClosed;
+            if (ended && data->bytesAvailable() == 0) break;
+            if (data->waitForReadyRead(kPollMs)) continue;
+            if (Clock::now() - lastProgress > std::chrono::milliseconds(options_.readTimeoutMs)) {
+                data->abort();
+                control_->abort();
+                raiseSocket(10060);
             }
         }
-        const bool ended = data->state() != QAbstractSocket::ConnectedState || remoteClosed;
-        if (ended && data->bytesAvailable() == 0) break;
-        if (data->waitForReadyRead(kPollMs)) continue;
-        if (Clock::now() - lastProgress > std::chrono::milliseconds(options_.readTimeoutMs)) {
-            data->abort();
-            control_->abort();
-            raiseSocket(10060);
-        }
+        endData(*data);
+        data.reset();
+        const TFtpReply done = readReply(options_.readTimeoutMs);
+        if (done.positive()) return true;
+        // A data connection the server lost on the way is taken up again
+        // behind the bytes already here, as long as every try brings more
+        // of the file and the server answers REST; otherwise the failure
+        // stands and no part of the file passes for all of it.
+        const bool broken = done.code == 426 || done.code == 450 || done.code == 451;
+        if (!broken || received == attemptStart || ++resumes > kMaxResumes) raiseReply(done);
+        const TFtpReply rest = SendCmd(QStringLiteral("REST %1").arg(received));
+        if (rest.code != 350) raiseReply(done);
     }
-    endData(*data);
-    data.reset();
-    const TFtpReply done = readReply(options_.readTimeoutMs);
-    if (!done.positive()) raiseReply(done);
-    return true;
 }
 
 void TFtpClient::Store(const QString& path, const TransferPace& pace,
@@ -585,11 +601,7 @@ void TFtpClient::Store(const QString& path, const TransferPace& pace,
     QByteArray buffer;
     auto lastProgress = Clock::now();
     const auto aborted = [&] {
-        // Closing the data connection before its end makes the server
-        // drop the upload and answer with its failure.
-        data->abort();
-        data.reset();
-        readReply(options_.readTimeoutMs);
+        stopTransfer(data);
         throw EFtpError(1235, QStringLiteral("Aborted by user!"));
     };
     for (;;) {

@@ -80,12 +80,15 @@ public:
     QStringList Help();
 
     // What a transfer asks its caller between reads and writes (at least
-    // every 50 ms): the most bytes to move next, 0 to end early without an
-    // error, or -1 to abort with 1235. A download ended early sends ABOR
-    // (implicit TLS closes the data connection only) and reads the
-    // server's replies, so the connection serves the next command.
+    // every 50 ms): the most bytes to move next, 0 to end a download early
+    // without an error, or -1 to abort with 1235. A transfer ended early
+    // sends ABOR (implicit TLS closes the data connection only) and reads
+    // the server's replies, so the connection serves the next command.
     using TransferPace = std::function<qint64()>;
-    // RETR of path into sink; true when the whole file came.
+    // RETR of path into sink; true when the whole file came. A data
+    // connection that breaks on the way (426, 450 or 451 after some bytes)
+    // is resumed behind the bytes received, with REST, when the server
+    // accepts it; sink then simply gets the rest.
     bool Retrieve(const QString& path, const TransferPace& pace,
                   const std::function<void(const char* data, qint64 size)>& sink);
     // STOR of path from source, which fills the buffer and answers the
@@ -110,7 +113,7 @@ private:
     std::unique_ptr<QSslSocket> openData(const QString& command);
     void login();
     void endData(QSslSocket& data);
-    void stopRetrieve(std::unique_ptr<QSslSocket>& data);
+    void stopTransfer(std::unique_ptr<QSslSocket>& data);
     TFtpReply readReply(int timeoutMs);
 
     TFtpOptions options_;

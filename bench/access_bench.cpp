@@ -11,7 +11,10 @@
 //                                  prints files=N folders=N bytes=N ms=T
 //   access-bench readmember PATH   reads the whole file of a path through a
 //                                  slot (a web address downloads it, a path
-//                                  through an archive extracts the member);
+//                                  through an archive extracts the member,
+//                                  an ftp:// location downloads it with the
+//                                  port of TDX_BENCH_FTP_PORT, default 21,
+//                                  and the password of TDX_BENCH_FTP_PASSWORD);
 //                                  prints bytes=N ms=T
 //   access-bench writemembers ARCHIVE FOLDER deferred|each
 //                                  writes every file of FOLDER into ARCHIVE
@@ -30,7 +33,11 @@
 #include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/folder_totals.h"
+#include "access/ftp_access.h"
+#include "access/ftp_hooks.h"
 #include "access/text_files.h"
+#include "config/ftp_profiles.h"
+#include "config/scrambler.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,6 +49,7 @@
 #include <cstring>
 
 using namespace tandex::access;
+namespace config = tandex::config;
 
 namespace {
 
@@ -147,7 +155,31 @@ int cloudScan(const char* path) {
     return 0;
 }
 
+// The one FTP profile of the bench: the location's own user and host, the
+// port and password from the environment, plain FTP, passive.
+void installFtpProfile(const QString& location) {
+    QString site, user, host;
+    if (!config::FtpSiteOf(location, site)) return;
+    config::FtpSplitSite(site, user, host);
+    const QString port = qEnvironmentVariable("TDX_BENCH_FTP_PORT", QStringLiteral("21"));
+    const QString password = config::ScrambleText(qEnvironmentVariable("TDX_BENCH_FTP_PASSWORD"));
+    FZSetFtpSiteHooks([](const QString&, int&) { return 0; },
+                      [=](int, int field) -> QString {
+                          switch (field) {
+                              case 1: return host;
+                              case 2: return user;
+                              case 3: return port;
+                              case 4: return password;
+                              case 11: return QStringLiteral("20");
+                              case 12: return QStringLiteral("60");
+                              case 13: return QStringLiteral("1");
+                              default: return QStringLiteral("0");
+                          }
+                      });
+}
+
 int readMember(const char* path) {
+    if (FZIsFtpUrl(QString::fromLocal8Bit(path))) installFtpProfile(QString::fromLocal8Bit(path));
     const auto start = Clock::now();
     int slot = FZNoSlot;
     if (const int r = FZOpen(QString::fromLocal8Bit(path), twReadAccess, true, slot))
@@ -199,7 +231,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "totals") == 0) return totals(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "cloudscan") == 0) return cloudScan(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "readmember") == 0) {
-        QCoreApplication app(argc, argv);  // the web client's event loop
+        QCoreApplication app(argc, argv);  // the web and FTP clients' sockets
         return readMember(argv[2]);
     }
     if (argc == 5 && std::strcmp(argv[1], "writemembers") == 0 &&

@@ -598,6 +598,10 @@ void FolderRows::SwapFileSides(bool withLines) {
     swapSides(s.FileErrors);
     swapSides(s.SideSlots);
     swapSides(s.LineEndings);
+    // A converted file keeps its converter and the text kind it was read
+    // with: a save after the swap must write the text as it came.
+    swapSides(s.PlugInIndex);
+    swapSides(s.ConvertedKinds);
     undoStack().SwapStacks();
     if (withLines) {
         if (s.BinaryMode)

@@ -2,6 +2,7 @@
 
 #include "access/access_slots.h"
 #include "access/backups.h"
+#include "access/cloud_client.h"
 #include "access/error_texts.h"
 #include "access/file_ops.h"
 #include "access/file_times.h"
@@ -34,9 +35,12 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <chrono>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 using namespace tandex::access;
 using namespace tandex::testing;
@@ -946,6 +950,164 @@ TEST_F(FtpAccess, AnAbortedDownloadFailsInsteadOfPassingForTheFile) {
     FZClose(slot);
 }
 
+TEST_F(FtpAccess, ABrokenDownloadResumesBehindTheBytesItHas) {
+    const QByteArray data = binaryOf(qint64(1) << 20);
+    writeFile(root_ + "/big.bin", data);
+    {
+        LocalServer& server = serve({"--cut", "100000"});
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(at(server), "/big.bin", slot), 0);
+        ASSERT_EQ(FZOpenFile(slot, twReadAccess), 0) << qPrintable(FZLastMessage());
+        EXPECT_TRUE(streamOf(slot) == data);
+        FZClose(slot);
+        EXPECT_TRUE(commands().contains("REST 100000"));
+        EXPECT_EQ(commands().filter(QRegularExpression("^RETR ")).size(), 2);
+    }
+    // A server that will not resume leaves the broken transfer's failure.
+    LocalServer& server = serve({"--cut", "100000", "--answer", "REST:502 No resume here."});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/big.bin", slot), 0);
+    EXPECT_EQ(FZOpenFile(slot, twReadAccess), errInternet);
+    EXPECT_TRUE(FZLastMessage().startsWith("426")) << qPrintable(FZLastMessage());
+    EXPECT_EQ(FZSlotStream(slot), nullptr);
+    FZClose(slot);
+}
+
+// ---- progress hooks ---------------------------------------------------------
+
+namespace {
+
+// What a progress hook saw: every count with the time it came.
+struct HookLog {
+    std::vector<qint64> counts;
+    std::vector<std::chrono::steady_clock::time_point> times;
+    std::vector<qint64> deltas;
+    void note(qint64 bytes) {
+        counts.push_back(bytes);
+        times.push_back(std::chrono::steady_clock::now());
+        deltas.push_back(FZTransferDelta());
+    }
+};
+
+struct DropHooks {
+    ~DropHooks() {
+        FZSetFtpReadProgressHook(nullptr);
+        FZSetFtpWriteProgressHook(nullptr);
+    }
+};
+
+}  // namespace
+
+TEST_F(FtpAccess, ProgressHooksCountEachFileAtMostEvery50MsAndGoWithTheirSlot) {
+    DropHooks drop;
+    const QByteArray data = binaryOf(qint64(3) << 20);
+    LocalServer& server = serve({});
+    HookLog reads, writes;
+    FZSetFtpReadProgressHook([&](qint64 bytes) { reads.note(bytes); });
+    FZSetFtpWriteProgressHook([&](qint64 bytes) { writes.note(bytes); });
+
+    int writer = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/up.bin", writer), 0);
+    ASSERT_EQ(FZOpenFile(writer, twWriteAccess), 0);
+    qint64 done = 0;
+    ASSERT_EQ(FZWrite(writer, data.constData(), data.size(), done), 0);
+    ASSERT_EQ(FZCloseFile(writer), 0) << qPrintable(FZLastMessage());
+    ASSERT_FALSE(writes.counts.empty());
+    EXPECT_EQ(writes.counts.back(), data.size());
+    // Each upload report leaves the bytes since the one before.
+    qint64 sum = 0;
+    for (qint64 delta : writes.deltas) sum += delta;
+    EXPECT_EQ(sum, data.size());
+    EXPECT_TRUE(reads.counts.empty());
+
+    int reader = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/up.bin", reader), 0);
+    ASSERT_EQ(FZOpenFile(reader, twReadAccess), 0) << qPrintable(FZLastMessage());
+    ASSERT_FALSE(reads.counts.empty());
+    EXPECT_EQ(reads.counts.back(), data.size());
+    for (size_t i = 1; i < reads.counts.size(); ++i) {
+        EXPECT_GT(reads.counts[i], reads.counts[i - 1]);
+        // Only the closing count may follow the one before at once.
+        if (i + 1 < reads.counts.size()) {
+            EXPECT_GE(reads.times[i] - reads.times[i - 1], std::chrono::milliseconds(40));
+        }
+    }
+
+    // Closing the slot that uploaded drops the write hook only.
+    const size_t readCount = reads.counts.size(), writeCount = writes.counts.size();
+    FZClose(writer);
+    ASSERT_EQ(FZOpenFile(reader, twWriteAccess), 0);
+    ASSERT_EQ(FZWrite(reader, "abc", 3, done), 0);
+    ASSERT_EQ(FZCloseFile(reader), 0);
+    EXPECT_EQ(writes.counts.size(), writeCount);
+    ASSERT_EQ(FZOpenFile(reader, twReadAccess), 0);
+    EXPECT_EQ(reads.counts.size(), readCount + 1);
+    EXPECT_EQ(reads.counts.back(), 3);
+    FZClose(reader);
+    int again = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/up.bin", again), 0);
+    ASSERT_EQ(FZOpenFile(again, twReadAccess), 0);
+    EXPECT_EQ(reads.counts.size(), readCount + 1);
+    FZClose(again);
+}
+
+TEST_F(FtpAccess, AThrottledTransferStopsFromItsProgressHook) {
+    DropHooks drop;
+    const QByteArray data = binaryOf(qint64(4) << 20);
+    writeFile(root_ + "/big.bin", data);
+    LocalServer& server = serve({"--throttle", "262144"});
+    int slot = FZNoSlot;
+    ASSERT_EQ(open(at(server), "/big.bin", slot), 0);
+
+    struct Case {
+        const char* name;
+        std::function<void()> stop;
+        bool connectionServes;
+    };
+    const Case cases[] = {
+        {"abort all", [] { FZAbortAll(); }, true},
+        {"one transfer abort", [slot] { FZAbortFtpTransfer(slot); }, true},
+        {"transfer abort twice", [slot] { FZAbortFtpTransfer(slot), FZAbortFtpTransfer(slot); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        qint64 seen = -1;
+        FZSetFtpReadProgressHook([&](qint64 bytes) {
+            if (seen < 0) c.stop();
+            seen = bytes;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(FZOpenFile(slot, twReadAccess), errUserAborted);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_GT(seen, 0);
+        EXPECT_LT(seen, data.size());
+        EXPECT_EQ(FZSlotStream(slot), nullptr);
+        FZResetAbort();
+        FZSetFtpReadProgressHook(nullptr);
+        // The next command either goes through on the same login or finds
+        // the connection gone.
+        EXPECT_EQ(FZExists(slot) == 0, c.connectionServes) << qPrintable(FZLastMessage());
+    }
+    FZClose(slot);
+    EXPECT_EQ(commands().filter(QRegularExpression("^USER ")).size(), 1);
+    EXPECT_EQ(commands().filter(QRegularExpression("^ABOR")).size(), 2);
+
+    // An upload stopped from its hook leaves the connection serving too.
+    // The socket buffers take megabytes before the first report, so the
+    // upload is larger than they are.
+    const QByteArray upload = binaryOf(qint64(32) << 20);
+    ASSERT_EQ(open(at(server), "/up.bin", slot), 0);
+    FZSetFtpWriteProgressHook([](qint64) { FZAbortAll(); });
+    ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+    qint64 done = 0;
+    ASSERT_EQ(FZWrite(slot, upload.constData(), upload.size(), done), 0);
+    EXPECT_EQ(FZCloseFile(slot), errUserAborted);
+    FZResetAbort();
+    ASSERT_EQ(FZSetPath(slot, "/big.bin"), 0);
+    EXPECT_EQ(FZExists(slot), 0) << qPrintable(FZLastMessage());
+    FZClose(slot);
+}
+
 TEST_F(FtpAccess, OperationsMapToTheirCommands) {
     QDir().mkpath(root_ + "/d");
     writeFile(root_ + "/d/f.txt", "12345");
@@ -989,6 +1151,13 @@ TEST_F(FtpAccess, OperationsMapToTheirCommands) {
     ASSERT_EQ(FZDelete(slot, false), 0) << qPrintable(FZLastMessage());
     EXPECT_FALSE(QFileInfo(root_ + "/link").isSymLink());
     EXPECT_EQ(fileOf(root_ + "/t.txt"), "target");
+    // Servers keep no attributes: nothing to read, nothing sent.
+    const int sent = commands().size();
+    quint32 attributes = 99;
+    EXPECT_EQ(FZGetAttributes(slot, attributes), 0);
+    EXPECT_EQ(attributes, 0u);
+    EXPECT_EQ(FZSetAttributes(slot, FZAttrReadOnly), 0);
+    EXPECT_EQ(commands().size(), sent);
     FZClose(slot);
 }
 

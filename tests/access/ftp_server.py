@@ -14,6 +14,9 @@
   --feat LINE         a FEAT line in place of the server's own (repeatable;
                       "" for an empty list)
   --answer CMD:REPLY  answer the command CMD with REPLY, unprocessed
+  --throttle BYTES    data connections move at most BYTES a second
+  --cut BYTES         the first RETR loses its data connection after BYTES
+                      (426), as a broken line would
 """
 
 import argparse
@@ -22,7 +25,8 @@ import sys
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import (DTPHandler, FTPHandler, ThrottledDTPHandler,
+                                TLS_FTPHandler)
 from pyftpdlib.servers import FTPServer
 
 
@@ -40,6 +44,8 @@ def main():
     parser.add_argument("--silent", action="store_true")
     parser.add_argument("--feat", action="append")
     parser.add_argument("--answer", action="append", default=[])
+    parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--cut", type=int, default=0)
     args = parser.parse_args()
 
     if args.silent:
@@ -82,6 +88,30 @@ def main():
                 self.secure_connection(self.ssl_context)
             return super().handle()
 
+    cut = {"left": args.cut}
+
+    class CuttingDTP(DTPHandler):
+        """Sends the first RETR's first bytes only, then fails."""
+
+        def use_sendfile(self):
+            return False
+
+        def send(self, data):
+            if self.receive or cut["left"] <= 0:
+                return super().send(data)
+            sent = super().send(data[:cut["left"]])
+            cut["left"] -= sent
+            if cut["left"] <= 0:
+                cut["left"] = -1
+                raise OSError("line broken")
+            return sent
+
+    if args.throttle:
+        ThrottledDTPHandler.read_limit = args.throttle
+        ThrottledDTPHandler.write_limit = args.throttle
+        Handler.dtp_handler = ThrottledDTPHandler
+    elif args.cut:
+        Handler.dtp_handler = CuttingDTP
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0.1
     Handler.use_gmt_times = not args.local_times

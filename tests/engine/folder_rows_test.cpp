@@ -374,6 +374,8 @@ TEST_F(FolderRowsTest, SwappingTwiceGivesBackTheState) {
     s.FileTimes = {0, 3, 4};
     s.FileKinds = {0, 5, 8};
     s.FileErrors = {0, 0, 32};
+    s.PlugInIndex = {-1, 3, -1};
+    s.ConvertedKinds = {0, 7, 0};
     undoStack().PushUndo(ukTyped, 1, 1, "x", 1);
     r.SetLineSelection(2, 0, 1, 0);
     editor().SetActiveSide(1);
@@ -385,6 +387,10 @@ TEST_F(FolderRowsTest, SwappingTwiceGivesBackTheState) {
     EXPECT_EQ(s.FileTimes[2], 3u);
     EXPECT_EQ(s.FileKinds[1], 8);
     EXPECT_EQ(s.FileErrors[1], 32);
+    // A converted file keeps its converter and the kind its text came in.
+    EXPECT_EQ(s.PlugInIndex[2], 3);
+    EXPECT_EQ(s.ConvertedKinds[2], 7);
+    EXPECT_EQ(s.PlugInIndex[1], -1);
     EXPECT_EQ(s.LineCount[1], 3);
     EXPECT_EQ(s.TextLines[2][1], line);
     EXPECT_TRUE(undoStack().HasUndo(2));

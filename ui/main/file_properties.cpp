@@ -429,6 +429,9 @@ void TfProperties::ShowFolder() {
         result = access::FZLocalFolderTotals(path_, totals);
     else if (kind_ == access::akArchive)
         result = access::FZRemoteFolderTotals(slot_, InnerArchivePath(path_), totals);
+    // Network sources: FTP and cloud folders are walked by their location.
+    else if (kind_ == access::akFtp || kind_ == access::akCloud)
+        result = access::FZRemoteFolderTotals(slot_, path_, totals);
     else
         result = 10;
     counting_ = false;
@@ -453,6 +456,7 @@ void TfProperties::ShowFolder() {
         bool editable = loadedTimes_[size_t(i)] != 0;
         if (i == kCreated && kind_ == access::akLocal) editable = false;
         if (i != kModified && kind_ != access::akLocal) editable = false;
+        if (kind_ == access::akFtp) editable = false;
         pairs[i].first->setEnabled(editable);
         pairs[i].second->setEnabled(editable);
     }

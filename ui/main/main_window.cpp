@@ -140,7 +140,8 @@ void TF_Main::createMenus() {
     menuItem(file, "ViewlastCopyLog", QStringLiteral("View last Copy log file"));
     menuItem(file, "ViewlastFCLog", QStringLiteral("View last Folder Compare log file"));
     QAction* exit = menuItem(file, "Exit1", QStringLiteral("Exit"), true);
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    // Closing: Exit runs the close sequence.
+    connect(exit, &QAction::triggered, this, [this] { Exit1Click(this); });
 
     QMenu* edit = named(bar->addMenu(QStringLiteral("&Edit")), "Edit1");
     menuItem(edit, "Undo1", QStringLiteral("Undo"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
@@ -321,6 +322,8 @@ void TF_Main::createControls() {
     createLoadControls();
     // Select buttons, view mode, filter, fonts, View toggles and splitter.
     createViewCommands();
+    // Closing, recent file pairs and swapping sides.
+    createCloseControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -30,6 +30,7 @@
 #include "pane_save.h"
 
 class QAction;
+class QCloseEvent;
 class QFrame;
 class QHeaderView;
 class QHideEvent;
@@ -45,6 +46,10 @@ class QTextEdit;
 class QTimer;
 class QToolBar;
 class QWheelEvent;
+
+namespace tandex::config {
+struct TFilePair;
+}
 
 namespace tandex::ui {
 
@@ -672,6 +677,66 @@ private:
     bool fontDialog(QFont& font, const QString& title);
     bool commandRunning_ = false;
     int dragX_ = -1;
+
+    // ---- network sources: web, cloud and FTP panes (main_window_remote.cpp) ----
+public:
+    // Puts a web address first in the list of recent addresses.
+    void rememberWebFile(const QString& address);
+
+private:
+    // The transfer progress of a remote pane's download goes to the progress
+    // window while a load runs; unhooked when the load ends.
+    void hookRemoteProgress(int pane, int accessKind);
+    void unhookRemoteProgress();
+    // Downloads a pane's whole FTP file after the kind detection read only
+    // its start.
+    int reopenFtpForReading(int pane);
+    // The addresses of the panes just loaded from the web (which: 1, 2, 3).
+    void rememberWebPanes(int which);
+    // ---- end of network sources ------------------------------------------------
+
+    // ---- closing, recent file pairs, swapping sides ---------------------------
+    // (main_window_close.cpp, main_window_recent.cpp, main_window_swap.cpp)
+public:
+    // True when the window may close now. A close that arrives while a
+    // command runs inside the event pump is refused, the load or binary
+    // comparison cancelled, and asked again by the timer's close job.
+    bool FormCloseQuery();
+    void FormClose();
+    void Exit1Click(QObject* sender);
+    // Automatic retries left before the close stops waiting for companion
+    // windows; it never skips the save question or a running command.
+    int CloseCountdown() const { return closeCountdown_; }
+    // After every load that was not cancelled: the pair reloaded at start-up.
+    void storePendingPair();
+    // When the user loads a pair: a known pair moves up at once, a new
+    // pair of two different files once it has stayed loaded for T_HIST.
+    void recordRecentPair();
+    void storeRecentPair();
+    void buildFilePairMenu();
+    void FPClick1(QObject* sender);
+    void T_HISTTimer();
+    bool HistoryPending() const { return historyPending_; }
+    // Swaps the panes of the text or binary view (also fbSWAP).
+    void mmSwapFiles1Click(QObject* sender);
+    QTimer* T_HIST = nullptr;
+    QAction *LastUsedFiles1 = nullptr, *mmSwapFiles1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createCloseControls();
+    // Refuses this request and arms the close job, a little later each time.
+    void retryClose();
+    // The close ended or was cancelled: the next one starts afresh.
+    void endCloseRequest();
+    config::TFilePair currentPair() const;
+    void stopHistoryTimer();
+    bool historyPending_ = false;
+    bool closeQueryRunning_ = false;
+    bool formClosed_ = false;
+    // ---- end of closing -------------------------------------------------------
 };
 
 

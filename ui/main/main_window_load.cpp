@@ -198,8 +198,10 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
         tabs.SetTabDiffCount(LastDiffCount);
         if (!updateHScrollBar()) refreshLayout();
     }
+    if (!cancelFlag_) rememberWebPanes(which);
 
     TotalTicks = total.nsecsElapsed();
+    unhookRemoteProgress();
     showStatusText(QString());
     stores.CloseSideSlot(1);
     stores.CloseSideSlot(2);
@@ -213,6 +215,8 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
         tabs.RearmDeclinedPanes();
     } else {
         saveTabState();
+        // Recent file pairs: the pair the next start reloads.
+        storePendingPair();
     }
     enableUI();
     refreshView();
@@ -287,23 +291,25 @@ void TF_Main::loadPaneSource(int pane) {
     case access::akCloud:
         errorOps_[p] = kOpCloud;
         setLoadProgressText(4, pane, path);
+        hookRemoteProgress(pane, kind);
         break;
     case access::akHttp:
         errorOps_[p] = kOpWeb;
         setLoadProgressText(3, pane, path);
+        hookRemoteProgress(pane, kind);
         break;
     default:
         errorOps_[p] = kOpLocal;
         break;
     }
     if (!code) code = openPaneFile(pane, slot);
+    if (!code && kind == access::akFtp) hookRemoteProgress(pane, kind);
     if (!code && (kind == access::akArchive || kind == access::akCloud || kind == access::akHttp) &&
         access::FZSlotMode(slot) != access::twReadAccess) {
         // The download or the extraction happens here.
-        if (kind == access::akArchive) {
-            setLoadProgressText(2, pane, path);
-            statusProgressStart(stores.FileSizes[p]);
-        }
+        if (kind == access::akArchive) setLoadProgressText(2, pane, path);
+        if (kind == access::akCloud) setLoadProgressText(4, pane, path);
+        statusProgressStart(stores.FileSizes[p]);
         code = access::FZReopen(slot, path, access::twReadAccess);
     }
     if (!code) stores.SideAccessKinds[p] = quint8(kind);
@@ -325,12 +331,22 @@ int TF_Main::openPaneFile(int pane, int slot) {
                        : access::FZSetPath(slot, path);
             qint64 size = 0;
             access::FileTime time = 0;
-            if (!code) code = access::FZGetLastWriteTime(slot, size, time);
+            // Size and time alone are asked for again, in the texts of
+            // their location.
+            const auto kind = access::FZSlotAccessKind(slot);
+            const int timeOp = kind == access::akCloud ? kOpCloud : kind == access::akHttp ? kOpWeb : 1;
+            bool timeFailed = false;
+            while (!code && (code = access::FZGetLastWriteTime(slot, size, time)) != 0) {
+                lastReadError_ = code;
+                timeFailed = true;
+                if (askReadRetry(pane, timeOp)) code = 0;
+            }
             if (!code) {
                 stores.FileSizes[p] = size;
                 stores.FileTimes[p] = time;
                 break;
             }
+            if (timeFailed) break;
         }
         if (code == 53 && config::AppSettings().ESUsePing) break;
         lastReadError_ = code;
@@ -515,6 +531,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     statusProgressStart(stores.FileSizes[p]);
     setLoadProgressText(3, pane, path);
     stores.SideAccessKinds[p] = quint8(access::FZSlotAccessKind(slot));
+    if (!earlierError) earlierError = reopenFtpForReading(pane);
 
     stores.ImageLoaded[p] = 0;
     imageFlag_ = false;
@@ -832,11 +849,15 @@ void TF_Main::pmLoadFileLeftClick(QObject* sender) {
         saveTabState();
         loadAndCompare(pane, left ? dialog.selectedFiles().first() : QString(),
                        left ? QString() : dialog.selectedFiles().first());
+        // Recent file pairs: the pair the user put together.
+        recordRecentPair();
     } else {
         engine::fccTabs().RearmDeclinedPanes();
     }
     stores.CloseSideSlot(pane);
     refocusMain();
+    // Recent file pairs: a pair still waiting gets its full time again.
+    if (HistoryPending()) T_HIST->start();
 }
 
 void TF_Main::pmAnsifile1Click(QObject* sender) {
@@ -880,6 +901,7 @@ void TF_Main::pmAnsifile1Click(QObject* sender) {
     loading_ = false;
     --busyDepth_;
     refreshView();
+    unhookRemoteProgress();
     showStatusText(QString());
     stores.CloseSideSlot(pane);
 }

@@ -160,7 +160,7 @@ bool TF_Main::savePaneFile(int tab, int imageFormat, int pane) {
     enableUI();
     if (result.saved && tab == engine::fccTabs().CurrentTab) {
         // The tab state now holds the saved pane as unmodified.
-        engine::paneStores().SideAccessKinds[size_t(pane)] = 1;
+        engine::paneStores().SideAccessKinds[size_t(pane)] = quint8(result.accessKind);
     }
     return result.saved;
 }

@@ -88,6 +88,8 @@ void TF_Main::FormCreate() {
     viewType_ = vtFree;  // the free view until the view switch arrives
 
     loadIconSets();
+    // Recent file pairs: the menu of the pairs the settings brought.
+    buildFilePairMenu();
     updateControls();
     P_MID->setVisible(!singlePaneView_);
     engine::paneStores().PaneImages = {nullptr, imgFile1, imgFile2};
@@ -156,6 +158,9 @@ void TF_Main::secondStage() {
         miVisibleWS->setChecked(s.GSVWSDetail);
         miShowRuler->setChecked(s.GSShowDPRuler);
         config::InitButtonHints();
+        // Start-up auto-load: the pair of the last load before the previous
+        // exit. The folder session (2) comes with the folder comparison.
+        if (s.SUAutoLoad == 1) FPClick1(nullptr);
     }
     started_ = true;
 }

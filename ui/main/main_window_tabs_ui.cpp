@@ -397,6 +397,8 @@ void TF_Main::fbCloseTabClick(QObject* sender) {
         stores.FolderMode = 0;
     } else {
         if (!askSaveModified(3)) return;
+        // Recent file pairs: the pair waiting for T_HIST is gone with the tab.
+        stopHistoryTimer();
         if (type == vtImage) {
             stores.ReleaseSideImage(1, true);
             stores.ReleaseSideImage(2, true);

@@ -22,6 +22,7 @@
 #include "engine/pane_stores.h"
 #include "engine/tab_slots.h"
 #include "engine/undo_stack.h"
+#include "main_window_remote.h"
 #include "main_window_seams.h"
 
 namespace tandex::ui {
@@ -106,12 +107,14 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
 
     int slot = engine::kNoSlot;
     res.op = eoOpenWrite;
+    ShowRemoteConnecting(location);
     res.code = FZOpen(location, twGenAccess, true, slot);
     ErrorDialogServices& dlg = errorDialog();
     dlg.Reset();
     bool writing = false;
     if (!res.code) {
         res.op = errorOpOf(slot);
+        res.accessKind = FZSlotAccessKind(slot);
         if (const int check = FZCheckLocation(slot)) {
             if (check == errShareNotFound) {
                 res.op = eoCheckDir;
@@ -181,7 +184,10 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
             FZSetArchiveProgress(slot, [&progress](qint64 done) { progress.setProgress(done); });
         }
         res.op = eoCloseWrite;
-        res.code = FZCloseFile(slot);
+        {
+            const TRemoteUploadProgress upload(slot);
+            res.code = FZCloseFile(slot);
+        }
         if (member) {
             FZSetArchiveProgress(slot, nullptr);
             if (!res.code) {
@@ -206,7 +212,7 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
     progress.setTextLine(1, QString());
     progress.hideProgress();
     if (res.saved) {
-        stores.SideAccessKinds[size_t(pane)] = 1;
+        stores.SideAccessKinds[size_t(pane)] = quint8(res.accessKind);
         engine::fccTabs().ClearTabPaneModified(tab, pane);
         auto& undo = engine::undoStack();
         if (config::AppSettings().TEUndoPastSav)

@@ -35,6 +35,8 @@ struct TPaneSaveResult {
     bool keptPartial = false;
     int code = 0;
     int op = 0;
+    // Where the saved text now lies: 1 local, 2 FTP, 3 archive, 4 cloud.
+    int accessKind = 1;
 };
 
 // Asks whether a failed write step is tried again (operation op, result
