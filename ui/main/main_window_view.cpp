@@ -157,6 +157,7 @@ void TF_Main::applyViewMode() {
     auto& ed = engine::editor();
     const int type = ViewType();
     const bool single = stores.SinglePaneView != 0;
+    storeRecentPair();
     singlePaneView_ = single;
     P_MID->setVisible(!single);
     const int pane = getActivePane(type);
