@@ -9,6 +9,7 @@ public:
     bool Has(TCommandWindow) const override { return false; }
     void ShowColors(QPoint, bool, std::function<void(int)>) override {}
     void ShowSettings() override {}
+    void ShowSettingsPage(int, int) override {}
     void ShowAbout(QPoint) override {}
 };
 

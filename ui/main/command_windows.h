@@ -22,6 +22,10 @@ public:
     // Makes the settings dialog when there is none and shows it; it gives
     // the main window its controls back when it closes.
     virtual void ShowSettings() = 0;
+    // Opens the settings dialog on a page (its index in the page tree),
+    // flashing pointer hint 1 .. 3 on the option the caller means (0 none),
+    // and returns once the user has closed it.
+    virtual void ShowSettingsPage(int page, int pointerHint) = 0;
     virtual void ShowAbout(QPoint pos) = 0;
 };
 
