@@ -4,17 +4,38 @@
 
 #include <QFile>
 
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <climits>
+#include <cerrno>
 #include <cstring>
 
 namespace tandex::archive {
 
 // ------------------------------------------------------ virtual memory stream
+//
+// The resident pages sit in a hash table by offset and on a list in the order
+// of use, so finding a page and choosing the victim cost the same for 2048
+// pages as for one. The swap file is addressed with pread/pwrite: its file
+// position is never used. Two things keep a big stream from moving through
+// the swap file a page at a time: a dirty victim goes out together with the
+// dirty pages next to it in one write (the neighbours stay resident, now
+// clean), and once memory is full, the whole pages of a read or write that
+// are not resident pass between the caller's buffer and the swap file
+// directly instead of pushing every resident page out on the way.
+
+namespace {
+
+// The most pages one write-back puts into the swap file.
+constexpr int kRunPages = 64;
+
+}  // namespace
 
 TArcVirtualMemoryStream::TArcVirtualMemoryStream() {
-    pages_.push_back(std::make_unique<Page>());
-    cachePage_ = pages_.front().get();
+    auto first = std::make_unique<Page>();
+    touch(*first);
+    pages_.emplace(0, std::move(first));
     SetMaxMemToUse(0x800000);
 }
 
@@ -23,20 +44,23 @@ TArcVirtualMemoryStream::~TArcVirtualMemoryStream() {
     if (!swapFileName_.isEmpty()) QFile::remove(swapFileName_);
 }
 
-int32_t TArcVirtualMemoryStream::nextStamp() {
-    if (useCounter_ == INT32_MAX) {
-        for (auto& page : pages_)
-            page->Stamp = 0;
-        useCounter_ = 0;
-    }
-    return ++useCounter_;
+void TArcVirtualMemoryStream::unlink(Page& page) {
+    (page.Newer ? page.Newer->Older : newest_) = page.Older;
+    (page.Older ? page.Older->Newer : oldest_) = page.Newer;
+    page.Newer = page.Older = nullptr;
 }
 
-size_t TArcVirtualMemoryStream::leastRecentlyUsed() const {
-    size_t lru = 0;
-    for (size_t i = 1; i < pages_.size(); ++i)
-        if (pages_[i]->Stamp < pages_[lru]->Stamp) lru = i;
-    return lru;
+void TArcVirtualMemoryStream::touch(Page& page) {
+    if (newest_ == &page) return;
+    if (page.Newer || oldest_ == &page) unlink(page);
+    page.Older = newest_;
+    (newest_ ? newest_->Newer : oldest_) = &page;
+    newest_ = &page;
+}
+
+TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::residentPage(int64_t pageOffset) {
+    const auto it = pages_.find(pageOffset);
+    return it == pages_.end() ? nullptr : it->second.get();
 }
 
 void TArcVirtualMemoryStream::openSwapFile() {
@@ -51,94 +75,135 @@ void TArcVirtualMemoryStream::openSwapFile() {
     swapFileSize_ = 0;
 }
 
+void TArcVirtualMemoryStream::writeSwap(const uint8_t* data, int64_t count, int64_t offset) {
+    if (!swapStream_) openSwapFile();
+    while (count > 0) {
+        const ssize_t n = ::pwrite(swapStream_->Handle(), data, static_cast<size_t>(count), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw EArcVMSWriteFail(kPageSize, swapFileName_);
+        data += n;
+        offset += n;
+        count -= n;
+    }
+    swapFileSize_ = std::max(swapFileSize_, (offset + kPageSize - 1) / kPageSize * kPageSize);
+}
+
+void TArcVirtualMemoryStream::readSwap(uint8_t* data, int64_t count, int64_t offset) {
+    while (count > 0) {
+        const ssize_t n = ::pread(swapStream_->Handle(), data, static_cast<size_t>(count), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw EArcVMSReadFail(kPageSize, swapFileName_);
+        data += n;
+        offset += n;
+        count -= n;
+    }
+}
+
 void TArcVirtualMemoryStream::writeBack(Page& page) {
     if (!page.Dirty) return;
+    // The run of dirty resident pages around this one, in file order.
+    int64_t first = page.Offset;
+    for (int n = 1; n < kRunPages; ++n) {
+        const Page* before = first >= kPageSize ? residentPage(first - kPageSize) : nullptr;
+        if (!before || !before->Dirty) break;
+        first -= kPageSize;
+    }
+    std::array<Page*, kRunPages> run{};
+    std::array<iovec, kRunPages> parts{};
+    int count = 0;
+    for (Page* p = residentPage(first); p && p->Dirty && count < kRunPages;
+         p = residentPage(p->Offset + kPageSize)) {
+        run[count] = p;
+        parts[count] = {p->Data.data(), static_cast<size_t>(kPageSize)};
+        ++count;
+    }
     if (!swapStream_) openSwapFile();
-    try {
-        swapStream_->Seek(page.Offset, soBeginning);
-    } catch (const StreamError&) {
-        throw EArcVMSSeekFail(swapFileName_);
+    int64_t offset = first;
+    for (int at = 0; at < count;) {
+        const ssize_t n = ::pwritev(swapStream_->Handle(), parts.data() + at, count - at, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw EArcVMSWriteFail(kPageSize, swapFileName_);
+        offset += n;
+        for (size_t left = static_cast<size_t>(n); left > 0;) {
+            const size_t take = std::min(left, parts[at].iov_len);
+            parts[at].iov_base = static_cast<uint8_t*>(parts[at].iov_base) + take;
+            parts[at].iov_len -= take;
+            left -= take;
+            if (parts[at].iov_len == 0) ++at;
+        }
     }
-    int64_t written = 0;
-    try {
-        written = swapStream_->Write(page.Data.data(), kPageSize);
-    } catch (const StreamError&) {
-        written = -1;
-    }
-    if (written != kPageSize) throw EArcVMSWriteFail(kPageSize, swapFileName_);
-    page.Dirty = false;
-    swapFileSize_ = std::max(swapFileSize_, page.Offset + kPageSize);
+    for (int i = 0; i < count; ++i)
+        run[i]->Dirty = false;
+    swapFileSize_ = std::max(swapFileSize_, offset);
+}
+
+std::unique_ptr<TArcVirtualMemoryStream::Page> TArcVirtualMemoryStream::evictOldest() {
+    Page* victim = oldest_;
+    if (!victim) return nullptr;
+    // Written back before it leaves the table, so a failed write loses
+    // nothing.
+    writeBack(*victim);
+    unlink(*victim);
+    auto node = pages_.extract(victim->Offset);
+    return std::move(node.mapped());
 }
 
 void TArcVirtualMemoryStream::SetMaxMemToUse(int64_t bytes) {
     int64_t pages = bytes <= 0 ? 1 : (bytes + kPageSize - 1) / kPageSize;
     pages = std::min<int64_t>(pages, kMaxPages);
-    while (static_cast<int64_t>(pages_.size()) > pages) {
-        const size_t lru = leastRecentlyUsed();
-        writeBack(*pages_[lru]);
-        pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(lru));
-        cachePage_ = pages_.front().get();
-    }
+    while (static_cast<int64_t>(pages_.size()) > pages)
+        evictOldest();
     maxPages_ = static_cast<int>(pages);
 }
 
 TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::fetchPage(int64_t offset) {
     offset -= offset % kPageSize;
-    auto at =
-        std::lower_bound(pages_.begin(), pages_.end(), offset,
-                         [](const std::unique_ptr<Page>& p, int64_t o) { return p->Offset < o; });
-    if (at != pages_.end() && (*at)->Offset == offset) {
-        (*at)->Stamp = nextStamp();
-        cachePage_ = at->get();
-        return cachePage_;
+    if (newest_ && newest_->Offset == offset) return newest_;
+    if (Page* page = residentPage(offset)) {
+        touch(*page);
+        return page;
     }
 
     std::unique_ptr<Page> page;
-    if (static_cast<int>(pages_.size()) < maxPages_) {
-        page = std::make_unique<Page>();
-    } else {
-        // Write the victim back before taking it out of the list, so a
-        // failed write loses nothing.
-        const size_t lru = leastRecentlyUsed();
-        writeBack(*pages_[lru]);
-        page = std::move(pages_[lru]);
-        pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(lru));
-        cachePage_ = pages_.empty() ? nullptr : pages_.front().get();
-    }
+    if (static_cast<int>(pages_.size()) >= maxPages_) page = evictOldest();
+    if (!page) page = std::make_unique<Page>();
     page->Offset = offset;
-    page->Stamp = nextStamp();
     page->Dirty = false;
-    if (swapStream_ && swapFileSize_ > offset) {
-        try {
-            swapStream_->Seek(offset, soBeginning);
-        } catch (const StreamError&) {
-            throw EArcVMSSeekFail(swapFileName_);
-        }
-        int64_t got = 0;
-        try {
-            got = swapStream_->Read(page->Data.data(), kPageSize);
-        } catch (const StreamError&) {
-            got = -1;
-        }
-        if (got != kPageSize) throw EArcVMSReadFail(kPageSize, swapFileName_);
-    } else {
+    if (swapFileSize_ > offset)
+        readSwap(page->Data.data(), kPageSize, offset);
+    else
         page->Data.fill(0);
-    }
-    at = std::lower_bound(pages_.begin(), pages_.end(), offset,
-                          [](const std::unique_ptr<Page>& p, int64_t o) { return p->Offset < o; });
-    cachePage_ = pages_.insert(at, std::move(page))->get();
-    return cachePage_;
+    touch(*page);
+    return pages_.emplace(offset, std::move(page)).first->second.get();
+}
+
+int64_t TArcVirtualMemoryStream::passThroughRun(int64_t at, int64_t end) {
+    if (at % kPageSize != 0 || end - at < kPageSize || !passesThrough() || residentPage(at))
+        return 0;
+    int64_t runEnd = at + kPageSize;
+    while (end - runEnd >= kPageSize && !residentPage(runEnd))
+        runEnd += kPageSize;
+    return runEnd - at;
 }
 
 int64_t TArcVirtualMemoryStream::Read(void* buffer, int64_t count) {
     count = std::clamp<int64_t>(count, 0, std::max<int64_t>(0, size_ - position_));
     auto* out = static_cast<uint8_t*>(buffer);
+    const int64_t end = position_ + count;
     int64_t done = 0;
     while (done < count) {
         const int64_t at = position_ + done;
+        if (const int64_t run = passThroughRun(at, end)) {
+            // Beyond the swap file's end lie pages never written back: zeros.
+            const int64_t stored = std::clamp<int64_t>(swapFileSize_ - at, 0, run);
+            if (stored > 0) readSwap(out + done, stored, at);
+            std::memset(out + done + stored, 0, static_cast<size_t>(run - stored));
+            done += run;
+            continue;
+        }
         const int64_t inPage = at % kPageSize;
         const int64_t n = std::min(count - done, kPageSize - inPage);
-        Page* page = cachePage_ && cachePage_->Offset == at - inPage ? cachePage_ : fetchPage(at);
+        const Page* page = fetchPage(at);
         std::memcpy(out + done, page->Data.data() + inPage, static_cast<size_t>(n));
         done += n;
     }
@@ -149,12 +214,18 @@ int64_t TArcVirtualMemoryStream::Read(void* buffer, int64_t count) {
 int64_t TArcVirtualMemoryStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
     const auto* in = static_cast<const uint8_t*>(buffer);
+    const int64_t end = position_ + count;
     int64_t done = 0;
     while (done < count) {
         const int64_t at = position_ + done;
+        if (const int64_t run = passThroughRun(at, end)) {
+            writeSwap(in + done, run, at);
+            done += run;
+            continue;
+        }
         const int64_t inPage = at % kPageSize;
         const int64_t n = std::min(count - done, kPageSize - inPage);
-        Page* page = cachePage_ && cachePage_->Offset == at - inPage ? cachePage_ : fetchPage(at);
+        Page* page = fetchPage(at);
         std::memcpy(page->Data.data() + inPage, in + done, static_cast<size_t>(n));
         page->Dirty = true;
         done += n;
@@ -190,9 +261,15 @@ void TArcVirtualMemoryStream::SetSize(int64_t newSize) {
     if (newSize < 0)
         throw StreamIoError(QStringLiteral("Negative stream size"), kErrorNegativeSeek);
     if (newSize < size_) {
-        while (!pages_.empty() && pages_.back()->Offset >= newSize && pages_.back()->Offset != 0)
-            pages_.pop_back();
-        cachePage_ = nullptr;
+        // The page at 0 stays, so memory never runs empty.
+        for (auto it = pages_.begin(); it != pages_.end();) {
+            if (it->first >= newSize && it->first != 0) {
+                unlink(*it->second);
+                it = pages_.erase(it);
+            } else {
+                ++it;
+            }
+        }
         const int64_t keptSwap = (newSize + kPageSize - 1) / kPageSize * kPageSize;
         swapFileSize_ = std::min(swapFileSize_, keptSwap);
         // The swap file is cut as well: once a later page lands beyond the
@@ -211,9 +288,9 @@ void TArcVirtualMemoryStream::SetSize(int64_t newSize) {
             page->Data.fill(0);
             page->Dirty = true;
         }
-        // The cache always holds a page; the first one is read back from
-        // the swap file when it was moved out.
-        cachePage_ = pages_.empty() ? fetchPage(0) : pages_.front().get();
+        // Memory always holds a page; the first one is read back from the
+        // swap file when it was moved out.
+        if (pages_.empty()) fetchPage(0);
     }
     size_ = newSize;
     position_ = std::min(position_, size_);

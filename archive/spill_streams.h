@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace tandex::archive {
@@ -47,23 +48,37 @@ public:
 private:
     struct Page {
         int64_t Offset = 0;
-        int32_t Stamp = 0;
         bool Dirty = false;
+        // Neighbours in the order of use; the newest page heads the list.
+        Page* Newer = nullptr;
+        Page* Older = nullptr;
         std::array<uint8_t, kPageSize> Data{};
     };
 
-    int32_t nextStamp();
+    Page* residentPage(int64_t pageOffset);
     Page* fetchPage(int64_t offset);
-    size_t leastRecentlyUsed() const;
+    void touch(Page& page);
+    void unlink(Page& page);
+    // Writes the oldest page back and takes it out of memory; null when
+    // none is left.
+    std::unique_ptr<Page> evictOldest();
+    // The length of the run of whole, non-resident pages from at on (not
+    // past end) that goes to or from the swap file directly; 0 for none.
+    int64_t passThroughRun(int64_t at, int64_t end);
     void writeBack(Page& page);
+    void writeSwap(const uint8_t* data, int64_t count, int64_t offset);
+    void readSwap(uint8_t* data, int64_t count, int64_t offset);
     void openSwapFile();
+    // Whole pages of a transfer that would only push other pages out of
+    // memory go between the caller's buffer and the swap file directly.
+    bool passesThrough() const { return static_cast<int>(pages_.size()) >= maxPages_; }
 
-    std::vector<std::unique_ptr<Page>> pages_;  // sorted by Offset
-    Page* cachePage_ = nullptr;
+    std::unordered_map<int64_t, std::unique_ptr<Page>> pages_;  // by Offset
+    Page* newest_ = nullptr;
+    Page* oldest_ = nullptr;
     int64_t position_ = 0;
     int64_t size_ = 0;
     int maxPages_ = kMaxPages;
-    int32_t useCounter_ = 0;
     QString swapFileName_;
     std::unique_ptr<FileStream> swapStream_;
     int64_t swapFileSize_ = 0;

@@ -171,6 +171,9 @@ public:
         slots_.clear();
         slots_.shrink_to_fit();
     }
+    // Room for n slots, so that filling millions of them in order does not
+    // copy the array over and over; the room itself costs no records.
+    void Reserve(int n) { slots_.reserve(size_t(std::clamp(n, 0, kCapacity))); }
     // Slots that may hold a record (everything behind is a gap).
     int StoredSize() const { return int(slots_.size()); }
     void swap(SlotArray& other) noexcept { slots_.swap(other.slots_); }

@@ -123,6 +123,10 @@ void Rows::FilterTextRows(int kind) {
         s.LineFilterActive && settings.TEFilterEna ? lineFilterLists() : LineFilterLists{};
     const bool filtering = lists.any();
     TextRowMap.clear();
+    // Room for every row at once: a map of millions of rows otherwise
+    // copies itself a score of times while it grows. Untouched room costs
+    // no memory.
+    TextRowMap.reserve(size_t(std::max(s.MaxLineCount, 0)));
     HiddenRowCount = 0;
     for (int i = 0; i < s.MaxLineCount; ++i) {
         const TTextLine* l = s.TextLines[1][i];
@@ -146,6 +150,7 @@ void Rows::FilterTextRows(int kind) {
 void Rows::FilterBinaryRows(int kind) {
     auto& s = stores();
     BinaryRowMap.clear();
+    BinaryRowMap.reserve(size_t(std::max(s.MaxLineCount, 0)));
     for (int i = 0; i < s.MaxLineCount; ++i) {
         const TBinLine* l = s.BinaryLines[1][i];
         const TBinLine* r = s.BinaryLines[2][i];

@@ -195,6 +195,84 @@ TEST(VirtualMemoryStream, BehavesLikeAMemoryStreamUnderRandomEdits) {
     }
 }
 
+TEST(VirtualMemoryStream, EvictsTheLeastRecentlyUsedPage) {
+    // Pages 0 and 10 fill a two-page memory; the page used last before page
+    // 20 arrives stays, so the swap file ends behind the evicted one.
+    struct Case {
+        const char* name;
+        bool touchFirstPage;  // read page 0 again before page 20 comes in
+        int64_t swapSize;
+    };
+    const Case cases[] = {
+        {"untouched first page goes", false, 4096},
+        {"re-read first page stays", true, 11 * 4096},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        TArcVirtualMemoryStream s;
+        s.SwapFileDirectory = dir.path();
+        s.SetMaxMemToUse(2 * 4096);
+        s.SetPosition(0);
+        s.WriteBuffer("a", 1);
+        s.SetPosition(10 * 4096);
+        s.WriteBuffer("b", 1);
+        if (c.touchFirstPage) {
+            char one;
+            s.SetPosition(0);
+            s.ReadBuffer(&one, 1);
+        }
+        EXPECT_TRUE(s.SwapFileName().isEmpty()) << c.name;
+        s.SetPosition(20 * 4096);
+        s.WriteBuffer("c", 1);
+        ASSERT_FALSE(s.SwapFileName().isEmpty()) << c.name;
+        EXPECT_EQ(QFileInfo(s.SwapFileName()).size(), c.swapSize) << c.name;
+        EXPECT_EQ(s.ResidentPages(), 2) << c.name;
+        char back[3];
+        for (int i = 0; i < 3; ++i) {
+            s.SetPosition(i * 10 * 4096);
+            s.ReadBuffer(back + i, 1);
+        }
+        EXPECT_EQ(QByteArray(back, 3), "abc") << c.name;
+    }
+}
+
+TEST(VirtualMemoryStream, LargeTransfersAroundResidentPagesMatchAMemoryStream) {
+    // Stretches of many pages, unaligned, over a full memory: whole pages go
+    // to and from the swap file directly, resident ones in between must win,
+    // and pages never written read as zeros.
+    QTemporaryDir dir;
+    TArcVirtualMemoryStream s;
+    s.SwapFileDirectory = dir.path();
+    s.SetMaxMemToUse(3 * 4096);
+    MemoryStream model;
+    struct Step {
+        int64_t at;
+        int64_t count;
+        bool write;
+    };
+    const Step steps[] = {
+        {1000, 300000, true},   {50000, 7, true},      {0, 400000, false},
+        {500000, 90000, true},  {250000, 300000, false}, {4096, 8192, true},
+        {123, 600000, false},   {300001, 200000, true}, {0, 600000, false},
+    };
+    uint32_t seed = 5;
+    for (const Step& step : steps) {
+        s.SetPosition(step.at);
+        model.SetPosition(step.at);
+        if (step.write) {
+            const QByteArray data = pattern(step.count, ++seed);
+            s.WriteBuffer(data.constData(), data.size());
+            model.WriteBuffer(data.constData(), data.size());
+        } else {
+            QByteArray got(step.count, '\0'), expected(step.count, '\0');
+            ASSERT_EQ(s.Read(got.data(), step.count), model.Read(expected.data(), step.count));
+            ASSERT_TRUE(got == expected) << "read at " << step.at;
+        }
+        EXPECT_LE(s.ResidentPages(), 3);
+        ASSERT_EQ(s.Size(), model.Size());
+    }
+}
+
 TEST(VirtualMemoryStream, UnusableSwapFolderFallsBackToTheTemporaryFolder) {
     TArcVirtualMemoryStream s;
     s.SwapFileDirectory = "/no/such/folder";

@@ -95,6 +95,13 @@ qint32 CompareBin::CompareBinaryFiles(const QString& leftPath, const QString& ri
     }
 
     if (sides_[1].active || sides_[2].active) {
+        // Equal files take a row per line of cells; differences add rows,
+        // and the arrays grow past the estimate as they would anyway.
+        qint64 rows = 0;
+        for (int pane = 1; pane <= 2; ++pane)
+            if (sides_[pane].active) rows = std::max(rows, st.FileSizes[size_t(pane)] / cells_ + 2);
+        for (int pane = 1; pane <= 2; ++pane)
+            st.BinaryLines[size_t(pane)].Reserve(int(std::min<qint64>(rows, kMaxDataRows + 1)));
         const int width = 4 * cells_ + 2;
         for (int pane = 1; pane <= 2; ++pane) {
             line_[pane].assign(size_t(width), kBlank);
