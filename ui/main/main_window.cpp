@@ -322,6 +322,8 @@ void TF_Main::createControls() {
     createLoadControls();
     // Closing, recent file pairs and swapping sides.
     createCloseControls();
+    // Keys: the shortcuts of the menus, the application key hook.
+    createKeyHandling();
 }
 
 // ---- per-view state ---------------------------------------------------------
