@@ -324,6 +324,8 @@ void TF_Main::createControls() {
     createCloseControls();
     // Keys: the shortcuts of the menus, the application key hook.
     createKeyHandling();
+    // Find and replace: the Search menu's commands.
+    createSearchControls();
 }
 
 // ---- per-view state ---------------------------------------------------------
