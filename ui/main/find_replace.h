@@ -58,7 +58,11 @@ public:
     int getSide() const;
     void setSide(int side);
     void countHit() { ++counter_; }
-    void resetCount() { counter_ = 0; }
+    // A search that no button started (F3) counts and aborts on its own.
+    void resetAction() {
+        counter_ = 0;
+        aborted_ = false;
+    }
     int Counter() const { return counter_; }
     void notFound();
     bool Aborted() const { return aborted_; }

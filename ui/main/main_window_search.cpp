@@ -95,8 +95,9 @@ void TF_Main::FindNext1Click(QObject*) {
     if (Busy()) return;
     TfReplace* dlg = FindDialog();
     engine::rows().ClearSelection();
-    // F3 is an action of its own: only its own hits spare the message.
-    dlg->resetCount();
+    // F3 is an action of its own: an earlier action's hits or Abort must
+    // not decide what it reports.
+    dlg->resetAction();
     ++busyDepth_;
     findText(dlg->getSide(), dlg->getOptions());
     --busyDepth_;
