@@ -22,9 +22,14 @@ namespace tandex::ui {
 void TF_Main::createSearchControls() {
     const std::pair<const char*, void (TF_Main::*)(QObject*)> commands[] = {
         {"Find1", &TF_Main::Find1Click}, {"FindNext1", &TF_Main::FindNext1Click}, {"Replace1", &TF_Main::Replace1Click}};
-    for (const auto& [name, handler] : commands)
-        if (auto* item = findChild<QAction*>(QLatin1String(name)))
-            connect(item, &QAction::triggered, this, [this, item, handler] { (this->*handler)(item); });
+    for (const auto& [name, handler] : commands) {
+        auto* item = findChild<QAction*>(QLatin1String(name));
+        if (!item) continue;
+        // An action out of sight is disabled, its shortcut with it.
+        item->setProperty("Built", true);
+        item->setVisible(true);
+        connect(item, &QAction::triggered, this, [this, item, handler] { (this->*handler)(item); });
+    }
 }
 
 TfReplace* TF_Main::FindDialog() {

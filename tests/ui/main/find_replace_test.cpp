@@ -182,7 +182,11 @@ TEST_F(FindReplaceTest, DialogModesOptionsAndHistories) {
     EXPECT_TRUE(d.cbMatchCase->isChecked());
     EXPECT_EQ(d.GetFindHistory(0), QStringLiteral("stored"));
 
-    w.Find1Click(nullptr);
+    // Ctrl+F reaches the Search menu's command through the key table.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.FormActivate();
+    QTest::keyClick(w.RowArea(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(w.FindDialogOpen());
     EXPECT_EQ(d.windowTitle(), QStringLiteral(" Find "));
     EXPECT_EQ(d.fbReplace->Caption(), QStringLiteral("Count"));
