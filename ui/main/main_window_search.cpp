@@ -60,6 +60,7 @@ void TF_Main::Find1Click(QObject*) { openFindDialog(false); }
 void TF_Main::Replace1Click(QObject*) { openFindDialog(true); }
 
 void TF_Main::openFindDialog(bool replaceMode) {
+    if (Busy()) return;
     TfReplace* dlg = FindDialog();
     dlg->setSide(getActivePane(viewType_));
     QString text;
@@ -87,6 +88,8 @@ void TF_Main::FindDialog1Close() {
 // ---- finding ------------------------------------------------------------------
 
 void TF_Main::FindDialog1Find() {
+    // The dialog stays open while the window runs other commands.
+    if (Busy()) return;
     engine::rows().ClearSelection();
     lastSearchText_ = findDialog_->getFindText();
     ++busyDepth_;
@@ -178,12 +181,14 @@ void TF_Main::ReplaceDialog1Replace() {
     auto& r = engine::rows();
     auto& ed = engine::editor();
     TfReplace* dlg = findDialog_;
+    const int options = dlg->getOptions(), scope = dlg->getSide();
+    // Only text lines are replaced: the dialog may outlive the text view.
+    if (Busy() || (!(options & foFindOnly) && viewType_ != vtText)) return;
     r.ClearSelection();
     resetSelectButtons(15);
     const int top = topRow(viewType_);
     const int caretRow = ed.Caret.Row, caretColumn = ed.Caret.Column, side = ed.ActiveSide;
     lastSearchText_ = dlg->getFindText();
-    const int options = dlg->getOptions(), scope = dlg->getSide();
     const config::BusyCursor hourglass;
     ++busyDepth_;
 
