@@ -328,6 +328,8 @@ void TF_Main::createControls() {
     createKeyHandling();
     // Mouse selection, hover texts and the panes' context menu.
     createMouseControls();
+    // Find and replace: the Search menu's commands.
+    createSearchControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -62,6 +62,7 @@ class TStatusWin;
 class TfGotoLine;
 class TfProperties;
 class TF_HoverText;
+class TfReplace;
 
 class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
@@ -828,6 +829,42 @@ private:
     Qt::KeyboardModifiers dragShift_, clickShift_;
     int dragColumn_ = 0, dragRow_ = 0, middleStartY_ = 0;
     int pickSourcePane_ = 1, pickSourceRow_ = 0;
+
+    // ---- find and replace in the panes (main_window_search.cpp) -------------------
+public:
+    // Search menu: "Find..." (Ctrl+F), "Find next" (F3), "Replace..." (Ctrl+R).
+    void Find1Click(QObject* sender);
+    void FindNext1Click(QObject* sender);
+    void Replace1Click(QObject* sender);
+    // The find dialog's events.
+    void FindDialog1Show();
+    void FindDialog1Close();
+    void FindDialog1Find();
+    void ReplaceDialog1Find();
+    void ReplaceDialog1Replace();
+    // One search step from the caret; true when a match was found (or the
+    // dialog's Abort ended the search).
+    bool findText(int scope, int options);
+    // Replaces the match selected in the caret row of the active pane.
+    void replaceMatch(const QString& replacement);
+    // The dialog, made on first use.
+    TfReplace* FindDialog();
+    bool FindDialogOpen() const { return findDialogOpen_; }
+    const QString& LastSearchText() const { return lastSearchText_; }
+    int SearchRow() const { return searchRow_; }
+
+private:
+    void createSearchControls();
+    void openFindDialog(bool replaceMode);
+    // At the window's close: hidden, its settings handed back.
+    void closeFindDialog();
+    bool searchScopeRow(int scope, int row, int column, int flags);
+    bool searchPaneRow(int pane, int row, int column, int flags);
+    TfReplace* findDialog_ = nullptr;
+    QString lastSearchText_;
+    int searchRow_ = -1;
+    bool findDialogOpen_ = false;
+    // ---- end of find and replace ------------------------------------------------
 };
 
 

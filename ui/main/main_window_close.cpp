@@ -102,6 +102,7 @@ void TF_Main::FormClose() {
         storeRecentPair();
     }
     help().CloseHelp();
+    closeFindDialog();
     if (statusWin_) statusWin_->hide();
     engine::undoStack().ClearUndo(1);
     engine::undoStack().ClearUndo(2);

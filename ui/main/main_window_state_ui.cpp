@@ -230,6 +230,7 @@ TMenuSnapshot TF_Main::menuSnapshot() const {
     m.detailsFocus = focus && (focus == eLine1 || focus == eLine2);
     m.selectionExists = engine::rows().SelectedCount(m.viewType == vtFolder) > 0;
     m.activeUndo = engine::undoStack().HasUndo(getActivePane(m.viewType));
+    m.searchTextExists = !lastSearchText_.isEmpty();
     const QClipboard* clipboard = QApplication::clipboard();
     m.clipboardText = clipboard && !clipboard->text().isEmpty();
     m.selectAllEnabled = fbLSelAll->Enabled() || fbRSelAll->Enabled();
