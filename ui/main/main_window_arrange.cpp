@@ -206,9 +206,7 @@ void TF_Main::resizeEvent(QResizeEvent* event) {
 
 void TF_Main::applyPaneFont() {
     const auto& s = config::AppSettings();
-    QFont pane(s.AFFont.Name.isEmpty() ? QStringLiteral("Monospace") : s.AFFont.Name);
-    pane.setStyleHint(QFont::TypeWriter);
-    pane.setPointSize(qMax(1, s.AFFont.Size));
+    const QFont pane = FontOfDesc(s.AFFont);
     const QFontMetrics fm(pane);
     charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
     lineHeight_ = qMax(1, fm.height());

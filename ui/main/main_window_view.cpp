@@ -21,6 +21,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "main_window.h"
+#include "window_helpers.h"
 
 namespace tandex::ui {
 
@@ -41,25 +42,6 @@ private:
 
 // The tag bit that finds the caret's line again after the rows are rebuilt.
 constexpr quint8 kViewModeTag = 1;
-
-QFont fontOf(const config::TFontDesc& d) {
-    QFont font(d.Name.isEmpty() ? QStringLiteral("Monospace") : d.Name);
-    font.setPointSize(qMax(1, d.Size));
-    font.setBold(d.Style & config::fsBold);
-    font.setItalic(d.Style & config::fsItalic);
-    font.setUnderline(d.Style & config::fsUnderline);
-    font.setStrikeOut(d.Style & config::fsStrikeOut);
-    return font;
-}
-
-config::TFontDesc descOf(const QFont& font) {
-    config::TFontDesc d;
-    d.Name = font.family();
-    d.Size = font.pointSize() > 0 ? font.pointSize() : 9;
-    d.Style = (font.bold() ? config::fsBold : 0) | (font.italic() ? config::fsItalic : 0) |
-              (font.underline() ? config::fsUnderline : 0) | (font.strikeOut() ? config::fsStrikeOut : 0);
-    return d;
-}
 
 // The display filter of the view, nullptr for the views without one.
 int* viewFilter(int viewType) {
@@ -313,7 +295,7 @@ bool TF_Main::fontDialog(QFont& font, const QString& title) {
 }
 
 void TF_Main::mmScreenFont1Click(QObject*) {
-    QFont font = fontOf(config::AppSettings().AFFont);
+    QFont font = FontOfDesc(config::AppSettings().AFFont);
     engine::editor().HideEditCaret();
     // The dialog has no Apply button: its OK applies.
     if (fontDialog(font, QStringLiteral(" Select Display Font "))) ScreenFontDialogApply(font);
@@ -321,7 +303,7 @@ void TF_Main::mmScreenFont1Click(QObject*) {
 }
 
 void TF_Main::ScreenFontDialogApply(const QFont& font) {
-    config::AppSettings().AFFont = descOf(font);
+    config::AppSettings().AFFont = DescOfFont(font);
     applyPaneFont();
     // The second pass sees the scroll bar decision the first one made.
     arrangeLayout(ViewType());
@@ -335,10 +317,10 @@ void TF_Main::ScreenFontDialogApply(const QFont& font) {
 
 void TF_Main::mmPrinterFont1Click(QObject*) {
     auto& s = config::AppSettings();
-    QFont font = fontOf(s.APFont);
+    QFont font = FontOfDesc(s.APFont);
     engine::editor().HideEditCaret();
     // Printing reads APFont from the settings when it renders the pages.
-    if (fontDialog(font, QStringLiteral(" Select Printer Font "))) s.APFont = descOf(font);
+    if (fontDialog(font, QStringLiteral(" Select Printer Font "))) s.APFont = DescOfFont(font);
     FormActivate();
 }
 

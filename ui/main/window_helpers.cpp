@@ -167,4 +167,24 @@ void CopyPopupMenuItems(QMenu* target, QMenu* popup) {
     }
 }
 
+QFont FontOfDesc(const config::TFontDesc& d) {
+    QFont font(d.Name.isEmpty() ? QStringLiteral("Monospace") : d.Name);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSize(qMax(1, d.Size));
+    font.setBold(d.Style & config::fsBold);
+    font.setItalic(d.Style & config::fsItalic);
+    font.setUnderline(d.Style & config::fsUnderline);
+    font.setStrikeOut(d.Style & config::fsStrikeOut);
+    return font;
+}
+
+config::TFontDesc DescOfFont(const QFont& font) {
+    config::TFontDesc d;
+    d.Name = font.family();
+    d.Size = font.pointSize() > 0 ? font.pointSize() : 9;
+    d.Style = (font.bold() ? config::fsBold : 0) | (font.italic() ? config::fsItalic : 0) |
+              (font.underline() ? config::fsUnderline : 0) | (font.strikeOut() ? config::fsStrikeOut : 0);
+    return d;
+}
+
 }  // namespace tandex::ui

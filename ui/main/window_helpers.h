@@ -3,13 +3,21 @@
 // the screen, combo-box histories, the redraw lock around bulk updates, the
 // plain OK message box and a few menu helpers.
 
+#include <QFont>
 #include <QString>
+
+#include "config/app_settings.h"
 
 class QComboBox;
 class QMenu;
 class QWidget;
 
 namespace tandex::ui {
+
+// A stored font as the toolkit's, and back; an empty name is the fixed
+// font of the system.
+QFont FontOfDesc(const config::TFontDesc& desc);
+config::TFontDesc DescOfFont(const QFont& font);
 
 // The program's main window, once it exists; windows place themselves
 // relative to it (MainFormRelativePos reads its frame from here). Forgotten

@@ -207,6 +207,7 @@ TEST_F(MainWindowViewTest, FontDialogsApplyOnOkAndKeepThePrinterFontApart) {
     w.FontDialogHook = [&](QFont& font, const QString& title) {
         titles << title;
         font.setPointSize(20);
+        font.setBold(true);
         return accept;
     };
     const int height = w.LineHeight();
@@ -219,6 +220,9 @@ TEST_F(MainWindowViewTest, FontDialogsApplyOnOkAndKeepThePrinterFontApart) {
     EXPECT_EQ(s.AFFont.Size, 20);
     EXPECT_EQ(s.AFFont.Name, QStringLiteral("DejaVu Sans Mono"));
     EXPECT_GT(w.LineHeight(), height);
+    // The panes show the chosen style, not only its size.
+    EXPECT_EQ(s.AFFont.Style, config::fsBold);
+    EXPECT_TRUE(w.PaneFont().bold());
     EXPECT_EQ(s.APFont.Size, printer.Size);
 
     w.mmPrinterFont1Click(nullptr);
