@@ -23,6 +23,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "flat_button.h"
+#include "image_pane.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
 #include "window_helpers.h"
@@ -325,6 +326,7 @@ void TF_Main::switchView(int type, bool fresh, bool save) {
         M_ROpenErr->hide();
         hScrollBar->setMaximum(1100);
         hScrollBar->setPageStep(101);
+        hScrollNeeded_ = true;
         hScrollBar->setSingleStep(1);
         vScrollBar->hide();
         for (TFlatButton2* b : {fbLSelAll, fbRSelAll}) {

@@ -1,0 +1,266 @@
+// The image view in the offscreen window: pictures load into the panes,
+// zoom, pan, swap and save, and the comparison window adjusts the right
+// picture's offset.
+
+#include "ui/main/main_window.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include "config/app_settings.h"
+#include "config/services.h"
+#include "engine/editor.h"
+#include "engine/pane_stores.h"
+#include "engine/rows.h"
+#include "engine/tab_slots.h"
+#include "tests/ui/main/main_window_fixture.h"
+#include "ui/main/image_compare_wnd.h"
+#include "ui/main/image_pane.h"
+
+namespace config = tandex::config;
+namespace engine = tandex::engine;
+namespace ui = tandex::ui;
+
+namespace {
+
+TEST(ImageZoom, LimitAndFit) {
+    bool limited = false;
+    EXPECT_EQ(ui::limitZoom(5000, 300, 200, limited), 160);
+    EXPECT_TRUE(limited);
+    limited = false;
+    EXPECT_EQ(ui::limitZoom(5000, 300, 160, limited), 160);
+    EXPECT_FALSE(limited);
+    struct Fit {
+        int panelW, panelH, w, h, zoom;
+    };
+    for (const Fit& f : {Fit{400, 300, 800, 300, 50}, Fit{400, 300, 400, 900, 33}, Fit{400, 300, 100, 100, 300},
+                         Fit{400, 300, 3, 3, 10000},
+                         // More than 200 times its panel: 1, not 0.
+                         Fit{100, 100, 30000, 50, 1}})
+        EXPECT_EQ(ui::fitZoom(f.panelW, f.panelH, f.w, f.h), f.zoom) << f.w << "x" << f.h;
+}
+
+class ImageWindowTest : public tandex::testing::MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        config::setMessageSink(&sink_);
+        resetEngine();
+        auto& s = config::AppSettings();
+        s.ICDoScale = false;
+        s.ICSyncMove = false;
+        s.ICID = 0;
+        window_ = std::make_unique<ui::TF_Main>();
+        Watch(window_.get());
+        window_->resize(900, 520);
+        window_->show();
+        window_->firePendingJobs();
+    }
+    void TearDown() override {
+        config::setMessageSink(nullptr);
+        window_.reset();
+        resetEngine();
+        MainWindowFixture::TearDown();
+    }
+    static void resetEngine() {
+        engine::paneStores().ReleaseSideImage(1, true);
+        engine::paneStores().ReleaseSideImage(2, true);
+        engine::paneStores().InitCompareData();
+        engine::rows().InitRows();
+        engine::editor().InitEditor();
+        engine::editor().CaretWindow = nullptr;
+        engine::fccTabs().InitTabSlots();
+    }
+    QString picture(const QString& name, int w, int h, QRgb color, QPoint odd = {-1, -1}) {
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(color);
+        if (odd.x() >= 0) image.setPixel(odd, qRgb(1, 2, 3));
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(image.save(path));
+        return path;
+    }
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    void load(const QString& left, const QString& right) { window_->loadAndCompare(3, left, right); }
+    QString status() const { return window_->P_StatusBar->text(); }
+
+    config::RecordingMessageSink sink_;
+    QTemporaryDir dir_;
+    std::unique_ptr<ui::TF_Main> window_;
+};
+
+TEST_F(ImageWindowTest, PicturesLoadIntoTheImageViewAndCountByPixels) {
+    load(picture("a.png", 20, 10, qRgb(0, 0, 255)), picture("b.png", 20, 10, qRgb(0, 0, 255)));
+    auto& w = *window_;
+    EXPECT_EQ(w.ViewType(), ui::vtImage);
+    ASSERT_NE(ui::paneImage(1), nullptr);
+    EXPECT_EQ(ui::paneImage(1)->width, 20);
+    EXPECT_EQ(w.LastDiffCount, 0);
+    EXPECT_EQ(engine::fccTabs().GetTabDiffCount(), 0);
+    EXPECT_TRUE(w.ImgCompareWindow()->isVisible());
+
+    // One differing pixel of one file size still differs.
+    load(picture("c.bmp", 20, 10, qRgb(9, 9, 9)), picture("d.bmp", 20, 10, qRgb(9, 9, 9), {4, 4}));
+    EXPECT_EQ(QFileInfo(dir_.filePath("c.bmp")).size(), QFileInfo(dir_.filePath("d.bmp")).size());
+    EXPECT_EQ(w.LastDiffCount, 1);
+    // Different sizes differ.
+    load(picture("e.png", 20, 10, qRgb(9, 9, 9)), picture("f.png", 21, 10, qRgb(9, 9, 9)));
+    EXPECT_EQ(w.LastDiffCount, 1);
+}
+
+TEST_F(ImageWindowTest, BadPictureShowsErrorElevenAndClearsTheName) {
+    QByteArray noise(300, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char(i * 37 + 11);
+    load(file("x.png", noise), picture("ok.png", 10, 10, qRgb(1, 1, 1)));
+    auto& w = *window_;
+    EXPECT_FALSE(w.M_LOpenErr->isHidden());
+    EXPECT_TRUE(w.M_LOpenErr->toPlainText().contains(w.openErrorText(1, 11)));
+    EXPECT_TRUE(engine::paneStores().FileNames[1].isEmpty());
+    EXPECT_TRUE(engine::paneStores().FilePaths[1].isEmpty());
+    EXPECT_EQ(engine::paneStores().ImageLoaded[1], 0);
+}
+
+TEST_F(ImageWindowTest, ZoomIsClampedAndLimitedToEightThousandPixels) {
+    load(picture("wide.png", 5000, 20, qRgb(5, 5, 5)), picture("small.png", 20, 20, qRgb(5, 5, 5)));
+    auto& w = *window_;
+    w.hScrollBarScroll(nullptr, 200);
+    EXPECT_EQ(w.ZoomPercent(), 160);
+    EXPECT_TRUE(w.ZoomLimitReached());
+    EXPECT_TRUE(status().contains(QStringLiteral(" | Zoom: 160%  => MaxZoom is reached!"))) << status().toStdString();
+    EXPECT_EQ(w.imgFile1->width(), 8000);
+
+    w.hScrollBarScroll(nullptr, 0);
+    EXPECT_EQ(w.ZoomPercent(), 1);
+    EXPECT_FALSE(w.ZoomLimitReached());
+    w.hScrollBarScroll(nullptr, 1500);
+    EXPECT_EQ(w.hScrollBar->value(), 160);  // the wide picture cuts 1000 down
+
+    w.hScrollBarScroll(nullptr, 100);
+    EXPECT_TRUE(w.imageZoomKey(Qt::Key_Right, Qt::ControlModifier));
+    EXPECT_EQ(w.ZoomPercent(), 110);
+    EXPECT_TRUE(w.imageZoomKey(Qt::Key_Left, Qt::NoModifier));
+    EXPECT_EQ(w.ZoomPercent(), 109);
+    // The wheel: a tenth of the step scaled by the zoom, at least one.
+    w.hScrollBarScroll(nullptr, 100);
+    EXPECT_TRUE(w.FormMouseWheel(Qt::NoModifier, 120));
+    EXPECT_EQ(w.ZoomPercent(), 112);
+    w.hScrollBarScroll(nullptr, 5);
+    EXPECT_TRUE(w.FormMouseWheel(Qt::NoModifier, -120));
+    EXPECT_EQ(w.ZoomPercent(), 4);
+    w.TB_1to1Click(w.TB_1to1);
+    EXPECT_EQ(w.ZoomPercent(), 100);
+}
+
+TEST_F(ImageWindowTest, FittedZoomOnFirstLoad) {
+    auto& s = config::AppSettings();
+    s.ICDoScale = true;
+    s.ICDownScale = true;
+    load(picture("big.png", 4000, 40, qRgb(5, 5, 5)), picture("tiny.png", 4, 4, qRgb(5, 5, 5)));
+    auto& w = *window_;
+    const int expected = ui::fitZoom(w.P_LImage->width(), w.P_LImage->height(), 4000, 40);
+    EXPECT_EQ(w.ZoomPercent(), expected);
+    // Small pictures stay at 100 with ICDownScale.
+    load(picture("t1.png", 4, 4, qRgb(5, 5, 5)), picture("t2.png", 4, 4, qRgb(5, 5, 5)));
+    EXPECT_EQ(w.ZoomPercent(), 100);
+}
+
+TEST_F(ImageWindowTest, DraggingPansOneOrBothPictures) {
+    load(picture("a.png", 40, 40, qRgb(5, 5, 5)), picture("b.png", 40, 40, qRgb(6, 5, 5)));
+    auto& w = *window_;
+    for (bool sync : {false, true}) {
+        config::AppSettings().ICSyncMove = sync;
+        w.TB_1to1Click(w.TB_1to1);
+        const QPoint left = w.imgFile1->pos(), right = w.imgFile2->pos();
+        w.imgFileMouseDown(1, Qt::LeftButton, {5, 5}, {});
+        w.imgFileMouseMove(1, Qt::LeftButton, {12, 8});
+        w.imgFileMouseUp(1);
+        EXPECT_EQ(w.imgFile1->pos(), left + QPoint(7, 3));
+        EXPECT_EQ(w.imgFile2->pos(), sync ? right + QPoint(7, 3) : right) << sync;
+    }
+}
+
+TEST_F(ImageWindowTest, ComparisonWindowMovesTheRightPicture) {
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    auto& w = *window_;
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    w.hScrollBarScroll(nullptr, 200);
+    EXPECT_EQ(c->Zoom(), 200);
+    EXPECT_TRUE(c->Edit1KeyDown(Qt::Key_Right, Qt::ControlModifier));
+    EXPECT_EQ(c->lOffset->text(), QStringLiteral("xofs: 10\nyofs: 0"));
+    EXPECT_EQ(ui::paneImage(2)->panX, 20);  // the main window's right picture, in screen pixels
+
+    // A drag on the right picture moves the offset by the distance over the zoom.
+    c->imgResultMouseDown(Qt::LeftButton, Qt::NoModifier, {30, 10});
+    c->imgResultMouseMove(Qt::LeftButton, {38, 14});
+    c->imgResultMouseUp();
+    EXPECT_DOUBLE_EQ(c->Core().OffsetX(), 14);
+    EXPECT_DOUBLE_EQ(c->Core().OffsetY(), 2);
+
+    c->lOffsetDblClick();
+    EXPECT_EQ(c->lOffset->text(), QStringLiteral("xofs: 0\nyofs: 0"));
+    EXPECT_EQ(w.ZoomPercent(), 100);
+
+    c->fbButtonClick(1);
+    EXPECT_EQ(c->lOverlay->text(), QStringLiteral("Amplify 2x"));
+    EXPECT_EQ(c->lTinted->text(), QStringLiteral("Amplify 4x"));
+    c->fbButtonClick(0);
+    EXPECT_EQ(c->lOverlay->text(), QStringLiteral("Overlaid"));
+}
+
+TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
+    const QString a = picture("left.png", 16, 12, qRgb(200, 0, 0));
+    const QString b = picture("right.png", 10, 12, qRgb(0, 200, 0));
+    load(a, b);
+    auto& w = *window_;
+    EXPECT_EQ(w.resultPictureName(), dir_.filePath(QStringLiteral("left.jpg")));
+    ASSERT_TRUE(w.saveResultPicture(w.resultPictureName(), 0));
+    ASSERT_TRUE(w.saveResultPicture(dir_.filePath(QStringLiteral("left.bmp")), 1));
+    EXPECT_EQ(QImage(dir_.filePath(QStringLiteral("left.jpg"))).size(), QSize(16, 12));
+    EXPECT_EQ(QImage(dir_.filePath(QStringLiteral("left.bmp"))).pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu & qRgb(255, 0, 0))
+        << "the Pixels result paints different pixels in red";
+
+    w.mmSwapFiles1Click(nullptr);
+    EXPECT_EQ(ui::paneImage(1)->width, 10);
+    EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("right.png"));
+    EXPECT_EQ(w.imgFile1->picture().width(), 10);
+    w.mmSwapFiles1Click(nullptr);
+    EXPECT_EQ(ui::paneImage(1)->width, 16);
+    EXPECT_EQ(ui::paneImage(2)->width, 10);
+    EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("right.png"));
+    EXPECT_EQ(w.imgFile2->picture().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu & qRgb(0, 200, 0));
+}
+
+TEST_F(ImageWindowTest, TabsKeepTheirStateAcrossViews) {
+    auto& w = *window_;
+    w.loadAndCompare(3, file("t1.txt", "a\nb\n"), file("t2.txt", "a\nc\n"));
+    ASSERT_EQ(w.ViewType(), ui::vtText);
+    load(picture("a.png", 20, 10, qRgb(5, 5, 5)), picture("b.png", 20, 10, qRgb(5, 5, 5)));
+    ASSERT_EQ(w.ViewType(), ui::vtImage);
+    auto& tabs = engine::fccTabs();
+    const int imageTab = tabs.CurrentTab;
+    const int textTab = tabs.FindTabByViewType(ui::vtText);
+    ASSERT_GE(textTab, 0);
+    QObject tab;
+    tab.setProperty("Tag", textTab);
+    w.P_TAB0Click(&tab);
+    EXPECT_EQ(w.ViewType(), ui::vtText);
+    EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("t1.txt"));
+    tab.setProperty("Tag", imageTab);
+    w.P_TAB0Click(&tab);
+    EXPECT_EQ(w.ViewType(), ui::vtImage);
+    EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("a.png"));
+    ASSERT_NE(ui::paneImage(1), nullptr);
+    EXPECT_FALSE(w.imgFile1->picture().isNull());
+}
+
+}  // namespace
