@@ -917,7 +917,11 @@ void TF_Main::TB_ReloadClick(QObject*) {
     if (ViewType() == vtFolder) return;  // the folder comparison reloads itself
     const int top = topRow(ViewType()), active = getActivePane(ViewType());
     saveTabState();
-    if (!loadMissingPanes()) return;
+    // A reloaded image view keeps its zoom and the frames it shows.
+    reloadImage_ = ViewType() == vtImage;
+    const bool loaded = loadMissingPanes();
+    reloadImage_ = false;
+    if (!loaded) return;
     setActivePane(ViewType(), active);
     setTopRow(ViewType(), top, viewRowCount(ViewType()));
     refreshView();

@@ -4,6 +4,7 @@
 
 #include "ui/main/main_window.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -90,6 +91,40 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
         return path;
+    }
+    // An icon file whose entries are PNG pictures of the given sizes.
+    QString icon(const QString& name, const std::vector<int>& sizes) {
+        std::vector<QByteArray> pngs;
+        for (int n : sizes) {
+            QImage image(n, n, QImage::Format_ARGB32);
+            image.fill(0xFF102030u);
+            QByteArray data;
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::WriteOnly);
+            EXPECT_TRUE(image.save(&buffer, "png"));
+            pngs.push_back(data);
+        }
+        QByteArray out;
+        auto u8 = [&](int v) { out.append(char(v)); };
+        auto u16 = [&](int v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); };
+        auto u32 = [&](quint32 v) { u16(int(v & 0xFFFF)); u16(int(v >> 16)); };
+        u16(0);
+        u16(1);
+        u16(int(sizes.size()));
+        quint32 offset = 6 + 16 * quint32(sizes.size());
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            u8(sizes[i]);
+            u8(sizes[i]);
+            u8(0);
+            u8(0);
+            u16(1);
+            u16(32);
+            u32(quint32(pngs[i].size()));
+            u32(offset);
+            offset += quint32(pngs[i].size());
+        }
+        for (const QByteArray& png : pngs) out.append(png);
+        return file(name, out);
     }
     void load(const QString& left, const QString& right) { window_->loadAndCompare(3, left, right); }
     QString status() const { return window_->P_StatusBar->text(); }
@@ -238,6 +273,30 @@ TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
     EXPECT_EQ(ui::paneImage(2)->width, 10);
     EXPECT_EQ(engine::paneStores().FileNames[2], QStringLiteral("right.png"));
     EXPECT_EQ(w.imgFile2->picture().pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu & qRgb(0, 200, 0));
+}
+
+TEST_F(ImageWindowTest, IconFramesStepWrapAndSurviveAReload) {
+    config::AppSettings().ICLastFrame = true;
+    load(icon("a.ico", {16, 32, 48}), picture("b.png", 16, 16, qRgb(5, 5, 5)));
+    auto& w = *window_;
+    ASSERT_NE(ui::paneImage(1), nullptr);
+    EXPECT_EQ(ui::paneImage(1)->width, 48);  // the last frame
+    EXPECT_EQ(w.ImageFrame(1), (2 << 16) | 2);
+    struct Step {
+        int step, size;
+    };
+    for (const Step& s : {Step{1, 16}, Step{-1, 48}, Step{-1, 32}, Step{1, 48}, Step{1, 16}, Step{1, 32}}) {
+        w.stepImageFrame(1, s.step);
+        ASSERT_NE(ui::paneImage(1), nullptr);
+        EXPECT_EQ(ui::paneImage(1)->width, s.size) << s.step;
+    }
+    // A reload shows the frame that was shown, not the packed state.
+    w.hScrollBarScroll(nullptr, 150);
+    w.TB_ReloadClick(w.TB_RELOAD);
+    ASSERT_NE(ui::paneImage(1), nullptr);
+    EXPECT_EQ(ui::paneImage(1)->width, 32);
+    EXPECT_EQ(w.ImageFrame(1), (1 << 16) | 2);
+    EXPECT_EQ(w.ZoomPercent(), 150);
 }
 
 TEST_F(ImageWindowTest, TabsKeepTheirStateAcrossViews) {
