@@ -325,6 +325,8 @@ void TF_Main::createControls() {
     createCloseControls();
     // The image view's pictures, zoom and comparison window.
     createImageControls();
+    // Keys: the shortcuts of the menus, the application key hook.
+    createKeyHandling();
 }
 
 // ---- per-view state ---------------------------------------------------------

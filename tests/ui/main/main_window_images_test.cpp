@@ -185,6 +185,13 @@ TEST_F(ImageWindowTest, ZoomIsClampedAndLimitedToEightThousandPixels) {
     EXPECT_EQ(w.ZoomPercent(), 110);
     EXPECT_TRUE(w.imageZoomKey(Qt::Key_Left, Qt::NoModifier));
     EXPECT_EQ(w.ZoomPercent(), 109);
+    // The same through the window's key table.
+    int key = Qt::Key_Left;
+    w.FormKeyDown(&w, key, Qt::ControlModifier);
+    EXPECT_EQ(w.ZoomPercent(), 99);
+    key = Qt::Key_Right;
+    w.FormKeyDown(&w, key, Qt::NoModifier);
+    EXPECT_EQ(w.ZoomPercent(), 100);
     // The wheel: a tenth of the step scaled by the zoom, at least one.
     w.hScrollBarScroll(nullptr, 100);
     EXPECT_TRUE(w.FormMouseWheel(Qt::NoModifier, 120));
