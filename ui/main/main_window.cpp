@@ -327,6 +327,8 @@ void TF_Main::createControls() {
     createImageControls();
     // Keys: the shortcuts of the menus, the application key hook.
     createKeyHandling();
+    // Mouse selection, hover texts and the panes' context menu.
+    createMouseControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -63,6 +63,7 @@ class TfGotoLine;
 class TfImgCompare;
 class TImagePane;
 class TfProperties;
+class TF_HoverText;
 
 class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
@@ -747,8 +748,11 @@ public:
     // comparison window.
     void compareLoadedImages();
     // The image items of the pane's context menu (rotate, flip, resize,
-    // copy, the comparison window); added to menu when the image view shows.
-    void addImageMenuItems(QMenu* menu);
+    // copy, the comparison window), for the pane's picture.
+    void addImageMenuItems(QMenu* menu, int pane);
+    // The image view's context menu at a screen point.
+    void showImageMenu(int pane, QPoint screenPos);
+    QMenu* pmImage = nullptr;
     void pmImageOp(int op, int pane);
     void pmCopyImageToClipBoardClick(int pane);
     // Writes the comparison's result picture: format 0 JPEG, 1 bitmap.
@@ -778,6 +782,56 @@ private:
     std::array<QImage, 3> unresized_;
     TfImgCompare* imgCompare_ = nullptr;
     // ---- end of image view ---------------------------------------------------
+
+    // ---- mouse selection, hover texts, links, the pane menu and copying lines
+    // (main_window_mouse.cpp, main_window_popup.cpp)
+public:
+    // The panes' mouse handlers, in client coordinates; a call without a
+    // sender (from the hover text) carries screen coordinates.
+    void FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseUp(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormDblClick(QObject* sender);
+    void T_WHEELTimer(QObject* sender);
+    void showRowHint(int x, int y);
+    // Whether a link lies under x on the row; keeps its text in LinkText.
+    bool linkAt(int x, int row);
+    const QString& LinkText() const { return linkText_; }
+    // 0 starts the pick mode for pickPurpose, 1 completes it on the caret
+    // row, 2 leaves it.
+    void pickMode(int mode);
+    bool PickModeOn() const { return compareToPending_; }
+    // What a completed pick does: 2 shows the similarity of two lines.
+    int pickPurpose = 0;
+    TF_HoverText* HoverText() const { return hoverText_; }
+    void buildContextMenu();
+    void pmFilePopup(QObject* sender);
+    void BB_COPYTOClick(QObject* sender);
+    void copySelectedLines();
+    void Copy1Click(QObject* sender);
+    QString selectedText() const;
+    QTimer* T_WHEEL = nullptr;
+    QMenu* pmLine = nullptr;
+    QAction *pmCopy1 = nullptr, *pmCut1 = nullptr, *pmPaste1 = nullptr, *pmDelete1 = nullptr,
+            *pmCopyLines = nullptr, *pmSelectAllLines = nullptr, *pmSelectAllDifLines = nullptr,
+            *pmSelectAllAddedLines = nullptr, *pmPrintSelection = nullptr, *pmOpeninexternalEditor21 = nullptr,
+            *pmOpeninexternalEditor22 = nullptr, *pmLineProperties = nullptr, *pmExploreLine = nullptr;
+
+private:
+    void createMouseControls();
+    int rowAtY(int y) const;
+    int columnAtX(int pane, int x) const;
+    bool pickAccepts(int pane, int row) const;
+    void showSimilarity(int targetRow, QPoint screenPoint);
+    void createLineMenu();
+    quint32 hoverBackground(int pane, int row) const;
+    TF_HoverText* hoverText_ = nullptr;
+    QString linkText_;
+    QPoint mouseDownPoint_;
+    bool middleScrolling_ = false;
+    Qt::KeyboardModifiers dragShift_, clickShift_;
+    int dragColumn_ = 0, dragRow_ = 0, middleStartY_ = 0;
+    int pickSourcePane_ = 1, pickSourceRow_ = 0;
 };
 
 }  // namespace tandex::ui

@@ -381,9 +381,19 @@ void TF_Main::pmCopyImageToClipBoardClick(int pane) {
     if (const TPaneImage* state = paneImage(pane)) CopyGraphicToClipboard(state->picture);
 }
 
-void TF_Main::addImageMenuItems(QMenu* menu) {
+void TF_Main::showImageMenu(int pane, QPoint screenPos) {
     if (viewType_ != vtImage) return;
-    const int pane = getActivePane(vtImage);
+    if (!pmImage) {
+        pmImage = new QMenu(this);
+        pmImage->setObjectName(QStringLiteral("pmImage"));
+    }
+    pmImage->clear();
+    addImageMenuItems(pmImage, pane);
+    menuPopupPos = screenPos;
+    pmImage->popup(screenPos);
+}
+
+void TF_Main::addImageMenuItems(QMenu* menu, int pane) {
     auto item = [&](const char* name, const QString& caption, std::function<void()> run) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
@@ -407,10 +417,13 @@ void TF_Main::addImageMenuItems(QMenu* menu) {
 
 // ---- mouse ----------------------------------------------------------------------
 
-void TF_Main::imgFileMouseDown(int pane, Qt::MouseButtons buttons, QPoint pos, QPoint) {
+void TF_Main::imgFileMouseDown(int pane, Qt::MouseButtons buttons, QPoint pos, QPoint globalPos) {
     if (buttons == Qt::LeftButton) {
         pictureOf(*this, pane)->setCursor(screenCursor(12, Qt::OpenHandCursor));
         grabPoints_[size_t(pane)] = pos;
+    } else if (buttons == Qt::RightButton) {
+        setActivePane(vtImage, pane);
+        showImageMenu(pane, globalPos);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -304,6 +305,28 @@ TEST_F(ImageWindowTest, IconFramesStepWrapAndSurviveAReload) {
     EXPECT_EQ(ui::paneImage(1)->width, 32);
     EXPECT_EQ(w.ImageFrame(1), (1 << 16) | 2);
     EXPECT_EQ(w.ZoomPercent(), 150);
+}
+
+TEST_F(ImageWindowTest, ContextMenuTurnsAndResizesThePicture) {
+    load(picture("a.png", 30, 10, qRgb(5, 5, 5)), picture("b.png", 20, 40, qRgb(5, 5, 5)));
+    auto& w = *window_;
+    w.imgFileMouseDown(1, Qt::RightButton, {}, {10, 10});
+    ASSERT_NE(w.pmImage, nullptr);
+    auto item = [&](const char* name) { return w.pmImage->findChild<QAction*>(QString::fromLatin1(name)); };
+    ASSERT_NE(item("pmRotateClockwise"), nullptr);
+    item("pmRotateClockwise")->trigger();
+    EXPECT_EQ(ui::paneImage(1)->width, 10);
+    EXPECT_EQ(ui::paneImage(1)->height, 30);
+    w.pmImage->close();
+
+    w.showImageMenu(1, {10, 10});
+    item("pmSameSize")->trigger();
+    EXPECT_EQ(w.imgFile1->picture().size(), QSize(20, 40));
+    w.showImageMenu(1, {10, 10});
+    EXPECT_EQ(item("pmSameSize")->text(), QStringLiteral("Restore original image size"));
+    item("pmSameSize")->trigger();
+    EXPECT_EQ(w.imgFile1->picture().size(), QSize(10, 30));
+    EXPECT_EQ(ui::paneImage(1)->width, 10);
 }
 
 TEST_F(ImageWindowTest, TabsKeepTheirStateAcrossViews) {
