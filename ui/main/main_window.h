@@ -757,6 +757,10 @@ public:
     void pmCopyImageToClipBoardClick(int pane);
     // Writes the comparison's result picture: format 0 JPEG, 1 bitmap.
     bool saveResultPicture(const QString& path, int format);
+    // The save commands in the image view: asks for a local file next to
+    // the left picture (the save dialog's file type, or the extension,
+    // picks bitmap or JPEG) and writes the result picture there.
+    void saveResultPictureAs(int target);
     QString resultPictureName() const;
     void showImageCompare(bool show);
     TfImgCompare* ImgCompareWindow();

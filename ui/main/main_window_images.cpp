@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMouseEvent>
@@ -15,6 +16,7 @@
 #include "access/file_ops.h"
 #include "access/program_log.h"
 #include "config/app_settings.h"
+#include "config/services.h"
 #include "engine/folder_rows.h"
 #include "engine/pane_stores.h"
 #include "engine/tab_slots.h"
@@ -348,6 +350,37 @@ bool TF_Main::saveResultPicture(const QString& path, int format) {
     if (!imgCompare_ || imgCompare_->Result().isNull()) return false;
     const QImage shown = OpaqueForDisplay(imgCompare_->Result());
     return shown.save(path, format == 1 ? "BMP" : "JPG");
+}
+
+void TF_Main::saveResultPictureAs(int target) {
+    if (!imgCompare_) return;
+    // The result picture has no file of its own to save in place.
+    if (target == -1) {
+        showSaveAsMenu(1);
+        return;
+    }
+    // Other locations than the file system (0) take the result picture once
+    // their browsers can write.
+    if (target != 0) return;
+    const QString defaultPath = resultPictureName();
+    TSaveDialogChoice choice;
+    choice.title = QStringLiteral(" Save left file ");
+    choice.folder = engine::paneStores().FilePaths[1];
+    choice.defaultName = QFileInfo(defaultPath).fileName();
+    if (SaveDialogHook) {
+        if (!SaveDialogHook(choice)) return;
+    } else {
+        QString filter = QStringLiteral("Jpeg file (*.jpg)");
+        choice.path = QFileDialog::getSaveFileName(this, choice.title, defaultPath,
+                                                   QStringLiteral("Jpeg file (*.jpg);;Bitmap file (*.bmp)"), &filter);
+        if (choice.path.isEmpty()) return;
+        if (filter.startsWith(QLatin1String("Bitmap")) && QFileInfo(choice.path).suffix().isEmpty())
+            choice.path += QStringLiteral(".bmp");
+    }
+    const bool bitmap = QFileInfo(choice.path).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
+    if (!saveResultPicture(choice.path, bitmap ? 1 : 0))
+        config::showMessage(QStringLiteral("Tandex"), QStringLiteral("Unable to write the file:\r") + choice.path,
+                            config::MsgKind::Error);
 }
 
 void TF_Main::pmImageOp(int op, int pane) {

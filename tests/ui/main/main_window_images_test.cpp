@@ -267,7 +267,17 @@ TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
     auto& w = *window_;
     EXPECT_EQ(w.resultPictureName(), dir_.filePath(QStringLiteral("left.jpg")));
     ASSERT_TRUE(w.saveResultPicture(w.resultPictureName(), 0));
-    ASSERT_TRUE(w.saveResultPicture(dir_.filePath(QStringLiteral("left.bmp")), 1));
+    // The save command asks for the file next to the left picture.
+    QString offered;
+    w.SaveDialogHook = [&](ui::TSaveDialogChoice& choice) {
+        offered = choice.folder + choice.defaultName;
+        choice.path = dir_.filePath(QStringLiteral("left.bmp"));
+        return true;
+    };
+    QObject button;
+    button.setProperty("Tag", 0);
+    w.N1SaveFileClick(&button);
+    EXPECT_EQ(offered, w.resultPictureName());
     EXPECT_EQ(QImage(dir_.filePath(QStringLiteral("left.jpg"))).size(), QSize(16, 12));
     EXPECT_EQ(QImage(dir_.filePath(QStringLiteral("left.bmp"))).pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu & qRgb(255, 0, 0))
         << "the Pixels result paints different pixels in red";
