@@ -346,6 +346,8 @@ void TF_Main::switchView(int type, bool fresh, bool save) {
         break;
     }
     if (type != vtImage) {
+        // The comparison window belongs to the image view.
+        showImageCompare(false);
         vScrollBar->show();
         for (TFlatButton2* b : {fbLSelAll, fbRSelAll}) {
             b->SetListID(16);
@@ -402,10 +404,10 @@ void TF_Main::fbCloseTabClick(QObject* sender) {
         // Recent file pairs: the pair waiting for T_HIST is gone with the tab.
         stopHistoryTimer();
         if (type == vtImage) {
+            releaseImages(true);
             stores.ReleaseSideImage(1, true);
             stores.ReleaseSideImage(2, true);
-            imgFile1->clear();
-            imgFile2->clear();
+            showImageCompare(false);
         } else {
             auto& r = engine::rows();
             r.ClearLineSelection();

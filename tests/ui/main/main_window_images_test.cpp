@@ -353,6 +353,7 @@ TEST_F(ImageWindowTest, TabsKeepTheirStateAcrossViews) {
     tab.setProperty("Tag", textTab);
     w.P_TAB0Click(&tab);
     EXPECT_EQ(w.ViewType(), ui::vtText);
+    EXPECT_FALSE(w.ImgCompareWindow()->isVisible());
     EXPECT_EQ(engine::paneStores().FileNames[1], QStringLiteral("t1.txt"));
     tab.setProperty("Tag", imageTab);
     w.P_TAB0Click(&tab);
