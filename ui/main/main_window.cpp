@@ -321,6 +321,8 @@ void TF_Main::createControls() {
     createSaveCommands();
     // Loading files into the panes.
     createLoadControls();
+    // Select buttons, view mode, filter, fonts, View toggles and splitter.
+    createViewCommands();
     // Closing, recent file pairs and swapping sides.
     createCloseControls();
     // The image view's pictures, zoom and comparison window.

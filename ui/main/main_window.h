@@ -124,8 +124,8 @@ public:
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
     bool Busy() const {
-        return busyDepth_ > 0 || recompareRunning_ || structuralEdit_ || engine::editor().EditBusy ||
-               plugIns().running();
+        return busyDepth_ > 0 || recompareRunning_ || commandRunning_ || structuralEdit_ ||
+               engine::editor().EditBusy || plugIns().running();
     }
     void lockPaint();
     void unlockPaint();
@@ -660,6 +660,66 @@ private:
     engine::TFCCTab spareTab_;
     QWidget* mismatchDlg_ = nullptr;  // the TfFTMismatch, made on first use
     // ---- end of loading -------------------------------------------------------
+    // ---- view commands: select buttons, ignore switches, view mode, filter,
+    // fonts, View toggles and splitter (main_window_commands.cpp,
+    // main_window_view.cpp) ----------------------------------------------------
+public:
+    void selectRows(int pane, int kind);
+    void SelectLeftAllClick(QObject* sender);
+    void SelectRightAllClick(QObject* sender);
+    void SelectAllNewerLClick(QObject* sender);
+    void SelectAllNewerRClick(QObject* sender);
+    void Selectalllines1Click(QObject* sender);
+    void SelectallDifLines1Click(QObject* sender);
+    void Selectalladdedlines1Click(QObject* sender);
+    void Selectallorphanfiles1Click(QObject* sender);
+    void SelectOrphansLeftClick(QObject* sender);
+    void SelectOrphansRightClick(QObject* sender);
+    void InvertSelectionClick(QObject* sender);
+    void Selectallfilesinthisfolder1Click(QObject* sender);
+    // Ctrl+A's select-button step, after the key selected every row of the
+    // pane: the pane's select-all button is pressed as by a click.
+    void selectAllKeyStep(int pane);
+    void mmIgnoreWS1Click(QObject* sender);
+    void mmIgnoreCase1Click(QObject* sender);
+    void mmIgnoreEmptyLines1Click(QObject* sender);
+    void mmCenter1Click(QObject* sender);
+    void mmColors1Click(QObject* sender);
+    void BB_SETINGSClick(QObject* sender);
+    void AboutClick(QObject* sender);
+    void BB_VIEWMODEClick(QObject* sender);
+    void applyViewMode();
+    void Info1Click(QObject* sender);
+    void TB_FILTERClick(QObject* sender);
+    void pmDiffViewPopup(QObject* sender);
+    void pmDV_Click(QObject* sender);
+    void mmScreenFont1Click(QObject* sender);
+    void ScreenFontDialogApply(const QFont& font);
+    void mmPrinterFont1Click(QObject* sender);
+    void mmShowDetailsPanel1Click(QObject* sender);
+    void mmShowLN1Click(QObject* sender);
+    void mmShowStatusBar1Click(QObject* sender);
+    void mmShowThumbnailBar1Click(QObject* sender);
+    // x in the client's coordinates (the window's own drag target).
+    void FormDragOver(int x);
+    void P_MIDStartDrag();
+    // x relative to P_MID.
+    void P_MIDDragOver(int x);
+    void P_MIDEndDrag();
+    // The view-mode, HEX and filter commands run: a second one does nothing.
+    bool CommandRunning() const { return commandRunning_; }
+    // Tests answer the font dialogs here: font in, the choice out; false
+    // when the dialog was cancelled.
+    std::function<bool(QFont& font, const QString& title)> FontDialogHook;
+
+private:
+    void createViewCommands();
+    // P_MID's mouse events drive the splitter handlers.
+    void createSplitterDrag();
+    void showCommandWindowItems();
+    bool fontDialog(QFont& font, const QString& title);
+    bool commandRunning_ = false;
+    int dragX_ = -1;
 
     // ---- network sources: web, cloud and FTP panes (main_window_remote.cpp) ----
 public:
@@ -837,5 +897,6 @@ private:
     int dragColumn_ = 0, dragRow_ = 0, middleStartY_ = 0;
     int pickSourcePane_ = 1, pickSourceRow_ = 0;
 };
+
 
 }  // namespace tandex::ui

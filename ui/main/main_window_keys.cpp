@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
+#include "command_windows.h"
 #include "config/app_settings.h"
 #include "config/services.h"
 #include "config/sys_helpers.h"
@@ -28,7 +29,6 @@
 #include "engine/undo_stack.h"
 #include "main_window.h"
 #include "row_area.h"
-#include "settings_seam.h"
 #include "window_helpers.h"
 
 namespace tandex::ui {
@@ -348,8 +348,10 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
         break;
     case Qt::Key_A:
         if (!ctrl || noRows) break;
-        // The select buttons' step comes with the select buttons.
         r.SelectAllRows(ed.ActiveSide);
+        // The pane's select-all button steps as a click would, so a second
+        // Ctrl+A releases it and clears the selection again.
+        selectAllKeyStep(ed.ActiveSide);
         repaintPanes();
         break;
     case Qt::Key_L:
@@ -536,7 +538,7 @@ bool TF_Main::editingBlocked() {
                                                config::MsgKind::Information, config::mbYes | config::mbNo,
                                                config::mrYes);
         if (answer != config::mrYes) return true;
-        settingsDialog().ShowSettingsPage(6, 3);
+        commandWindows().ShowSettingsPage(6, 3);
         return !s.TEEnabled;
     }
     if (viewType_ == vtBinary)

@@ -931,7 +931,11 @@ void TF_Main::BB_HEXClick(QObject*) {
     if (Busy() || ViewType() == vtFolder) return;
     saveTabState();
     forceBinary_ = true;
-    if (loadMissingPanes() && !singlePaneView_) {
+    // The save question lets a second click in before the load starts.
+    commandRunning_ = true;
+    const bool loaded = loadMissingPanes();
+    commandRunning_ = false;
+    if (loaded && !singlePaneView_) {
         const auto& stores = engine::paneStores();
         for (int pane = 1; pane <= 2; ++pane)
             if (stores.FileSizes[size_t(pane)] == -2) {

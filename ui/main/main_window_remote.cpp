@@ -11,6 +11,7 @@
 
 #include "access/access_slots.h"
 #include "access/cloud_client.h"
+#include "access/ftp_hooks.h"
 #include "access/locations.h"
 #include "config/app_settings.h"
 #include "config/services.h"
@@ -43,12 +44,17 @@ void TF_Main::hookRemoteProgress(int pane, int accessKind) {
         });
         if (!batchMode() && statusWin_) statusWin_->show();
     }
-    // An FTP pane's download reports here once the FTP access has its read
-    // hook (FZSetFtpReadProgressHook to statusProgressStep, and empty in
-    // unhookRemoteProgress).
+    if (accessKind == access::akFtp) {
+        // Closing the slot drops the hook, so every load sets it anew.
+        access::FZSetFtpReadProgressHook([this](qint64 bytes) { statusProgressStep(bytes); });
+        if (!batchMode() && statusWin_) statusWin_->show();
+    }
 }
 
-void TF_Main::unhookRemoteProgress() { access::FZSetCloudProgressHook(nullptr); }
+void TF_Main::unhookRemoteProgress() {
+    access::FZSetCloudProgressHook(nullptr);
+    access::FZSetFtpReadProgressHook(nullptr);
+}
 
 int TF_Main::reopenFtpForReading(int pane) {
     auto& stores = engine::paneStores();
@@ -111,13 +117,17 @@ TRemoteUploadProgress::TRemoteUploadProgress(int slot) : kind_(access::FZSlotAcc
             config::eventPump().processEvents();
         });
     }
-    // An FTP upload reports here once the FTP access has its write hook
-    // (FZSetFtpWriteProgressHook, set as the cloud's above and emptied in
-    // the destructor).
+    if (kind_ == access::akFtp) {
+        access::FZSetFtpWriteProgressHook([](qint64 bytes) {
+            config::progressSink().setProgress(bytes);
+            config::eventPump().processEvents();
+        });
+    }
 }
 
 TRemoteUploadProgress::~TRemoteUploadProgress() {
     if (kind_ == access::akCloud) access::FZSetCloudProgressHook(nullptr);
+    if (kind_ == access::akFtp) access::FZSetFtpWriteProgressHook(nullptr);
 }
 
 }  // namespace tandex::ui

@@ -114,9 +114,6 @@ void TF_Main::FormCreate() {
     autodetect->setData(99);
 
     applyColorScheme();
-    // Hidden until the update check exists.
-    if (auto* check = findChild<QAction*>(QStringLiteral("CheckforUpdates1")))
-        connect(check, &QAction::triggered, this, [this] { CheckforUpdates1Click(this); });
     armTimer(tjSecondStage, 5);
 }
 

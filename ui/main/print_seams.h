@@ -40,6 +40,8 @@ public:
     // then decides whether a check is due). The final state of the update,
     // kUpdateReadyToInstall when the new program waits for installation.
     virtual int CheckForUpdate(bool /*shown*/) { return kUpdateIdle; }
+    // Whether there is an update check to offer in the Help menu.
+    virtual bool CanCheck() const { return false; }
     // A hidden check failed (the status bar says so).
     virtual bool UpdateFailed() const { return false; }
 

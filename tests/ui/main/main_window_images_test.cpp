@@ -21,6 +21,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "tests/ui/main/main_window_fixture.h"
+#include "ui/main/flat_button.h"
 #include "ui/main/image_compare_wnd.h"
 #include "ui/main/image_pane.h"
 
@@ -315,6 +316,9 @@ TEST_F(ImageWindowTest, IconFramesStepWrapAndSurviveAReload) {
     EXPECT_EQ(ui::paneImage(1)->width, 32);
     EXPECT_EQ(w.ImageFrame(1), (1 << 16) | 2);
     EXPECT_EQ(w.ZoomPercent(), 150);
+    // The select button steps forward (its right part).
+    w.SelectLeftAllClick(w.fbLSelAll);
+    EXPECT_EQ(ui::paneImage(1)->width, 48);
 }
 
 TEST_F(ImageWindowTest, ContextMenuTurnsAndResizesThePicture) {

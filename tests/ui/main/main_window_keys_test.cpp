@@ -384,3 +384,19 @@ TEST_F(MainWindowKeysTest, NewTextCompareFromTheEmptyWindow) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowKeysTest, CtrlASelectsThePaneAndASecondOneClearsIt) {
+    ui::TF_Main& w = load(numbered(5), numbered(5, {2}));
+    const auto selectedRows = [] {
+        int n = 0;
+        for (int row = 0; row < rowCount(); ++row) n += engine::rows().IsRowSelected(1, row) ? 1 : 0;
+        return n;
+    };
+    caretTo(0, 1);
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), rowCount());
+    EXPECT_EQ(w.fbLSelAll->property("Tag").toInt(), 4);
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), 0);
+    EXPECT_EQ(w.fbLSelAll->property("Tag").toInt(), 2);
+}

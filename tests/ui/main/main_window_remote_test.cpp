@@ -54,7 +54,12 @@ public:
         SilentProgress::setTextLine(line, text);
         if (!text.isEmpty()) texts << text;
     }
+    void setProgress(qint64 position) override {
+        SilentProgress::setProgress(position);
+        furthest = std::max(furthest, position);
+    }
     QStringList texts;
+    qint64 furthest = 0;
 };
 
 QByteArray readAll(const QString& name) {
@@ -367,6 +372,9 @@ TEST_F(RemotePanesTest, TypedFtpLocationLoadsWhollyComparesSavesAndShowsItsKind)
     writeFile(root + "/d/long.txt", text);
     const QString path = "ftp://u@127.0.0.1/d/long.txt";
 
+    int furthestBar = 0;
+    QObject::connect(status_->PBar1, &QProgressBar::valueChanged,
+                     [&](int value) { furthestBar = std::max(furthestBar, value); });
     const QString firstText = loadBeside(QString::fromUtf8(local), path);
     const auto& stores = engine::paneStores();
     EXPECT_TRUE(firstText.startsWith("Connecting to ...   ")) << qPrintable(firstText);
@@ -375,6 +383,8 @@ TEST_F(RemotePanesTest, TypedFtpLocationLoadsWhollyComparesSavesAndShowsItsKind)
     EXPECT_EQ(stores.FileSizes[2], text.size());
     EXPECT_EQ(stores.LineCount[2], 5002);
     EXPECT_EQ(window_->LastDiffCount, 1);
+    // The download's read hook moved the window's bar to the whole file.
+    EXPECT_EQ(furthestBar, 100);
 
     editAndSaveRight("zwei");
     QByteArray saved = text;
@@ -384,6 +394,7 @@ TEST_F(RemotePanesTest, TypedFtpLocationLoadsWhollyComparesSavesAndShowsItsKind)
     EXPECT_EQ(stores.SideAccessKinds[2], acc::akFtp);
     EXPECT_TRUE(progress_.texts.contains("Connecting to: " + path)) << qPrintable(progress_.texts.join('|'));
     EXPECT_TRUE(progress_.texts.contains("Uploading to FTP server..."));
+    EXPECT_EQ(progress_.furthest, saved.size());
 
     QString name, location;
     bool boxesOn = true, modifiedOn = false;

@@ -1,0 +1,36 @@
+#pragma once
+// The windows of the settings and the help-and-update subsystems that the
+// main window's menus open: the colour dialog, the settings dialog and the
+// about box (the update check is the updater's, print_seams.h). Those subsystems link this library and
+// install their implementation at start; until then every window is
+// missing and the commands that would open one stay out of the menus.
+
+#include <QPoint>
+#include <functional>
+
+namespace tandex::ui {
+
+enum TCommandWindow : int { cwColors = 0, cwSettings = 1, cwAbout = 2 };
+
+class CommandWindowServices {
+public:
+    virtual ~CommandWindowServices() = default;
+    virtual bool Has(TCommandWindow window) const = 0;
+    // The colour dialog at pos; apply is called with a chosen set's index.
+    // shortcutsOn: whether the Edit shortcuts were on before the dialog.
+    virtual void ShowColors(QPoint pos, bool shortcutsOn, std::function<void(int)> apply) = 0;
+    // Makes the settings dialog when there is none and shows it; it gives
+    // the main window its controls back when it closes.
+    virtual void ShowSettings() = 0;
+    // Opens the settings dialog on a page (its index in the page tree),
+    // flashing pointer hint 1 .. 3 on the option the caller means (0 none),
+    // and returns once the user has closed it.
+    virtual void ShowSettingsPage(int page, int pointerHint) = 0;
+    virtual void ShowAbout(QPoint pos) = 0;
+};
+
+CommandWindowServices& commandWindows();
+// Installing nullptr restores the default; the caller keeps ownership.
+void setCommandWindows(CommandWindowServices* services);
+
+}  // namespace tandex::ui
