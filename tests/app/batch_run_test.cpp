@@ -4,6 +4,7 @@
 // exit code are compared byte for byte.
 
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -100,6 +101,15 @@ protected:
         write("b1", bytes);
         bytes[100] = 'X';
         write("b2", bytes);
+        // Pictures: two equal PNGs, and two BMPs of one size (and so one
+        // file size) that differ in one pixel.
+        QImage picture(8, 6, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        picture.save(path("p1.png"));
+        picture.save(path("p2.png"));
+        picture.save(path("m1.bmp"));
+        picture.setPixel(3, 2, qRgb(255, 0, 0));
+        picture.save(path("m2.bmp"));
     }
     void write(const char* name, const QByteArray& bytes) {
         QFile f(tmp_.filePath(QString::fromLatin1(name)));
@@ -165,6 +175,12 @@ TEST_F(BatchRun, ResultsAndExitCodes) {
         {{"/x", "l1", "l2"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 9},
         {{"l1", "l2"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 9},
     };
+    // Pictures compare pixel by pixel, not by their file sizes.
+    cases.push_back({{"/f", "p1.png", "p2.png", "/ld"},
+                     equal + "-> Pixels: Same=48 | Tol=0 | Diff=0\n", 0});
+    cases.push_back({{"/f", "m1.bmp", "m2.bmp"}, "Images are different!\n", 1});
+    cases.push_back({{"/f", "m1.bmp", "m2.bmp", "/ld"},
+                     "Images are different!\n-> Pixels: Same=47 | Tol=0 | Diff=1\n", 1});
     // The binary pair differs in one hex row, and "/ld" lists that row.
     cases.push_back({{"/f", "b1", "b2", "/ld"},
                      different + "File1: " + path("b1").toUtf8() + "\nFile2: " + path("b2").toUtf8() +

@@ -16,6 +16,7 @@
 #include "config/app_settings.h"
 #include "engine/rows.h"
 #include "flat_button.h"
+#include "image_pane.h"
 #include "main_window_settings.h"
 #include "overview_bar.h"
 #include "row_area.h"
@@ -271,8 +272,8 @@ void TF_Main::createControls() {
     hScrollBar->hide();
     P_LImage = named(new QWidget(Client), "P_LImage");
     P_RImage = named(new QWidget(Client), "P_RImage");
-    imgFile1 = named(new QLabel(P_LImage), "imgFile1");
-    imgFile2 = named(new QLabel(P_RImage), "imgFile2");
+    imgFile1 = named(new TImagePane(P_LImage), "imgFile1");
+    imgFile2 = named(new TImagePane(P_RImage), "imgFile2");
     M_LOpenErr = named(new QPlainTextEdit(P_LImage), "M_LOpenErr");
     M_ROpenErr = named(new QPlainTextEdit(P_RImage), "M_ROpenErr");
     for (QPlainTextEdit* m : {M_LOpenErr, M_ROpenErr}) {
@@ -324,6 +325,8 @@ void TF_Main::createControls() {
     createViewCommands();
     // Closing, recent file pairs and swapping sides.
     createCloseControls();
+    // The image view's pictures, zoom and comparison window.
+    createImageControls();
     // Keys: the shortcuts of the menus, the application key hook.
     createKeyHandling();
     // Mouse selection, hover texts and the panes' context menu.

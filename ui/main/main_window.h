@@ -60,6 +60,8 @@ class TNBar;
 class TRowArea;
 class TStatusWin;
 class TfGotoLine;
+class TfImgCompare;
+class TImagePane;
 class TfProperties;
 class TF_HoverText;
 class TfReplace;
@@ -297,7 +299,7 @@ public:
     QWidget* P_MID = nullptr;
     QScrollBar *vScrollBar = nullptr, *hScrollBar = nullptr;
     QWidget *P_LImage = nullptr, *P_RImage = nullptr;
-    QLabel *imgFile1 = nullptr, *imgFile2 = nullptr;
+    TImagePane *imgFile1 = nullptr, *imgFile2 = nullptr;
     QPlainTextEdit *M_LOpenErr = nullptr, *M_ROpenErr = nullptr;
     QWidget* P_Feet = nullptr;
     QLabel* I_DPRuler = nullptr;
@@ -779,6 +781,72 @@ private:
     bool closeQueryRunning_ = false;
     bool formClosed_ = false;
     // ---- end of closing -------------------------------------------------------
+
+    // ---- image view: picture panes, zoom, pan and the comparison window ------
+    // (main_window_images.cpp)
+public:
+    // Loads a pane's picture (a file of kind image) into its picture control.
+    void loadPaneImage(int pane, int earlierError);
+    // The zoom at which the loaded pictures fit their panels.
+    void fitImageZoom();
+    // Places both pictures for the zoom bar's position.
+    void applyZoom(bool updateCompare, bool rightOnly);
+    void releaseImages(bool flag);
+    void TB_1to1Click(QObject* sender);
+    // Left and Right zoom the image view by 1, with Ctrl by 10; true when
+    // the key was taken (the key table calls it in the image view).
+    bool imageZoomKey(int key, Qt::KeyboardModifiers shift);
+    // Shows the next (step 1) or previous (-1) frame of a pane's icon file.
+    void stepImageFrame(int pane, int step);
+    // The select buttons' role in the image view: true when it was taken.
+    bool selectButtonStepsFrame(TFlatButton2* button);
+    // The image branch of the swap command.
+    void swapImages();
+    // 0 when both pictures are loaded, of one size, and no pixel differs
+    // beyond the tolerance; else 1.
+    int imageDifferenceCount();
+    // compareLoaded's image branch: the count, and the pictures to the
+    // comparison window.
+    void compareLoadedImages();
+    // The image items of the pane's context menu (rotate, flip, resize,
+    // copy, the comparison window), for the pane's picture.
+    void addImageMenuItems(QMenu* menu, int pane);
+    // The image view's context menu at a screen point.
+    void showImageMenu(int pane, QPoint screenPos);
+    QMenu* pmImage = nullptr;
+    void pmImageOp(int op, int pane);
+    void pmCopyImageToClipBoardClick(int pane);
+    // Writes the comparison's result picture: format 0 JPEG, 1 bitmap.
+    bool saveResultPicture(const QString& path, int format);
+    // The save commands in the image view: asks for a local file next to
+    // the left picture (the save dialog's file type, or the extension,
+    // picks bitmap or JPEG) and writes the result picture there.
+    void saveResultPictureAs(int target);
+    QString resultPictureName() const;
+    void showImageCompare(bool show);
+    TfImgCompare* ImgCompareWindow();
+    int ZoomPercent() const { return zoomPercent_; }
+    bool ZoomLimitReached() const { return zoomLimitReached_; }
+    // Per pane: (shown frame << 16) | (frame count - 1) of an icon file.
+    qint32 ImageFrame(int pane) const { return imageFrames_[size_t(pane)]; }
+    void imgFileMouseDown(int pane, Qt::MouseButtons buttons, QPoint pos, QPoint globalPos);
+    void imgFileMouseMove(int pane, Qt::MouseButtons buttons, QPoint pos);
+    void imgFileMouseUp(int pane);
+    void imgDblClick(int pane);
+    // engine::MainWindowServices
+    void clearPanePicture(int pane) override;
+    bool openErrorShown(int pane) const override;
+    void hideImagePanel(int pane) override;
+
+private:
+    void createImageControls();
+    bool reloadImage_ = false;
+    int zoomPercent_ = 100;
+    std::array<qint32, 3> imageFrames_{};
+    std::array<QPoint, 3> grabPoints_{};
+    std::array<QImage, 3> unresized_;
+    TfImgCompare* imgCompare_ = nullptr;
+    // ---- end of image view ---------------------------------------------------
 
     // ---- mouse selection, hover texts, links, the pane menu and copying lines
     // (main_window_mouse.cpp, main_window_popup.cpp)

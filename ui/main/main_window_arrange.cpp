@@ -151,8 +151,11 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
     place(vScrollBar, g.vScroll);
     hScrollBar->setVisible(g.hScrollVisible);
     place(hScrollBar, g.hScroll);
-    hScrollBar->setPageStep(g.hScrollPage);
-    hScrollBar->setMaximum(g.hScrollMax);
+    // In the image view the bar is the zoom bar, with a range of its own.
+    if (viewType_ != vtImage) {
+        hScrollBar->setPageStep(g.hScrollPage);
+        hScrollBar->setMaximum(g.hScrollMax);
+    }
     place(P_MID, g.mid);
     placeRowArea(g);
     placeImagePanels(false);
@@ -260,6 +263,7 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
     engine::textCompare().TextCompareSummary(s.compareSummary);
     s.activePane = getActivePane(viewType_);
     s.zoomLimitReached = zoomLimitReached_;
+    s.zoomPercent = zoomPercent_;
     s.updateFailed = updater().UpdateFailed();
     s.showTimes = config::AppSettings().TSShowTimes;
     s.compareToPending = compareToPending_;

@@ -186,9 +186,8 @@ void TF_Main::selectRows(int pane, int kind) {
 }
 
 void TF_Main::SelectLeftAllClick(QObject* sender) {
-    // The image view steps the frames of an icon or animation instead; that
-    // comes with the image view's frame handling.
-    if (ViewType() == vtImage || ViewType() == vtFree) return;
+    // The image view steps the frames of an icon instead.
+    if (selectButtonStepsFrame(fbLSelAll) || ViewType() == vtFree) return;
     const bool item = qobject_cast<QAction*>(sender) != nullptr;
     const bool plain = !item || named(sender, "pmInLeftPane1");
     const TSelectStep step = selectAllStep(fbLSelAll->property("Tag").toInt(), false, item, plain);
@@ -205,7 +204,7 @@ void TF_Main::SelectLeftAllClick(QObject* sender) {
 }
 
 void TF_Main::SelectRightAllClick(QObject* sender) {
-    if (ViewType() == vtImage || ViewType() == vtFree) return;
+    if (selectButtonStepsFrame(fbRSelAll) || ViewType() == vtFree) return;
     const bool item = qobject_cast<QAction*>(sender) != nullptr;
     const bool inPane = named(sender, "pmInRightPane1");
     const TSelectStep step = selectAllStep(fbRSelAll->property("Tag").toInt(), true, inPane, !item || inPane);

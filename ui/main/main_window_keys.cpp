@@ -303,8 +303,9 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
                 if (ed.Caret.Row > topRow(view) + page - 2) scrollOneRowDown();
             }
             changedEdit(shift, 3, 2);
+        } else {
+            imageZoomKey(key, shift);
         }
-        // The image view's zoom keys come with the image view.
         break;
     }
     case Qt::Key_Up:

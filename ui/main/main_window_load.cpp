@@ -373,11 +373,6 @@ bool TF_Main::askReadRetry(int pane, int operation) {
 
 // ---- kind and view ----------------------------------------------------------
 
-bool TF_Main::isImageFile(const QString& /*path*/) const {
-    // Pictures compare as binary files until the image view loads them.
-    return false;
-}
-
 void TF_Main::detectPaneKind(int pane) {
     auto& stores = engine::paneStores();
     const auto p = size_t(pane);
@@ -531,6 +526,10 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     statusProgressStart(stores.FileSizes[p]);
     setLoadProgressText(3, pane, path);
     stores.SideAccessKinds[p] = quint8(access::FZSlotAccessKind(slot));
+    if (stores.FileKinds[p] == access::fkImage) {
+        loadPaneImage(pane, earlierError);
+        return;
+    }
     if (!earlierError) earlierError = reopenFtpForReading(pane);
 
     stores.ImageLoaded[p] = 0;
@@ -741,6 +740,10 @@ void TF_Main::compareLoaded() {
     auto& stores = engine::paneStores();
     stores.UpdateMaxLineCount();
     LastDiffCount = 0;
+    if (imageFlag_) {
+        compareLoadedImages();
+        return;
+    }
     setTopRow(vtText, 1, 1);
     if (stores.FileNames[1].isEmpty() || stores.FileNames[2].isEmpty() || cancelFlag_ || stores.SinglePaneView) {
         engine::rows().FilterTextRows(engine::rows().TextViewFilter);
@@ -914,7 +917,11 @@ void TF_Main::TB_ReloadClick(QObject*) {
     if (ViewType() == vtFolder) return;  // the folder comparison reloads itself
     const int top = topRow(ViewType()), active = getActivePane(ViewType());
     saveTabState();
-    if (!loadMissingPanes()) return;
+    // A reloaded image view keeps its zoom and the frames it shows.
+    reloadImage_ = ViewType() == vtImage;
+    const bool loaded = loadMissingPanes();
+    reloadImage_ = false;
+    if (!loaded) return;
     setActivePane(ViewType(), active);
     setTopRow(ViewType(), top, viewRowCount(ViewType()));
     refreshView();

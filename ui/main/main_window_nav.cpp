@@ -9,7 +9,9 @@
 #include <QSignalBlocker>
 #include <QTextEdit>
 #include <QWheelEvent>
+#include <cmath>
 
+#include "access/program_log.h"
 #include "config/app_settings.h"
 #include "engine/editor.h"
 #include "engine/folder_rows.h"
@@ -312,7 +314,7 @@ void TF_Main::hScrollBarScroll(QObject*, int position) {
     hScrollBusy_ = true;
     if (viewType_ == vtBinary) position = SnapHexPosition(position);
     if (viewType_ == vtImage) {
-        // The zoom comes with the image view.
+        // The bar runs to 1100, the zoom only to 1000 percent.
         position = std::clamp(position, 1, 1000);
     } else {
         position = std::max(position, 1);
@@ -327,13 +329,27 @@ void TF_Main::hScrollBarScroll(QObject*, int position) {
     if (viewType_ != vtImage) {
         invalidatePanes(viewType_ != vtBinary);
         engine::editor().RefreshCaret();
+    } else {
+        try {
+            applyZoom(true, false);
+            updateStatusBar();
+        } catch (const std::exception& e) {
+            access::FZLog(QStringLiteral("FM5: ") + QString::fromUtf8(e.what()));
+        }
     }
     hScrollBusy_ = false;
 }
 
 bool TF_Main::FormMouseWheel(Qt::KeyboardModifiers, int wheelDelta) {
-    // The image view's zoom by wheel comes with the image view.
-    if (viewType_ == vtImage || viewType_ == vtFree || Busy()) return false;
+    if (viewType_ == vtImage) {
+        // A tenth of the wheel step, scaled by the zoom, and never nothing.
+        const int zoom = hScrollBar->value();
+        int step = int(std::lround(wheelDelta / 10.0 * zoom / 100));
+        if (step == 0 && wheelDelta != 0) step = wheelDelta > 0 ? 1 : -1;
+        hScrollBarScroll(nullptr, std::clamp(zoom + step, 1, 1000));
+        return true;
+    }
+    if (viewType_ == vtFree || Busy()) return false;
     const int rows = wheelSteps_.Rows(wheelDelta);
     const int top = WheelTop(rows, topRow(viewType_), engine::paneStores().VisibleRowCount(), rowsPerPage());
     if (top == topRow(viewType_)) return false;

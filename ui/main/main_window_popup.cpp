@@ -102,7 +102,11 @@ void TF_Main::pmFilePopup(QObject*) {
 
 void TF_Main::buildContextMenu() {
     pickMode(2);
-    // The image items and the folder view's menus come with those views.
+    if (viewType_ == vtImage) {
+        showImageMenu(getActivePane(vtImage), QCursor::pos());
+        return;
+    }
+    // The folder view's menus come with that view.
     if (viewType_ != vtText && viewType_ != vtBinary) return;
     const bool binary = viewType_ == vtBinary;
     auto& r = engine::rows();

@@ -93,8 +93,11 @@ void TF_Main::N1SaveFileClick(QObject* sender) {
     const int target = sender->property("Tag").toInt();
     auto& tabs = engine::fccTabs();
     auto& stores = engine::paneStores();
-    // The result picture of the image view is saved with the image
-    // comparison's own commands.
+    // The image view saves the comparison's result picture.
+    if (ViewType() == vtImage && tabs.CurrentTabInUse()) {
+        saveResultPictureAs(target);
+        return;
+    }
     if (ViewType() != vtText || !tabs.CurrentTabInUse()) return;
     saveTabState();
     const int tab = tabs.CurrentTab;

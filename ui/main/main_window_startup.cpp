@@ -29,6 +29,7 @@
 #include "engine/pane_stores.h"
 #include "engine/text_compare.h"
 #include "flat_button.h"
+#include "image_pane.h"
 #include "main_window.h"
 #include "main_window_seams.h"
 #include "main_window_settings.h"

@@ -27,6 +27,7 @@
 #include "engine/tab_slots.h"
 #include "engine/undo_stack.h"
 #include "flat_button.h"
+#include "image_pane.h"
 #include "main_window.h"
 
 namespace tandex::ui {
@@ -267,8 +268,7 @@ void TF_Main::refreshView() {
 void TF_Main::showFileNames() {
     const auto& stores = engine::paneStores();
     const bool folder = ViewType() == vtFolder;
-    for (auto [pane, edit, info, image] : {std::tuple<int, QLineEdit*, QLabel*, QLabel*>{1, eFN1, pAI1, imgFile1},
-                                           {2, eFN2, pAI2, imgFile2}}) {
+    for (auto [pane, edit, info] : {std::tuple<int, QLineEdit*, QLabel*>{1, eFN1, pAI1}, {2, eFN2, pAI2}}) {
         const QString path = stores.SideDisplayPath(pane);
         const QFontMetrics fm(edit->font());
         const QString shown = path.isEmpty() ? QString()
@@ -285,11 +285,10 @@ void TF_Main::showFileNames() {
         pi.size = folder ? stores.FolderTotalSizes[p] : stores.FileSizes[p];
         pi.fileTime = stores.FileTimes[p];
         pi.image = stores.ImageLoaded[p] != 0;
-        if (pi.image) {
-            const QPixmap picture = image->pixmap();
-            pi.width = picture.width();
-            pi.height = picture.height();
-            pi.bitsPerPixel = picture.isNull() ? 0 : picture.depth();
+        if (const TPaneImage* state = pi.image ? paneImage(pane) : nullptr) {
+            pi.width = state->width;
+            pi.height = state->height;
+            pi.bitsPerPixel = state->bitsPerPixel;
         }
         pi.lineCount = stores.LineCount[p];
         pi.fileKind = stores.FileKinds[p];

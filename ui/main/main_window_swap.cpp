@@ -49,7 +49,11 @@ void TF_Main::mmSwapFiles1Click(QObject*) {
     auto& editor = engine::editor();
     if (editor.EditBusy || Busy()) return;
     const int view = ViewType();
-    // The folder and image views swap with their own views.
+    if (view == vtImage) {
+        if (!editor.EditBusy) swapImages();
+        return;
+    }
+    // The folder view swaps with its own view.
     if (view != vtText && view != vtBinary) return;
     swapSelectTags(fbLSelAll, fbRSelAll);
     swapSelectTags(fbLSelNew, fbRSelNew);

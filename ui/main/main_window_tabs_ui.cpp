@@ -23,6 +23,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "flat_button.h"
+#include "image_pane.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
 #include "window_helpers.h"
@@ -325,6 +326,7 @@ void TF_Main::switchView(int type, bool fresh, bool save) {
         M_ROpenErr->hide();
         hScrollBar->setMaximum(1100);
         hScrollBar->setPageStep(101);
+        hScrollNeeded_ = true;
         hScrollBar->setSingleStep(1);
         vScrollBar->hide();
         for (TFlatButton2* b : {fbLSelAll, fbRSelAll}) {
@@ -344,6 +346,8 @@ void TF_Main::switchView(int type, bool fresh, bool save) {
         break;
     }
     if (type != vtImage) {
+        // The comparison window belongs to the image view.
+        showImageCompare(false);
         vScrollBar->show();
         for (TFlatButton2* b : {fbLSelAll, fbRSelAll}) {
             b->SetListID(16);
@@ -400,10 +404,10 @@ void TF_Main::fbCloseTabClick(QObject* sender) {
         // Recent file pairs: the pair waiting for T_HIST is gone with the tab.
         stopHistoryTimer();
         if (type == vtImage) {
+            releaseImages(true);
             stores.ReleaseSideImage(1, true);
             stores.ReleaseSideImage(2, true);
-            imgFile1->clear();
-            imgFile2->clear();
+            showImageCompare(false);
         } else {
             auto& r = engine::rows();
             r.ClearLineSelection();

@@ -1,0 +1,387 @@
+#include "ui/main/image_compare_wnd.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "config/app_settings.h"
+#include "image_pane.h"
+#include "main_window_seams.h"
+
+namespace tandex::ui {
+
+namespace {
+
+// The batch run and "/gui" compare in Pixels mode; the batch run shows no window.
+bool inBatchMode() { return commandLine().BatchMode(); }
+
+}  // namespace
+
+TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
+    setObjectName(QStringLiteral("fImgCompare"));
+    setWindowTitle(QStringLiteral(" Tandex - Image Compare "));
+    setMinimumSize(620, 300);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* head = new QWidget(this);
+    head->setObjectName(QStringLiteral("pImgCmpHead"));
+    auto* row = new QHBoxLayout(head);
+    auto button = [&](const char* name, const QString& caption, const QString& hint) {
+        auto* b = new QPushButton(caption, head);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(hint);
+        row->addWidget(b);
+        return b;
+    };
+    fbDiff = button("fbDiff", QStringLiteral("Pixels"),
+                    QStringLiteral(" Show different pixels, tolerated pixel differences \n"
+                                   " and same pixels in different colors.\n"
+                                   " Adjust the tolerance value with the upper slider."));
+    fbLevel = button("fbLevel", QStringLiteral("Intensity"), QStringLiteral(" Show the difference degree "));
+    fbBlend = button("fbBlend", QStringLiteral("Blend"), QStringLiteral(" Blend between left and right image "));
+    fbBool = button("fbBool", QStringLiteral("Boolean"), QStringLiteral(" Boolean operation "));
+    for (auto [b, mode] : {std::pair{fbDiff, 0}, {fbLevel, 1}, {fbBlend, 2}, {fbBool, 3}}) {
+        b->setCheckable(true);
+        b->setProperty("Tag", mode);
+        connect(b, &QPushButton::clicked, this, [this, mode] { fbButtonClick(mode); });
+    }
+    tbSlider = new QSlider(Qt::Horizontal, head);
+    tbSlider->setObjectName(QStringLiteral("tbSlider"));
+    row->addWidget(tbSlider);
+    connect(tbSlider, &QSlider::valueChanged, this, [this](int v) { tbSliderChange(v); });
+    fbToggle = button("fbToggle", QStringLiteral("Toggle L / R"), QStringLiteral(" Toggle between left and right image "));
+    connect(fbToggle, &QPushButton::clicked, this,
+            [this] { tbSlider->setValue(config::AppSettings().ICBlend <= 50 ? 100 : 0); });
+    auto check = [&](const char* box, const char* label, const QString& caption) {
+        auto* c = new QCheckBox(head);
+        c->setObjectName(QString::fromLatin1(box));
+        auto* l = new QLabel(caption, head);
+        l->setObjectName(QString::fromLatin1(label));
+        l->setBuddy(c);
+        l->installEventFilter(this);
+        row->addWidget(c);
+        row->addWidget(l);
+        return std::pair{c, l};
+    };
+    std::tie(cbOverlay, lOverlay) = check("cbOverlay", "lOverlay", QStringLiteral("Overlaid"));
+    std::tie(cbTinted, lTinted) = check("cbTinted", "lTinted", QStringLiteral("Tinted"));
+    std::tie(cbRelaxed, lRelaxed) = check("cbRelaxed", "lRelaxed", QStringLiteral("Relaxed"));
+    lRelaxed->setToolTip(QStringLiteral(" Show tolerated pixel differences as same pixels "));
+    connect(cbOverlay, &QCheckBox::clicked, this, [this] { cbOverlayClick(); });
+    connect(cbTinted, &QCheckBox::clicked, this, [this] { cbTintedClick(); });
+    connect(cbRelaxed, &QCheckBox::clicked, this, [this] { cbRelaxedClick(); });
+    lCurPos = new QLabel(head);
+    lCurPos->setObjectName(QStringLiteral("lCurPos"));
+    row->addWidget(lCurPos);
+    lOffset = new QLabel(head);
+    lOffset->setObjectName(QStringLiteral("lOffset"));
+    lOffset->setToolTip(QStringLiteral(" DoubleClick to reset the offset of the right image "));
+    lOffset->installEventFilter(this);
+    row->addWidget(lOffset);
+    fbHide = button("fbHide", QStringLiteral("Hide"), QStringLiteral(" Temporarily hide the image compare window "));
+    connect(fbHide, &QPushButton::clicked, this, [this] { ShowWindow(false); });
+    // Help waits for its window.
+    fbHelp = button("fbHelp", QStringLiteral("?"), QStringLiteral(" Click to get help for Image Compare "));
+    fbHelp->hide();
+    // Only the keyboard target: its keys go to the window's own handler.
+    Edit1 = new QLineEdit(head);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setFixedSize(1, 1);
+    Edit1->installEventFilter(this);
+    row->addWidget(Edit1);
+    outer->addWidget(head);
+
+    pImage = new QWidget(this);
+    pImage->setObjectName(QStringLiteral("pImage"));
+    outer->addWidget(pImage, 1);
+    imgResult = new TImagePane(pImage);
+    imgResult->setObjectName(QStringLiteral("imgResult"));
+    imgResult->OnMouseDown = [this](QMouseEvent* e) { imgResultMouseDown(e->button(), e->modifiers(), e->pos()); };
+    imgResult->OnMouseMove = [this](QMouseEvent* e) { imgResultMouseMove(e->buttons(), e->pos()); };
+    imgResult->OnMouseUp = [this](QMouseEvent*) { imgResultMouseUp(); };
+    lStatus = new QLabel(this);
+    lStatus->setObjectName(QStringLiteral("lStatus"));
+    lStatus->setMaximumWidth(500);
+    outer->addWidget(lStatus);
+
+    pmImgCmpView = new QMenu(this);
+    pmImgCmpView->setObjectName(QStringLiteral("pmImgCmpView"));
+    QAction* copy = pmImgCmpView->addAction(QStringLiteral("Copy the difference image to Clipboard"));
+    copy->setObjectName(QStringLiteral("pmCopy"));
+    connect(copy, &QAction::triggered, this, [this] { pmCopyClick(); });
+    QAction* save = pmImgCmpView->addAction(QStringLiteral("Save the difference image as JPEG or Bitmap file"));
+    save->setObjectName(QStringLiteral("pmSaveImage"));
+    connect(save, &QAction::triggered, this, [this] {
+        if (SaveMenu) SaveMenu(QCursor::pos());
+    });
+    QAction* reset = pmImgCmpView->addAction(QStringLiteral("Reset the right image offset"));
+    reset->setObjectName(QStringLiteral("pmResetImageOffset"));
+    connect(reset, &QAction::triggered, this, [this] { lOffsetDblClick(); });
+    connect(pmImgCmpView, &QMenu::aboutToShow, this, [this, reset] {
+        reset->setEnabled(std::lround(core_.OffsetX()) != 0 || std::lround(core_.OffsetY()) != 0);
+    });
+    setupMode(config::AppSettings().ICID);
+}
+
+void TfImgCompare::SetLeftPicture(const QImage& picture) { core_.SetLeftPicture(picture); }
+
+void TfImgCompare::SetRightPicture(const QImage& picture) { core_.SetRightPicture(picture); }
+
+void TfImgCompare::SetZoom(int percent) {
+    zoom_ = std::max(percent, 1);
+    placeResult();
+}
+
+void TfImgCompare::SetImageSize(int width, int height) {
+    if (width + height <= 0 || QSize(width, height) == imageSize_) return;
+    imageSize_ = QSize(width, height);
+    placeResult();
+}
+
+void TfImgCompare::ResetScroll() { imgResult->move(2, 2); }
+
+void TfImgCompare::placeResult() {
+    const QImage& result = core_.Result();
+    const int w = int(std::lround(result.width() * zoomFactor()));
+    const int h = int(std::lround(result.height() * zoomFactor()));
+    const int left = std::max((pImage->width() - w) / 2, 2);
+    const int top = std::max((pImage->height() - h) / 2, 2);
+    imgResult->setGeometry(left, top, w, h);
+}
+
+void TfImgCompare::ShowWindow(bool show) {
+    auto& s = config::AppSettings();
+    if (!show) {
+        if (isVisible()) {
+            s.ICL = x();
+            s.ICT = y();
+            s.ICW = width();
+            s.ICH = height();
+        }
+        hide();
+        return;
+    }
+    const bool batch = inBatchMode();
+    if (batch) s.ICID = 0;
+    if (s.ICT >= 0 && !isVisible()) setGeometry(s.ICL, s.ICT, std::max(s.ICW, 620), std::max(s.ICH, 300));
+    const bool wasHidden = !isVisible();
+    setupMode(s.ICID);
+    Compute(s.ICID);
+    if (wasHidden && !batch) {
+        QWidget::show();
+        Edit1->setFocus();
+    }
+}
+
+void TfImgCompare::Compute(int mode) {
+    const auto text = core_.Compute(mode);
+    if (text) {
+        lStatus->setText(QStringLiteral("[Adjust offset]  - ") + *text);
+        imgResult->setPicture(core_.Result());
+    } else {
+        imgResult->setPicture(core_.LeftPicture());
+    }
+    lOffset->setText(core_.OffsetText());
+    placeResult();
+}
+
+void TfImgCompare::setupMode(int mode) {
+    const auto& s = config::AppSettings();
+    setup_ = true;
+    for (QPushButton* b : {fbDiff, fbLevel, fbBlend, fbBool}) b->setChecked(b->property("Tag").toInt() == mode);
+    switch (mode) {
+    case 1:
+        tbSlider->setRange(0, 4);
+        tbSlider->setValue(s.ICDVType);
+        cbOverlay->setChecked(core_.Amplification() & 1);
+        cbTinted->setChecked(core_.Amplification() & 2);
+        break;
+    case 2:
+        tbSlider->setRange(0, 100);
+        tbSlider->setValue(s.ICBlend);
+        break;
+    case 3:
+        tbSlider->setRange(0, 4);
+        tbSlider->setValue(s.ICBOType);
+        break;
+    default:
+        tbSlider->setRange(0, 255);
+        tbSlider->setValue(s.ICDifTol);
+        cbOverlay->setChecked(s.ICOverlay);
+        cbTinted->setChecked(s.ICTinted);
+        cbRelaxed->setChecked(s.ICRelaxed);
+        break;
+    }
+    setup_ = false;
+    refreshMode();
+}
+
+void TfImgCompare::refreshMode() {
+    const int mode = config::AppSettings().ICID;
+    const bool intensity = mode == 1;
+    lOverlay->setText(intensity ? QStringLiteral("Amplify 2x") : QStringLiteral("Overlaid"));
+    lTinted->setText(intensity ? QStringLiteral("Amplify 4x") : QStringLiteral("Tinted"));
+    fbToggle->setVisible(mode == 2);
+    for (QWidget* w : {static_cast<QWidget*>(cbOverlay), static_cast<QWidget*>(lOverlay),
+                       static_cast<QWidget*>(cbTinted), static_cast<QWidget*>(lTinted)})
+        w->setVisible(mode <= 1);
+    cbRelaxed->setVisible(mode == 0);
+    lRelaxed->setVisible(mode == 0);
+}
+
+void TfImgCompare::fbButtonClick(int mode) {
+    if (mode != config::AppSettings().ICID) {
+        config::AppSettings().ICID = mode;
+        setupMode(mode);
+        Compute(mode);
+    }
+    setupMode(config::AppSettings().ICID);
+}
+
+void TfImgCompare::tbSliderChange(int position) {
+    if (setup_) return;
+    auto& s = config::AppSettings();
+    switch (s.ICID) {
+    case 0: s.ICDifTol = position; break;
+    case 1: s.ICDVType = position; break;
+    case 2: s.ICBlend = position; break;
+    case 3: s.ICBOType = position; break;
+    default: return;
+    }
+    Compute(s.ICID);
+}
+
+void TfImgCompare::cbOverlayClick() {
+    if (setup_) return;
+    auto& s = config::AppSettings();
+    if (s.ICID == 0) s.ICOverlay = cbOverlay->isChecked();
+    if (s.ICID == 1) core_.SetAmplification((core_.Amplification() & ~1) | (cbOverlay->isChecked() ? 1 : 0));
+    Compute(s.ICID);
+}
+
+void TfImgCompare::cbTintedClick() {
+    if (setup_) return;
+    auto& s = config::AppSettings();
+    if (s.ICID == 0) s.ICTinted = cbTinted->isChecked();
+    if (s.ICID == 1) core_.SetAmplification((core_.Amplification() & ~2) | (cbTinted->isChecked() ? 2 : 0));
+    Compute(s.ICID);
+}
+
+void TfImgCompare::cbRelaxedClick() {
+    if (setup_) return;
+    auto& s = config::AppSettings();
+    if (s.ICID == 0) s.ICRelaxed = cbRelaxed->isChecked();
+    Compute(s.ICID);
+}
+
+void TfImgCompare::lOffsetDblClick() {
+    core_.SetOffset(0, 0);
+    Compute(config::AppSettings().ICID);
+    if (ResetZoom) ResetZoom();
+}
+
+bool TfImgCompare::overRightImage(QPoint pos) const {
+    const double z = zoomFactor();
+    const QImage& right = core_.RightPicture();
+    const long x0 = std::lround(core_.OffsetX() * z), y0 = std::lround(core_.OffsetY() * z);
+    return pos.x() >= x0 && pos.x() < x0 + std::lround(right.width() * z) && pos.y() >= y0 &&
+           pos.y() < y0 + std::lround(right.height() * z);
+}
+
+void TfImgCompare::imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
+    Edit1->setFocus();
+    dragging_ = false;
+    lastPos_ = pos;
+    if (button == Qt::LeftButton) {
+        // The result never scrolls here, so a drag always adjusts the offset.
+        dragging_ = overRightImage(pos);
+        imgResult->setCursor(dragging_ ? Qt::ClosedHandCursor : Qt::ArrowCursor);
+    } else if (button == Qt::RightButton) {
+        pmImgCmpView->popup(imgResult->mapToGlobal(pos));
+    }
+}
+
+void TfImgCompare::imgResultMouseMove(Qt::MouseButtons, QPoint pos) {
+    if (moving_ || pos == lastPos_) return;
+    moving_ = true;
+    const double z = zoomFactor();
+    if (dragging_ && z > 0) {
+        const int dx = pos.x() - lastPos_.x(), dy = pos.y() - lastPos_.y();
+        core_.SetOffset(core_.OffsetX() + dx / z, core_.OffsetY() + dy / z);
+        lastPos_ = pos;
+        Compute(config::AppSettings().ICID);
+        if (MoveRightImage) MoveRightImage(dx, dy);
+    } else {
+        imgResult->setCursor(overRightImage(pos) ? Qt::OpenHandCursor : Qt::ArrowCursor);
+    }
+    if (z > 0)
+        lCurPos->setText(QStringLiteral("X:%1 Y:%2").arg(std::lround(pos.x() / z)).arg(std::lround(pos.y() / z)));
+    moving_ = false;
+}
+
+void TfImgCompare::imgResultMouseUp() {
+    dragging_ = false;
+    imgResult->unsetCursor();
+}
+
+bool TfImgCompare::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
+    if (dragging_) return false;
+    int dx = 0, dy = 0;
+    switch (key) {
+    case Qt::Key_Left: dx = -1; break;
+    case Qt::Key_Up: dy = -1; break;
+    case Qt::Key_Right: dx = 1; break;
+    case Qt::Key_Down: dy = 1; break;
+    default: return false;
+    }
+    int step = (shift & Qt::ControlModifier) ? 10 : 1;
+    if (zoomFactor() > 1) step = int(std::lround(step * zoomFactor()));
+    // A key step is a drag by that many screen pixels.
+    dragging_ = true;
+    const QPoint from = lastPos_;
+    imgResultMouseMove(Qt::LeftButton, from + QPoint(dx * step, dy * step));
+    dragging_ = false;
+    return true;
+}
+
+void TfImgCompare::pmCopyClick() { CopyGraphicToClipboard(core_.Result()); }
+
+void TfImgCompare::keyPressEvent(QKeyEvent* event) {
+    if (!Edit1KeyDown(event->key(), event->modifiers())) QWidget::keyPressEvent(event);
+}
+
+void TfImgCompare::closeEvent(QCloseEvent* event) {
+    ShowWindow(false);
+    event->accept();
+}
+
+bool TfImgCompare::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        return Edit1KeyDown(key->key(), key->modifiers());
+    }
+    if (watched == lOffset && event->type() == QEvent::MouseButtonDblClick) {
+        lOffsetDblClick();
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        // A check box's label toggles it.
+        for (auto [label, box] : {std::pair{lOverlay, cbOverlay}, {lTinted, cbTinted}, {lRelaxed, cbRelaxed}})
+            if (watched == label && box->isEnabled()) {
+                box->click();
+                return true;
+            }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tandex::ui

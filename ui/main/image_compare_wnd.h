@@ -1,0 +1,98 @@
+#pragma once
+// The image comparison window: shows the difference picture of the two
+// image panes in one of four modes, lets the user set the mode's value and
+// options, and shift the right picture against the left one with the mouse
+// or the arrow keys. The main window creates it hidden, hands it both
+// pictures after a comparison and the zoom after each change.
+
+#include <QWidget>
+#include <functional>
+
+#include "image_compare.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSlider;
+
+namespace tandex::ui {
+
+class TImagePane;
+
+class TfImgCompare : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfImgCompare(QWidget* parent = nullptr);
+
+    void SetLeftPicture(const QImage& picture);
+    void SetRightPicture(const QImage& picture);
+    // The main window's zoom in percent; the result shows at that zoom.
+    void SetZoom(int percent);
+    int Zoom() const { return zoom_; }
+    // The shown size of the result after a zoom change.
+    void SetImageSize(int width, int height);
+    void ResetScroll();
+    // True: compute and show (never in batch mode); false: remember the
+    // window's bounds and hide.
+    void ShowWindow(bool show);
+    // Runs the comparison for the mode and shows its result and mode text.
+    void Compute(int mode);
+    ImgCompare& Core() { return core_; }
+    const QImage& Result() const { return core_.Result(); }
+
+    // The window's published handlers, reachable for the key and mouse code.
+    void fbButtonClick(int mode);
+    void tbSliderChange(int position);
+    void cbOverlayClick();
+    void cbTintedClick();
+    void cbRelaxedClick();
+    void lOffsetDblClick();
+    void imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    void imgResultMouseMove(Qt::MouseButtons buttons, QPoint pos);
+    void imgResultMouseUp();
+    // Arrow keys move the right picture by one image pixel, ten with Ctrl.
+    bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
+    void pmCopyClick();
+
+    // The main window moves its right picture by these screen pixels and
+    // lays its panes out again; resets its zoom on an offset reset.
+    std::function<void(int dx, int dy)> MoveRightImage;
+    std::function<void()> ResetZoom;
+    // Opens the save-as menu of the difference picture.
+    std::function<void(QPoint)> SaveMenu;
+
+    QPushButton *fbDiff = nullptr, *fbLevel = nullptr, *fbBlend = nullptr, *fbBool = nullptr,
+                *fbToggle = nullptr, *fbHide = nullptr, *fbHelp = nullptr;
+    QSlider* tbSlider = nullptr;
+    QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr;
+    QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr;
+    QLabel *lOffset = nullptr, *lCurPos = nullptr, *lStatus = nullptr;
+    QWidget* pImage = nullptr;
+    TImagePane* imgResult = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QMenu* pmImgCmpView = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setupMode(int mode);
+    void refreshMode();
+    void placeResult();
+    double zoomFactor() const { return zoom_ / 100.0; }
+    bool overRightImage(QPoint pos) const;
+
+    ImgCompare core_;
+    int zoom_ = 100;
+    bool setup_ = false;
+    bool dragging_ = false;
+    bool moving_ = false;
+    QPoint lastPos_;
+    QSize imageSize_;
+};
+
+}  // namespace tandex::ui
