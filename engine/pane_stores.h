@@ -346,6 +346,12 @@ public:
     quint8 IgnoredColumnsActive = 0;
     std::array<quint8, kMaskColumns + 1> IgnoredColumns{};  // index = column 1..8,192
     quint8 LineFilterActive = 1;
+    // The longest line of each pane in characters, for the horizontal scroll
+    // bar; edits only ever raise it.
+    std::array<int, 3> LongestLine{};
+    // Set while a search loop replaces or selects every match: the change
+    // notice then leaves repainting to the loop's end.
+    quint8 ReplaceAllActive = 0;
 
     // Folder-pair index, ascending by position.
     std::vector<qint32> FolderPairKey1, FolderPairKey2, FolderPairPosition;

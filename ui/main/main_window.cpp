@@ -322,6 +322,10 @@ void TF_Main::createControls() {
     createLoadControls();
     // Closing, recent file pairs and swapping sides.
     createCloseControls();
+    // Keys: the shortcuts of the menus, the application key hook.
+    createKeyHandling();
+    // Mouse selection, hover texts and the panes' context menu.
+    createMouseControls();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -34,6 +34,7 @@ class QCloseEvent;
 class QFrame;
 class QHeaderView;
 class QHideEvent;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -60,6 +61,7 @@ class TRowArea;
 class TStatusWin;
 class TfGotoLine;
 class TfProperties;
+class TF_HoverText;
 
 class TF_Main : public QMainWindow, public engine::MainWindowServices, public engine::CaretHost {
     Q_OBJECT
@@ -119,7 +121,10 @@ public:
     void cancelOperation();
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
-    bool Busy() const { return busyDepth_ > 0 || recompareRunning_ || plugIns().running(); }
+    bool Busy() const {
+        return busyDepth_ > 0 || recompareRunning_ || structuralEdit_ || engine::editor().EditBusy ||
+               plugIns().running();
+    }
     void lockPaint();
     void unlockPaint();
     void invalidatePanes(bool erase);
@@ -340,7 +345,6 @@ private:
     TTabBar tabBar_;
     bool controlsEnabled_ = true;
     int filterImage_ = 16;
-    std::array<int, 3> longestLines_{};
     std::array<quint8, 3> ruleFixedKinds_{};
     int folderListPos_ = -1;
 
@@ -536,6 +540,50 @@ private:
     TWheelSteps wheelSteps_;
     bool hScrollBusy_ = false;
     int detailsRow_ = -1;
+    // ---- Selection (main_window_select.cpp) -----------------------------------
+public:
+    // Turns a selection command (row -1 .. -6) or the caret selection that
+    // ends on row into the active pane's selection marks; Shift extends,
+    // Ctrl alone toggles the row.
+    void applySelection(Qt::KeyboardModifiers shift, int row);
+    // The folder row clicked or selected last.
+    int LastFolderRow = -1;
+
+    // ---- keys, typing and the editing gate (main_window_keys.cpp) -------------
+public:
+    // The key table: the Qt handlers and the undo replay both call it; a
+    // consumed key comes back as 0.
+    void FormKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
+    // The character handler: types into the active text pane.
+    void FormKeyPress(QObject* sender, QChar& key);
+    // The application-wide key hook: keys reach the panes, never the error
+    // memos; Tab and Enter type. True when the event was handled.
+    bool applicationMessage(QObject* watched, QEvent* event);
+    // Ends every caret move and edit: changeType 1 in-line edit, 2 Tab,
+    // 3 caret moved, 4 lines inserted or removed; scrollKind 0 .. 3 says
+    // how the view follows the caret horizontally.
+    void changedEdit(Qt::KeyboardModifiers shift, int changeType, int scrollKind);
+    // True when the active pane must not be edited; asks or explains why.
+    bool editingBlocked();
+    // mode 0 deletes the selection only, 1 Delete, 2 Backspace.
+    void deleteAtCaret(int mode);
+    void pmDelete1Click(QObject* sender);
+    void NewTextCompare1Click(QObject* sender);
+    // Starts an empty document "NewL.txt" or "NewR.txt" holding one empty line.
+    void newEmptyPane(bool typeEnter, int pane, engine::TFileTime time);
+    // Set while a mouse drag extends the selection: the view then follows
+    // the caret without a margin.
+    bool DragSelecting = false;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createKeyHandling();
+    void scrollOneRowDown();
+    bool newTextSetup_ = false;
+    bool structuralEdit_ = false;
+
     // ---- loading files into the panes and the comparison run ----------------
     // (main_window_load.cpp)
 public:
@@ -670,6 +718,56 @@ private:
     bool closeQueryRunning_ = false;
     bool formClosed_ = false;
     // ---- end of closing -------------------------------------------------------
+
+    // ---- mouse selection, hover texts, links, the pane menu and copying lines
+    // (main_window_mouse.cpp, main_window_popup.cpp)
+public:
+    // The panes' mouse handlers, in client coordinates; a call without a
+    // sender (from the hover text) carries screen coordinates.
+    void FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseUp(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormDblClick(QObject* sender);
+    void T_WHEELTimer(QObject* sender);
+    void showRowHint(int x, int y);
+    // Whether a link lies under x on the row; keeps its text in LinkText.
+    bool linkAt(int x, int row);
+    const QString& LinkText() const { return linkText_; }
+    // 0 starts the pick mode for pickPurpose, 1 completes it on the caret
+    // row, 2 leaves it.
+    void pickMode(int mode);
+    bool PickModeOn() const { return compareToPending_; }
+    // What a completed pick does: 2 shows the similarity of two lines.
+    int pickPurpose = 0;
+    TF_HoverText* HoverText() const { return hoverText_; }
+    void buildContextMenu();
+    void pmFilePopup(QObject* sender);
+    void BB_COPYTOClick(QObject* sender);
+    void copySelectedLines();
+    void Copy1Click(QObject* sender);
+    QString selectedText() const;
+    QTimer* T_WHEEL = nullptr;
+    QMenu* pmLine = nullptr;
+    QAction *pmCopy1 = nullptr, *pmCut1 = nullptr, *pmPaste1 = nullptr, *pmDelete1 = nullptr,
+            *pmCopyLines = nullptr, *pmSelectAllLines = nullptr, *pmSelectAllDifLines = nullptr,
+            *pmSelectAllAddedLines = nullptr, *pmPrintSelection = nullptr, *pmOpeninexternalEditor21 = nullptr,
+            *pmOpeninexternalEditor22 = nullptr, *pmLineProperties = nullptr, *pmExploreLine = nullptr;
+
+private:
+    void createMouseControls();
+    int rowAtY(int y) const;
+    int columnAtX(int pane, int x) const;
+    bool pickAccepts(int pane, int row) const;
+    void showSimilarity(int targetRow, QPoint screenPoint);
+    void createLineMenu();
+    quint32 hoverBackground(int pane, int row) const;
+    TF_HoverText* hoverText_ = nullptr;
+    QString linkText_;
+    QPoint mouseDownPoint_;
+    bool middleScrolling_ = false;
+    Qt::KeyboardModifiers dragShift_, clickShift_;
+    int dragColumn_ = 0, dragRow_ = 0, middleStartY_ = 0;
+    int pickSourcePane_ = 1, pickSourceRow_ = 0;
 };
 
 }  // namespace tandex::ui

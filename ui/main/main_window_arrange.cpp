@@ -86,8 +86,10 @@ TLayoutInput TF_Main::layoutInput() const {
     in.swapButtonWidth = fbSWAP->Width();
     if (viewType_ == vtBinary) {
         in.longestLeft = in.longestRight = s.BCHEXBytes * 4 + 1;
+    } else if (viewType_ == vtText) {
+        in.longestLeft = engine::paneStores().LongestLine[1];
+        in.longestRight = engine::paneStores().LongestLine[2];
     }
-    // Text panes report their longest lines once the loader keeps them.
     in.hScrollNeeded = hScrollNeeded_;
     return in;
 }

@@ -161,6 +161,7 @@ void TF_Main::pmExploreFolderClick(QObject* /*sender*/) {
 }
 
 void TF_Main::pmFilePropertiesClick(QObject* /*sender*/) {
+    pickMode(2);
     if (viewType_ == vtFolder) return;
     const int pane = getActivePane(viewType_);
     const QString path = engine::paneStores().SideFileName(pane);

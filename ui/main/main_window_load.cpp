@@ -540,7 +540,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     removeGapLines(1);
     removeGapLines(2);
     engine::rows().ClearLineDifferences();
-    longestLines_[p] = -1;
+    stores.LongestLine[p] = -1;
 
     int code = earlierError;
     int count = 0;
@@ -592,7 +592,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
         }
         if (code == 38) code = 0;
         stores.LineEndings[p] = quint8(access::FZLineBreakKind(slot));
-        longestLines_[p] = access::FZMaxLineLength(slot);
+        stores.LongestLine[p] = access::FZMaxLineLength(slot);
         if (converted) access::FZClose(slot);
     }
     if (atLimit && !code && config::AppSettings().ESWarnBox) {

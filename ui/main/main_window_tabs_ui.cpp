@@ -213,7 +213,7 @@ TTabViewState TF_Main::tabViewState() const {
     v.activePane = getActivePane(type);
     v.forceBinary = forceBinary_;
     v.filterImage = filterImage_;
-    v.longestLines = longestLines_;
+    v.longestLines = engine::paneStores().LongestLine;
     v.ruleFixedKinds = ruleFixedKinds_;
     return v;
 }
@@ -227,7 +227,7 @@ void TF_Main::restoreTabState() {
     setActivePane(type, v.activePane);
     forceBinary_ = v.forceBinary;
     filterImage_ = v.filterImage;
-    longestLines_ = v.longestLines;
+    engine::paneStores().LongestLine = v.longestLines;
     ruleFixedKinds_ = v.ruleFixedKinds;
     singlePaneView_ = engine::paneStores().SinglePaneView != 0;
     setTopRow(type, v.topRow, viewRowCount(type));

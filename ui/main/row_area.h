@@ -2,7 +2,8 @@
 // The two widgets the main window paints its comparisons on: the row area
 // under both panes (rows, line numbers, marks, caret) and the middle strip
 // between them (the newer-file arrows). Both hand their paint events to the
-// window, which owns all the state the drawing reads.
+// window, which owns all the state the drawing reads; the row area hands
+// on its mouse actions the same way.
 
 #include <QRegion>
 #include <QWidget>
@@ -27,8 +28,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // Mouse actions go to the window in its client coordinates.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Qt sends this in place of the second press: the press handler never
+    // sees that press, so nothing needs swallowing afterwards.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    QPoint clientPoint(const QMouseEvent* event) const;
+
     TF_Main* main_;
     QRegion painted_;
     int paintCount_ = 0;
