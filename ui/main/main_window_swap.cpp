@@ -71,7 +71,7 @@ void TF_Main::mmSwapFiles1Click(QObject*) {
     swapSides(loadedLineCounts_);
     swapSides(forcedKinds_);
     swapSides(ruleFixedKinds_);
-    swapSides(longestLines_);
+    swapSides(engine::paneStores().LongestLine);
     engine::textCompare().SwapAddedDeletedCounts();
     SwapBinaryDiffTotals();
     if (view == vtText) {
