@@ -453,7 +453,8 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
         ++affected;
         moreLines = moreLines || affected > 1;
         firstRow = row;
-        if (first <= 1 && (last == int(kSelectionToEnd) || last >= line->Length()) && remaining > 1) {
+        // The last column is the one after the span, as the selection shows it.
+        if (first <= 1 && (last == int(kSelectionToEnd) || last > line->Length()) && remaining > 1) {
             QString text = line->Text;
             FoldTabFill(text, 1);
             collected = collecting ? text + QStringLiteral("\r\n") + collected : text;
@@ -468,8 +469,8 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
         QString text = line->Text;
         const int from = foldedColumn(text, std::max(first, 1));
         FoldTabFill(text, 1);
-        const int to = last == int(kSelectionToEnd) ? int(text.size()) : foldedColumn(line->Text, last);
-        const QString cut = text.mid(from - 1, std::max(0, to - from + 1));
+        const int to = last == int(kSelectionToEnd) ? int(text.size()) + 1 : foldedColumn(line->Text, last);
+        const QString cut = text.mid(from - 1, std::max(0, to - from));
         text.remove(from - 1, cut.size());
         undoStack().PushUndo(ukDeleted, pane, line->LineNumber, cut, first);
         ExpandTabs(text, 1);

@@ -326,6 +326,8 @@ void TF_Main::createControls() {
     createKeyHandling();
     // Mouse selection, hover texts and the panes' context menu.
     createMouseControls();
+    // Paste, cut and undo.
+    createEditCommands();
 }
 
 // ---- per-view state ---------------------------------------------------------
