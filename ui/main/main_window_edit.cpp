@@ -117,6 +117,9 @@ void TF_Main::createEditCommands() {
     connectItem(pmPaste1, &TF_Main::pmPaste1Click);
     connectItem(pmCut1, &TF_Main::pmCut1Click);
     connectItem(pmDelete1, &TF_Main::pmDelete1Click);
+    // Paste follows what the clipboard holds.
+    if (QClipboard* clipboard = QApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, [this] { updateControls(); });
     connect(TB_UNDOL, &QAction::triggered, this, [this] { TB_UNDOLClick(TB_UNDOL); });
     connect(TB_UNDOR, &QAction::triggered, this, [this] { TB_UNDORClick(TB_UNDOR); });
 }

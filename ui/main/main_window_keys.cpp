@@ -568,7 +568,8 @@ void TF_Main::deleteAtCaret(int mode) {
             again = false;
         } else {
             ed.Caret = {column, row};
-            structural = moreLines;
+            // A single line removed whole changes the structure too.
+            structural = moreLines || st.TextLines[size_t(pane)].IsGap(r.TextRowIndex(row));
         }
     } else if (!r.IsRowMissing(pane, ed.Caret.Row) && (mode == 1 || mode == 2)) {
         const int result = mode == 1 ? ed.EditDelete() : ed.EditBackspace();

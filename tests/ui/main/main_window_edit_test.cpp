@@ -109,13 +109,6 @@ TEST_F(MainWindowEditTest, TheMenusOfferTheEditCommands) {
         EXPECT_TRUE(w.findChild<QAction*>(QLatin1String(name))->isVisible()) << name;
     w.buildContextMenu();
     for (QAction* item : {w.pmCut1, w.pmPaste1, w.pmDelete1}) EXPECT_TRUE(item->isVisible());
-    // Their keys reach them.
-    QApplication::clipboard()->setText(QStringLiteral("two "));
-    caretTo(1, 0);
-    press(Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(paneText(1), QStringList({"two one"}));
-    press(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(paneText(1), QStringList({"one"}));
 }
 
 TEST_F(MainWindowEditTest, TheBinaryViewRefusesToEdit) {

@@ -72,6 +72,15 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
              t.select(1, 1, 1, 3);
              t.press(Qt::Key_Delete);
          }},
+        {"deleting the first line", 1, [](auto& t, auto&) {
+             t.select(1, 0, 1, 1);
+             t.press(Qt::Key_Delete);
+         }},
+        {"deleting an empty span", 1, [](auto& t, auto&) {
+             t.select(2, 0, 2, 0);
+             t.press(Qt::Key_Delete);
+             t.type(QStringLiteral("q"));
+         }},
         {"deleting the last lines", 1, [](auto& t, auto& w) {
              caretTo(1, 4);
              t.press(Qt::Key_Down, Qt::ShiftModifier);
@@ -109,21 +118,25 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
 }
 
 TEST_F(MainWindowUndoTest, ARandomEditScriptUndoesBackToTheStart) {
-    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
         SCOPED_TRACE(seed);
         ui::TF_Main& w = load(left_, right_);
         const Snapshot start = snapshot();
         std::mt19937 random(seed);
         const auto pick = [&random](int n) { return int(random() % unsigned(n)); };
         bool copied = false;
+        std::string ops;
         for (int step = 0; step < 25; ++step) {
             const int rows = engine::paneStores().VisibleRowCount();
             const int row = pick(rows);
             int realRow = row;
             while (realRow > 0 && engine::rows().IsRowMissing(1, realRow)) --realRow;
             const int length = engine::rows().RowTextLength(1, realRow);
-            caretTo(1 + pick(length + 1), realRow);
-            switch (pick(copied ? 6 : 7)) {
+            const int column = 1 + pick(length + 1);
+            caretTo(column, realRow);
+            const int op = pick(copied ? 6 : 7);
+            ops += std::to_string(op) + "@" + std::to_string(column) + "," + std::to_string(realRow) + " ";
+            switch (op) {
             case 0: type(QStringLiteral("ab")); break;
             case 1:
                 for (int i = pick(4); i >= 0; --i) press(Qt::Key_Backspace);
@@ -150,7 +163,7 @@ TEST_F(MainWindowUndoTest, ARandomEditScriptUndoesBackToTheStart) {
         }
         undoAll(1);
         undoAll(2);
-        EXPECT_EQ(snapshot(), start);
+        EXPECT_EQ(snapshot(), start) << ops;
     }
 }
 
@@ -158,9 +171,11 @@ TEST_F(MainWindowUndoTest, UndoOfCopiedLinesWhileTheFilterHidesRows) {
     ui::TF_Main& w = load(left_, right_);
     const Snapshot start = snapshot();
     auto& r = engine::rows();
-    // The filter shows the differing rows only.
-    r.FilterTextRows(3);
-    r.TextViewFilter = 3;
+    // The hide-lines filter hides the lines holding "elt".
+    auto& s = config::AppSettings();
+    s.TEFilterEna = s.TEHideLnWith = s.TEHideLines = true;
+    s.TEHideTxWith = QStringLiteral("elt");
+    r.FilterTextRows(r.TextViewFilter);
     w.updateRowRange();
     ASSERT_GT(r.HiddenRowCount, 0);
     const int shown = engine::paneStores().VisibleRowCount();
@@ -176,6 +191,8 @@ TEST_F(MainWindowUndoTest, UndoOfCopiedLinesWhileTheFilterHidesRows) {
     // The filter is on again.
     EXPECT_EQ(engine::paneStores().LineFilterActive, 1);
     EXPECT_EQ(engine::paneStores().VisibleRowCount(), shown);
+    s.TEHideLnWith = false;
+    s.TEHideTxWith.clear();
 }
 
 TEST_F(MainWindowUndoTest, OverwriteTypingComesBackInItsOrder) {
@@ -185,10 +202,12 @@ TEST_F(MainWindowUndoTest, OverwriteTypingComesBackInItsOrder) {
     press(Qt::Key_Insert);
     ASSERT_EQ(engine::editor().InsertMode, 0);
     type(QStringLiteral("XYZ"));
-    // Past the end the overwrite appends: that part is taken back first.
+    // The second character goes past the end: appended, it is a group of its own.
     caretTo(6, 0);
     type(QStringLiteral("12"));
     EXPECT_EQ(paneText(1), QStringList({"aXYZe12"}));
+    w.Undo1Click(nullptr);
+    EXPECT_EQ(paneText(1), QStringList({"aXYZe1"}));
     w.Undo1Click(nullptr);
     EXPECT_EQ(paneText(1), QStringList({"aXYZef"}));
     w.Undo1Click(nullptr);
@@ -240,25 +259,36 @@ TEST_F(MainWindowUndoTest, AnEmptiedStackLeavesThePaneAsItsUndoMarkSays) {
 }
 
 TEST_F(MainWindowUndoTest, TheLeftButtonPressedDuringAReplayDoesNothing) {
+    // Delivers the presses that wait while the replay processes messages.
+    class PressingPump : public config::EventPump {
+    public:
+        std::function<bool()> onPump;
+        void processEvents() override {
+            if (onPump && onPump()) onPump = nullptr;
+        }
+    } pump;
     ui::TF_Main& w = load({"one", "two"}, {"one", "two"});
     caretTo(4, 0);
     type(QStringLiteral("a"));
     caretTo(4, 1);
     press(Qt::Key_Return);
-    type(QStringLiteral("b"));
     caretTo(1, 0, 2);
+    config::setEventPump(&pump);
     int presses = 0;
-    // Pressed again while the first press replays (its messages are processed).
-    QTimer::singleShot(0, &w, [&] {
+    pump.onPump = [&] {
+        if (!w.UndoRunning()) return false;
         ++presses;
         w.TB_UNDOLClick(w.TB_UNDOL);
         w.Undo1Click(nullptr);
-    });
+        return true;
+    };
+    // The Enter's line split is undone by a join, which processes messages.
     w.TB_UNDOLClick(w.TB_UNDOL);
+    config::setEventPump(nullptr);
     EXPECT_EQ(presses, 1);
     EXPECT_EQ(engine::editor().ActiveSide, 1);
-    // One group undone: the typed "b".
-    EXPECT_EQ(paneText(1), QStringList({"onea", "two", ""}));
+    EXPECT_EQ(paneText(1), QStringList({"onea", "two"}));
+    EXPECT_TRUE(engine::undoStack().HasUndo(1));
     EXPECT_FALSE(w.UndoRunning());
     EXPECT_EQ(engine::paneStores().UndoEnabled, 1);
 }
