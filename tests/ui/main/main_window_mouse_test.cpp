@@ -153,7 +153,7 @@ TEST_F(MainWindowMouseTest, DoubleClicksSelectAWordOrAGapRowAndATripleClickTheRo
     EXPECT_GE(int(range(1, 3) >> 16), 9);
 }
 
-TEST_F(MainWindowMouseTest, DraggingAboveThePanesScrollsFasterTheFurtherAway) {
+TEST_F(MainWindowMouseTest, DraggingAboveThePanesAndTheMiddleButtonScrollFasterTheFurtherAway) {
     ui::TF_Main& w = makePair();
     const QPoint p = at(1, 2, 3);
     QTest::mousePress(w.RowArea(), Qt::LeftButton, {}, p);
@@ -166,6 +166,19 @@ TEST_F(MainWindowMouseTest, DraggingAboveThePanesScrollsFasterTheFurtherAway) {
     EXPECT_EQ(w.T_WHEEL->property("Tag").toInt(), 0);
     EXPECT_FALSE(w.T_WHEEL->isActive());
     QTest::mouseRelease(w.RowArea(), Qt::LeftButton, {}, p);
+
+    // The middle button scrolls a row per tick for every 10 pixels moved.
+    QTest::mousePress(w.RowArea(), Qt::MiddleButton, {}, p);
+    EXPECT_EQ(w.RowArea()->cursor().shape(), Qt::SizeVerCursor);
+    const int y = p.y() + w.RowArea()->y();
+    w.FormMouseMove(w.RowArea(), {}, p.x(), y - 35);
+    EXPECT_EQ(w.T_WHEEL->property("Tag").toInt(), 3);
+    w.FormMouseMove(w.RowArea(), {}, p.x(), y + 21);
+    EXPECT_EQ(w.T_WHEEL->property("Tag").toInt(), -2);
+    QTest::mouseRelease(w.RowArea(), Qt::MiddleButton, {}, p);
+    EXPECT_EQ(w.T_WHEEL->property("Tag").toInt(), 0);
+    EXPECT_FALSE(w.T_WHEEL->isActive());
+    EXPECT_EQ(w.RowArea()->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(MainWindowMouseTest, ADoubleClickOnALinkOpensItsAddress) {
