@@ -346,11 +346,15 @@ int Editor::EditDelete() {
     // its fill character, which the undo command types back as a Tab key.
     // Backspace runs merge into one record whose text holds the characters
     // in the order they were removed, that is reversed against the line.
-    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, CurrentLine.mid(Caret.Column - 1, 1), Caret.Column);
-    NextDeleteKind = ukDelete;
     QString text = CurrentLine;
     int at = FoldTabFill(text);
     if (at == 0) at = Caret.Column;
+    // A tab is recorded at the column where it starts, also when the caret
+    // stood inside its fill: typed back there it fills the same columns.
+    QString expanded = text;
+    const int start = ExpandTabs(expanded, at);
+    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, CurrentLine.mid(Caret.Column - 1, 1), start);
+    NextDeleteKind = ukDelete;
     text.remove(at - 1, 1);
     Caret.Column = ExpandTabs(text, at);
     StoreRowText(row, text);

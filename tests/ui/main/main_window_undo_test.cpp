@@ -58,6 +58,12 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
              t.type(QStringLiteral("new"));
              t.press(Qt::Key_Return);
          }},
+        {"Enter inside a tab, then Delete", 1, [](auto& t, auto&) {
+             caretTo(4, 2);
+             t.press(Qt::Key_Return);
+             caretTo(2, 3);
+             t.press(Qt::Key_Delete);
+         }},
         {"join by Delete and Backspace", 1, [](auto& t, auto&) {
              caretTo(6, 0);
              t.press(Qt::Key_Delete);
@@ -118,7 +124,7 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
 }
 
 TEST_F(MainWindowUndoTest, ARandomEditScriptUndoesBackToTheStart) {
-    for (unsigned seed = 1; seed <= 6; ++seed) {
+    for (unsigned seed = 1; seed <= 7; ++seed) {
         SCOPED_TRACE(seed);
         ui::TF_Main& w = load(left_, right_);
         const Snapshot start = snapshot();
