@@ -64,6 +64,10 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
              caretTo(2, 3);
              t.press(Qt::Key_Delete);
          }},
+        {"typing on a gap row", 2, [](auto& t, auto&) {
+             caretTo(4, 4, 2);
+             t.type(QStringLiteral("ab"));
+         }},
         {"join by Delete and Backspace", 1, [](auto& t, auto&) {
              caretTo(6, 0);
              t.press(Qt::Key_Delete);
