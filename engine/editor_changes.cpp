@@ -218,19 +218,20 @@ void Editor::insertIntoLine(QChar character, int column, int row, int& mappedCol
     int at = FoldTabFill(text);
     if (at == 0) at = Caret.Column;
     at = std::clamp(at, 1, int(text.size()) + 1);
-    auto& undo = undoStack();
+    QString overwritten;
     if (InsertMode) {
-        undo.PushUndo(ukTyped, ActiveSide, row, {}, Caret.Column);
         text.insert(at - 1, character);
     } else if (at > text.size()) {
-        undo.PushUndo(ukTyped, ActiveSide, row, {}, Caret.Column);
         text += character;
     } else {
-        undo.PushUndo(ukTyped, ActiveSide, row, QString(text[at - 1]), Caret.Column);
+        overwritten = QString(text[at - 1]);
         text[at - 1] = character;
     }
     mappedColumn = at;
     Caret.Column = ExpandTabs(text, at);
+    // The column the character landed on, also when the caret stood inside
+    // a tab's fill: undo deletes it there.
+    undoStack().PushUndo(ukTyped, ActiveSide, row, overwritten, Caret.Column);
     StoreRowText(row, text);
     CaretRight();
 }

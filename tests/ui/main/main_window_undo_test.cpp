@@ -128,7 +128,7 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
 }
 
 TEST_F(MainWindowUndoTest, ARandomEditScriptUndoesBackToTheStart) {
-    for (unsigned seed = 1; seed <= 7; ++seed) {
+    for (unsigned seed = 1; seed <= 9; ++seed) {
         SCOPED_TRACE(seed);
         ui::TF_Main& w = load(left_, right_);
         const Snapshot start = snapshot();
