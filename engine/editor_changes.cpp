@@ -218,19 +218,20 @@ void Editor::insertIntoLine(QChar character, int column, int row, int& mappedCol
     int at = FoldTabFill(text);
     if (at == 0) at = Caret.Column;
     at = std::clamp(at, 1, int(text.size()) + 1);
-    auto& undo = undoStack();
+    QString overwritten;
     if (InsertMode) {
-        undo.PushUndo(ukTyped, ActiveSide, row, {}, Caret.Column);
         text.insert(at - 1, character);
     } else if (at > text.size()) {
-        undo.PushUndo(ukTyped, ActiveSide, row, {}, Caret.Column);
         text += character;
     } else {
-        undo.PushUndo(ukTyped, ActiveSide, row, QString(text[at - 1]), Caret.Column);
+        overwritten = QString(text[at - 1]);
         text[at - 1] = character;
     }
     mappedColumn = at;
     Caret.Column = ExpandTabs(text, at);
+    // The column the character landed on, also when the caret stood inside
+    // a tab's fill: undo deletes it there.
+    undoStack().PushUndo(ukTyped, ActiveSide, row, overwritten, Caret.Column);
     StoreRowText(row, text);
     CaretRight();
 }
@@ -346,11 +347,15 @@ int Editor::EditDelete() {
     // its fill character, which the undo command types back as a Tab key.
     // Backspace runs merge into one record whose text holds the characters
     // in the order they were removed, that is reversed against the line.
-    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, CurrentLine.mid(Caret.Column - 1, 1), Caret.Column);
-    NextDeleteKind = ukDelete;
     QString text = CurrentLine;
     int at = FoldTabFill(text);
     if (at == 0) at = Caret.Column;
+    // A tab is recorded at the column where it starts, also when the caret
+    // stood inside its fill: typed back there it fills the same columns.
+    QString expanded = text;
+    const int start = ExpandTabs(expanded, at);
+    undoStack().PushUndo(NextDeleteKind, ActiveSide, row, CurrentLine.mid(Caret.Column - 1, 1), start);
+    NextDeleteKind = ukDelete;
     text.remove(at - 1, 1);
     Caret.Column = ExpandTabs(text, at);
     StoreRowText(row, text);
@@ -453,7 +458,8 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
         ++affected;
         moreLines = moreLines || affected > 1;
         firstRow = row;
-        if (first <= 1 && (last == int(kSelectionToEnd) || last >= line->Length()) && remaining > 1) {
+        // The last column is the one after the span, as the selection shows it.
+        if (first <= 1 && (last == int(kSelectionToEnd) || last > line->Length()) && remaining > 1) {
             QString text = line->Text;
             FoldTabFill(text, 1);
             collected = collecting ? text + QStringLiteral("\r\n") + collected : text;
@@ -468,8 +474,8 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
         QString text = line->Text;
         const int from = foldedColumn(text, std::max(first, 1));
         FoldTabFill(text, 1);
-        const int to = last == int(kSelectionToEnd) ? int(text.size()) : foldedColumn(line->Text, last);
-        const QString cut = text.mid(from - 1, std::max(0, to - from + 1));
+        const int to = last == int(kSelectionToEnd) ? int(text.size()) + 1 : foldedColumn(line->Text, last);
+        const QString cut = text.mid(from - 1, std::max(0, to - from));
         text.remove(from - 1, cut.size());
         undoStack().PushUndo(ukDeleted, pane, line->LineNumber, cut, first);
         ExpandTabs(text, 1);

@@ -304,7 +304,7 @@ TEST_F(EditorChangesTest, DeletingASpanCutsBothEndsForJoining) {
     load({"keep-abc", "middle", "xyz-keep", "tail"}, {"keep-", "-keep", "", "tail"});
     rows().SetLineSelection(1, 0, 6, 0);
     rows().SetLineSelection(1, 1, 1, 0);
-    rows().SetLineSelection(1, 2, 1, 3);
+    rows().SetLineSelection(1, 2, 1, 4);
     int first = 0;
     bool more = false, join = false;
     EXPECT_EQ(e.DeleteSelection(1, first, more, join), 0);
@@ -321,7 +321,7 @@ TEST_F(EditorChangesTest, DeletingASpanCutsBothEndsForJoining) {
     // A row left out between two partial cuts: the ends are not joined.
     load({"aX", "b", "Xc"}, {"a", "b", "c"});
     rows().SetLineSelection(1, 0, 2, 0);
-    rows().SetLineSelection(1, 2, 1, 1);
+    rows().SetLineSelection(1, 2, 1, 2);
     EXPECT_EQ(e.DeleteSelection(1, first, more, join), 0);
     EXPECT_EQ(pane(1), (PaneLines{"a", "b", "c"}));
     EXPECT_FALSE(join);

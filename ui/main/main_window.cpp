@@ -333,6 +333,8 @@ void TF_Main::createControls() {
     createMouseControls();
     // Find and replace: the Search menu's commands.
     createSearchControls();
+    // Paste, cut and undo.
+    createEditCommands();
 }
 
 // ---- per-view state ---------------------------------------------------------

@@ -51,6 +51,9 @@ class QWheelEvent;
 namespace tandex::config {
 struct TFilePair;
 }
+namespace tandex::engine {
+struct TUndoRec;
+}
 
 namespace tandex::ui {
 
@@ -125,7 +128,7 @@ public:
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
     bool Busy() const {
-        return busyDepth_ > 0 || recompareRunning_ || commandRunning_ || structuralEdit_ ||
+        return busyDepth_ > 0 || recompareRunning_ || commandRunning_ || structuralEdit_ || undoRunning_ ||
                engine::editor().EditBusy || plugIns().running();
     }
     void lockPaint();
@@ -933,6 +936,33 @@ private:
     int searchRow_ = -1;
     bool findDialogOpen_ = false;
     // ---- end of find and replace ------------------------------------------------
+
+    // ---- paste, cut and undo (main_window_edit.cpp, main_window_undo.cpp) ----
+public:
+    // Inserts text at column of the line at index, or at the caret (index
+    // -1) after deleting the selection; CR LF or CR breaks lines, LF alone
+    // does not.
+    void insertText(const QString& text, int index, int column);
+    void pmPaste1Click(QObject* sender);
+    void pmCut1Click(QObject* sender);
+    // Undoes the latest group of records of the active pane.
+    void Undo1Click(QObject* sender);
+    void TB_UNDOLClick(QObject* sender);
+    void TB_UNDORClick(QObject* sender);
+    bool UndoRunning() const { return undoRunning_; }
+
+private:
+    void createEditCommands();
+    // Replays one record; false for a kind it does not know.
+    bool replayUndo(int pane, engine::TUndoRec& rec);
+    void typeBack(int pane, const engine::TUndoRec& rec, int row);
+    void undoButtonClick(QAction* button, int pane);
+    void restoreLineFilter();
+    bool undoRunning_ = false;
+    // The replay switched the hide-lines filter off to reach hidden lines.
+    bool undoFilterOff_ = false;
+    std::array<bool, 3> undoButtonDown_{};
+    // ---- end of paste, cut and undo -------------------------------------------
 };
 
 

@@ -343,8 +343,8 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
     case Qt::Key_Delete:
         // Delete belongs to the Edit menu; a hidden or disabled menu item
         // lets it through to here, where Qt would otherwise drop it.
-        // Shift+Delete (cut) comes with the cut command.
         if (view == vtText && shift == Qt::NoModifier) pmDelete1Click(this);
+        if (view == vtText && shift == Qt::ShiftModifier) pmCut1Click(this);
         break;
     case Qt::Key_A:
         if (!ctrl || noRows) break;
@@ -369,8 +369,8 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
     default:
         break;
     }
-    // Shift+Delete (cut), Ctrl+B and Ctrl+N (previous and next file) come
-    // with their commands. Every exactly-Ctrl key is the table's.
+    // Ctrl+B and Ctrl+N (previous and next file) come with their commands.
+    // Every exactly-Ctrl key is the table's.
     if (ctrl) key = 0;
     unlockPaint();
 }
@@ -571,7 +571,8 @@ void TF_Main::deleteAtCaret(int mode) {
             again = false;
         } else {
             ed.Caret = {column, row};
-            structural = moreLines;
+            // A single line removed whole changes the structure too.
+            structural = moreLines || st.TextLines[size_t(pane)].IsGap(r.TextRowIndex(row));
         }
     } else if (!r.IsRowMissing(pane, ed.Caret.Row) && (mode == 1 || mode == 2)) {
         const int result = mode == 1 ? ed.EditDelete() : ed.EditBackspace();

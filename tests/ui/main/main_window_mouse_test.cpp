@@ -106,9 +106,8 @@ TEST_F(MainWindowMouseTest, RightClickInTheMarginSelectsTheLineBeforeTheMenu) {
     ASSERT_TRUE(w.pmLine->isVisible());
     EXPECT_TRUE(w.pmCopyLines->isVisible());
     EXPECT_EQ(w.pmCopyLines->text(), QStringLiteral("Copy the selected line to the right pane..."));
-    // Commands that come later are not offered yet.
-    EXPECT_FALSE(w.pmCut1->isVisible());
-    EXPECT_FALSE(w.pmPaste1->isVisible());
+    EXPECT_TRUE(w.pmCut1->isVisible());
+    EXPECT_TRUE(w.pmPaste1->isVisible());
     EXPECT_TRUE(w.pmLineProperties->isVisible());
     EXPECT_TRUE(w.pmExploreLine->isVisible());
     w.pmLine->close();
