@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
+#include <cmath>
 
 #include "config/app_settings.h"
 #include "config/color_sets.h"
@@ -170,6 +172,16 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
         for (auto [w, r] : {std::pair<QWidget*, QRect>{P_ETit1, g.eTit1}, {P_ETit2, g.eTit2}, {eLine1, g.eLine1},
                             {eLine2, g.eLine2}, {hScrollBarDP, g.hScrollDP}})
             place(w, r);
+        // The mode button is as wide as its longest caption in a small font,
+        // so switching the mode never clips or moves it.
+        QFont small = fbAlignDetails->Font();
+        small.setPixelSize(std::max(1, int(std::lround(g.fbAlignDetails.height() / 1.8))));
+        fbAlignDetails->SetFont(small);
+        const QFontMetrics fm(small);
+        int captionWidth = 0;
+        for (const char* caption : {"Text", "Aligned text", "HEX", "Aligned HEX"})
+            captionWidth = std::max(captionWidth, fm.horizontalAdvance(QLatin1String(caption)) + 6);
+        fbAlignDetails->SetWidth(std::max(g.fbAlignDetails.width(), captionWidth));
         place(fbAlignDetails, g.fbAlignDetails);
     }
 }
