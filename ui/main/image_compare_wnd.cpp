@@ -82,6 +82,9 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     lCurPos = new QLabel(head);
     lCurPos->setObjectName(QStringLiteral("lCurPos"));
     row->addWidget(lCurPos);
+    lRGB = new QLabel(head);
+    lRGB->setObjectName(QStringLiteral("lRGB"));
+    row->addWidget(lRGB);
     lOffset = new QLabel(head);
     lOffset->setObjectName(QStringLiteral("lOffset"));
     lOffset->setToolTip(QStringLiteral(" DoubleClick to reset the offset of the right image "));
@@ -323,9 +326,24 @@ void TfImgCompare::imgResultMouseMove(Qt::MouseButtons, QPoint pos) {
     } else {
         imgResult->setCursor(overRightImage(pos) ? Qt::OpenHandCursor : Qt::ArrowCursor);
     }
-    if (z > 0)
-        lCurPos->setText(QStringLiteral("X:%1 Y:%2").arg(std::lround(pos.x() / z)).arg(std::lround(pos.y() / z)));
+    showReadOuts(pos);
     moving_ = false;
+}
+
+void TfImgCompare::showReadOuts(QPoint pos) {
+    const double z = zoomFactor();
+    if (z <= 0) return;
+    const int px = int(std::lround(pos.x() / z)), py = int(std::lround(pos.y() / z));
+    lCurPos->setText(QStringLiteral("X:%1 Y:%2").arg(px).arg(py));
+    // The colour comes from the shown picture itself, so that it is the
+    // computed value whatever the screen's depth or a window above it.
+    const QImage& shown = imgResult->picture();
+    if (!shown.valid(px, py)) {
+        lRGB->clear();
+        return;
+    }
+    const QRgb c = shown.pixel(px, py);
+    lRGB->setText(QStringLiteral("RGB:\n%1,%2,%3").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c)));
 }
 
 void TfImgCompare::imgResultMouseUp() {

@@ -68,7 +68,7 @@ public:
     QSlider* tbSlider = nullptr;
     QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr;
     QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr;
-    QLabel *lOffset = nullptr, *lCurPos = nullptr, *lStatus = nullptr;
+    QLabel *lOffset = nullptr, *lCurPos = nullptr, *lRGB = nullptr, *lStatus = nullptr;
     QWidget* pImage = nullptr;
     TImagePane* imgResult = nullptr;
     QLineEdit* Edit1 = nullptr;
@@ -85,6 +85,7 @@ private:
     void placeResult();
     double zoomFactor() const { return zoom_ / 100.0; }
     bool overRightImage(QPoint pos) const;
+    void showReadOuts(QPoint pos);
 
     ImgCompare core_;
     int zoom_ = 100;

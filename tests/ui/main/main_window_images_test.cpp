@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTemporaryDir>
 
 #include "config/app_settings.h"
@@ -259,6 +260,23 @@ TEST_F(ImageWindowTest, ComparisonWindowMovesTheRightPicture) {
     EXPECT_EQ(c->lTinted->text(), QStringLiteral("Amplify 4x"));
     c->fbButtonClick(0);
     EXPECT_EQ(c->lOverlay->text(), QStringLiteral("Overlaid"));
+}
+
+TEST_F(ImageWindowTest, ReadOutsShowThePixelAndColourOfTheResultUnderThePointer) {
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    auto& w = *window_;
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    w.hScrollBarScroll(nullptr, 200);
+    c->fbButtonClick(2);
+    c->tbSlider->setValue(100);  // the right picture alone
+    c->imgResultMouseMove(Qt::NoButton, {30, 10});
+    EXPECT_EQ(c->lCurPos->text(), QStringLiteral("X:15 Y:5"));
+    EXPECT_EQ(c->lRGB->text(), QStringLiteral("RGB:\n9,5,5"));
+    c->tbSlider->setValue(0);
+    c->imgResultMouseMove(Qt::NoButton, {31, 11});
+    EXPECT_EQ(c->lRGB->text(), QStringLiteral("RGB:\n5,5,5"));
+    c->imgResultMouseMove(Qt::NoButton, {200, 10});  // past the picture's edge
+    EXPECT_EQ(c->lRGB->text(), QString());
 }
 
 TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
