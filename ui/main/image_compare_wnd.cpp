@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <cmath>
@@ -103,14 +105,26 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     row->addWidget(Edit1);
     outer->addWidget(head);
 
-    pImage = new QWidget(this);
+    // A result larger than the window scrolls; a smaller one sits centred.
+    sbArea = new QScrollArea(this);
+    sbArea->setAlignment(Qt::AlignCenter);
+    sbArea->setFrameShape(QFrame::NoFrame);
+    sbH = sbArea->horizontalScrollBar();
+    sbH->setObjectName(QStringLiteral("sbH"));
+    sbV = sbArea->verticalScrollBar();
+    sbV->setObjectName(QStringLiteral("sbV"));
+    for (QScrollBar* bar : {sbH, sbV})
+        connect(bar, &QScrollBar::rangeChanged, this, [this] { refreshAdjustMode(); });
+    outer->addWidget(sbArea, 1);
+    pImage = new QWidget;
     pImage->setObjectName(QStringLiteral("pImage"));
-    outer->addWidget(pImage, 1);
+    sbArea->setWidget(pImage);
     imgResult = new TImagePane(pImage);
     imgResult->setObjectName(QStringLiteral("imgResult"));
     imgResult->OnMouseDown = [this](QMouseEvent* e) { imgResultMouseDown(e->button(), e->modifiers(), e->pos()); };
     imgResult->OnMouseMove = [this](QMouseEvent* e) { imgResultMouseMove(e->buttons(), e->pos()); };
     imgResult->OnMouseUp = [this](QMouseEvent*) { imgResultMouseUp(); };
+    imgResult->OnDblClick = [this](QMouseEvent*) { imgResultDblClick(); };
     lStatus = new QLabel(this);
     lStatus->setObjectName(QStringLiteral("lStatus"));
     lStatus->setMaximumWidth(500);
@@ -150,15 +164,33 @@ void TfImgCompare::SetImageSize(int width, int height) {
     placeResult();
 }
 
-void TfImgCompare::ResetScroll() { imgResult->move(2, 2); }
+void TfImgCompare::ResetScroll() {
+    sbH->setValue(0);
+    sbV->setValue(0);
+}
 
 void TfImgCompare::placeResult() {
     const QImage& result = core_.Result();
     const int w = int(std::lround(result.width() * zoomFactor()));
     const int h = int(std::lround(result.height() * zoomFactor()));
-    const int left = std::max((pImage->width() - w) / 2, 2);
-    const int top = std::max((pImage->height() - h) / 2, 2);
-    imgResult->setGeometry(left, top, w, h);
+    // The panel keeps a two-pixel margin round the picture.
+    pImage->resize(w + 4, h + 4);
+    imgResult->setGeometry(2, 2, w, h);
+    refreshAdjustMode();
+}
+
+bool TfImgCompare::scrolls() const { return sbH->maximum() > 0 || sbV->maximum() > 0; }
+
+void TfImgCompare::refreshAdjustMode() {
+    const bool adjust = !scrolls();
+    if (adjust == adjust_) return;
+    adjust_ = adjust;
+    refreshStatus();
+}
+
+void TfImgCompare::refreshStatus() {
+    lStatus->setText((adjust_ ? QStringLiteral("[Adjust offset]  - ") : QStringLiteral("[Move image]  - ")) +
+                     modeText_);
 }
 
 void TfImgCompare::ShowWindow(bool show) {
@@ -188,7 +220,8 @@ void TfImgCompare::ShowWindow(bool show) {
 void TfImgCompare::Compute(int mode) {
     const auto text = core_.Compute(mode);
     if (text) {
-        lStatus->setText(QStringLiteral("[Adjust offset]  - ") + *text);
+        modeText_ = *text;
+        refreshStatus();
         imgResult->setPicture(core_.Result());
     } else {
         imgResult->setPicture(core_.LeftPicture());
@@ -300,14 +333,21 @@ bool TfImgCompare::overRightImage(QPoint pos) const {
            pos.y() < y0 + std::lround(right.height() * z);
 }
 
-void TfImgCompare::imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
+void TfImgCompare::imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
     Edit1->setFocus();
-    dragging_ = false;
+    dragging_ = panning_ = false;
     lastPos_ = pos;
     if (button == Qt::LeftButton) {
-        // The result never scrolls here, so a drag always adjusts the offset.
-        dragging_ = overRightImage(pos);
-        imgResult->setCursor(dragging_ ? Qt::ClosedHandCursor : Qt::ArrowCursor);
+        if (adjust_ || (shift & Qt::ShiftModifier)) {
+            dragging_ = overRightImage(pos);
+            imgResult->setCursor(dragging_ ? Qt::ClosedHandCursor : Qt::ArrowCursor);
+        } else if (scrolls()) {
+            // Panning measures in window pixels: the picture moves under the pointer.
+            panning_ = true;
+            panFrom_ = imgResult->mapTo(this, pos);
+            panBars_ = QPoint(sbH->value(), sbV->value());
+            imgResult->setCursor(Qt::SizeAllCursor);
+        }
     } else if (button == Qt::RightButton) {
         pmImgCmpView->popup(imgResult->mapToGlobal(pos));
     }
@@ -317,6 +357,13 @@ void TfImgCompare::imgResultMouseMove(Qt::MouseButtons, QPoint pos) {
     if (moving_ || pos == lastPos_) return;
     moving_ = true;
     const double z = zoomFactor();
+    if (panning_) {
+        const QPoint moved = imgResult->mapTo(this, pos) - panFrom_;
+        sbH->setValue(std::max(panBars_.x() - moved.x(), 0));
+        sbV->setValue(std::max(panBars_.y() - moved.y(), 0));
+        moving_ = false;
+        return;
+    }
     if (dragging_ && z > 0) {
         const int dx = pos.x() - lastPos_.x(), dy = pos.y() - lastPos_.y();
         core_.SetOffset(core_.OffsetX() + dx / z, core_.OffsetY() + dy / z);
@@ -347,8 +394,14 @@ void TfImgCompare::showReadOuts(QPoint pos) {
 }
 
 void TfImgCompare::imgResultMouseUp() {
-    dragging_ = false;
+    dragging_ = panning_ = false;
     imgResult->unsetCursor();
+}
+
+void TfImgCompare::imgResultDblClick() {
+    if (!scrolls()) return;
+    adjust_ = !adjust_;
+    refreshStatus();
 }
 
 bool TfImgCompare::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {

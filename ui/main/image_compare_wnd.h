@@ -15,6 +15,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QScrollArea;
+class QScrollBar;
 class QSlider;
 
 namespace tandex::ui {
@@ -52,6 +54,12 @@ public:
     void imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
     void imgResultMouseMove(Qt::MouseButtons buttons, QPoint pos);
     void imgResultMouseUp();
+    // With a scroll bar showing, toggles between moving the right picture
+    // and panning the result.
+    void imgResultDblClick();
+    // True while a left drag moves the right picture: always when the
+    // result fits the window.
+    bool AdjustOffset() const { return adjust_; }
     // Arrow keys move the right picture by one image pixel, ten with Ctrl.
     bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
     void pmCopyClick();
@@ -69,6 +77,8 @@ public:
     QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr;
     QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr;
     QLabel *lOffset = nullptr, *lCurPos = nullptr, *lRGB = nullptr, *lStatus = nullptr;
+    QScrollArea* sbArea = nullptr;
+    QScrollBar *sbH = nullptr, *sbV = nullptr;
     QWidget* pImage = nullptr;
     TImagePane* imgResult = nullptr;
     QLineEdit* Edit1 = nullptr;
@@ -83,6 +93,9 @@ private:
     void setupMode(int mode);
     void refreshMode();
     void placeResult();
+    bool scrolls() const;
+    void refreshAdjustMode();
+    void refreshStatus();
     double zoomFactor() const { return zoom_ / 100.0; }
     bool overRightImage(QPoint pos) const;
     void showReadOuts(QPoint pos);
@@ -92,7 +105,12 @@ private:
     bool setup_ = false;
     bool dragging_ = false;
     bool moving_ = false;
+    bool panning_ = false;
+    bool adjust_ = true;
     QPoint lastPos_;
+    QPoint panFrom_;
+    QPoint panBars_;
+    QString modeText_;
     QSize imageSize_;
 };
 

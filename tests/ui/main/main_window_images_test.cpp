@@ -279,6 +279,49 @@ TEST_F(ImageWindowTest, ReadOutsShowThePixelAndColourOfTheResultUnderThePointer)
     EXPECT_EQ(c->lRGB->text(), QString());
 }
 
+TEST_F(ImageWindowTest, ResultLargerThanTheWindowScrollsAndPans) {
+    load(picture("a.png", 80, 60, qRgb(5, 5, 5)), picture("b.png", 80, 60, qRgb(9, 5, 5)));
+    auto& w = *window_;
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    ASSERT_TRUE(c->isVisible());
+    EXPECT_EQ(c->sbH->maximum(), 0);
+    EXPECT_TRUE(c->AdjustOffset());
+    EXPECT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Adjust offset]  - ")));
+
+    w.hScrollBarScroll(nullptr, 1000);  // 800 x 600, larger than the window
+    ASSERT_GT(c->sbH->maximum(), 0);
+    ASSERT_GT(c->sbV->maximum(), 0);
+    EXPECT_FALSE(c->AdjustOffset());
+    EXPECT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Move image]  - ")));
+
+    // A plain drag pans and leaves the offset alone; the bars stop at 0.
+    c->imgResultMouseDown(Qt::LeftButton, Qt::NoModifier, {300, 300});
+    c->imgResultMouseMove(Qt::LeftButton, {260, 270});
+    c->imgResultMouseUp();
+    EXPECT_EQ(c->sbH->value(), 40);
+    EXPECT_EQ(c->sbV->value(), 30);
+    EXPECT_EQ(c->lOffset->text(), QStringLiteral("xofs: 0\nyofs: 0"));
+    c->imgResultMouseDown(Qt::LeftButton, Qt::NoModifier, {300, 300});
+    c->imgResultMouseMove(Qt::LeftButton, {400, 300});
+    c->imgResultMouseUp();
+    EXPECT_EQ(c->sbH->value(), 0);
+
+    // Shift + drag moves the right picture instead: 40 screen pixels are four image pixels.
+    c->imgResultMouseDown(Qt::LeftButton, Qt::ShiftModifier, {300, 300});
+    c->imgResultMouseMove(Qt::LeftButton, {340, 300});
+    c->imgResultMouseUp();
+    EXPECT_DOUBLE_EQ(c->Core().OffsetX(), 4);
+
+    // A double click switches the plain drag to moving the picture.
+    c->imgResultDblClick();
+    EXPECT_TRUE(c->AdjustOffset());
+    EXPECT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Adjust offset]  - ")));
+
+    c->sbV->setValue(50);
+    c->ResetScroll();
+    EXPECT_EQ(c->sbV->value(), 0);
+}
+
 TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
     const QString a = picture("left.png", 16, 12, qRgb(200, 0, 0));
     const QString b = picture("right.png", 10, 12, qRgb(0, 200, 0));
