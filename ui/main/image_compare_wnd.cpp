@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "config/app_settings.h"
@@ -81,6 +82,18 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     connect(cbOverlay, &QCheckBox::clicked, this, [this] { cbOverlayClick(); });
     connect(cbTinted, &QCheckBox::clicked, this, [this] { cbTintedClick(); });
     connect(cbRelaxed, &QCheckBox::clicked, this, [this] { cbRelaxedClick(); });
+    std::tie(cbMagnifier, lMagnify) = check("cbMagnifier", "lMagnify", QStringLiteral("Magnify 10x"));
+    connect(cbMagnifier, &QCheckBox::clicked, this, [this] { cbMagnifierClick(); });
+    tbICZPF = new QSlider(Qt::Horizontal, head);
+    tbICZPF->setObjectName(QStringLiteral("tbICZPF"));
+    tbICZPF->setRange(1, 20);
+    tbICZPF->setValue(10);
+    row->addWidget(tbICZPF);
+    connect(tbICZPF, &QSlider::valueChanged, this, [this](int v) { tbICZPFChange(v); });
+    imgZoom = new TImagePane(head);
+    imgZoom->setObjectName(QStringLiteral("imgZoom"));
+    imgZoom->setFixedSize(80, 40);
+    row->addWidget(imgZoom);
     lCurPos = new QLabel(head);
     lCurPos->setObjectName(QStringLiteral("lCurPos"));
     row->addWidget(lCurPos);
@@ -209,6 +222,8 @@ void TfImgCompare::ShowWindow(bool show) {
     if (batch) s.ICID = 0;
     if (s.ICT >= 0 && !isVisible()) setGeometry(s.ICL, s.ICT, std::max(s.ICW, 620), std::max(s.ICH, 300));
     const bool wasHidden = !isVisible();
+    tbICZPF->setValue(std::clamp(s.ICMagnify, 1, 20));
+    cbMagnifier->setChecked(s.ICMagnifier);
     setupMode(s.ICID);
     Compute(s.ICID);
     if (wasHidden && !batch) {
@@ -228,6 +243,7 @@ void TfImgCompare::Compute(int mode) {
     }
     lOffset->setText(core_.OffsetText());
     placeResult();
+    refreshMagnifier();
 }
 
 void TfImgCompare::setupMode(int mode) {
@@ -272,6 +288,34 @@ void TfImgCompare::refreshMode() {
         w->setVisible(mode <= 1);
     cbRelaxed->setVisible(mode == 0);
     lRelaxed->setVisible(mode == 0);
+    imgZoom->setVisible(cbMagnifier->isChecked());
+    tbICZPF->setEnabled(cbMagnifier->isChecked());
+    refreshMagnifier();
+}
+
+void TfImgCompare::cbMagnifierClick() {
+    config::AppSettings().ICMagnifier = cbMagnifier->isChecked();
+    refreshMode();
+}
+
+void TfImgCompare::tbICZPFChange(int position) {
+    config::AppSettings().ICMagnify = position;
+    lMagnify->setText(QStringLiteral("Magnify %1x").arg(position));
+    refreshMagnifier();
+}
+
+void TfImgCompare::refreshMagnifier() {
+    if (!cbMagnifier->isChecked()) return;
+    const QImage& shown = imgResult->picture();
+    if (shown.isNull()) {
+        imgZoom->clear();
+        return;
+    }
+    const int m = std::max(tbICZPF->value(), 1);
+    const QSize area(std::max(imgZoom->width() / m, 1), std::max(imgZoom->height() / m, 1));
+    const QRect source(pixel_ - QPoint(area.width() / 2, area.height() / 2), area);
+    // Pixel by pixel, so that single pixels stay readable as blocks.
+    imgZoom->setPicture(shown.copy(source).scaled(imgZoom->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 void TfImgCompare::fbButtonClick(int mode) {
@@ -381,6 +425,8 @@ void TfImgCompare::showReadOuts(QPoint pos) {
     const double z = zoomFactor();
     if (z <= 0) return;
     const int px = int(std::lround(pos.x() / z)), py = int(std::lround(pos.y() / z));
+    pixel_ = QPoint(px, py);
+    refreshMagnifier();
     lCurPos->setText(QStringLiteral("X:%1 Y:%2").arg(px).arg(py));
     // The colour comes from the shown picture itself, so that it is the
     // computed value whatever the screen's depth or a window above it.
@@ -446,8 +492,9 @@ bool TfImgCompare::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::MouseButtonPress) {
         // A check box's label toggles it.
-        for (auto [label, box] : {std::pair{lOverlay, cbOverlay}, {lTinted, cbTinted}, {lRelaxed, cbRelaxed}})
-            if (watched == label && box->isEnabled()) {
+        for (auto [label, box] : {std::pair{lOverlay, cbOverlay}, {lTinted, cbTinted}, {lRelaxed, cbRelaxed},
+                                  {lMagnify, cbMagnifier}})
+            if (watched == label && (box->isEnabled() || box == cbMagnifier)) {
                 box->click();
                 return true;
             }

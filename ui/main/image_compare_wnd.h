@@ -51,6 +51,8 @@ public:
     void cbTintedClick();
     void cbRelaxedClick();
     void lOffsetDblClick();
+    void cbMagnifierClick();
+    void tbICZPFChange(int position);
     void imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
     void imgResultMouseMove(Qt::MouseButtons buttons, QPoint pos);
     void imgResultMouseUp();
@@ -73,14 +75,14 @@ public:
 
     QPushButton *fbDiff = nullptr, *fbLevel = nullptr, *fbBlend = nullptr, *fbBool = nullptr,
                 *fbToggle = nullptr, *fbHide = nullptr, *fbHelp = nullptr;
-    QSlider* tbSlider = nullptr;
-    QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr;
-    QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr;
+    QSlider *tbSlider = nullptr, *tbICZPF = nullptr;
+    QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr, *cbMagnifier = nullptr;
+    QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr, *lMagnify = nullptr;
     QLabel *lOffset = nullptr, *lCurPos = nullptr, *lRGB = nullptr, *lStatus = nullptr;
     QScrollArea* sbArea = nullptr;
     QScrollBar *sbH = nullptr, *sbV = nullptr;
     QWidget* pImage = nullptr;
-    TImagePane* imgResult = nullptr;
+    TImagePane *imgResult = nullptr, *imgZoom = nullptr;
     QLineEdit* Edit1 = nullptr;
     QMenu* pmImgCmpView = nullptr;
 
@@ -99,6 +101,7 @@ private:
     double zoomFactor() const { return zoom_ / 100.0; }
     bool overRightImage(QPoint pos) const;
     void showReadOuts(QPoint pos);
+    void refreshMagnifier();
 
     ImgCompare core_;
     int zoom_ = 100;
@@ -110,6 +113,7 @@ private:
     QPoint lastPos_;
     QPoint panFrom_;
     QPoint panBars_;
+    QPoint pixel_;  // the image pixel under the pointer
     QString modeText_;
     QSize imageSize_;
 };

@@ -263,7 +263,7 @@ TEST_F(ImageWindowTest, ComparisonWindowMovesTheRightPicture) {
 }
 
 TEST_F(ImageWindowTest, ReadOutsShowThePixelAndColourOfTheResultUnderThePointer) {
-    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5), {16, 5}));
     auto& w = *window_;
     ui::TfImgCompare* c = w.ImgCompareWindow();
     w.hScrollBarScroll(nullptr, 200);
@@ -272,6 +272,23 @@ TEST_F(ImageWindowTest, ReadOutsShowThePixelAndColourOfTheResultUnderThePointer)
     c->imgResultMouseMove(Qt::NoButton, {30, 10});
     EXPECT_EQ(c->lCurPos->text(), QStringLiteral("X:15 Y:5"));
     EXPECT_EQ(c->lRGB->text(), QStringLiteral("RGB:\n9,5,5"));
+
+    // The magnifier blows up the pixels round the pointer's: 80 x 40 shows
+    // 8 x 4 pixels at 10x, 4 x 2 at 20x; the odd pixel lies right of the centre.
+    ASSERT_TRUE(c->cbMagnifier->isChecked());
+    ASSERT_EQ(c->imgZoom->picture().size(), QSize(80, 40));
+    EXPECT_EQ(c->imgZoom->picture().pixel(55, 25), qRgb(1, 2, 3));
+    EXPECT_EQ(c->imgZoom->picture().pixel(45, 25), qRgb(9, 5, 5));
+    c->tbICZPF->setValue(20);
+    EXPECT_EQ(c->lMagnify->text(), QStringLiteral("Magnify 20x"));
+    EXPECT_EQ(config::AppSettings().ICMagnify, 20);
+    EXPECT_EQ(c->imgZoom->picture().pixel(65, 25), qRgb(1, 2, 3));
+    EXPECT_EQ(c->imgZoom->picture().pixel(55, 25), qRgb(9, 5, 5));
+    c->cbMagnifier->click();
+    EXPECT_FALSE(config::AppSettings().ICMagnifier);
+    EXPECT_FALSE(c->imgZoom->isVisible());
+    EXPECT_FALSE(c->tbICZPF->isEnabled());
+
     c->tbSlider->setValue(0);
     c->imgResultMouseMove(Qt::NoButton, {31, 11});
     EXPECT_EQ(c->lRGB->text(), QStringLiteral("RGB:\n5,5,5"));
