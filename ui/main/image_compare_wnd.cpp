@@ -33,6 +33,8 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setObjectName(QStringLiteral("fImgCompare"));
     setWindowTitle(QStringLiteral(" Tandex - Image Compare "));
     setMinimumSize(620, 300);
+    // Not placed yet: a top below 0 tells the main window to pick the spot.
+    move(0, -1);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* head = new QWidget(this);
@@ -210,8 +212,10 @@ void TfImgCompare::ShowWindow(bool show) {
     auto& s = config::AppSettings();
     if (!show) {
         if (isVisible()) {
-            s.ICL = x();
-            s.ICT = y();
+            // The same rectangle the next show applies, so that the window
+            // does not creep by its frame on each hide.
+            s.ICL = geometry().x();
+            s.ICT = geometry().y();
             s.ICW = width();
             s.ICH = height();
         }
@@ -220,6 +224,12 @@ void TfImgCompare::ShowWindow(bool show) {
     }
     const bool batch = inBatchMode();
     if (batch) s.ICID = 0;
+    if (s.ICT < 0 && DefaultPlace) {
+        // The bottom edge lands on the panes' bottom at the height the window gets.
+        const QPoint place = DefaultPlace();
+        s.ICL = place.x();
+        s.ICT = std::max(place.y() - std::max(s.ICH, minimumHeight()), 0);
+    }
     if (s.ICT >= 0 && !isVisible()) setGeometry(s.ICL, s.ICT, std::max(s.ICW, 620), std::max(s.ICH, 300));
     const bool wasHidden = !isVisible();
     tbICZPF->setValue(std::clamp(s.ICMagnify, 1, 20));

@@ -70,6 +70,9 @@ public:
     // lays its panes out again; resets its zoom on an offset reset.
     std::function<void(int dx, int dy)> MoveRightImage;
     std::function<void()> ResetZoom;
+    // Where the window goes when its place was never stored: the main
+    // window's default spot for it, moved down to the bottom of its panes.
+    std::function<QPoint()> DefaultPlace;
     // Opens the save-as menu of the difference picture.
     std::function<void(QPoint)> SaveMenu;
 

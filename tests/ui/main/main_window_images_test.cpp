@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "config/app_settings.h"
 #include "config/services.h"
@@ -337,6 +338,32 @@ TEST_F(ImageWindowTest, ResultLargerThanTheWindowScrollsAndPans) {
     c->sbV->setValue(50);
     c->ResetScroll();
     EXPECT_EQ(c->sbV->value(), 0);
+}
+
+TEST_F(ImageWindowTest, ComparisonWindowFirstShowsOverThePanesAndKeepsItsPlace) {
+    auto& s = config::AppSettings();
+    auto& w = *window_;
+    ASSERT_EQ(s.ICT, -1);
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    ASSERT_TRUE(c->isVisible());
+    EXPECT_GE(s.ICT, 0);
+    // Once more from scratch, now that the image view's layout stands.
+    c->hide();
+    c->move(0, -1);
+    s.ICT = -1;
+    const QPoint spot = c->DefaultPlace();
+    c->ShowWindow(true);
+    EXPECT_EQ(s.ICL, spot.x());
+    EXPECT_EQ(s.ICT, std::max(spot.y() - s.ICH, 0));
+    EXPECT_EQ(c->geometry().topLeft(), QPoint(s.ICL, s.ICT));
+
+    // Hiding stores the bounds; the next show puts the window back there.
+    c->setGeometry(40, 50, 700, 320);
+    c->ShowWindow(false);
+    EXPECT_EQ(std::tuple(s.ICL, s.ICT, s.ICW, s.ICH), std::tuple(40, 50, 700, 320));
+    c->ShowWindow(true);
+    EXPECT_EQ(c->geometry(), QRect(40, 50, 700, 320));
 }
 
 TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
