@@ -9,8 +9,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "config/app_settings.h"
@@ -30,6 +33,8 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setObjectName(QStringLiteral("fImgCompare"));
     setWindowTitle(QStringLiteral(" Tandex - Image Compare "));
     setMinimumSize(620, 300);
+    // Not placed yet: a top below 0 tells the main window to pick the spot.
+    move(0, -1);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* head = new QWidget(this);
@@ -79,9 +84,24 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     connect(cbOverlay, &QCheckBox::clicked, this, [this] { cbOverlayClick(); });
     connect(cbTinted, &QCheckBox::clicked, this, [this] { cbTintedClick(); });
     connect(cbRelaxed, &QCheckBox::clicked, this, [this] { cbRelaxedClick(); });
+    std::tie(cbMagnifier, lMagnify) = check("cbMagnifier", "lMagnify", QStringLiteral("Magnify 10x"));
+    connect(cbMagnifier, &QCheckBox::clicked, this, [this] { cbMagnifierClick(); });
+    tbICZPF = new QSlider(Qt::Horizontal, head);
+    tbICZPF->setObjectName(QStringLiteral("tbICZPF"));
+    tbICZPF->setRange(1, 20);
+    tbICZPF->setValue(10);
+    row->addWidget(tbICZPF);
+    connect(tbICZPF, &QSlider::valueChanged, this, [this](int v) { tbICZPFChange(v); });
+    imgZoom = new TImagePane(head);
+    imgZoom->setObjectName(QStringLiteral("imgZoom"));
+    imgZoom->setFixedSize(80, 40);
+    row->addWidget(imgZoom);
     lCurPos = new QLabel(head);
     lCurPos->setObjectName(QStringLiteral("lCurPos"));
     row->addWidget(lCurPos);
+    lRGB = new QLabel(head);
+    lRGB->setObjectName(QStringLiteral("lRGB"));
+    row->addWidget(lRGB);
     lOffset = new QLabel(head);
     lOffset->setObjectName(QStringLiteral("lOffset"));
     lOffset->setToolTip(QStringLiteral(" DoubleClick to reset the offset of the right image "));
@@ -100,14 +120,26 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     row->addWidget(Edit1);
     outer->addWidget(head);
 
-    pImage = new QWidget(this);
+    // A result larger than the window scrolls; a smaller one sits centred.
+    sbArea = new QScrollArea(this);
+    sbArea->setAlignment(Qt::AlignCenter);
+    sbArea->setFrameShape(QFrame::NoFrame);
+    sbH = sbArea->horizontalScrollBar();
+    sbH->setObjectName(QStringLiteral("sbH"));
+    sbV = sbArea->verticalScrollBar();
+    sbV->setObjectName(QStringLiteral("sbV"));
+    for (QScrollBar* bar : {sbH, sbV})
+        connect(bar, &QScrollBar::rangeChanged, this, [this] { refreshAdjustMode(); });
+    outer->addWidget(sbArea, 1);
+    pImage = new QWidget;
     pImage->setObjectName(QStringLiteral("pImage"));
-    outer->addWidget(pImage, 1);
+    sbArea->setWidget(pImage);
     imgResult = new TImagePane(pImage);
     imgResult->setObjectName(QStringLiteral("imgResult"));
     imgResult->OnMouseDown = [this](QMouseEvent* e) { imgResultMouseDown(e->button(), e->modifiers(), e->pos()); };
     imgResult->OnMouseMove = [this](QMouseEvent* e) { imgResultMouseMove(e->buttons(), e->pos()); };
     imgResult->OnMouseUp = [this](QMouseEvent*) { imgResultMouseUp(); };
+    imgResult->OnDblClick = [this](QMouseEvent*) { imgResultDblClick(); };
     lStatus = new QLabel(this);
     lStatus->setObjectName(QStringLiteral("lStatus"));
     lStatus->setMaximumWidth(500);
@@ -147,23 +179,43 @@ void TfImgCompare::SetImageSize(int width, int height) {
     placeResult();
 }
 
-void TfImgCompare::ResetScroll() { imgResult->move(2, 2); }
+void TfImgCompare::ResetScroll() {
+    sbH->setValue(0);
+    sbV->setValue(0);
+}
 
 void TfImgCompare::placeResult() {
     const QImage& result = core_.Result();
     const int w = int(std::lround(result.width() * zoomFactor()));
     const int h = int(std::lround(result.height() * zoomFactor()));
-    const int left = std::max((pImage->width() - w) / 2, 2);
-    const int top = std::max((pImage->height() - h) / 2, 2);
-    imgResult->setGeometry(left, top, w, h);
+    // The panel keeps a two-pixel margin round the picture.
+    pImage->resize(w + 4, h + 4);
+    imgResult->setGeometry(2, 2, w, h);
+    refreshAdjustMode();
+}
+
+bool TfImgCompare::scrolls() const { return sbH->maximum() > 0 || sbV->maximum() > 0; }
+
+void TfImgCompare::refreshAdjustMode() {
+    const bool adjust = !scrolls();
+    if (adjust == adjust_) return;
+    adjust_ = adjust;
+    refreshStatus();
+}
+
+void TfImgCompare::refreshStatus() {
+    lStatus->setText((adjust_ ? QStringLiteral("[Adjust offset]  - ") : QStringLiteral("[Move image]  - ")) +
+                     modeText_);
 }
 
 void TfImgCompare::ShowWindow(bool show) {
     auto& s = config::AppSettings();
     if (!show) {
         if (isVisible()) {
-            s.ICL = x();
-            s.ICT = y();
+            // The same rectangle the next show applies, so that the window
+            // does not creep by its frame on each hide.
+            s.ICL = geometry().x();
+            s.ICT = geometry().y();
             s.ICW = width();
             s.ICH = height();
         }
@@ -172,8 +224,16 @@ void TfImgCompare::ShowWindow(bool show) {
     }
     const bool batch = inBatchMode();
     if (batch) s.ICID = 0;
+    if (s.ICT < 0 && DefaultPlace) {
+        // The bottom edge lands on the panes' bottom at the height the window gets.
+        const QPoint place = DefaultPlace();
+        s.ICL = place.x();
+        s.ICT = std::max(place.y() - std::max(s.ICH, minimumHeight()), 0);
+    }
     if (s.ICT >= 0 && !isVisible()) setGeometry(s.ICL, s.ICT, std::max(s.ICW, 620), std::max(s.ICH, 300));
     const bool wasHidden = !isVisible();
+    tbICZPF->setValue(std::clamp(s.ICMagnify, 1, 20));
+    cbMagnifier->setChecked(s.ICMagnifier);
     setupMode(s.ICID);
     Compute(s.ICID);
     if (wasHidden && !batch) {
@@ -185,13 +245,15 @@ void TfImgCompare::ShowWindow(bool show) {
 void TfImgCompare::Compute(int mode) {
     const auto text = core_.Compute(mode);
     if (text) {
-        lStatus->setText(QStringLiteral("[Adjust offset]  - ") + *text);
+        modeText_ = *text;
+        refreshStatus();
         imgResult->setPicture(core_.Result());
     } else {
         imgResult->setPicture(core_.LeftPicture());
     }
     lOffset->setText(core_.OffsetText());
     placeResult();
+    refreshMagnifier();
 }
 
 void TfImgCompare::setupMode(int mode) {
@@ -236,6 +298,34 @@ void TfImgCompare::refreshMode() {
         w->setVisible(mode <= 1);
     cbRelaxed->setVisible(mode == 0);
     lRelaxed->setVisible(mode == 0);
+    imgZoom->setVisible(cbMagnifier->isChecked());
+    tbICZPF->setEnabled(cbMagnifier->isChecked());
+    refreshMagnifier();
+}
+
+void TfImgCompare::cbMagnifierClick() {
+    config::AppSettings().ICMagnifier = cbMagnifier->isChecked();
+    refreshMode();
+}
+
+void TfImgCompare::tbICZPFChange(int position) {
+    config::AppSettings().ICMagnify = position;
+    lMagnify->setText(QStringLiteral("Magnify %1x").arg(position));
+    refreshMagnifier();
+}
+
+void TfImgCompare::refreshMagnifier() {
+    if (!cbMagnifier->isChecked()) return;
+    const QImage& shown = imgResult->picture();
+    if (shown.isNull()) {
+        imgZoom->clear();
+        return;
+    }
+    const int m = std::max(tbICZPF->value(), 1);
+    const QSize area(std::max(imgZoom->width() / m, 1), std::max(imgZoom->height() / m, 1));
+    const QRect source(pixel_ - QPoint(area.width() / 2, area.height() / 2), area);
+    // Pixel by pixel, so that single pixels stay readable as blocks.
+    imgZoom->setPicture(shown.copy(source).scaled(imgZoom->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 void TfImgCompare::fbButtonClick(int mode) {
@@ -297,14 +387,21 @@ bool TfImgCompare::overRightImage(QPoint pos) const {
            pos.y() < y0 + std::lround(right.height() * z);
 }
 
-void TfImgCompare::imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos) {
+void TfImgCompare::imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
     Edit1->setFocus();
-    dragging_ = false;
+    dragging_ = panning_ = false;
     lastPos_ = pos;
     if (button == Qt::LeftButton) {
-        // The result never scrolls here, so a drag always adjusts the offset.
-        dragging_ = overRightImage(pos);
-        imgResult->setCursor(dragging_ ? Qt::ClosedHandCursor : Qt::ArrowCursor);
+        if (adjust_ || (shift & Qt::ShiftModifier)) {
+            dragging_ = overRightImage(pos);
+            imgResult->setCursor(dragging_ ? Qt::ClosedHandCursor : Qt::ArrowCursor);
+        } else if (scrolls()) {
+            // Panning measures in window pixels: the picture moves under the pointer.
+            panning_ = true;
+            panFrom_ = imgResult->mapTo(this, pos);
+            panBars_ = QPoint(sbH->value(), sbV->value());
+            imgResult->setCursor(Qt::SizeAllCursor);
+        }
     } else if (button == Qt::RightButton) {
         pmImgCmpView->popup(imgResult->mapToGlobal(pos));
     }
@@ -314,6 +411,13 @@ void TfImgCompare::imgResultMouseMove(Qt::MouseButtons, QPoint pos) {
     if (moving_ || pos == lastPos_) return;
     moving_ = true;
     const double z = zoomFactor();
+    if (panning_) {
+        const QPoint moved = imgResult->mapTo(this, pos) - panFrom_;
+        sbH->setValue(std::max(panBars_.x() - moved.x(), 0));
+        sbV->setValue(std::max(panBars_.y() - moved.y(), 0));
+        moving_ = false;
+        return;
+    }
     if (dragging_ && z > 0) {
         const int dx = pos.x() - lastPos_.x(), dy = pos.y() - lastPos_.y();
         core_.SetOffset(core_.OffsetX() + dx / z, core_.OffsetY() + dy / z);
@@ -323,14 +427,37 @@ void TfImgCompare::imgResultMouseMove(Qt::MouseButtons, QPoint pos) {
     } else {
         imgResult->setCursor(overRightImage(pos) ? Qt::OpenHandCursor : Qt::ArrowCursor);
     }
-    if (z > 0)
-        lCurPos->setText(QStringLiteral("X:%1 Y:%2").arg(std::lround(pos.x() / z)).arg(std::lround(pos.y() / z)));
+    showReadOuts(pos);
     moving_ = false;
 }
 
+void TfImgCompare::showReadOuts(QPoint pos) {
+    const double z = zoomFactor();
+    if (z <= 0) return;
+    const int px = int(std::lround(pos.x() / z)), py = int(std::lround(pos.y() / z));
+    pixel_ = QPoint(px, py);
+    refreshMagnifier();
+    lCurPos->setText(QStringLiteral("X:%1 Y:%2").arg(px).arg(py));
+    // The colour comes from the shown picture itself, so that it is the
+    // computed value whatever the screen's depth or a window above it.
+    const QImage& shown = imgResult->picture();
+    if (!shown.valid(px, py)) {
+        lRGB->clear();
+        return;
+    }
+    const QRgb c = shown.pixel(px, py);
+    lRGB->setText(QStringLiteral("RGB:\n%1,%2,%3").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c)));
+}
+
 void TfImgCompare::imgResultMouseUp() {
-    dragging_ = false;
+    dragging_ = panning_ = false;
     imgResult->unsetCursor();
+}
+
+void TfImgCompare::imgResultDblClick() {
+    if (!scrolls()) return;
+    adjust_ = !adjust_;
+    refreshStatus();
 }
 
 bool TfImgCompare::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
@@ -375,8 +502,9 @@ bool TfImgCompare::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::MouseButtonPress) {
         // A check box's label toggles it.
-        for (auto [label, box] : {std::pair{lOverlay, cbOverlay}, {lTinted, cbTinted}, {lRelaxed, cbRelaxed}})
-            if (watched == label && box->isEnabled()) {
+        for (auto [label, box] : {std::pair{lOverlay, cbOverlay}, {lTinted, cbTinted}, {lRelaxed, cbRelaxed},
+                                  {lMagnify, cbMagnifier}})
+            if (watched == label && (box->isEnabled() || box == cbMagnifier)) {
                 box->click();
                 return true;
             }

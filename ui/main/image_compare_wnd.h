@@ -15,6 +15,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QScrollArea;
+class QScrollBar;
 class QSlider;
 
 namespace tandex::ui {
@@ -49,9 +51,17 @@ public:
     void cbTintedClick();
     void cbRelaxedClick();
     void lOffsetDblClick();
+    void cbMagnifierClick();
+    void tbICZPFChange(int position);
     void imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
     void imgResultMouseMove(Qt::MouseButtons buttons, QPoint pos);
     void imgResultMouseUp();
+    // With a scroll bar showing, toggles between moving the right picture
+    // and panning the result.
+    void imgResultDblClick();
+    // True while a left drag moves the right picture: always when the
+    // result fits the window.
+    bool AdjustOffset() const { return adjust_; }
     // Arrow keys move the right picture by one image pixel, ten with Ctrl.
     bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
     void pmCopyClick();
@@ -60,17 +70,22 @@ public:
     // lays its panes out again; resets its zoom on an offset reset.
     std::function<void(int dx, int dy)> MoveRightImage;
     std::function<void()> ResetZoom;
+    // Where the window goes when its place was never stored: the main
+    // window's default spot for it, moved down to the bottom of its panes.
+    std::function<QPoint()> DefaultPlace;
     // Opens the save-as menu of the difference picture.
     std::function<void(QPoint)> SaveMenu;
 
     QPushButton *fbDiff = nullptr, *fbLevel = nullptr, *fbBlend = nullptr, *fbBool = nullptr,
                 *fbToggle = nullptr, *fbHide = nullptr, *fbHelp = nullptr;
-    QSlider* tbSlider = nullptr;
-    QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr;
-    QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr;
-    QLabel *lOffset = nullptr, *lCurPos = nullptr, *lStatus = nullptr;
+    QSlider *tbSlider = nullptr, *tbICZPF = nullptr;
+    QCheckBox *cbOverlay = nullptr, *cbTinted = nullptr, *cbRelaxed = nullptr, *cbMagnifier = nullptr;
+    QLabel *lOverlay = nullptr, *lTinted = nullptr, *lRelaxed = nullptr, *lMagnify = nullptr;
+    QLabel *lOffset = nullptr, *lCurPos = nullptr, *lRGB = nullptr, *lStatus = nullptr;
+    QScrollArea* sbArea = nullptr;
+    QScrollBar *sbH = nullptr, *sbV = nullptr;
     QWidget* pImage = nullptr;
-    TImagePane* imgResult = nullptr;
+    TImagePane *imgResult = nullptr, *imgZoom = nullptr;
     QLineEdit* Edit1 = nullptr;
     QMenu* pmImgCmpView = nullptr;
 
@@ -83,15 +98,26 @@ private:
     void setupMode(int mode);
     void refreshMode();
     void placeResult();
+    bool scrolls() const;
+    void refreshAdjustMode();
+    void refreshStatus();
     double zoomFactor() const { return zoom_ / 100.0; }
     bool overRightImage(QPoint pos) const;
+    void showReadOuts(QPoint pos);
+    void refreshMagnifier();
 
     ImgCompare core_;
     int zoom_ = 100;
     bool setup_ = false;
     bool dragging_ = false;
     bool moving_ = false;
+    bool panning_ = false;
+    bool adjust_ = true;
     QPoint lastPos_;
+    QPoint panFrom_;
+    QPoint panBars_;
+    QPoint pixel_;  // the image pixel under the pointer
+    QString modeText_;
     QSize imageSize_;
 };
 

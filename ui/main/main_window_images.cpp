@@ -4,6 +4,7 @@
 // so releasing a side frees it.
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QBuffer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -79,6 +80,10 @@ TfImgCompare* TF_Main::ImgCompareWindow() {
             applyZoom(false, true);
         };
         imgCompare_->ResetZoom = [this] { TB_1to1Click(TB_1to1); };
+        imgCompare_->DefaultPlace = [this] {
+            const QPoint pos = defaultFormPos(imgCompare_);
+            return QPoint(pos.x(), pos.y() + P_MID->height() + eFN1->height());
+        };
     }
     return imgCompare_;
 }

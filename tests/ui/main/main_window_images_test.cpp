@@ -12,7 +12,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "config/app_settings.h"
 #include "config/services.h"
@@ -259,6 +261,109 @@ TEST_F(ImageWindowTest, ComparisonWindowMovesTheRightPicture) {
     EXPECT_EQ(c->lTinted->text(), QStringLiteral("Amplify 4x"));
     c->fbButtonClick(0);
     EXPECT_EQ(c->lOverlay->text(), QStringLiteral("Overlaid"));
+}
+
+TEST_F(ImageWindowTest, ReadOutsShowThePixelAndColourOfTheResultUnderThePointer) {
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5), {16, 5}));
+    auto& w = *window_;
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    w.hScrollBarScroll(nullptr, 200);
+    c->fbButtonClick(2);
+    c->tbSlider->setValue(100);  // the right picture alone
+    c->imgResultMouseMove(Qt::NoButton, {30, 10});
+    EXPECT_EQ(c->lCurPos->text(), QStringLiteral("X:15 Y:5"));
+    EXPECT_EQ(c->lRGB->text(), QStringLiteral("RGB:\n9,5,5"));
+
+    // The magnifier blows up the pixels round the pointer's: 80 x 40 shows
+    // 8 x 4 pixels at 10x, 4 x 2 at 20x; the odd pixel lies right of the centre.
+    ASSERT_TRUE(c->cbMagnifier->isChecked());
+    ASSERT_EQ(c->imgZoom->picture().size(), QSize(80, 40));
+    EXPECT_EQ(c->imgZoom->picture().pixel(55, 25), qRgb(1, 2, 3));
+    EXPECT_EQ(c->imgZoom->picture().pixel(45, 25), qRgb(9, 5, 5));
+    c->tbICZPF->setValue(20);
+    EXPECT_EQ(c->lMagnify->text(), QStringLiteral("Magnify 20x"));
+    EXPECT_EQ(config::AppSettings().ICMagnify, 20);
+    EXPECT_EQ(c->imgZoom->picture().pixel(65, 25), qRgb(1, 2, 3));
+    EXPECT_EQ(c->imgZoom->picture().pixel(55, 25), qRgb(9, 5, 5));
+    c->cbMagnifier->click();
+    EXPECT_FALSE(config::AppSettings().ICMagnifier);
+    EXPECT_FALSE(c->imgZoom->isVisible());
+    EXPECT_FALSE(c->tbICZPF->isEnabled());
+
+    c->tbSlider->setValue(0);
+    c->imgResultMouseMove(Qt::NoButton, {31, 11});
+    EXPECT_EQ(c->lRGB->text(), QStringLiteral("RGB:\n5,5,5"));
+    c->imgResultMouseMove(Qt::NoButton, {200, 10});  // past the picture's edge
+    EXPECT_EQ(c->lRGB->text(), QString());
+}
+
+TEST_F(ImageWindowTest, ResultLargerThanTheWindowScrollsAndPans) {
+    load(picture("a.png", 80, 60, qRgb(5, 5, 5)), picture("b.png", 80, 60, qRgb(9, 5, 5)));
+    auto& w = *window_;
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    ASSERT_TRUE(c->isVisible());
+    EXPECT_EQ(c->sbH->maximum(), 0);
+    EXPECT_TRUE(c->AdjustOffset());
+    EXPECT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Adjust offset]  - ")));
+
+    w.hScrollBarScroll(nullptr, 1000);  // 800 x 600, larger than the window
+    ASSERT_GT(c->sbH->maximum(), 0);
+    ASSERT_GT(c->sbV->maximum(), 0);
+    EXPECT_FALSE(c->AdjustOffset());
+    EXPECT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Move image]  - ")));
+
+    // A plain drag pans and leaves the offset alone; the bars stop at 0.
+    c->imgResultMouseDown(Qt::LeftButton, Qt::NoModifier, {300, 300});
+    c->imgResultMouseMove(Qt::LeftButton, {260, 270});
+    c->imgResultMouseUp();
+    EXPECT_EQ(c->sbH->value(), 40);
+    EXPECT_EQ(c->sbV->value(), 30);
+    EXPECT_EQ(c->lOffset->text(), QStringLiteral("xofs: 0\nyofs: 0"));
+    c->imgResultMouseDown(Qt::LeftButton, Qt::NoModifier, {300, 300});
+    c->imgResultMouseMove(Qt::LeftButton, {400, 300});
+    c->imgResultMouseUp();
+    EXPECT_EQ(c->sbH->value(), 0);
+
+    // Shift + drag moves the right picture instead: 40 screen pixels are four image pixels.
+    c->imgResultMouseDown(Qt::LeftButton, Qt::ShiftModifier, {300, 300});
+    c->imgResultMouseMove(Qt::LeftButton, {340, 300});
+    c->imgResultMouseUp();
+    EXPECT_DOUBLE_EQ(c->Core().OffsetX(), 4);
+
+    // A double click switches the plain drag to moving the picture.
+    c->imgResultDblClick();
+    EXPECT_TRUE(c->AdjustOffset());
+    EXPECT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Adjust offset]  - ")));
+
+    c->sbV->setValue(50);
+    c->ResetScroll();
+    EXPECT_EQ(c->sbV->value(), 0);
+}
+
+TEST_F(ImageWindowTest, ComparisonWindowFirstShowsOverThePanesAndKeepsItsPlace) {
+    auto& s = config::AppSettings();
+    auto& w = *window_;
+    ASSERT_EQ(s.ICT, -1);
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    ASSERT_TRUE(c->isVisible());
+    EXPECT_GE(s.ICT, 0);
+    // Once more from scratch, now that the image view's layout stands.
+    c->hide();
+    c->move(0, -1);
+    s.ICT = -1;
+    const QPoint spot = c->DefaultPlace();
+    c->ShowWindow(true);
+    EXPECT_EQ(s.ICL, spot.x());
+    EXPECT_EQ(s.ICT, std::max(spot.y() - s.ICH, 0));
+    EXPECT_EQ(c->geometry().topLeft(), QPoint(s.ICL, s.ICT));
+
+    // Hiding stores the bounds; the next show puts the window back there.
+    c->setGeometry(40, 50, 700, 320);
+    c->ShowWindow(false);
+    EXPECT_EQ(std::tuple(s.ICL, s.ICT, s.ICW, s.ICH), std::tuple(40, 50, 700, 320));
+    c->ShowWindow(true);
+    EXPECT_EQ(c->geometry(), QRect(40, 50, 700, 320));
 }
 
 TEST_F(ImageWindowTest, ResultSavesAsJpegAndBitmapAndSwapTwiceRestores) {
