@@ -103,6 +103,35 @@ TEST_F(MainWindowEditTest, ShiftDeleteCutsTheSelectionAndPasteBringsItBack) {
     EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
 }
 
+// The clipboard keys reach the Edit menu from the keyboard, as Ctrl+Z does.
+TEST_F(MainWindowEditTest, CtrlVPastesAndCtrlXAndCtrlCCutAndCopy) {
+    load({"one", "two", "three"}, {"one", "two", "three"});
+    // Paste follows the clipboard, which fills only after the window is up.
+    QApplication::clipboard()->setText(QStringLiteral("ab"));
+    settle();
+    caretTo(2, 1);
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(paneText(1), QStringList({"one", "tabwo", "three"}));
+    EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
+
+    select(1, 0, 3, 0);
+    press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("on"));
+    EXPECT_EQ(paneText(1), QStringList({"one", "tabwo", "three"}));
+
+    select(2, 1, 4, 1);
+    press(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ab"));
+    EXPECT_EQ(paneText(1), QStringList({"one", "two", "three"}));
+
+    // Ctrl+Z takes the cut back, then the paste.
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(paneText(1), QStringList({"one", "tabwo", "three"}));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(paneText(1), QStringList({"one", "two", "three"}));
+    EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
+}
+
 TEST_F(MainWindowEditTest, TheMenusOfferTheEditCommands) {
     ui::TF_Main& w = load({"one"}, {"one"});
     for (const char* name : {"Undo1", "Cut1", "Paste1"})
