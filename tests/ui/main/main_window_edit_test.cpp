@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QMenu>
 
 #include "tests/ui/main/edited_window_fixture.h"
 
@@ -105,8 +106,11 @@ TEST_F(MainWindowEditTest, ShiftDeleteCutsTheSelectionAndPasteBringsItBack) {
 
 // The clipboard keys reach the Edit menu from the keyboard, as Ctrl+Z does.
 TEST_F(MainWindowEditTest, CtrlVPastesAndCtrlXAndCtrlCCutAndCopy) {
-    load({"one", "two", "three"}, {"one", "two", "three"});
-    // Paste follows the clipboard, which fills only after the window is up.
+    ui::TF_Main& w = load({"one", "two", "three"}, {"one", "two", "three"});
+    // The Edit menu, last opened with nothing to copy or paste, must not
+    // keep its items disabled for the keys.
+    QApplication::clipboard()->clear();
+    w.menuPopup(w.findChild<QMenu*>(QStringLiteral("Edit1")));
     QApplication::clipboard()->setText(QStringLiteral("ab"));
     settle();
     caretTo(2, 1);
