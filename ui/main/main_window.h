@@ -586,6 +586,7 @@ protected:
 
 private:
     void createKeyHandling();
+    void refreshShortcutMenus(const QKeyEvent& key);
     void scrollOneRowDown();
     bool newTextSetup_ = false;
     bool structuralEdit_ = false;

@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QTextEdit>
 #include <QLineEdit>
+#include <QMenu>
 #include <QWidget>
 
 #include "command_windows.h"
@@ -48,7 +49,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod)
+        const QEvent::Type type = event->type();
+        if (type == QEvent::KeyPress || type == QEvent::InputMethod || type == QEvent::ShortcutOverride)
             if (window_->applicationMessage(watched, event)) return true;
         return QObject::eventFilter(watched, event);
     }
@@ -148,6 +150,10 @@ bool TF_Main::applicationMessage(QObject* watched, QEvent* event) {
     // The hook sees an event once for every widget it passes on its way up:
     // act on the first delivery only.
     if (!focus || focus->window() != this || watched != focus) return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        refreshShortcutMenus(*static_cast<QKeyEvent*>(event));
+        return false;
+    }
     if (event->type() == QEvent::InputMethod) {
         if (focus != rowArea_) return false;
         const QString text = static_cast<QInputMethodEvent*>(event)->commitString();
@@ -175,6 +181,19 @@ bool TF_Main::applicationMessage(QObject* watched, QEvent* event) {
         return true;
     }
     return false;
+}
+
+// A menu's items are enabled as the menu opens; the state it left behind
+// may be long out of date (an empty clipboard, no selection back then) and
+// would keep the item's key from working. The menu holding the key's item
+// is brought up to date before Qt looks the key up.
+void TF_Main::refreshShortcutMenus(const QKeyEvent& key) {
+    const QKeySequence pressed(QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
+    for (QAction* item : actions()) {
+        if (item->shortcut() != pressed) continue;
+        for (QObject* owner : item->associatedObjects())
+            if (auto* menu = qobject_cast<QMenu*>(owner)) menuPopup(menu);
+    }
 }
 
 // ---- the key table ----------------------------------------------------------------

@@ -324,6 +324,37 @@ TEST_F(FindReplaceTest, ReplaceAllIsOneUndoGroupAndNeverSearchesItsOwnText) {
     }
 }
 
+// The whole run is one group: a single Ctrl+Z in the window takes back all
+// five replacements and with them the pane's modified mark.
+TEST_F(FindReplaceTest, ReplaceAllFromTheTopIsUndoneByOneCtrlZ) {
+    const QStringList lines = {"cat", "a cat", "keep", "cat cat", "the cat"};
+    // Longer and shorter replacements move the later matches of a line.
+    for (const char* replacement : {"dog", "tiger", "x"}) {
+        SCOPED_TRACE(replacement);
+        ui::TF_Main& w = load(lines, lines);
+        config::AppSettings().TEEnabled = true;
+        ui::TfReplace& d = dialog(w);
+        const std::string before = rowTexts();
+        caretTo(1, 0);
+        run(d, w, true, QStringLiteral("cat"), QString::fromLatin1(replacement), &ui::TfReplace::sbReplaceAllClick);
+        ASSERT_EQ(d.Counter(), 5);
+        EXPECT_EQ(lineText(1, 3), QStringLiteral("%1 %1").arg(QLatin1String(replacement)));
+        EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
+        EXPECT_FALSE(engine::fccTabs().IsPaneModified(2));
+        EXPECT_EQ(engine::fccTabs().GetTabDiffCount(), 4);
+
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.RowArea()->setFocus();
+        QTest::keyClick(w.RowArea(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(rowTexts(), before);
+        EXPECT_EQ(engine::fccTabs().GetTabDiffCount(), 0);
+        EXPECT_FALSE(engine::undoStack().HasUndo(1));
+        EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
+        EXPECT_EQ(caret(), QPoint(1, 0));
+    }
+}
+
 TEST_F(FindReplaceTest, ReplacementsHoldingTheSearchTextAndSingleReplace) {
     const QStringList lines = {"aaa", "cccc", "bbbb", "one two one", "x"};
     ui::TF_Main& w = load(lines, lines);

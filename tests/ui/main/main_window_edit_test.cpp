@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QMenu>
 
 #include "tests/ui/main/edited_window_fixture.h"
 
@@ -99,6 +100,38 @@ TEST_F(MainWindowEditTest, ShiftDeleteCutsTheSelectionAndPasteBringsItBack) {
     w.Undo1Click(nullptr);
     EXPECT_EQ(paneText(1), QStringList({"oo", "three"}));
     w.Undo1Click(nullptr);
+    EXPECT_EQ(paneText(1), QStringList({"one", "two", "three"}));
+    EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
+}
+
+// The clipboard keys reach the Edit menu from the keyboard, as Ctrl+Z does.
+TEST_F(MainWindowEditTest, CtrlVPastesAndCtrlXAndCtrlCCutAndCopy) {
+    ui::TF_Main& w = load({"one", "two", "three"}, {"one", "two", "three"});
+    // The Edit menu, last opened with nothing to copy or paste, must not
+    // keep its items disabled for the keys.
+    QApplication::clipboard()->clear();
+    w.menuPopup(w.findChild<QMenu*>(QStringLiteral("Edit1")));
+    QApplication::clipboard()->setText(QStringLiteral("ab"));
+    settle();
+    caretTo(2, 1);
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(paneText(1), QStringList({"one", "tabwo", "three"}));
+    EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
+
+    select(1, 0, 3, 0);
+    press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("on"));
+    EXPECT_EQ(paneText(1), QStringList({"one", "tabwo", "three"}));
+
+    select(2, 1, 4, 1);
+    press(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ab"));
+    EXPECT_EQ(paneText(1), QStringList({"one", "two", "three"}));
+
+    // Ctrl+Z takes the cut back, then the paste.
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(paneText(1), QStringList({"one", "tabwo", "three"}));
+    press(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(paneText(1), QStringList({"one", "two", "three"}));
     EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
 }
