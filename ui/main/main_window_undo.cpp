@@ -254,10 +254,24 @@ bool TF_Main::replayUndo(int pane, engine::TUndoRec& rec) {
         return true;
     }
 
-    case engine::ukNewLine:
+    case engine::ukNewLine: {
         caretTo(pane, rec.Column, row);
-        deleteAtCaret(2);
+        bool lineAbove = false;
+        for (int above = row - 1; above >= 0 && !lineAbove; --above) lineAbove = !r.IsRowMissing(pane, above);
+        const int index = r.TextRowIndex(row);
+        if (lineAbove || index < 0 || lines.IsGap(index) || lines[index]->Length() > 0) {
+            deleteAtCaret(2);
+            return true;
+        }
+        // Backspace has no line to join the pane's first line to: the line
+        // made out of a gap or by Enter there goes back to a gap directly.
+        editLine_ = 0;
+        st.FreeTextLine(pane, index);
+        engine::mainWindow().renumberLines(pane);
+        caretTo(pane, 1, row);
+        changedEdit({}, 4, 2);
         return true;
+    }
 
     case engine::ukWindowEdit11:
         // Rows and line indices must coincide for the copied lines' records.

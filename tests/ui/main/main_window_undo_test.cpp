@@ -86,6 +86,19 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
              t.select(1, 0, 1, 1);
              t.press(Qt::Key_Delete);
          }},
+        // Backspace has no line above to join these to.
+        {"typing on the first row's gap", 1, [](auto& t, auto&) {
+             t.select(1, 0, 1, 1);
+             t.press(Qt::Key_Delete);
+             caretTo(1, 0);
+             t.type(QStringLiteral("ab"));
+         }},
+        {"Enter on the first row's gap", 1, [](auto& t, auto&) {
+             t.select(1, 0, 1, 1);
+             t.press(Qt::Key_Delete);
+             caretTo(1, 0);
+             t.press(Qt::Key_Return);
+         }},
         {"deleting an empty span", 1, [](auto& t, auto&) {
              t.select(2, 0, 2, 0);
              t.press(Qt::Key_Delete);
@@ -128,7 +141,7 @@ TEST_F(MainWindowUndoTest, EditScriptsUndoneGroupByGroupGiveBackTheStart) {
 }
 
 TEST_F(MainWindowUndoTest, ARandomEditScriptUndoesBackToTheStart) {
-    for (unsigned seed = 1; seed <= 9; ++seed) {
+    for (unsigned seed = 1; seed <= 30; ++seed) {
         SCOPED_TRACE(seed);
         ui::TF_Main& w = load(left_, right_);
         const Snapshot start = snapshot();
