@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,10 +14,12 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "config/app_settings.h"
+#include "config/color_sets.h"
 #include "image_pane.h"
 #include "main_window_seams.h"
 
@@ -24,8 +27,22 @@ namespace tandex::ui {
 
 namespace {
 
+// Some platforms still report Shift on the release of Shift itself.
+Qt::KeyboardModifiers afterRelease(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Shift ? key->modifiers() & ~Qt::ShiftModifier : key->modifiers();
+}
+
 // The batch run and "/gui" compare in Pixels mode; the batch run shows no window.
 bool inBatchMode() { return commandLine().BatchMode(); }
+
+QColor colorOfBgr(quint32 bgr) { return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)); }
+
+void fillWith(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
 
 }  // namespace
 
@@ -37,7 +54,7 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     move(0, -1);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* head = new QWidget(this);
+    auto* head = pImgCmpHead = new QWidget(this);
     head->setObjectName(QStringLiteral("pImgCmpHead"));
     auto* row = new QHBoxLayout(head);
     auto button = [&](const char* name, const QString& caption, const QString& hint) {
@@ -203,8 +220,16 @@ void TfImgCompare::refreshAdjustMode() {
     refreshStatus();
 }
 
-void TfImgCompare::refreshStatus() {
-    lStatus->setText((adjust_ ? QStringLiteral("[Adjust offset]  - ") : QStringLiteral("[Move image]  - ")) +
+void TfImgCompare::refreshStatus(bool requested) {
+    const bool adjust = adjust_ || requested;
+    // A drag or pan keeps its own cursor until the button is released.
+    if (!dragging_ && !panning_) {
+        if (adjust && hoverPos_.x() >= 0 && overRightImage(hoverPos_))
+            imgResult->setCursor(Qt::OpenHandCursor);
+        else
+            imgResult->unsetCursor();
+    }
+    lStatus->setText((adjust ? QStringLiteral("[Adjust offset]  - ") : QStringLiteral("[Move image]  - ")) +
                      modeText_);
 }
 
@@ -238,6 +263,7 @@ void TfImgCompare::ShowWindow(bool show) {
     Compute(s.ICID);
     if (wasHidden && !batch) {
         QWidget::show();
+        if (!themed_) ApplyTheme();
         Edit1->setFocus();
     }
 }
@@ -290,6 +316,7 @@ void TfImgCompare::setupMode(int mode) {
 void TfImgCompare::refreshMode() {
     const int mode = config::AppSettings().ICID;
     const bool intensity = mode == 1;
+    fillWith(this, colorOfBgr(quint32(config::AppSettings().ICBgCol)));
     lOverlay->setText(intensity ? QStringLiteral("Amplify 2x") : QStringLiteral("Overlaid"));
     lTinted->setText(intensity ? QStringLiteral("Amplify 4x") : QStringLiteral("Tinted"));
     fbToggle->setVisible(mode == 2);
@@ -410,6 +437,7 @@ void TfImgCompare::imgResultMouseDown(Qt::MouseButton button, Qt::KeyboardModifi
 void TfImgCompare::imgResultMouseMove(Qt::MouseButtons, QPoint pos) {
     if (moving_ || pos == lastPos_) return;
     moving_ = true;
+    hoverPos_ = pos;
     const double z = zoomFactor();
     if (panning_) {
         const QPoint moved = imgResult->mapTo(this, pos) - panFrom_;
@@ -451,7 +479,7 @@ void TfImgCompare::showReadOuts(QPoint pos) {
 
 void TfImgCompare::imgResultMouseUp() {
     dragging_ = panning_ = false;
-    imgResult->unsetCursor();
+    refreshStatus(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
 }
 
 void TfImgCompare::imgResultDblClick() {
@@ -468,6 +496,9 @@ bool TfImgCompare::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
     case Qt::Key_Up: dy = -1; break;
     case Qt::Key_Right: dx = 1; break;
     case Qt::Key_Down: dy = 1; break;
+    case Qt::Key_Shift:
+        refreshStatus(true);
+        return true;
     default: return false;
     }
     int step = (shift & Qt::ControlModifier) ? 10 : 1;
@@ -480,10 +511,47 @@ bool TfImgCompare::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
     return true;
 }
 
+void TfImgCompare::Edit1KeyUp(Qt::KeyboardModifiers shift) { refreshStatus(shift & Qt::ShiftModifier); }
+
+bool TfImgCompare::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta) {
+    if (tbSlider->hasFocus() || !MainMouseWheel) return false;
+    return MainMouseWheel(shift, wheelDelta);
+}
+
+void TfImgCompare::ApplyTheme() {
+    const auto& s = config::AppSettings();
+    const auto& set = s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, config::kColorSetCount - 1))];
+    const QColor head = colorOfBgr(set[config::TBEndCol]);
+    fillWith(pImgCmpHead, head);
+    fillWith(lStatus, colorOfBgr(set[config::StatLnBgCol]));
+    const bool flat = s.GSGUIStyle > 0;
+    for (QPushButton* b : {fbDiff, fbLevel, fbBlend, fbBool, fbHide, fbHelp, fbToggle}) {
+        QPalette palette = b->palette();
+        palette.setColor(QPalette::Button, head);
+        palette.setColor(QPalette::ButtonText, flat ? Qt::white : Qt::black);
+        b->setPalette(palette);
+        b->setFlat(flat);
+    }
+    fbHide->setToolTip(QStringLiteral(" Temporarily hide the image compare window \n => DoubleClick to show it again!"));
+    themed_ = true;
+}
+
 void TfImgCompare::pmCopyClick() { CopyGraphicToClipboard(core_.Result()); }
 
 void TfImgCompare::keyPressEvent(QKeyEvent* event) {
     if (!Edit1KeyDown(event->key(), event->modifiers())) QWidget::keyPressEvent(event);
+}
+
+void TfImgCompare::keyReleaseEvent(QKeyEvent* event) {
+    Edit1KeyUp(afterRelease(event));
+    QWidget::keyReleaseEvent(event);
+}
+
+void TfImgCompare::wheelEvent(QWheelEvent* event) {
+    if (FormMouseWheel(event->modifiers(), event->angleDelta().y()))
+        event->accept();
+    else
+        QWidget::wheelEvent(event);
 }
 
 void TfImgCompare::closeEvent(QCloseEvent* event) {
@@ -495,6 +563,10 @@ bool TfImgCompare::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit1 && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         return Edit1KeyDown(key->key(), key->modifiers());
+    }
+    if (watched == Edit1 && event->type() == QEvent::KeyRelease) {
+        Edit1KeyUp(afterRelease(static_cast<QKeyEvent*>(event)));
+        return false;
     }
     if (watched == lOffset && event->type() == QEvent::MouseButtonDblClick) {
         lOffsetDblClick();

@@ -36,6 +36,9 @@ public:
     // The shown size of the result after a zoom change.
     void SetImageSize(int width, int height);
     void ResetScroll();
+    // Header, status and button colours from the current colour set.
+    void ApplyTheme();
+    bool Themed() const { return themed_; }
     // True: compute and show (never in batch mode); false: remember the
     // window's bounds and hide.
     void ShowWindow(bool show);
@@ -64,6 +67,10 @@ public:
     bool AdjustOffset() const { return adjust_; }
     // Arrow keys move the right picture by one image pixel, ten with Ctrl.
     bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
+    // Releasing Shift ends the temporary move mode it started.
+    void Edit1KeyUp(Qt::KeyboardModifiers shift);
+    // The wheel zooms the main window's images unless the slider has the focus.
+    bool FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta);
     void pmCopyClick();
 
     // The main window moves its right picture by these screen pixels and
@@ -75,6 +82,8 @@ public:
     std::function<QPoint()> DefaultPlace;
     // Opens the save-as menu of the difference picture.
     std::function<void(QPoint)> SaveMenu;
+    // The main window's wheel handler.
+    std::function<bool(Qt::KeyboardModifiers, int)> MainMouseWheel;
 
     QPushButton *fbDiff = nullptr, *fbLevel = nullptr, *fbBlend = nullptr, *fbBool = nullptr,
                 *fbToggle = nullptr, *fbHide = nullptr, *fbHelp = nullptr;
@@ -84,13 +93,15 @@ public:
     QLabel *lOffset = nullptr, *lCurPos = nullptr, *lRGB = nullptr, *lStatus = nullptr;
     QScrollArea* sbArea = nullptr;
     QScrollBar *sbH = nullptr, *sbV = nullptr;
-    QWidget* pImage = nullptr;
+    QWidget *pImgCmpHead = nullptr, *pImage = nullptr;
     TImagePane *imgResult = nullptr, *imgZoom = nullptr;
     QLineEdit* Edit1 = nullptr;
     QMenu* pmImgCmpView = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -100,7 +111,8 @@ private:
     void placeResult();
     bool scrolls() const;
     void refreshAdjustMode();
-    void refreshStatus();
+    // Shift held asks for the move mode even while the result scrolls.
+    void refreshStatus(bool requested = false);
     double zoomFactor() const { return zoom_ / 100.0; }
     bool overRightImage(QPoint pos) const;
     void showReadOuts(QPoint pos);
@@ -113,6 +125,8 @@ private:
     bool moving_ = false;
     bool panning_ = false;
     bool adjust_ = true;
+    bool themed_ = false;
+    QPoint hoverPos_{-1, -1};  // the last pointer position over the result
     QPoint lastPos_;
     QPoint panFrom_;
     QPoint panBars_;

@@ -80,6 +80,9 @@ TfImgCompare* TF_Main::ImgCompareWindow() {
             applyZoom(false, true);
         };
         imgCompare_->ResetZoom = [this] { TB_1to1Click(TB_1to1); };
+        imgCompare_->MainMouseWheel = [this](Qt::KeyboardModifiers shift, int delta) {
+            return FormMouseWheel(shift, delta);
+        };
         imgCompare_->DefaultPlace = [this] {
             const QPoint pos = defaultFormPos(imgCompare_);
             return QPoint(pos.x(), pos.y() + P_MID->height() + eFN1->height());

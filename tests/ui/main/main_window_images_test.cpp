@@ -5,18 +5,24 @@
 #include "ui/main/main_window.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <tuple>
 
 #include "config/app_settings.h"
+#include "config/color_sets.h"
 #include "config/services.h"
 #include "engine/editor.h"
 #include "engine/pane_stores.h"
@@ -473,3 +479,67 @@ TEST_F(ImageWindowTest, TabsKeepTheirStateAcrossViews) {
 }
 
 }  // namespace
+
+TEST_F(ImageWindowTest, ComparisonWindowTakesTheColourSetWhenFirstShown) {
+    auto& s = config::AppSettings();
+    s.ICBgCol = 0x102030;  // stored as blue, green, red
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    ui::TfImgCompare* c = window_->ImgCompareWindow();
+    ASSERT_TRUE(c->isVisible());
+    EXPECT_TRUE(c->Themed());
+    auto colour = [](quint32 bgr) { return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)); };
+    EXPECT_EQ(c->palette().color(QPalette::Window), QColor(0x30, 0x20, 0x10));
+    const auto& set = s.ColorSets[size_t(s.COSetIdx)];
+    EXPECT_EQ(c->pImgCmpHead->palette().color(QPalette::Window), colour(set[config::TBEndCol]));
+    EXPECT_EQ(c->lStatus->palette().color(QPalette::Window), colour(set[config::StatLnBgCol]));
+    EXPECT_EQ(c->fbDiff->palette().color(QPalette::Button), colour(set[config::TBEndCol]));
+    EXPECT_TRUE(c->fbHide->toolTip().contains(QStringLiteral("DoubleClick to show it again!")));
+
+    // Another set takes effect on the next theming.
+    s.ColorSets[size_t(s.COSetIdx)][config::TBEndCol] = 0x0000FF;
+    c->ApplyTheme();
+    EXPECT_EQ(c->pImgCmpHead->palette().color(QPalette::Window), QColor(Qt::red));
+}
+
+TEST_F(ImageWindowTest, WheelOverTheComparisonWindowZoomsTheMainWindow) {
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    auto& w = *window_;
+    ui::TfImgCompare* c = w.ImgCompareWindow();
+    w.hScrollBarScroll(nullptr, 100);
+    auto wheel = [c](int delta) {
+        QWheelEvent event(QPointF(5, 5), c->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(c, &event);
+    };
+    wheel(120);
+    EXPECT_EQ(w.ZoomPercent(), 112);
+    EXPECT_EQ(c->Zoom(), 112);
+    wheel(-120);
+    EXPECT_LT(w.ZoomPercent(), 112);
+
+    // With the slider focused the wheel stays with it.
+    const int zoom = w.ZoomPercent();
+    c->activateWindow();
+    c->tbSlider->setFocus();
+    if (c->tbSlider->hasFocus()) {
+        EXPECT_FALSE(c->FormMouseWheel(Qt::NoModifier, 120));
+        EXPECT_EQ(w.ZoomPercent(), zoom);
+    }
+}
+
+TEST_F(ImageWindowTest, ShiftHeldSwitchesTheStatusToMovingThePicture) {
+    load(picture("a.png", 80, 60, qRgb(5, 5, 5)), picture("b.png", 80, 60, qRgb(9, 5, 5)));
+    ui::TfImgCompare* c = window_->ImgCompareWindow();
+    window_->hScrollBarScroll(nullptr, 1000);
+    ASSERT_FALSE(c->AdjustOffset());
+    const QString mode = c->lStatus->text().mid(QStringLiteral("[Move image]  - ").size());
+    ASSERT_TRUE(c->lStatus->text().startsWith(QStringLiteral("[Move image]  - ")));
+
+    EXPECT_TRUE(c->Edit1KeyDown(Qt::Key_Shift, Qt::ShiftModifier));
+    EXPECT_EQ(c->lStatus->text(), QStringLiteral("[Adjust offset]  - ") + mode);
+    EXPECT_FALSE(c->AdjustOffset());  // only while Shift is held
+    // Releasing Shift, even where the release still reports it, goes back.
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(c->Edit1, &release);
+    EXPECT_EQ(c->lStatus->text(), QStringLiteral("[Move image]  - ") + mode);
+}
