@@ -4,6 +4,7 @@
 
 #include "ui/main/main_window.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QCheckBox>
@@ -519,12 +520,11 @@ TEST_F(ImageWindowTest, WheelOverTheComparisonWindowZoomsTheMainWindow) {
 
     // With the slider focused the wheel stays with it.
     const int zoom = w.ZoomPercent();
-    c->activateWindow();
+    QApplication::setActiveWindow(c);
     c->tbSlider->setFocus();
-    if (c->tbSlider->hasFocus()) {
-        EXPECT_FALSE(c->FormMouseWheel(Qt::NoModifier, 120));
-        EXPECT_EQ(w.ZoomPercent(), zoom);
-    }
+    ASSERT_TRUE(c->tbSlider->hasFocus());
+    EXPECT_FALSE(c->FormMouseWheel(Qt::NoModifier, 120));
+    EXPECT_EQ(w.ZoomPercent(), zoom);
 }
 
 TEST_F(ImageWindowTest, ShiftHeldSwitchesTheStatusToMovingThePicture) {
