@@ -543,3 +543,16 @@ TEST_F(ImageWindowTest, ShiftHeldSwitchesTheStatusToMovingThePicture) {
     QCoreApplication::sendEvent(c->Edit1, &release);
     EXPECT_EQ(c->lStatus->text(), QStringLiteral("[Move image]  - ") + mode);
 }
+
+TEST_F(ImageWindowTest, ComparisonWindowKeepsHideAtTheRightEdgeWhenResized) {
+    load(picture("a.png", 40, 30, qRgb(5, 5, 5)), picture("b.png", 40, 30, qRgb(9, 5, 5)));
+    ui::TfImgCompare* c = window_->ImgCompareWindow();
+    for (int width : {1100, 1400}) {
+        c->resize(width, 400);
+        EXPECT_LT(c->width() - c->fbHide->geometry().right(), 30) << width;
+        EXPECT_LT(c->lRGB->geometry().right(), c->fbHide->geometry().left()) << width;
+    }
+    // The small result stays centred and moves the picture, not the view.
+    EXPECT_EQ(c->sbH->maximum(), 0);
+    EXPECT_TRUE(c->AdjustOffset());
+}
