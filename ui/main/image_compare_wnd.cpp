@@ -20,6 +20,7 @@
 
 #include "config/app_settings.h"
 #include "config/color_sets.h"
+#include "details_panel.h"
 #include "image_pane.h"
 #include "main_window_seams.h"
 
@@ -34,8 +35,6 @@ Qt::KeyboardModifiers afterRelease(const QKeyEvent* key) {
 
 // The batch run and "/gui" compare in Pixels mode; the batch run shows no window.
 bool inBatchMode() { return commandLine().BatchMode(); }
-
-QColor colorOfBgr(quint32 bgr) { return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)); }
 
 void fillWith(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
