@@ -43,13 +43,16 @@ int main(int argc, char** argv) {
         tandex::ui::setUpdater(&update);
         if (!batch) window.show();
         exitCode = QApplication::exec();
-        // The help window goes with the main window, its place kept.
-        help.CloseHelp();
+        // A window that closed itself has saved the settings and closed the
+        // help window; only a quit that bypassed it leaves that to here. A
+        // batch run leaves the settings file as it was: its switches change
+        // settings for this run only.
+        if (!batch && !window.FormClosed()) {
+            help.CloseHelp();
+            window.SaveSettings();
+        }
         tandex::ui::setHelp(nullptr);
         tandex::ui::setUpdater(nullptr);
-        // A batch run leaves the settings file as it was: its switches
-        // change settings for this run only.
-        if (!batch) window.SaveSettings();
         // Only the command-line comparison sets the exit code, in a window
         // run for when the window is closed.
         exitCode = params.ExitCode();

@@ -755,6 +755,8 @@ public:
     // Automatic retries left before the close stops waiting for companion
     // windows; it never skips the save question or a running command.
     int CloseCountdown() const { return closeCountdown_; }
+    // FormClose has run: the settings are written and the help window closed.
+    bool FormClosed() const { return formClosed_; }
     // After every load that was not cancelled: the pair reloaded at start-up.
     void storePendingPair();
     // When the user loads a pair: a known pair moves up at once, a new

@@ -209,6 +209,9 @@ void TF_Main::clearEditShortcuts() {
 }
 
 void TF_Main::restoreEditShortcuts() {
+    // The open find dialog's fields keep the clipboard keys until it closes,
+    // whatever enables the window meanwhile.
+    if (findDialogOpen_) return;
     const std::pair<const char*, QKeySequence> keys[] = {{"Copy1", QKeySequence(QStringLiteral("Ctrl+C"))},
                                                          {"Paste1", QKeySequence(QStringLiteral("Ctrl+V"))},
                                                          {"Cut1", QKeySequence(QStringLiteral("Ctrl+X"))},

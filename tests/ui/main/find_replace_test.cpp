@@ -259,6 +259,12 @@ TEST_F(FindReplaceTest, CountNotFoundAndAbort) {
     EXPECT_EQ(caret(), QPoint(1, 0));
     EXPECT_EQ(engine::rows().SelectedCount(false), 0);
     EXPECT_EQ(beeps_, 0);
+    // The count enabled the window again, but the open dialog's fields keep
+    // the clipboard keys.
+    auto* paste = w.findChild<QAction*>(QStringLiteral("Paste1"));
+    ASSERT_NE(paste, nullptr);
+    w.enableUI();
+    EXPECT_TRUE(paste->shortcut().isEmpty());
 
     d.cbFind->setEditText(QStringLiteral("nothing"));
     d.sbReplaceClick();
@@ -277,6 +283,7 @@ TEST_F(FindReplaceTest, CountNotFoundAndAbort) {
     // F3 with the dialog hidden and nothing left below the caret; the
     // aborted action before it does not count.
     d.sbCloseClick();
+    EXPECT_EQ(paste->shortcut(), QKeySequence(QStringLiteral("Ctrl+V")));
     caretTo(2, 6);
     w.FindNext1Click(nullptr);
     EXPECT_TRUE(w.P_StatusBar->text().endsWith(QStringLiteral(" | Searchtext not found!")));
