@@ -64,6 +64,7 @@ TEST_F(CommandWindowServicesTest, LinePopupOpensTheActivePanesFileInExternalProg
     EXPECT_EQ(w.pmOpeninexternalEditor21->text(), QStringLiteral("Open file in external Editor/Viewer 1 (recorder)"));
     EXPECT_TRUE(w.pmOpeninexternalEditor22->isVisible());
     EXPECT_EQ(w.pmOpeninexternalEditor22->text(), tandex::settings::ExternalViewerCaption(2));
+    std::printf("grab: %s\n", qPrintable(tandex::testing::GrabToPng(w.pmLine, QStringLiteral("LinePopup.External"))));
     w.pmLine->close();
     w.pmOpeninexternalEditor21->trigger();
     EXPECT_EQ(program.waitForArguments(), QStringList{dir_.filePath(QStringLiteral("right.txt"))});

@@ -216,6 +216,9 @@ TEST_F(PasswordHookTest, EncryptedMemberLoadsIntoAPaneOnceThePasswordIsGiven) {
     EXPECT_EQ(w.LastDiffCount, 0);
     ASSERT_EQ(stores.LineCount[2], 2);
     EXPECT_EQ(stores.TextLines[2][1]->Text, QStringLiteral("hidden"));
+    w.invalidatePanes(true);
+    QTest::qWait(20);
+    std::printf("grab: %s\n", qPrintable(tandex::testing::GrabToPng(&w, QStringLiteral("PasswordHook.MemberLoaded"))));
 }
 
 }  // namespace
