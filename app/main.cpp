@@ -9,6 +9,7 @@
 #include "ui/main/print_seams.h"
 #include "ui/print/help_wnd.h"
 #include "ui/print/online_update.h"
+#include "ui/settings/command_window_services.h"
 #include "window_services.h"
 
 int main(int argc, char** argv) {
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
         tandex::ui::setHelp(&help);
         tandex::print::TUpdateServices update;
         tandex::ui::setUpdater(&update);
+        tandex::settings::TCommandWindowServices commandWindows;
+        tandex::ui::setCommandWindows(&commandWindows);
         if (!batch) window.show();
         exitCode = QApplication::exec();
         // A window that closed itself has saved the settings and closed the
@@ -53,6 +56,7 @@ int main(int argc, char** argv) {
         }
         tandex::ui::setHelp(nullptr);
         tandex::ui::setUpdater(nullptr);
+        tandex::ui::setCommandWindows(nullptr);
         // Only the command-line comparison sets the exit code, in a window
         // run for when the window is closed.
         exitCode = params.ExitCode();

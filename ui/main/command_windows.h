@@ -1,16 +1,21 @@
 #pragma once
 // The windows of the settings and the help-and-update subsystems that the
 // main window's menus open: the colour dialog, the settings dialog and the
-// about box (the update check is the updater's, print_seams.h). Those subsystems link this library and
-// install their implementation at start; until then every window is
-// missing and the commands that would open one stay out of the menus.
+// about box (the update check is the updater's, print_seams.h), and the
+// settings subsystem's shared services: the external program launcher and
+// the folder picker. Those subsystems link this library and install their
+// implementation at start; until then every window is missing and the
+// commands that would open one stay out of the menus.
 
 #include <QPoint>
+#include <QString>
 #include <functional>
 
 namespace tandex::ui {
 
-enum TCommandWindow : int { cwColors = 0, cwSettings = 1, cwAbout = 2 };
+// cwSharedServices covers RunExternalProgram, ExternalViewerCaption and
+// SelectFolderDialog together.
+enum TCommandWindow : int { cwColors = 0, cwSettings = 1, cwAbout = 2, cwSharedServices = 3 };
 
 class CommandWindowServices {
 public:
@@ -27,6 +32,21 @@ public:
     // and returns once the user has closed it.
     virtual void ShowSettingsPage(int page, int pointerHint) = 0;
     virtual void ShowAbout(QPoint pos) = 0;
+
+    // Opens path with external program 1 or 2 of the settings, or (3) with
+    // the program the desktop associates with it; remote and archived files
+    // are copied to a local file first. Returns the error text, empty on
+    // success; other kinds do nothing.
+    virtual QString RunExternalProgram(int /*kind*/, const QString& /*path*/) { return {}; }
+    // The menu caption of external program n (1 or 2).
+    virtual QString ExternalViewerCaption(int /*n*/) const { return {}; }
+    // Lets the user pick a folder, starting at folder (root: empty for the
+    // whole file system); true when one was chosen, which then replaces
+    // folder.
+    virtual bool SelectFolderDialog(const QString& /*title*/, const QString& /*root*/, QString& /*folder*/,
+                                    bool /*editBox*/, bool /*includeFiles*/, bool /*newFolderButton*/) {
+        return false;
+    }
 };
 
 CommandWindowServices& commandWindows();

@@ -191,6 +191,9 @@ public:
     void propertiesAttrChanged(int row, quint32 attributes);
     // Shows the active pane's file in the file manager (the line menu's item).
     void pmExploreFolderClick(QObject* sender);
+    // Opens the active pane's file in the program the sender's Tag names:
+    // 1 or 2 the external programs, 3 the associated application.
+    void pmOpeninexternalEditor11Click(QObject* sender);
     // The file-name fields' menu items; their Tag names the pane.
     void pmOpenContainingFolderClick(QObject* sender);
     void pmCopyFilePathNameClick(QObject* sender);

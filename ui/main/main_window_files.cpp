@@ -1,7 +1,8 @@
 // The main window's commands on a pane's file: its properties dialog and
 // the three callbacks through which the dialog reports changes, locating
 // the file in the file manager, and the file-name fields' menu that
-// locates the file or copies its path.
+// locates the file or copies its path; opening the file in an external
+// program.
 
 #include "main_window.h"
 #include "main_window_files.h"
@@ -23,8 +24,10 @@
 #include "access/file_ops.h"
 #include "access/file_times.h"
 #include "access/locations.h"
+#include "config/services.h"
 #include "config/sys_helpers.h"
 #include "engine/pane_stores.h"
+#include "ui/main/command_windows.h"
 #include "ui/main/file_properties.h"
 #include "ui/main/flat_button.h"
 
@@ -158,6 +161,17 @@ void TF_Main::pmExploreFolderClick(QObject* /*sender*/) {
     if (viewType_ == vtFolder) return;
     const int pane = getActivePane(viewType_);
     OpenInFileManager(LocateFolder(engine::paneStores().SideDisplayPath(pane), false));
+}
+
+void TF_Main::pmOpeninexternalEditor11Click(QObject* sender) {
+    // The folder view's branch comes with that view's file menu.
+    if (viewType_ == vtFolder || !sender) return;
+    const int kind = sender->property("Tag").toInt();
+    const int pane = getActivePane(viewType_);
+    if (engine::paneStores().FileNames[size_t(pane)].isEmpty()) return;
+    const QString path = engine::paneStores().SideFileName(pane);
+    const QString error = commandWindows().RunExternalProgram(kind, path);
+    if (!error.isEmpty()) config::showMessage(QStringLiteral("Tandex"), error, config::MsgKind::Error);
 }
 
 void TF_Main::pmFilePropertiesClick(QObject* /*sender*/) {

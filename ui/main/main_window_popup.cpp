@@ -12,6 +12,7 @@
 #include "access/file_times.h"
 #include "config/app_settings.h"
 #include "config/services.h"
+#include "command_windows.h"
 #include "copy_lines.h"
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
@@ -76,8 +77,14 @@ void TF_Main::createLineMenu() {
     pmLine->addSeparator();
     pmLine->addMenu(pmTreatfileAs);
     pmPrintSelection = item("pmPrintSelection", QStringLiteral("PrintPreview && Print selection..."), false);
-    pmOpeninexternalEditor21 = item("pmOpeninexternalEditor21", QStringLiteral("Open in external program 1"), false);
-    pmOpeninexternalEditor22 = item("pmOpeninexternalEditor22", QStringLiteral("Open in external program 2"), false);
+    pmOpeninexternalEditor21 = item("pmOpeninexternalEditor21", QStringLiteral("Open in external program 1"), true);
+    pmOpeninexternalEditor22 = item("pmOpeninexternalEditor22", QStringLiteral("Open in external program 2"), true);
+    for (QAction* a : {pmOpeninexternalEditor21, pmOpeninexternalEditor22}) {
+        a->setProperty("Tag", a == pmOpeninexternalEditor21 ? 1 : 2);
+        // Shown at each popup, once the launcher is installed.
+        a->setVisible(false);
+        connect(a, &QAction::triggered, this, [this, a] { pmOpeninexternalEditor11Click(a); });
+    }
     pmLine->addSeparator();
     pmLineProperties = item("pmLineProperties", QStringLiteral("Properties..."), true);
     connect(pmLineProperties, &QAction::triggered, this, [this] { pmFilePropertiesClick(pmLineProperties); });
@@ -117,8 +124,14 @@ void TF_Main::buildContextMenu() {
     for (QAction* a : {pmCopy1, pmSelectAllLines, pmSelectAllDifLines, pmSelectAllAddedLines}) showBuilt(a, true);
     pmCloseView->setProperty("Tag", engine::fccTabs().CurrentTab);
     const auto& s = config::AppSettings();
-    pmOpeninexternalEditor21->setEnabled(!s.TEExtEditor.isEmpty());
-    pmOpeninexternalEditor22->setEnabled(!s.TEExtEditor2.isEmpty());
+    // An empty setting falls back to the desktop's editor, so both items
+    // always have a program once the launcher is there.
+    for (QAction* a : {pmOpeninexternalEditor21, pmOpeninexternalEditor22}) {
+        const bool launcher = commandWindows().Has(cwSharedServices);
+        showBuilt(a, launcher);
+        a->setEnabled(launcher);
+        if (launcher) a->setText(commandWindows().ExternalViewerCaption(a->property("Tag").toInt()));
+    }
 
     const int pane = ed.ActiveSide;
     if (!r.IsRowSelected(pane, ed.Caret.Row)) {

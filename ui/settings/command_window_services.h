@@ -1,0 +1,31 @@
+#pragma once
+// The one CommandWindowServices object the program installs: the settings
+// subsystem answers for its own windows and services, and hands the
+// windows other subsystems build (the about box) to the object they
+// provide.
+
+#include "ui/main/command_windows.h"
+
+namespace tandex::settings {
+
+class TCommandWindowServices : public ui::CommandWindowServices {
+public:
+    // others answers the windows this subsystem does not build; nullptr
+    // leaves them missing.
+    explicit TCommandWindowServices(ui::CommandWindowServices* others = nullptr) : others_(others) {}
+
+    bool Has(ui::TCommandWindow window) const override;
+    void ShowColors(QPoint pos, bool shortcutsOn, std::function<void(int)> apply) override;
+    void ShowSettings() override;
+    void ShowSettingsPage(int page, int pointerHint) override;
+    void ShowAbout(QPoint pos) override;
+    QString RunExternalProgram(int kind, const QString& path) override;
+    QString ExternalViewerCaption(int n) const override;
+    bool SelectFolderDialog(const QString& title, const QString& root, QString& folder, bool editBox,
+                            bool includeFiles, bool newFolderButton) override;
+
+private:
+    ui::CommandWindowServices* others_;
+};
+
+}  // namespace tandex::settings
