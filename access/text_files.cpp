@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kAnsiCodePage = 1252;
 constexpr qint64 kSniffSize = 8192;
-constexpr int errEndOfFile = 38;
 
 std::atomic<int> unitTabWidth{4};
 std::atomic<int> unitMaxLine{8192};

@@ -74,6 +74,9 @@ int FZMaxLineSetting();
 // and writes raw lines with width 0, no limit and no trimming.
 int FZSetSlotTextOptions(int slot, int tabWidth, int lineLimit, int trim);
 
+// What FZReadLine gives once the data is exhausted.
+inline constexpr int errEndOfFile = 38;
+
 // One line: 0, 38 when the data is exhausted (the last line's text comes
 // with it; FZReadLineAtEnd tells whether there was one), 87 for a non-text
 // kind, or the error of a read.

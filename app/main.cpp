@@ -4,6 +4,7 @@
 
 #include "ui/folders/batch_params.h"
 #include "ui/folders/console_out.h"
+#include "ui/folders/folder_view_services.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
 #include "ui/main/print_seams.h"
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
         tandex::ui::TF_Main window(services.StatusWin());
         tandex::print::THelpWindowServices help(&window);
         tandex::ui::setHelp(&help);
+        tandex::folders::TFolderViewServices folders(&window);
+        tandex::ui::setFolderView(&folders);
         tandex::print::TUpdateServices update;
         tandex::ui::setUpdater(&update);
         tandex::settings::TCommandWindowServices commandWindows;
@@ -55,6 +58,7 @@ int main(int argc, char** argv) {
             window.SaveSettings();
         }
         tandex::ui::setHelp(nullptr);
+        tandex::ui::setFolderView(nullptr);
         tandex::ui::setUpdater(nullptr);
         tandex::ui::setCommandWindows(nullptr);
         // Only the command-line comparison sets the exit code, in a window

@@ -38,6 +38,35 @@ QLabel* MakeIcon(QWidget* parent, const char* name, const QRect& r, const QPixma
 
 }  // namespace
 
+void MakeAnswerButtons(QWidget* form, int y, ui::TFlatButton2*& yes, ui::TFlatButton2*& yesAll,
+                       ui::TFlatButton2*& no, ui::TFlatButton2*& noAll, ui::TFlatButton2*& cancel) {
+    struct ButtonDef {
+        ui::TFlatButton2*& button;
+        const char* name;
+        const char* caption;
+        int result;
+    };
+    const ButtonDef buttons[] = {
+        {yes, "fbYes", "Yes", erYes},
+        {yesAll, "fbYesAll", "Yes, all", erYesToAll},
+        {no, "fbNo", "No", erNo},
+        {noAll, "fbNoAll", "No, all", erNoToAll},
+        {cancel, "fbCancel", "Cancel, all", erCancel},
+    };
+    int x = 12;
+    for (const ButtonDef& def : buttons) {
+        def.button = new ui::TFlatButton2(form);
+        def.button->setObjectName(QLatin1String(def.name));
+        def.button->move(config::ScaleDpi(x), config::ScaleDpi(y));
+        def.button->SetWidth(84);
+        def.button->SetHeight(27);
+        def.button->SetFlatStyle(ui::FS_SHOWBORDER);
+        def.button->SetCaption(QLatin1String(def.caption));
+        def.button->SetModalResult(def.result);
+        x += 90;
+    }
+}
+
 TF_ErrorDlg::TF_ErrorDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("F_ErrorDlg"));
     setWindowTitle(QStringLiteral(" Critical Error! "));
@@ -76,31 +105,7 @@ TF_ErrorDlg::TF_ErrorDlg(QWidget* parent) : QDialog(parent) {
     L_RetryCount = ui::MakeFormLabel(this, "L_RetryCount", ScaledRect(58, 156, 356, 17), true);
     SetLabelColor(L_RetryCount, kOrange);
 
-    struct ButtonDef {
-        ui::TFlatButton2*& button;
-        const char* name;
-        const char* caption;
-        int result;
-    };
-    const ButtonDef buttons[] = {
-        {fbYes, "fbYes", "Yes", erYes},
-        {fbYesAll, "fbYesAll", "Yes, all", erYesToAll},
-        {fbNo, "fbNo", "No", erNo},
-        {fbNoAll, "fbNoAll", "No, all", erNoToAll},
-        {fbCancel, "fbCancel", "Cancel, all", erCancel},
-    };
-    int x = 12;
-    for (const ButtonDef& def : buttons) {
-        def.button = new ui::TFlatButton2(this);
-        def.button->setObjectName(QLatin1String(def.name));
-        def.button->move(config::ScaleDpi(x), config::ScaleDpi(190));
-        def.button->SetWidth(84);
-        def.button->SetHeight(27);
-        def.button->SetFlatStyle(ui::FS_SHOWBORDER);
-        def.button->SetCaption(QLatin1String(def.caption));
-        def.button->SetModalResult(def.result);
-        x += 90;
-    }
+    MakeAnswerButtons(this, 190, fbYes, fbYesAll, fbNo, fbNoAll, fbCancel);
 
     timFlash = new QTimer(this);
     timFlash->setObjectName(QStringLiteral("timFlash"));

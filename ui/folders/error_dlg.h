@@ -65,4 +65,10 @@ private:
     bool flashRed_ = false;
 };
 
+// The row of five answer buttons that the questions of a run share ("Yes",
+// "Yes, all", "No", "No, all", "Cancel, all"), at y in 96-dpi pixels; each
+// ends the dialog with its answer's modal result.
+void MakeAnswerButtons(QWidget* form, int y, ui::TFlatButton2*& yes, ui::TFlatButton2*& yesAll,
+                       ui::TFlatButton2*& no, ui::TFlatButton2*& noAll, ui::TFlatButton2*& cancel);
+
 }  // namespace tandex::folders

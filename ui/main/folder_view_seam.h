@@ -1,8 +1,9 @@
 #pragma once
-// What the tab bar and the view switch read of the last folder comparison,
-// which lives in the folder comparison subsystem. That subsystem links this
-// library and installs its answers at start; until then no folder
-// comparison has run: no session caption, roots on local disks.
+// What the main window uses of the folder comparison subsystem: what the
+// tab bar and the view switch read of the last folder comparison, and the
+// log viewer. That subsystem links this library and installs its answers
+// at start; until then no folder comparison has run (no session caption,
+// roots on local disks) and there is no log viewer.
 
 #include <QString>
 
@@ -17,6 +18,14 @@ public:
     virtual int FolderRootKind(int /*pane*/) const { return 1; }
     // The deepest folder level the last comparison reached.
     virtual int FolderMaxDepth() const { return 0; }
+
+    // The log viewer: shows run log n (0 folder comparison, 1 copy).
+    virtual void ShowLog(int /*n*/) {}
+    // The look changed: the log viewer follows it, flat or classic.
+    virtual void ApplyTheme(bool /*flat*/) {}
+    // Puts the log viewer's selected text on the clipboard.
+    virtual void CopyToClipboard() {}
+    virtual bool LogViewVisible() const { return false; }
 };
 
 FolderViewServices& folderView();

@@ -138,8 +138,10 @@ void TF_Main::createMenus() {
     menuItem(file, "PrintBoth1", QStringLiteral("PrintPreview && Print both panes..."));
     menuItem(file, "PrintLeft1", QStringLiteral("PrintPreview && Print left pane..."));
     menuItem(file, "PrintRight1", QStringLiteral("PrintPreview && Print right pane..."));
-    menuItem(file, "ViewlastCopyLog", QStringLiteral("View last Copy log file"));
-    menuItem(file, "ViewlastFCLog", QStringLiteral("View last Folder Compare log file"));
+    QAction* copyLog = menuItem(file, "ViewlastCopyLog", QStringLiteral("View last Copy log file"), true);
+    connect(copyLog, &QAction::triggered, this, [this, copyLog] { ViewlastCopyLogClick(copyLog); });
+    QAction* compareLog = menuItem(file, "ViewlastFCLog", QStringLiteral("View last Folder Compare log file"), true);
+    connect(compareLog, &QAction::triggered, this, [this, compareLog] { ViewlastFCLogClick(compareLog); });
     QAction* exit = menuItem(file, "Exit1", QStringLiteral("Exit"), true);
     // Closing: Exit runs the close sequence.
     connect(exit, &QAction::triggered, this, [this] { Exit1Click(this); });

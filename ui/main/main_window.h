@@ -175,6 +175,9 @@ public:
     void pmButtonMenuPopup(QObject* sender);
     // F1 and the Help menu's "Help".
     void pmHelp1Click(QObject* sender);
+    // File: the last folder comparison's and the last copy's run log.
+    void ViewlastFCLogClick(QObject* sender);
+    void ViewlastCopyLogClick(QObject* sender);
 
     // Hints of the program's windows show only with GSShowHints on, and
     // stay up to 30 seconds.

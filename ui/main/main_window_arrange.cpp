@@ -236,6 +236,7 @@ void TF_Main::applyPaneFont() {
 void TF_Main::applyColorScheme() {
     setColorScheme(config::AppSettings().COSetIdx);
     help().ApplyTheme();
+    folderView().ApplyTheme(config::FlatLook() != 0);
 }
 
 void TF_Main::setColorScheme(int index) {

@@ -20,9 +20,11 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "engine/undo_stack.h"
+#include "folder_view_seam.h"
 #include "hover_text.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "print_seams.h"
 
 namespace tandex::ui {
 
@@ -159,8 +161,13 @@ void TF_Main::buildContextMenu() {
 // ---- copy ------------------------------------------------------------------------
 
 void TF_Main::Copy1Click(QObject* sender) {
-    // The help text and the log viewer answer their own Copy while they
-    // have the focus.
+    // Ctrl+C reaches this window while the log viewer is open beside it or
+    // the help text has the focus: they answer it with their own selection.
+    if (folderView().LogViewVisible()) {
+        folderView().CopyToClipboard();
+        return;
+    }
+    if (help().CopyFocusedText()) return;
     if (copyDetailsSelection(sender)) return;
     const config::BusyCursor busy;
     QString text = selectedText();

@@ -17,6 +17,9 @@ public:
     virtual void ApplyTheme() = 0;
     // Closes the help window, when there is one, keeping its place.
     virtual void CloseHelp() = 0;
+    // Copies the help text's selection when the help text has the focus;
+    // false (nothing copied) otherwise.
+    virtual bool CopyFocusedText() { return false; }
 };
 
 HelpServices& help();

@@ -45,9 +45,9 @@ const QString& ansiTable() {
 
 class TRtfParser {
 public:
-    TRtfParser(QByteArrayView input, QTextDocument& document, const TRtfFontMap& mapFont)
-        : in_(input.first(qMin(input.size(), RtfMaxSize))),
-          cut_(input.size() > RtfMaxSize),
+    TRtfParser(QByteArrayView input, QTextDocument& document, const TRtfFontMap& mapFont, qsizetype maxSize)
+        : in_(input.first(qBound(qsizetype(0), maxSize, input.size()))),
+          cut_(input.size() > maxSize),
           cursor_(&document),
           mapFont_(mapFont) {
         stack_.push_back(TGroupState{});
@@ -239,7 +239,12 @@ private:
             // Negative values stand for the upper half of the 16-bit range.
             // A value outside it is no character: its fallback is shown.
             const char16_t c = char16_t(n < 0 ? n + 65536 : n);
-            if (c >= 0x20 || c == '\t') append(QChar(c));
+            // A line break inside a name (the run logs escape it) stays
+            // within its paragraph.
+            if (c == '\n')
+                append(QChar::LineSeparator);
+            else if (c >= 0x20 || c == '\t')
+                append(QChar(c));
             pendingFallback_ = s.fallback;
         }
     }
@@ -333,10 +338,10 @@ private:
 
 }  // namespace
 
-bool ReadRtf(QByteArrayView rtf, QTextDocument& document, const TRtfFontMap& mapFont) {
+bool ReadRtf(QByteArrayView rtf, QTextDocument& document, const TRtfFontMap& mapFont, qsizetype maxSize) {
     document.clear();
     document.setUndoRedoEnabled(false);
-    TRtfParser parser(rtf, document, mapFont);
+    TRtfParser parser(rtf, document, mapFont, maxSize);
     return parser.run();
 }
 

@@ -5,7 +5,7 @@
 // the update's version history): groups, the font and colour tables,
 // colour, font, size, bold, italic, underline, paragraphs, line breaks,
 // tabs, the escaped braces and backslash, Unicode characters with their
-// fallback and Windows-1252 bytes. A {\*...} group is skipped; any other
+// fallback (a \u10 reads as a line break) and Windows-1252 bytes. A {\*...} group is skipped; any other
 // control word is ignored. It needs no widget.
 //
 // The version history comes from a server, so the input is hostile: the
@@ -23,13 +23,15 @@ namespace tandex::ui {
 // The family the document uses for a font named in the font table.
 using TRtfFontMap = std::function<QString(const QString& rtfName)>;
 
-// Bytes past this are not read.
+// Bytes past this are not read, unless the caller names its own limit.
 inline constexpr qsizetype RtfMaxSize = 16 * 1024 * 1024;
 // Groups nested deeper than this are skipped whole.
 inline constexpr int RtfMaxDepth = 100;
 
-// Replaces the document's content with the text of rtf. Returns false when
-// a limit cut the reading short (what was read stays in the document).
-bool ReadRtf(QByteArrayView rtf, QTextDocument& document, const TRtfFontMap& mapFont = {});
+// Replaces the document's content with the text of rtf, reading at most
+// maxSize bytes. Returns false when a limit cut the reading short (what was
+// read stays in the document).
+bool ReadRtf(QByteArrayView rtf, QTextDocument& document, const TRtfFontMap& mapFont = {},
+             qsizetype maxSize = RtfMaxSize);
 
 }  // namespace tandex::ui

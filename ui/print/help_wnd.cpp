@@ -344,6 +344,13 @@ void THelpWindowServices::ApplyTheme() {
     if (TF_Help* window = HelpState().F_Help) window->ApplyTheme();
 }
 
+bool THelpWindowServices::CopyFocusedText() {
+    TF_Help* window = HelpState().F_Help;
+    if (!window || !window->reHelp->hasFocus()) return false;
+    window->Copy1Click();
+    return true;
+}
+
 void THelpWindowServices::CloseHelp() {
     if (TF_Help* window = HelpState().F_Help) {
         window->close();

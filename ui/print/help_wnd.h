@@ -66,6 +66,7 @@ public:
     void ShowHelpTopic(const QString& topic) override;
     void ApplyTheme() override;
     void CloseHelp() override;
+    bool CopyFocusedText() override;
 
 private:
     ui::TF_Main* main_;

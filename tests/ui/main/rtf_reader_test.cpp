@@ -118,6 +118,7 @@ TEST(RtfReader, ControlWordsGiveTextAndLook) {
         {"\\u-3980\\'3fx}", QString(QChar(char16_t(61556))) + "x", 1, {"Segoe UI", black}},
         {"\\uc2\\u8364 ??x}", QString::fromUtf8("\u20acx"), 1, {"Segoe UI", black}},
         {"\\uc0\\u8364?}", QString::fromUtf8("\u20ac?"), 1, {"Segoe UI", black}},
+        {"a\\u10?b\\u1?c}", QString("a") + QChar::LineSeparator + "bc", 0, {"Segoe UI", black}},
         {"a{\\*\\unknown hidden {\\b deep}}b}", "ab", 1, {"Segoe UI", black}},
         {"a\\strike\\qc\\sa200 b}", "ab", 1, {"Segoe UI", black}},
         {"a\\~b\\-c}", "abc", 0, {"Segoe UI", black}},
@@ -189,6 +190,10 @@ TEST(RtfReader, InputPastTheSizeLimitIsCut) {
     QTextDocument doc;
     EXPECT_FALSE(ReadRtf(big, doc));
     EXPECT_EQ(doc.characterCount() - 1, RtfMaxSize - 1);
+    // A caller names its own limit.
+    EXPECT_FALSE(ReadRtf("{abcdef}", doc, {}, 4));
+    EXPECT_EQ(doc.toPlainText(), "abc");
+    EXPECT_TRUE(ReadRtf("{abcdef}", doc, {}, 8));
 }
 
 // Random bytes drawn from RTF's own alphabet, with a fixed seed: every run

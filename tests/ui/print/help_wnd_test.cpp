@@ -1,5 +1,7 @@
 #include "ui/print/help_wnd.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QScrollBar>
@@ -150,6 +152,22 @@ TEST_F(HelpWindowTest, AnAnchorSelectsItsLineAtTheTop) {
         EXPECT_FALSE(w->reHelp->textCursor().hasSelection()) << topic;
         EXPECT_EQ(w->reHelp->verticalScrollBar()->value(), 0) << topic;
     }
+}
+
+// The main window's Copy hands over to the help text only while it has the
+// focus.
+TEST_F(HelpWindowTest, CopyFromOutsideTakesTheSelectionOnlyWhileTheTextHasTheFocus) {
+    TF_Help* w = open("Options => Colors");
+    ASSERT_NE(w, nullptr);
+    QApplication::clipboard()->setText("before");
+    w->reHelp->clearFocus();
+    EXPECT_FALSE(ui::help().CopyFocusedText());
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    w->reHelp->setFocus();
+    EXPECT_TRUE(ui::help().CopyFocusedText());
+    EXPECT_EQ(QApplication::clipboard()->text(), "Colors:");
 }
 
 TEST_F(HelpWindowTest, PrevNextAndWelcomeKeepTheHistory) {

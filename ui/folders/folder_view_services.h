@@ -1,0 +1,41 @@
+#pragma once
+// What the folder comparison subsystem offers the main window through its
+// seam (ui/main/folder_view_seam.h). app/ makes one at start, once the main
+// window has loaded the settings, and installs it with setFolderView; the
+// windows of this subsystem that live for the whole program belong to it.
+
+#include <QPointer>
+
+#include "ui/main/folder_view_seam.h"
+
+namespace tandex::ui {
+class TF_Main;
+}
+
+namespace tandex::folders {
+
+class TfLogView;
+
+class TFolderViewServices : public ui::FolderViewServices {
+public:
+    // main gives the windows their images and their owner; without one
+    // (tests) they are windows of their own.
+    explicit TFolderViewServices(ui::TF_Main* main = nullptr);
+    ~TFolderViewServices() override;
+    TFolderViewServices(const TFolderViewServices&) = delete;
+    TFolderViewServices& operator=(const TFolderViewServices&) = delete;
+
+    void ShowLog(int n) override;
+    void ApplyTheme(bool flat) override;
+    void CopyToClipboard() override;
+    bool LogViewVisible() const override;
+
+    TfLogView* LogView() const;
+
+private:
+    // Owned by the main window when there is one, so that it neither keeps
+    // the program running once the main window has closed nor outlives it.
+    QPointer<TfLogView> logView_;
+};
+
+}  // namespace tandex::folders
