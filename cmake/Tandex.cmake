@@ -13,6 +13,10 @@ function(tandex_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  if(TANDEX_TSAN)
+    # The tests' child processes, started in a way this runtime survives.
+    target_sources(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/tsan_spawn.cpp)
+  endif()
   target_compile_definitions(${T_NAME} PRIVATE
     TANDEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TANDEX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
