@@ -263,14 +263,14 @@ TEST_F(PreScanTest, SizeTimeAttributeAndMaskFiltersKeepOnlyWhatPasses) {
          },
          "", "", {"k1023", "k1024"}},
         {"older than an absolute time",
-         [t](config::TAppSettings& s) {
+         [](config::TAppSettings& s) {
              s.FCUseDaysAgo = false;
              s.FCExclOlder = true;
              s.FCOlderTS = fileTime(t, 0);
          },
          "", "", {"k1023", "k1024", "new04", "new06", "old04", "ro"}},
         {"newer than an absolute time",
-         [t](config::TAppSettings& s) {
+         [](config::TAppSettings& s) {
              s.FCUseDaysAgo = false;
              s.FCExclNewer = true;
              s.FCNewerTS = fileTime(t, 0);
