@@ -23,6 +23,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -168,25 +169,22 @@ struct TPreScanFolder::Walk {
     // listing that could not be read, which then adds nothing.
     int scanLocal(int fd, const QString& path) {
         Depth depth(ps);
-        DIR* dir = ::fdopendir(fd);
+        // Closed however the level ends, a full list's exception included.
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
         if (!dir) {
             const int err = errno;
             ::close(fd);
             return config::ResultCodeOfErrno(err);
         }
         std::vector<LocalEntry> entries;
-        const int err = readListing(dir, entries);
-        if (err) {
-            ::closedir(dir);
-            return config::ResultCodeOfErrno(err);
-        }
+        if (const int err = readListing(dir.get(), entries)) return config::ResultCodeOfErrno(err);
         std::sort(entries.begin(), entries.end(),
                   [](const LocalEntry& a, const LocalEntry& b) { return a.raw < b.raw; });
 
         bool folderPending = true;
         ps.PreScanFolders.fetch_add(1);
         throttle();
-        const int dirFd = ::dirfd(dir);
+        const int dirFd = ::dirfd(dir.get());
         const bool walkSubfolders = ps.PreScanDepth.load() <= o.maxDepth_;
         bool markDue = false;
         if (o.foldersFirst_) {
@@ -218,7 +216,6 @@ struct TPreScanFolder::Walk {
             }
         }
         if (folderPending && !ended) addFolderItem(path);
-        ::closedir(dir);
         return 0;
     }
 
