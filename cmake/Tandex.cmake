@@ -1,13 +1,22 @@
 include(GoogleTest)
 
-# tandex_add_test(NAME name SOURCES ... LIBS ... [GUI] [SERIAL])
+# tandex_add_test(NAME name SOURCES ... LIBS ... [GUI] [SERIAL] [THREADED])
 # One GoogleTest executable per unit; every test case is registered with
 # ctest. GUI tests run on Qt's offscreen platform, so no display is needed.
-# SERIAL tests hold so much memory that ctest runs them alone.
+# SERIAL tests hold so much memory that ctest runs them alone. THREADED
+# tests run threads of the program's own; only they are built in the
+# ThreadSanitizer tree.
 function(tandex_add_test)
-  cmake_parse_arguments(T "GUI;SERIAL" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL;THREADED" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(TANDEX_TSAN AND NOT T_THREADED)
+    return()
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  if(TANDEX_TSAN)
+    # The tests' child processes, started in a way this runtime survives.
+    target_sources(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/tsan_spawn.cpp)
+  endif()
   target_compile_definitions(${T_NAME} PRIVATE
     TANDEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TANDEX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
@@ -15,6 +24,10 @@ function(tandex_add_test)
   set(env "QT_QPA_PLATFORM=offscreen" "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
   if(TANDEX_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1")
+  endif()
+  if(TANDEX_TSAN)
+    # A race fails its test, as a sanitizer's finding does in the other tree.
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
   endif()
   set(serial)
   if(T_SERIAL)
@@ -67,17 +80,21 @@ function(tandex_add_library NAME)
   endforeach()
 endfunction()
 
-# tandex_add_tests(LIBS ... [SERIAL stem ...]) — every *_test.cpp of the
-# folder is one test executable named after its folder and file; the stems
-# named after SERIAL run alone.
+# tandex_add_tests(LIBS ... [SERIAL stem ...] [THREADED stem ...]) — every
+# *_test.cpp of the folder is one test executable named after its folder and
+# file; the stems named after SERIAL run alone, those after THREADED run in
+# the ThreadSanitizer tree too.
 function(tandex_add_tests PREFIX)
-  cmake_parse_arguments(T "" "" "LIBS;SERIAL" ${ARGN})
+  cmake_parse_arguments(T "" "" "LIBS;SERIAL;THREADED" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   foreach(src ${tests})
     get_filename_component(stem ${src} NAME_WE)
     set(serial)
     if(stem IN_LIST T_SERIAL)
       set(serial SERIAL)
+    endif()
+    if(stem IN_LIST T_THREADED)
+      list(APPEND serial THREADED)
     endif()
     tandex_add_test(NAME ${PREFIX}_${stem} SOURCES ${src} LIBS ${T_LIBS} ${serial})
   endforeach()

@@ -4,8 +4,10 @@
 #include "config/num_format.h"
 #include "config/services.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -137,28 +139,44 @@ bool WaitMicrosecondsSinceMark(int microseconds) {
     return waited;
 }
 
+namespace {
+
+// The program's wait flag belongs to the user-interface thread (the one
+// that owns the application object, or any thread while there is none). A
+// worker that waits as well, such as the pre-scan connecting an FTP slot,
+// keeps a flag of its own: its wait must neither end the windows' wait nor
+// race with it.
+bool& waitFlag() {
+    thread_local bool workerFlag = false;
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) return workerFlag;
+    return Helpers().WaitRunning;
+}
+
+}  // namespace
+
 void WaitWithMessages(int milliseconds) {
     using clock = std::chrono::steady_clock;
-    THelperValues& v = Helpers();
-    v.WaitRunning = true;
-    // One flag for the program: a nested wait that ends clears it, which
-    // also ends the outer wait at its next check.
+    bool& running = waitFlag();
+    running = true;
+    // One flag per thread: a nested wait that ends clears it, which also
+    // ends the outer wait at its next check.
     struct ClearRunning {
-        THelperValues& v;
-        ~ClearRunning() { v.WaitRunning = false; }
-    } clear{v};
+        bool& running;
+        ~ClearRunning() { running = false; }
+    } clear{running};
     const auto deadline = clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
-    while (v.WaitRunning) {
+    while (running) {
         eventPump().processEvents();
         const auto now = clock::now();
-        if (!v.WaitRunning || now >= deadline) break;
+        if (!running || now >= deadline) break;
         std::this_thread::sleep_for(
             std::min<clock::duration>(deadline - now, std::chrono::milliseconds(5)));
     }
 }
 
 void CancelWaitWithMessages() {
-    Helpers().WaitRunning = false;
+    waitFlag() = false;
 }
 
 // ---- processor features -----------------------------------------------------

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -215,38 +216,86 @@ struct TFileData {
 };
 
 // One item of a folder pre-scan list. A null string stands for "none".
+// Kind 0 is a file, 1 a folder, 2 the file that opens a folder's files
+// after a subfolder's items: it carries Position and the counterpart
+// (FolderPath) as a folder item does, so the comparison can pick up that
+// folder's context again.
 struct TScanItem {
     TFileTime Time = 0;
     qint64 Size = 0;
     quint32 Attributes = 0;
     qint32 Position = 0;
-    QString Name;
-    QString SecondName;  // files only
+    QString Name;        // the folder's path (shared by its file items)
+    QString SecondName;  // files only: the file's name
     QString Label;       // folders only, only with the folder-pair list option
-    QString FolderPath;
+    QString FolderPath;  // the counterpart on the other side
     int NameMaskLength = 0;
     int FolderPathMaskLength = 0;
-    quint8 Kind = 0;  // 0 file, 1 folder
+    quint8 Kind = 0;
 };
 
 // A folder pre-scan list: items in the order found, up to kScanListSlots - 1.
+//
+// One thread appends while another reads behind it. Items live in chunks
+// that never move once allocated, so a reader's reference stays valid as the
+// list grows, and Count() is published with release order only after the
+// item it covers is complete: a reader that reads the count may read every
+// item below it without a lock. Everything else that changes items
+// (SetScanFolderPaths, Clear) is for the owner once no thread appends.
 class TScanList {
 public:
-    int Count() const { return int(items_.size()); }
-    const TScanItem& operator[](int i) const { return *items_.at(size_t(i)); }
-    TScanItem& operator[](int i) { return *items_.at(size_t(i)); }
-    // Appends an item; refused with the store-full text when the list is full.
-    TScanItem& Append(std::unique_ptr<TScanItem> item);
-    void Clear() { items_.clear(); }
+    // A list that follows the folder-pair list setting at every append
+    // (the user-interface thread's own lists).
+    TScanList();
+    // A list that keeps the folder-pair list choice it was made with, so a
+    // worker thread filling it never reads the setting.
+    explicit TScanList(bool pairList);
+    ~TScanList();
+    TScanList(const TScanList&) = delete;
+    TScanList& operator=(const TScanList&) = delete;
+
+    int Count() const { return count_.load(std::memory_order_acquire); }
+    // Refused with std::out_of_range at or above Count().
+    const TScanItem& operator[](int i) const;
+    TScanItem& operator[](int i);
+    // Appends a complete item and then publishes it; refused with the
+    // store-full text when the list is full.
+    TScanItem& Append(TScanItem item);
+    void Clear();
+    bool UsesPairList() const;
+
+    static constexpr int kChunkItems = 4096;
 
 private:
-    std::vector<std::unique_ptr<TScanItem>> items_;
+    static constexpr int kChunks = (kScanListSlots - 1 + kChunkItems - 1) / kChunkItems;
+    TScanItem& slot(int i) const { return chunks_[size_t(i / kChunkItems)][size_t(i % kChunkItems)]; }
+
+    // Only the appending thread writes a chunk pointer, before the count
+    // that first covers it is published.
+    std::unique_ptr<std::unique_ptr<TScanItem[]>[]> chunks_;
+    std::atomic<int> count_{0};
+    int pairList_ = -1;  // -1 follows the setting
 };
 
+// What makes a file item the one that opens its folder's files (kind 2).
+struct TScanMark {
+    qint32 Position = 0;
+    QString Counterpart;
+};
+
+// A new, empty list in place of list (which must no longer be appended
+// to); it keeps the folder-pair list setting of the moment.
+void NewScanList(std::unique_ptr<TScanList>& list);
+// Frees every item and the list; nothing for an empty pointer.
+void FreeScanList(std::unique_ptr<TScanList>& list);
+// With a mark the item is kind 2 and carries the mark's position and
+// counterpart; it is published only with the mark in place.
 void AddScanFileItem(quint32 attributes, const QString& name, const QString& secondName, TScanList& list,
-                     qint64 size, TFileTime time);
+                     qint64 size, TFileTime time, const TScanMark* mark = nullptr);
 void AddScanFolderItem(qint32 position, const QString& label, const QString& folderPath, TScanList& list,
                        const QString& name);
+// The counterpart of every folder item and of every file item that opens
+// a folder's files.
 void SetScanFolderPaths(const QString& path, TScanList& list);
 
 // Path masking: the length of the leading part of a path whose "/" are not

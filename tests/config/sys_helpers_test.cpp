@@ -6,9 +6,11 @@
 #include "qt_print.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <functional>
+#include <thread>
 
 using namespace tandex::config;
 
@@ -102,6 +104,27 @@ TEST(WaitWithMessages, NestedWaitEndsTheOuterOne) {
     };
     PumpInstalled installed(&pump);
     WaitWithMessages(3600 * 1000);
+    EXPECT_EQ(pump.rounds, 2);
+}
+
+TEST(WaitWithMessages, AWorkersWaitLeavesTheWindowsWaitRunning) {
+    static int argc = 1;
+    static char name[] = "sys_helpers_test";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QCoreApplication(argc, argv);  // lives to the end
+    (void)app;
+    CallbackPump pump;
+    bool stillRunning = false;
+    pump.onRound = [&pump, &stillRunning] {
+        if (pump.rounds != 1) return;
+        std::thread worker([] { WaitWithMessages(0); });
+        worker.join();
+        stillRunning = Helpers().WaitRunning;
+        CancelWaitWithMessages();
+    };
+    PumpInstalled installed(&pump);
+    WaitWithMessages(3600 * 1000);
+    EXPECT_TRUE(stillRunning);
     EXPECT_EQ(pump.rounds, 2);
 }
 

@@ -217,6 +217,53 @@ TEST_F(PaneStoresTest, ScanItemsAreMaskedAndLabelledOnlyWithFolderPairLists) {
     EXPECT_TRUE(list[1].FolderPath.isNull());
 }
 
+TEST_F(PaneStoresTest, MarkedFileItemsCarryTheirContextAndTakeNewCounterparts) {
+    // A list keeps the pair-list choice it was made with: a worker thread
+    // filling it never reads the setting.
+    tandex::config::AppSettings().FCUseFPL = true;
+    std::unique_ptr<TScanList> list;
+    NewScanList(list);
+    tandex::config::AppSettings().FCUseFPL = false;
+    ASSERT_TRUE(list->UsesPairList());
+
+    AddScanFolderItem(5, "L", "//srv/r/", *list, "/l/");
+    const TScanMark mark{5, "//srv/r/"};
+    AddScanFileItem(0x20, "/l/", "a", *list, 1, 2, &mark);
+    AddScanFileItem(0x20, "/l/", "b", *list, 1, 2);
+    const TScanItem& marked = (*list)[1];
+    EXPECT_EQ(marked.Kind, 2);
+    EXPECT_EQ(marked.Position, 5);
+    EXPECT_EQ(marked.FolderPath, "//srv/r/");
+    EXPECT_EQ(marked.FolderPathMaskLength, 2);
+    EXPECT_EQ((*list)[2].Kind, 0);
+    EXPECT_TRUE((*list)[2].FolderPath.isNull());
+
+    SetScanFolderPaths("ftp://u@h/x/", *list);
+    EXPECT_EQ((*list)[0].FolderPath, "ftp://u@h/x/");
+    EXPECT_EQ((*list)[1].FolderPath, "ftp://u@h/x/");
+    EXPECT_EQ((*list)[1].FolderPathMaskLength, 6);
+    EXPECT_TRUE((*list)[2].FolderPath.isNull());
+
+    FreeScanList(list);
+    EXPECT_EQ(list, nullptr);
+    FreeScanList(list);
+}
+
+TEST_F(PaneStoresTest, ScanItemsStayInPlaceWhileTheListGrows) {
+    TScanList list(false);
+    AddScanFileItem(0, "/p/", "first", list, 0, 0);
+    const TScanItem* first = &list[0];
+    for (int i = 1; i < 3 * TScanList::kChunkItems + 7; ++i)
+        AddScanFileItem(0, "/p/", QString::number(i), list, i, 0);
+    EXPECT_EQ(&list[0], first);
+    EXPECT_EQ(list[0].SecondName, "first");
+    EXPECT_EQ(list[2 * TScanList::kChunkItems].Size, 2 * TScanList::kChunkItems);
+    EXPECT_THROW(list[list.Count()], std::out_of_range);
+    EXPECT_THROW(list[-1], std::out_of_range);
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+}
+
 TEST_F(PaneStoresTest, FolderPairIndexSearchesBackToTheFirstSmallerPosition) {
     ASSERT_TRUE(s.AddFolderPair(1, 2, 10));
     ASSERT_TRUE(s.AddFolderPair(3, 4, 20));
