@@ -141,6 +141,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     }
     if (request.body)
         netRequest.setHeader(QNetworkRequest::ContentLengthHeader, request.body->size());
+    for (const auto& [name, value] : request.headers) netRequest.setRawHeader(name, value);
 
     QNetworkAccessManager& manager = threadManager();
     // The manager serves other requests of the thread too: a proxy given
@@ -210,7 +211,9 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     });
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
                      [&](qint64 received, qint64 total) {
-                         if (!request.body) progress(received, total);
+                         // Without a length the last report still gives one
+                         // (what arrived), which would show as done at once.
+                         if (!request.body) progress(received, reply->hasRawHeader("Content-Length") ? total : -1);
                      });
     QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &loop,
                      [&](qint64 sent, qint64 total) {

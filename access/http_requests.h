@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <functional>
+#include <utility>
 
 class QIODevice;
 class QNetworkProxy;
@@ -46,6 +47,9 @@ struct THttpRequest {
     THttpWork* work = nullptr;
     // The proxy of this request; else the thread's manager keeps its own.
     const QNetworkProxy* proxy = nullptr;
+    // Sent as they are, replacing a header of the same name the network
+    // layer would send.
+    QList<std::pair<QByteArray, QByteArray>> headers;
 };
 
 struct THttpResult {
