@@ -8,7 +8,7 @@
 #include "ui/main/main_window_seams.h"
 #include "ui/main/print_seams.h"
 #include "ui/print/help_wnd.h"
-#include "ui/print/online_update.h"
+#include "ui/print/online_update_window.h"
 #include "window_services.h"
 
 int main(int argc, char** argv) {
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         tandex::ui::TF_Main window(services.StatusWin());
         tandex::print::THelpWindowServices help(&window);
         tandex::ui::setHelp(&help);
-        tandex::print::TUpdateServices update;
+        tandex::print::TUpdateServices update(&window);
         tandex::ui::setUpdater(&update);
         if (!batch) window.show();
         exitCode = QApplication::exec();

@@ -1,11 +1,14 @@
 // The after-upgrade check at start: what it reports, where the previous
-// settings and program go, and the version comparison it relies on.
+// settings and program go, and the version comparison it relies on. The
+// update check against a real HTTPS server, driven through a fake window.
 
 #include "ui/print/online_update.h"
 
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QTextDocument>
 
 #include "access/ini_file_adapter.h"
 #include "config/app_settings.h"
@@ -14,6 +17,8 @@
 #include "config/services.h"
 #include "config/settings_file.h"
 #include "tests/ui/main/main_window_fixture.h"
+#include "tests/ui/print/update_server_fixture.h"
+#include "ui/main/rtf_reader.h"
 
 namespace config = tandex::config;
 using namespace tandex::print;
@@ -146,6 +151,283 @@ TEST(IsNewerVersionTest, NewerOnlyWhenGreaterAtTheFirstDifference) {
         EXPECT_EQ(IsNewerVersion("2.3.6.251", c.candidate, valid), c.newer);
         EXPECT_EQ(valid, c.valid);
     }
+}
+
+// Records what the check shows; a modal run returns at once unless the
+// test acts inside it.
+class FakeUpdateWindow : public TUpdateWindow {
+public:
+    void Prepare(int height) override { preparedHeight = height; }
+    void ViewChanged(const TUpdateView& view) override {
+        views.push_back(view);
+        if (onView) onView(view);
+    }
+    void LoadHistory(const QByteArray& rtf) override {
+        QTextDocument doc;
+        tandex::ui::ReadRtf(rtf, doc);
+        history = doc.toPlainText();
+    }
+    void MoveTo(const QPoint& position) override { at = position; }
+    void SetVisible(bool visible) override { everVisible = everVisible || visible; }
+    void ShowModal() override {
+        ++modalRuns;
+        modalView = F_Update().View;
+        modalState = F_Update().UpdateState;
+        if (onModal) onModal();
+    }
+    void EndModal(int result) override { endedWith = result; }
+    void SetRepaintTimer(bool) override {}
+
+    bool showedStatus(const QString& prefix) const {
+        for (const auto& v : views)
+            if (v.Status1.startsWith(prefix)) return true;
+        return false;
+    }
+
+    int preparedHeight = 0;
+    std::vector<TUpdateView> views;
+    std::function<void(const TUpdateView&)> onView;
+    std::function<void()> onModal;
+    QString history;
+    QPoint at;
+    bool everVisible = false;
+    int modalRuns = 0;
+    TUpdateView modalView;
+    int modalState = -1;
+    int endedWith = -1;
+};
+
+class UpdateCheckTest : public tandex::testing::UpdateServerFixture {
+protected:
+    void SetUp() override {
+        UpdateServerFixture::SetUp();
+        fake_ = std::make_unique<FakeUpdateWindow>();
+        F_Update().Window = fake_.get();
+        // Every hidden check is due unless a test says otherwise.
+        config::AppSettings().SUAutoUpdate = 1;
+    }
+    int check(bool shown) { return F_Update().CheckForUpdate(QPoint(30, 40), shown); }
+    static void writeLastCheck(const QByteArray& line) {
+        QFile f(root() + "Tandex.lastUpdateCheck");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(line + "\n");
+    }
+    static QByteArray hoursAgo(int hours) {
+        return QDateTime::currentDateTime().addSecs(-3600 * hours).toString(Qt::ISODate).toLatin1();
+    }
+    std::unique_ptr<FakeUpdateWindow> fake_;
+};
+
+TEST_F(UpdateCheckTest, HiddenCheckRunsOnlyWhenDue) {
+    offer("2.3.6.251");
+    struct Case {
+        int autoUpdate;
+        const char* lastCheck;  // nullptr: no file; "" an hour ago; else the line
+        int hoursAgo;
+        bool due;
+    } cases[] = {
+        {2, "", 1, false},        {2, "", 25, true},      {1, "", 1, true},
+        {3, "", 6 * 24, false},   {3, "", 8 * 24, true},  {4, "", 29 * 24, false},
+        {2, "yesterday", 0, true}, {2, nullptr, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.autoUpdate << " " << (c.lastCheck ? c.lastCheck : "none") << " "
+                                        << c.hoursAgo);
+        config::AppSettings().SUAutoUpdate = c.autoUpdate;
+        QFile::remove(root() + "Tandex.lastUpdateCheck");
+        clearRequests();
+        if (c.lastCheck) writeLastCheck(*c.lastCheck ? QByteArray(c.lastCheck) : hoursAgo(c.hoursAgo));
+        EXPECT_EQ(F_Update().UpdateDue(), c.due);
+        EXPECT_EQ(check(false), 2);
+        EXPECT_EQ(requestedPaths().contains("/Downloads/version-check.php"), c.due);
+        EXPECT_EQ(fake_->modalRuns, 0);
+        EXPECT_FALSE(fake_->everVisible);
+        EXPECT_EQ(F_Update().UpdateState, 10);
+    }
+}
+
+TEST_F(UpdateCheckTest, FailedVersionDownloadIsSilentWhenHiddenAndShownInRedOtherwise) {
+    struct Case {
+        const char* prefix;
+        const char* error;
+    } cases[] = {{"", "Socket Error 404: File not found at the specified URL!"},
+                 {"/error500", "Socket Error 500: Error: 500"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.prefix);
+        useServer(c.prefix);
+        *fake_ = FakeUpdateWindow();
+        EXPECT_EQ(check(false), 7);
+        EXPECT_EQ(fake_->modalRuns, 0);
+        EXPECT_FALSE(fake_->everVisible);
+        EXPECT_TRUE(F_Update().UpdateFailed());
+        EXPECT_FALSE(QFile::exists(root() + "Tandex.ver"));
+        EXPECT_FALSE(QFile::exists(root() + "Tandex.lastUpdateCheck"));
+
+        *fake_ = FakeUpdateWindow();
+        EXPECT_EQ(check(true), 7);
+        // A shown check is no hidden one: the status bar stays quiet.
+        EXPECT_FALSE(F_Update().UpdateFailed());
+        ASSERT_EQ(fake_->modalRuns, 1);
+        EXPECT_EQ(fake_->modalView.Status1, "Download failed - Please try again!");
+        EXPECT_EQ(fake_->modalView.Status2, c.error);
+        EXPECT_TRUE(fake_->modalView.Status2Error);
+        EXPECT_TRUE(fake_->modalView.Action2.Visible);
+        EXPECT_EQ(fake_->modalView.Action2.Caption, "Cancel");
+    }
+}
+
+TEST_F(UpdateCheckTest, NewerReleaseIsOfferedWithItsHistoryEvenFromAHiddenCheck) {
+    offer("2.3.7.1", "What is new in 2.3.7.1");
+    config::AppSettings().UFH = 456;
+    EXPECT_EQ(check(false), 1);
+    ASSERT_EQ(fake_->modalRuns, 1);
+    EXPECT_EQ(fake_->modalState, 1);
+    const TUpdateView& v = fake_->modalView;
+    EXPECT_EQ(v.Caption, " Update Tandex");
+    EXPECT_EQ(v.Status1, "There is an updated version of Tandex available!");
+    EXPECT_EQ(v.Status2, "Your version: 2.3.6.251  -  Available update version: 2.3.7.1");
+    EXPECT_FALSE(v.Status2Error);
+    EXPECT_TRUE(v.Action1.Visible);
+    EXPECT_EQ(v.Action1.Caption, " Update to latest release");
+    EXPECT_EQ(v.Action2.Caption, "Cancel");
+    EXPECT_EQ(fake_->history, "What is new in 2.3.7.1\n");
+    EXPECT_EQ(fake_->preparedHeight, 456);
+    EXPECT_EQ(fake_->at, QPoint(30, 40));
+    // The progress of a transfer whose length is known.
+    EXPECT_TRUE(fake_->showedStatus("Downloading ... 100%"));
+    EXPECT_FALSE(F_Update().UpdateFailed());
+    EXPECT_EQ(F_Update().ReleaseVersion, "2.3.7.1");
+    EXPECT_EQ(F_Update().InstallerPath, "download-tandex-tdx.php");
+
+    EXPECT_FALSE(QFile::exists(root() + "Tandex.ver"));
+    EXPECT_FALSE(QFile::exists(root() + "TandexHistory.txt"));
+    QFile last(root() + "Tandex.lastUpdateCheck");
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    const QDateTime written = QDateTime::fromString(QString::fromLatin1(last.readLine()).trimmed(), Qt::ISODate);
+    ASSERT_TRUE(written.isValid());
+    EXPECT_LE(qAbs(written.secsTo(QDateTime::currentDateTime())), 60);
+
+    // No beta is looked for once a release is newer; every request asks
+    // past the caches.
+    const QString headers = " cache=no-cache pragma=no-cache accept=text/html, */*";
+    EXPECT_EQ(requests(), QStringList({"GET /Downloads/version-check.php" + headers,
+                                       "GET /Downloads/TandexHistoryE.txt" + headers}));
+}
+
+TEST_F(UpdateCheckTest, UpToDateWithBetasOffPointsToTheBetaSetting) {
+    offer("2.3.6.251");
+    config::AppSettings().SUBetaVers = false;
+    EXPECT_EQ(check(true), 2);
+    ASSERT_EQ(fake_->modalRuns, 1);
+    const TUpdateView& v = fake_->modalView;
+    EXPECT_EQ(v.Status1, "Your version (2.3.6.251) of Tandex is up-to-date!");
+    EXPECT_EQ(v.Status2,
+              "The check for beta versions is currently disabled, you can enable it under:\n"
+              "Settings->Startup->Check for beta versions");
+    EXPECT_FALSE(v.Action1.Visible);
+    EXPECT_EQ(v.Action2.Caption, "  OK  ");
+    EXPECT_EQ(v.Action2.ModalResult, config::mrOk);
+    EXPECT_FALSE(requestedPaths().join(' ').contains("beta/"));
+    EXPECT_TRUE(QFile::exists(root() + "Tandex.lastUpdateCheck"));
+}
+
+TEST_F(UpdateCheckTest, BetasOnOfferANewerBetaAndAMissingBetaStaysSilent) {
+    config::AppSettings().SUBetaVers = true;
+    offer("2.3.6.251", "Release history");
+    EXPECT_EQ(check(true), 2);
+    EXPECT_EQ(fake_->modalView.Status1, "Your version (2.3.6.251) of Tandex is up-to-date!");
+    EXPECT_EQ(fake_->modalView.Status2, "");
+    EXPECT_FALSE(fake_->modalView.Status2Error);
+    EXPECT_EQ(fake_->history, "Release history\n");
+    EXPECT_TRUE(requestedPaths().contains("/Downloads/beta/Tandex.ver"));
+
+    serve("beta/Tandex.ver", "2.3.7.0\n");
+    serve("beta/TandexHistoryE.txt", "#hbegin:History\r\nBeta history\r\n#hend\r\n");
+    *fake_ = FakeUpdateWindow();
+    EXPECT_EQ(check(true), 1);
+    const TUpdateView& v = fake_->modalView;
+    EXPECT_EQ(v.Status1, "There is a new beta version of Tandex available!");
+    EXPECT_EQ(v.Status2, "Your release version: 2.3.6.251  -  Available beta version: 2.3.7.0");
+    EXPECT_EQ(v.Action1.Caption, " Update to latest beta");
+    EXPECT_TRUE(v.Action1.Visible);
+    EXPECT_TRUE(F_Update().BetaAvailable);
+    EXPECT_EQ(fake_->history, "Beta history\n");
+    EXPECT_FALSE(QFile::exists(root() + "Tandex.bver"));
+}
+
+TEST_F(UpdateCheckTest, VersionLineThatIsNoVersionGivesState8) {
+    offer("2.3.x");
+    config::AppSettings().SUBetaVers = false;
+    EXPECT_EQ(check(false), 8);
+    EXPECT_EQ(fake_->modalRuns, 0);
+    EXPECT_TRUE(F_Update().UpdateFailed());
+    EXPECT_EQ(fake_->views.back().Status1, "Error: Invalid version string!");
+    EXPECT_FALSE(QFile::exists(root() + "Tandex.lastUpdateCheck"));
+}
+
+TEST_F(UpdateCheckTest, TransfersFollowRedirectsShowNoProgressWithoutALengthAndStopOnAbort) {
+    offer("2.3.7.1");
+    useServer("/redirect");
+    EXPECT_EQ(check(false), 1);
+    EXPECT_TRUE(requestedPaths().contains("/redirect/Downloads/version-check.php"));
+    EXPECT_TRUE(requestedPaths().contains("/Downloads/version-check.php"));
+
+    useServer("/nolength");
+    *fake_ = FakeUpdateWindow();
+    EXPECT_EQ(check(false), 1);
+    EXPECT_EQ(fake_->history, "Version history line\n");
+    EXPECT_FALSE(fake_->showedStatus("Downloading"));
+
+    // Long enough to arrive in several pieces.
+    serve("version-check.php", "2.3.7.1\n" + QByteArray(200, '#') + "\n");
+    useServer("/slow");
+    *fake_ = FakeUpdateWindow();
+    fake_->onView = [](const TUpdateView& v) {
+        if (v.Status1.startsWith("Downloading")) F_Update().UpdateAbort = true;
+    };
+    EXPECT_EQ(check(false), 6);
+    EXPECT_EQ(fake_->views.back().Status1, "Download aborted!");
+    EXPECT_EQ(fake_->modalRuns, 0);
+    EXPECT_FALSE(F_Update().UpdateFailed());
+    EXPECT_FALSE(QFile::exists(root() + "Tandex.ver"));
+    // A stopped check asks for nothing more.
+    EXPECT_FALSE(requestedPaths().contains("/slow/Downloads/TandexHistoryE.txt"));
+}
+
+TEST_F(UpdateCheckTest, CancelEndsTheWindowAndAbortsARunningTransfer) {
+    offer("2.3.7.1");
+    fake_->onModal = [] { F_Update().fbAction2Click(); };
+    EXPECT_EQ(check(true), 6);
+    EXPECT_EQ(fake_->endedWith, config::mrCancel);
+
+    offer("2.3.6.251");
+    config::AppSettings().SUBetaVers = false;
+    *fake_ = FakeUpdateWindow();
+    fake_->onModal = [] { F_Update().fbAction2Click(); };
+    EXPECT_EQ(check(true), 2);
+    EXPECT_EQ(fake_->endedWith, config::mrOk);
+
+    // During the check the button stops the transfer and keeps the window.
+    *fake_ = FakeUpdateWindow();
+    fake_->onView = [](const TUpdateView& v) {
+        if (v.Status1.startsWith("Downloading") && !F_Update().UpdateAbort) F_Update().fbAction2Click();
+    };
+    EXPECT_EQ(check(true), 6);
+    EXPECT_EQ(fake_->endedWith, -1);
+    EXPECT_EQ(fake_->modalView.Status1, "Download aborted!");
+    EXPECT_FALSE(fake_->modalView.Action1.Visible);
+}
+
+TEST_F(UpdateCheckTest, UninitializedUpdateSaysSo) {
+    config::RecordingMessageSink sink;
+    config::setMessageSink(&sink);
+    F_Update().Initialized = false;
+    EXPECT_EQ(check(true), 9);
+    config::setMessageSink(nullptr);
+    ASSERT_EQ(sink.messages().size(), 1u);
+    EXPECT_EQ(sink.messages()[0].caption, "Update error");
+    EXPECT_EQ(sink.messages()[0].text, "Update not initialized!");
+    EXPECT_TRUE(requests().isEmpty());
 }
 
 }  // namespace
