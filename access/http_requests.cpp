@@ -172,6 +172,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     QString refusal;
     bool begun = false;
     bool tracking = false;
+    bool userTrusted = false;
 
     const auto finishWith = [&](Ending e) {
         if (ending != Ending::None) return;
@@ -225,6 +226,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
                          for (const QSslError& e : errors)
                              if (!e.certificate().isNull()) cert = e.certificate();
                          if (FZTrustFailedCertificate(request.url.host(), request.url.port(443), errors, cert)) {
+                             userTrusted = true;
                              reply->ignoreSslErrors(errors);
                              return;
                          }
@@ -252,6 +254,9 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         ending = Ending::Cancelled;
 
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.certificateVerified =
+        !userTrusted && reply->url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
+        !reply->sslConfiguration().peerCertificate().isNull();
     if (reply->hasRawHeader("Content-Length"))
         result.contentLength = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     result.lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime().toUTC();
