@@ -1,12 +1,19 @@
 #include "online_update.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QCursor>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QSaveFile>
 #include <QUrl>
+
+#include <unistd.h>
 
 #include "access/error_texts.h"
 #include "access/http_requests.h"
@@ -43,6 +50,45 @@ public:
     void EndModal(int) override {}
     void SetRepaintTimer(bool) override {}
 };
+
+// Replaces the program once it has ended. Arguments: the process to wait
+// for, the seconds to wait at most, the program's name, the download's,
+// the name the old program keeps, and the marker; the working folder is
+// the program folder. The program's name names a whole program at every
+// moment: the old one gets its second name by a hard link (a copy where
+// links fail) before one rename puts the new one in its place. A failure
+// leaves the old program as it was, and a new program that cannot run at
+// all gives its place back to the old one.
+const char* const kInstallScript = R"sh(pid=$1 limit=$2 exe=$3 update=$4 replaced=$5 marker=$6
+waited=0
+while kill -0 "$pid" 2>/dev/null; do
+    if [ "$waited" -ge "$((limit * 10))" ]; then
+        rm -f -- "$marker"
+        exit 1
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+done
+if rm -f -- "$replaced" && { ln -- "$exe" "$replaced" 2>/dev/null || cp -p -- "$exe" "$replaced"; } &&
+    mv -f -- "$update" "$exe"; then
+    "./$exe"
+    status=$?
+    if [ "$status" -ne 126 ] && [ "$status" -ne 127 ]; then exit 0; fi
+    mv -f -- "$replaced" "$exe"
+else
+    rm -f -- "$update" "$replaced"
+fi
+rm -f -- "$marker"
+exec "./$exe"
+)sh";
+
+bool isSha256Hex(const QString& text) {
+    if (text.size() != 64) return false;
+    for (const QChar c : text)
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
+            return false;
+    return true;
+}
 
 // The error of a failed transfer: HTTP answers in the web files' words,
 // the rest in the general ones.
@@ -108,6 +154,9 @@ QString UpdateServerAddress() {
 TF_Update::TF_Update() : BetaBuild(TANDEX_BETA_BUILD != 0) {
     SetButtonKind(1, 3);
     SetButtonKind(2, 0);
+    StartDetached = [](const QString& program, const QStringList& arguments, const QString& folder) {
+        return QProcess::startDetached(program, arguments, folder);
+    };
 }
 
 TUpdateWindow& TF_Update::window() {
@@ -239,11 +288,15 @@ void TF_Update::SaveLastCheckTime() {
 
 QString TF_Update::ReadVersionFile(bool beta) {
     const QString path = localPath(AppName + (beta ? QStringLiteral(".bver") : QStringLiteral(".ver")));
-    QString line;
+    QString line, checksum;
     {
         QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) line = QString::fromLatin1(file.readLine(kMaxVersionLine)).trimmed();
+        if (file.open(QIODevice::ReadOnly)) {
+            line = QString::fromLatin1(file.readLine(kMaxVersionLine)).trimmed();
+            checksum = QString::fromLatin1(file.readLine(kMaxVersionLine)).trimmed().toLower();
+        }
     }
+    (beta ? BetaChecksum : ReleaseChecksum) = checksum;
     QFile::remove(path);
     return line;
 }
@@ -288,9 +341,11 @@ void TF_Update::ShowUpdateWindow() {
     window().ShowModal();
 }
 
-int TF_Update::Download(bool showErrors, const QString& remotePath, const QString& localName) {
+int TF_Update::Download(bool showErrors, const QString& remotePath, const QString& localName,
+                        const QString& folder) {
     ErrorText.clear();
-    const QString target = localPath(localName);
+    lastVerified_ = false;
+    const QString target = folder.isEmpty() ? localPath(localName) : folder + localName;
     int result = 0;
     QFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -329,6 +384,7 @@ int TF_Update::Download(bool showErrors, const QString& remotePath, const QStrin
         file.close();
         if (answer.code == 0 && answer.status == 200 && written) {
             result = 0;
+            lastVerified_ = answer.certificateVerified;
         } else if (answer.code == 0 && !written) {
             ErrorText = file.errorString();
             result = 1;
@@ -392,11 +448,16 @@ int TF_Update::CheckForUpdate(const QPoint& position, bool shown) {
         config::eventPump().processEvents();
 
         const QString running = config::CurrentVersion();
+        releaseVerified_ = betaVerified_ = false;
+        downloadFolder_.clear();
+        handOverReason_.clear();
+        handedOver_ = false;
         if (Download(true, QStringLiteral("version-check.php"), AppName + QStringLiteral(".ver")) != 0) {
             View.Action2.Visible = true;
             viewChanged();
             if (shown) ShowUpdateWindow();
         } else {
+            releaseVerified_ = lastVerified_;
             ReleaseVersion = ReadVersionFile(false);
             const bool newer = IsNewerVersion(running, ReleaseVersion);
             // A stopped check goes no further: the closing main window waits
@@ -409,6 +470,7 @@ int TF_Update::CheckForUpdate(const QPoint& position, bool shown) {
             if ((BetaBuild || s.SUBetaVers) && !newer && !UpdateAbort) {
                 if (Download(false, QStringLiteral("beta/") + AppName + QStringLiteral(".ver"),
                              AppName + QStringLiteral(".bver")) == 0) {
+                    betaVerified_ = lastVerified_;
                     BetaVersion = ReadVersionFile(true);
                     BetaAvailable = IsNewerVersion(running, BetaVersion);
                     if (Download(false, QStringLiteral("beta/") + AppName + QStringLiteral("HistoryE.txt"),
@@ -487,10 +549,158 @@ void TF_Update::fbAction2Click() {
     if (modalResult != config::mrNone) window().EndModal(modalResult);
 }
 
+QString TF_Update::downloadPath() const {
+    const QString folder = downloadFolder_.isEmpty() ? config::PrgDir().GetProgramFolder() : downloadFolder_;
+    return folder + ExeName() + QStringLiteral(".update");
+}
+
 void TF_Update::dropOffer() {
-    QFile::remove(config::PrgDir().GetProgramFolder() + ExeName() + QStringLiteral(".update"));
+    // A download handed to the user is theirs now.
+    if (!handedOver_) QFile::remove(downloadPath());
     if (UpdateState != usNothingToDo && UpdateState != usFailed && UpdateState != usBadVersion)
         UpdateState = usAborted;
+}
+
+// ---- download and installation ----------------------------------------------
+
+void TF_Update::fbAction1Click() {
+    if (UpdateState == usOffered || UpdateState == usRevertOffered) {
+        UpdateState = usDownloading;
+        SetButtonKind(2, 2);
+        View.Action1.Enabled = false;
+        View.ProgressVisible = true;
+        View.Progress = 0;
+        viewChanged();
+        const bool beta = BetaAvailable;
+        // A program folder its user cannot write (an installation for the
+        // whole system) is not replaced from here.
+        const QString programFolder = config::PrgDir().GetProgramFolder();
+        const bool writable = ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0;
+        downloadFolder_ = writable ? programFolder : config::PrgDir().GetWritableRoot();
+        handedOver_ = false;
+        const QString name = ExeName() + QStringLiteral(".update");
+        int result = Download(true, (beta ? QStringLiteral("beta/") : QString()) + InstallerPath, name, downloadFolder_);
+        const bool fromVerifiedServer = lastVerified_ && (beta ? betaVerified_ : releaseVerified_);
+        if (result == 0 && !verifyDownload(downloadFolder_ + name, beta)) result = 1;
+        SetButtonKind(2, 0);
+        if (result == 0) {
+            handOverReason_.clear();
+            if (!writable)
+                handOverReason_ = QStringLiteral("The program folder ") + programFolder +
+                                  QStringLiteral(" cannot be written");
+            else if (!fromVerifiedServer)
+                handOverReason_ = QStringLiteral("It was not downloaded from a verified https address");
+            SetButtonKind(1, 4);
+            View.Action1.Enabled = true;
+            viewChanged();
+            UpdateState = usReadyToInstall;
+            fbAction1Click();
+        } else {
+            View.Action1.Enabled = true;
+            viewChanged();
+            UpdateAbort = false;
+            UpdateState = usOffered;
+        }
+        return;
+    }
+    if (UpdateState == usReadyToInstall) install();
+}
+
+bool TF_Update::verifyDownload(const QString& path, bool beta) {
+    const QString expected = beta ? BetaVersion : ReleaseVersion;
+    const QString checksum = beta ? BetaChecksum : ReleaseChecksum;
+    QString reason;
+    {
+        QFile file(path);
+        if (!isSha256Hex(checksum)) {
+            reason = QStringLiteral("The version file gives no checksum of the new program!");
+        } else if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
+            reason = QStringLiteral("The downloaded file is empty!");
+        } else {
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            if (!hash.addData(&file) || hash.result().toHex() != checksum.toLatin1())
+                reason = QStringLiteral("The downloaded file does not match its checksum!");
+        }
+    }
+    if (reason.isEmpty()) {
+        const QString found = FileVersion ? FileVersion(path) : QString();
+        if (found != expected)
+            reason = QStringLiteral("The downloaded file is not version ") + expected +
+                     (found.isEmpty() ? QStringLiteral("!") : QStringLiteral(" but ") + found + QLatin1Char('!'));
+    }
+    if (!reason.isEmpty()) {
+        QFile::remove(path);
+        setStatus(QStringLiteral("Download failed - Please try again!"), reason, true);
+        UpdateState = usFailed;
+        return false;
+    }
+    // It runs like the program it replaces.
+    const QString program = config::PrgDir().GetProgramFolder() + ExeName();
+    QFileDevice::Permissions mode = QFile::permissions(program);
+    if (!(mode & QFileDevice::ExeOwner))
+        mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+               QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QFile::setPermissions(path, mode | QFileDevice::WriteOwner);
+    return true;
+}
+
+void TF_Update::install() {
+    const QString download = downloadPath();
+    const QString caption = BetaAvailable ? QStringLiteral(" Installing beta application version ") + BetaVersion
+                                          : QStringLiteral(" Installing ") + AppTitle + QStringLiteral(" version ") +
+                                                ReleaseVersion;
+    if (!handOverReason_.isEmpty()) {
+        handedOver_ = true;
+        config::showMessage(caption,
+                            QStringLiteral("The new version of ") + AppTitle +
+                                QStringLiteral(" has been downloaded and verified:\n") + download + QStringLiteral("\n\n") +
+                                handOverReason_ +
+                                QStringLiteral(", so it is not installed automatically. Please put it in place of:\n") +
+                                config::PrgDir().GetProgramFolder() + ExeName(),
+                            config::MsgKind::Information);
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(download).absolutePath()));
+        return;
+    }
+    const QString replaced = ExeName() + (BetaBuild ? QStringLiteral(".beta") : QStringLiteral(".outdated"));
+    const QString question =
+        AppTitle + QStringLiteral(" will now be closed in order to allow the new version to be installed. ") +
+        QStringLiteral("After installation, the new version will be started automatically.") +
+        QStringLiteral("\n\nHint:\nFor any roll-back purposes, the installation process saves your current version of ") +
+        ExeName() + QStringLiteral(" and ") + AppName + QStringLiteral(".ini to folder: ") + config::AppBackupsFolder() +
+        QStringLiteral("\n\nDo you want to continue?");
+    if (config::showMessage(caption, question, config::MsgKind::Question, config::mbYes | config::mbNo,
+                            config::mrYes) != config::mrYes)
+        return;
+    // The main window does not close over a modal window.
+    window().EndModal(config::mrOk);
+    if (!CloseMainWindow || !CloseMainWindow()) {
+        dropOffer();
+        return;
+    }
+    const QString marker = config::PrgDir().GetWritableRoot() + kUpgradeMarker;
+    {
+        // A marker that cannot be written only changes the next start's words.
+        QSaveFile file(marker);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(QFile::encodeName(replaced) + '\n');
+            file.commit();
+        }
+    }
+    const qint64 pid = InstallWaitsFor > 0 ? InstallWaitsFor : QCoreApplication::applicationPid();
+    const QStringList arguments = {QStringLiteral("-c"),
+                                   QString::fromLatin1(kInstallScript),
+                                   QStringLiteral("tandex-install"),
+                                   QString::number(pid),
+                                   QString::number(InstallWaitSeconds),
+                                   ExeName(),
+                                   QFileInfo(download).fileName(),
+                                   replaced,
+                                   marker};
+    if (!StartDetached || !StartDetached(QStringLiteral("/bin/sh"), arguments, config::PrgDir().GetProgramFolder())) {
+        QFile::remove(marker);
+        access::FZLog(QStringLiteral("UP2: the installation could not be started"));
+        config::showMessage(caption, QStringLiteral("The installation could not be started!"), config::MsgKind::Error);
+    }
 }
 
 bool TF_Update::FormCloseQuery() {

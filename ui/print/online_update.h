@@ -12,11 +12,20 @@
 // it shows goes into a TUpdateView that a TUpdateWindow displays (the
 // dialog in online_update_window.h, a fake in the tests). Its files lie in
 // the writable root, like everything else the program writes for itself.
+//
+// Update downloads the new program beside the running one, keeps it only
+// when its SHA-256 (the version file's second line) and its embedded
+// version match, and installs it only when it came from a verified https
+// address: the main window closes through its ordinary close, and a
+// detached script waits for the program to end, swaps the files so that
+// the program's name always names a whole program, and starts the new one
+// (or the old one again when the new one cannot run).
 
 #include <QByteArray>
 #include <QNetworkProxy>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -105,13 +114,16 @@ public:
     // time of the last completed check.
     bool UpdateDue() const;
 
-    // Downloads the server's update folder + remotePath into the writable
-    // root's localName: 0 for an answer 200, the HTTP status, or 1 for a
-    // transfer that failed (ErrorText says why). An abort gives 1 and state
-    // 6; errors shown set state 7 and say so in the status lines.
-    int Download(bool showErrors, const QString& remotePath, const QString& localName);
-    // The first line of the release (beta: the beta) version file, which
-    // is deleted.
+    // Downloads the server's update folder + remotePath into localName of
+    // folder (by default the writable root): 0 for an answer 200, the HTTP
+    // status, or 1 for a transfer that failed (ErrorText says why). An
+    // abort gives 1 and state 6; errors shown set state 7 and say so in the
+    // status lines. Nothing of a failed transfer stays.
+    int Download(bool showErrors, const QString& remotePath, const QString& localName,
+                 const QString& folder = QString());
+    // The first line of the release (beta: the beta) version file; its
+    // second line, the SHA-256 of the new program, goes to ReleaseChecksum
+    // (BetaChecksum). The file is deleted.
     QString ReadVersionFile(bool beta);
     void SaveLastCheckTime();
     // Shows the history file's topic "History" and deletes the file.
@@ -123,7 +135,12 @@ public:
     // gives state 8.
     bool IsNewerVersion(const QString& current, const QString& candidate);
 
-    // The window's Cancel button and its close.
+    // The window's buttons and its close. Update downloads the offered
+    // program and installs it only once it is verified: its SHA-256 and
+    // its embedded version match the version file, and both came from a
+    // verified https address. Otherwise, or when the program folder cannot
+    // be written, the verified download is handed to the user.
+    void fbAction1Click();
     void fbAction2Click();
     // The user closes the window: false while a download runs, which is
     // then told to stop instead; otherwise the Cancel button's work.
@@ -140,6 +157,7 @@ public:
     // "download-" + AppName + "-tdx.php", ASCII letters lower-cased.
     QString InstallerPath;
     QString ReleaseVersion, BetaVersion;
+    QString ReleaseChecksum, BetaChecksum;
     bool BetaAvailable = false;
 
     // Program-wide: the main window's close request reads the state and
@@ -155,10 +173,18 @@ public:
     // The error text of the last failed download.
     QString ErrorText;
 
-    // Reads the version of a program file. Linux executables carry no
-    // version block, so an updater's replaced file is only found once it
-    // can tell its version; tests give one here.
+    // Reads the version a program file carries (the replaced program, the
+    // download); tests may give their own.
     std::function<QString(const QString& path)> FileVersion = config::GetFileVersionText;
+
+    // The installation's neighbours: the main window's ordinary close
+    // (false when it stays open), the detached start of the install script,
+    // and the process the script waits for (0: this program) at most so
+    // many seconds.
+    std::function<bool()> CloseMainWindow;
+    std::function<bool(const QString& program, const QStringList& arguments, const QString& folder)> StartDetached;
+    qint64 InstallWaitsFor = 0;
+    int InstallWaitSeconds = 60;
 
     TF_Update();
 
@@ -169,12 +195,25 @@ private:
     QString localPath(const QString& name) const;
     // The Cancel button's work outside a transfer.
     void dropOffer();
+    // Keeps the downloaded program only when it is the one offered.
+    bool verifyDownload(const QString& path, bool beta);
+    void install();
+    QString downloadPath() const;
 
     QString server_;
     QNetworkProxy proxy_;
     qint64 downloadTotal_ = 0;
     int lastPercent_ = -1;
     bool lastHiddenFailed_ = false;
+    // Whether the last download, and the version files of this check, came
+    // from a verified https address.
+    bool lastVerified_ = false;
+    bool releaseVerified_ = false, betaVerified_ = false;
+    // Where the new program was downloaded; when handOverReason_ says why,
+    // it is the user's to install (handedOver_ once they were told).
+    QString downloadFolder_;
+    QString handOverReason_;
+    bool handedOver_ = false;
 };
 
 // The update window's state, made on first use.

@@ -125,6 +125,7 @@ TF_UpdateWindow::TF_UpdateWindow(TF_Update& update, ui::TF_Main* main) : update_
     fbAction1->SetWidth(200);
     fbAction2 = button("fbAction2");
     fbAction2->SetWidth(100);
+    fbAction1->OnClick = [this](QObject*) { update_.fbAction1Click(); };
     fbAction2->OnClick = [this](QObject*) { update_.fbAction2Click(); };
 
     Timer1 = new QTimer(this);
@@ -274,9 +275,13 @@ void TF_UpdateWindow::suspendHover() {
 
 // ---- the main window's side ---------------------------------------------------
 
-TUpdateServices::TUpdateServices(ui::TF_Main* main) : main_(main) {}
+TUpdateServices::TUpdateServices(ui::TF_Main* main) : main_(main) {
+    if (main_) F_Update().CloseMainWindow = [main] { return main->close(); };
+}
 
-TUpdateServices::~TUpdateServices() = default;
+TUpdateServices::~TUpdateServices() {
+    if (main_) F_Update().CloseMainWindow = nullptr;
+}
 
 void TUpdateServices::AfterUpgrade(const QString& name, const QString& displayName) {
     F_Update().AfterUpgrade(name, displayName);

@@ -17,6 +17,7 @@
 #include "config/app_settings.h"
 #include "config/services.h"
 #include "config/sys_helpers.h"
+#include "engine/tab_slots.h"
 #include "tests/ui/modal_driver.h"
 #include "tests/ui/print/update_server_fixture.h"
 #include "ui/main/flat_button.h"
@@ -29,15 +30,29 @@ using namespace tandex::print;
 
 namespace {
 
+// The install question is answered Yes, any other question with answer.
+class AnsweringSink : public config::RecordingMessageSink {
+public:
+    int showMessage(const config::MessageRequest& request) override {
+        RecordingMessageSink::showMessage(request);
+        if (request.caption.startsWith(" Installing")) return config::mrYes;
+        return request.kind == config::MsgKind::Question || request.buttons != config::mbOK ? answer
+                                                                                            : config::mrOk;
+    }
+    int answer = config::mrCancel;
+};
+
 class UpdateWindowTest : public tandex::testing::UpdateServerFixture {
 protected:
     void SetUp() override {
         UpdateServerFixture::SetUp();
         config::setMessageSink(&sink_);
+        realStart_ = F_Update().StartDetached;
         // The main window's pictures, the header image among them.
         QFile::copy(TANDEX_RESOURCE_ARCHIVE, config::PrgDir().GetProgramFolder() + "TandexRes.zipx");
     }
     void TearDown() override {
+        F_Update().StartDetached = realStart_;
         ui::setUpdater(nullptr);
         services_.reset();
         main_.reset();
@@ -74,7 +89,8 @@ protected:
         return item->isVisible();
     }
 
-    config::RecordingMessageSink sink_;
+    AnsweringSink sink_;
+    std::function<bool(const QString&, const QStringList&, const QString&)> realStart_;
     std::unique_ptr<ui::TF_Main> main_;
     std::unique_ptr<TUpdateServices> services_;
 };
@@ -120,6 +136,52 @@ TEST_F(UpdateWindowTest, HelpMenuShowsTheOfferWithTheHistory) {
     EXPECT_EQ(ui::updater().State(), ui::UpdateServices::kUpdateIdle);
     EXPECT_EQ(config::AppSettings().UFH, 450);
     EXPECT_FALSE(ui::updater().UpdateFailed());
+}
+
+TEST_F(UpdateWindowTest, InstallClosesTheMainWindowThroughItsSaveQuestion) {
+    startWith(0);
+    ui::TF_Main& main = makeMain();
+    config::CurrentVersion() = "2.3.6.251";
+    writeProgram(programFolder() + "tandex", standIn("2.3.6.251", "old"));
+    offerProgram("2.3.7.1", standIn("2.3.7.1", "new"));
+    const QString left = tmp_.filePath("l.txt"), right = tmp_.filePath("r.txt");
+    writeProgram(left, "a\nb\n");
+    writeProgram(right, "a\nc\n");
+    main.loadAndCompare(3, left, right);
+    tandex::engine::fccTabs().MarkPaneModified(1);
+    QStringList started;
+    F_Update().StartDetached = [&](const QString& program, const QStringList& arguments, const QString& folder) {
+        started << program << arguments.mid(3) << folder;
+        return true;
+    };
+    const QString marker = root() + "tdxupgrade.tdxu";
+
+    // Cancel at the save question: the window stays and nothing happens.
+    for (const int answer : {int(config::mrCancel), int(config::mrNo)}) {
+        SCOPED_TRACE(answer);
+        sink_.clear();
+        sink_.answer = answer;
+        tandex::testing::OnNextModal([](QWidget* w) { tandex::testing::PressFlatButton(w, "fbAction1"); });
+        checkItem()->trigger();
+        ASSERT_EQ(sink_.messages().size(), 2u);
+        EXPECT_TRUE(sink_.messages()[0].caption.startsWith(" Installing"));
+        EXPECT_TRUE(sink_.messages()[1].text.startsWith("The file in the left text compare pane is modified!"));
+        if (answer == config::mrCancel) {
+            EXPECT_TRUE(main.isVisible());
+            EXPECT_FALSE(main.FormClosed());
+            EXPECT_TRUE(started.isEmpty());
+            EXPECT_FALSE(QFile::exists(marker));
+            EXPECT_FALSE(QFile::exists(programFolder() + "tandex.update"));
+            EXPECT_EQ(ui::updater().State(), ui::UpdateServices::kUpdateIdle);
+        }
+    }
+    EXPECT_TRUE(main.FormClosed());
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_TRUE(QFile::exists(config::PrgDir().GetIniPath()));
+    EXPECT_EQ(contentOf(marker), "tandex.outdated\n");
+    EXPECT_EQ(started, QStringList({"/bin/sh", QString::number(QCoreApplication::applicationPid()), "60", "tandex",
+                                    "tandex.update", "tandex.outdated", marker, programFolder()}));
+    EXPECT_EQ(contentOf(programFolder() + "tandex.update"), standIn("2.3.7.1", "new"));
 }
 
 TEST_F(UpdateWindowTest, WithoutAnAddressThereIsNoCheck) {

@@ -6,6 +6,7 @@
 // and TANDEX_UPDATE_URL names the server (a path prefix chooses its
 // behaviour: "/redirect", "/error500", "/nolength", "/slow").
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSslCertificate>
@@ -30,6 +31,9 @@ protected:
         ASSERT_TRUE(MakeCertificates(dir, "update"));
         access::FZAddCaCertificates(QSslCertificate::fromPath(dir + "/update-ca.pem"));
         QDir().mkpath(dir + "/root/Downloads/beta");
+        http_ = std::make_unique<LocalServer>(
+            "/usr/bin/python3", WebPeer({"files", dir + "/root", "--log", dir + "/requests.log"}));
+        ASSERT_GT(http_->port(), 0);
         https_ = std::make_unique<LocalServer>(
             "/usr/bin/python3", WebPeer({"files", dir + "/root", "--cert", dir + "/update.pem", "--key",
                                          dir + "/update.key", "--log", dir + "/requests.log"}));
@@ -37,6 +41,7 @@ protected:
     }
     static void TearDownTestSuite() {
         https_.reset();
+        http_.reset();
         serverDir_.reset();
     }
 
@@ -69,6 +74,10 @@ protected:
     static void useServer(const QString& prefix = QString()) {
         qputenv("TANDEX_UPDATE_URL", QString("https://127.0.0.1:%1%2").arg(https_->port()).arg(prefix).toUtf8());
     }
+    // The same files over plain HTTP.
+    static void usePlainServer() {
+        qputenv("TANDEX_UPDATE_URL", QString("http://127.0.0.1:%1").arg(http_->port()).toUtf8());
+    }
     static QString downloads() { return serverDir_->path() + "/root/Downloads/"; }
     static void serve(const QString& name, const QByteArray& data) {
         QFile f(downloads() + name);
@@ -95,9 +104,44 @@ protected:
         return paths;
     }
     static QString root() { return config::PrgDir().GetWritableRoot(); }
+    static QString programFolder() { return config::PrgDir().GetProgramFolder(); }
+
+    // A stand-in program: a shell script that carries version's marker and
+    // appends tag to the log when it runs; interpreter "" makes one that
+    // cannot execute.
+    QByteArray standIn(const QString& version, const char* tag, const char* interpreter = "/bin/sh") const {
+        return "#!" + QByteArray(interpreter) + "\n# " + config::VersionMarker(version) + "\necho " + tag + " >> '" +
+               QFile::encodeName(runLog()) + "'\n";
+    }
+    QString runLog() const { return tmp_.filePath("runs.log"); }
+    QByteArray runs() const {
+        QFile f(runLog());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Offers version with program as the new program: its SHA-256 on the
+    // version file's second line unless checksumLine says otherwise.
+    static void offerProgram(const QString& version, const QByteArray& program,
+                             const QByteArray* checksumLine = nullptr) {
+        offer(version);
+        const QByteArray sum = checksumLine ? *checksumLine
+                                            : QCryptographicHash::hash(program, QCryptographicHash::Sha256).toHex();
+        serve("version-check.php", version.toLatin1() + "\n" + sum + "\n");
+        serve("download-tandex-tdx.php", program);
+    }
+    static QByteArray contentOf(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static void writeProgram(const QString& path, const QByteArray& content) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        f.setPermissions(QFile::permissions(path) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+    }
 
     static inline std::unique_ptr<QTemporaryDir> serverDir_;
-    static inline std::unique_ptr<LocalServer> https_;
+    static inline std::unique_ptr<LocalServer> https_, http_;
 };
 
 }  // namespace tandex::testing
