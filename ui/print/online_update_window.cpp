@@ -165,7 +165,11 @@ void TF_UpdateWindow::ViewChanged(const TUpdateView& view) {
     setWindowTitle(view.Caption);
     L_Status1->setText(view.Status1);
     L_Status2->setText(view.Status2);
-    setColour(L_Status2, QPalette::WindowText, view.Status2Error ? QColor(255, 0, 0) : QColor(Qt::white));
+    // Red that stays readable on the header colour: pure red on a dark
+    // header is barely seen.
+    const QColor head = P_Header->palette().color(QPalette::Window);
+    const QColor red = head.lightness() < 128 ? QColor(255, 170, 170) : QColor(192, 0, 0);
+    setColour(L_Status2, QPalette::WindowText, view.Status2Error ? red : QColor(Qt::white));
     const std::pair<ui::TFlatButton2*, const TUpdateButtonView*> buttons[] = {{fbAction1, &view.Action1},
                                                                                {fbAction2, &view.Action2}};
     for (const auto& [button, state] : buttons) {
