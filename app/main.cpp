@@ -9,7 +9,7 @@
 #include "ui/main/main_window_seams.h"
 #include "ui/main/print_seams.h"
 #include "ui/print/help_wnd.h"
-#include "ui/print/online_update.h"
+#include "ui/print/online_update_window.h"
 #include "ui/settings/command_window_services.h"
 #include "window_services.h"
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         tandex::ui::setHelp(&help);
         tandex::folders::TFolderViewServices folders(&window);
         tandex::ui::setFolderView(&folders);
-        tandex::print::TUpdateServices update;
+        tandex::print::TUpdateServices update(&window);
         tandex::ui::setUpdater(&update);
         tandex::settings::TCommandWindowServices commandWindows;
         tandex::ui::setCommandWindows(&commandWindows);

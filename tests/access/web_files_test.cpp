@@ -226,6 +226,32 @@ TEST_F(WebFiles, SelfSignedServerIsRefusedUnlessTrustedAtTheQuestion) {
     EXPECT_EQ(got, "secret");
 }
 
+TEST_F(WebFiles, HttpRunTellsWhetherTheTrustPolicyVerifiedTheCertificate) {
+    writeFile(root_ + "/v.txt", "verified?");
+    AnsweringSink yes(config::mrYes);
+    config::setMessageSink(&yes);
+    const struct {
+        QString address;
+        bool verified;
+    } cases[] = {
+        {url("v.txt", *https_, true), true},
+        {url("redirect/v.txt", *https_, true), true},
+        {url("v.txt", *http_), false},
+        // Accepted at the question, not verified.
+        {url("v.txt", *selfSigned_, true), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        THttpRequest request;
+        request.url = QUrl(c.address);
+        const THttpResult result = FZHttpRun(request);
+        EXPECT_EQ(result.code, 0);
+        EXPECT_EQ(result.answer, "verified?");
+        EXPECT_EQ(result.certificateVerified, c.verified);
+    }
+    config::setMessageSink(nullptr);
+}
+
 TEST_F(WebFiles, GoesThroughTheConfiguredProxy) {
     TinyProxy proxy(dir_->path(), true);
     ASSERT_GT(proxy.port(), 0);

@@ -792,6 +792,8 @@ private:
     bool historyPending_ = false;
     bool closeQueryRunning_ = false;
     bool formClosed_ = false;
+    // The busy cursor shown while a close waits for the update.
+    bool updateWaitCursor_ = false;
     // ---- end of closing -------------------------------------------------------
 
     // ---- image view: picture panes, zoom, pan and the comparison window ------

@@ -47,6 +47,18 @@ void TF_Main::closeEvent(QCloseEvent* event) {
 bool TF_Main::FormCloseQuery() {
     // The save question below turns the event pump too.
     if (closeQueryRunning_) return false;
+    // A busy update check or download is told to stop; the close comes
+    // again once it has.
+    const int update = updater().State();
+    if (update != UpdateServices::kUpdateIdle && update != UpdateServices::kUpdateReadyToInstall) {
+        updater().RequestAbort();
+        if (!updateWaitCursor_) QApplication::setOverrideCursor(Qt::WaitCursor);
+        updateWaitCursor_ = true;
+        retryClose();
+        return false;
+    }
+    if (updateWaitCursor_) QApplication::restoreOverrideCursor();
+    updateWaitCursor_ = false;
     // The find dialog, the colour, settings and folder comparison windows
     // and the update join this sequence with their own windows.
     // A dialog a command waits on counts too: the close job's request may

@@ -31,6 +31,7 @@
 #include "engine/tab_slots.h"
 #include "main_window.h"
 #include "overview_bar.h"
+#include "print_seams.h"
 #include "row_area.h"
 #include "row_paint.h"
 
@@ -523,8 +524,9 @@ void TF_Main::caretFocusChanged(bool focused) {
 // ---- activation -------------------------------------------------------------------
 
 void TF_Main::FormActivate() {
-    // A tab switch or a load in progress owns the caret until it ends.
-    if (Busy()) return;
+    // A tab switch or a load in progress owns the caret until it ends, and
+    // so does a running update check with its window.
+    if (Busy() || updater().State() != UpdateServices::kUpdateIdle) return;
     auto& ed = engine::editor();
     if (engine::rows().CaretViewActive) {
         ed.SetCaretMetrics(this, geometry_.leftTextX, geometry_.rightTextX, geometry_.paneTop);
