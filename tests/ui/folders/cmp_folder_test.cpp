@@ -342,6 +342,12 @@ TEST_F(CmpFolderTest, TheOptionsEndWithoutARunOnCancelAndOnTheOptionsOnlyOk) {
     TCmpFolder& w = makeWithFolders(left_, right_);
     EXPECT_FALSE(runOptions(cmNormal, {startEnabled(), cancel()}));
     EXPECT_EQ(FolderCompare().RunState, rsIdle);
+    fz::FZResetAbort();
+
+    // Closing the window is cancelling: the wait must not outlive it.
+    EXPECT_FALSE(runOptions(cmNormal, {startEnabled(), [&] { return w.close(); }}));
+    EXPECT_EQ(FolderCompare().RunState, rsIdle);
+    EXPECT_FALSE(w.isVisible());
 
     fz::FZResetAbort();
     EXPECT_FALSE(runOptions(cmOptionsOnly, {[&] {
@@ -353,7 +359,7 @@ TEST_F(CmpFolderTest, TheOptionsEndWithoutARunOnCancelAndOnTheOptionsOnlyOk) {
                                 return true;
                             }}));
     EXPECT_EQ(FolderCompare().RunState, rsConfirmed);
-    EXPECT_EQ(w.PreScanStarts(), 1);
+    EXPECT_EQ(w.PreScanStarts(), 2);
 }
 
 TEST_F(CmpFolderTest, ABurstOfEditsRestartsThePreScanOnce) {
