@@ -1,0 +1,4 @@
+#include <gtest/gtest.h>
+
+#include "emf_test_pages.h"
+#include "ui/print/picture_routines.h"
