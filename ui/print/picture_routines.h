@@ -22,6 +22,17 @@ struct TGraphic {
     bool Transparent = false;
     QRgb TransparentColor = 0xFFFFFFFF;
 
+    static TGraphic FromBitmap(const QImage& bitmap) {
+        TGraphic g;
+        g.Bitmap = bitmap;
+        return g;
+    }
+    static TGraphic FromMetafile(const QByteArray& page) {
+        TGraphic g;
+        g.Metafile = page;
+        return g;
+    }
+
     bool isMetafile() const { return !Metafile.isEmpty(); }
     bool isNull() const { return Bitmap.isNull() && Metafile.isEmpty(); }
     // The natural size in screen pixels (a page's frame at the screen's
