@@ -108,11 +108,12 @@ public:
         if (!invertible) viewportInverse_ = QTransform();
         originalClip_ = p_->hasClipping() ? std::optional(p_->clipPath()) : std::nullopt;
 
+        // The frame's corners come from the file: 64-bit widths.
         const QRect f = player.frame_;
         const QRectF frameDev(f.left() * player.devicePerMm100_.width(),
                               f.top() * player.devicePerMm100_.height(),
-                              qreal(f.width() - 1) * player.devicePerMm100_.width(),
-                              qreal(f.height() - 1) * player.devicePerMm100_.height());
+                              qreal(qint64(f.right()) - f.left()) * player.devicePerMm100_.width(),
+                              qreal(qint64(f.bottom()) - f.top()) * player.devicePerMm100_.height());
         if (frameDev.width() > 0 && frameDev.height() > 0) {
             const qreal sx = target.width() / frameDev.width();
             const qreal sy = target.height() / frameDev.height();
@@ -229,7 +230,6 @@ EmfPlayer::EmfPlayer(const QByteArray& page) : page_(page) {
     auto rect = [&](int off) {
         return QRect(QPoint(I32At(d + off), I32At(d + off + 4)), QPoint(I32At(d + off + 8), I32At(d + off + 12)));
     };
-    bounds_ = rect(kHdrBounds);
     frame_ = rect(kHdrFrame);
     handles_ = U16At(d + kHdrHandles);
 
@@ -265,8 +265,8 @@ EmfPlayer::EmfPlayer(const QByteArray& page) : page_(page) {
 }
 
 QSize EmfPlayer::naturalSize(qreal dpiX, qreal dpiY) const {
-    const qreal w = qBound(0.0, frame_.width() * dpiX / 2540.0, 1e6);
-    const qreal h = qBound(0.0, frame_.height() * dpiY / 2540.0, 1e6);
+    const qreal w = qBound(0.0, qreal(qint64(frame_.right()) - frame_.left()) * dpiX / 2540.0, 1e6);
+    const qreal h = qBound(0.0, qreal(qint64(frame_.bottom()) - frame_.top()) * dpiY / 2540.0, 1e6);
     return QSize(int(std::lround(w)), int(std::lround(h)));
 }
 
@@ -893,7 +893,7 @@ void EmfPlayback::text() {
         QFont probe = font;
         probe.setPixelSize(100);
         const QFontMetricsF fm(probe);
-        em = lf.height * 100 / qMax<qreal>(1, fm.ascent() + fm.descent());
+        em = qreal(lf.height) * 100 / qMax<qreal>(1, fm.ascent() + fm.descent());
     } else {
         em = 16 / qMax<qreal>(1e-9, std::sqrt(std::abs(l2r.determinant())));
     }

@@ -26,7 +26,8 @@ class EmfPlayer {
 public:
     explicit EmfPlayer(const QByteArray& page);
 
-    // The picture's frame in 0.01 mm, as its header gives it.
+    // The picture's frame in 0.01 mm, as its header gives it: corners from
+    // the file, whose width may not fit an int.
     QRect frame() const { return frame_; }
     // The creator text and the title of the header's description.
     QString creator() const { return creator_; }
@@ -43,7 +44,6 @@ private:
     friend class EmfPlayback;
     QByteArray page_;
     QRect frame_;
-    QRect bounds_;
     QSizeF devicePerMm100_;  // reference pixels per 0.01 mm
     quint32 handles_ = 0;
     QString creator_;

@@ -149,7 +149,6 @@ private:
     Qt::BGMode bgMode_ = Qt::TransparentMode;
     bool clipEnabled_ = false;
     std::vector<QRect> clip_;  // logical rectangles, intersected
-    Qt::FillRule fillRule_ = Qt::OddEvenFill;
 };
 
 // ---- context shadow -----------------------------------------------------
