@@ -1,7 +1,9 @@
 #pragma once
 // What the page-file fuzz target and the replay of its kept inputs check:
 // any bytes either raise EPreviewLoadError or load into pages that save
-// back to the very bytes they came from; nothing else may happen.
+// back to the bytes they came from (the tags' last two bytes, which the
+// reader does not compare, written as they should be); nothing else may
+// happen.
 
 #include <QBuffer>
 
@@ -23,7 +25,12 @@ inline bool loadsCleanly(QByteArray bytes) {
         QBuffer buffer(&out);
         buffer.open(QIODevice::WriteOnly);
         preview.SaveToStream(buffer);
-        return out == bytes.left(out.size());
+        QByteArray expected = bytes.left(out.size());
+        if (expected.size() >= 28) {
+            expected.replace(4, 2, QByteArray("P\x05", 2));
+            expected.replace(26, 2, QByteArray("P\x05", 2));
+        }
+        return out == expected;
     } catch (const tandex::print::EPreviewLoadError&) {
         return true;
     } catch (...) {
