@@ -14,6 +14,7 @@
 #include "config/app_settings.h"
 #include "engine/pane_stores.h"
 #include "engine/undo_stack.h"
+#include "command_windows.h"
 #include "compare_bin.h"
 #include "main_window.h"
 #include "print_seams.h"
@@ -114,6 +115,7 @@ void TF_Main::FormClose() {
         storeRecentPair();
     }
     help().CloseHelp();
+    commandWindows().CancelColors();
     closeFindDialog();
     if (statusWin_) statusWin_->hide();
     engine::undoStack().ClearUndo(1);

@@ -352,7 +352,11 @@ void TF_Main::mmColors1Click(QObject* sender) {
     const bool shortcutsOn = copy && !copy->shortcut().isEmpty();
     // The dialog's own fields need Ctrl+C and friends while it is open.
     if (sender && shortcutsOn) clearEditShortcuts();
-    commandWindows().ShowColors(defaultFormPos(this), shortcutsOn, [this](int index) {
+    // The dialog is made as a child of this window; its own place or the
+    // default one for it depends on its size and whether it was placed.
+    commandWindows().CreateColors();
+    const auto* form = findChild<QWidget*>(QStringLiteral("fColors"), Qt::FindDirectChildrenOnly);
+    commandWindows().ShowColors(defaultFormPos(form ? form : this), shortcutsOn, [this](int index) {
         setColorScheme(index);
         update();
     });

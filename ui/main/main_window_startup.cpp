@@ -21,6 +21,7 @@
 #include "access/ping.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
+#include "command_windows.h"
 #include "compare_bin.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
@@ -150,6 +151,7 @@ void TF_Main::secondStage() {
         return;
     }
 
+    commandWindows().CreateColors();
     if (statusWin_) {
         statusWin_->setWindowTitle(QStringLiteral("Tandex"));
         statusWin_->SetPercentMode(true);
