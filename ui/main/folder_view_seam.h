@@ -17,6 +17,9 @@ public:
     virtual int FolderRootKind(int /*pane*/) const { return 1; }
     // The deepest folder level the last comparison reached.
     virtual int FolderMaxDepth() const { return 0; }
+    // Runs the folder comparison window in a mode (1112: its options only,
+    // for the settings dialog); false when nothing ran.
+    virtual bool Execute(bool /*showOptions*/, int /*mode*/) { return false; }
 };
 
 FolderViewServices& folderView();

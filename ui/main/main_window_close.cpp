@@ -14,6 +14,7 @@
 #include "config/app_settings.h"
 #include "engine/pane_stores.h"
 #include "engine/undo_stack.h"
+#include "command_windows.h"
 #include "compare_bin.h"
 #include "main_window.h"
 #include "print_seams.h"
@@ -60,6 +61,13 @@ bool TF_Main::FormCloseQuery() {
             cancelOperation();
             AbortBinaryCompare();
         }
+        retryClose();
+        return false;
+    }
+    // The settings dialog is cancelled, as its "Cancel" does; the close
+    // comes back once it has gone.
+    if (commandWindows().SettingsOpen()) {
+        commandWindows().CancelSettings();
         retryClose();
         return false;
     }
