@@ -244,7 +244,6 @@ QWidget* TF_SettingsNew::emptyPage(int page, const char* name) {
 // A caption wider than the room its page gives it shrinks its font until it
 // fits, so that no page shows a cut-off text whatever the system's font.
 void TF_SettingsNew::fitPage(QWidget* page) {
-    page->resize(P_Pages->contentsRect().size());
     for (int pass = 0; pass < 8; ++pass) {
         if (page->layout()) page->layout()->activate();
         bool changed = false;
@@ -252,10 +251,11 @@ void TF_SettingsNew::fitPage(QWidget* page) {
             const bool caption = qobject_cast<QAbstractButton*>(w) && !qobject_cast<ui::TFlatButton2*>(w);
             auto* label = qobject_cast<QLabel*>(w);
             if (!caption && !(label && !label->wordWrap() && !label->text().isEmpty())) continue;
-            // Within the page and within the box that holds it.
-            int room = qMin(w->width(), page->width() - w->mapTo(page, QPoint(0, 0)).x() - config::ScaleDpi(6));
-            if (QWidget* holder = w->parentWidget(); holder && holder != page)
-                room = qMin(room, holder->width() - w->x() - config::ScaleDpi(10));
+            // Within the page's margin and that of the box that holds it;
+            // a box wider than the page cannot be trusted to tell.
+            const bool boxed = w->parentWidget() != page;
+            const int right = config::ScaleDpi(boxed ? 20 : 10);
+            const int room = qMin(w->width(), page->width() - w->mapTo(page, QPoint(0, 0)).x() - right);
             if (w->sizeHint().width() <= room) continue;
             QFont f = w->font();
             if (f.pixelSize() < 0) f.setPixelSize(QFontInfo(f).pixelSize());
@@ -315,7 +315,6 @@ void TF_SettingsNew::FormCreate() {
     // Folders are read the same way on every version of this system.
     L_W7->setText(QStringLiteral("7"));
     access::FZSetLargeFetch(s.TSLargeFetch);
-    for (QWidget* panel : pagePanels) fitPage(panel);
     ApplyTheme();
 }
 
@@ -392,6 +391,7 @@ void TF_SettingsNew::FormShow() {
 void TF_SettingsNew::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormShow();
+    fitShownPage();
 }
 
 // ---- page selection -----------------------------------------------------------------
@@ -437,6 +437,15 @@ void TF_SettingsNew::TV_SelectClick() {
         title += QStringLiteral("  [") + name + QStringLiteral("]");
     }
     P_Title->setText(title);
+    fitShownPage();
+}
+
+void TF_SettingsNew::fitShownPage() {
+    // Layouts place the controls of a shown page only.
+    const int page = P_Pages->currentIndex();
+    if (!isVisible() || page < 0 || page >= kSettingsPages || fitted_[size_t(page)]) return;
+    fitted_[size_t(page)] = true;
+    fitPage(pagePanels[size_t(page)]);
 }
 
 void TF_SettingsNew::SelectPage(int page, quint8 pulse) {

@@ -203,6 +203,7 @@ private:
     QWidget* emptyPage(int page, const char* name);
     QWidget* newPage(int page, const char* name);
     void fitPage(QWidget* page);
+    void fitShownPage();
     // Copies every descriptor's key into its control.
     void openKeys();
     void openKey(const TKeyDescriptor& d);
@@ -217,6 +218,7 @@ private:
     ui::TF_Main* main_;
     bool tweaks_ = false;
     bool closed_ = false;
+    std::array<bool, kSettingsPages> fitted_{};
 };
 
 // The open dialog, nullptr while there is none.

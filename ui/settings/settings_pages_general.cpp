@@ -342,6 +342,7 @@ void TF_SettingsNew::createPagesGeneral() {
             }
             connect(*c.check, &QCheckBox::toggled, this, [this] { update_AND_OR_Logic(); });
         }
+        page->addStretch();
     }
 
     // ---- 7 Fixed File Types -------------------------------------------------------------
