@@ -31,6 +31,14 @@ public:
     // flashing pointer hint 1 .. 3 on the option the caller means (0 none),
     // and returns once the user has closed it.
     virtual void ShowSettingsPage(int page, int pointerHint) = 0;
+    // The open settings dialog: whether there is one, its "Cancel" (the
+    // main window's close sequence), its help (the main window's help
+    // command: true when an open dialog took it) and its look (the colour
+    // scheme changed).
+    virtual bool SettingsOpen() const { return false; }
+    virtual void CancelSettings() {}
+    virtual bool ShowSettingsHelp() { return false; }
+    virtual void ApplySettingsTheme() {}
     virtual void ShowAbout(QPoint pos) = 0;
 
     // The colour dialog is made once when the window run starts and kept;

@@ -697,6 +697,10 @@ public:
     void mmCenter1Click(QObject* sender);
     void mmColors1Click(QObject* sender);
     void BB_SETINGSClick(QObject* sender);
+    // The status labels open the settings page of what they show and
+    // return once the dialog is closed.
+    void lSimLevelDblClick();
+    void L_HiddenLnDblClick();
     void AboutClick(QObject* sender);
     void BB_VIEWMODEClick(QObject* sender);
     void applyViewMode();

@@ -22,6 +22,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
+#include "command_windows.h"
 #include "flat_button.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
@@ -237,6 +238,7 @@ void TF_Main::applyColorScheme() {
     setColorScheme(config::AppSettings().COSetIdx);
     help().ApplyTheme();
     folderView().ApplyTheme(config::FlatLook() != 0);
+    commandWindows().ApplySettingsTheme();
 }
 
 void TF_Main::setColorScheme(int index) {

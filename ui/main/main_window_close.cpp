@@ -76,6 +76,13 @@ bool TF_Main::FormCloseQuery() {
         retryClose();
         return false;
     }
+    // The settings dialog is cancelled, as its "Cancel" does; the close
+    // comes back once it has gone.
+    if (commandWindows().SettingsOpen()) {
+        commandWindows().CancelSettings();
+        retryClose();
+        return false;
+    }
     closeQueryRunning_ = true;
     saveTabState();
     const bool goOn = askSaveModified(3);

@@ -369,6 +369,14 @@ void TF_Main::BB_SETINGSClick(QObject*) {
     commandWindows().ShowSettings();
 }
 
+void TF_Main::lSimLevelDblClick() {
+    if (commandWindows().Has(cwSettings)) commandWindows().ShowSettingsPage(9, 1);
+}
+
+void TF_Main::L_HiddenLnDblClick() {
+    if (commandWindows().Has(cwSettings)) commandWindows().ShowSettingsPage(6, 2);
+}
+
 void TF_Main::AboutClick(QObject*) {
     exitFNEdit();
     if (commandWindows().Has(cwAbout)) commandWindows().ShowAbout(defaultFormPos(this));

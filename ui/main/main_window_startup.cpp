@@ -129,6 +129,13 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
             widget->setToolTipDuration(30000);
     }
     if (watched == this && event->type() == QEvent::WindowActivate && started_) FormActivate();
+    if (event->type() == QEvent::MouseButtonDblClick && (watched == lSimLevel || watched == L_HiddenLn)) {
+        if (watched == lSimLevel)
+            lSimLevelDblClick();
+        else
+            L_HiddenLnDblClick();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -2,18 +2,28 @@
 
 #include "colors_dlg.h"
 #include "external_programs.h"
+#include "config/sys_helpers.h"
 #include "folder_picker.h"
+#include "settings_dialog.h"
 #include "ui/main/main_window.h"
 #include "ui/main/window_helpers.h"
 
 namespace tandex::settings {
+
+namespace {
+
+ui::TF_Main* mainWindow() {
+    return qobject_cast<ui::TF_Main*>(ui::MainForm());
+}
+
+}  // namespace
 
 TCommandWindowServices::~TCommandWindowServices() {
     delete colors_;
 }
 
 bool TCommandWindowServices::Has(ui::TCommandWindow window) const {
-    if (window == ui::cwSharedServices || window == ui::cwColors) return true;
+    if (window == ui::cwSharedServices || window == ui::cwColors || window == ui::cwSettings) return true;
     return others_ && others_->Has(window);
 }
 
@@ -27,11 +37,39 @@ void TCommandWindowServices::ShowColors(QPoint pos, bool shortcutsOn, std::funct
 }
 
 void TCommandWindowServices::ShowSettings() {
-    if (others_) others_->ShowSettings();
+    OpenSettingsDialog(mainWindow());
 }
 
 void TCommandWindowServices::ShowSettingsPage(int page, int pointerHint) {
-    if (others_) others_->ShowSettingsPage(page, pointerHint);
+    // As the main window's command opens it: its controls are disabled
+    // until the dialog closes.
+    if (ui::TF_Main* main = mainWindow())
+        main->BB_SETINGSClick(nullptr);
+    else
+        ShowSettings();
+    TF_SettingsNew* dialog = F_SettingsNew();
+    if (!dialog) return;
+    dialog->SelectPage(page, quint8(pointerHint));
+    while (F_SettingsNew()) config::WaitWithMessages(500);
+}
+
+bool TCommandWindowServices::SettingsOpen() const {
+    return F_SettingsNew() != nullptr;
+}
+
+void TCommandWindowServices::CancelSettings() {
+    if (TF_SettingsNew* dialog = F_SettingsNew()) dialog->fbCancelClick();
+}
+
+bool TCommandWindowServices::ShowSettingsHelp() {
+    TF_SettingsNew* dialog = F_SettingsNew();
+    if (!dialog) return false;
+    dialog->fbHelpClick();
+    return true;
+}
+
+void TCommandWindowServices::ApplySettingsTheme() {
+    if (TF_SettingsNew* dialog = F_SettingsNew(); dialog && dialog->isVisible()) dialog->ApplyTheme();
 }
 
 void TCommandWindowServices::ShowAbout(QPoint pos) {

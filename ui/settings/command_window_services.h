@@ -25,6 +25,10 @@ public:
     void ShowColors(QPoint pos, bool shortcutsOn, std::function<void(int)> apply) override;
     void ShowSettings() override;
     void ShowSettingsPage(int page, int pointerHint) override;
+    bool SettingsOpen() const override;
+    void CancelSettings() override;
+    bool ShowSettingsHelp() override;
+    void ApplySettingsTheme() override;
     void ShowAbout(QPoint pos) override;
     QString RunExternalProgram(int kind, const QString& path) override;
     QString ExternalViewerCaption(int n) const override;
