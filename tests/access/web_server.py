@@ -2,7 +2,10 @@
 """The web tests' peers on 127.0.0.1, each printing its port first.
 
   files ROOT [--cert PEM --key KEY]   a file server (GET, HEAD); /redirect/X
-                                      answers 302 to /X
+                                      answers 302 to /X; /chunked/N sends N
+                                      bytes of the pattern i % 251 in chunks
+                                      without a Content-Length; /endless
+                                      sends such chunks without end
   connect-peer LOG                    a CONNECT proxy that answers as the
                                       target host asks: "keep" 407 and then
                                       200 on the same connection, "close" 407
@@ -25,6 +28,30 @@ class Files(http.server.SimpleHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+    def send_chunks(self, total):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        block = bytes(i % 251 for i in range(251 * 261))  # 65,511 bytes, whole periods
+        sent = 0
+        try:
+            while total is None or sent < total:
+                part = block if total is None else block[: min(len(block), total - sent)]
+                self.wfile.write(b"%x\r\n" % len(part) + part + b"\r\n")
+                sent += len(part)
+            self.wfile.write(b"0\r\n\r\n")
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        self.close_connection = True
+
+    def do_GET(self):
+        if self.path.startswith("/chunked/"):
+            return self.send_chunks(int(self.path[len("/chunked/"):]))
+        if self.path == "/endless":
+            return self.send_chunks(None)
+        return super().do_GET()
 
     def send_head(self):
         if self.path.startswith("/redirect/"):
