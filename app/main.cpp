@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <csignal>
 
+#include "access/access_slots.h"
 #include "ui/folders/batch_params.h"
 #include "ui/folders/console_out.h"
 #include "ui/main/main_window.h"
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         tandex::app::WindowServices services(batch);
         tandex::ui::TF_Main window(services.StatusWin());
+        // Once the settings name the temporary folder: what a killed earlier
+        // run left there goes before this run spills anything of its own.
+        tandex::access::FZRemoveStaleTempFiles();
         tandex::print::THelpWindowServices help(&window);
         tandex::ui::setHelp(&help);
         tandex::print::TUpdateServices update;

@@ -61,7 +61,8 @@ struct TArcZipArchive::SaveTarget {
     std::unique_ptr<FileStream> file;
     std::unique_ptr<TArcVirtualMemoryStream> memory;
     Stream* out = nullptr;
-    QString tempName;
+    QString tempName;  // empty while the new file has no name
+    QString folder;
     QString targetName;
     mode_t targetMode = 0600;
     bool committed = false;
@@ -430,18 +431,15 @@ void TArcZipArchive::SaveArchive() {
                                         QStringLiteral("\". Permission denied"));
                 target.targetMode = st.st_mode & 07777;
             }
-            int fd = -1;
-            target.tempName = CreateTempFileIn(QFileInfo(target.targetName).path(), &fd);
-            if (target.tempName.isEmpty() ||
-                QFileInfo(target.tempName).path() != QFileInfo(target.targetName).path()) {
-                if (fd >= 0) ::close(fd);
-                if (!target.tempName.isEmpty())
-                    ::unlink(QFile::encodeName(target.tempName).constData());
-                target.tempName.clear();
+            // Without a name until it replaces the archive, so a program
+            // killed in the middle leaves nothing beside it.
+            target.folder = QFileInfo(target.targetName).path();
+            const int fd = QFileInfo(target.folder).isDir() ? CreateNewFileIn(target.folder, target.tempName) : -1;
+            if (fd < 0)
                 throw FileCreateError(QStringLiteral("Cannot create file \"") + target.targetName +
                                       u'"');
-            }
-            target.file = std::make_unique<FileStream>(fd, target.tempName);
+            target.file = std::make_unique<FileStream>(fd, target.tempName.isEmpty() ? target.targetName
+                                                                                      : target.tempName);
             target.out = target.file.get();
         } else {
             target.memory = std::make_unique<TArcVirtualMemoryStream>();
@@ -665,8 +663,9 @@ void TArcZipArchive::commit(SaveTarget& target) {
     }
     if (target.file) {
         if (::fchmod(target.file->Handle(), target.targetMode) != 0 ||
-            ::fdatasync(target.file->Handle()) != 0)
-            throw StreamIoError(QStringLiteral("Cannot write file \"") + target.tempName + u'"',
+            ::fdatasync(target.file->Handle()) != 0 ||
+            !NameNewFile(target.file->Handle(), target.folder, target.tempName))
+            throw StreamIoError(QStringLiteral("Cannot write file \"") + target.targetName + u'"',
                                 ResultCodeOfErrno(errno));
         target.file.reset();
         if (std::rename(QFile::encodeName(target.tempName).constData(),

@@ -593,7 +593,8 @@ TEST_F(ArchiveSlots, HugeMemberReadsBackThroughTheSwapFile) {
     TFZMemStream* stream = FZSlotStream(slot);
     ASSERT_NE(stream, nullptr);
     EXPECT_TRUE(stream->spilled());
-    EXPECT_EQ(filesIn(path("tmp")).size(), 1);
+    // The swap file has no name: a program killed now leaves nothing.
+    EXPECT_TRUE(filesIn(path("tmp")).isEmpty());
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QByteArray buf(1 << 20, '\0');
     qint64 total = 0;
