@@ -275,6 +275,9 @@ TEST(WebFilesEndless, ChildRun) {
 }
 
 TEST_F(WebFiles, EndlessAnswerEndsInACleanErrorUnderAMemoryLimit) {
+#ifndef NDEBUG
+    GTEST_SKIP() << "release builds only: the sanitizers reserve more address space than allowed";
+#endif
     // The answer never ends: read as it comes, it spills to the temporary
     // folder, which keeps its reserve (a tmpfs of 1 GiB + 256 MiB holds
     // 256 MiB of it), and the download stops with 112. Buffered whole, it
