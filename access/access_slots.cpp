@@ -9,6 +9,7 @@
 #include "access/local_files.h"
 #include "access/locations.h"
 #include "access/web_files.h"
+#include "archive/archive_utils.h"
 #include "config/prg_dir.h"
 #include "config/scrambler.h"
 #include "config/services.h"
@@ -655,6 +656,14 @@ QString FZTempFolder() {
         if (!unit().tempFolder.isEmpty()) return unit().tempFolder;
     }
     return FZSystemTempFolder();
+}
+
+int FZRemoveStaleTempFiles() {
+    QStringList folders{FZTempFolder(), FZSystemTempFolder(), QDir::tempPath()};
+    folders.removeDuplicates();
+    int removed = 0;
+    for (const QString& folder : folders) removed += archive::RemoveStaleTempFiles(folder);
+    return removed;
 }
 
 void FZSetTempFolder(const QString& folder, QString& previous) {

@@ -167,6 +167,10 @@ int FZDownloadToTemp(const QString& path, bool useName, const QString& prefix, Q
 // Sets the temporary folder (created when missing; when that fails, the
 // program's writable root) and hands back the previous one.
 void FZSetTempFolder(const QString& folder, QString& previous);
+// Removes what killed runs of the program left in its temporary folders
+// (the configured one, its private one and the system's): the scratch files
+// of processes that no longer exist. The count removed.
+int FZRemoveStaleTempFiles();
 // The temporary folder, with its trailing "/"; the program's private
 // folder under the system's temporary location until one is set.
 QString FZTempFolder();

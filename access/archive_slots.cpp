@@ -240,7 +240,21 @@ void onItemFailure(int slot, TArcArchiveItem* item, archive::TArcProcessType typ
     if (errorClass == archive::ecInOutError && code > 0) {
         info.lastError = code;
     } else {
-        const QString message = archive::ArcMessage(code);
+        // Reported from the handler of the failure itself: its own message
+        // says what went wrong, where the code's table text (if any) only
+        // names the kind.
+        QString message = archive::ArcMessage(code);
+        if (const std::exception_ptr failure = std::current_exception()) {
+            const archive::ArcErrorInfo same = archive::ClassifyException(failure);
+            if (same.ErrorClass == errorClass && same.ErrorCode == code) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const archive::Exception& e) {
+                    if (!e.Message().isEmpty()) message = e.Message();
+                } catch (...) {
+                }
+            }
+        }
         info.lastError = message.isEmpty() ? errArchive : FZArchiveCode(message);
     }
     if (errorClass == archive::ecArchive && code == archive::EArcZipInvalidPassword::Code_) {

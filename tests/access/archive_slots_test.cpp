@@ -191,6 +191,35 @@ TEST_F(ArchiveSlots, ReadsMembersOfEveryFormat) {
     EXPECT_EQ(FZClose(slot), 0);
 }
 
+TEST_F(ArchiveSlots, DamagedMembersFailWithTheirFormatsTextAndReason) {
+    // A gzip file cut short, and a tar whose member claims more data than
+    // the file holds: the error names the format and what is wrong.
+    QByteArray noise(20000, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919) >> 3);
+    writeFile(path("src/x"), noise);
+    pack("gzip", {"-k", "x"});
+    const QByteArray gz = readAll(path("src/x.gz"));
+    writeFile(path("cut.gz"), gz.left(gz.size() / 2));
+    pack("tar", {"cf", path("whole.tar"), "x"});
+    writeFile(path("lies.tar"), readAll(path("whole.tar")).left(512 + 10000));
+    struct Case {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"cut.gz", "Invalid Gzip - Archive inflate error, possibly a corrupted compressed stream."},
+        {"lies.tar/x", "Invalid Tar - the data of \"x\" runs past the end of the archive"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FZSetLastMessage(QString());
+        QByteArray data;
+        const int r = readPath(path(c.name), data);
+        ASSERT_EQ(r, errArchive);
+        EXPECT_TRUE(FZErrorText(-r, eoZipArchive).startsWith(QStringLiteral("ZIP archive Error: ") + c.message))
+            << FZErrorText(-r, eoZipArchive).toStdString();
+    }
+}
+
 TEST_F(ArchiveSlots, ResourceMembersReadThroughTheSettingsInterface) {
     // As config/ reads the resource archive: one slot on the archive, each
     // member read by its path.
@@ -564,7 +593,8 @@ TEST_F(ArchiveSlots, HugeMemberReadsBackThroughTheSwapFile) {
     TFZMemStream* stream = FZSlotStream(slot);
     ASSERT_NE(stream, nullptr);
     EXPECT_TRUE(stream->spilled());
-    EXPECT_EQ(filesIn(path("tmp")).size(), 1);
+    // The swap file has no name: a program killed now leaves nothing.
+    EXPECT_TRUE(filesIn(path("tmp")).isEmpty());
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QByteArray buf(1 << 20, '\0');
     qint64 total = 0;

@@ -245,6 +245,10 @@ public:
     int FilterImage() const { return filterImage_; }
     // Differing rows of the last comparison run.
     int LastDiffCount = 0;
+    // The last text comparison did not take in both files whole (a pane
+    // stopped at the line limit, or the rows did not fit): without
+    // differing rows it is no verdict of equal files.
+    bool CompareCut() const { return compareCut_; }
     QWidget* P_TabControl = nullptr;
     std::array<QFrame*, 4> P_TAB{}, BE_TAB{};
     std::array<QLabel*, 4> I_TabIcon{}, L_Tab{};
@@ -664,6 +668,9 @@ private:
     std::array<int, 3> errorOps_{};
     std::array<int, 3> plugInIndex_{-1, -1, -1};
     std::array<int, 3> loadedLineCounts_{};
+    // The pane holds only the lines up to the limit of a longer file.
+    std::array<bool, 3> loadCut_{};
+    bool compareCut_ = false;
     // The kind a pane shows was chosen by "Treat file as".
     std::array<bool, 3> forcedKinds_{};
     engine::TFCCTab preLoadTab_;

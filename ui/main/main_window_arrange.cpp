@@ -273,6 +273,7 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
     s.leftName = eFN1->text();
     s.rightName = eFN2->text();
     s.diffCount = engine::fccTabs().GetTabDiffCount();
+    if (viewType_ == vtText && compareCut_) s.cutMessage = engine::RowLimitMessage();
     s.folderViewFilter = engine::folderRows().FolderViewFilter;
     s.diffBlockCount = engine::textCompare().GetDiffBlockCount();
     engine::textCompare().TextCompareSummary(s.compareSummary);

@@ -652,6 +652,7 @@ void TF_Main::newEmptyPane(bool, int pane, engine::TFileTime time) {
     plugInIndex_[p] = -1;
     st.SideAccessKinds[p] = 1;
     loadedLineCounts_[p] = 0;
+    loadCut_[p] = false;
     st.FileTimes[p] = time;
     st.FileNames[p] = pane == 1 ? QStringLiteral("NewL.txt") : QStringLiteral("NewR.txt");
     (pane == 1 ? P_LImage : P_RImage)->hide();

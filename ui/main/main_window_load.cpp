@@ -137,6 +137,7 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
     total.start();
 
     loading_ = true;
+    compareCut_ = false;
     ++busyDepth_;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     disableUI();
@@ -544,6 +545,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     int code = earlierError;
     int count = 0;
     bool atLimit = false;
+    loadCut_[p] = false;
     auto& lines = stores.TextLines[p];
     // A converted pane reads the converter's output, not its own file.
     int readSlot = slot;
@@ -588,6 +590,13 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
                 atLimit = true;
                 break;
             }
+        }
+        // Only a file with more lines than the pane holds is cut; one that
+        // ends right at the limit is whole.
+        if (atLimit) {
+            QString more;
+            const int next = access::FZReadLine(slot, more);
+            loadCut_[p] = !(next == 38 && access::FZReadLineAtEnd(slot));
         }
         if (code == 38) code = 0;
         stores.LineEndings[p] = quint8(access::FZLineBreakKind(slot));
@@ -757,6 +766,7 @@ void TF_Main::calcDifferences() {
     auto& stores = engine::paneStores();
     auto& r = engine::rows();
     auto& tc = engine::textCompare();
+    compareCut_ = false;
     if (stores.MaxLineCount <= 0) return;
     const auto& s = config::AppSettings();
     timFuzzyAborted->stop();
@@ -773,6 +783,7 @@ void TF_Main::calcDifferences() {
     } catch (const std::exception& e) {
         config::showMessage(QStringLiteral("Error"), QString::fromStdString(e.what()), config::MsgKind::Error);
     }
+    compareCut_ = loadCut_[1] || loadCut_[2] || tc.Counts.RecordCount > engine::kMaxFileLines;
     HashTicks = clock.nsecsElapsed();
 
     hScrollBar->setValue(1);

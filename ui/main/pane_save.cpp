@@ -131,19 +131,19 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
             }
         }
     }
-    // A backup without a backup folder moves the file away; an unfinished
-    // save moves it back, so the target never ends up missing.
-    QString movedToBackup;
+    // A remote file without a backup folder is moved away on its server; an
+    // unfinished save moves it back, so the target never ends up missing.
+    // Other backups leave the file in place, and an unfinished save drops the
+    // one it made, which holds nothing the file does not.
+    QString backupMade, movedToBackup;
     if (!res.code && FZExists(slot) == 0) {
         progress.setTextLine(1, QStringLiteral("Backup: ") + location);
         // A backup into a backup folder copies the file: the bar follows it.
         FZSetTransferStartHook([&progress](qint64 total) { progress.startProgress(std::max<qint64>(total, 0)); });
-        res.code = FZMakeBackup(slot, nullptr);
+        res.code = FZMakeBackup(slot, nullptr, &backupMade);
         FZSetTransferStartHook(nullptr);
         if (res.code) res.op = eoOpenWrite;
-        if (!res.code && FZExists(slot) != 0)
-            movedToBackup = location + (config::AppSettings().BKUseSequence ? QStringLiteral(".~1~")
-                                                                            : QStringLiteral(".bak"));
+        if (!res.code && !backupMade.isEmpty() && FZExists(slot) != 0) movedToBackup = backupMade;
     }
     if (!res.code) {
         const int rows = shown ? std::max({stores.MaxLineCount, stores.LineCount[1], stores.LineCount[2]})
@@ -209,9 +209,12 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         if (!res.code && written) written(slot);
         if (member) progress.setTextLine(1, QStringLiteral("Updating archive..."));
     }
-    if (!movedToBackup.isEmpty() && !res.keptPartial && (res.code || res.cancelled) &&
-        FZPointSlotAt(slot, movedToBackup) == 0) {
-        FZRename(slot, location);
+    if (!backupMade.isEmpty() && !res.keptPartial && (res.code || res.cancelled) &&
+        FZPointSlotAt(slot, backupMade) == 0) {
+        if (movedToBackup.isEmpty())
+            FZDelete(slot, false);
+        else
+            FZRename(slot, location);
         FZPointSlotAt(slot, location);
     }
     if (slot != engine::kNoSlot) {
