@@ -255,6 +255,23 @@ int PaneStores::FileLineNumber(int pane, int index) const {
     return line->LineNumber - int(above);
 }
 
+int PaneStores::LineNumberOfFileLine(int pane, int fileLine) const {
+    if (!IsPane(pane)) return fileLine;
+    const auto& indexes = continuations(pane).indexes;
+    const auto& lines = TextLines[size_t(pane)];
+    // The k-th continuation (from 0) belongs to file line LineNumber - k - 1;
+    // those of earlier lines each push the wanted line one row down.
+    size_t low = 0, high = indexes.size();
+    while (low < high) {
+        const size_t k = (low + high) / 2;
+        if (lines[indexes[k]]->LineNumber - int(k) - 1 < fileLine)
+            low = k + 1;
+        else
+            high = k;
+    }
+    return fileLine + int(low);
+}
+
 int PaneStores::FileLineCount(int pane) const { return IsPane(pane) ? continuations(pane).fileLines : 0; }
 
 int PaneStores::VisibleRowCount() const {

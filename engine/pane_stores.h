@@ -319,6 +319,8 @@ public:
     // Lines of the file in the pane: real lines less continuations and the
     // store-full marker.
     int FileLineCount(int pane) const;
+    // The LineNumber of the row where the file's line fileLine starts.
+    int LineNumberOfFileLine(int pane, int fileLine) const;
     // To be called after a NoBreak changed on a line that stayed in place.
     void LineBreaksChanged(int pane) { TextLines[size_t(pane)].Touch(); }
 

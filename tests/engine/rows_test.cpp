@@ -215,6 +215,9 @@ TEST_F(RowsTest, RowsOfOneFileLineShareItsNumber) {
     EXPECT_TRUE(s.IsContinuationLine(1, 3));
     EXPECT_FALSE(s.IsContinuationLine(1, 1));
     EXPECT_EQ(s.FileLineNumber(1, 2), -1);
+    // Going to a file's line finds the row where it starts.
+    for (const auto& [fileLine, number] : std::vector<std::pair<int, int>>{{1, 1}, {2, 2}, {3, 5}})
+        EXPECT_EQ(s.LineNumberOfFileLine(1, fileLine), number) << fileLine;
     // The row queries still find every row by its own number.
     EXPECT_EQ(r.RowLineNumber(1, 4), 4);
     EXPECT_EQ(r.RowOfLineNumber(1, 4), 4);
