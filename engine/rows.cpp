@@ -11,8 +11,9 @@ namespace tandex::engine {
 namespace {
 
 constexpr char16_t kTabMark = 187;
-// A NUL stays in its line; the panes show it as the symbol for null.
-constexpr char16_t kNulMark = 0x2400;
+// A NUL stays in its line; the panes show it as the empty-set sign, which
+// the common monospace fonts draw (the control picture for null they lack).
+constexpr char16_t kNulMark = 0x2205;
 constexpr char16_t kNoBreakSpace = 160;
 
 PaneStores& stores() { return paneStores(); }

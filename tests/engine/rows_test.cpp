@@ -239,10 +239,10 @@ TEST_F(RowsTest, RowsOfOneFileLineShareItsNumber) {
     EXPECT_EQ(s.FileLineCount(1), 4);
 }
 
-TEST_F(RowsTest, ANulIsShownAsItsSymbolAndKeptInTheLine) {
+TEST_F(RowsTest, ANulIsShownAsASignAndKeptInTheLine) {
     const QString stored = QString("a") + QChar(0) + "b";
     loadPanes({stored}, {"ab"});
-    EXPECT_EQ(r.RowText(1, 0), QString("a") + QChar(0x2400) + "b");
+    EXPECT_EQ(r.RowText(1, 0), QString("a") + QChar(0x2205) + "b");  // the empty-set sign
     EXPECT_EQ(s.TextLines[1][0]->Text, stored);
     EXPECT_EQ(r.RowTextLength(1, 0), 3);
 }

@@ -325,6 +325,12 @@ TEST_F(SaveRoundTripTest, LongLinesAndNulsSaveBackAsRead) {
         ui::TF_Main& w = loadBytes(c.before, "first\nother\n");
         ASSERT_EQ(engine::paneStores().FileKinds[1], c.kind);
         EXPECT_EQ(engine::paneStores().FileLineCount(1), 8);
+        if (c.kind == tandex::access::fkUtf8) {
+            // To look at: continuation rows without numbers, the NULs' symbol.
+            w.gotoLine(1, 30, 0);
+            settle();
+            std::printf("grab: %s\n", qPrintable(tandex::testing::GrabToPng(&w, "SaveRoundTrip.LongLines")));
+        }
         caretTo(1, rowOf(QStringLiteral("first")));
         type(QStringLiteral("X"));
         EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
