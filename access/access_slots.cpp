@@ -357,6 +357,7 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
         s.text.count = s.text.position = FZTextBufferSize;
         s.text.atEnd = false;
         s.text.noLine = false;
+        s.text.continues = false;
     } else {
         if (s.kind == akLocal) {
             if (s.fd >= 0) {

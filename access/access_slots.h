@@ -133,6 +133,7 @@ struct TFZTextState {
     int longestLine = 0;
     bool atEnd = false;   // the last refill reached the end of the data
     bool noLine = false;  // the last 38 came without a line (nothing left)
+    bool continues = false;  // the last line stopped at the limit, not at a break
     // Overrides of the unit's settings for this slot: -1 keeps the unit's
     // tab width, line limit and trimming; a line limit of 0 means none.
     int tabWidth = -1;

@@ -15,7 +15,7 @@ bool carriesLineNumber(int kind) {
 
 }  // namespace
 
-void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column) {
+void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column, quint8 noBreak) {
     if (!PaneStores::IsPane(pane) || !paneStores().UndoEnabled) return;
     auto& stack = stacks_[size_t(pane)];
     const quint32 line = carriesLineNumber(kind) ? quint32(rows().RowLineNumber(pane, rowOrLine)) : quint32(rowOrLine);
@@ -32,7 +32,7 @@ void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text,
         else if (sameLine && kind == ukBackspace)
             merge = top.Column == column + 1;
         // A run merges at most as many keystrokes as a line holds.
-        if (merge && top.MergeCount < MaxEditColumns() - 1) {
+        if (merge && noBreak == 0 && top.MergeCount < MaxEditColumns() - 1) {
             top.Column = column;
             ++top.MergeCount;
             top.Text += text;  // Backspace runs collect their characters last-deleted last, i.e. reversed
@@ -45,6 +45,7 @@ void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text,
     rec.Text = text;
     rec.Line = line;
     rec.Continues = UndoContinues;
+    rec.NoBreak = noBreak;
     stack.push_back(std::move(rec));
     UndoContinues = 1;
 }

@@ -37,11 +37,16 @@ struct TUndoRec {
     int MergeCount = 0;  // further keystrokes merged into the record
     quint8 Continues = 0;
     quint8 Kind = ukNone;
+    // Line ends the record puts back (NoBreak of the lines involved): for
+    // a split line (kind 6) bit 0 is the upper part's; for whole lines
+    // (kind 3, column 0) bit 0 is the line above's and bit 1 the last put
+    // back's; for a line of kind 12 bit 0 is the line's own.
+    quint8 NoBreak = 0;
 };
 
 class UndoStack {
 public:
-    void PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column);
+    void PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column, quint8 noBreak = 0);
     void BeginUndoGroup() { UndoContinues = 0; }
     // Takes the top record; an empty stack gives Kind 0 and no text.
     TUndoRec PopUndo(int pane);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -161,6 +162,55 @@ TEST_F(BatchRun, ResultsAndExitCodes) {
     // writes the settings file.
     EXPECT_TRUE(QDir(path("cfg")).entryList({QStringLiteral("*.ini")}, QDir::Files, QDir::NoSort).isEmpty());
     EXPECT_TRUE(QDir(path("cfg/tandex")).entryList({QStringLiteral("*.ini")}, QDir::Files).isEmpty());
+}
+
+// A path into an archive compares the member it names, or ends with the
+// not-found error when the archive holds no such member: a gzip or bzip2
+// file holds only its one item (for a packed tar, the tar).
+TEST_F(BatchRun, PathsIntoArchivesNameOneMemberOrNone) {
+    QDir(tmp_.path()).mkpath(QStringLiteral("pack/dir"));
+    write("pack/dir/m.txt", "a\nb\nc\n");
+    write("pack/m.txt", "a\nb\nc\n");
+    write("arch.ini", "[Tandex]\nArchiveExt=*.bz2;\n");
+    // Made by the common tools, as a user's archives are.
+    const QString script = "cd '" + path("pack") +
+                           "' && zip -qr ../a.zip dir && tar cf ../a.tar dir && tar czf ../a.tar.gz dir"
+                           " && tar cjf ../a.tar.bz2 dir && gzip -c m.txt > ../m.txt.gz"
+                           " && bzip2 -c m.txt > ../m.txt.bz2";
+    ASSERT_EQ(QProcess::execute("sh", {"-c", script}), 0);
+
+    const QByteArray equal = "Files are equal\n";
+    const auto notFound = [this](const char* name) {
+        return "ERROR: File1 (" + path(name).toUtf8() + ") not found!\nERROR: OpenRead Error 2: File not found\n";
+    };
+    struct Case {
+        const char* path;
+        bool found;
+    } cases[] = {
+        // existing, missing and nested member
+        {"a.zip/dir/m.txt", true}, {"a.zip/dir/none.txt", false}, {"a.zip/dir/m.txt/x", false},
+        {"a.tar/dir/m.txt", true}, {"a.tar/dir/none.txt", false}, {"a.tar/dir/m.txt/x", false},
+        {"m.txt.gz/m.txt", true}, {"m.txt.gz/none.txt", false}, {"m.txt.gz/dir/m.txt", false},
+        {"m.txt.bz2/m.txt", true}, {"m.txt.bz2/none.txt", false}, {"m.txt.bz2/dir/m.txt", false},
+        {"a.tar.gz/dir/m.txt", false}, {"a.tar.gz/no/such.txt", false}, {"a.tar.gz/a.tar/dir/m.txt", false},
+        {"a.tar.bz2/dir/m.txt", false},
+    };
+    for (const Case& c : cases) {
+        const ChildResult r = run({"/f", path(c.path), "l1", "/IniFile=" + path("arch.ini")});
+        EXPECT_EQ(withoutBanner(r.out), c.found ? equal : notFound(c.path)) << c.path;
+        EXPECT_EQ(r.code, c.found ? 0 : 2) << c.path;
+    }
+}
+
+// "/ld" numbers the file's lines: a line longer than the maximum line
+// length takes several rows but one number.
+TEST_F(BatchRun, ListedLinesCarryTheFilesLineNumbers) {
+    write("long1", "a\n" + QByteArray(1500, 'x') + "\nb\n");
+    write("long2", "a\n" + QByteArray(1500, 'x') + "\nc\n");
+    const ChildResult r = run({"/f", "long1", "long2", "/ld"});
+    EXPECT_EQ(withoutBanner(r.out), "Files are different: 1 different lines!\nFile1: " + path("long1").toUtf8() +
+                                        "\nFile2: " + path("long2").toUtf8() + "\n1:   3: b\n2:   3: c\n");
+    EXPECT_EQ(r.code, 1);
 }
 
 TEST_F(BatchRun, ConsoleGoneKeepsTheExitCode) {

@@ -624,7 +624,7 @@ void TF_Main::deleteAtCaret(int mode) {
             ed.SetSelection(ed.Caret.Column, tagged, 0, -1);
             if (joined && st.UndoEnabled)
                 engine::undoStack().PushUndo(engine::ukWindowEdit6, pane, r.RowLineNumber(pane, tagged), {},
-                                             ed.Caret.Column);
+                                             ed.Caret.Column, ed.JoinedNoBreak ? 1 : 0);
         }
     }
     if (again) deleteAtCaret(1);

@@ -582,6 +582,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
             engine::TTextLine* line = lines.New(count);
             line->Text = std::move(text);
             line->LineNumber = count + 1;
+            line->NoBreak = access::FZReadLineContinues(slot) ? 1 : 0;
             ++count;
             bytes += line->Length() + 2;
             if (count % 512 == 0 && !ftpLike_[p]) statusProgressStep(bytes);

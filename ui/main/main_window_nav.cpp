@@ -197,7 +197,11 @@ void TF_Main::GotoLine1Click(QObject*) {
         const int row = LastNumberedRow(rows, pane);
         if (row < 0) continue;
         maxima[pane] = rows.LineNumber(pane, row);
-        if (st.BinaryMode) maxima[pane] += engine::rows().BinaryRowByteCount(pane, row);
+        if (st.BinaryMode) {
+            maxima[pane] += engine::rows().BinaryRowByteCount(pane, row);
+        } else if (const int fileLine = st.FileLineNumber(pane, engine::rows().RowIndex(row)); fileLine > 0) {
+            maxima[pane] = fileLine;
+        }
     }
     if (!gotoDialog_) {
         gotoDialog_ = new TfGotoLine(this);
@@ -223,7 +227,9 @@ void TF_Main::GotoLine1Click(QObject*) {
     } else {
         s.TEGotoTL = sign * entered;
     }
-    gotoLine(pane, entered - 1, column);
+    // The user counts the file's lines; rows of a long line count once.
+    const bool textLines = !st.FolderMode && !st.BinaryMode;
+    gotoLine(pane, (textLines ? st.LineNumberOfFileLine(pane, entered) : entered) - 1, column);
 }
 
 void TF_Main::gotoLine(int pane, int index, int column) {

@@ -157,6 +157,12 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
             FZSetLineBreakKind(slot, lineEnd);
             FZSetFileKind(slot, KindOfSaveItem(encodingItem));
             const auto& lines = stores.TextLines[size_t(pane)];
+            const auto isWritten = [&lines](int i) { return !lines.IsGap(i) && lines[i]->LineNumber >= 0; };
+            // A line that goes on in the next is written without a break,
+            // so the rows of one long line come back as the one line read;
+            // the last line written always gets its break.
+            int lastWritten = rows - 1;
+            while (lastWritten >= 0 && !isWritten(lastWritten)) --lastWritten;
             res.op = eoWrite;
             for (int i = 0; i < rows && !res.code; ++i) {
                 if (i % kProgressStep == 0) {
@@ -168,8 +174,9 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
                     }
                 }
                 const engine::TTextLine* line = lines[i];
-                if (lines.IsGap(i) || line->LineNumber < 0) continue;
-                res.code = withRetry(location, res.op, [&] { return FZWriteText(slot, line->Text); });
+                if (!isWritten(i)) continue;
+                const bool ownBreak = !line->NoBreak || i == lastWritten;
+                res.code = withRetry(location, res.op, [&] { return FZWriteText(slot, line->Text, ownBreak); });
             }
             // The buffered tail goes out before the file is finished, so a
             // failure there can still be kept or dropped.
