@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "cell_text.h"
 #include "converters.h"
 #include "details_panel.h"
 #include "engine/editor.h"
@@ -482,6 +483,7 @@ private:
     QTimer* caretTimer_ = nullptr;
     QMetaObject::Connection appStateConnection_;
     QFont paneFont_;
+    TCellText paneCells_;
     QImage caretBitmap_;
     QPoint caretPos_{0, 0};
     QRegion caretDirty_;

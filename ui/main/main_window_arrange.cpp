@@ -22,6 +22,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
+#include "cell_text.h"
 #include "flat_button.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
@@ -223,13 +224,15 @@ void TF_Main::applyPaneFont() {
     const auto& s = config::AppSettings();
     const QFont pane = FontOfDesc(s.AFFont);
     const QFontMetrics fm(pane);
-    charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
+    charWidth_ = CellWidthOf(pane);
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
     paneFontApplied(pane);
-    // The details fields count columns in the pane font.
-    for (QWidget* w : {static_cast<QWidget*>(P_Feet), static_cast<QWidget*>(eLine1), static_cast<QWidget*>(eLine2)})
-        w->setFont(pane);
+    // The details fields count columns in the pane font, and stand under the
+    // details ruler, which counts whole-pixel cells.
+    P_Feet->setFont(pane);
+    for (QWidget* w : {static_cast<QWidget*>(eLine1), static_cast<QWidget*>(eLine2)})
+        w->setFont(CellAlignedFont(pane, charWidth_));
     details_.row = -1;
 }
 

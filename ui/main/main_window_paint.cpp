@@ -29,6 +29,7 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
+#include "cell_text.h"
 #include "main_window.h"
 #include "overview_bar.h"
 #include "row_area.h"
@@ -123,6 +124,7 @@ void TF_Main::releasePaintControls() {
 
 void TF_Main::paneFontApplied(const QFont& font) {
     paneFont_ = font;
+    paneCells_.SetFont(font, charWidth_);
     // Black leaves the pixels as they are, white inverts them: the caret
     // shows on every background.
     const int h = std::max(lineHeight_, 2);
@@ -369,17 +371,10 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
 
         painter.save();
         painter.setClipRect(cell);
-        QFont font = paneFont_;
-        bool underline = false;
         for (const TCharRun& run : splitCharRuns(text, flags[pane], style, colors)) {
-            if (run.underline != underline) {
-                underline = run.underline;
-                font.setUnderline(underline);
-                painter.setFont(font);
-            }
             painter.fillRect(QRect(run.x, y, run.count * cw, lh), ToQColor(run.brush));
             painter.setPen(ToQColor(run.font));
-            painter.drawText(QPoint(run.x, y + fm.ascent()), run.text);
+            paneCells_.Draw(painter, run.x, y + fm.ascent(), run.text, run.underline);
         }
         painter.restore();
     }
