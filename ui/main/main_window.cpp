@@ -66,6 +66,7 @@ TF_Main::TF_Main(TStatusWin* statusWin, QWidget* parent) : QMainWindow(parent), 
 
 TF_Main::~TF_Main() {
     if (&engine::mainWindow() == this) engine::setMainWindow(nullptr);
+    releaseLoadControls();
     releasePaintControls();
 }
 

@@ -626,6 +626,8 @@ public:
     void eFNExit(QObject* sender);
     bool eFNKeyPress(QObject* sender, int key);
     void exitFNEdit();
+    // The pane whose file-name field is being edited, 0 when none is.
+    int FNEditPane() const { return fnEditPane_; }
     bool Loading() const { return loading_; }
     // The path of a pane's failed load, shown in its error memo.
     QString FailedPath(int pane) const { return failedPaths_[size_t(pane)]; }
@@ -641,6 +643,8 @@ public:
 
 private:
     void createLoadControls();
+    void releaseLoadControls();
+    std::array<QWidget*, 5> fileNameWidgets() const;
     void loadPaneSource(int pane);
     int openPaneFile(int pane, int slot);
     int checkViews(int which);
@@ -649,6 +653,8 @@ private:
     bool confirmReplacePanes(int panes);
     int errorOperation(int pane) const;
     bool loading_ = false;
+    int fnEditPane_ = 0;
+    QObject* fnFieldFilter_ = nullptr;
     bool keepKind_ = false;
     bool imageFlag_ = false;
     bool recompareAllowed_ = true;

@@ -240,7 +240,8 @@ void TF_Main::afterPaint() {
         if (!singlePaneView_ && AppSettings().GSShowDiffBar) updateOverviewBar();
     }
     updateStatusBar();
-    if (!eLine1->hasFocus() && !eLine2->hasFocus()) refocusMain();
+    // A field the user types into keeps the focus until the editing ends.
+    if (!eLine1->hasFocus() && !eLine2->hasFocus() && fnEditPane_ == 0) refocusMain();
     engine::editor().SetCaretMetrics(this, geometry_.leftTextX, geometry_.rightTextX, geometry_.paneTop);
 }
 
