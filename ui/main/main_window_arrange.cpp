@@ -23,6 +23,7 @@
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
 #include "cell_text.h"
+#include "compare_bin.h"
 #include "flat_button.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
@@ -150,7 +151,10 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
         place(b, r);
 
     P_DiffBar->setVisible(g.diffBarVisible);
-    if (g.diffBarVisible) place(P_DiffBar, g.diffBar);
+    if (g.diffBarVisible && P_DiffBar->geometry() != g.diffBar) {
+        place(P_DiffBar, g.diffBar);
+        nBarRebuild_ = true;
+    }
     place(vScrollBar, g.vScroll);
     hScrollBar->setVisible(g.hScrollVisible);
     place(hScrollBar, g.hScroll);
@@ -215,6 +219,9 @@ void TF_Main::refreshLayout() {
 
 void TF_Main::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    // The bar's scale is its height over the rows; a resize by less than a
+    // row keeps the rows but not the height.
+    nBarRebuild_ = true;
     // A drag of the window border sends many resizes; the layout runs once,
     // 50 ms after the last.
     armTimer(tjLayout, 50);
@@ -275,6 +282,7 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
     s.diffCount = engine::fccTabs().GetTabDiffCount();
     s.folderViewFilter = engine::folderRows().FolderViewFilter;
     s.diffBlockCount = engine::textCompare().GetDiffBlockCount();
+    if (viewType_ == vtBinary) s.binaryDiffBytes = compareBin().BinaryDiffSummary();
     engine::textCompare().TextCompareSummary(s.compareSummary);
     s.activePane = getActivePane(viewType_);
     s.zoomLimitReached = zoomLimitReached_;

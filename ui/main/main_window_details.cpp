@@ -338,7 +338,12 @@ bool TF_Main::copyDetailsSelection(QObject* sender) {
     return true;
 }
 
-void TF_Main::eLine1Click(int pane) { setActivePane(viewType_, pane); }
+void TF_Main::eLine1Click(int pane) {
+    // The editor acts on its own active side: typing, undo and copy must
+    // go to the pane the user clicked, as after a click in the panes.
+    setActivePane(viewType_, pane);
+    engine::editor().SetActiveSide(pane);
+}
 
 void TF_Main::eLine1Exit() { drawDPRuler(false); }
 

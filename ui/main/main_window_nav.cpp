@@ -150,6 +150,9 @@ void TF_Main::gotoFirstLast(int row) {
 }
 
 void TF_Main::scrollRowIntoView(int row) {
+    // The page is the one the row will be seen on: a load jumps to its first
+    // difference before the horizontal bar for its long lines is decided.
+    if (viewType_ != vtImage) updateHScrollBar();
     const int top = topRow(viewType_);
     const int wanted = ScrollTopForRow(row, top, rowsPerPage());
     if (wanted != top) setTopRow(viewType_, wanted, engine::paneStores().VisibleRowCount());
