@@ -259,6 +259,8 @@ public:
     void drawRulerMarker(int pane);
     // The details ruler; the paint timer's ruler job calls it unmarked.
     void drawDPRuler(bool marked);
+    // Both halves of the top ruler afresh, for the current layout and scroll.
+    void redrawPaneRuler();
     // Colour scheme step: the details colours and the mode button.
     void applyDetailsColors();
     void miShowRulerClick(QObject* sender);
@@ -495,6 +497,9 @@ private:
     int paintedRowCount_ = -1;
     int laidOutDigits_ = -1;
     int lastPaintBottom_ = 0;
+    // The horizontal position the top ruler was drawn for; -1 (set by every
+    // layout) draws it afresh at the next paint.
+    int rulerScrollPos_ = -1;
     bool nBarRebuild_ = true;
     int nBarRows_ = -1, nBarDiffs_ = -1;
     bool nBarDragging_ = false;

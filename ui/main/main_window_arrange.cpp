@@ -69,11 +69,11 @@ TLayoutInput TF_Main::layoutInput() const {
     in.charWidth = charWidth_;
     in.lineHeight = lineHeight_;
     in.headRowHeight = headRowHeight_;
-    const QFontMetrics fm(font());
     // The numbers are drawn in the pane font.
     in.lineNumberTextWidth =
         QFontMetrics(paneFont_).horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
-    in.detailCaptionWidth = fm.horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
+    // The captions are drawn in the details panel's font (the pane font).
+    in.detailCaptionWidth = P_ETit1->fontMetrics().horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
     in.dpiFactor = config::Helpers().DpiFactor;
     in.dpiPx2 = config::Helpers().DpiPx2;
     in.scale6 = config::ScaleDpi(6);
@@ -102,6 +102,7 @@ void TF_Main::arrangeLayout(int viewType) {
     viewType_ = viewType;
     const int oldLeftTextX = geometry_.leftTextX;
     if (started_) LockWindowRedraw(this);
+    rulerScrollPos_ = -1;
     geometry_ = tandex::ui::arrangeLayout(layoutInput());
     applyGeometry(geometry_);
     if (started_) UnlockWindowRedraw(this, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_NOERASE);
@@ -213,6 +214,14 @@ void TF_Main::refreshLayout() {
     placeImagePanels(false);
     rePosImgTitle();
     if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
+    showFileNames();
+    if (started_) {
+        // The details are laid out for the new width: fields and ruler anew.
+        details_.row = -1;
+        detailsRow_ = -1;
+        refreshDetails(engine::editor().GetCaretRow());
+        if (config::AppSettings().GSShowDPRuler && !P_Feet->isHidden()) drawDPRuler(false);
+    }
     if (tabBar_.shrunk || Client->width() < tabBar_.totalWidth) fitTabWidths();
     update();
 }
@@ -296,7 +305,16 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
 void TF_Main::updateStatusBar() {
     if (!config::AppSettings().GSStaDisp) return;
     showInsertState();
-    P_StatusBar->setText(statusBarText(statusSnapshot()));
+    // The status text ends before the fields at the bar's right end; what
+    // does not fit shows in full as the bar's hint.
+    const QString text = statusBarText(statusSnapshot());
+    int room = P_StatusBar->contentsRect().right() + 1;
+    for (QLabel* label : {L_InsertState, L_HiddenLn, lSimLevel})
+        if (!label->isHidden()) room = std::min(room, label->x() - charWidth_);
+    room -= P_StatusBar->contentsRect().left() + std::max(P_StatusBar->indent(), 0) + P_StatusBar->margin();
+    const QString shown = P_StatusBar->fontMetrics().elidedText(text, Qt::ElideRight, std::max(room, 0));
+    P_StatusBar->setText(shown);
+    P_StatusBar->setToolTip(shown == text ? QString() : text);
     P_StatusBar->repaint();
 }
 
@@ -338,6 +356,9 @@ void TF_Main::showInsertState() {
     lSimLevel->setToolTip(l.similarityHint);
     lSimLevel->adjustSize();
     lSimLevel->move(L_HiddenLn->x() - lSimLevel->width() - charWidth_, 0);
+    // A narrow bar keeps at least a third of its width for the status text;
+    // the similarity is also in the settings and the Options menu.
+    if (l.similarityVisible && lSimLevel->x() < P_StatusBar->width() / 3) lSimLevel->hide();
 }
 
 void TF_Main::timHiddenLnTimer() {

@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
@@ -238,6 +239,10 @@ void TF_Main::afterPaint() {
             vScrollBar->setValue(topRow(viewType_));
         }
         if (!singlePaneView_ && AppSettings().GSShowDiffBar) updateOverviewBar();
+        if (!I_MLRuler->isHidden() && hScrollBar->value() != rulerScrollPos_) {
+            rulerScrollPos_ = hScrollBar->value();
+            redrawPaneRuler();
+        }
     }
     updateStatusBar();
     // A field the user types into keeps the focus until the editing ends.

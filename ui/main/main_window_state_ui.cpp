@@ -159,9 +159,18 @@ void TF_Main::rePosImgTitle() {
     int right = 0;
     if (auto* action = end.isEmpty() ? nullptr : ToolBar1->findChild<QAction*>(end))
         if (QWidget* w = ToolBar1->widgetForAction(action); w && action->isVisible()) right = w->geometry().right() + 1;
-    L_AppTitle->resize(appTitleWidth(ToolBar1->width(), right), L_AppTitle->height());
+    // The title never lies over a button: in a narrow window it gives way,
+    // and hides when its name no longer fits.
+    int buttonsEnd = 0;
+    for (QAction* action : ToolBar1->actions())
+        if (QWidget* w = ToolBar1->widgetForAction(action); w && action->isVisible() && w->isVisible())
+            buttonsEnd = std::max(buttonsEnd, w->geometry().right() + 1);
+    const int edge = ToolBar1->width() - config::Helpers().DpiPx2;
+    const int width = std::max(std::min(appTitleWidth(ToolBar1->width(), right), edge - buttonsEnd), 0);
+    L_AppTitle->resize(width, L_AppTitle->height());
     // The title keeps to the toolbar's right end.
-    L_AppTitle->move(ToolBar1->width() - config::Helpers().DpiPx2 - L_AppTitle->width(), L_AppTitle->y());
+    L_AppTitle->move(edge - width, L_AppTitle->y());
+    L_AppTitle->setVisible(width >= L_AppTitle->fontMetrics().horizontalAdvance(L_AppTitle->text()));
 }
 
 // ---- busy disabling ---------------------------------------------------------
@@ -323,7 +332,11 @@ void TF_Main::showFileNames() {
         pi.fileKind = stores.FileKinds[p];
         pi.forcedKind = forcedKinds_[p];
         pi.lineEnding = stores.LineEndings[p];
-        info->setText(paneInfoText(pi));
+        // Cut to the line's width with an ellipsis, the whole text as its hint.
+        const QString line = paneInfoText(pi);
+        const QString fits = info->fontMetrics().elidedText(line, Qt::ElideRight, info->contentsRect().width());
+        info->setText(fits);
+        info->setToolTip(fits == line ? QString() : line);
     }
 }
 
