@@ -154,8 +154,11 @@ void TF_Main::scrollRowIntoView(int row) {
     // difference before the horizontal bar for its long lines is decided.
     if (viewType_ != vtImage) updateHScrollBar();
     const int top = topRow(viewType_);
-    const int wanted = ScrollTopForRow(row, top, rowsPerPage());
-    if (wanted != top) setTopRow(viewType_, wanted, engine::paneStores().VisibleRowCount());
+    const int count = engine::paneStores().VisibleRowCount();
+    int wanted = ScrollTopForRow(row, top, rowsPerPage());
+    // A row near the end shows on the last full page, not atop an empty pane.
+    if (wanted != top) wanted = std::min(wanted, LastPageTop(count, rowsPerPage()));
+    if (wanted != top) setTopRow(viewType_, wanted, count);
 }
 
 void TF_Main::scrollToTop(int top) {

@@ -81,6 +81,8 @@ TEST_F(MainWindowReadoutsTest, JumpsToTheLastLineShowItAboveTheHorizontalBar) {
     settle();
     EXPECT_EQ(engine::editor().Caret.Row, 99);
     EXPECT_TRUE(rowShown(99)) << "top " << w.topRow(ui::vtText) << " rows " << w.VisibleRows();
+    // On the last full page, not atop an empty pane.
+    EXPECT_EQ(w.topRow(ui::vtText), 100 - w.VisibleRows() + 1);
 }
 
 // The information line counts the file's lines, not the aligned rows.
