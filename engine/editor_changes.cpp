@@ -11,6 +11,7 @@
 #include "engine/main_window_services.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
+#include "engine/text_compare.h"
 #include "engine/undo_stack.h"
 
 #include "config/app_settings.h"
@@ -123,7 +124,11 @@ void Editor::RecompareCaretLine(bool wasDifferent) {
     }
     rows().SetRowDiffers(row, differ);
     if (!differ) rows().FreeRowCharFlags(row);
-    if (differ != wasDifferent) fccTabs().SetTabDiffCount(fccTabs().GetTabDiffCount() + (differ ? 1 : -1));
+    if (differ != wasDifferent) {
+        fccTabs().SetTabDiffCount(fccTabs().GetTabDiffCount() + (differ ? 1 : -1));
+        // The status bar's blocks and kinds would still tell the last run's.
+        textCompare().RecountDifferentRows();
+    }
 }
 
 void Editor::SetCaretRowAndRecompare(int row, bool wasDifferent) {

@@ -56,12 +56,21 @@ public:
     const std::vector<TUndoRec>& Records(int pane) const;
     // Exchanges the stacks of the two panes.
     void SwapStacks();
+    // The pane's text was just saved: the stack as it stands now is the
+    // saved text. An undo back to this point leaves the pane unmodified.
+    void MarkSaved(int pane);
+    // The stack stands where the pane was last saved or loaded: no record
+    // below that point was popped, and none at it was merged into since.
+    bool AtSavedPoint(int pane) const;
 
     quint8 UndoContinues = 0;
     std::array<quint8, 3> UndoMark{};
 
 private:
     std::array<std::vector<TUndoRec>, 3> stacks_;
+    // Records on the stack when the pane was saved; -1 once that state
+    // cannot come back by undoing.
+    std::array<qsizetype, 3> savedDepth_{0, 0, 0};
 };
 
 UndoStack& undoStack();

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "cell_text.h"
 #include "converters.h"
 #include "details_panel.h"
 #include "engine/editor.h"
@@ -268,6 +269,8 @@ public:
     void drawRulerMarker(int pane);
     // The details ruler; the paint timer's ruler job calls it unmarked.
     void drawDPRuler(bool marked);
+    // Both halves of the top ruler afresh, for the current layout and scroll.
+    void redrawPaneRuler();
     // Colour scheme step: the details colours and the mode button.
     void applyDetailsColors();
     void miShowRulerClick(QObject* sender);
@@ -492,6 +495,7 @@ private:
     QTimer* caretTimer_ = nullptr;
     QMetaObject::Connection appStateConnection_;
     QFont paneFont_;
+    TCellText paneCells_;
     QImage caretBitmap_;
     QPoint caretPos_{0, 0};
     QRegion caretDirty_;
@@ -503,6 +507,9 @@ private:
     int paintedRowCount_ = -1;
     int laidOutDigits_ = -1;
     int lastPaintBottom_ = 0;
+    // The horizontal position the top ruler was drawn for; -1 (set by every
+    // layout) draws it afresh at the next paint.
+    int rulerScrollPos_ = -1;
     bool nBarRebuild_ = true;
     int nBarRows_ = -1, nBarDiffs_ = -1;
     bool nBarDragging_ = false;
@@ -634,6 +641,8 @@ public:
     void eFNExit(QObject* sender);
     bool eFNKeyPress(QObject* sender, int key);
     void exitFNEdit();
+    // The pane whose file-name field is being edited, 0 when none is.
+    int FNEditPane() const { return fnEditPane_; }
     bool Loading() const { return loading_; }
     // The path of a pane's failed load, shown in its error memo.
     QString FailedPath(int pane) const { return failedPaths_[size_t(pane)]; }
@@ -649,6 +658,8 @@ public:
 
 private:
     void createLoadControls();
+    void releaseLoadControls();
+    std::array<QWidget*, 5> fileNameWidgets() const;
     void loadPaneSource(int pane);
     int openPaneFile(int pane, int slot);
     int checkViews(int which);
@@ -657,6 +668,8 @@ private:
     bool confirmReplacePanes(int panes);
     int errorOperation(int pane) const;
     bool loading_ = false;
+    int fnEditPane_ = 0;
+    QObject* fnFieldFilter_ = nullptr;
     bool keepKind_ = false;
     bool imageFlag_ = false;
     bool recompareAllowed_ = true;

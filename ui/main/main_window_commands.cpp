@@ -95,15 +95,12 @@ void TF_Main::createViewCommands() {
 
     // Search: the difference commands and go to line are there already.
     // The difference keys belong to the window's key table, which also
-    // decides when they act: the menu only names them.
+    // decides when they act: the menu only names them (the key handling
+    // writes the names, once).
     for (const char* name : {"FirstDifference1", "PrevDifference1", "NextDifference1", "LastDifference1", "GotoLine1"})
         if (QAction* a = item(name)) {
             a->setProperty("Built", true);
             a->setVisible(true);
-            if (!a->shortcut().isEmpty()) {
-                a->setText(a->text() + QLatin1Char('\t') + a->shortcut().toString(QKeySequence::NativeText));
-                a->setShortcut(QKeySequence());
-            }
         }
     item("GotoLine1")->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 

@@ -392,6 +392,9 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
     // Every exactly-Ctrl key is the table's.
     if (ctrl) key = 0;
     unlockPaint();
+    // A key may have moved the caret, changed the selection or the text:
+    // the buttons that depend on them must not stay as they were.
+    updateControls();
 }
 
 // ---- typing -------------------------------------------------------------------------
@@ -462,6 +465,7 @@ void TF_Main::FormKeyPress(QObject*, QChar& key) {
     }
     unlockPaint();
     ed.EditBusy = 0;
+    updateControls();
 }
 
 // ---- the follow-up of every caret move and edit ---------------------------------------
@@ -482,6 +486,8 @@ void TF_Main::changedEdit(Qt::KeyboardModifiers shift, int changeType, int scrol
         updateRowRange();
         structuralEdit_ = false;
         scrollRowIntoView(ed.Caret.Row);
+        // The information lines count the file's lines.
+        showFileNames();
     }
 
     if ((changeType == 3 || changeType == 4) && (scrollKind == 0 || scrollKind == 2)) {

@@ -150,9 +150,15 @@ void TF_Main::gotoFirstLast(int row) {
 }
 
 void TF_Main::scrollRowIntoView(int row) {
+    // The page is the one the row will be seen on: a load jumps to its first
+    // difference before the horizontal bar for its long lines is decided.
+    if (viewType_ != vtImage) updateHScrollBar();
     const int top = topRow(viewType_);
-    const int wanted = ScrollTopForRow(row, top, rowsPerPage());
-    if (wanted != top) setTopRow(viewType_, wanted, engine::paneStores().VisibleRowCount());
+    const int count = engine::paneStores().VisibleRowCount();
+    int wanted = ScrollTopForRow(row, top, rowsPerPage());
+    // A row near the end shows on the last full page, not atop an empty pane.
+    if (wanted != top) wanted = std::min(wanted, LastPageTop(count, rowsPerPage()));
+    if (wanted != top) setTopRow(viewType_, wanted, count);
 }
 
 void TF_Main::scrollToTop(int top) {

@@ -163,10 +163,21 @@ void TF_Main::Undo1Click(QObject*) {
                 int pane;
                 ~AfterRecord() {
                     engine::editor().EditBusy = 0;
-                    if (engine::undoStack().HasUndo(pane)) return;
-                    // The stack is back where the pane was last saved or loaded.
+                    auto& undo = engine::undoStack();
                     auto& tabs = engine::fccTabs();
-                    if (engine::undoStack().UndoMark[size_t(pane)])
+                    if (undo.HasUndo(pane)) {
+                        // Back at the text last saved, with edits from
+                        // before the save still to undo.
+                        if (undo.AtSavedPoint(pane)) {
+                            tabs.ClearPaneModified(pane);
+                            w->updateSaveCommands();
+                            w->updateControls();
+                        }
+                        return;
+                    }
+                    // The stack is back where the pane was last loaded, or
+                    // past a save that left records (the undo mark).
+                    if (undo.UndoMark[size_t(pane)])
                         tabs.MarkPaneModified(pane);
                     else
                         tabs.ClearPaneModified(pane);

@@ -239,9 +239,10 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         (shown ? stores.SideAccessKinds : tabs.TabSlots[size_t(tab)].AccessKinds)[p] = quint8(res.accessKind);
         tabs.ClearTabPaneModified(tab, pane);
         auto& undo = engine::undoStack();
-        if (config::AppSettings().TEUndoPastSav)
+        if (config::AppSettings().TEUndoPastSav) {
             undo.UndoMark[size_t(pane)] = undo.HasUndo(pane) ? 1 : 0;
-        else
+            undo.MarkSaved(pane);
+        } else
             undo.ClearUndo(pane);
     } else if (engine::PaneStores::IsPane(pane)) {
         config::showMessage(QStringLiteral("Tandex"),

@@ -165,6 +165,8 @@ TEST_F(SaveWindowTest, SaveAsWritesTheChosenEncodingAndLineEnd) {
 TEST_F(SaveWindowTest, SaveInPlaceOfANewComparisonPaneOpensTheSaveAsMenu) {
     loadText("NewL.txt");
     engine::fccTabs().MarkPaneModified(1);
+    // As the window does when an edit marks the pane: the item follows.
+    window_->updateSaveCommands();
     QMenu* shown = nullptr;
     window_->SaveAsMenuHook = [&](QMenu* menu) { shown = menu; };
     window_->findChild<QAction*>("SaveLeftFile1")->trigger();
