@@ -295,10 +295,9 @@ int fileLineCount(int pane) {
         for (int i = 0; i < rows; ++i) lines += stores.BinaryLines[p].IsGap(i) ? 0 : 1;
         return lines;
     }
-    // The lines are numbered in file order: the last one tells the count.
-    for (int i = rows - 1; i >= 0; --i)
-        if (!stores.TextLines[p].IsGap(i)) return std::max(stores.TextLines[p][i]->LineNumber, 0);
-    return 0;
+    // A line longer than a row continues on the next rows; it is still one
+    // line of the file.
+    return stores.FileLineCount(pane);
 }
 
 }  // namespace

@@ -198,15 +198,13 @@ TEST_F(SettingsMainWindowTest, ColourSchemeChangeReachesTheOpenDialog) {
 }
 
 TEST_F(SettingsMainWindowTest, PageButtonsCallTheMainWindowsCommands) {
-    struct Colors : ui::CommandWindowServices {
-        bool Has(ui::TCommandWindow window) const override { return window == ui::cwColors; }
+    // The colour dialog itself is the joined object's own; only its call is
+    // recorded here.
+    struct Joined : settings::TCommandWindowServices {
         void ShowColors(QPoint, bool shortcutsOn, std::function<void(int)>) override { calls << shortcutsOn; }
-        void ShowSettings() override {}
-        void ShowSettingsPage(int, int) override {}
-        void ShowAbout(QPoint) override {}
         QList<bool> calls;
-    } colors;
-    settings::TCommandWindowServices joined(&colors);
+    } joined;
+    auto& colors = joined;
     ui::setCommandWindows(&joined);
     struct Folders : ui::FolderViewServices {
         bool Execute(bool showOptions, int mode) override {
