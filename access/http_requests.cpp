@@ -152,9 +152,13 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         ~ProxyScope() { manager.setProxy(previous); }
     } proxyScope{manager, manager.proxy()};
     if (request.proxy) manager.setProxy(*request.proxy);
+    // A GET goes as one: as a custom request Qt buffers an answer without
+    // a length whole, whatever the read buffer says, and an endless one
+    // takes all memory.
     std::unique_ptr<QNetworkReply> reply(
         request.body             ? manager.sendCustomRequest(netRequest, request.method, request.body)
         : request.method == "HEAD" ? manager.head(netRequest)  // a custom HEAD waits for a body
+        : request.method == "GET"  ? manager.get(netRequest)
                                    : manager.sendCustomRequest(netRequest, request.method, QByteArray()));
 
     // Read as it comes: an unbounded read buffer would hold a fast download

@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <csignal>
 
+#include "access/access_slots.h"
 #include "ui/folders/batch_params.h"
 #include "ui/folders/console_out.h"
 #include "ui/folders/folder_view_services.h"
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         tandex::app::WindowServices services(batch);
         tandex::ui::TF_Main window(services.StatusWin());
+        // Once the settings name the temporary folder: what a killed earlier
+        // run left there goes before this run spills anything of its own.
+        tandex::access::FZRemoveStaleTempFiles();
         tandex::print::THelpWindowServices help(&window);
         tandex::ui::setHelp(&help);
         tandex::folders::TFolderViewServices folders(&window);

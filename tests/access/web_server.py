@@ -7,9 +7,12 @@
                                       /nolength/X sends X without a length
                                       (closing the connection after it),
                                       /slow/X sends X in 16-byte pieces
-                                      every 50 ms; each request (method,
-                                      path and its cache and accept
-                                      headers) goes to LOG
+                                      every 50 ms; /chunked/N sends N bytes
+                                      of the pattern i % 251 in chunks
+                                      without a Content-Length; /endless
+                                      sends such chunks without end; each
+                                      request (method, path and its cache
+                                      and accept headers) goes to LOG
   connect-peer LOG                    a CONNECT proxy that answers as the
                                       target host asks: "keep" 407 and then
                                       200 on the same connection, "close" 407
@@ -45,6 +48,10 @@ class Files(http.server.SimpleHTTPRequestHandler):
 
     def do_GET(self):
         self.log_request_line()
+        if self.path.startswith("/chunked/"):
+            return self.send_chunks(int(self.path[len("/chunked/"):]))
+        if self.path == "/endless":
+            return self.send_chunks(None)
         for mode in ("slow", "nolength"):
             if self.path.startswith("/%s/" % mode):
                 self.path = self.path[len(mode) + 1:]
@@ -81,6 +88,23 @@ class Files(http.server.SimpleHTTPRequestHandler):
                 self.wfile.write(data)
         except OSError:
             self.close_connection = True
+
+    def send_chunks(self, total):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        block = bytes(i % 251 for i in range(251 * 261))  # 65,511 bytes, whole periods
+        sent = 0
+        try:
+            while total is None or sent < total:
+                part = block if total is None else block[: min(len(block), total - sent)]
+                self.wfile.write(b"%x\r\n" % len(part) + part + b"\r\n")
+                sent += len(part)
+            self.wfile.write(b"0\r\n\r\n")
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        self.close_connection = True
 
     def send_head(self):
         if self.path.startswith("/redirect/"):

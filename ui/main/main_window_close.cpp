@@ -14,6 +14,7 @@
 #include "config/app_settings.h"
 #include "engine/pane_stores.h"
 #include "engine/undo_stack.h"
+#include "command_windows.h"
 #include "compare_bin.h"
 #include "main_window.h"
 #include "print_seams.h"
@@ -75,6 +76,13 @@ bool TF_Main::FormCloseQuery() {
         retryClose();
         return false;
     }
+    // The settings dialog is cancelled, as its "Cancel" does; the close
+    // comes back once it has gone.
+    if (commandWindows().SettingsOpen()) {
+        commandWindows().CancelSettings();
+        retryClose();
+        return false;
+    }
     closeQueryRunning_ = true;
     saveTabState();
     const bool goOn = askSaveModified(3);
@@ -114,6 +122,7 @@ void TF_Main::FormClose() {
         storeRecentPair();
     }
     help().CloseHelp();
+    commandWindows().CancelColors();
     closeFindDialog();
     if (statusWin_) statusWin_->hide();
     engine::undoStack().ClearUndo(1);
