@@ -115,6 +115,10 @@ TCmpFolder::TCmpFolder(ui::TF_Main* main)
 }
 
 TCmpFolder::~TCmpFolder() {
+    if (pulseTarget_) {
+        ui::commandWindows().SetOnPulse({});
+        ui::commandWindows().EnablePulse(false);
+    }
     // The walk ends before the list it appends to goes.
     preScan_.reset();
     engine::FreeScanList(scanList_);

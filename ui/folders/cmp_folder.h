@@ -94,6 +94,8 @@ public:
     void SetSourceIcon(ui::TFlatButton2* button, const QString& path);
     void SetDisplayTimer(int kind);
     void ResetPreScanInfo(bool start);
+    // The colour pulse's target: the pre-scan information's background.
+    void PulseColor(quint32 color);
 
     // Form and control handlers.
     bool CmpLoadBMPFunc(int size, int index, QImage& bitmap) const;
@@ -194,6 +196,8 @@ private:
     bool optionsOnly_ = false;
     bool connectBusy_ = false;
     bool moreBarHot_ = false;
+    // The window receives the colour pulse (given back when it goes).
+    bool pulseTarget_ = false;
     int errorLevel_ = 0;
     int preScanStarts_ = 0;
     QString messageText_;

@@ -23,6 +23,7 @@
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
 #include "ui/main/command_windows.h"
+#include "ui/main/form_layout.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
 
@@ -67,6 +68,11 @@ bool TCmpFolder::ShowOptions(int mode) {
             w->setVisible(!optionsOnly_);
         CB_Session->setEnabled(!optionsOnly_);
         applyOptionsLayout();
+        const QColor info = P_CmpInfo1->palette().color(QPalette::Window);
+        ui::commandWindows().SetPulse(quint32(info.red()) | quint32(info.green()) << 8 | quint32(info.blue()) << 16,
+                                      0, 6, 6, 8);
+        ui::commandWindows().SetOnPulse([this](quint32 color) { PulseColor(color); });
+        pulseTarget_ = true;
         // The pickers that exist are offered; typing a folder always works.
         const bool picker = ui::commandWindows().Has(ui::cwSharedServices);
         for (QMenu* menu : {pmOpenLeft, pmOpenRight})
@@ -395,11 +401,15 @@ void TCmpFolder::ResetPreScanInfo(bool start) {
         L_PSFSTot->setText(t.bytes);
         L_AFSize->setText(t.average);
         L_PreScanTime->clear();
+        if (config::AppSettings().FCBGFlash) ui::commandWindows().EnablePulse(true);
         return;
     }
     timDispUpd->stop();
+    ui::commandWindows().EnablePulse(false);
     ShowInfo(QString());
 }
+
+void TCmpFolder::PulseColor(quint32 color) { ui::SetPanelColor(P_CmpInfo1, color); }
 
 void TCmpFolder::timDispUpdTimer() {
     if (timDispUpd->property("Tag").toInt() != 0) return;

@@ -35,6 +35,7 @@
 #include "tests/ui/widget_harness.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/main/command_windows.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
 #include "ui/main/qt_services.h"
@@ -53,6 +54,23 @@ public:
         return answer;
     }
     int answer = config::mrNo;
+};
+
+// The command-window seam with the colour pulse recorded.
+class PulseRecorder : public ui::CommandWindowServices {
+public:
+    bool Has(ui::TCommandWindow) const override { return false; }
+    void ShowColors(QPoint, bool, std::function<void(int)>) override {}
+    void ShowSettings() override {}
+    void ShowSettingsPage(int, int) override {}
+    void ShowAbout(QPoint) override {}
+    void SetPulse(quint32 base, quint8 red, quint8 green, quint8 blue, int half) override {
+        calls << QString("set %1 %2 %3 %4 %5").arg(base, 0, 16).arg(red).arg(green).arg(blue).arg(half);
+    }
+    void EnablePulse(bool on) override { calls << QString("enable %1").arg(on); }
+    void SetOnPulse(std::function<void(quint32)> pulse) override { onPulse = std::move(pulse); }
+    QStringList calls;
+    std::function<void(quint32)> onPulse;
 };
 
 void writeFile(const QString& path, qint64 size) {
@@ -336,6 +354,35 @@ TEST_F(CmpFolderTest, StartOnTwoRealFoldersAfterThePreScanShowedItsCounts) {
     EXPECT_EQ(config::AppSettings().FCFoldersR[0], right_);
     EXPECT_EQ(config::AppSettings().FCSessions[0], "Default");
     EXPECT_EQ(w.PreScanStarts(), 1);
+}
+
+TEST_F(CmpFolderTest, TheInformationPanelPulsesWhileThePreScanRunsWhenFlashingIsOn) {
+    for (const bool flash : {true, false}) {
+        SCOPED_TRACE(flash);
+        resetState();
+        config::AppSettings().FCBGFlash = flash;
+        PulseRecorder pulse;
+        ui::setCommandWindows(&pulse);
+        TCmpFolder& w = makeWithFolders(left_, right_);
+        runOptions(cmNormal, {startEnabled(), [&] {
+                                  EXPECT_TRUE(pulse.onPulse);
+                                  if (pulse.onPulse) pulse.onPulse(0x123456);
+                                  EXPECT_EQ(w.P_CmpInfo1->palette().color(QPalette::Window), QColor(0x56, 0x34, 0x12));
+                                  return true;
+                              },
+                              cancel()});
+        // Prepared on the panel's own colour (the raised look); on for the
+        // walk only when wanted, and off once the options end.
+        ASSERT_GE(pulse.calls.size(), 2);
+        EXPECT_EQ(pulse.calls.first(), "set c6f5ff 0 6 6 8");
+        EXPECT_EQ(pulse.calls.count("enable 1"), flash ? 1 : 0);
+        EXPECT_EQ(pulse.calls.last(), "enable 0");
+        // A window that goes leaves no callback behind in the seam.
+        window_->WaitPreScanStopped();
+        window_.reset();
+        EXPECT_FALSE(pulse.onPulse);
+        ui::setCommandWindows(nullptr);
+    }
 }
 
 TEST_F(CmpFolderTest, TheOptionsEndWithoutARunOnCancelAndOnTheOptionsOnlyOk) {
