@@ -61,6 +61,18 @@ struct TFolderCompareState {
     std::atomic<bool> PreScanDone{false};
     std::atomic<bool> PreScanStop{false};
     TPreScanReport PreScanReport;
+
+    // Run-wide values that the folder window sets and the run reads, on the
+    // user-interface thread only.
+    bool ContentCompareOn = false;
+    // The result code of the latest root check.
+    int FCErrorCode = 0;
+    // False once the user chose to go on without the right root: every
+    // left file is then a row without a right counterpart.
+    bool RightRootReachable = true;
+    // The buffer size changed during the run: the block loop takes the new
+    // size at its next block.
+    bool BufSizeChanged = false;
 };
 
 TFolderCompareState& FolderCompare();

@@ -1,0 +1,212 @@
+#pragma once
+// The folder comparison window. Before a run it is the options view: the
+// user picks the two folders, masks, subfolders, time stamp, attributes,
+// content mode, buffer size and depth limit, while the pre-scan of the left
+// tree already runs and shows its counts; "Start" checks the right root.
+// Sessions keep named option sets; the combo boxes keep histories.
+//
+// The window owns the pre-scan list and the pre-scan that fills it; every
+// change of an option that shapes the list stops the walk and starts a new
+// one once the user has paused for a moment, so typing a folder name
+// starts one walk and not one per key.
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+#include "engine/pane_stores.h"
+#include "ui/folders/prescan.h"
+#include "ui/main/flat_button.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace tandex::ui {
+class TF_Main;
+}
+
+namespace tandex::folders {
+
+// Run modes of the window.
+enum TCmpFolderMode : int {
+    cmNormal = -1,
+    cmBatch = -2,
+    cmRerun = 1111,
+    cmOptionsOnly = 1112,
+    cmCommandLine = 1113,
+    cmSubfolderPair = 1114,
+};
+
+// Source kinds of the folder buttons and their popup items.
+enum TSourceKind : int { skFileSystem = 0, skFtp = 1, skArchive = 2, skCloud = 3 };
+
+class TCmpFolder : public QWidget {
+    Q_OBJECT
+
+public:
+    // main gives the window its pictures and its owner; without one (tests)
+    // it is a window of its own.
+    explicit TCmpFolder(ui::TF_Main* main = nullptr);
+    ~TCmpFolder() override;
+    TCmpFolder(const TCmpFolder&) = delete;
+    TCmpFolder& operator=(const TCmpFolder&) = delete;
+
+    // Prepares the options view for mode, starts the pre-scan and processes
+    // messages until the run starts (true, RunState 2) or the options end
+    // without one (false). showOptions false presses "Start" by code once
+    // the pre-scan list exists.
+    bool ShowOptions(int mode);
+    void SetShowOptions(bool on) { showOptions_ = on; }
+    bool ShowOptionsOn() const { return showOptions_; }
+
+    // Sessions: the current options as a record, and session data 0 of the
+    // settings applied to the controls.
+    QString SessionString() const;
+    void ApplySession();
+    // Moves or inserts the combo's text at the top of its history (the data
+    // entries of the pair lists and the sessions move along).
+    void UpdateHistory(QComboBox* combo);
+    QString ContentModeHint(int mode) const;
+    void UpdateContentControls();
+    void UpdateSourceLayout();
+    int GetAttrBoxes() const;
+    void SetAttrBoxes(int mask);
+
+    // The message line of the options view; outside it ShowError shows a
+    // message box.
+    void ShowError(int level, const QString& text);
+    void ShowWarning(const QString& text);
+    void ShowInfo(const QString& text);
+
+    // Pre-scan.
+    void RestartPreScan();
+    void ConnectAndPreScan();
+    void StartPreScan(int slot);
+    void SetSourceIcon(ui::TFlatButton2* button, const QString& path);
+    void SetDisplayTimer(int kind);
+    void ResetPreScanInfo(bool start);
+    // The colour pulse's target: the pre-scan information's background.
+    void PulseColor(quint32 color);
+
+    // Form and control handlers.
+    bool CmpLoadBMPFunc(int size, int index, QImage& bitmap) const;
+    void ApplyLook();
+    void fbOkClick();
+    void fbCancelClick();
+    void fbSWAPClick();
+    void OpenFolderClick(QObject* sender);
+    void BrowseSource(bool left, int kind);
+    void CB_UseFPLClick();
+    void CB_SessionSelect(int index);
+    void CB_SubFolderClick();
+    void CB_FCLimitRecScanClick();
+    void CB_Folder1Change();
+    void CB_Folder2Change();
+    void CB_ChkDateClick();
+    void CB_PerfGraphClick();
+    void TB_FCCChange();
+    void TB_MaxBufChange();
+    void E_FCMaxDepthChange();
+    void UD_LevelChangingEx(int step);
+    void pMoreSettingsClick(bool realClick);
+    void timDelayedPreScanTimer();
+    void timDispUpdTimer();
+
+    // State the tests and the run read.
+    bool Ready() const { return ready_; }
+    int ErrorLevel() const { return errorLevel_; }
+    QString MessageTitle() const;
+    // The message line's text as given, line breaks included.
+    QString MessageText() const { return messageText_; }
+    int Mode() const { return mode_; }
+    bool OptionsOnly() const { return optionsOnly_; }
+    bool ConnectBusy() const { return connectBusy_; }
+    const QString& LeftRoot() const { return leftRoot_; }
+    const QString& RightRoot() const { return rightRoot_; }
+    engine::TScanList* ScanList() const { return scanList_.get(); }
+    // How many pre-scans the window has started.
+    int PreScanStarts() const { return preScanStarts_; }
+    // Waits, processing messages, until no pre-scan and no connect runs.
+    void WaitPreScanStopped();
+
+    // Controls.
+    QWidget *P_CmpInfo1 = nullptr, *P_CmpSettings = nullptr, *P_CmpControl = nullptr, *P_Session = nullptr,
+            *pMoreSettings = nullptr;
+    QLabel *L_PSFileNumTxt = nullptr, *L_PSFileNum = nullptr, *L_PSFolderNumTxt = nullptr,
+           *L_PSFolderNum = nullptr, *L_PSFSTotTxt = nullptr, *L_PSFSTot = nullptr, *L_AFSizeTxt = nullptr,
+           *L_AFSize = nullptr, *L_ErrorTit = nullptr, *L_ErrorTxt = nullptr, *L_PreScanTime = nullptr;
+    QLabel *L_SettingsTit = nullptr, *L_ControlTit = nullptr, *L_FolderL = nullptr, *L_FolderR = nullptr,
+           *L_IncludePat = nullptr, *L_ExcludePat = nullptr, *L_CompareMode = nullptr,
+           *L_ContentCheck = nullptr, *L_NumBuf = nullptr, *L_CurBufSize = nullptr,
+           *L_FCLimitRecScan = nullptr, *L_Session = nullptr, *L_MoreSettings = nullptr,
+           *IMG_MoreL = nullptr, *IMG_MoreR = nullptr, *L_Params = nullptr;
+    QComboBox *CB_Folder1 = nullptr, *CB_Folder2 = nullptr, *CB_IncludePat = nullptr, *CB_ExcludePat = nullptr,
+              *CB_FolderPairList = nullptr, *CB_FCExclFolders = nullptr, *CB_Session = nullptr;
+    QPlainTextEdit* M_FParList = nullptr;
+    QCheckBox *CB_UseFPL = nullptr, *CB_SubFolder = nullptr, *CB_ChkDate = nullptr, *CB_Folder1Only = nullptr,
+              *CB_FCAttrHidden = nullptr, *CB_FCAttrSystem = nullptr, *CB_FCAttrReadOnly = nullptr,
+              *CB_FCAttrArchive = nullptr, *CB_FCLimitRecScan = nullptr, *CB_DisRdCache = nullptr,
+              *CB_PerfGraph = nullptr;
+    QGroupBox* GB_FileAttributes = nullptr;
+    QSlider *TB_FCC = nullptr, *TB_MaxBuf = nullptr;
+    QLineEdit* E_FCMaxDepth = nullptr;
+    QWidget* UD_Level = nullptr;
+    QToolButton *UD_Up = nullptr, *UD_Down = nullptr;
+    QLabel *IMG_LFolder = nullptr, *IMG_Equal = nullptr, *IMG_RFolder = nullptr, *L_Error = nullptr;
+    ui::TFlatButton2 *fbOpenFolderL = nullptr, *fbOpenFolderR = nullptr, *fbSWAP = nullptr, *fbHelp = nullptr,
+                     *fbOk = nullptr, *fbCancel = nullptr, *fbPause = nullptr, *fbSkipFile = nullptr,
+                     *fbShowLog = nullptr;
+    QMenu *pmOpenLeft = nullptr, *pmOpenRight = nullptr;
+    QTimer *timDelayedPreScan = nullptr, *timDispUpd = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void createInfoPanel();
+    void createSettingsPanel();
+    void createControlPanel();
+    void fillHistories();
+    void applyOptionsLayout();
+    void AnimateControlPanel(int targetTop);
+    void setFolderImages(bool active);
+    void setMoreSettingsBarColor(quint32 color);
+    void clearMessageLine();
+    void showMessageLine(const QString& title, quint32 color, const QString& text);
+    bool ftpInvolved() const;
+    void storeHistories();
+    void enableStartWhenIdle();
+    ui::TFlatButton2* makeButton(QWidget* parent, const char* name, int x, int y, int width, int height);
+
+    ui::TF_Main* main_ = nullptr;
+    int mode_ = cmNormal;
+    bool ready_ = false;
+    bool showOptions_ = true;
+    bool optionsOnly_ = false;
+    bool connectBusy_ = false;
+    bool moreBarHot_ = false;
+    // The window receives the colour pulse (given back when it goes).
+    bool pulseTarget_ = false;
+    int errorLevel_ = 0;
+    int preScanStarts_ = 0;
+    QString messageText_;
+    QString leftRoot_, rightRoot_;
+    QString includeMasks_, excludeMasks_;
+    // The list outlives the walk that fills it: the walk is declared after
+    // it and therefore stopped and joined first.
+    std::unique_ptr<engine::TScanList> scanList_;
+    std::unique_ptr<TPreScanFolder> preScan_;
+};
+
+}  // namespace tandex::folders
