@@ -81,9 +81,6 @@ public:
     void SetPaperSize(int width, int height);
     void SetPaperSizeOrientation(int width, int height, TPrinterOrientation orientation);
     QRect PageBounds() const { return QRect(0, 0, paperWidth_, paperHeight_); }
-    // The part of the paper a printer reaches, in Units: the whole paper
-    // while no printer is known.
-    virtual QRect PrintableAreaBounds() const { return PageBounds(); }
     // The paper in reference pixels, and that on screen at 100 %.
     QSize PageExtent() const { return pageExtent_; }
     QSize PageScreenSize() const { return pageScreenSize_; }

@@ -32,6 +32,12 @@ int roundHalfEven(double v) {
     return int(std::nearbyint(v));
 }
 
+// The part of the paper the printer reaches, in the preview's units. No
+// printer is known to the preview yet: the whole paper.
+QRect printableArea(const PreviewDocument& doc) {
+    return doc.PageBounds();
+}
+
 }  // namespace
 
 // ---- gray settings ------------------------------------------------------
@@ -106,7 +112,7 @@ void TPrintPreview::PaperViewPaint(TPaperPreview*, QPainter& canvas, const QRect
     if (!showPrintableArea_) return;
     const double sx = double(rect.width()) / qMax(1, Document().PaperWidth());
     const double sy = double(rect.height()) / qMax(1, Document().PaperHeight());
-    const QRect area = Document().PrintableAreaBounds();
+    const QRect area = printableArea(Document());
     const int x1 = rect.left() + roundHalfEven(area.left() * sx);
     const int x2 = rect.left() + roundHalfEven((area.left() + area.width()) * sx);
     const int y1 = rect.top() + roundHalfEven(area.top() * sy);

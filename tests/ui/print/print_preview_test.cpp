@@ -434,6 +434,16 @@ TEST_F(PreviewTest, A4PageOnItsPaperGrabbed) {
     EXPECT_EQ(shown.pixel(paper.x() + paper.width() / 2, y), QColor(Qt::white).rgb());
     EXPECT_EQ(shown.pixel(paper.x(), y), QColor(Qt::black).rgb());
     EXPECT_EQ(shown.pixel(right, y), QApplication::palette().color(QPalette::Dark).rgb());
+    // Without a printer the printable-area frame is dotted along the page's
+    // edges: masked onto white paper it takes the frame's colour.
+    const auto dots = [&](int x) {
+        int n = 0;
+        for (int row = y; row < y + 20; ++row) n += shown.pixel(x, row) == preview.PrintableAreaColor().rgb();
+        return n;
+    };
+    const QRect page = paper.PageRect().translated(paper.pos());
+    EXPECT_GE(dots(page.left()), 5);
+    EXPECT_EQ(dots(page.left() + 1), 0);
 }
 
 }  // namespace
