@@ -68,9 +68,11 @@ QString PreviewDocument::CreatorText() {
 // ---- conversions --------------------------------------------------------
 
 int PreviewDocument::ReferenceDpiX() const {
+    if (printer_ && (directPrinting_ || referenceIsPrinter_)) return printer_->DpiX();
     return ScreenPixelsPerInch();
 }
 int PreviewDocument::ReferenceDpiY() const {
+    if (printer_ && (directPrinting_ || referenceIsPrinter_)) return printer_->DpiY();
     return ScreenPixelsPerInch();
 }
 
@@ -101,12 +103,7 @@ QPoint PreviewDocument::ScreenToUnits(int x, int y) const {
 
 TPaperType PreviewDocument::FindPaperTypeBySize(int width, int height) const {
     // Whole millimetres: hundredths of a millimetre ÷ 100, halves to even.
-    auto toMm = [](int hiMetric) {
-        const int q = hiMetric / 100, r = hiMetric % 100;
-        const int twice = 2 * (r < 0 ? -r : r);
-        const int away = hiMetric < 0 ? -1 : 1;
-        return twice > 100 || (twice == 100 && q % 2 != 0) ? q + away : q;
-    };
+    auto toMm = [](int hiMetric) { return DivRoundEven(hiMetric, 100); };
     const QPoint size = ConvertXY(width, height, units_, mmHiMetric);
     const int w = toMm(size.x()), h = toMm(size.y());
     for (int t = 0; t < kPaperTypeCount; ++t) {
@@ -232,9 +229,15 @@ void PreviewDocument::BeginDoc() {
     if (state_ != psReady) return;
     canvas_.reset();
     device_.reset();
-    Clear();
-    SetState(psCreating);
-    if (UsePrinterOptions) ReadPrinterOptions();
+    // Without a printer the pages are recorded: nothing drawn is lost.
+    referenceIsPrinter_ = directPrint_ && HasPrinter();
+    if (referenceIsPrinter_) {
+        BeginDirectPrint();
+    } else {
+        Clear();
+        SetState(psCreating);
+        if (UsePrinterOptions) ReadPrinterOptions();
+    }
     ComputePageExtents();
     if (OnBeginDoc) OnBeginDoc();
     NewPage();
@@ -280,7 +283,17 @@ void PreviewDocument::FinishPage() {
     pages_.Add(page);
 }
 
+QPainter* PreviewDocument::Canvas() const {
+    if (canvas_) return canvas_.get();
+    return printer_ ? printer_->Canvas() : nullptr;
+}
+
 void PreviewDocument::NewPage() {
+    if (state_ == psPrinting && directPrinting_) {
+        NewDirectPage();
+        if (OnNewPage) OnNewPage();
+        return;
+    }
     if (state_ != psCreating) return;
     if (canvas_) FinishPage();
     OpenMetafileCanvas();
@@ -288,6 +301,12 @@ void PreviewDocument::NewPage() {
 }
 
 void PreviewDocument::EndDoc() {
+    if (state_ == psPrinting && directPrinting_) {
+        EndDirectPrint();
+        if (OnEndDoc) OnEndDoc();
+        SetState(psReady);
+        return;
+    }
     if (state_ != psCreating) return;
     if (canvas_) FinishPage();
     if (OnEndDoc) OnEndDoc();
@@ -344,7 +363,9 @@ void PreviewDocument::SetCurrentPage(int pageNo) {
 }
 
 QByteArray PreviewDocument::Pages(int pageNo) {
-    if (pageNo < 1 || pageNo > TotalPages()) return {};
+    // While printing straight to the printer TotalPages counts printed
+    // pages, which the store does not hold.
+    if (pageNo < 1 || pageNo > pages_.Count()) return {};
     return pages_.Metafiles(pageNo - 1);
 }
 

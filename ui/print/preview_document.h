@@ -19,6 +19,8 @@
 #include <optional>
 
 #include "ui/print/metafile_list.h"
+#include "ui/print/page_setup.h"
+#include "ui/print/preview_printer.h"
 #include "ui/print/preview_units.h"
 
 class QIODevice;
@@ -32,6 +34,7 @@ struct TGraphic;
 enum TPrinterOrientation : int { poPortrait = 0, poLandscape = 1 };
 enum TPreviewState : int { psReady, psCreating, psPrinting, psLoading, psSaving };
 enum TGrayscaleOption : int { gsPreview = 1, gsPrint = 2 };
+enum TPageProcessingChoice : int { pcAccept, pcIgnore, pcCancellAll };
 
 // A page canvas that could not be made or completed.
 class EOutOfMemory : public std::runtime_error {
@@ -81,6 +84,9 @@ public:
     void SetPaperSize(int width, int height);
     void SetPaperSizeOrientation(int width, int height, TPrinterOrientation orientation);
     QRect PageBounds() const { return QRect(0, 0, paperWidth_, paperHeight_); }
+    // The part of the paper a printer reaches, in Units: the whole paper
+    // while no printer is known.
+    virtual QRect PrintableAreaBounds() const;
     // The paper in reference pixels, and that on screen at 100 %.
     QSize PageExtent() const { return pageExtent_; }
     QSize PageScreenSize() const { return pageScreenSize_; }
@@ -93,9 +99,10 @@ public:
     int GrayContrast() const { return grayContrast_; }
     void SetGrayContrast(int value) { grayContrast_ = qBound(-100, value, 100); }
     int Grayscale = 0;  // TGrayscaleOption bits
-    // Direct printing needs the printer: until printing is built, pages
-    // are always recorded.
-    bool DirectPrint = false;
+    // Pages drawn between BeginDoc and EndDoc go straight to the printer,
+    // when there is one, and the printer is the reference device.
+    bool DirectPrint() const { return directPrint_; }
+    void SetDirectPrint(bool value);
     bool UsePrinterOptions = false;
     QString PrintJobTitle;
     QFont Font;
@@ -109,10 +116,12 @@ public:
     bool Move(int pageNo, int newPageNo);
     int CurrentPage() const { return currentPage_; }
     void SetCurrentPage(int pageNo);
-    int TotalPages() const { return pages_.Count(); }
+    // While printing straight to the printer: the pages printed so far.
+    int TotalPages() const { return directPrinting_ ? printedPages_ : pages_.Count(); }
     TPreviewState State() const { return state_; }
-    // The canvas of the page being recorded; null otherwise.
-    QPainter* Canvas() const { return canvas_.get(); }
+    // The canvas of the page being recorded, also while printing straight
+    // to the printer; otherwise the printer's, null while it prints nothing.
+    QPainter* Canvas() const;
     // A page's EMF; empty outside 1 .. TotalPages.
     QByteArray Pages(int pageNo);
     TMetafileList& Store() { return pages_; }
@@ -126,9 +135,42 @@ public:
     // The file is replaced only once the whole page file was written.
     void SaveToFile(const QString& name);
 
+    // ---- the printer ----
+    // The printer that prints and is asked for its settings; none at
+    // first. The caller keeps it alive while it is set.
+    PreviewPrinter* Printer() const { return printer_; }
+    void SetPrinter(PreviewPrinter* printer);
+    // Paper, orientation and form name to the printer, and back.
+    void ApplyPrinterOptions();
+    void ReadPrinterOptions();
+    void ResetPrinterDC();
+    // The printer's name of the paper: a form of the printer's with the
+    // paper's size, else one made from the size.
+    QString FormName();
+    bool IsSynthesizedFormName();
+    // The size of a table paper in the given units; false for pCustom.
+    bool GetPaperTypeSize(TPaperType type, TUnits outUnits, int& width, int& height) const;
+    void FillPageSetupDialog(TPageSetupRecord& dialog);
+    // The paper from the dialog; the page less the margins, in Units.
+    QRect ApplyPageSetupDialog(const TPageSetupRecord& dialog);
+    // Where a page goes on the printer's canvas, in printer pixels.
+    QRect PrinterPageBounds() const;
+
+    // ---- printing ----
+    void PrintAll() { PrintPages(1, TotalPages()); }
+    void PrintPages(int fromPage, int toPage);
+    void PrintPageList(const QList<int>& pages);
+    // Read before every printed page: set, the run ends after the page.
+    bool AbortPrinting = false;
+
     // ---- events ----
     std::function<void()> OnBeginDoc, OnEndDoc, OnNewPage, OnEndPage, OnChange, OnStateChange,
         OnPaperChange;
+    std::function<void()> OnBeforePrint, OnAfterPrint;
+    std::function<void(int done, int total)> OnProgress;
+    std::function<void(int pageNo, TPageProcessingChoice& choice)> OnPageProcessing;
+    // Draw around a printed page on the printer's canvas.
+    std::function<void(int pageNo, QPainter& canvas)> OnPrintBackground, OnPrintAnnotation;
 
 protected:
     virtual int ReferenceDpiX() const;
@@ -154,9 +196,17 @@ protected:
     virtual void RefreshThumbnailRange(int /*first*/, int /*last*/) {}
     virtual void RepaintThumbnailRange(int /*first*/, int /*last*/) {}
     virtual void SyncThumbnailViews() {}
-    // What printing does.
-    virtual void ReadPrinterOptions() {}
-    virtual void ClearFormNames() {}
+    // Printing.
+    virtual void ClearFormNames();
+    virtual void DoProgress(int done, int total);
+    virtual TPageProcessingChoice DoPageProcessing(int pageNo);
+    virtual void DrawPrinterPage(int pageNo, QPainter& canvas, const QRect& r);
+    virtual void BeginPrintJob();
+    virtual void EndPrintJob(bool succeeded);
+    // Straight to the printer: a page is recorded at the printer's
+    // resolution, and played onto the printer's page when it is released.
+    virtual void OpenPrinterCanvas();
+    virtual void ReleasePrinterCanvas();
 
     void SetState(TPreviewState state);
 
@@ -179,6 +229,21 @@ private:
     TMetafileList pages_;
     std::unique_ptr<EmfPaintDevice> device_;
     std::unique_ptr<QPainter> canvas_;
+
+    PreviewPrinter* printer_ = nullptr;
+    bool directPrint_ = false;
+    // The printer is the reference device: DirectPrint with a printer.
+    bool referenceIsPrinter_ = false;
+    bool directPrinting_ = false;
+    int printedPages_ = 0;
+    QString formName_;
+    QString synthesizedFormName_;
+
+    bool HasPrinter() const { return printer_ && printer_->Installed(); }
+    void BeginDirectPrint();
+    void NewDirectPage();
+    void EndDirectPrint();
+    void AbandonDirectPrint();
 };
 
 }  // namespace tandex::print

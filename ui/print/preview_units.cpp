@@ -66,6 +66,13 @@ TPaperType FindPaperTypeById(int code) {
     return pCustom;
 }
 
+int DivRoundEven(int value, int divisor) {
+    const int q = value / divisor, r = value % divisor;
+    const int twice = 2 * (r < 0 ? -r : r);
+    const int away = value < 0 ? -1 : 1;
+    return twice > divisor || (twice == divisor && q % 2 != 0) ? q + away : q;
+}
+
 int MulDiv(int a, int b, int c) {
     if (c == 0) return -1;
     const int64_t product = int64_t(a) * int64_t(b);

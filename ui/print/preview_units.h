@@ -46,6 +46,9 @@ TPaperType FindPaperTypeById(int code);
 // platform's routine expect.
 int MulDiv(int a, int b, int c);
 
+// value ÷ divisor (above 0) rounded to the nearest integer, halves to even.
+int DivRoundEven(int value, int divisor);
+
 // Value from one unit into another; dpi counts the pixels per inch of
 // mmPixel. The product is 64-bit and the quotient rounds halves to even;
 // the decimal and twip steps are exact. Results beyond 32 bits saturate.
