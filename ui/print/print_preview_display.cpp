@@ -32,10 +32,9 @@ int roundHalfEven(double v) {
     return int(std::nearbyint(v));
 }
 
-// The part of the paper the printer reaches, in the preview's units. No
-// printer is known to the preview yet: the whole paper.
+// The part of the paper the printer reaches, in the preview's units.
 QRect printableArea(const PreviewDocument& doc) {
-    return doc.PageBounds();
+    return doc.PrintableAreaBounds();
 }
 
 }  // namespace
