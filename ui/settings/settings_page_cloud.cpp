@@ -221,7 +221,10 @@ void TF_SettingsNew::fbDBLoginClick() {
     }
     access::FZSetCloudLoginStepHook(nullptr);
     if (gone()) {
-        if (!exchanged || result != 0) access::FZCloudCheckAuth(401);
+        if (!exchanged)
+            access::FZCloudLoadToken();
+        else if (result != 0)
+            access::FZCloudCheckAuth(401);
         return;
     }
     if (authorized != 0 || (opened && (!exchanged || result != 0))) {

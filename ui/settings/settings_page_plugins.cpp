@@ -81,7 +81,7 @@ void TF_SettingsNew::createPagePlugIns() {
     LB_PIList->setUniformItemSizes(true);
     LB_PIList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     LB_PIList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const int rowHeight = LB_PIList->fontMetrics().height() + config::ScaleDpi(4);
+    const int rowHeight = LB_PIList->fontMetrics().height() + config::ScaleDpi(2);
     LB_PIList->setFixedSize(config::ScaleDpi(466),
                             kOneColumn * rowHeight + 2 * LB_PIList->frameWidth() + config::ScaleDpi(2));
     LB_PIList->setProperty("RowHeight", rowHeight);
@@ -120,8 +120,9 @@ void TF_SettingsNew::createPagePlugIns() {
     auto* checks = new QVBoxLayout;
     checks->setSpacing(config::ScaleDpi(2));
     CB_PIShortNames = Check(checks, "CB_PIShortNames", QStringLiteral("Plug-in requires short (8.3) file names"));
-    cbPIUseExitCode = Check(checks, "cbPIUseExitCode", QStringLiteral("Check plug-in exit code"));
-    QHBoxLayout* codes = Row(checks, 18);
+    QHBoxLayout* codes = Row(checks);
+    cbPIUseExitCode = Check(codes, "cbPIUseExitCode", QStringLiteral("Check plug-in exit code"));
+    codes->addSpacing(config::ScaleDpi(12));
     Label(codes, "L_PISuccess", QStringLiteral("Success code:"));
     ePiSuccess = Edit(codes, "ePiSuccess", 50);
     Label(codes, "L_PIOr", QStringLiteral("OR"));

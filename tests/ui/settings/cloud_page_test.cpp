@@ -27,6 +27,7 @@
 #include "tests/ui/settings/answering_sink.h"
 #include "tests/ui/settings/settings_dialog_fixture.h"
 #include "ui/main/flat_button.h"
+#include "ui/main/print_seams.h"
 
 namespace config = tandex::config;
 namespace ui = tandex::ui;
@@ -35,6 +36,14 @@ using settings::TF_SettingsNew;
 using tandex::testing::CloudEmulator;
 
 namespace {
+
+class RecordingHelp : public ui::HelpServices {
+public:
+    void ShowHelpTopic(const QString& topic) override { topics << topic; }
+    void ApplyTheme() override {}
+    void CloseHelp() override {}
+    QStringList topics;
+};
 
 class CloudPageTest : public tandex::testing::SettingsDialogFixture {
 protected:
@@ -181,6 +190,7 @@ TEST_F(CloudPageTest, AGrantInTheBrowserStoresTheScrambledTokenAndShowsEachStep)
     EXPECT_NE(s.DBOKey, token.Key);
     EXPECT_TRUE(d.timDBLogin->isActive());
     EXPECT_EQ(d.timDBLogin->interval(), 10000);
+    EXPECT_FALSE(tandex::testing::GrabToPng(&d, QStringLiteral("CloudPage.Granted")).isEmpty());
 
     d.timDBLoginTimer();
     EXPECT_EQ(d.fbDBLogin->Caption(), QStringLiteral("Grant access"));
@@ -320,6 +330,11 @@ TEST_F(CloudPageTest, WithoutTheTlsLibraryTheButtonsStayDisabledAndTheLabelShows
     EXPECT_FALSE(d.fbRevokeAccess->Enabled());
     EXPECT_TRUE(d.L_SSLDLLsNotFound3->isVisible());
     EXPECT_EQ(d.L_SSLDLLsNotFound3->text(), QStringLiteral(" OpenSSL libraries not found! "));
+    RecordingHelp help;
+    ui::setHelp(&help);
+    QTest::mouseClick(d.L_SSLDLLsNotFound3, Qt::LeftButton);
+    ui::setHelp(nullptr);
+    EXPECT_EQ(help.topics, QStringList{QStringLiteral("OpenSSL libraries not found!")});
 }
 
 // The hook that shows the steps goes with the dialog.

@@ -210,6 +210,7 @@ TEST_F(PlugInPageTest, TwentyEntriesFillTwoColumnsAndDisableNew) {
     const QRect last = d.LB_PIList->visualItemRect(d.LB_PIList->item(19));
     EXPECT_GT(last.left(), first.right());
     EXPECT_TRUE(d.LB_PIList->viewport()->rect().contains(last)) << last.x() << "," << last.y();
+    EXPECT_FALSE(tandex::testing::GrabToPng(&d, QStringLiteral("PlugInPage.TwentyEntries")).isEmpty());
 }
 
 TEST_F(PlugInPageTest, TheLocationIsLookedUpAsTheConverterRunDoes) {
