@@ -15,6 +15,8 @@ on every request:
   {"huge": true}          listed files claim a size above 2 GiB
   {"token": "reversed"}   token answers name the token before its secret
   {"token": "partial"}    token answers lack the secret
+
+With --log, the path of every request is appended to that file.
 """
 
 import argparse
@@ -195,6 +197,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def dispatch(self):
         self.read_control()
+        if self.server.log:
+            with STATE_LOCK, open(self.server.log, "a") as f:
+                f.write(urllib.parse.urlsplit(self.path).path + "\n")
         parsed = urllib.parse.urlsplit(self.path)
         path, query = parsed.path, urllib.parse.parse_qs(parsed.query)
         body = b""
@@ -320,6 +325,7 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--control", required=True)
     parser.add_argument("--consumer", default="appkey123:appsecret456")
+    parser.add_argument("--log", default="")
     args = parser.parse_args()
 
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -334,6 +340,7 @@ def main():
     server.endpoint = SignatureOnlyEndpoint(Validator(server.state))
     server.root = os.path.realpath(args.root)
     server.control = args.control
+    server.log = args.log
     print(server.server_port, flush=True)
     server.serve_forever()
 

@@ -121,14 +121,15 @@ public:
     static constexpr const char* AppSecret = "appsecret456";
 
     CloudEmulator(const QString& folder, const QString& stem)
-        : root_(folder + "/" + stem + "-root"), control_(folder + "/" + stem + "-control.json") {
+        : root_(folder + "/" + stem + "-root"), control_(folder + "/" + stem + "-control.json"),
+          log_(folder + "/" + stem + "-requests.log") {
         QDir(folder).mkpath(stem + "-root");
         server_ = std::make_unique<LocalServer>(
             "/usr/bin/python3",
             QStringList{QString(TANDEX_SOURCE_DIR) + "/tests/access/cloud_emulator.py", "--root",
                         root_, "--cert", folder + "/" + stem + ".pem", "--key",
                         folder + "/" + stem + ".key", "--control", control_, "--consumer",
-                        QString(AppKey) + ":" + AppSecret});
+                        QString(AppKey) + ":" + AppSecret, "--log", log_});
     }
     int port() const { return server_->port(); }
     QString base() const { return QString("https://127.0.0.1:%1").arg(port()); }
@@ -138,8 +139,15 @@ public:
         return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(json) == json.size();
     }
 
+    // The paths the emulator was asked for, in order.
+    QStringList requests() const {
+        QFile f(log_);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
 private:
-    QString root_, control_;
+    QString root_, control_, log_;
     std::unique_ptr<LocalServer> server_;
 };
 

@@ -19,6 +19,7 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 
+#include "access/cloud_files.h"
 #include "access/file_ops.h"
 #include "config/color_sets.h"
 #include "config/ftp_profiles.h"
@@ -315,6 +316,8 @@ void TF_SettingsNew::FormCreate() {
     // Folders are read the same way on every version of this system.
     L_W7->setText(QStringLiteral("7"));
     access::FZSetLargeFetch(s.TSLargeFetch);
+    openPlugInPage();
+    openCloudPage();
     ApplyTheme();
 }
 
@@ -536,6 +539,7 @@ void TF_SettingsNew::fbCancelClick() {
     timDateTime->stop();
     timDBLogin->stop();
     timColor->stop();
+    access::FZSetCloudLoginStepHook(nullptr);
     auto& s = config::AppSettings();
     s.SFL = x();
     s.SFT = y();

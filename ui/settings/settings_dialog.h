@@ -20,6 +20,11 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
 class QRadioButton;
 class QStackedWidget;
 class QTreeWidget;
@@ -186,6 +191,57 @@ public:
     QCheckBox *cbUseSSE42 = nullptr, *CB_UseHelpFile = nullptr;
     QLabel *L_W7 = nullptr, *lFuzzy = nullptr;
 
+    // ---- page 18 Dropbox (settings_page_cloud.cpp) -----------------------------------
+    void showCloudState();
+    // 0 not authorized, 1 authorized, 2 pending.
+    void setCloudStatus(quint8 status);
+    // What the cloud client reports while the grant runs: 0 .. 2 the step
+    // under way, 3 the access granted.
+    void cloudLoginStep(int step);
+    void fbDBLoginClick();
+    void fbRevokeAccessClick();
+    void fbDBOInfoClick();
+    void timDBLoginTimer();
+    // The program the grant opens the authorization address with: $BROWSER,
+    // else xdg-open on PATH; empty when there is neither.
+    static QString BrowserCommand();
+
+    QLabel *lDBStatus = nullptr, *L_SSLDLLsNotFound3 = nullptr;
+    ui::TFlatButton2 *fbDBLogin = nullptr, *fbRevokeAccess = nullptr, *fbDBOInfo = nullptr;
+    QPlainTextEdit* mAccountInfo = nullptr;
+
+    // ---- page 19 Plug-ins (settings_page_plugins.cpp) -----------------------------------
+    // build (only at opening) takes plugInFlags from the entries' field 7.
+    void fillPlugInList(bool build);
+    // Asks about an unsaved configuration; false when the user cancelled.
+    bool confirmPlugInSaved();
+    void checkPlugInLocation();
+    // sender nullptr: loaded by code, without the question about changes.
+    void LB_PIListClick(QObject* sender);
+    void LB_PIListClickCheck(QListWidgetItem* item);
+    void FB_PINewClick();
+    void FB_PISaveClick(QObject* sender);
+    void FB_PIDeleteClick();
+    void E_PINameChange();
+    void cbPIDisableAllClick();
+    void fbPILocationClick();
+    void fbPIParamsClick();
+    void pmPIParamsPopup();
+    void pmSelectPIParamsClick(QAction* item);
+    // The modified mark: the Save button's Tag.
+    bool plugInModified() const;
+
+    QListWidget* LB_PIList = nullptr;
+    QWidget* pPIDisableAll = nullptr;
+    QCheckBox *cbPIDisableAll = nullptr, *CB_PIShortNames = nullptr, *cbPIUseExitCode = nullptr;
+    QLineEdit *E_PIName = nullptr, *E_PIFileFilter = nullptr, *E_PIParameters = nullptr, *E_PILocation = nullptr,
+              *ePiSuccess = nullptr, *eORPiSuccess = nullptr;
+    ui::TFlatButton2 *fbPIParams = nullptr, *fbPILocation = nullptr, *FB_PINew = nullptr, *FB_PISave = nullptr,
+                     *FB_PIDelete = nullptr;
+    QLabel *lPINotFound = nullptr, *L_PIMaxConfig = nullptr, *lPlugInDownload = nullptr;
+    QMenu* pmPIParams = nullptr;
+    QAction *pmInputFileName = nullptr, *pmOutputFileName = nullptr, *pmAppDir = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -199,6 +255,17 @@ private:
     void createPagesGeneral();
     void createPagesCompare();
     void createPagesOther();
+    void createPageCloud();
+    void createPagePlugIns();
+    void openCloudPage();
+    void openPlugInPage();
+    // The grant's browser run: starts program on the address and waits for
+    // it with the events running; false when it did not start or failed.
+    bool runBrowser(const QString& program, const QString& address);
+    void setPlugInModified(bool modified);
+    // The record the fields make, or an empty text after telling the user
+    // why they cannot be stored.
+    QString plugInRecord(bool enabled);
     // The empty panel of a page that another part of the dialog fills.
     QWidget* emptyPage(int page, const char* name);
     QWidget* newPage(int page, const char* name);
@@ -219,6 +286,8 @@ private:
     bool tweaks_ = false;
     bool closed_ = false;
     std::array<bool, kSettingsPages> fitted_{};
+    // The list row whose entry the plug-in fields show; -1 after "New".
+    int plugInShownRow_ = -1;
 };
 
 // The open dialog, nullptr while there is none.

@@ -145,8 +145,8 @@ void TF_SettingsNew::createPagesOther() {
         connect(CB_ZIPHidePW, &QCheckBox::toggled, this, [this] { CB_ZIPHidePWClick(); });
     }
 
-    emptyPage(18, "P_Dropbox");
-    emptyPage(19, "P_Plugins");
+    createPageCloud();
+    createPagePlugIns();
 
     // ---- 20 Error Handling ----------------------------------------------------------------
     {
