@@ -9,8 +9,14 @@
 # The text pairs are real versions: this repository's own C++ sources at
 # two commits of its history, cut to 10,000 and to 1,000,000 lines (the
 # large one strings together the trees of 15 pairs of successive commits).
-# Against "diff --minimal" and "git diff --no-index --minimal". The
-# binary pair is two identical files of 64 MiB, against "cmp". Tandex runs
+# Two made-up pairs stress the search: 1,000,000 lines "a" against
+# 1,000,000 lines "b" (no line in common), and 40,000 against 40,000 lines
+# drawn from one vocabulary of 1,000 lines (seeded). Against
+# "diff --minimal" and "git diff --no-index --minimal". The binary pairs
+# are two identical files of 64 MiB, against "cmp", and the same file
+# against a copy with a few bytes changed, against "cmp -l | wc -l". The
+# window row is the first paint of window-bench (next to TANDEX) on the
+# 10,000-line pair with the default settings. Tandex runs
 # twice per text pair: with its default settings, which pair similar lines
 # (fuzzy pairing), and with that pairing off, which is closer to what the
 # other tools do.
@@ -65,10 +71,23 @@ for pair in t10k:10000 t1m:1000000; do
         rm "$work/${pair%:*}.$side.all"
     done
 done
+yes a | head -n 1000000 > "$work/none.l"
+yes b | head -n 1000000 > "$work/none.r"
+python3 -c 'import random, sys
+random.seed(58)
+words = ["%d %08x" % (i, random.getrandbits(32)) for i in range(1000)]
+for side in sys.argv[1:]:
+    with open(side, "w") as f:
+        f.writelines(random.choice(words) + "\n" for _ in range(40000))' "$work/rand.l" "$work/rand.r"
 python3 -c 'import random, sys
 random.seed(29)
 sys.stdout.buffer.write(random.randbytes(64 << 20))' > "$work/bin.l"
 cp "$work/bin.l" "$work/bin.r"
+# A few bytes changed in place, at the start, in the middle and at the end.
+cp "$work/bin.l" "$work/patch.r"
+for at in 0 1000000 33554432 67108863; do
+    printf '\377' | dd of="$work/patch.r" bs=1 seek="$at" conv=notrunc status=none
+done
 
 # ---- timing ---------------------------------------------------------------
 
@@ -112,7 +131,7 @@ row() {
 }
 
 printf '%-7s %-32s %11s %13s %9s %9s\n' pair command wall 'peak memory' 'tandex/x' 'plain/x'
-for pair in t10k t1m; do
+for pair in t10k t1m rand none; do
     l=$work/$pair.l
     r=$work/$pair.r
     time_best 1 "$tandex" /f "$l" "$r"
@@ -133,4 +152,25 @@ tdx_plain=
 row bin64m "tandex /f"
 time_best 0 cmp "$work/bin.l" "$work/bin.r"
 row bin64m "cmp"
+time_best 1 "$tandex" /f "$work/bin.l" "$work/patch.r"
+tdx=$best
+row patch "tandex /f"
+time_best 0 sh -c 'cmp -l "$1" "$2" | wc -l' cmp "$work/bin.l" "$work/patch.r"
+row patch "cmp -l | wc -l"
+# window-bench reports its own first paint; the best of the runs counts.
+window=$(dirname "$tandex")/../bench/window-bench
+if [ -x "$window" ]; then
+    best=
+    for ((n = 0; n < runs; n++)); do
+        /usr/bin/time -o "$work/time" -f '%M' "$window" "$work/t10k.l" "$work/t10k.r" > "$work/out" 2> "$work/err" ||
+            { echo "batch_bench: window-bench failed" >&2; cat "$work/err" >&2; exit 1; }
+        ms=$(sed -n 's/.*first_paint_ms=\([0-9]*\).*/\1/p' "$work/out")
+        if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then
+            best=$ms
+            rss=$(tail -n 1 "$work/time")
+        fi
+    done
+    tdx=
+    row t10k "window-bench first paint"
+fi
 echo "tandex/x: Tandex's best time over the command's; plain/x: the same with fuzzy pairing off"

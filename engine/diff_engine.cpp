@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace tandex::engine {
 
@@ -75,7 +76,7 @@ struct FuzzyKeySeq {
 template <class Seq>
 class DiffRun {
 public:
-    DiffRun(DiffEngine& engine, Seq seq) : e_(engine), s_(seq) {}
+    DiffRun(DiffEngine& engine, Seq seq) : e_(engine), s_(seq), r_(seq) {}
 
     bool run(qint32 n, qint32 m) {
         if (e_.busy_) return false;
@@ -112,15 +113,31 @@ public:
             }
             if (d > DiffEngine::MaxDiagonal) throw EngineError(Seq::error);
             e_.records_.reserve(size_t(n) + size_t(m));
-            const size_t need = size_t(2) * size_t(d) + 3;
+            qint32 o1 = o, o2 = o, sn = n, sm = m;
+            if constexpr (std::is_same_v<Seq, KeySeq>) {
+                if (setAsideUnique(o, n, m)) {
+                    // The trimmed head is matched before any mapped record.
+                    while (lastIndex1_ < o - 1) appendMatch();
+                    o1 = o2 = 0;
+                    sn = qint32(keys1_.size());
+                    sm = qint32(keys2_.size());
+                }
+            }
+            const qint32 sd = std::max(sn, sm);
+            const size_t need = size_t(2) * size_t(sd) + 3;
             if (e_.forward_.size() < need) {
                 e_.forward_.resize(need);
                 e_.backward_.resize(need);
             }
             // Sub-pieces are never longer than the whole, so one offset serves all.
-            F_ = e_.forward_.data() + d + 1;
-            B_ = e_.backward_.data() + d + 1;
-            recurse(o, o, n, m);
+            F_ = e_.forward_.data() + sd + 1;
+            B_ = e_.backward_.data() + sd + 1;
+            recurse(o1, o2, sn, sm);
+            if (mapped_ && !e_.cancel_) {
+                while (lastC1_ < sn - 1) catchUpMatch();
+                stepTo(o + n - 1, o + m - 1);
+                if (e_.DiffProgressProc) report(e_.DiffRecordCount());
+            }
         }
         if (e_.cancel_) {
             e_.clear();
@@ -146,48 +163,122 @@ private:
         lastKind_ = dkMatch;
     }
 
+    // Adds and deletes go through step, which merges a delete run and an add
+    // run pairwise into modify records.
     void append(qint32 p1, qint32 count, DiffKind kind) {
-        while (lastIndex1_ < p1 - 1) appendMatch();
-        auto& recs = e_.records_;
-        for (qint32 c = 0; c < count; ++c) {
-            if (kind == dkAdd) {
-                if (lastKind_ == dkDelete) {
-                    // The oldest unpaired delete of the trailing run takes this add.
-                    DiffRecord& r = recs[trailStart_++];
-                    r.Kind = dkModify;
-                    r.Index2 = ++lastIndex2_;
-                    r.Element2 = s_.e2(lastIndex2_);
-                    --e_.stats_.Deletes;
-                    ++e_.stats_.Modifies;
-                    if (trailStart_ == recs.size()) lastKind_ = dkModify;
-                } else {
-                    ++lastIndex2_;
-                    if (lastKind_ != dkAdd) trailStart_ = recs.size();
-                    e_.appendRecord({dkAdd, lastIndex1_, lastIndex2_, 0, s_.e2(lastIndex2_)});
-                    ++e_.stats_.Adds;
-                    lastKind_ = dkAdd;
-                }
-            } else {
-                if (lastKind_ == dkAdd) {
-                    DiffRecord& r = recs[trailStart_++];
-                    r.Kind = dkModify;
-                    r.Index1 = ++lastIndex1_;
-                    r.Element1 = s_.e1(lastIndex1_);
-                    --e_.stats_.Adds;
-                    ++e_.stats_.Modifies;
-                    if (trailStart_ == recs.size()) lastKind_ = dkModify;
-                } else {
-                    ++lastIndex1_;
-                    if (lastKind_ != dkDelete) trailStart_ = recs.size();
-                    e_.appendRecord({dkDelete, lastIndex1_, lastIndex2_, s_.e1(lastIndex1_), 0});
-                    ++e_.stats_.Deletes;
-                    lastKind_ = dkDelete;
-                }
-            }
+        if (mapped_) {
+            appendMapped(p1, count, kind);
+        } else {
+            while (lastIndex1_ < p1 - 1) appendMatch();
+            for (qint32 c = 0; c < count; ++c) step(kind);
         }
         if (e_.DiffProgressProc) {
             stepReporting_ = false;
             report(e_.DiffRecordCount());
+        }
+    }
+
+    // The search ran on the lines left after setting aside those whose key
+    // occurs on one side only; its positions are mapped back here. A set-aside
+    // line goes out just before the next searched line of its side, so the
+    // order of the records follows the search's own choice.
+    void appendMapped(qint32 p1, qint32 count, DiffKind kind) {
+        while (lastC1_ < p1 - 1) catchUpMatch();
+        for (qint32 c = 0; c < count; ++c) {
+            if (kind == dkAdd) {
+                const qint32 j = map2_[size_t(++lastC2_)];
+                while (lastIndex2_ < j) step(dkAdd);
+            } else {
+                const qint32 i = map1_[size_t(++lastC1_)];
+                while (lastIndex1_ < i) step(dkDelete);
+            }
+        }
+    }
+
+    void catchUpMatch() {
+        ++lastC1_;
+        ++lastC2_;
+        stepTo(map1_[size_t(lastC1_)] - 1, map2_[size_t(lastC2_)] - 1);
+        appendMatch();
+    }
+
+    // Deletes up to line i of sequence 1, then adds up to line j of sequence 2.
+    void stepTo(qint32 i, qint32 j) {
+        while (lastIndex1_ < i) step(dkDelete);
+        while (lastIndex2_ < j) step(dkAdd);
+    }
+
+    // Keys found on one side only can never match; setting them aside keeps
+    // the shortest script's length and spares the search the diagonals they
+    // would cost (a pair with no line in common would walk (N+M)^2/4 cells).
+    // False, with nothing changed, when every line has a counterpart.
+    bool setAsideUnique(qint32 o, qint32 n, qint32 m) {
+        const auto sortedKeys = [](const qint32* from, qint32 count) {
+            std::vector<qint32> keys(from, from + count);
+            std::sort(keys.begin(), keys.end());
+            keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+            return keys;
+        };
+        const std::vector<qint32> in1 = sortedKeys(s_.a + o, n);
+        const std::vector<qint32> in2 = sortedKeys(s_.b + o, m);
+        const auto keep = [](const qint32* from, qint32 o, qint32 count, const std::vector<qint32>& other,
+                             std::vector<qint32>& keys, std::vector<qint32>& map) {
+            for (qint32 i = o; i < o + count; ++i) {
+                if (!std::binary_search(other.begin(), other.end(), from[i])) continue;
+                keys.push_back(from[i]);
+                map.push_back(i);
+            }
+        };
+        keep(s_.a, o, n, in2, keys1_, map1_);
+        keep(s_.b, o, m, in1, keys2_, map2_);
+        if (qint32(keys1_.size()) == n && qint32(keys2_.size()) == m) {
+            keys1_ = {};
+            keys2_ = {};
+            map1_ = {};
+            map2_ = {};
+            return false;
+        }
+        r_.a = keys1_.data();
+        r_.b = keys2_.data();
+        mapped_ = true;
+        return true;
+    }
+
+    void step(DiffKind kind) {
+        auto& recs = e_.records_;
+        if (kind == dkAdd) {
+            if (lastKind_ == dkDelete) {
+                // The oldest unpaired delete of the trailing run takes this add.
+                DiffRecord& r = recs[trailStart_++];
+                r.Kind = dkModify;
+                r.Index2 = ++lastIndex2_;
+                r.Element2 = s_.e2(lastIndex2_);
+                --e_.stats_.Deletes;
+                ++e_.stats_.Modifies;
+                if (trailStart_ == recs.size()) lastKind_ = dkModify;
+            } else {
+                ++lastIndex2_;
+                if (lastKind_ != dkAdd) trailStart_ = recs.size();
+                e_.appendRecord({dkAdd, lastIndex1_, lastIndex2_, 0, s_.e2(lastIndex2_)});
+                ++e_.stats_.Adds;
+                lastKind_ = dkAdd;
+            }
+        } else {
+            if (lastKind_ == dkAdd) {
+                DiffRecord& r = recs[trailStart_++];
+                r.Kind = dkModify;
+                r.Index1 = ++lastIndex1_;
+                r.Element1 = s_.e1(lastIndex1_);
+                --e_.stats_.Adds;
+                ++e_.stats_.Modifies;
+                if (trailStart_ == recs.size()) lastKind_ = dkModify;
+            } else {
+                ++lastIndex1_;
+                if (lastKind_ != dkDelete) trailStart_ = recs.size();
+                e_.appendRecord({dkDelete, lastIndex1_, lastIndex2_, s_.e1(lastIndex1_), 0});
+                ++e_.stats_.Deletes;
+                lastKind_ = dkDelete;
+            }
         }
     }
 
@@ -197,13 +288,13 @@ private:
         // search starts each direction with a move. The run trims its ends by
         // plain equality and every split leaves unequal corners behind, so
         // this only acts on an untrimmed tail or on similar lines.
-        while (n > 0 && m > 0 && s_.eq(o1, o2)) {
+        while (n > 0 && m > 0 && r_.eq(o1, o2)) {
             ++o1;
             ++o2;
             --n;
             --m;
         }
-        while (n > 0 && m > 0 && s_.eq(o1 + n - 1, o2 + m - 1)) {
+        while (n > 0 && m > 0 && r_.eq(o1 + n - 1, o2 + m - 1)) {
             --n;
             --m;
         }
@@ -242,7 +333,7 @@ private:
             for (const qint32 lo = std::max(-d, -m); k >= lo; k -= 2) {
                 qint32 x = F[k + 1] > F[k - 1] ? F[k + 1] : F[k - 1] + 1;
                 qint32 y = x - k;
-                while (x < n - 1 && y < m - 1 && s_.eq(o1 + x + 1, o2 + y + 1)) {
+                while (x < n - 1 && y < m - 1 && r_.eq(o1 + x + 1, o2 + y + 1)) {
                     ++x;
                     ++y;
                 }
@@ -250,7 +341,7 @@ private:
                 if ((delta & 1) && x >= B[k]) {
                     const qint32 x1 = x + 1, y1 = y + 1;
                     qint32 x0 = x1, y0 = y1;
-                    while (x0 > 0 && y0 > 0 && s_.eq(o1 + x0 - 1, o2 + y0 - 1)) {
+                    while (x0 > 0 && y0 > 0 && r_.eq(o1 + x0 - 1, o2 + y0 - 1)) {
                         --x0;
                         --y0;
                     }
@@ -265,7 +356,7 @@ private:
             for (const qint32 lo = std::max(delta - d, -m); k >= lo; k -= 2) {
                 qint32 x = B[k + 1] > B[k - 1] ? B[k - 1] : B[k + 1] - 1;
                 qint32 y = x - k;
-                while (x > -1 && y > -1 && s_.eq(o1 + x, o2 + y)) {
+                while (x > -1 && y > -1 && r_.eq(o1 + x, o2 + y)) {
                     --x;
                     --y;
                 }
@@ -275,7 +366,7 @@ private:
                     const qint32 x0 = x + 1, y0 = y + 1;
                     recurse(o1, o2, x0, y0);
                     qint32 x1 = x0, y1 = y0;
-                    while (x1 < n && y1 < m && s_.eq(o1 + x1, o2 + y1)) {
+                    while (x1 < n && y1 < m && r_.eq(o1 + x1, o2 + y1)) {
                         ++x1;
                         ++y1;
                     }
@@ -288,7 +379,13 @@ private:
     }
 
     DiffEngine& e_;
-    Seq s_;
+    Seq s_;  // the whole sequences: records and their elements
+    Seq r_;  // what the search compares: s_, or the lines left after setAsideUnique
+    bool mapped_ = false;
+    std::vector<qint32> keys1_, keys2_;
+    std::vector<qint32> map1_, map2_;  // searched position -> line of the whole sequence
+    qint32 lastC1_ = -1;
+    qint32 lastC2_ = -1;
     qint32* F_ = nullptr;
     qint32* B_ = nullptr;
     qint32 lastIndex1_ = -1;

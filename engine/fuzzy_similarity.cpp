@@ -26,6 +26,8 @@ namespace tandex::engine {
 
 namespace {
 constexpr int kScratch = FuzzyProcessor::MaxLines;
+// Below this many characters in the shorter line the plain loop is as fast.
+constexpr int kBitParallelMin = 3;
 }
 
 FuzzyProcessor::FuzzyProcessor() {
@@ -215,6 +217,7 @@ int FuzzyProcessor::OsaDistanceW(const std::u16string& a, const std::u16string& 
     }
     if (ns == 0) return nl;
     cellsSinceCheck_ += qint64(nl) * ns;
+    if (ns >= kBitParallelMin && ns <= 64) return osaBitParallel(L, nl, S, ns);
     // row[j] holds D[i-1][j] before cell (i, j) is computed, D[i][j] after.
     distanceRow_.resize(size_t(ns) + 1);
     quint16* row = distanceRow_.data();
@@ -236,6 +239,57 @@ int FuzzyProcessor::OsaDistanceW(const std::u16string& a, const std::u16string& 
         }
     }
     return row[ns];
+}
+
+quint64 FuzzyProcessor::patternMask(char16_t ch) const {
+    if (ch < maskLow_.size()) return maskLow_[ch];
+    for (const auto& [c, mask] : maskHigh_)
+        if (c == ch) return mask;
+    return 0;
+}
+
+// The same distance with a machine word per row of the longer line: bit j of
+// the vertical delta vectors says how cell j differs from the cell above it
+// (Myers' and Hyyro's bit-vector method); only the bottom cell is tracked as
+// a number.
+int FuzzyProcessor::osaBitParallel(const char16_t* L, int nl, const char16_t* S, int ns) {
+    for (int j = 0; j < ns; ++j) {
+        const quint64 bit = quint64(1) << j;
+        const char16_t ch = S[j];
+        if (ch < maskLow_.size()) {
+            maskLow_[ch] |= bit;
+            continue;
+        }
+        auto it = std::find_if(maskHigh_.begin(), maskHigh_.end(), [ch](const auto& e) { return e.first == ch; });
+        if (it == maskHigh_.end())
+            maskHigh_.emplace_back(ch, bit);
+        else
+            it->second |= bit;
+    }
+    const quint64 last = quint64(1) << (ns - 1);
+    quint64 vp = ns == 64 ? ~quint64(0) : (quint64(1) << ns) - 1;
+    quint64 vn = 0, previous = 0;
+    int distance = ns;
+    for (int i = 0; i < nl; ++i) {
+        const quint64 pm = patternMask(L[i]);
+        // A cell takes its diagonal neighbour on equal characters and on a
+        // swapped adjacent pair alike, so both go into the match mask.
+        const quint64 eq = pm | ((pm << 1) & previous);
+        const quint64 d0 = (((eq & vp) + vp) ^ vp) | eq | vn;
+        quint64 hp = vn | ~(d0 | vp);
+        quint64 hn = d0 & vp;
+        if (hp & last) ++distance;
+        if (hn & last) --distance;
+        hp = (hp << 1) | 1;
+        hn <<= 1;
+        vp = hn | ~(d0 | hp);
+        vn = hp & d0;
+        previous = pm;
+    }
+    for (int j = 0; j < ns; ++j)
+        if (S[j] < maskLow_.size()) maskLow_[S[j]] = 0;
+    maskHigh_.clear();
+    return distance;
 }
 
 int FuzzyProcessor::FuzzyContains(const std::u16string& shorter, const std::u16string& longer) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tandex::engine {
@@ -84,12 +85,18 @@ private:
         return evaluationsSinceCheck_ >= CheckEvaluations || cellsSinceCheck_ >= CheckCells;
     }
     bool checkTimeLimit();
+    int osaBitParallel(const char16_t* L, int nl, const char16_t* S, int ns);
+    quint64 patternMask(char16_t ch) const;
 
     std::vector<Row> matrix_;  // rows allocated on first write
     int rowWidth_ = 0;
     // Normalised copies per pane; the last slot is scratch for high indexes.
     std::array<std::vector<std::optional<std::u16string>>, 3> cache_;
     std::vector<quint16> distanceRow_;
+    // Position masks of the shorter line's characters for the bit-parallel
+    // distance; all zero between calls.
+    std::array<quint64, 256> maskLow_{};
+    std::vector<std::pair<char16_t, quint64>> maskHigh_;
     quint64 start_ = 0;  // processor clock at FuzzyInit
     qint32 evaluationsSinceCheck_ = 0;
     qint64 cellsSinceCheck_ = 0;

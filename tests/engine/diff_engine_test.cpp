@@ -175,6 +175,68 @@ TEST_F(DiffEngineTest, RandomScriptsRebuildBothInputsAndAreMinimal) {
     }
 }
 
+// Lines whose key is on one side only are left out of the key search; the
+// character flavour still searches every element and serves as reference.
+TEST_F(DiffEngineTest, KeySearchWithOneSidedLinesStaysAsShortAsTheFullSearch) {
+    std::mt19937 rng(58);
+    const auto keys = [&](int count, int vocabulary, int base) {
+        std::vector<qint32> v(static_cast<size_t>(count));
+        for (auto& k : v) k = base + qint32(rng() % unsigned(vocabulary));
+        return v;
+    };
+    // Runs of keys nobody else has, spliced into a sequence.
+    const auto withUniqueRuns = [&](std::vector<qint32> v, int base) {
+        for (int run = int(rng() % 4); run > 0; --run) {
+            const auto at = v.begin() + qint32(rng() % (v.size() + 1));
+            const std::vector<qint32> fresh = keys(1 + int(rng() % 30), 1000, base);
+            v.insert(at, fresh.begin(), fresh.end());
+        }
+        return v;
+    };
+    struct Pair {
+        std::vector<qint32> a, b;
+    };
+    std::vector<Pair> pairs = {
+        {{}, {}},
+        {{}, keys(40, 3, 0)},
+        {keys(40, 3, 0), {}},
+        {std::vector<qint32>(50, 1), std::vector<qint32>(70, 1)},
+        {std::vector<qint32>(50, 1), std::vector<qint32>(70, 2)},
+        {keys(300, 1000, 0), keys(300, 1000, 5000)},  // all lines unique
+    };
+    for (int round = 0; round < 400; ++round) {
+        const int vocabulary = 2 + int(rng() % 12);
+        pairs.push_back({withUniqueRuns(keys(int(rng() % 120), vocabulary, 0), 10000),
+                         withUniqueRuns(keys(int(rng() % 120), vocabulary, 0), 20000)});
+    }
+    for (size_t p = 0; p < pairs.size(); ++p) {
+        const auto& [a, b] = pairs[p];
+        diffEngine().DiffTrimTail = p % 3 != 0;
+        std::u16string ca, cb;
+        for (qint32 k : a) ca.push_back(char16_t(k));
+        for (qint32 k : b) cb.push_back(char16_t(k));
+        ASSERT_TRUE(diffEngine().DiffChars(ca.data(), cb.data(), qint32(ca.size()), qint32(cb.size())));
+        const auto reference = stats();
+        ASSERT_TRUE(diffKeys(a, b));
+        expectRebuilds(a, b);
+        const auto s = stats();
+        EXPECT_EQ(s.Matches, reference.Matches) << "pair " << p;
+        EXPECT_EQ(s.Adds + s.Modifies, reference.Adds + reference.Modifies) << "pair " << p;
+        EXPECT_EQ(s.Deletes + s.Modifies, reference.Deletes + reference.Modifies) << "pair " << p;
+    }
+}
+
+// No line in common: the search has nothing left to walk.
+TEST_F(DiffEngineTest, PairWithNoCommonLineIsAllModifies) {
+    const std::vector<qint32> a(200000, 1), b(150000, 2);
+    ASSERT_TRUE(diffKeys(a, b));
+    const auto s = stats();
+    EXPECT_EQ(s.Matches, 0);
+    EXPECT_EQ(s.Modifies, 150000);
+    EXPECT_EQ(s.Deletes, 50000);
+    EXPECT_EQ(s.Adds, 0);
+}
+
 TEST_F(DiffEngineTest, UntrimmedCommonTailIsMatchedByTheSearch) {
     diffEngine().DiffTrimTail = false;
     ASSERT_TRUE(diffKeys({1, 4, 4}, {2, 4, 4}));

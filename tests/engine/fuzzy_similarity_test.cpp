@@ -7,6 +7,11 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
 using namespace tandex::engine;
 using tandex::config::AppSettings;
 
@@ -103,6 +108,58 @@ TEST_F(FuzzyTest, DistanceCountsAdjacentSwapsOnce) {
     EXPECT_EQ(FuzzyProcessor::FuzzyContains(u"cd", u"abcd"), 3);
     EXPECT_EQ(FuzzyProcessor::FuzzyContains(u"", u"abcd"), 0);
     EXPECT_EQ(FuzzyProcessor::FuzzyContains(u"abcde", u"abcd"), 0);
+}
+
+namespace {
+
+// The distance over a full matrix, the longer line along the rows: a cell
+// takes its diagonal neighbour on equal characters and on a swapped adjacent
+// pair, else one more than the least of its three neighbours.
+int referenceOsa(std::u16string a, std::u16string b) {
+    if (a.size() < b.size()) std::swap(a, b);
+    const size_t n = a.size(), m = b.size();
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+    for (size_t i = 0; i <= n; ++i) d[i][0] = int(i);
+    for (size_t j = 0; j <= m; ++j) d[0][j] = int(j);
+    for (size_t i = 1; i <= n; ++i)
+        for (size_t j = 1; j <= m; ++j) {
+            const bool swapped = i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1];
+            d[i][j] = a[i - 1] == b[j - 1] || swapped
+                          ? d[i - 1][j - 1]
+                          : 1 + std::min({d[i - 1][j], d[i][j - 1], d[i - 1][j - 1]});
+        }
+    return d[n][m];
+}
+
+}  // namespace
+
+// Lengths around one machine word, small alphabets (many swaps and repeats)
+// and characters beyond the first 256.
+TEST_F(FuzzyTest, DistanceMatchesTheFullMatrixOnRandomPairs) {
+    std::mt19937 rng(58);
+    const char16_t alphabets[][4] = {{u'a', u'b', 0, 0}, {u'a', u'b', u'c', u'd'}, {u'x', 0x3b1, 0x20ac, u'y'}};
+    for (int round = 0; round < 4000; ++round) {
+        const auto& alphabet = alphabets[round % 3];
+        const int letters = alphabet[2] ? 4 : 2;
+        const auto text = [&](int length) {
+            std::u16string s;
+            for (int k = 0; k < length; ++k) s.push_back(alphabet[rng() % unsigned(letters)]);
+            return s;
+        };
+        const std::u16string a = text(int(rng() % 90));
+        std::u16string b = rng() % 2 ? text(int(rng() % 90)) : a;
+        // Edits of a: swaps, changes, inserts.
+        for (int e = int(rng() % 6); e > 0 && b.size() > 1; --e) {
+            const size_t at = rng() % (b.size() - 1);
+            switch (rng() % 3) {
+            case 0: std::swap(b[at], b[at + 1]); break;
+            case 1: b[at] = alphabet[rng() % unsigned(letters)]; break;
+            default: b.insert(b.begin() + qint64(at), alphabet[rng() % unsigned(letters)]); break;
+            }
+        }
+        ASSERT_EQ(fz().OsaDistanceW(a, b), referenceOsa(a, b)) << "round " << round;
+        ASSERT_EQ(fz().OsaDistanceW(b, a), referenceOsa(a, b)) << "round " << round;
+    }
 }
 
 TEST_F(FuzzyTest, EmptyLineGetsNoPrefixBonusFromAnEarlierPair) {

@@ -298,6 +298,31 @@ void CompareBin::readSide(int pane, Side& side) {
     side.active = r == 0 && side.carry + done == blockSize_;
 }
 
+namespace {
+
+constexpr int kCompareChunk = 4096;
+
+// Length of the common head of a and b, both n bytes long.
+int commonHead(const quint8* a, const quint8* b, int n) {
+    int p = 0;
+    while (n - p >= kCompareChunk && std::memcmp(a + p, b + p, kCompareChunk) == 0) p += kCompareChunk;
+    while (p < n && a[p] == b[p]) ++p;
+    return p;
+}
+
+// Length of the common tail of a (n bytes) and b (m bytes).
+int commonTail(const quint8* a, const quint8* b, int n, int m) {
+    const int most = std::min(n, m);
+    int s = 0;
+    while (most - s >= kCompareChunk &&
+           std::memcmp(a + n - s - kCompareChunk, b + m - s - kCompareChunk, kCompareChunk) == 0)
+        s += kCompareChunk;
+    while (s < most && a[n - s - 1] == b[m - s - 1]) ++s;
+    return s;
+}
+
+}  // namespace
+
 void CompareBin::layoutPass(int leftCount, int rightCount) {
     const quint8* l = sides_[1].buffer.data();
     const quint8* r = sides_[2].buffer.data();
@@ -316,10 +341,21 @@ void CompareBin::layoutPass(int leftCount, int rightCount) {
     } else {
         auto& engine = engine::diffEngine();
         const quint64 t0 = clock_.ReadTicks();
-        if (!engine.DiffBytes(l, r, leftCount, rightCount) && engine.DiffCancelled()) {
-            abortRequested_ = stop_ = true;
+        // The engine trims the common tail first, then the common head; doing
+        // the same here with memcmp leaves it only the stretch around the
+        // mismatches, and equal blocks never reach it.
+        const int tail = commonTail(l, r, leftCount, rightCount);
+        const int head = commonHead(l, r, std::min(leftCount, rightCount) - tail);
+        const int middle1 = leftCount - head - tail, middle2 = rightCount - head - tail;
+        if (middle1 > 0 || middle2 > 0) {
+            if (!engine.DiffBytes(l + head, r + head, middle1, middle2) && engine.DiffCancelled()) {
+                abortRequested_ = stop_ = true;
+            }
+        } else {
+            engine.DiffClear();
         }
         engineTicks_ = clock_.ReadTicks() - t0;
+        for (int i = 0; i < head && !stop_; ++i) matchCell(l[i]);
         for (const engine::DiffRecord& rec : engine.records()) {
             if (stop_) break;
             switch (rec.Kind) {
@@ -329,6 +365,7 @@ void CompareBin::layoutPass(int leftCount, int rightCount) {
                 case engine::dkModify: modifyCell(quint8(rec.Element1), quint8(rec.Element2)); break;
             }
         }
+        for (int i = leftCount - tail; i < leftCount && !stop_; ++i) matchCell(l[i]);
     }
     // The last line of both files: blank the cells nobody filled.
     const bool partial = cellsLeft_ < cells_;
