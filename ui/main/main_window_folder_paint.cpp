@@ -278,6 +278,9 @@ void TF_Main::paintFolderIcons(QPainter& painter, const TFolderRowPaint& p, int 
     const QList<QImage>* icons = ImageList(32);
     if (!icons) return;
     const int lh = std::max(lineHeight_, 1);
+    painter.save();
+    // A picture taller than the row would cover the names of its neighbours.
+    painter.setClipRect(QRect(0, p.y, geometry_.rightEdge, lh + 1), Qt::IntersectClip);
     for (int pane = 1; pane <= (singlePaneView_ ? 1 : 2); ++pane) {
         const int role = folderRowIconRole(pane, p.row, p.placeholder[pane]);
         if (role < 0 || role >= icons->size()) continue;
@@ -285,6 +288,7 @@ void TF_Main::paintFolderIcons(QPainter& painter, const TFolderRowPaint& p, int 
         const int x = textX + depth * 2 * std::max(charWidth_, 1) - config::ScaleDpi(8);
         painter.drawImage(QPoint(x, p.y + lh / 2 - config::ScaleDpi(16)), icons->at(role));
     }
+    painter.restore();
 }
 
 void TF_Main::paintFolderSeparators(QPainter& painter) {
