@@ -1,5 +1,6 @@
 #include "folder_view_services.h"
 
+#include "ui/folders/folder_compare.h"
 #include "ui/folders/log_view.h"
 #include "ui/main/main_window.h"
 
@@ -29,5 +30,7 @@ void TFolderViewServices::CopyToClipboard() {
 }
 
 bool TFolderViewServices::LogViewVisible() const { return logView_ && logView_->isVisible(); }
+
+int TFolderViewServices::FolderRunState() const { return FolderCompare().RunState.load(); }
 
 }  // namespace tandex::folders

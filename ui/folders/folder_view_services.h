@@ -29,6 +29,7 @@ public:
     void ApplyTheme(bool flat) override;
     void CopyToClipboard() override;
     bool LogViewVisible() const override;
+    int FolderRunState() const override;
 
     TfLogView* LogView() const;
 

@@ -267,6 +267,14 @@ void assemble(const std::array<TCells, 2>& cells, bool pad, std::array<QString, 
 TDetailsResult buildDetailsLine(const TDetailsInput& in) {
     TDetailsResult r;
     r.scrollOffset = std::max(1, in.scrollOffset);
+    if (in.folderView) {
+        for (size_t s = 0; s < 2; ++s) {
+            r.shown[s] = in.side[s].text;
+            r.classes[s].assign(size_t(r.shown[s].size()), dcEqual);
+            r.longest = std::max(r.longest, int(r.shown[s].size()));
+        }
+        return r;
+    }
     const auto& L = in.side[0];
     const auto& R = in.side[1];
     const char16_t blankMark = in.visibleBlanks ? kDetailsBlankMark : u' ';

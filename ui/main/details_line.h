@@ -52,6 +52,8 @@ struct TDetailsInput {
     bool visibleBlanks = true;
     int maxColumns = 1024;
     int hexBytes = 16;
+    // The folder view: both paths shown as they are, nothing aligned or marked.
+    bool folderView = false;
 };
 
 struct TDetailsResult {

@@ -18,6 +18,9 @@ public:
     virtual int FolderRootKind(int /*pane*/) const { return 1; }
     // The deepest folder level the last comparison reached.
     virtual int FolderMaxDepth() const { return 0; }
+    // The comparison's run state (2 while it compares: the stores are
+    // being filled and the folder view paints nothing).
+    virtual int FolderRunState() const { return 0; }
 
     // The log viewer: shows run log n (0 folder comparison, 1 copy).
     virtual void ShowLog(int /*n*/) {}

@@ -259,7 +259,7 @@ void TF_Main::createControls() {
     // File properties, locating and copying paths.
     createFileNameMenu();
 
-    HC1 = named(new QHeaderView(Qt::Horizontal, Client), "HC1");
+    HC1 = named(new THeaderBar(this, Client), "HC1");
     auto* sections = new QStandardItemModel(1, 12, HC1);
     HC1->setModel(sections);
     const char* captions[] = {"", "Name", "Size", "Modified", "Attr", "", "", "Name", "Size", "Modified", "Attr", ""};
@@ -322,6 +322,7 @@ void TF_Main::createControls() {
     });
     createPaintControls();
     createNavigation();
+    createFolderTreeCommands();
     // Saving panes: the save buttons, commands and save-as menus.
     createSaveCommands();
     // Loading files into the panes.

@@ -29,6 +29,7 @@
 #include "main_window_tabs.h"
 #include "diff_nav.h"
 #include "pane_save.h"
+#include "row_paint.h"
 
 class QAction;
 class QCloseEvent;
@@ -456,6 +457,13 @@ public:
     void paintRowArea(const QRegion& region);
     void paintMidStrip(QPainter& painter);
     void caretFocusChanged(bool focused);
+    // The folder view's header sections and their hints.
+    void HC1DrawSection(QPainter& painter, int section, const QRect& rect, bool pressed);
+    void HC1MouseMove(int x);
+    // The icon role a folder row shows in a pane.
+    int folderRowIconRole(int pane, int row, bool placeholder) const;
+    // A folder comparison fills the stores: the panes paint nothing.
+    bool folderCompareRunning() const;
 
     TRowArea* RowArea() const { return rowArea_; }
     TNBar* OverviewBar() const { return nBar_.get(); }
@@ -479,6 +487,27 @@ private:
     void placeRowArea(const TLayoutGeometry& g);
     void paintRows(QPainter& painter, int& row, int& y, int yEnd);
     void paintRow(QPainter& painter, int row, int y);
+    // The folder view's row painter (main_window_folder_paint.cpp).
+    struct TFolderRowPaint {
+        int row = 0, y = 0;
+        TRowLook look;
+        QString texts[3];           // per pane; a placeholder shows empty
+        bool placeholder[3] = {};
+    };
+    void paintFolderRow(QPainter& painter, int row, int y, const TRowLook& look);
+    TCellChoice folderCellChoice(int pane, const TFolderRowPaint& p) const;
+    void paintFolderCells(QPainter& painter, const TFolderRowPaint& p, int indent);
+    void paintCharDiffCells(QPainter& painter, const TFolderRowPaint& p, const QString& left, const QString& right,
+                            int xLeft, int xRight, bool fromFirstVisible, int visibleLeft, int visibleRight,
+                            int infoWidth);
+    void paintInfoColumns(QPainter& painter, const TFolderRowPaint& p);
+    void paintTreeLines(QPainter& painter, int row, int y);
+    void paintFolderIcons(QPainter& painter, const TFolderRowPaint& p, int depth);
+    void paintFolderSeparators(QPainter& painter);
+    void createFolderTreeCommands();
+    bool folderTreeCommandAllowed() const;
+    // BB_VIEWMODEClick in the folder view: tree to list and back.
+    void switchFolderViewMode();
     void paintMargins(QPainter& painter, int firstRow, int yStart, int yEnd);
     void paintCaret(QPainter& painter);
     void queuePostPaint();
@@ -723,6 +752,13 @@ public:
     void L_HiddenLnDblClick();
     void AboutClick(QObject* sender);
     void BB_VIEWMODEClick(QObject* sender);
+    // The folder view's tree commands (main_window_folder_tree.cpp).
+    void pmOpenAllFoldersClick(QObject* sender);
+    void pmOpenAllSubFoldersClick(QObject* sender);
+    void pmCloseAllFoldersClick(QObject* sender);
+    void pmCloseAllSubFoldersClick(QObject* sender);
+    void enableFolderMenus() override;
+    QAction *pmOpenAllFolders1 = nullptr, *pmCloseAllFolders1 = nullptr;
     void applyViewMode();
     void Info1Click(QObject* sender);
     void TB_FILTERClick(QObject* sender);

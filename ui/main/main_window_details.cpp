@@ -191,8 +191,14 @@ void TF_Main::showDetailsLine(int row) {
     in.visibleBlanks = s.GSVWSDetail;
     in.maxColumns = s.TEMaxColumns;
     in.hexBytes = s.BCHEXBytes;
-    // The folder view shows the entry paths here once it exists.
-    if (viewType_ != vtText && viewType_ != vtBinary) in.side = {};
+    if (viewType_ == vtFolder) {
+        in.side = {};
+        in.folderView = true;
+        for (int pane = 1; pane <= 2; ++pane)
+            in.side[size_t(pane - 1)].text = st.SideRootOrPath(pane) + engine::rows().RowCopyText(pane, row);
+    } else if (viewType_ != vtText && viewType_ != vtBinary) {
+        in.side = {};
+    }
     showDetails(in, row);
 }
 
@@ -217,7 +223,8 @@ void TF_Main::showDetails(TDetailsInput in, int row) {
     fillField(fields[1 - active], details_.shown, 1 - active, visible, details_.colors);
     {
         const QSignalBlocker block(hScrollBarDP);
-        hScrollBarDP->setMaximum(qMax(details_.shown.longest + 2, visible) - visible);
+        const int longest = in.folderView ? details_.shown.longest : details_.shown.longest + 2;
+        hScrollBarDP->setMaximum(qMax(longest, visible) - visible);
     }
     details_.row = row;
     // A new layout leaves the ruler's picture at its old size.

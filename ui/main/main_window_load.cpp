@@ -1007,8 +1007,9 @@ void TF_Main::TB_ReloadClick(QObject*) {
     refreshView();
 }
 
-void TF_Main::BB_HEXClick(QObject*) {
-    if (Busy() || ViewType() == vtFolder) return;
+void TF_Main::BB_HEXClick(QObject* sender) {
+    if (Busy()) return;
+    if (ViewType() == vtFolder) return pmOpenAllFoldersClick(sender);
     saveTabState();
     forceBinary_ = true;
     // The save question lets a second click in before the load starts.

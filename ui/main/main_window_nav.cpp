@@ -279,7 +279,7 @@ void TF_Main::refreshSelection() {
 
 void TF_Main::refreshDetails(int row) {
     const auto& s = AppSettings();
-    if (s.GSDetailPanel && caretView(viewType_) && !singlePaneView_) {
+    if (s.GSDetailPanel && (caretView(viewType_) || viewType_ == vtFolder) && !singlePaneView_) {
         if (paintLock_ > 0 || row < 0 || row == detailsRow_) return;
         detailsRow_ = row;
         showDetailsLine(row);

@@ -120,6 +120,7 @@ void TF_Main::releasePaintControls() {
     disconnect(appStateConnection_);
     if (engine::editor().CaretWindow == this) engine::editor().CaretWindow = nullptr;
     rowArea_->Detach();
+    static_cast<THeaderBar*>(HC1)->Detach();
     static_cast<TMidStrip*>(P_MID)->Detach();
     caretTimer_->stop();
 }
@@ -163,6 +164,9 @@ void TF_Main::paintRowArea(const QRegion& region) {
     // keeps what it showed, and unlocking repaints it.
     if (paintLock_ > 0) return;
     painter.fillRect(dirty, ToQColor(colorOf(config::TextBgCol)));
+    // A running comparison is filling the stores the rows are read from:
+    // the panes stay empty until it hands over.
+    if (engine::paneStores().FolderMode && folderCompareRunning()) return;
     if (viewType_ != vtImage) {
         const TLayoutGeometry& g = geometry_;
         const int lh = std::max(lineHeight_, 1);
@@ -172,6 +176,7 @@ void TF_Main::paintRowArea(const QRegion& region) {
         int y = g.paneTop + skip * lh;
         const int yEnd = std::min(g.paneBottom - lh, dirty.bottom() + 1);
         paintRows(painter, row, y, yEnd);
+        paintFolderSeparators(painter);
         paintMargins(painter, first, g.paneTop + skip * lh, y);
         paintCaret(painter);
     }
@@ -180,7 +185,9 @@ void TF_Main::paintRowArea(const QRegion& region) {
 }
 
 void TF_Main::OnPaintNew(QPainter& painter, int& row, int& y) {
+    if (engine::paneStores().FolderMode && folderCompareRunning()) return;
     paintRows(painter, row, y, geometry_.paneBottom - std::max(lineHeight_, 1));
+    paintFolderSeparators(painter);
 }
 
 void TF_Main::paintRows(QPainter& painter, int& row, int& y, int yEnd) {
@@ -276,14 +283,17 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
     const auto& st = engine::paneStores();
     const auto& s = AppSettings();
     const auto& colors = currentColors();
-    if (st.FolderMode) return;  // folder rows have a painter of their own
-
     TRowLook look;
     look.leftMissing = r.IsRowMissing(1, row);
     look.rightMissing = r.IsRowMissing(2, row);
     look.rowModified = r.RowResult(row) == 2;
     look.rowDiffers = !singlePaneView_ && (r.RowDiffers(row) || look.leftMissing != look.rightMissing);
     look.folderState = engine::folderRows().RowFolderState(row);
+    if (st.FolderMode) {
+        look.folderMode = true;
+        paintFolderRow(painter, row, y, look);
+        return;
+    }
 
     const bool binary = st.BinaryMode != 0;
     QString texts[3];
@@ -447,6 +457,7 @@ void TF_Main::paintMargins(QPainter& painter, int firstRow, int yStart, int yEnd
 void TF_Main::paintMidStrip(QPainter& painter) {
     const auto& st = engine::paneStores();
     if (singlePaneView_ || printing_ || viewType_ == vtImage || paintLock_ > 0) return;
+    if (st.FolderMode && folderCompareRunning()) return;
     if (!st.FolderMode && (st.FilePaths[1].isEmpty() || st.FilePaths[2].isEmpty())) return;
     const QList<QImage>* icons = ImageList(32);
     if (!icons) return;

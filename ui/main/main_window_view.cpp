@@ -110,8 +110,15 @@ private:
 // ---- view mode ------------------------------------------------------------------
 
 void TF_Main::BB_VIEWMODEClick(QObject* sender) {
-    // The folder view's tree and list switch comes with the folder view.
-    if (Busy() || ViewType() == vtFolder || ViewType() == vtFree) return;
+    if (Busy() || ViewType() == vtFree) return;
+    if (ViewType() == vtFolder) {
+        {
+            CommandGuard guard(commandRunning_);
+            switchFolderViewMode();
+        }
+        updateControls();
+        return;
+    }
     {
         CommandGuard guard(commandRunning_);
         // The right pane goes out of sight: its edits are offered first.

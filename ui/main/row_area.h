@@ -5,6 +5,7 @@
 // window, which owns all the state the drawing reads; the row area hands
 // on its mouse actions the same way.
 
+#include <QHeaderView>
 #include <QRegion>
 #include <QWidget>
 
@@ -54,6 +55,27 @@ protected:
 
 private:
     TF_Main* main_;
+};
+
+// The folder view's column header: the window paints its sections and
+// gives each its hint; a pressed section is drawn darker until released.
+class THeaderBar : public QHeaderView {
+public:
+    THeaderBar(TF_Main* main, QWidget* parent) : QHeaderView(Qt::Horizontal, parent), main_(main) {
+        setMouseTracking(true);
+    }
+    void Detach() { main_ = nullptr; }
+    int PressedSection() const { return pressed_; }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    TF_Main* main_;
+    int pressed_ = -1;
 };
 
 }  // namespace tandex::ui

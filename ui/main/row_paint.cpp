@@ -342,3 +342,98 @@ std::vector<TCharRun> splitCharRuns(const QString& text, const TCharFlags& flags
 }
 
 }  // namespace tandex::ui
+
+// ---- folder rows ----------------------------------------------------------------
+
+namespace tandex::ui {
+
+int folderIconRole(int folderState, bool placeholder, int status, bool archiveName) {
+    if (folderState == 1 || folderState == 2) {
+        const int open = folderState == 2 ? 1 : 0;
+        if (status == 3) return irFolderClosedNotFound + open;
+        if (placeholder) return irFolderClosedPlaceholder + open;
+        return irFolderClosed + open;
+    }
+    if (status != 0) return irFileStatus;
+    return archiveName ? irArchive : irFile;
+}
+
+TTreeLines treeLinePrimitives(int depth, const std::vector<bool>& nextSibling, const TTreeMetrics& m) {
+    TTreeLines out;
+    const int mid = m.y + m.lineHeight / 2;
+    auto following = [&](int k) { return k < int(nextSibling.size()) && nextSibling[size_t(k)]; };
+    for (int level = depth; level >= 1; --level) {
+        const int k = depth - level;
+        const int x = m.textX + m.dpiPx8 + (level - 1) * 2 * m.charWidth;
+        if (k == 0) {
+            const bool next = following(0);
+            out.lines.push_back({x, m.y - m.dpiPx2, x, next ? m.y + m.lineHeight : mid});
+            out.lines.push_back({x, mid, x + m.charWidth * 3 / 2, mid});
+            if (next) out.circles.push_back({x - m.dpiPx3, mid - m.dpiPx3, x + m.dpiPx2, mid + m.dpiPx2});
+        } else if (following(k)) {
+            out.lines.push_back({x, m.y - m.lineHeight, x, m.y + m.lineHeight});
+        }
+    }
+    return out;
+}
+
+std::vector<TCharDiffRun> splitCharDiffRuns(const QString& left, const QString& right, int firstColumn,
+                                        int visibleLeft, int visibleRight, int infoWidth) {
+    std::vector<TCharDiffRun> runs;
+    const int first = std::max(1, firstColumn);
+    const int lastLeft = std::min(int(left.size()), first - 1 + std::max(0, visibleLeft));
+    const int lastRight = std::min(int(right.size()), first - 1 + std::max(0, visibleRight));
+    const int last = std::max(lastLeft, lastRight);
+    const int shorter = int(std::min(left.size(), right.size()));
+    auto differs = [&](int column) {
+        if (column > shorter) return true;
+        if (infoWidth > 0 && column >= infoWidth) return true;
+        return left[column - 1] != right[column - 1];
+    };
+    for (int column = first; column <= last;) {
+        const bool d = differs(column);
+        int end = column + 1;
+        while (end <= last && differs(end) == d) ++end;
+        runs.push_back({column, end - column, d});
+        column = end;
+    }
+    return runs;
+}
+
+TColor charDiffRunFont(int pane, bool differs, bool selected, bool folderRow, const config::TColorSet& colors) {
+    if (differs) return paintColor(colors, folderRow ? config::ModFldCol : config::DiffCol);
+    if (selected) return paintColor(colors, config::SelTxtCol);
+    return paintColor(colors, pane == 1 ? config::TextColL : config::TextColR);
+}
+
+TColor pressedHeaderColor(TColor headLineBackground) {
+    // Colour values are 0x00BBGGRR: red is the low byte.
+    const int red = int(headLineBackground & 0xFF);
+    return (headLineBackground & 0xFFFFFF00u) | TColor(std::max(red - 20, 0));
+}
+
+QString headerSectionHint(int section) {
+    switch (section) {
+    case 1:
+    case 7: return QStringLiteral(" Name of files or folders ");
+    case 2:
+    case 8:
+        return QStringLiteral(" Size of files or folders:\r     For folders, only the accumulated size of the currently "
+                              "compared files in this folder is shown! \r     Please use menu \"Folder Properties\" to "
+                              "show the real size of folders");
+    case 3:
+    case 9: return QStringLiteral(" Timestamp of last modification ");
+    case 4:
+    case 10: return QStringLiteral(" Attributes of files or folders:\r a=Archive, r=Read-only, h=Hidden, s=System ");
+    default: return {};
+    }
+}
+
+int headerSectionAt(const std::vector<int>& sectionLefts, int x) {
+    int found = 0;
+    for (int i = 0; i < int(sectionLefts.size()); ++i)
+        if (sectionLefts[size_t(i)] < x) found = i;
+    return found;
+}
+
+}  // namespace tandex::ui

@@ -153,3 +153,84 @@ std::vector<TCharRun> splitCharRuns(const QString& text, const TCharFlags& flags
                                     const config::TColorSet& colors);
 
 }  // namespace tandex::ui
+
+// ---- folder rows ----------------------------------------------------------------
+
+namespace tandex::ui {
+
+// Icon roles of ImageList32 in the folder view.
+enum TFolderIconRole : int {
+    irFolderClosed = 0,
+    irFolderOpen = 1,
+    irFile = 2,
+    irFolderClosedPlaceholder = 3,
+    irFolderOpenPlaceholder = 4,
+    irFolderClosedNotFound = 5,
+    irFolderOpenNotFound = 6,
+    irFileStatus = 7,
+    irArchive = 8,
+};
+
+// An absent entry's text begins with this character; it shows empty.
+inline bool isPlaceholderText(const QString& text) { return text.startsWith(QChar(kFillerChar)); }
+
+// The icon role of a pane's cell: folderState 0 file, 1 closed, 2 open;
+// status is the pane's FolderRowStatus. A path not found on this side wins
+// over the placeholder look, which says only that the entry is absent.
+int folderIconRole(int folderState, bool placeholder, int status, bool archiveName);
+
+// The tree guide lines of one row in one pane: plain lines and the filled
+// junction circles, in the row area's coordinates.
+struct TTreeSegment {
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    bool operator==(const TTreeSegment&) const = default;
+};
+
+struct TTreeLines {
+    std::vector<TTreeSegment> lines;
+    std::vector<TTreeSegment> circles;  // bounding boxes: (left, top) to (right, bottom)
+};
+
+struct TTreeMetrics {
+    int textX = 0;  // the pane's text origin
+    int y = 0;      // the row's top
+    int lineHeight = 16;
+    int charWidth = 8;
+    int dpiPx2 = 2, dpiPx3 = 3, dpiPx8 = 8;
+};
+
+// nextSibling[0] is the row's own entry, nextSibling[k] its k-th ancestor;
+// depth levels are drawn (none for a top-level row).
+TTreeLines treeLinePrimitives(int depth, const std::vector<bool>& nextSibling, const TTreeMetrics& m);
+
+// A run of paintCharDiffCells: the columns (1-based) written for both panes
+// at once in one state.
+struct TCharDiffRun {
+    int column = 1;
+    int count = 0;
+    bool differs = false;
+    bool operator==(const TCharDiffRun&) const = default;
+};
+
+// The runs of two folder texts from firstColumn on, over at most each
+// pane's visible columns. With infoWidth above 0 (the list view) every
+// column from infoWidth on counts as different: the path part is always
+// marked.
+std::vector<TCharDiffRun> splitCharDiffRuns(const QString& left, const QString& right, int firstColumn,
+                                        int visibleLeft, int visibleRight, int infoWidth);
+
+// The font of a run in a pane: equal runs in the selection's or the pane's
+// text colour, differing ones in ModFldCol on a folder row, else DiffCol.
+TColor charDiffRunFont(int pane, bool differs, bool selected, bool folderRow, const config::TColorSet& colors);
+
+// The colour of a pressed section of the folder header: HeadLnBgCol with
+// its red byte 20 lower, never below 0.
+TColor pressedHeaderColor(TColor headLineBackground);
+
+// The hint of a header section (empty for the sections without one).
+QString headerSectionHint(int section);
+
+// The section under x: the last one whose left edge is left of x, 0 when none.
+int headerSectionAt(const std::vector<int>& sectionLefts, int x);
+
+}  // namespace tandex::ui

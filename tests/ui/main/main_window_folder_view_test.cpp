@@ -1,0 +1,328 @@
+// The folder view as a user sees it: two real trees on disk are read into
+// the folder-entry stores, the window shows them offscreen in the tree and
+// the list view, and the grabs are checked by cell backgrounds (never by
+// glyphs) and kept as PNGs.
+
+#include "ui/main/main_window.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimeZone>
+#include <QScrollBar>
+#include <QTextEdit>
+
+#include <functional>
+#include <map>
+#include <set>
+
+#include "access/file_times.h"
+#include "config/color_sets.h"
+#include "tests/engine/folder_fixture.h"
+#include "tests/ui/main/compared_window_fixture.h"
+#include "ui/main/folder_view_seam.h"
+#include "ui/main/row_area.h"
+
+namespace config = tandex::config;
+namespace engine = tandex::engine;
+namespace ui = tandex::ui;
+using namespace tandex::config;
+
+namespace {
+
+QRgb rgb(quint32 bgr) { return qRgb(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)); }
+
+class RunStateDouble : public ui::FolderViewServices {
+public:
+    int FolderRunState() const override { return state; }
+    int FolderMaxDepth() const override { return 3; }
+    int state = 0;
+};
+
+class MainWindowFolderViewTest : public tandex::testing::ComparedWindowFixture {
+protected:
+    void SetUp() override {
+        ComparedWindowFixture::SetUp();
+        QDir().mkpath(tmp_.filePath("bin"));
+        // The icons come from the program's resource archive.
+        QFile::copy(QStringLiteral(TANDEX_RESOURCE_ARCHIVE), tmp_.filePath("bin/TandexRes.zipx"));
+        ui::setFolderView(&services_);
+    }
+    void TearDown() override {
+        ui::setFolderView(nullptr);
+        ComparedWindowFixture::TearDown();
+        engine::folderRows().InitFolderRows();
+    }
+
+    static void write(const QString& path, const QByteArray& bytes, int secondsAfter = 0) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(QDateTime(QDate(2024, 3, 1), QTime(12, 0), QTimeZone::utc()).addSecs(secondsAfter),
+                      QFileDevice::FileModificationTime);
+    }
+
+    // Two small trees: equal, changed, one-sided files and folders.
+    void makeTrees() {
+        const QString l = tmp_.filePath("left/"), r = tmp_.filePath("right/");
+        write(l + "docs/readme.txt", "same");
+        write(r + "docs/readme.txt", "same");
+        write(l + "docs/notes.txt", "old notes", 0);
+        write(r + "docs/notes.txt", "new notes!", 3600);
+        write(r + "docs/extra.txt", "only right");
+        write(l + "docs/deep/inner.txt", "x");
+        write(r + "docs/deep/inner.txt", "x");
+        write(r + "newdir/added.txt", "right only folder");
+        write(l + "src/main.cpp", "int main() {}");
+        write(r + "src/main.cpp", "int main() {}");
+        write(l + "src/bundle.zip", "PK");
+        write(r + "src/bundle.zip", "PK");
+        write(l + "top.txt", "1234", 0);
+        write(r + "top.txt", "1284", 0);
+    }
+
+    // Reads both trees into the stores in tree order, as a comparison
+    // leaves them: an entry absent on a side is a status record there.
+    void readTrees() {
+        auto& st = engine::paneStores();
+        const QString roots[3] = {{}, tmp_.filePath("left/"), tmp_.filePath("right/")};
+        int index = 0;
+        std::function<bool(const QString&, int)> walk = [&](const QString& rel, int depth) {
+            std::map<QString, bool> names;  // name -> folder
+            for (int pane = 1; pane <= 2; ++pane)
+                for (const QFileInfo& fi : QDir(roots[pane] + rel).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
+                    names[fi.fileName()] = names[fi.fileName()] || fi.isDir();
+            bool anyDiffers = false;
+            // Files first, then folders, as the comparison lists them.
+            for (int pass = 0; pass < 2; ++pass)
+                for (const auto& [name, folder] : names) {
+                    if (folder != (pass == 1)) continue;
+                    const QString path = rel + name;
+                    const int entry = index++;
+                    bool differs = false;
+                    QFileInfo fi[3] = {{}, QFileInfo(roots[1] + path), QFileInfo(roots[2] + path)};
+                    if (folder) {
+                        for (int pane = 1; pane <= 2; ++pane)
+                            st.SetFolderEntryFolder(depth, entry, 0x10, st.FolderEntries[size_t(pane)], path,
+                                                    fi[pane].exists() ? tandex::access::FZDateTimeToFileTime(fi[pane].lastModified()) : 0);
+                        differs = walk(path + "/", depth + 1) || !fi[1].exists() || !fi[2].exists();
+                    } else {
+                        for (int pane = 1; pane <= 2; ++pane) {
+                            if (fi[pane].exists())
+                                st.SetFolderEntryFile(entry, 0x20, path, st.FolderEntries[size_t(pane)], fi[pane].size(),
+                                                      tandex::access::FZDateTimeToFileTime(fi[pane].lastModified()));
+                            else
+                                st.SetFolderEntryStatus(entry, 2, path, st.FolderEntries[size_t(pane)]);
+                        }
+                        differs = !fi[1].exists() || !fi[2].exists() || fi[1].size() != fi[2].size() ||
+                                  fi[1].lastModified() != fi[2].lastModified();
+                    }
+                    st.FolderEntryCount = index;
+                    engine::folderRows().SetFolderEntryDiffers(entry, differs);
+                    anyDiffers = anyDiffers || differs;
+                }
+            return anyDiffers;
+        };
+        walk(QString(), 0);
+        st.FolderRoots[1] = roots[1];
+        st.FolderRoots[2] = roots[2];
+    }
+
+    ui::TF_Main& showTrees(bool tree = true) {
+        makeTrees();
+        ui::TF_Main& w = makeWindow();
+        auto& s = AppSettings();
+        s.FCShowSize = s.FCShowDT = s.FCShowAttr = true;
+        s.FCTreeView = tree;
+        auto& set = s.ColorSets[size_t(s.COSetIdx)];
+        set[TextBgCol] = 0xFFFFFF;
+        set[AddBgCol] = 0xC0FFC0;
+        set[DelBgCol] = 0xC0C0FF;
+        set[ModFldBgCol] = 0xE0E0FF;
+        readTrees();
+        engine::paneStores().FolderMode = 1;
+        engine::folderRows().UpdateInfoColumns();
+        engine::folderRows().RebuildFolderRows();
+        if (tree) engine::folderRows().OpenAllFolders();
+        w.switchView(ui::vtFolder, false, false);
+        w.updateRowRange();
+        return w;
+    }
+
+    QImage grab(const QString& name) {
+        window_->invalidatePanes(true);
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+            QTest::qWait(5);
+        }
+        tandex::testing::GrabToPng(window_.get(), QStringLiteral("MainWindowFolderView.") + name);
+        QImage image = window_->grab().toImage();
+        return image;
+    }
+
+    static int rowOfPath(const QString& path) {
+        for (int row = 0; row < engine::paneStores().VisibleRowCount(); ++row)
+            for (int pane = 1; pane <= 2; ++pane)
+                if (engine::folderRows().FolderRowPath(pane, row) == path) return row;
+        return -1;
+    }
+
+    // A pixel of a row's cell near its right end, where neither name nor
+    // info text reaches; window coordinates.
+    QRgb cellPixel(const QImage& image, int pane, int row) const {
+        const ui::TLayoutGeometry& g = window_->Geometry();
+        const int x = pane == 1 ? g.columnEdges[5] - 3 : g.rightEdge - 3;
+        const int y = g.paneTop + (row - window_->topRow(ui::vtFolder) + 1) * window_->LineHeight() + 1;
+        return image.pixel(window_->RowArea()->mapTo(window_.get(), QPoint(x, y) - window_->RowArea()->pos()));
+    }
+
+    RunStateDouble services_;
+};
+
+TEST_F(MainWindowFolderViewTest, TreeViewPaintsCellsIconsAndSeparators) {
+    ui::TF_Main& w = showTrees();
+    const int added = rowOfPath("docs/extra.txt");
+    const int newdir = rowOfPath("newdir");
+    const int same = rowOfPath("docs/readme.txt");
+    ASSERT_GE(added, 0);
+    ASSERT_GE(newdir, 0);
+    const QImage image = grab("Tree");
+    const auto& set = AppSettings().ColorSets[size_t(AppSettings().COSetIdx)];
+    // A right-only file: the left cell on AddBgCol with the status icon.
+    EXPECT_EQ(cellPixel(image, 1, added), rgb(set[AddBgCol]));
+    EXPECT_EQ(w.folderRowIconRole(1, added, false), ui::irFileStatus);
+    EXPECT_EQ(w.folderRowIconRole(2, added, false), ui::irFile);
+    EXPECT_EQ(cellPixel(image, 1, same), rgb(set[TextBgCol]));
+    // A folder missing on the left: the not-found folder, open or closed.
+    EXPECT_EQ(w.folderRowIconRole(1, newdir, false), ui::irFolderOpenNotFound);
+    engine::folderRows().ToggleFolderRow(newdir);
+    EXPECT_EQ(w.folderRowIconRole(1, newdir, false), ui::irFolderClosedNotFound);
+    EXPECT_EQ(w.folderRowIconRole(2, rowOfPath("src/bundle.zip"), false), ui::irArchive);
+
+    // Separators at the shown info sections, from the pane top down.
+    const ui::TLayoutGeometry& g = w.Geometry();
+    for (int section : {2, 3, 4, 8, 9, 10}) {
+        const QPoint at = w.RowArea()->mapTo(&w, QPoint(g.columnEdges[size_t(section)], g.paneBottom - 4) - w.RowArea()->pos());
+        EXPECT_EQ(image.pixel(at), qRgb(0xC0, 0xC0, 0xC0)) << section;
+    }
+}
+
+TEST_F(MainWindowFolderViewTest, PlaceholderLevelShowsEmptyWithThePlaceholderIcon) {
+    ui::TF_Main& w = makeWindow();
+    using namespace engine::testing;
+    addFolder(0, 0, QStringLiteral("pair"));
+    addFile(1, QStringLiteral("pair/a.txt"), 3);
+    // A pair-list level that one side lacks.
+    entryAt(1, 0)->Path = QString(QChar(0xA0)) + "pair";
+    showFolders();
+    engine::folderRows().OpenAllFolders();
+    w.switchView(ui::vtFolder, false, false);
+    grab("Placeholder");
+    EXPECT_TRUE(engine::rows().RowText(1, 0).startsWith(QChar(0xA0)));
+    EXPECT_EQ(w.folderRowIconRole(1, 0, true), ui::irFolderOpenPlaceholder);
+    engine::folderRows().ToggleFolderRow(0);
+    EXPECT_EQ(w.folderRowIconRole(1, 0, true), ui::irFolderClosedPlaceholder);
+}
+
+TEST_F(MainWindowFolderViewTest, NothingIsPaintedWhileAComparisonRuns) {
+    ui::TF_Main& w = showTrees();
+    const int added = rowOfPath("docs/extra.txt");
+    services_.state = 2;
+    const int before = w.RowArea()->PaintCount();
+    QImage image = grab("Running");
+    EXPECT_GT(w.RowArea()->PaintCount(), before);
+    // The panes show their background and no row.
+    EXPECT_EQ(cellPixel(image, 1, added), rgb(AppSettings().ColorSets[size_t(AppSettings().COSetIdx)][TextBgCol]));
+    services_.state = 1;
+    image = grab("Ended");
+    EXPECT_EQ(cellPixel(image, 1, added), rgb(AppSettings().ColorSets[size_t(AppSettings().COSetIdx)][AddBgCol]));
+}
+
+TEST_F(MainWindowFolderViewTest, ListViewAndBackKeepTheCaretOnTheFirstSelectedRow) {
+    ui::TF_Main& w = showTrees();
+    auto& f = engine::folderRows();
+    const int notes = rowOfPath("docs/notes.txt");
+    f.SetFolderRowSelected(1, notes, true);
+    w.BB_VIEWMODEClick(w.TB_VIEWMODE);
+    ASSERT_FALSE(AppSettings().FCTreeView);
+    EXPECT_EQ(engine::editor().GetCaretRow(), rowOfPath("docs/notes.txt"));
+    EXPECT_FALSE(w.HC1->isVisible());
+    const QImage list = grab("List");
+    // A changed pair is drawn with character marks on its row colour.
+    const auto& set = AppSettings().ColorSets[size_t(AppSettings().COSetIdx)];
+    EXPECT_EQ(cellPixel(list, 2, rowOfPath("docs/extra.txt")), rgb(set[AddBgCol]));
+    w.BB_VIEWMODEClick(w.TB_VIEWMODE);
+    ASSERT_TRUE(AppSettings().FCTreeView);
+    EXPECT_EQ(engine::editor().GetCaretRow(), rowOfPath("docs/notes.txt"));
+    EXPECT_TRUE(w.HC1->isVisible());
+}
+
+TEST_F(MainWindowFolderViewTest, TreeCommandsExpandCollapseAndEnableTheirItems) {
+    ui::TF_Main& w = showTrees();
+    auto& f = engine::folderRows();
+    const int all = f.FolderRowCount;
+    f.SetFolderRowSelected(1, rowOfPath("top.txt"), true);
+    w.pmCloseAllFoldersClick(w.TB_COLLAPSE);
+    EXPECT_LT(f.FolderRowCount, all);
+    EXPECT_EQ(f.SelectedFolderEntryCount(false), 0);
+
+    f.SetFolderRowSelected(1, rowOfPath("top.txt"), true);
+    // TB_HEX in the folder view expands all and clears the selection.
+    w.BB_HEXClick(w.TB_HEX);
+    EXPECT_EQ(f.FolderRowCount, all);
+    EXPECT_EQ(f.SelectedFolderEntryCount(false), 0);
+
+    // A subtree collapses and opens again under the caret.
+    const int docs = rowOfPath("docs");
+    engine::editor().Caret.Row = docs;
+    w.pmCloseAllSubFoldersClick(nullptr);
+    EXPECT_EQ(f.RowFolderState(docs), 1);
+    EXPECT_LT(f.FolderRowCount, all);
+    w.pmOpenAllSubFoldersClick(nullptr);
+    EXPECT_EQ(f.FolderRowCount, all);
+    EXPECT_EQ(f.RowFolderState(rowOfPath("docs/deep")), 2);
+
+    EXPECT_TRUE(w.pmOpenAllFolders1->isEnabled());
+    AppSettings().FCTreeView = false;
+    f.RebuildFolderRows();
+    EXPECT_FALSE(w.pmOpenAllFolders1->isEnabled());
+    EXPECT_FALSE(w.pmCloseAllFolders1->isEnabled());
+}
+
+TEST_F(MainWindowFolderViewTest, DetailsShowEachRootAndTheRowPath) {
+    ui::TF_Main& w = showTrees();
+    AppSettings().GSDetailPanel = true;
+    const int row = rowOfPath("docs/notes.txt");
+    w.refreshDetails(row);
+    EXPECT_EQ(w.eLine1->toPlainText(), tmp_.filePath("left/") + "docs/notes.txt");
+    EXPECT_EQ(w.eLine2->toPlainText(), tmp_.filePath("right/") + "docs/notes.txt");
+}
+
+TEST_F(MainWindowFolderViewTest, HeaderHintsAndPressedSection) {
+    ui::TF_Main& w = showTrees();
+    grab("Header");
+    const int x = w.HC1->sectionViewportPosition(4) + 3;
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, 5), w.HC1->mapToGlobal(QPointF(x, 5)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w.HC1->viewport(), &move);
+    EXPECT_EQ(w.HC1->toolTip(), ui::headerSectionHint(4));
+    EXPECT_EQ(w.HC1->property("Tag").toInt(), 4);
+
+    auto& set = AppSettings().ColorSets[size_t(AppSettings().COSetIdx)];
+    set[HeadLnBgCol] = 0x00F0E010;
+    QImage section(40, 20, QImage::Format_RGB32);
+    QPainter p(&section);
+    w.HC1DrawSection(p, 5, QRect(0, 0, 40, 20), true);
+    p.end();
+    EXPECT_EQ(section.pixel(20, 10), rgb(0x00F0E000));
+}
+
+}  // namespace
