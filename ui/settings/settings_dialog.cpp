@@ -311,6 +311,7 @@ void TF_SettingsNew::FormCreate() {
                     QStringLiteral("\nFuzzy comparisons:\t") + grouped(f.MemoHits + f.Evaluations));
 
     openKeys();
+    openFtpPages();
     showTimeExamples();
     // Folders are read the same way on every version of this system.
     L_W7->setText(QStringLiteral("7"));
@@ -550,11 +551,17 @@ void TF_SettingsNew::fbCancelClick() {
 }
 
 void TF_SettingsNew::closeEvent(QCloseEvent* event) {
+    // A connection test waits inside this dialog's handlers.
+    if (ftpBusy_) {
+        event->ignore();
+        return;
+    }
     fbCancelClick();
     event->accept();
 }
 
 void TF_SettingsNew::reject() {
+    if (ftpBusy_) return;
     fbCancelClick();
 }
 
@@ -624,6 +631,10 @@ bool TF_SettingsNew::eventFilter(QObject* watched, QEvent* event) {
             label == lTEHideLnStart ? lTEHideLnStartClick()
             : label == lTEHideLnWith ? lTEHideLnWithClick()
                                      : lTEHideLnEndClick();
+        return true;
+    }
+    if (mouse->button() == Qt::LeftButton && watched->property("OpenSslHelp").toBool()) {
+        L_SSLDLLsNotFoundClick();
         return true;
     }
     if (mouse->button() == Qt::LeftButton && watched->property("ColorPanel").toBool()) {
