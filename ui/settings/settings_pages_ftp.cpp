@@ -172,9 +172,11 @@ void TF_SettingsNew::createPagesFtp() {
 
         QHBoxLayout* test = Row(page);
         fbFTPTest = Button(test, "fbFTPTest", kTestCaption, 120, kTestHint);
-        fbFTPTest->SetHeight(30);
+        fbFTPTest->SetHeight(26);
         L_FTPTestResult = Label(test, "L_FTPTestResult", QString());
-        L_FTPTestResult->setMinimumHeight(config::ScaleDpi(30));
+        L_FTPTestResult->setMinimumHeight(config::ScaleDpi(26));
+        // The three-line results grow the row; the button keeps its height.
+        test->setAlignment(fbFTPTest, Qt::AlignTop);
         test->addStretch();
         page->addStretch();
 
@@ -306,7 +308,7 @@ void TF_SettingsNew::fillProfileList() {
 
     // One column of ten rows, or two columns side by side.
     const int frame = LB_FTPProfiles->frameWidth();
-    const int rowHeight = LB_FTPProfiles->fontMetrics().height() + config::ScaleDpi(3);
+    const int rowHeight = LB_FTPProfiles->fontMetrics().height() + config::ScaleDpi(1);
     LB_FTPProfiles->setFixedHeight(rowHeight * kFtpListColumnRows + 2 * frame + 1);
     const int width = config::ScaleDpi(kListWidth) - 2 * frame;
     LB_FTPProfiles->setGridSize(QSize(count > kFtpListColumnRows ? width / 2 : width, rowHeight));
