@@ -672,7 +672,9 @@ void TF_SettingsNew::showFTPTestState(quint8 state) {
         fbFTPTest->SetCaption(QStringLiteral("Abort"));
         fbFTPTest->setToolTip(QString());
     }
-    config::eventPump().processEvents();
+    // The label repaints while the test waits; the opening's own states
+    // must not run other work before the dialog is made and known.
+    if (isVisible()) config::eventPump().processEvents();
     if (state == 4 && CB_DataEncryption->isChecked()) {
         CB_DataEncryption->setChecked(false);
         FTPProfileDataChange(CB_DataEncryption);

@@ -425,6 +425,8 @@ TEST_F(FtpProfilePagesTest, TheConnectionTestShowsEachOutcome) {
         EXPECT_TRUE(d.L_FTPTestResult->font().bold());
         EXPECT_EQ(d.fbFTPTest->Caption(), QStringLiteral("Test connection"));
         EXPECT_TRUE(d.GB_FTPProfileData->isEnabled());
+        // The label is the only report; no box on top of it.
+        EXPECT_TRUE(sink_.asked.empty()) << c.what;
         d.SelectPage(13, 0);
         tandex::testing::GrabToPng(&d, QStringLiteral("Settings.FtpTest.%1").arg(int(c.state)));
         d.fbCancelClick();
