@@ -7,7 +7,9 @@
 // Cursors are Windows-style pairs: a mask bitmap (black where the cursor
 // covers the screen) and a 24-bit colour bitmap whose bottom-left pixel
 // carries the hot spot (x in the upper bits of the colour value, y in its
-// lowest byte). Everything is packed with the program's own zip component.
+// lowest byte). Plain files (texts the windows read) are packed as they
+// are, from the folder of pictures.txt. Everything is packed with the
+// program's own zip component.
 //
 // Usage: tandex_respack pictures.txt drawings-folder output.zipx
 
@@ -18,6 +20,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMap>
@@ -55,6 +58,7 @@ struct Manifest {
     std::map<QString, QList<ListEntry>> lists;
     QList<CursorEntry> cursors;
     QList<ArrowEntry> arrows;
+    QStringList files;  // member names, read beside the manifest
 };
 
 [[noreturn]] void fail(const QString& message) {
@@ -93,6 +97,10 @@ Manifest readManifest(const QString& path) {
             ArrowEntry a{f[1], f[3].split(u'+'), f[2].toInt(&ok)};
             if (!ok || a.size <= 0) bad();
             m.arrows.append(a);
+        } else if (f[0] == QLatin1String("file") && f.size() == 2) {
+            // file <name>: the name is the member's, so it may not leave the folder
+            if (f[1].contains(u'/') || f[1].startsWith(u'.')) bad();
+            m.files.append(f[1]);
         } else {
             bad();
         }
@@ -225,6 +233,12 @@ int main(int argc, char** argv) {
         onWhite.fill(Qt::white);
         QPainter(&onWhite).drawImage(0, 0, flat);
         members.insert(a.name + QStringLiteral(".bmp"), encode(onWhite, "BMP"));
+    }
+    const QDir manifestFolder = QFileInfo(args[1]).absoluteDir();
+    for (const QString& name : manifest.files) {
+        QFile file(manifestFolder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) fail(QStringLiteral("cannot read ") + file.fileName());
+        members.insert(name, file.readAll());
     }
 
     // The archive is written beside its target and renamed over it only

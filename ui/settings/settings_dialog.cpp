@@ -312,6 +312,7 @@ void TF_SettingsNew::FormCreate() {
                     QStringLiteral("\nFuzzy comparisons:\t") + grouped(f.MemoHits + f.Evaluations));
 
     openKeys();
+    openFtpPages();
     showTimeExamples();
     // Folders are read the same way on every version of this system.
     L_W7->setText(QStringLiteral("7"));
@@ -554,11 +555,17 @@ void TF_SettingsNew::fbCancelClick() {
 }
 
 void TF_SettingsNew::closeEvent(QCloseEvent* event) {
+    // A connection test waits inside this dialog's handlers.
+    if (ftpBusy_) {
+        event->ignore();
+        return;
+    }
     fbCancelClick();
     event->accept();
 }
 
 void TF_SettingsNew::reject() {
+    if (ftpBusy_) return;
     fbCancelClick();
 }
 
@@ -628,6 +635,10 @@ bool TF_SettingsNew::eventFilter(QObject* watched, QEvent* event) {
             label == lTEHideLnStart ? lTEHideLnStartClick()
             : label == lTEHideLnWith ? lTEHideLnWithClick()
                                      : lTEHideLnEndClick();
+        return true;
+    }
+    if (mouse->button() == Qt::LeftButton && watched->property("OpenSslHelp").toBool()) {
+        L_SSLDLLsNotFoundClick();
         return true;
     }
     if (mouse->button() == Qt::LeftButton && watched->property("ColorPanel").toBool()) {

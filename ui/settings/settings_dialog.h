@@ -27,6 +27,7 @@ class QAction;
 class QPlainTextEdit;
 class QRadioButton;
 class QStackedWidget;
+class QTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -168,6 +169,45 @@ public:
     QGroupBox* gbFuzzy = nullptr;
     QLabel* lTCFPTime = nullptr;
 
+    // ---- pages 13 .. 15, FTP profiles (settings_pages_ftp.cpp) ----------------------
+    // sender is nullptr where code runs them rather than the user.
+    void LB_FTPProfilesClick(QObject* sender);
+    void fbNewProfileClick();
+    void B_SaveProfileClick(QObject* sender);
+    void fbFTPDelProfileClick();
+    void E_FTPProfileNameChange();
+    void FTPProfileDataChange(QObject* sender);
+    void FTPProfileDataChangeEncryption();
+    void CB_FTPAnonymousClick();
+    void CB_FTPHidePWClick();
+    void fbFTPTestClick();
+    void showFTPTestState(quint8 state);
+    // Both fbFTPCapabilities and fbFTPHelp.
+    void fbFTPCapabilitiesClick(QObject* sender);
+    void fillProfileList();
+    // Asks about unsaved profile edits; false when the user cancelled.
+    bool confirmProfileSaved();
+    // "Delete this <what>?" when deletions are to be confirmed; true to go on.
+    bool confirmDelete(const QString& what);
+
+    QListWidget* LB_FTPProfiles = nullptr;
+    QGroupBox* GB_FTPProfileData = nullptr;
+    QLineEdit *E_FTPProfileName = nullptr, *E_FTPServerName = nullptr, *E_FTPPortNumber = nullptr,
+              *E_FTPUserName = nullptr, *E_FTPPassWord = nullptr, *E_FTPConnTimeout = nullptr,
+              *E_FTPReadTimeout = nullptr, *E_FTPAnonymousEmail = nullptr;
+    QLabel *L_FTPUserName = nullptr, *L_FTPPassWord = nullptr, *L_EncryptionTit = nullptr,
+           *L_FTPTestResult = nullptr, *L_MaxReached = nullptr, *L_ProtocoolNotAvailable = nullptr,
+           *L_SSHDLLsNotFound1 = nullptr, *L_SSLDLLsNotFound2 = nullptr, *L_FTPConnTimeout = nullptr,
+           *L_FTPReadTimeout = nullptr;
+    QCheckBox *CB_FTPHidePW = nullptr, *CB_FTPAnonymous = nullptr, *CB_DataEncryption = nullptr,
+              *CB_FTPPassive = nullptr, *cbFTPSetRTS = nullptr, *cbFTPUTIME3 = nullptr;
+    QComboBox *CB_FTPProtocol = nullptr, *CB_FTPEncryption = nullptr;
+    QRadioButton *RB_IPV4 = nullptr, *RB_IPV6 = nullptr, *RB_SSLV1 = nullptr, *RB_SSLV2 = nullptr,
+                 *RB_SSLV3 = nullptr, *RB_SSLVAuto = nullptr;
+    ui::TFlatButton2 *fbNewProfile = nullptr, *B_SaveProfile = nullptr, *fbFTPDelProfile = nullptr,
+                     *fbFTPTest = nullptr, *fbFTPCapabilities = nullptr, *fbFTPHelp = nullptr;
+    QTextEdit* reFTPCapabilities = nullptr;
+
     // ---- pages 16, 17, 20, 21 (settings_pages_other.cpp) ---------------------------
     void CB_ProxyEnableClick();
     void CB_ProxyIsSameClick();
@@ -266,6 +306,18 @@ private:
     // The record the fields make, or an empty text after telling the user
     // why they cannot be stored.
     QString plugInRecord(bool enabled);
+    void createPagesFtp();
+    // Opening: the hide box, the e-mail address, the list and its profile.
+    void openFtpPages();
+    // What the protocol, encryption and anonymous choices show and enable.
+    void showProfileControls();
+    void updateProfileSave();
+    bool profileModified() const;
+    void setProfileModified(bool modified);
+    // Keeps the user out of everything but the test's "Abort" while the
+    // connection test or the capability view waits for the server.
+    void setFtpBusy(bool busy);
+    QStringList capabilityDescriptions() const;
     // The empty panel of a page that another part of the dialog fills.
     QWidget* emptyPage(int page, const char* name);
     QWidget* newPage(int page, const char* name);
@@ -288,6 +340,12 @@ private:
     std::array<bool, kSettingsPages> fitted_{};
     // The list row whose entry the plug-in fields show; -1 after "New".
     int plugInShownRow_ = -1;
+    // The slot whose data the profile controls show; -1 after "New".
+    int ftpShownProfile_ = -1;
+    // The access layer's text of the last failed connection test.
+    QString ftpTestFailure_;
+    bool ftpBusy_ = false;
+    std::array<bool, 3> ftpFrameEnabled_{};
 };
 
 // The open dialog, nullptr while there is none.

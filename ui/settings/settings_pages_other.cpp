@@ -65,9 +65,7 @@ void proxyFields(QGroupBox* group, const char* server, const char* port, const c
 }  // namespace
 
 void TF_SettingsNew::createPagesOther() {
-    emptyPage(13, "P_FTP");
-    emptyPage(14, "P_FTPProtOptions");
-    emptyPage(15, "P_FTPGeneral");
+    createPagesFtp();
 
     // ---- 16 Proxy -------------------------------------------------------------------
     {
