@@ -9,6 +9,7 @@
 #include "access/local_files.h"
 #include "access/locations.h"
 #include "access/web_files.h"
+#include "archive/archive_utils.h"
 #include "config/prg_dir.h"
 #include "config/scrambler.h"
 #include "config/services.h"
@@ -375,6 +376,7 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
         s.text.count = s.text.position = FZTextBufferSize;
         s.text.atEnd = false;
         s.text.noLine = false;
+        s.text.continues = false;
     } else {
         s.failedWrite = 0;
         if (s.kind == akLocal) {
@@ -695,6 +697,14 @@ QString FZTempFolder() {
         if (!unit().tempFolder.isEmpty()) return unit().tempFolder;
     }
     return FZSystemTempFolder();
+}
+
+int FZRemoveStaleTempFiles() {
+    QStringList folders{FZTempFolder(), FZSystemTempFolder(), QDir::tempPath()};
+    folders.removeDuplicates();
+    int removed = 0;
+    for (const QString& folder : folders) removed += archive::RemoveStaleTempFiles(folder);
+    return removed;
 }
 
 void FZSetTempFolder(const QString& folder, QString& previous) {

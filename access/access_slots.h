@@ -133,6 +133,7 @@ struct TFZTextState {
     int longestLine = 0;
     bool atEnd = false;   // the last refill reached the end of the data
     bool noLine = false;  // the last 38 came without a line (nothing left)
+    bool continues = false;  // the last line stopped at the limit, not at a break
     // Overrides of the unit's settings for this slot: -1 keeps the unit's
     // tab width, line limit and trimming; a line limit of 0 means none.
     int tabWidth = -1;
@@ -167,6 +168,10 @@ int FZDownloadToTemp(const QString& path, bool useName, const QString& prefix, Q
 // Sets the temporary folder (created when missing; when that fails, the
 // program's writable root) and hands back the previous one.
 void FZSetTempFolder(const QString& folder, QString& previous);
+// Removes what killed runs of the program left in its temporary folders
+// (the configured one, its private one and the system's): the scratch files
+// of processes that no longer exist. The count removed.
+int FZRemoveStaleTempFiles();
 // The temporary folder, with its trailing "/"; the program's private
 // folder under the system's temporary location until one is set.
 QString FZTempFolder();

@@ -164,6 +164,13 @@ bool isGzippedTar(const TArcZipKit& kit) {
     return kit.ArchiveType == archive::ArcGzippedTar || kit.ArchiveType == archive::ArcBzippedTar;
 }
 
+// The one item a packed tar lists: the archive file's name without its
+// last extension ("a.tar" for "a.tar.gz").
+QString packedTarName(const QString& archiveFile) {
+    QString name = archiveFile.mid(archiveFile.lastIndexOf(QLatin1Char('/')) + 1);
+    return name.left(name.lastIndexOf(QLatin1Char('.')));
+}
+
 // Member names count "/" and "\" as separators and compare with "/".
 QString memberPath(QString name) {
     name.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -240,7 +247,21 @@ void onItemFailure(int slot, TArcArchiveItem* item, archive::TArcProcessType typ
     if (errorClass == archive::ecInOutError && code > 0) {
         info.lastError = code;
     } else {
-        const QString message = archive::ArcMessage(code);
+        // Reported from the handler of the failure itself: its own message
+        // says what went wrong, where the code's table text (if any) only
+        // names the kind.
+        QString message = archive::ArcMessage(code);
+        if (const std::exception_ptr failure = std::current_exception()) {
+            const archive::ArcErrorInfo same = archive::ClassifyException(failure);
+            if (same.ErrorClass == errorClass && same.ErrorCode == code) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const archive::Exception& e) {
+                    if (!e.Message().isEmpty()) message = e.Message();
+                } catch (...) {
+                }
+            }
+        }
         info.lastError = message.isEmpty() ? errArchive : FZArchiveCode(message);
     }
     if (errorClass == archive::ecArchive && code == archive::EArcZipInvalidPassword::Code_) {
@@ -660,10 +681,13 @@ int FZOpenArchive(int slot, TFZAccessMode mode) {
 int FZFindArchiveItem(int slot, const QString& innerPath) {
     TArcArchive* archive = archiveOf(slot);
     if (!archive) return -1;
-    if (isGzippedTar(*unit().table[slot].kit)) return 0;
     ArchiveSlot& a = unit().table[slot];
     const bool ignoreCase = FZArchiveOptions().ignoreCase;
     const QString wanted = ignoreCase ? FZLowerAscii(memberPath(innerPath)) : memberPath(innerPath);
+    // A packed tar holds its one item under the name it is listed by; a
+    // path to anything else (a member of the tar inside included) is not
+    // in it, as a missing member of a zip is not.
+    if (isGzippedTar(*a.kit)) return wanted == comparable(packedTarName(a.kitPath)) ? 0 : -1;
     const bool folder = wanted.endsWith(QLatin1Char('/'));
     const int count = archive->GetCount();
     if (!folder) {
@@ -713,10 +737,8 @@ int FZListArchiveFolder(int slot, TFZDDir& listing) {
 
     if (isGzippedTar(*a.kit)) {
         const TArcArchiveItem* item = archive->ItemList().Items(0);
-        QString name = a.kitPath.mid(a.kitPath.lastIndexOf(QLatin1Char('/')) + 1);
-        name = name.left(name.lastIndexOf(QLatin1Char('.')));
         TFZItem entry;
-        entry.Name = name;
+        entry.Name = packedTarName(a.kitPath);
         entry.Size = qint64(item->GetUncompressedSize());
         entry.PackedSize = qint64(item->GetCompressedSize());
         entry.Time = fileTimeOfItem(*item);

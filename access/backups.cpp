@@ -9,6 +9,7 @@
 #include "config/app_settings.h"
 #include "config/services.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
@@ -126,6 +127,26 @@ int copyLocalFile(int slot, const QString& target) {
     return writer.commit();
 }
 
+// The newest backup of a local file beside it is a second name of the same
+// bytes: moving the file away first would leave its path empty until the new
+// file is renamed over it, and a crash in between would lose it. Writes
+// replace the file by renaming a new one over it, so the backup keeps the old
+// bytes. A symbolic link is followed to the file whose bytes are kept; where
+// no link can be made (no links on the file system, another one behind a
+// symbolic link) the bytes are copied.
+int linkLocalBackup(int slot, const QString& backup) {
+    QString source, target;
+    if (!FZLocalPathOf(FZSlotPath(slot), source) || !FZLocalPathOf(backup, target))
+        return errShareNotFound;
+    if (::linkat(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
+                 QFile::encodeName(target).constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    const int err = errno;
+    if (err == EXDEV || err == EPERM || err == EOPNOTSUPP || err == EMLINK || err == ENOSYS)
+        return copyLocalFile(slot, target);
+    return FZCodeForPath(err, err == ENOENT ? source : target);
+}
+
 }  // namespace
 
 void FZSetTransferStartHook(std::function<void(qint64)> hook) {
@@ -154,7 +175,8 @@ int FZDownloadToFile(int slot, const QString& localName) {
     }
 }
 
-int FZMakeBackup(int slot, const void* owner) {
+int FZMakeBackup(int slot, const void* owner, QString* made) {
+    if (made) made->clear();
     if (const int r = FZCheckSlot(slot)) return r;
     const config::TAppSettings& settings = config::AppSettings();
     const TFZAccessKind kind = FZSlotAccessKind(slot);
@@ -194,8 +216,14 @@ int FZMakeBackup(int slot, const void* owner) {
     if (back) return back;
 
     const QString newest = base + suffixOf(settings.BKUseSequence ? 1 : 0);
-    result = copy ? FZDownloadToFile(slot, newest) : FZRename(slot, newest);
+    if (copy)
+        result = FZDownloadToFile(slot, newest);
+    else if (kind == akLocal)
+        result = linkLocalBackup(slot, newest);
+    else
+        result = FZRename(slot, newest);
     if (result) showBackupError(owner, QStringLiteral("Failed to create the backup file!"), result);
+    else if (made) *made = newest;
     return result;
 }
 

@@ -14,11 +14,14 @@ namespace tandex::access {
 // Makes the backup of the slot's file. 0 when done and when backups are
 // off for the slot's kind. The series moves up first (copy 9 is deleted,
 // 8 becomes 9, ...), then the file becomes copy 1: it is copied when its
-// kind's backup folder (or the local backup folder) is on, else renamed.
+// kind's backup folder (or the local backup folder) is on; a local file
+// beside it gets a second name (a hard link, or a copy where none can be
+// made) and stays where it is; a remote file is renamed on its server.
+// made (when given) gets the name of the backup made, empty when none.
 // A failure is shown under " Backup Error! " when an owner is given (the
 // window the box belongs to) and its code returned; without an owner no
 // box appears.
-int FZMakeBackup(int slot, const void* owner);
+int FZMakeBackup(int slot, const void* owner, QString* made = nullptr);
 
 // Copies the slot's file into a new local file, replacing one of that name
 // whole. A local file keeps its last-write time; remote files and archive

@@ -219,11 +219,15 @@ FileTime FZDateTimeToFileTime(const QDateTime& time) {
 }
 
 QString FZFileTimeText(FileTime time) {
-    if ((time >> 63) || time == FZUnreadableTime) return QString();
+    return FZFileTimeTextIn(time, dateFormat.load());
+}
+
+QString FZFileTimeTextIn(FileTime time, int format) {
+    if ((time >> 63) || time == FZUnreadableTime || format < 0 || format > 3) return QString();
     static const char* const patterns[] = {"dd.MM.yyyy HH:mm:ss", "yyyy.MM.dd HH:mm:ss",
                                            "yyyy-MM-dd HH:mm:ss", "MM/dd/yyyy HH:mm:ss"};
     const QDateTime local = FZFileTimeToDateTime(time);
-    return local.toString(QLatin1String(patterns[dateFormat.load()])).left(23);
+    return local.toString(QLatin1String(patterns[format])).left(23);
 }
 
 int FZCompareFileTimes(FileTime a, FileTime b) {

@@ -50,6 +50,9 @@ int FZSetDateFormat(int index);
 // Local time in the selected pattern, at most 23 characters; empty for a
 // time with a negative high half and for the unreadable time.
 QString FZFileTimeText(FileTime time);
+// The same in pattern format (0 to 3) whatever is selected; the settings
+// show the four side by side.
+QString FZFileTimeTextIn(FileTime time, int format);
 QDateTime FZFileTimeToDateTime(FileTime time);
 FileTime FZDateTimeToFileTime(const QDateTime& time);
 // 0 when equal within the tolerance (or, with an hour offset set, when they

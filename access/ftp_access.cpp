@@ -15,6 +15,7 @@
 #include "config/services.h"
 #include "config/sys_helpers.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -530,29 +531,6 @@ int TFZFtpHandler::fetch(int slot, TFZMemStream& stream) {
     return 0;
 }
 
-int TFZFtpHandler::store(int slot, TFZMemStream& stream) {
-    const std::shared_ptr<TFtpClient> client = clientOf(slot);
-    if (!client) return errInvalidHandle;
-    QString remote;
-    FZFtpRemotePathOfSlot(slot, remote);
-    stream.seek(0);
-    TransferWork work(slot, Direction::writing);
-    qint64 moved = 0;
-    try {
-        client->Store(
-            remote, [&] { return work.pace(moved); },
-            [&](char* buffer, qint64 size) {
-                const qint64 given = stream.read(buffer, size);
-                if (given > 0) moved += given;
-                return given;
-            });
-        work.finish(moved);
-    } catch (const EFtpError& e) {
-        return codeOf(e);
-    }
-    return 0;
-}
-
 // ---- operations -------------------------------------------------------------
 
 namespace {
@@ -732,6 +710,101 @@ int TFZFtpHandler::makeFolder(int slot) {
         if (const int r = expect(*client, QStringLiteral("MKD ") + part, {257})) return r;
         if (const int r = expect(*client, QStringLiteral("CWD ") + part, {200, 250})) return r;
     }
+    return 0;
+}
+
+namespace {
+
+// Uploads wait beside their target under a name of this prefix and six
+// random letters or digits until they are whole.
+const QString kUploadPrefix = QStringLiteral(".~tdx");
+constexpr int kUploadNameAttempts = 20;
+
+bool remoteFileExists(TFtpClient& client, const QString& path) {
+    try {
+        return client.SendCmd(QStringLiteral("SIZE ") + path).code == 213;
+    } catch (const EFtpError&) {
+        return false;
+    }
+}
+
+// A name in folder that holds no file yet, empty when none was found.
+QString freshUploadName(TFtpClient& client, const QString& folder) {
+    static const char chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < kUploadNameAttempts; ++attempt) {
+        QString name = folder + kUploadPrefix;
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(chars[QRandomGenerator::global()->bounded(int(sizeof chars - 1))]);
+        if (!remoteFileExists(client, name)) return name;
+    }
+    return {};
+}
+
+// Removes a file, whatever the answer: the caller reports its own failure.
+void removeQuietly(TFtpClient& client, const QString& path) {
+    const QString message = FZLastMessage();
+    try {
+        client.SendCmd(QStringLiteral("DELE ") + path);
+    } catch (const EFtpError&) {
+    }
+    FZSetLastMessage(message);
+}
+
+int renameRemote(TFtpClient& client, const QString& from, const QString& to) {
+    if (const int r = expect(client, QStringLiteral("RNFR ") + from, {350})) return r;
+    return expect(client, QStringLiteral("RNTO ") + to, {250});
+}
+
+}  // namespace
+
+// The file goes up under a fresh name beside the target and replaces it
+// only once it arrived whole: a line that breaks half-way, a full disk or
+// a cancel leave the target as it was and take the partial upload away.
+int TFZFtpHandler::store(int slot, TFZMemStream& stream) {
+    const std::shared_ptr<TFtpClient> client = clientOf(slot);
+    if (!client) return errInvalidHandle;
+    QString remote;
+    FZFtpRemotePathOfSlot(slot, remote);
+    const QString upload = freshUploadName(*client, remote.left(remote.lastIndexOf(QLatin1Char('/')) + 1));
+    if (upload.isEmpty()) {
+        FZSetLastMessage(QStringLiteral("No free name for the upload beside ") + remote);
+        return errInternet;
+    }
+    stream.seek(0);
+    TransferWork work(slot, Direction::writing);
+    qint64 moved = 0;
+    try {
+        client->Store(
+            upload, [&] { return work.pace(moved); },
+            [&](char* buffer, qint64 size) {
+                const qint64 given = stream.read(buffer, size);
+                if (given > 0) moved += given;
+                return given;
+            });
+    } catch (const EFtpError& e) {
+        const int code = codeOf(e);
+        removeQuietly(*client, upload);
+        return code;
+    }
+    int r = renameRemote(*client, upload, remote);
+    // Some servers rename onto no existing file: the target goes just
+    // before the rename instead.
+    if (r && remoteFileExists(*client, remote)) {
+        if (expect(*client, QStringLiteral("DELE ") + remote, {250}) == 0) {
+            r = renameRemote(*client, upload, remote);
+            if (r) {
+                // The target is gone: the new file stays where it is, so
+                // its bytes are not lost with it.
+                FZSetLastMessage(FZLastMessage() + QStringLiteral(" The file was kept as ") + upload);
+                return r;
+            }
+        }
+    }
+    if (r) {
+        removeQuietly(*client, upload);
+        return r;
+    }
+    work.finish(moved);
     return 0;
 }
 

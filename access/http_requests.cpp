@@ -141,6 +141,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     }
     if (request.body)
         netRequest.setHeader(QNetworkRequest::ContentLengthHeader, request.body->size());
+    for (const auto& [name, value] : request.headers) netRequest.setRawHeader(name, value);
 
     QNetworkAccessManager& manager = threadManager();
     // The manager serves other requests of the thread too: a proxy given
@@ -151,9 +152,13 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         ~ProxyScope() { manager.setProxy(previous); }
     } proxyScope{manager, manager.proxy()};
     if (request.proxy) manager.setProxy(*request.proxy);
+    // A GET goes as one: as a custom request Qt buffers an answer without
+    // a length whole, whatever the read buffer says, and an endless one
+    // takes all memory.
     std::unique_ptr<QNetworkReply> reply(
         request.body             ? manager.sendCustomRequest(netRequest, request.method, request.body)
         : request.method == "HEAD" ? manager.head(netRequest)  // a custom HEAD waits for a body
+        : request.method == "GET"  ? manager.get(netRequest)
                                    : manager.sendCustomRequest(netRequest, request.method, QByteArray()));
 
     // Read as it comes: an unbounded read buffer would hold a fast download
@@ -171,6 +176,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     QString refusal;
     bool begun = false;
     bool tracking = false;
+    bool userTrusted = false;
 
     const auto finishWith = [&](Ending e) {
         if (ending != Ending::None) return;
@@ -210,7 +216,9 @@ THttpResult FZHttpRun(const THttpRequest& request) {
     });
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
                      [&](qint64 received, qint64 total) {
-                         if (!request.body) progress(received, total);
+                         // Without a length the last report still gives one
+                         // (what arrived), which would show as done at once.
+                         if (!request.body) progress(received, reply->hasRawHeader("Content-Length") ? total : -1);
                      });
     QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &loop,
                      [&](qint64 sent, qint64 total) {
@@ -222,6 +230,7 @@ THttpResult FZHttpRun(const THttpRequest& request) {
                          for (const QSslError& e : errors)
                              if (!e.certificate().isNull()) cert = e.certificate();
                          if (FZTrustFailedCertificate(request.url.host(), request.url.port(443), errors, cert)) {
+                             userTrusted = true;
                              reply->ignoreSslErrors(errors);
                              return;
                          }
@@ -249,6 +258,9 @@ THttpResult FZHttpRun(const THttpRequest& request) {
         ending = Ending::Cancelled;
 
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.certificateVerified =
+        !userTrusted && reply->url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
+        !reply->sslConfiguration().peerCertificate().isNull();
     if (reply->hasRawHeader("Content-Length"))
         result.contentLength = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     result.lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime().toUTC();

@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <functional>
+#include <utility>
 
 class QIODevice;
 class QNetworkProxy;
@@ -46,6 +47,9 @@ struct THttpRequest {
     THttpWork* work = nullptr;
     // The proxy of this request; else the thread's manager keeps its own.
     const QNetworkProxy* proxy = nullptr;
+    // Sent as they are, replacing a header of the same name the network
+    // layer would send.
+    QList<std::pair<QByteArray, QByteArray>> headers;
 };
 
 struct THttpResult {
@@ -54,6 +58,10 @@ struct THttpResult {
     QByteArray answer;    // when no target was given
     qint64 contentLength = -1;  // of the answer's header, -1 when none came
     QDateTime lastModified;     // UTC; invalid when none came
+    // The answer came over HTTPS (after any redirects) from a server whose
+    // certificate the trust policy verified: the system's store or an added
+    // CA, not a certificate the user chose to trust.
+    bool certificateVerified = false;
 };
 
 THttpResult FZHttpRun(const THttpRequest& request);

@@ -242,11 +242,11 @@ int FZMakeLocalFolders(const QString& localPath, const QString& root) {
 }
 
 int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix,
-                       QString& name, int& fd) {
+                       QString& name, int& fd, bool readable) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const QString candidate = uniqueCandidate(folder, prefix, suffix);
         const int f = ::open(native(candidate).constData(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                             (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (f >= 0) {
             name = candidate;
             fd = f;
@@ -258,7 +258,7 @@ int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QStri
 }
 
 int FZCreateNewFile(const QString& folder, const QString& prefix, const QString& suffix,
-                    QString& name, int& fd) {
+                    QString& name, int& fd, bool readable) {
     name.clear();
     // NFS and SMB mounts, and FUSE file systems whose server lacks it, refuse
     // a file without a name (EOPNOTSUPP; kernels before 3.11 say EISDIR).
@@ -268,13 +268,14 @@ int FZCreateNewFile(const QString& folder, const QString& prefix, const QString&
     // /proc the file could not be linked later.
     static const bool canLink = ::access("/proc/self/fd", F_OK) == 0;
     if (canLink) {
-        const int f = ::open(native(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        const int f = ::open(native(folder).constData(),
+                             O_TMPFILE | (readable ? O_RDWR : O_WRONLY) | O_CLOEXEC, 0600);
         if (f >= 0) {
             fd = f;
             return 0;
         }
     }
-    return FZCreateUniqueFile(folder, prefix, suffix, name, fd);
+    return FZCreateUniqueFile(folder, prefix, suffix, name, fd, readable);
 }
 
 int FZNameNewFile(int fd, const QString& folder, const QString& prefix, const QString& suffix,

@@ -71,16 +71,17 @@ private:
 int FZMakeLocalFolders(const QString& localPath, const QString& root);
 
 // Creates a new file exclusively (mode 0600) in folder, named prefix +
-// six random characters + suffix; hands back its name and descriptor.
+// six random characters + suffix; hands back its name and descriptor,
+// open for writing, and for reading too when readable is set.
 int FZCreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix,
-                       QString& name, int& fd);
+                       QString& name, int& fd, bool readable = false);
 
 // Creates a new file for writing (mode 0600) in folder. Where the file
 // system allows, it has no name (name comes back empty) until
 // FZNameNewFile gives it one, so that nothing is left behind when the
 // program dies before; elsewhere it is created as FZCreateUniqueFile does.
 int FZCreateNewFile(const QString& folder, const QString& prefix, const QString& suffix,
-                    QString& name, int& fd);
+                    QString& name, int& fd, bool readable = false);
 // Links a nameless file from FZCreateNewFile into folder under a fresh
 // unique name (prefix + six random characters + suffix); does nothing when
 // name is already set.

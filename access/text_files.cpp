@@ -215,6 +215,7 @@ int LineReader::readLine(QString& text) {
     text.clear();
     if (available() == 0 && !t_.atEnd)
         if (const int r = refill()) return r;
+    t_.continues = false;
     if (available() == 0) {
         t_.noLine = true;
         return errEndOfFile;
@@ -373,6 +374,7 @@ int LineReader::readLine(QString& text) {
         if (!result && available() == 0 && !t_.atEnd) result = refill();
     }
     text = QString(reinterpret_cast<const QChar*>(t_.line.data()), qsizetype(n));
+    t_.continues = end == End::Limit && !result;
     if (int(n) > t_.longestLine) t_.longestLine = int(n);
     if (result) return result;
     return available() < ub && t_.atEnd ? (available() == 0 ? errEndOfFile : 0) : 0;
@@ -552,6 +554,7 @@ int FZDetectFileKind(int slot, int& kind, int& byRule) {
     if (TFZTextState* t = FZSlotText(slot)) {
         t->count = t->position = FZTextBufferSize;
         t->atEnd = false;
+        t->continues = false;
         t->bomPending = true;
     }
     return 0;
@@ -630,6 +633,11 @@ bool FZReadLineAtEnd(int slot) {
     return !t || t->noLine;
 }
 
+bool FZReadLineContinues(int slot) {
+    const TFZTextState* t = FZSlotText(slot);
+    return t && t->continues;
+}
+
 int FZEncodeLine(const QString& text, int kind, int lineBreak, QByteArray& out, bool trim,
                  int tabWidth) {
     out.clear();
@@ -662,7 +670,7 @@ int FZEncodeLine(const QString& text, int kind, int lineBreak, QByteArray& out, 
     }
     static const QChar crlf[] = {QLatin1Char('\r'), QLatin1Char('\n')};
     const QChar* brk = lineBreak == lbLf ? crlf + 1 : crlf;
-    const qsizetype brkLen = lineBreak == lbLf || lineBreak == lbCr ? 1 : 2;
+    const qsizetype brkLen = lineBreak == lbNone ? 0 : lineBreak == lbLf || lineBreak == lbCr ? 1 : 2;
     out.reserve(len * (isUtf16(kind) ? 2 : 3) + 4);
     if (kind == fkAnsi) {
         appendAnsi(out, s, len);
@@ -677,14 +685,16 @@ int FZEncodeLine(const QString& text, int kind, int lineBreak, QByteArray& out, 
     return int(std::min<qsizetype>(out.size(), std::numeric_limits<int>::max()));
 }
 
-int FZWriteText(int slot, const QString& text) {
+int FZWriteText(int slot, const QString& text, bool ownBreak) {
     TFZTextState* t = FZSlotText(slot);
     if (!t) return errInvalidHandle;
     if (!FZIsTextKind(t->fileKind)) return errInvalidParameter;
     if (FZSlotMode(slot) != twWriteAccess || !t->buffer) return errInvalidHandle;
     const auto& settings = config::AppSettings();
-    const bool trim = t->trim >= 0 ? t->trim == 1 : settings.TEEnabled && settings.TETrimWSEOL;
-    FZEncodeLine(text, t->fileKind, t->lineBreak, t->encoded, trim, effectiveTabWidth(*t));
+    // Blanks before a cut are inside the file's line, not at its end.
+    const bool trim = ownBreak && (t->trim >= 0 ? t->trim == 1 : settings.TEEnabled && settings.TETrimWSEOL);
+    FZEncodeLine(text, t->fileKind, ownBreak ? t->lineBreak : int(lbNone), t->encoded, trim,
+                 effectiveTabWidth(*t));
     if (t->bomPending) {
         t->bomPending = false;
         if (t->fileKind == fkUtf8Bom)
@@ -712,11 +722,12 @@ int FZCopyLines(int count, int source, int target) {
     QString line;
     for (int i = 0; i < count; ++i) {
         const int r = FZReadLine(source, line);
+        const bool ownBreak = !FZReadLineContinues(source);
         // The last line arrives with 38 and is copied like the others.
         if (r == errEndOfFile && !FZReadLineAtEnd(source))
-            if (const int w = FZWriteText(target, line)) return w;
+            if (const int w = FZWriteText(target, line, ownBreak)) return w;
         if (r) return r;
-        if (const int w = FZWriteText(target, line)) return w;
+        if (const int w = FZWriteText(target, line, ownBreak)) return w;
     }
     return 0;
 }

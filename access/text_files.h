@@ -34,8 +34,9 @@ enum TFZFileKind : int {
     fkUtf16Be = 12,
 };
 
-// TFZLineBreak values; 0 = not yet known.
-enum TFZLineBreak : int { lbCrLf = 1, lbLf = 2, lbCr = 3 };
+// TFZLineBreak values; 0 = not yet known. lbNone asks the encoder for no
+// break at all: a line the reader cut at the limit goes on in the next.
+enum TFZLineBreak : int { lbNone = -1, lbCrLf = 1, lbLf = 2, lbCr = 3 };
 
 // The character a real DEL byte (0x7F) reads as, apart from tab fill.
 inline constexpr char16_t FZDelChar = 0xDC7F;
@@ -82,18 +83,25 @@ inline constexpr int errEndOfFile = 38;
 // kind, or the error of a read.
 int FZReadLine(int slot, QString& text);
 bool FZReadLineAtEnd(int slot);
+// Whether the last line read stopped at the line limit rather than at a
+// break of its own: the file's line goes on in the next one, and writing
+// the two back with no break between gives the same bytes.
+bool FZReadLineContinues(int slot);
 
-// Encodes and buffers one line and its line break.
-int FZWriteText(int slot, const QString& text);
+// Encodes and buffers one line and its line break; without ownBreak the
+// line is written with no break (and never trimmed), for a line that goes
+// on in the next.
+int FZWriteText(int slot, const QString& text, bool ownBreak = true);
 
 // The bytes of a line plus its line break in a kind; returns their count.
 // With trim, trailing blanks and tab fill go first. tabWidth -1 takes the
-// unit's width.
+// unit's width. lineBreak lbNone appends no break.
 int FZEncodeLine(const QString& text, int kind, int lineBreak, QByteArray& out,
                  bool trim = false, int tabWidth = -1);
 
-// Copies up to count lines; the first non-zero result is returned (38 once
-// the source's last line was written).
+// Copies up to count lines, a line cut at the limit without a break again;
+// the first non-zero result is returned (38 once the source's last line
+// was written).
 int FZCopyLines(int count, int source, int target);
 
 // The two hexadecimal digits of a byte and the character the hexadecimal

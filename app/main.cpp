@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <csignal>
 
+#include "access/access_slots.h"
 #include "ui/folders/batch_params.h"
 #include "ui/folders/console_out.h"
 #include "ui/folders/folder_view_services.h"
@@ -9,7 +10,7 @@
 #include "ui/main/main_window_seams.h"
 #include "ui/main/print_seams.h"
 #include "ui/print/help_wnd.h"
-#include "ui/print/online_update.h"
+#include "ui/print/online_update_window.h"
 #include "ui/settings/command_window_services.h"
 #include "window_services.h"
 
@@ -39,11 +40,14 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         tandex::app::WindowServices services(batch);
         tandex::ui::TF_Main window(services.StatusWin());
+        // Once the settings name the temporary folder: what a killed earlier
+        // run left there goes before this run spills anything of its own.
+        tandex::access::FZRemoveStaleTempFiles();
         tandex::print::THelpWindowServices help(&window);
         tandex::ui::setHelp(&help);
         tandex::folders::TFolderViewServices folders(&window);
         tandex::ui::setFolderView(&folders);
-        tandex::print::TUpdateServices update;
+        tandex::print::TUpdateServices update(&window);
         tandex::ui::setUpdater(&update);
         tandex::settings::TCommandWindowServices commandWindows;
         tandex::ui::setCommandWindows(&commandWindows);

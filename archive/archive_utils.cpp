@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -301,9 +303,22 @@ bool MatchWildcard(const QString& text, qsizetype textPos, const QString& patter
     }
 }
 
+namespace {
+
+// The owner's process id in the name lets a later start tell the files of
+// a killed program from those of one still running.
+QString tempPrefix() {
+    return QStringLiteral("VMS%1-").arg(::getpid());
+}
+
+QString tempFolderFor(const QString& folder) {
+    return !folder.isEmpty() && isDirectory(folder) ? folder : QDir::tempPath();
+}
+
+}  // namespace
+
 QString CreateTempFileIn(const QString& folder, int* fd) {
-    const QString dir = !folder.isEmpty() && isDirectory(folder) ? folder : QDir::tempPath();
-    QByteArray name = nativeName(AppendBackslash(dir) + QStringLiteral("VMSXXXXXX"));
+    QByteArray name = nativeName(AppendBackslash(tempFolderFor(folder)) + tempPrefix() + QStringLiteral("XXXXXX"));
     const int handle = ::mkostemp(name.data(), O_CLOEXEC);  // mode 0600, exclusive
     if (handle < 0) return {};
     if (fd)
@@ -311,6 +326,62 @@ QString CreateTempFileIn(const QString& folder, int* fd) {
     else
         ::close(handle);
     return QFile::decodeName(name);
+}
+
+int CreateNewFileIn(const QString& folder, QString& name) {
+    name.clear();
+    // A file without a name can only be linked later through /proc. NFS,
+    // SMB and many FUSE mounts refuse one (EOPNOTSUPP, EISDIR on old
+    // kernels): the file is named from the start there.
+    static const bool canLink = ::access("/proc/self/fd", F_OK) == 0;
+    if (canLink) {
+        const int fd = ::open(nativeName(tempFolderFor(folder)).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd >= 0) return fd;
+    }
+    int fd = -1;
+    name = CreateTempFileIn(folder, &fd);
+    return name.isEmpty() ? -1 : fd;
+}
+
+bool NameNewFile(int fd, const QString& folder, QString& name) {
+    if (!name.isEmpty()) return true;
+    // Linking the descriptor itself needs a privilege; its /proc link does not.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const QString base = AppendBackslash(tempFolderFor(folder)) + tempPrefix();
+    static const char chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString candidate = base;
+        for (int i = 0; i < 6; ++i)
+            candidate += QLatin1Char(chars[QRandomGenerator::global()->bounded(int(sizeof chars - 1))]);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, nativeName(candidate).constData(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            name = candidate;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+int RemoveStaleTempFiles(const QString& folder) {
+    if (folder.isEmpty() || !isDirectory(folder)) return 0;
+    int removed = 0;
+    const QString base = AppendBackslash(folder);
+    const QStringList names = QDir(folder).entryList({QStringLiteral("VMS*-??????")},
+                                                     QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : names) {
+        bool ok = false;
+        const qint64 pid = entry.mid(3, entry.size() - 10).toLongLong(&ok);
+        if (!ok || pid <= 0 || entry.at(entry.size() - 7) != u'-') continue;
+        // A process that exists, also another user's (EPERM), may still own it.
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        const QByteArray path = nativeName(base + entry);
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::unlink(path.constData()) == 0) ++removed;
+    }
+    return removed;
 }
 
 QString DriveLetterOf(const QString&) {

@@ -97,12 +97,26 @@ void FindMatchingFiles(const QString& mask, int32_t attributes, QStringList& lis
 // "*.*" at the first pattern position match any non-empty text.
 bool MatchWildcard(const QString& text, qsizetype textPos, const QString& pattern,
                    qsizetype patternPos);
-// Creates an empty file named "VMS" plus a unique suffix, mode 0600,
-// exclusively, in the folder (in the system temporary folder when the
-// folder does not exist) and returns its full name; empty on failure. With
-// fd given, the open descriptor is handed over instead of closed, so the
-// caller never has to reopen the file by name.
+// Creates an empty file named "VMS", the process id, "-" and a unique
+// suffix, mode 0600, exclusively, in the folder (in the system temporary
+// folder when the folder does not exist) and returns its full name; empty
+// on failure. With fd given, the open descriptor is handed over instead of
+// closed, so the caller never has to reopen the file by name.
 QString CreateTempFileIn(const QString& folder, int* fd = nullptr);
+// Creates a new file (mode 0600) in the folder (as CreateTempFileIn picks
+// it) for content that is named only once it is complete, or never: where
+// the file system allows, the file has no name at all, so a program killed
+// before leaves nothing behind; name then comes back empty. Elsewhere it is
+// created as CreateTempFileIn does. The descriptor, or -1 on failure.
+int CreateNewFileIn(const QString& folder, QString& name);
+// Gives a file from CreateNewFileIn that has no name a fresh one in the
+// folder, as CreateTempFileIn would choose it; nothing when name is set.
+// False when that fails (errno tells why).
+bool NameNewFile(int fd, const QString& folder, QString& name);
+// Removes the files CreateTempFileIn made in the folder for processes that
+// have ended: left behind by a program that was killed. Files of running
+// processes, of other users and of any other name stay. The count removed.
+int RemoveStaleTempFiles(const QString& folder);
 QString DriveLetterOf(const QString& path);  // always "A": no drive letters
 bool IsRemovableDrive(const QString& path);  // always false
 // Bytes available to the caller on the file system of the path's folder;

@@ -55,6 +55,9 @@ int32_t VerifyBzip2(Stream& stream) {
             MemoryStream content(start.left(qsizetype(got)));
             if (VerifyTar(content) == ArcTar) result = ArcBzippedTar;
         }
+    } catch (const EBZip2Error&) {
+        // Only raised behind the signature: a damaged start is still bzip2,
+        // whose test and extraction report the damage.
     } catch (const StreamFilerError&) {
         if (result == ArcUnknown) {
             stream.SetPosition(saved);

@@ -156,7 +156,9 @@ int64_t TBZDecompressionStream::Read(void* buffer, int64_t count) {
     char* out = static_cast<char*>(buffer);
     int64_t produced = 0;
     while (produced < count && !atEnd_) {
-        if (bz_.avail_in == 0 && fill() == 0) break;
+        // Input that runs out before the stream's end marker is a cut or
+        // damaged file, not an end: what came out so far is not the data.
+        if (bz_.avail_in == 0 && fill() == 0) throw EBZDecompressionError(errorText(BZ_UNEXPECTED_EOF));
         bz_.next_out = out + produced;
         const unsigned int room =
             static_cast<unsigned int>(std::min<int64_t>(count - produced, 1 << 30));

@@ -83,7 +83,8 @@ public:
     ~TBZDecompressionStream() override;
 
     // Concatenated bzip2 streams read as one; after the last one reads
-    // return 0 bytes.
+    // return 0 bytes. Input that ends before a stream's end marker raises
+    // "error -7" (bzip2's unexpected end of data).
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     // To 0 restarts from where the source stood at creation; forward seeks

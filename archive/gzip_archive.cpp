@@ -313,7 +313,10 @@ void TArcGzipStreamHelper::ReadHeader() {
 
 void TArcGzipStreamHelper::ReadTail() {
     uint8_t tail[kTrailerSize];
-    if (stream_->Read(tail, kTrailerSize) != kTrailerSize) throw EArcGzipInvalid();
+    if (stream_->Read(tail, kTrailerSize) != kTrailerSize)
+        throw EArcGzipException(ArcMessage(EArcGzipInvalid::Code_) +
+                                    QStringLiteral(" - the data ends before its trailer"),
+                                EArcGzipInvalid::Code_);
     TrailerCrc = readLe32(tail);
     TrailerSize = readLe32(tail + 4);
 }
@@ -324,7 +327,15 @@ void TArcGzipStreamHelper::ExtractItemData(Stream& target) {
     int64_t total = 0;
     for (;;) {
         int64_t produced = 0;
-        const uint32_t crc = inflateMember(*stream_, target, produced);
+        uint32_t crc = 0;
+        // A member cut anywhere before the end of its trailer is damaged
+        // data, whatever came out of it so far.
+        try {
+            crc = inflateMember(*stream_, target, produced);
+        } catch (const EArcInflateError& e) {
+            throw EArcGzipException(ArcMessage(EArcGzipInvalid::Code_) + QStringLiteral(" - ") + e.Message(),
+                                    EArcGzipInvalid::Code_);
+        }
         ReadTail();
         if (crc != TrailerCrc) throw EArcGzipBadCRC();
         if (uint32_t(produced) != TrailerSize) throw EArcGzipBadFileSize();
@@ -380,11 +391,15 @@ int32_t VerifyGzip(Stream& stream) {
             start.SetSize(1024);
             start.SetPosition(0);
             int64_t produced = 0;
+            result = ArcGzip;
             inflateMember(stream, start, produced, 512);
             start.SetSize(produced);
             start.SetPosition(0);
-            result = VerifyTar(start) == ArcTar ? ArcGzippedTar : ArcGzip;
+            if (VerifyTar(start) == ArcTar) result = ArcGzippedTar;
         }
+    } catch (const EArcInflateError&) {
+        // Damage behind a sound header: gzip, whose test and extraction
+        // report it.
     } catch (const StreamFilerError&) {
         result = ArcUnknown;
     } catch (const EArcGzipInvalid&) {

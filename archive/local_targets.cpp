@@ -63,26 +63,23 @@ mode_t processUmask() {
 TReplacingFile::TReplacingFile(const QString& target) : target_(target) {
     const QFileInfo info(target);
     if (info.isSymLink()) target_ = info.symLinkTarget();
-    int fd = -1;
-    temporary_ = CreateTempFileIn(QFileInfo(target_).absolutePath(), &fd);
-    // A new file anywhere else could not be renamed over the target.
-    if (temporary_.isEmpty() ||
-        QFileInfo(temporary_).absolutePath() != QFileInfo(target_).absolutePath()) {
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(native(temporary_).constData());
-        }
-        throw FileCreateError(QStringLiteral("Cannot create file \"") + target_ + u'"');
-    }
-    stream_ = std::make_unique<FileStream>(fd, temporary_);
+    folder_ = QFileInfo(target_).absolutePath();
+    // A new file anywhere else could not be renamed over the target; the
+    // system's temporary folder stands in for a folder that is missing.
+    const int fd = QFileInfo(folder_).isDir() ? CreateNewFileIn(folder_, temporary_) : -1;
+    if (fd < 0) throw FileCreateError(QStringLiteral("Cannot create file \"") + target_ + u'"');
+    stream_ = std::make_unique<FileStream>(fd, temporary_.isEmpty() ? target_ : temporary_);
 }
 
 TReplacingFile::~TReplacingFile() {
     stream_.reset();
-    if (!committed_) ::unlink(native(temporary_).constData());
+    if (!committed_ && !temporary_.isEmpty()) ::unlink(native(temporary_).constData());
 }
 
 void TReplacingFile::Commit() {
+    // The new file gets its name only now that it is complete.
+    if (!NameNewFile(stream_->Handle(), folder_, temporary_))
+        throw StreamIoError(QStringLiteral("Cannot create file \"") + target_ + u'"', ResultCodeOfErrno(errno));
     stream_.reset();
     struct stat st {};
     mode_t mode;

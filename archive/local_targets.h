@@ -27,8 +27,9 @@ std::optional<QString> MemberTargetPath(const QString& folder, const QString& st
 
 class TReplacingFile {
 public:
-    // Creates the new file (mode 0600, exclusively) in the target's folder;
-    // a symbolic link as target is resolved to the file it names. Raises
+    // Creates the new file (mode 0600, exclusively) in the target's folder,
+    // without a name where the file system allows (see CreateNewFileIn); a
+    // symbolic link as target is resolved to the file it names. Raises
     // FileCreateError when that fails.
     explicit TReplacingFile(const QString& target);
     // Removes the new file unless Commit succeeded.
@@ -45,7 +46,8 @@ public:
 
 private:
     QString target_;
-    QString temporary_;
+    QString folder_;
+    QString temporary_;  // empty while the new file has no name
     std::unique_ptr<FileStream> stream_;
     bool committed_ = false;
 };

@@ -2,8 +2,11 @@
 
 #include "archive/archive_utils.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
+#include <sys/statvfs.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -29,6 +32,9 @@ namespace {
 
 // The most pages one write-back puts into the swap file.
 constexpr int kRunPages = 64;
+// The least free space a swap file leaves on its file system (or 5 % of
+// it, when that is more).
+constexpr int64_t kSwapReserve = int64_t(1) << 30;
 
 }  // namespace
 
@@ -39,9 +45,10 @@ TArcVirtualMemoryStream::TArcVirtualMemoryStream() {
     SetMaxMemToUse(0x800000);
 }
 
-TArcVirtualMemoryStream::~TArcVirtualMemoryStream() {
-    swapStream_.reset();
-    if (!swapFileName_.isEmpty()) QFile::remove(swapFileName_);
+TArcVirtualMemoryStream::~TArcVirtualMemoryStream() = default;
+
+int TArcVirtualMemoryStream::SwapFileHandle() const {
+    return swapStream_ ? swapStream_->Handle() : -1;
 }
 
 void TArcVirtualMemoryStream::unlink(Page& page) {
@@ -64,19 +71,38 @@ TArcVirtualMemoryStream::Page* TArcVirtualMemoryStream::residentPage(int64_t pag
 }
 
 void TArcVirtualMemoryStream::openSwapFile() {
-    int fd = -1;
-    const QString name = CreateTempFileIn(SwapFileDirectory, &fd);
-    if (name.isEmpty())
-        throw EArcVMSErrorOpenSwap(AppendBackslash(SwapFileDirectory) + QStringLiteral("VMS"));
-    // The descriptor of the exclusive creation is kept: reopening by name
-    // could open a file someone put there in between.
-    swapStream_ = std::make_unique<FileStream>(fd, name);
-    swapFileName_ = name;
+    QString name;
+    const int fd = CreateNewFileIn(SwapFileDirectory, name);
+    if (fd < 0) throw EArcVMSErrorOpenSwap(AppendBackslash(SwapFileDirectory) + QStringLiteral("VMS"));
+    // The swap file is only ever reached through its descriptor: one with a
+    // name loses it at once, so a program killed with gigabytes spilled
+    // leaves nothing behind, and nobody can open it by name.
+    if (!name.isEmpty()) ::unlink(QFile::encodeName(name).constData());
+    const QString folder = SwapFileDirectory.isEmpty() || !QFileInfo(SwapFileDirectory).isDir()
+                               ? QDir::tempPath()
+                               : SwapFileDirectory;
+    swapFileName_ = name.isEmpty() ? AppendBackslash(folder) + QStringLiteral("VMS") : name;
+    swapStream_ = std::make_unique<FileStream>(fd, swapFileName_);
     swapFileSize_ = 0;
+}
+
+void TArcVirtualMemoryStream::checkRoom(int64_t end) {
+    if (end <= swapFileSize_) return;
+    // Whatever the data, the temporary folder's file system keeps a reserve:
+    // an endless download or a decompression bomb must not fill it.
+    struct statvfs vfs {};
+    if (::fstatvfs(swapStream_->Handle(), &vfs) != 0) return;
+    const int64_t unit = int64_t(vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize);
+    const int64_t total = int64_t(vfs.f_blocks) * unit;
+    const int64_t available = int64_t(vfs.f_bavail) * unit;
+    const int64_t reserve = std::max<int64_t>(kSwapReserve, total / 20);
+    if (available - (end - swapFileSize_) < reserve)
+        throw StreamIoError(QStringLiteral("There is not enough space on the volume"), kErrorDiskFull);
 }
 
 void TArcVirtualMemoryStream::writeSwap(const uint8_t* data, int64_t count, int64_t offset) {
     if (!swapStream_) openSwapFile();
+    checkRoom(offset + count);
     while (count > 0) {
         const ssize_t n = ::pwrite(swapStream_->Handle(), data, static_cast<size_t>(count), offset);
         if (n < 0 && errno == EINTR) continue;
@@ -118,6 +144,7 @@ void TArcVirtualMemoryStream::writeBack(Page& page) {
         ++count;
     }
     if (!swapStream_) openSwapFile();
+    checkRoom(first + int64_t(count) * kPageSize);
     int64_t offset = first;
     for (int at = 0; at < count;) {
         const ssize_t n = ::pwritev(swapStream_->Handle(), parts.data() + at, count - at, offset);

@@ -25,7 +25,7 @@ public:
     static constexpr int kMaxPages = 2048;
 
     TArcVirtualMemoryStream();
-    ~TArcVirtualMemoryStream() override;  // closes and deletes the swap file
+    ~TArcVirtualMemoryStream() override;
 
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
@@ -41,9 +41,17 @@ public:
     int ResidentPages() const { return static_cast<int>(pages_.size()); }
 
     // The folder for the swap file (the system temporary folder when it does
-    // not exist). Takes effect when the swap file is first needed.
+    // not exist). Takes effect when the swap file is first needed. The swap
+    // file has no name there (one it was created with is removed at once),
+    // so it is gone with the stream or the process; growing it stops with
+    // StreamIoError 112 where the folder's file system would keep less than
+    // 1 GiB or 5 % of its size free.
     QString SwapFileDirectory;
+    // The folder and "VMS" (or the name the file had), for messages; empty
+    // until the swap file is needed.
     const QString& SwapFileName() const { return swapFileName_; }
+    // The swap file's descriptor, -1 before it is needed.
+    int SwapFileHandle() const;
 
 private:
     struct Page {
@@ -69,6 +77,9 @@ private:
     void writeSwap(const uint8_t* data, int64_t count, int64_t offset);
     void readSwap(uint8_t* data, int64_t count, int64_t offset);
     void openSwapFile();
+    // Raises the disk-full error when growing the swap file to end bytes
+    // would eat into the reserve of its file system.
+    void checkRoom(int64_t end);
     // Whole pages of a transfer that would only push other pages out of
     // memory go between the caller's buffer and the swap file directly.
     bool passesThrough() const { return static_cast<int>(pages_.size()) >= maxPages_; }

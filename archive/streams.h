@@ -26,6 +26,7 @@ enum SeekOrigin : int {
 // Result codes the streams raise with StreamIoError.
 constexpr int32_t kErrorInvalidParameter = 87;  // a seek origin other than 0, 1, 2
 constexpr int32_t kErrorNegativeSeek = 131;     // a position before the start
+constexpr int32_t kErrorDiskFull = 112;         // no room left (or none to spare) on the volume
 
 // The Windows-numbered result code of an errno value; unknown values give
 // 31 (a general failure of the device).

@@ -81,9 +81,16 @@ TArcTarStreamHelper::TArcTarStreamHelper(Stream* stream) : TArcArchiveStreamHelp
 
 bool TArcTarStreamHelper::findMember() {
     ItemSize = 0;
+    StoredSize = 0;
     HeaderBlocks = 0;
     for (;;) {
-        if (stream_->Read(HeaderBuffer.data(), kTarBlockSize) != kTarBlockSize) return false;
+        const int64_t got = stream_->Read(HeaderBuffer.data(), kTarBlockSize);
+        if (got <= 0) return false;
+        // Archives are written in whole blocks: a part of one is a cut file.
+        if (got != kTarBlockSize)
+            throw EArcTarException(ArcMessage(EArcTarInvalid::Code_) +
+                                       QStringLiteral(" - the archive ends inside a header"),
+                                   EArcTarInvalid::Code_);
         if (HeaderBuffer[0] == 0) return false;
         const uint8_t flag = HeaderBuffer[tarfield::TypeFlag];
         const int64_t size = ReadTarNumber(HeaderBuffer.data() + tarfield::Size, tarfield::SizeLen);
@@ -94,6 +101,7 @@ bool TArcTarStreamHelper::findMember() {
             continue;
         }
         ItemSize = TarDataSize(flag, size);
+        StoredSize = TarStoredSize(flag, size);
         ++HeaderBlocks;
         stream_->Seek(-int64_t(HeaderBlocks) * kTarBlockSize, soCurrent);
         return true;
@@ -106,7 +114,7 @@ bool TArcTarStreamHelper::FindFirstItem() {
 }
 
 bool TArcTarStreamHelper::FindNextItem() {
-    stream_->Seek(int64_t(HeaderBlocks) * kTarBlockSize + roundToBlocks(ItemSize), soCurrent);
+    stream_->Seek(int64_t(HeaderBlocks) * kTarBlockSize + roundToBlocks(StoredSize), soCurrent);
     return findMember();
 }
 
@@ -187,6 +195,8 @@ void TArcTarArchive::LoadArchive() {
             }
             found = helper.FindNextItem();
         }
+    } catch (const EArcTarException&) {
+        throw;
     } catch (...) {
         throw EArcTarBadOp();
     }
@@ -254,8 +264,20 @@ TArcTarItem* TArcTarArchive::checkedMember(int index) const {
     return item;
 }
 
+void TArcTarArchive::checkDataInside(const TArcTarItem& item) {
+    // A size that lies past the end of the file would hand out a short
+    // member as if it were whole, or read whatever follows as its data.
+    const int64_t data = item.Rec.HeaderPosition + int64_t(item.Rec.HeaderCount) * kTarBlockSize;
+    if (item.StoredSize() > GetStream()->Size() - data)
+        throw EArcTarException(ArcMessage(EArcTarInvalid::Code_) +
+                                   QStringLiteral(" - the data of \"") + item.Rec.FullName +
+                                   QStringLiteral("\" runs past the end of the archive"),
+                               EArcTarInvalid::Code_);
+}
+
 void TArcTarArchive::ExtractItemToStreamAt(int index, Stream& stream) {
     TArcTarItem* item = checkedMember(index);
+    checkDataInside(*item);
     GetStream()->SetPosition(item->Rec.HeaderPosition + int64_t(item->Rec.HeaderCount) * kTarBlockSize);
     copyBytes(*GetStream(), stream, item->DataSize());
 }
@@ -282,6 +304,7 @@ void TArcTarArchive::TestItemAt(int index) {
     TArcTarItem* item = TarItem(index);
     GetStream()->SetPosition(item->Rec.HeaderPosition);
     if (VerifyTar(*GetStream()) != ArcTar) throw EArcTarInvalid();
+    checkDataInside(*item);
 }
 
 void TArcTarArchive::addFromDisk(TArcTarItem* item, TArcTarStreamHelper& helper, Stream& out) {
@@ -331,7 +354,7 @@ void TArcTarArchive::SaveArchive() {
                     item->Rec.HeaderPosition + int64_t(item->Rec.HeaderCount) * kTarBlockSize;
                 item->SaveTarHeaderToStream(built);
                 old.SetPosition(data);
-                helper.WriteArchiveItemSize(old, item->DataSize());
+                helper.WriteArchiveItemSize(old, item->StoredSize());
                 item->Rec.HeaderPosition = start;
                 break;
             }

@@ -18,6 +18,7 @@ public:
 
     TTarBlock HeaderBuffer{};
     int64_t ItemSize = 0;      // data bytes of the member found last
+    int64_t StoredSize = 0;    // the bytes of blocks behind its header
     int32_t HeaderBlocks = 0;  // its header blocks, extra headers included
 
     // With the stream at the member's data: copies ItemSize bytes, then
@@ -64,6 +65,8 @@ public:
 
 private:
     TArcTarItem* checkedMember(int index) const;
+    // Raises the tar error when the member's data does not lie inside the file.
+    void checkDataInside(const TArcTarItem& item);
     void addFromDisk(TArcTarItem* item, TArcTarStreamHelper& helper, Stream& out);
     void addFromStream(TArcTarItem* item, TArcTarStreamHelper& helper, Stream& out);
     void replaceContent(Stream& built);

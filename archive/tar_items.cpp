@@ -251,6 +251,10 @@ int64_t TarDataSize(uint8_t linkFlag, int64_t sizeField) {
     }
 }
 
+int64_t TarStoredSize(uint8_t linkFlag, int64_t sizeField) {
+    return linkFlag == '2' ? std::max<int64_t>(sizeField, 0) : TarDataSize(linkFlag, sizeField);
+}
+
 bool IsTarExtraHeader(uint8_t linkFlag) {
     return linkFlag == 'K' || linkFlag == 'L' || linkFlag == 'X' || linkFlag == 'g' ||
            linkFlag == 'x';

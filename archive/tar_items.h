@@ -105,6 +105,10 @@ bool TarChecksumMatches(const TTarBlock& block);
 // carry data; links, folders, devices and fifos carry none, whatever their
 // size field says.
 int64_t TarDataSize(uint8_t linkFlag, int64_t sizeField);
+// The bytes of data blocks that follow a main header in the archive: those
+// of TarDataSize, and for a symbolic link whatever its size field names
+// (as GNU tar skips them), which would otherwise be read as headers.
+int64_t TarStoredSize(uint8_t linkFlag, int64_t sizeField);
 // Whether the type flag introduces an extra header of the next member.
 bool IsTarExtraHeader(uint8_t linkFlag);
 
@@ -154,6 +158,8 @@ public:
     const TTarBlock& MainHeader() const { return Blocks.back(); }
     // The bytes of data that follow the header blocks.
     int64_t DataSize() const { return TarDataSize(Rec.LinkFlag, Rec.Size); }
+    // The bytes the header blocks are followed by in the archive.
+    int64_t StoredSize() const { return TarStoredSize(Rec.LinkFlag, Rec.Size); }
 
     uint64_t GetCompressedSize() const override { return uint64_t(Rec.Size); }
     uint32_t GetExternalFileAttributes() const override { return Rec.Mode; }

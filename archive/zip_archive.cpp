@@ -61,7 +61,8 @@ struct TArcZipArchive::SaveTarget {
     std::unique_ptr<FileStream> file;
     std::unique_ptr<TArcVirtualMemoryStream> memory;
     Stream* out = nullptr;
-    QString tempName;
+    QString tempName;  // empty while the new file has no name
+    QString folder;
     QString targetName;
     mode_t targetMode = 0600;
     bool committed = false;
@@ -180,7 +181,54 @@ void TArcZipArchive::wireSpanStream(TArcSpanReadStream& span) {
 
 // ------------------------------------------------------------------- load
 
+bool TArcZipArchive::DataOverlapsAnother(const TArcZipItem& item, uint64_t dataEnd) {
+    if (!extentsBuilt_) buildExtents();
+    // A single file has one disk, whatever its entries claim.
+    const Extent key{Spanned ? item.DiskNumberStart() : 0, item.RelativeOffset(), 0};
+    const auto before = [](const Extent& a, const Extent& b) {
+        return a.disk != b.disk ? a.disk < b.disk : a.start < b.start;
+    };
+    const auto at = std::lower_bound(extents_.begin(), extents_.end(), key, before);
+    // An item not in the stream yet (added since) has nothing to overlap.
+    if (at == extents_.end() || at->disk != key.disk || at->start != key.start) return false;
+    const auto next = at + 1;
+    if (next != extents_.end() && next->disk == key.disk && next->start == key.start) return true;
+    const size_t index = static_cast<size_t>(at - extents_.begin());
+    if (index > 0 && extents_[index - 1].disk == key.disk && reachBefore_[index] > key.start)
+        return true;
+    return next != extents_.end() && next->disk == key.disk && dataEnd > next->start;
+}
+
+void TArcZipArchive::buildExtents() {
+    extents_.clear();
+    reachBefore_.clear();
+    for (int i = 0; i < GetCount(); ++i) {
+        const TArcZipItem* item = ZipItem(i);
+        // Items added since have no bytes in the stream.
+        if (item->Action == iaAdd || item->Action == iaStreamAdd) continue;
+        // The local header repeats the central name, so its data begins at
+        // least this far in; its extra field may move it further.
+        const uint64_t start = item->RelativeOffset();
+        const uint64_t headerEnd = start + kZipLocalHeaderSize + uint64_t(item->RawFileName().size());
+        const uint64_t size = item->GetCompressedSize();
+        const uint64_t end = size > UINT64_MAX - headerEnd ? UINT64_MAX : headerEnd + size;
+        extents_.push_back({Spanned ? item->DiskNumberStart() : 0, start, end});
+    }
+    std::sort(extents_.begin(), extents_.end(), [](const Extent& a, const Extent& b) {
+        return a.disk != b.disk ? a.disk < b.disk : a.start < b.start;
+    });
+    reachBefore_.resize(extents_.size());
+    uint64_t reach = 0;
+    for (size_t i = 0; i < extents_.size(); ++i) {
+        if (i > 0 && extents_[i].disk != extents_[i - 1].disk) reach = 0;
+        reachBefore_[i] = reach;
+        reach = std::max(reach, extents_[i].end);
+    }
+    extentsBuilt_ = true;
+}
+
 void TArcZipArchive::LoadArchive() {
+    extentsBuilt_ = false;
     Stream* stream = GetStream();
     footer_ = TArcZipDirectoryFileFooter();
     IsExecutable = false;
@@ -383,18 +431,15 @@ void TArcZipArchive::SaveArchive() {
                                         QStringLiteral("\". Permission denied"));
                 target.targetMode = st.st_mode & 07777;
             }
-            int fd = -1;
-            target.tempName = CreateTempFileIn(QFileInfo(target.targetName).path(), &fd);
-            if (target.tempName.isEmpty() ||
-                QFileInfo(target.tempName).path() != QFileInfo(target.targetName).path()) {
-                if (fd >= 0) ::close(fd);
-                if (!target.tempName.isEmpty())
-                    ::unlink(QFile::encodeName(target.tempName).constData());
-                target.tempName.clear();
+            // Without a name until it replaces the archive, so a program
+            // killed in the middle leaves nothing beside it.
+            target.folder = QFileInfo(target.targetName).path();
+            const int fd = QFileInfo(target.folder).isDir() ? CreateNewFileIn(target.folder, target.tempName) : -1;
+            if (fd < 0)
                 throw FileCreateError(QStringLiteral("Cannot create file \"") + target.targetName +
                                       u'"');
-            }
-            target.file = std::make_unique<FileStream>(fd, target.tempName);
+            target.file = std::make_unique<FileStream>(fd, target.tempName.isEmpty() ? target.targetName
+                                                                                      : target.tempName);
             target.out = target.file.get();
         } else {
             target.memory = std::make_unique<TArcVirtualMemoryStream>();
@@ -430,6 +475,7 @@ void TArcZipArchive::SaveArchive() {
         throw;
     }
 
+    extentsBuilt_ = false;
     for (int i = count - 1; i >= 0; --i) {
         TArcZipItem* item = ZipItem(i);
         item->SourceStream.reset();
@@ -617,8 +663,9 @@ void TArcZipArchive::commit(SaveTarget& target) {
     }
     if (target.file) {
         if (::fchmod(target.file->Handle(), target.targetMode) != 0 ||
-            ::fdatasync(target.file->Handle()) != 0)
-            throw StreamIoError(QStringLiteral("Cannot write file \"") + target.tempName + u'"',
+            ::fdatasync(target.file->Handle()) != 0 ||
+            !NameNewFile(target.file->Handle(), target.folder, target.tempName))
+            throw StreamIoError(QStringLiteral("Cannot write file \"") + target.targetName + u'"',
                                 ResultCodeOfErrno(errno));
         target.file.reset();
         if (std::rename(QFile::encodeName(target.tempName).constData(),

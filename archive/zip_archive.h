@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace tandex::archive {
 
@@ -78,6 +79,11 @@ public:
     TArcZipItem* ZipItem(int index) const;
     // The comment is stored in 16 bits: longer text is cut.
     void SetZipfileComment(const QByteArray& comment);
+    // Whether the item's stored bytes, up to dataEnd (where its data ends by
+    // its own local header), share any byte with another entry's local
+    // header or data. Such entries are damage, never a way to save room:
+    // overlapping entries let a small archive unpack to any size.
+    bool DataOverlapsAnother(const TArcZipItem& item, uint64_t dataEnd);
 
     // TArcArchive
     std::unique_ptr<TArcArchiveItem> CreateItem(const QString& fileSpec) override;
@@ -112,6 +118,18 @@ private:
     void wireSpanStream(TArcSpanReadStream& span);
 
     TArcZipDirectoryFileFooter footer_;
+
+    // Where the entries lie in the stream as loaded or last saved, sorted;
+    // built on the first overlap question.
+    struct Extent {
+        uint32_t disk = 0;
+        uint64_t start = 0;  // the local header
+        uint64_t end = 0;    // at least where the data ends
+    };
+    void buildExtents();
+    std::vector<Extent> extents_;
+    std::vector<uint64_t> reachBefore_;  // the farthest end of the extents before each
+    bool extentsBuilt_ = false;
 };
 
 }  // namespace tandex::archive

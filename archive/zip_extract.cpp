@@ -167,6 +167,11 @@ std::unique_ptr<Stream> OpenItemData(TArcZipArchive& archive, TArcZipItem& item)
     Stream& stream = seekLocalHeader(archive, item);
     TArcZipLocalFileHeader local;
     local.LoadFromStream(stream);
+    const uint64_t dataStart = item.RelativeOffset() + static_cast<uint64_t>(local.RecordSize());
+    const uint64_t compressed = item.GetCompressedSize();
+    if (archive.DataOverlapsAnother(item, compressed > UINT64_MAX - dataStart ? UINT64_MAX
+                                                                                : dataStart + compressed))
+        throw EArcZipInvalid();
     const uint32_t checkValue = (local.GeneralPurposeBitFlag & kZipFlagDataDescriptor)
                                     ? static_cast<uint32_t>(local.LastModFileTime) << 16
                                     : item.GetCRC32();

@@ -2,6 +2,7 @@
 
 #include "tandex_version.h"
 
+#include <QByteArrayMatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,38 @@ namespace tandex::config {
 namespace {
 
 const QString kIniSwitch = QStringLiteral("/IniFile=");
+
+#define TANDEX_TEXT2(x) #x
+#define TANDEX_TEXT(x) TANDEX_TEXT2(x)
+
+// The version in the program file: the marker, the version text, a zero
+// byte. An updater reads it from a downloaded or replaced program file.
+#define TANDEX_VERSION_MARKER "TandexProgramVersion=\x01:"
+constexpr qsizetype kMarkerLength = sizeof(TANDEX_VERSION_MARKER) - 1;
+const char kEmbeddedVersion[] = TANDEX_VERSION_MARKER TANDEX_TEXT(TANDEX_VERSION_MAJOR) "." TANDEX_TEXT(
+    TANDEX_VERSION_MINOR) "." TANDEX_TEXT(TANDEX_VERSION_PATCH) "." TANDEX_TEXT(TANDEX_VERSION_BUILD);
+
+// A version text is short; a longer run of digits and dots is none.
+constexpr qsizetype kMaxVersionText = 64;
+// No program is larger; a file that is gets no further look.
+constexpr qint64 kMaxScanned = qint64(512) << 20;
+
+QByteArray markerPrefix() {
+    return QByteArray(kEmbeddedVersion, kMarkerLength);
+}
+
+// The version text at start: dotted numbers, each part present.
+QString versionTextAt(const QByteArray& data, qsizetype start) {
+    qsizetype end = start;
+    while (end < data.size() && end - start <= kMaxVersionText &&
+           ((data[end] >= '0' && data[end] <= '9') || data[end] == '.'))
+        ++end;
+    const QByteArray text = data.mid(start, end - start);
+    if (text.isEmpty() || text.size() > kMaxVersionText) return QString();
+    for (const QByteArray& part : text.split('.'))
+        if (part.isEmpty()) return QString();
+    return QString::fromLatin1(text);
+}
 
 QString withSlash(const QString& folder) {
     return folder.endsWith(u'/') ? folder : folder + u'/';
@@ -121,11 +154,12 @@ void SetPrgDir(std::unique_ptr<TPrgDir> prgDir) {
 // ---- version record -------------------------------------------------------
 
 void ReadVersionInfo(TVersInfo& info) {
-    const QString fileVersion = QStringLiteral("%1.%2.%3.%4")
-                                    .arg(TANDEX_VERSION_MAJOR)
-                                    .arg(TANDEX_VERSION_MINOR)
-                                    .arg(TANDEX_VERSION_PATCH)
-                                    .arg(TANDEX_VERSION_BUILD);
+    // Read as the program file holds it, byte by byte, so that the version
+    // the program runs as is always the one an updater reads from its file.
+    QByteArray stored;
+    for (const volatile char* p = kEmbeddedVersion + kMarkerLength; *p && stored.size() <= kMaxVersionText; ++p)
+        stored.append(*p);
+    const QString fileVersion = versionTextAt(stored, 0);
     const std::pair<const char*, QString> entries[] = {
         {"FileDescription", QStringLiteral("Tandex")},
         {"FileVersion", fileVersion},
@@ -162,8 +196,37 @@ QString GetProgramVersion() {
     return GetProgramVersion(ProgramVersionInfo());
 }
 
-QString GetFileVersionText(const QString&) {
-    return QString();
+QString GetFileVersionText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray prefix = markerPrefix();
+    const QByteArrayMatcher matcher(prefix);
+    constexpr qint64 kPiece = qint64(1) << 20;
+    QByteArray buffer;
+    qint64 scanned = 0;
+    for (;;) {
+        const QByteArray more = file.read(kPiece);
+        const bool end = more.isEmpty();
+        scanned += more.size();
+        buffer += more;
+        qsizetype from = 0, at = -1;
+        while ((at = matcher.indexIn(buffer, from)) >= 0) {
+            const qsizetype start = at + prefix.size();
+            // The version may go on in the next piece.
+            if (!end && buffer.size() - start <= kMaxVersionText) break;
+            const QString version = versionTextAt(buffer, start);
+            if (!version.isEmpty()) return version;
+            from = at + 1;
+        }
+        if (end || scanned >= kMaxScanned) return QString();
+        // Only what may still begin a marker stays for the next piece.
+        const qsizetype keep = at >= 0 ? buffer.size() - at : qMin(buffer.size(), prefix.size() - 1);
+        buffer = buffer.right(keep);
+    }
+}
+
+QByteArray VersionMarker(const QString& version) {
+    return markerPrefix() + version.toLatin1();
 }
 
 }  // namespace tandex::config

@@ -91,8 +91,11 @@ const TVersInfo& ProgramVersionInfo();
 // "FileVersion" of the record, or "Unknown!".
 QString GetProgramVersion(const TVersInfo& info);
 QString GetProgramVersion();
-// Version of another file; executables here carry no version block, so the
-// text is always empty.
+// The version a program file carries: the build embeds a fixed marker
+// followed by the version text in the program, and this finds it by
+// reading the file, never by running it. Empty for a file without one.
 QString GetFileVersionText(const QString& path);
+// The bytes that mark version in a program file.
+QByteArray VersionMarker(const QString& version);
 
 }  // namespace tandex::config

@@ -104,7 +104,11 @@ public:
     // False when the character could not be placed (the pane is full).
     bool InsertChar(QChar character, int column, int row, int& mappedColumn);
     bool TypeChar(QChar character);
+    // Joins the next real line onto row; the joined line goes on (NoBreak)
+    // where the next one went on. JoinedNoBreak tells whether the two met
+    // without a break in the file, for the undo record that splits them.
     int JoinNextLine(int row);
+    bool JoinedNoBreak = false;
     int EditBackspace();
     int EditDelete();
     int EditNewLine();

@@ -11,6 +11,7 @@
 #include "engine/main_window_services.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
+#include "engine/text_compare.h"
 #include "engine/undo_stack.h"
 
 #include "config/app_settings.h"
@@ -123,7 +124,11 @@ void Editor::RecompareCaretLine(bool wasDifferent) {
     }
     rows().SetRowDiffers(row, differ);
     if (!differ) rows().FreeRowCharFlags(row);
-    if (differ != wasDifferent) fccTabs().SetTabDiffCount(fccTabs().GetTabDiffCount() + (differ ? 1 : -1));
+    if (differ != wasDifferent) {
+        fccTabs().SetTabDiffCount(fccTabs().GetTabDiffCount() + (differ ? 1 : -1));
+        // The status bar's blocks and kinds would still tell the last run's.
+        textCompare().RecountDifferentRows();
+    }
 }
 
 void Editor::SetCaretRowAndRecompare(int row, bool wasDifferent) {
@@ -314,6 +319,7 @@ bool Editor::TypeChar(QChar character) {
 // ---- joining, deleting, new lines -------------------------------------------
 
 int Editor::JoinNextLine(int row) {
+    JoinedNoBreak = false;
     const int next = nextRealRow(row);
     if (next < 0) return -1;
     CurrentLine = rowText(row);
@@ -327,6 +333,15 @@ int Editor::JoinNextLine(int row) {
     joined += tail;
     Caret.Column = ExpandTabs(joined, at);
     StoreRowText(row, joined);
+    auto& lines = paneStores().TextLines[size_t(ActiveSide)];
+    TTextLine* line = lines[rows().TextRowIndex(row)];
+    if (!line->Gap) {
+        // The break between the two is gone; the one after the next line
+        // (or its lack) now ends the joined line.
+        JoinedNoBreak = line->NoBreak != 0;
+        line->NoBreak = lines[rows().TextRowIndex(next)]->NoBreak;
+        paneStores().LineBreaksChanged(ActiveSide);
+    }
     return next;
 }
 
@@ -409,6 +424,13 @@ int Editor::EditNewLine() {
     PlaceCaret(indent, row + 1, pane);
     Selection = {Caret.Column, Caret.Row, Caret.Column, Caret.Row};
     const int at = insertLineAfter(pane, index, newText);
+    auto& lines = paneStores().TextLines[size_t(pane)];
+    if (at >= 0 && !lines.IsGap(index)) {
+        // The new break ends the head; the tail goes on where the line did.
+        lines[at]->NoBreak = lines[index]->NoBreak;
+        lines[index]->NoBreak = 0;
+        paneStores().LineBreaksChanged(pane);
+    }
     PlaceCaret(indent, row + 1, pane);
     return at;
 }
@@ -425,13 +447,29 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
     QString collected;
     int collectedTop = 0;  // number of the topmost collected line
     bool collecting = false;
+    // Whether the line above the collected ones, and the last of them, had
+    // no break of their own.
+    bool aboveWentOn = false, lastWentOn = false;
     const auto flush = [&] {
         if (!collecting) return;
         // Column 0 marks whole lines: the undo command puts them back as
         // lines of their own after the line named.
-        undoStack().PushUndo(ukDeleted, pane, collectedTop - 1, collected, 0);
+        undoStack().PushUndo(ukDeleted, pane, collectedTop - 1, collected, 0,
+                             quint8((aboveWentOn ? 1 : 0) | (lastWentOn ? 2 : 0)));
         collected.clear();
         collecting = false;
+        aboveWentOn = lastWentOn = false;
+    };
+    // A whole line goes with the break that ends it; when the line above
+    // went on into it, that line takes over its end instead, so the line
+    // below stays a line of its own.
+    const auto handOverEnd = [&](int index) {
+        int above = index - 1;
+        while (above >= 0 && lines.IsGap(above)) --above;
+        if (above < 0 || !lines[above]->NoBreak) return;
+        aboveWentOn = true;
+        lines[above]->NoBreak = lines[index]->NoBreak;
+        paneStores().LineBreaksChanged(pane);
     };
     const auto foldedColumn = [&](const QString& text, int column) {
         QString copy = text;
@@ -462,9 +500,12 @@ int Editor::DeleteSelection(int pane, int& firstColumn, bool& moreLines, bool& j
         if (first <= 1 && (last == int(kSelectionToEnd) || last > line->Length()) && remaining > 1) {
             QString text = line->Text;
             FoldTabFill(text, 1);
+            if (!collecting) lastWentOn = line->NoBreak != 0;
             collected = collecting ? text + QStringLiteral("\r\n") + collected : text;
             collecting = true;
             collectedTop = line->LineNumber;
+            aboveWentOn = false;
+            handOverEnd(index);
             lines.Free(index, index);
             --remaining;
             firstColumn = 1;

@@ -9,6 +9,8 @@
 #include "access/program_log.h"
 #include "config/app_settings.h"
 
+#include <algorithm>
+
 
 namespace tandex::engine {
 
@@ -215,6 +217,65 @@ void PaneStores::CloseSideSlot(int pane) {
 }
 
 void PaneStores::UpdateMaxLineCount() { MaxLineCount = std::max(LineCount[1], LineCount[2]); }
+
+// ---- file lines -------------------------------------------------------------
+
+const PaneStores::ContinuationIndex& PaneStores::continuations(int pane) const {
+    ContinuationIndex& c = continuations_[size_t(pane)];
+    const TextLineArray& lines = TextLines[size_t(pane)];
+    if (c.built && c.stamp == lines.Stamp()) return c;
+    c.indexes.clear();
+    c.fileLines = 0;
+    bool goesOn = false;
+    for (int i = 0; i < lines.StoredSize(); ++i) {
+        if (lines.IsGap(i)) continue;
+        const TTextLine* line = lines[i];
+        if (line->LineNumber < 0) continue;  // the store-full marker
+        if (goesOn)
+            c.indexes.push_back(i);
+        else
+            ++c.fileLines;
+        goesOn = line->NoBreak != 0;
+    }
+    c.stamp = lines.Stamp();
+    c.built = true;
+    return c;
+}
+
+bool PaneStores::IsContinuationLine(int pane, int index) const {
+    if (!IsPane(pane)) return false;
+    const auto& indexes = continuations(pane).indexes;
+    return std::binary_search(indexes.begin(), indexes.end(), index);
+}
+
+int PaneStores::FileLineNumber(int pane, int index) const {
+    if (!IsPane(pane)) return -1;
+    const TTextLine* line = TextLines[size_t(pane)][index];
+    if (line->Gap || line->LineNumber < 0) return -1;
+    const auto& indexes = continuations(pane).indexes;
+    // Every continuation row at or above index took no number of its own.
+    const auto above = std::upper_bound(indexes.begin(), indexes.end(), index) - indexes.begin();
+    return line->LineNumber - int(above);
+}
+
+int PaneStores::LineNumberOfFileLine(int pane, int fileLine) const {
+    if (!IsPane(pane)) return fileLine;
+    const auto& indexes = continuations(pane).indexes;
+    const auto& lines = TextLines[size_t(pane)];
+    // The k-th continuation (from 0) belongs to file line LineNumber - k - 1;
+    // those of earlier lines each push the wanted line one row down.
+    size_t low = 0, high = indexes.size();
+    while (low < high) {
+        const size_t k = (low + high) / 2;
+        if (lines[indexes[k]]->LineNumber - int(k) - 1 < fileLine)
+            low = k + 1;
+        else
+            high = k;
+    }
+    return fileLine + int(low);
+}
+
+int PaneStores::FileLineCount(int pane) const { return IsPane(pane) ? continuations(pane).fileLines : 0; }
 
 int PaneStores::VisibleRowCount() const {
     if (FolderMode) return folderRows().FolderRowCount;

@@ -60,6 +60,9 @@ struct TTextLine {
     quint8 Gap = 0;                // 1 only on the shared empty record
     quint8 Differs = 0;            // the row's two lines differ (1 on the empty record)
     quint8 Tags = 0;               // low nibble: this line; high nibble: the row after it
+    // The file's line goes on in the pane's next real line: the reader cut
+    // it at the length limit, and it is saved with no break after it.
+    quint8 NoBreak = 0;
 
     int Length() const { return int(Text.size()); }
     bool HasCharFlags() const { return !CharFlags.empty(); }
@@ -125,6 +128,7 @@ public:
     // Puts a record into slot i (freeing what was there) and returns it.
     Rec* Put(int i, std::unique_ptr<Rec> rec) {
         if (i < 0 || i >= kCapacity) throw std::length_error(kMaxEntryText.toStdString());
+        touch();
         if (size_t(i) >= slots_.size()) {
             if (!rec) return detail::emptyRecord<Rec>();
             slots_.resize(size_t(i) + 1);
@@ -137,12 +141,14 @@ public:
     // Takes the record out of slot i, which becomes a gap (null for a gap).
     std::unique_ptr<Rec> Take(int i) {
         if (i < 0 || i >= int(slots_.size())) return nullptr;
+        touch();
         return std::move(slots_[size_t(i)]);
     }
     // Frees the records of slots first..last; they read as gaps afterwards.
     void Free(int first, int last) {
         if (first < 0) first = 0;
         last = std::min(last, int(slots_.size()) - 1);
+        touch();
         for (int i = first; i <= last; ++i) slots_[size_t(i)].reset();
         trim();
     }
@@ -152,6 +158,7 @@ public:
         if (first < 0) first = 0;
         if (last < first || first >= int(slots_.size())) return;
         last = std::min(last, int(slots_.size()) - 1);
+        touch();
         slots_.erase(slots_.begin() + first, slots_.begin() + last + 1);
         trim();
     }
@@ -161,6 +168,7 @@ public:
         if (count <= 0 || at < 0 || at >= limit) return;
         if (at >= int(slots_.size())) return;  // only gaps behind: nothing moves
         limit = std::min(limit, kCapacity);
+        touch();
         const size_t oldSize = slots_.size();
         slots_.resize(oldSize + size_t(count));
         std::move_backward(slots_.begin() + at, slots_.begin() + qsizetype(oldSize), slots_.end());
@@ -169,6 +177,7 @@ public:
     }
     // Frees every record.
     void Clear() {
+        touch();
         slots_.clear();
         slots_.shrink_to_fit();
     }
@@ -177,13 +186,26 @@ public:
     void Reserve(int n) { slots_.reserve(size_t(std::clamp(n, 0, kCapacity))); }
     // Slots that may hold a record (everything behind is a gap).
     int StoredSize() const { return int(slots_.size()); }
-    void swap(SlotArray& other) noexcept { slots_.swap(other.slots_); }
+    void swap(SlotArray& other) noexcept {
+        slots_.swap(other.slots_);
+        touch();
+        other.touch();
+    }
+    // Changes whenever records come, go or move, and never comes back to
+    // an earlier value, so a summary of the array can tell it is stale.
+    quint64 Stamp() const { return stamp_; }
+    void Touch() { touch(); }
 
 private:
     void trim() {
         while (!slots_.empty() && !slots_.back()) slots_.pop_back();
     }
+    void touch() noexcept {
+        static std::atomic<quint64> counter{0};
+        stamp_ = ++counter;
+    }
     std::vector<std::unique_ptr<Rec>> slots_;
+    quint64 stamp_ = 0;
 };
 
 using TextLineArray = SlotArray<TTextLine>;
@@ -340,6 +362,22 @@ public:
     void ReleaseSideImage(int pane, bool full);
     void CloseSideSlot(int pane);
 
+    // File lines. A line with NoBreak and the real line after it are rows of
+    // one line of the file: the later row is a continuation, which has no
+    // number of its own. LineNumber counts rows (undo and the row queries
+    // find lines by it); these give the numbers the file has.
+    bool IsContinuationLine(int pane, int index) const;
+    // The file's number of the line at index (a continuation gives its
+    // line's), -1 for a gap or the store-full marker.
+    int FileLineNumber(int pane, int index) const;
+    // Lines of the file in the pane: real lines less continuations and the
+    // store-full marker.
+    int FileLineCount(int pane) const;
+    // The LineNumber of the row where the file's line fileLine starts.
+    int LineNumberOfFileLine(int pane, int fileLine) const;
+    // To be called after a NoBreak changed on a line that stayed in place.
+    void LineBreaksChanged(int pane) { TextLines[size_t(pane)].Touch(); }
+
     // Queries.
     void UpdateMaxLineCount();
     int VisibleRowCount() const;
@@ -420,6 +458,17 @@ public:
     int FolderPairCount = 0;
 
 private:
+    // Where a pane's continuation rows are, for the file's numbers; built
+    // when asked for and the text array has changed since.
+    struct ContinuationIndex {
+        quint64 stamp = 0;
+        bool built = false;
+        std::vector<int> indexes;  // ascending
+        int fileLines = 0;
+    };
+    const ContinuationIndex& continuations(int pane) const;
+    mutable std::array<ContinuationIndex, 3> continuations_;
+
     TFolderEntry* newFolderEntry(FolderEntryArray& entries, int index);
     void setDepthLastEntry(int depth, int index);
 

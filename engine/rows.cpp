@@ -11,6 +11,9 @@ namespace tandex::engine {
 namespace {
 
 constexpr char16_t kTabMark = 187;
+// A NUL stays in its line; the panes show it as the empty-set sign, which
+// the common monospace fonts draw (the control picture for null they lack).
+constexpr char16_t kNulMark = 0x2205;
 constexpr char16_t kNoBreakSpace = 160;
 
 PaneStores& stores() { return paneStores(); }
@@ -517,6 +520,7 @@ QString Rows::RowText(int pane, int row) const {
         text[i] = (!inRun || tabStop) ? mark : kNoBreakSpace;
         inRun = true;
     }
+    text.replace(QChar(u'\0'), QChar(kNulMark));
     return text;
 }
 
@@ -579,8 +583,9 @@ QString Rows::RowNumberText(int pane, int row) const {
                                                      : QString::number(index + 1);
     } else {
         const TTextLine* line = s.TextLines[size_t(pane)][index];
-        if (line->Gap) return PadString.left(LineNumberWidth);
-        number = QString::number(line->LineNumber);
+        // A continuation row carries on the file's line above it.
+        if (line->Gap || s.IsContinuationLine(pane, index)) return PadString.left(LineNumberWidth);
+        number = QString::number(line->LineNumber < 0 ? line->LineNumber : s.FileLineNumber(pane, index));
     }
     return number.rightJustified(LineNumberWidth, u' ');
 }
@@ -610,7 +615,8 @@ void Rows::UpdateLineNumberWidth(bool forFolderRows) {
             const int index = TextRowIndex(row);
             for (int pane = 1; pane <= 2; ++pane) {
                 const TTextLine* line = s.TextLines[size_t(pane)][index];
-                if (!line->Gap) largest = std::max<qint64>(largest, line->LineNumber);
+                if (!line->Gap) largest = std::max<qint64>(largest, line->LineNumber < 0 ? line->LineNumber
+                                                                               : s.FileLineNumber(pane, index));
             }
         }
         digits = digitCount(largest, 10);

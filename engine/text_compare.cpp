@@ -187,44 +187,59 @@ void TextCompare::ClassifyRows() {
     }
     AlignLastLines();
 
-    stats.Adds = stats.Deletes = stats.Modifies = stats.Blocks = 0;
-    bool inBlock = false;
-    auto countBlock = [&] {
-        if (!inBlock) {
-            inBlock = true;
-            ++stats.Blocks;
-        }
-    };
     auto& keys = lineKeys();
     for (int row = 0; row < st.MaxLineCount; ++row) {
         TTextLine* l = st.TextLines[1][row];
         TTextLine* r = st.TextLines[2][row];
-        // A line facing a gap is marked as it is counted: the re-alignment
-        // passes may have pushed a line that was paired before past the end
-        // of the other pane, where no gap row was opened for it.
-        if (l->Gap) {
-            if (ignoreEmpty && keys.IsBlankLine(2, row)) {
-                setDiffers(r, 0);
-            } else {
-                setDiffers(r, 1);
-                ++stats.Adds;
-                countBlock();
-            }
-        } else if (r->Gap) {
-            if (ignoreEmpty && keys.IsBlankLine(1, row)) {
-                l->Differs = 0;
-            } else {
-                l->Differs = 1;
-                ++stats.Deletes;
-                countBlock();
-            }
-        } else if (l->Differs) {
-            ++stats.Modifies;
-            countBlock();
-        } else {
-            inBlock = false;
-        }
+        // A line facing a gap is marked here: the re-alignment passes may
+        // have pushed a line that was paired before past the end of the
+        // other pane, where no gap row was opened for it.
+        if (l->Gap)
+            setDiffers(r, ignoreEmpty && keys.IsBlankLine(2, row) ? 0 : 1);
+        else if (r->Gap)
+            l->Differs = ignoreEmpty && keys.IsBlankLine(1, row) ? 0 : 1;
     }
+    const TextCompareCounts counted = countDifferentRows();
+    stats.Adds = counted.Added;
+    stats.Deletes = counted.Deleted;
+    stats.Modifies = counted.Modified;
+    stats.Blocks = counted.Blocks;
+}
+
+TextCompareCounts TextCompare::countDifferentRows() {
+    const auto& st = paneStores();
+    TextCompareCounts c;
+    bool inBlock = false;
+    for (int row = 0; row < st.MaxLineCount; ++row) {
+        const TTextLine* l = st.TextLines[1][row];
+        const TTextLine* r = st.TextLines[2][row];
+        // The shared gap record always says "differs": the line facing it
+        // decides. An ignored blank line facing a gap neither counts nor
+        // ends a block.
+        const bool gap = l->Gap || r->Gap;
+        const bool differs = l->Gap ? r->Differs != 0 : l->Differs != 0;
+        if (!differs || (l->Gap && r->Gap)) {
+            if (!gap) inBlock = false;
+            continue;
+        }
+        if (l->Gap)
+            ++c.Added;
+        else if (r->Gap)
+            ++c.Deleted;
+        else
+            ++c.Modified;
+        if (!inBlock) ++c.Blocks;
+        inBlock = true;
+    }
+    return c;
+}
+
+void TextCompare::RecountDifferentRows() {
+    const TextCompareCounts c = countDifferentRows();
+    Counts.Modified = c.Modified;
+    Counts.Added = c.Added;
+    Counts.Deleted = c.Deleted;
+    Counts.Blocks = c.Blocks;
 }
 
 TextCompare& textCompare() {

@@ -27,6 +27,9 @@ public:
     // nothing changed) when real lines would be pushed past the row limit.
     bool InsertGapRows(int pane, int start, int end);
     void ClassifyRows();
+    // The counters from the rows' marks as they stand, after an edit made a
+    // row differ or match where the last comparison found otherwise.
+    void RecountDifferentRows();
     void ResetTextCompareCounts();
     void SwapAddedDeletedCounts() { std::swap(Counts.Added, Counts.Deleted); }
     qint32 GetDifferentLineCount() const { return Counts.Modified + Counts.Added + Counts.Deleted; }
@@ -41,6 +44,7 @@ public:
 
 private:
     void buildRows();
+    static TextCompareCounts countDifferentRows();
 };
 
 // The program-wide comparison state.

@@ -15,7 +15,7 @@ bool carriesLineNumber(int kind) {
 
 }  // namespace
 
-void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column) {
+void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column, quint8 noBreak) {
     if (!PaneStores::IsPane(pane) || !paneStores().UndoEnabled) return;
     auto& stack = stacks_[size_t(pane)];
     const quint32 line = carriesLineNumber(kind) ? quint32(rows().RowLineNumber(pane, rowOrLine)) : quint32(rowOrLine);
@@ -32,7 +32,9 @@ void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text,
         else if (sameLine && kind == ukBackspace)
             merge = top.Column == column + 1;
         // A run merges at most as many keystrokes as a line holds.
-        if (merge && top.MergeCount < MaxEditColumns() - 1) {
+        if (merge && noBreak == 0 && top.MergeCount < MaxEditColumns() - 1) {
+            // The saved text ended with this record as it was.
+            if (qsizetype(stack.size()) == savedDepth_[size_t(pane)]) savedDepth_[size_t(pane)] = -1;
             top.Column = column;
             ++top.MergeCount;
             top.Text += text;  // Backspace runs collect their characters last-deleted last, i.e. reversed
@@ -45,6 +47,7 @@ void UndoStack::PushUndo(int kind, int pane, int rowOrLine, const QString& text,
     rec.Text = text;
     rec.Line = line;
     rec.Continues = UndoContinues;
+    rec.NoBreak = noBreak;
     stack.push_back(std::move(rec));
     UndoContinues = 1;
 }
@@ -54,7 +57,17 @@ TUndoRec UndoStack::PopUndo(int pane) {
     auto& stack = stacks_[size_t(pane)];
     TUndoRec rec = std::move(stack.back());
     stack.pop_back();
+    // Below the saved point: what is pushed from here on is another text.
+    if (qsizetype(stack.size()) < savedDepth_[size_t(pane)]) savedDepth_[size_t(pane)] = -1;
     return rec;
+}
+
+void UndoStack::MarkSaved(int pane) {
+    if (PaneStores::IsPane(pane)) savedDepth_[size_t(pane)] = qsizetype(stacks_[size_t(pane)].size());
+}
+
+bool UndoStack::AtSavedPoint(int pane) const {
+    return PaneStores::IsPane(pane) && savedDepth_[size_t(pane)] == qsizetype(stacks_[size_t(pane)].size());
 }
 
 bool UndoStack::HasUndo(int pane) const { return PaneStores::IsPane(pane) && !stacks_[size_t(pane)].empty(); }
@@ -64,6 +77,7 @@ void UndoStack::ClearUndo(int pane) {
     stacks_[size_t(pane)].clear();
     stacks_[size_t(pane)].shrink_to_fit();
     UndoMark[size_t(pane)] = 0;
+    savedDepth_[size_t(pane)] = 0;
 }
 
 const std::vector<TUndoRec>& UndoStack::Records(int pane) const {
@@ -73,6 +87,7 @@ const std::vector<TUndoRec>& UndoStack::Records(int pane) const {
 void UndoStack::SwapStacks() {
     stacks_[1].swap(stacks_[2]);
     std::swap(UndoMark[1], UndoMark[2]);
+    std::swap(savedDepth_[1], savedDepth_[2]);
 }
 
 UndoStack& undoStack() {

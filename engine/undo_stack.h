@@ -37,11 +37,16 @@ struct TUndoRec {
     int MergeCount = 0;  // further keystrokes merged into the record
     quint8 Continues = 0;
     quint8 Kind = ukNone;
+    // Line ends the record puts back (NoBreak of the lines involved): for
+    // a split line (kind 6) bit 0 is the upper part's; for whole lines
+    // (kind 3, column 0) bit 0 is the line above's and bit 1 the last put
+    // back's; for a line of kind 12 bit 0 is the line's own.
+    quint8 NoBreak = 0;
 };
 
 class UndoStack {
 public:
-    void PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column);
+    void PushUndo(int kind, int pane, int rowOrLine, const QString& text, int column, quint8 noBreak = 0);
     void BeginUndoGroup() { UndoContinues = 0; }
     // Takes the top record; an empty stack gives Kind 0 and no text.
     TUndoRec PopUndo(int pane);
@@ -51,12 +56,21 @@ public:
     const std::vector<TUndoRec>& Records(int pane) const;
     // Exchanges the stacks of the two panes.
     void SwapStacks();
+    // The pane's text was just saved: the stack as it stands now is the
+    // saved text. An undo back to this point leaves the pane unmodified.
+    void MarkSaved(int pane);
+    // The stack stands where the pane was last saved or loaded: no record
+    // below that point was popped, and none at it was merged into since.
+    bool AtSavedPoint(int pane) const;
 
     quint8 UndoContinues = 0;
     std::array<quint8, 3> UndoMark{};
 
 private:
     std::array<std::vector<TUndoRec>, 3> stacks_;
+    // Records on the stack when the pane was saved; -1 once that state
+    // cannot come back by undoing.
+    std::array<qsizetype, 3> savedDepth_{0, 0, 0};
 };
 
 UndoStack& undoStack();

@@ -14,7 +14,9 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <map>
 
@@ -124,16 +126,21 @@ TEST_F(Backups, SeriesAndBakFilesBesideTheFile) {
         QStringList before;  // existing backups as "suffix=content"
         QStringList after;   // every file of the folder afterwards
     } cases[] = {
+        // The file itself stays where it is: a backup never leaves its
+        // path empty.
         {"nine copies",
          true,
          {".~1~=1", ".~2~=2", ".~3~=3", ".~4~=4", ".~5~=5", ".~6~=6", ".~7~=7", ".~8~=8",
           ".~9~=9"},
-         {"file.txt.~1~=current", "file.txt.~2~=1", "file.txt.~3~=2", "file.txt.~4~=3",
+         {"file.txt=current", "file.txt.~1~=current", "file.txt.~2~=1", "file.txt.~3~=2", "file.txt.~4~=3",
           "file.txt.~5~=4", "file.txt.~6~=5", "file.txt.~7~=6", "file.txt.~8~=7",
           "file.txt.~9~=8"}},
-        {"only copy 1", true, {".~1~=old"}, {"file.txt.~1~=current", "file.txt.~2~=old"}},
-        {"no copies", true, {}, {"file.txt.~1~=current"}},
-        {"bak", false, {".bak=old"}, {"file.txt.bak=current"}},
+        {"only copy 1",
+         true,
+         {".~1~=old"},
+         {"file.txt=current", "file.txt.~1~=current", "file.txt.~2~=old"}},
+        {"no copies", true, {}, {"file.txt=current", "file.txt.~1~=current"}},
+        {"bak", false, {".bak=old"}, {"file.txt=current", "file.txt.bak=current"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -158,7 +165,7 @@ TEST_F(Backups, AReadOnlyBakIsMadeWritableAndReplaced) {
     ::chmod(QFile::encodeName(path("file.txt.bak")).constData(), 0444);
     const int slot = open(path("file.txt"));
     EXPECT_EQ(FZMakeBackup(slot, owner), 0);
-    EXPECT_EQ(contents(dir.path()), QStringList{"file.txt.bak=current"});
+    EXPECT_EQ(contents(dir.path()), (QStringList{"file.txt=current", "file.txt.bak=current"}));
 }
 
 TEST_F(Backups, TheLocalBackupFolderGetsACopyWithBytesAndTime) {
@@ -254,6 +261,90 @@ TEST_F(Backups, AFailingMoveIsShownToTheOwnerOnly) {
     EXPECT_EQ(m.text, "Failed to create the backup file!\nError 5: File access denied");
     EXPECT_EQ(m.kind, MsgKind::Error);
     EXPECT_EQ(readAll(path("locked/file.txt")), "current");
+}
+
+// A save as the window makes it: backup, then the new text through the
+// slot. The child stops at a step, says so through the pipe and waits to be
+// killed there; at every step the path must hold the old or the new bytes.
+enum SaveStep { ssAfterBackup = 1, ssMidWrite, ssBeforeRename, ssDone };
+
+[[noreturn]] void saveAndStopAt(const QString& target, int stopAt, int tell) {
+    auto reached = [&](int step) {
+        if (step != stopAt) return;
+        const char ready = char(step);
+        if (::write(tell, &ready, 1) != 1) ::_exit(10);
+        for (;;) ::pause();
+    };
+    int slot = FZNoSlot;
+    if (FZOpen(target, twGenAccess, true, slot) != 0) ::_exit(1);
+    if (FZMakeBackup(slot, nullptr) != 0) ::_exit(2);
+    reached(ssAfterBackup);
+    if (FZReopen(slot, target, twWriteAccess) != 0) ::_exit(3);
+    const QByteArray half(4 << 20, 'n');
+    qint64 done = 0;
+    if (FZWrite(slot, half.constData(), half.size(), done) != 0) ::_exit(4);
+    reached(ssMidWrite);
+    if (FZWrite(slot, half.constData(), half.size(), done) != 0) ::_exit(5);
+    reached(ssBeforeRename);
+    if (FZCloseFile(slot) != 0) ::_exit(6);
+    reached(ssDone);
+    ::_exit(0);
+}
+
+TEST_F(Backups, ASaveKilledAtAnyStepLeavesTheFileWholeAndTheBackupOld) {
+    const QByteArray oldBytes(8 << 20, 'o');
+    const QByteArray newBytes(8 << 20, 'n');
+    for (const int step : {ssAfterBackup, ssMidWrite, ssBeforeRename, ssDone}) {
+        SCOPED_TRACE(step);
+        QDir(path("k")).removeRecursively();
+        QDir().mkpath(path("k"));
+        const QString target = path("k/big.txt");
+        writeFile(target, oldBytes);
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            saveAndStopAt(target, step, pipeFds[1]);
+        }
+        ::close(pipeFds[1]);
+        char reached = 0;
+        const ssize_t got = ::read(pipeFds[0], &reached, 1);
+        ::close(pipeFds[0]);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_EQ(got, 1) << "the child failed before its step, status " << status;
+        EXPECT_TRUE(readAll(target) == (step == ssDone ? newBytes : oldBytes));
+        EXPECT_TRUE(readAll(target + ".~1~") == oldBytes);
+        const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        EXPECT_EQ(QDir(path("k")).entryList(all), (QStringList{"big.txt", "big.txt.~1~"}));
+    }
+}
+
+TEST_F(Backups, ALocalBackupBesideTheFileLeavesTheFileInPlace) {
+    // Through a symbolic link the bytes behind it are kept, not the link.
+    QDir().mkpath(path("real"));
+    writeFile(path("real/data.txt"), "linked");
+    ASSERT_EQ(::symlink(QFile::encodeName(path("real/data.txt")).constData(),
+                        QFile::encodeName(path("link.txt")).constData()),
+              0);
+    for (const QString& name : {QStringLiteral("file.txt"), QStringLiteral("link.txt")}) {
+        SCOPED_TRACE(qPrintable(name));
+        const QByteArray before = readAll(path(name));
+        const int slot = open(path(name));
+        QString made;
+        EXPECT_EQ(FZMakeBackup(slot, owner, &made), 0);
+        FZClose(slot);
+        EXPECT_EQ(made, path(name) + ".~1~");
+        EXPECT_EQ(readAll(path(name)), before);
+        EXPECT_EQ(readAll(made), before);
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(made).constData(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+    }
+    EXPECT_TRUE(sink().messages().empty());
 }
 
 }  // namespace

@@ -75,6 +75,9 @@ TEST(FileTimes, TextsInEveryFormatAndZone) {
         for (int f = 0; f < 4; ++f) {
             FZSetDateFormat(f);
             EXPECT_EQ(FZFileTimeText(c.time), c.texts[f]) << c.zone << " " << f;
+            // The explicit pattern ignores the selected one.
+            EXPECT_EQ(FZFileTimeTextIn(c.time, f), c.texts[f]) << c.zone << " " << f;
+            EXPECT_EQ(FZFileTimeTextIn(c.time, (f + 1) % 4), c.texts[(f + 1) % 4]) << c.zone << " " << f;
         }
     }
     FZSetDateFormat(0);
@@ -83,6 +86,7 @@ TEST(FileTimes, TextsInEveryFormatAndZone) {
     EXPECT_EQ(FZSetDateFormat(2), 0);
     EXPECT_EQ(FZSetDateFormat(0), 2);
     EXPECT_EQ(FZFileTimeText(FZUnreadableTime), "");
+    EXPECT_EQ(FZFileTimeTextIn(kWinter, 4), "");
     EXPECT_EQ(FZFileTimeText(FileTimeNone), "");
     EXPECT_EQ(FZFileTimeText(FileTime(1) << 63), "");
 

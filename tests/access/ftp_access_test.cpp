@@ -883,6 +883,61 @@ TEST_F(FtpAccess, FilesTravelWholeBothWaysPlainAndProtected) {
     EXPECT_EQ(commands().filter(QRegularExpression("^STOR ")).size(), 6);
 }
 
+// An upload goes to a fresh name beside its target and replaces it only
+// when whole; a line cut half-way leaves the target's bytes as they were
+// and no partial file behind.
+TEST_F(FtpAccess, AnUploadReplacesItsTargetOnlyWhenWhole) {
+    const QByteArray old = "the target as it was\n";
+    const QByteArray data = binaryOf(qint64(1) << 20);
+    struct Case {
+        const char* name;
+        QStringList flags;
+        bool targetExists;
+        bool whole;
+    } cases[] = {
+        {"replaced by rename", {}, true, true},
+        {"a new file", {}, false, true},
+        {"the server renames onto no file: the target goes just before", {"--no-replace"}, true, true},
+        {"a new file on such a server", {"--no-replace"}, false, true},
+        {"the data connection breaks half-way", {"--cut-store", "300000"}, true, false},
+        {"a new file breaks half-way", {"--cut-store", "300000"}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(root_ + "/t.bin");
+        QFile::remove(dir_->path() + "/commands.log");
+        if (c.targetExists) writeFile(root_ + "/t.bin", old);
+        LocalServer& server = serve(c.flags);
+        int slot = FZNoSlot;
+        ASSERT_EQ(open(at(server), "/t.bin", slot), 0) << qPrintable(FZLastMessage());
+        ASSERT_EQ(FZOpenFile(slot, twWriteAccess), 0);
+        qint64 done = 0;
+        ASSERT_EQ(FZWrite(slot, data.constData(), data.size(), done), 0);
+        const int closed = FZCloseFile(slot);
+        if (c.whole) {
+            EXPECT_EQ(closed, 0) << qPrintable(FZLastMessage());
+            EXPECT_TRUE(fileOf(root_ + "/t.bin") == data);
+        } else {
+            EXPECT_EQ(closed, errInternet);
+            EXPECT_TRUE(FZLastMessage().startsWith("426")) << qPrintable(FZLastMessage());
+            EXPECT_EQ(fileOf(root_ + "/t.bin"), c.targetExists ? old : QByteArray("<missing>"));
+            // The connection serves on.
+            EXPECT_EQ(FZExists(slot), c.targetExists ? 0 : errInternet);
+        }
+        FZClose(slot);
+        const QStringList left = c.targetExists || c.whole ? QStringList{"t.bin"} : QStringList{};
+        EXPECT_EQ(QDir(root_).entryList(QDir::Files | QDir::Hidden), left);
+        const QStringList sent = commands();
+        EXPECT_TRUE(sent.filter(QRegularExpression("^STOR /t.bin")).isEmpty());
+        EXPECT_EQ(sent.filter(QRegularExpression("^STOR /\\.~tdx\\w{6}$")).size(), 1);
+        if (c.whole) {
+            EXPECT_TRUE(sent.contains("RNTO /t.bin"));
+        }
+        const bool deletes = c.whole && c.targetExists && c.flags.contains("--no-replace");
+        EXPECT_EQ(sent.contains("DELE /t.bin"), deletes);
+    }
+}
+
 TEST_F(FtpAccess, VsftpdStoresAndReturnsFilesOverTls) {
     if (!QFile::exists("/usr/sbin/vsftpd")) GTEST_SKIP() << "vsftpd is not installed";
     certificates();
@@ -1103,6 +1158,8 @@ TEST_F(FtpAccess, AThrottledTransferStopsFromItsProgressHook) {
     ASSERT_EQ(FZWrite(slot, upload.constData(), upload.size(), done), 0);
     EXPECT_EQ(FZCloseFile(slot), errUserAborted);
     FZResetAbort();
+    // Nothing of the stopped upload stays on the server.
+    EXPECT_EQ(QDir(root_).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
     ASSERT_EQ(FZSetPath(slot, "/big.bin"), 0);
     EXPECT_EQ(FZExists(slot), 0) << qPrintable(FZLastMessage());
     FZClose(slot);

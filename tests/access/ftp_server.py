@@ -17,6 +17,10 @@
   --throttle BYTES    data connections move at most BYTES a second
   --cut BYTES         the first RETR loses its data connection after BYTES
                       (426), as a broken line would
+  --cut-store BYTES   the first STOR loses its data connection after about
+                      BYTES (426), keeping what came before
+  --no-replace        RNTO refuses (553) a target that exists, as some
+                      servers do
 """
 
 import argparse
@@ -46,6 +50,8 @@ def main():
     parser.add_argument("--answer", action="append", default=[])
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--cut", type=int, default=0)
+    parser.add_argument("--cut-store", type=int, default=0)
+    parser.add_argument("--no-replace", action="store_true")
     args = parser.parse_args()
 
     if args.silent:
@@ -83,18 +89,36 @@ def main():
             lines = "".join(" %s\r\n" % f for f in args.feat if f)
             self.push("211-Features supported:\r\n" + lines + "211 End FEAT.\r\n")
 
+        def ftp_RNTO(self, path):
+            if args.no_replace and self.fs.lexists(path):
+                self._rnfr = None
+                self.respond("553 Destination exists.")
+                return
+            return super().ftp_RNTO(path)
+
         def handle(self):
             if args.tls and args.implicit:
                 self.secure_connection(self.ssl_context)
             return super().handle()
 
-    cut = {"left": args.cut}
+    cut = {"left": args.cut, "store": args.cut_store}
 
     class CuttingDTP(DTPHandler):
-        """Sends the first RETR's first bytes only, then fails."""
+        """Sends the first RETR's first bytes only, or takes the first
+        STOR's, then fails."""
 
         def use_sendfile(self):
             return False
+
+        def recv(self, buffer_size):
+            data = super().recv(buffer_size)
+            if cut["store"] <= 0:
+                return data
+            cut["store"] -= len(data)
+            if cut["store"] <= 0:
+                cut["store"] = -1
+                raise OSError("line broken")
+            return data
 
         def send(self, data):
             if self.receive or cut["left"] <= 0:
@@ -110,7 +134,7 @@ def main():
         ThrottledDTPHandler.read_limit = args.throttle
         ThrottledDTPHandler.write_limit = args.throttle
         Handler.dtp_handler = ThrottledDTPHandler
-    elif args.cut:
+    elif args.cut or args.cut_store:
         Handler.dtp_handler = CuttingDTP
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0.1

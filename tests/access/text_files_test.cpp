@@ -54,6 +54,7 @@ QString fill(int n) {
 
 struct Lines {
     std::vector<QString> texts;
+    std::vector<bool> goOn;  // per line: cut at the limit, no break of its own
     int last = 0;  // result of the last call
     int lineBreak = 0;
 };
@@ -80,8 +81,10 @@ protected:
         for (int guard = 0; guard < 100000; ++guard) {
             QString text;
             out.last = FZReadLine(slot, text);
-            if (out.last == 0 || (out.last == 38 && !FZReadLineAtEnd(slot)))
+            if (out.last == 0 || (out.last == 38 && !FZReadLineAtEnd(slot))) {
                 out.texts.push_back(text);
+                out.goOn.push_back(FZReadLineContinues(slot));
+            }
             if (out.last) break;
         }
         out.lineBreak = FZLineBreakKind(slot);
@@ -89,14 +92,16 @@ protected:
         return out;
     }
 
-    // Reads a file and writes its lines back with its kind and line breaks.
-    QByteArray roundTrip(const QByteArray& content, int kind) {
+    // Reads a file and writes its lines back with its kind and line breaks,
+    // a line cut at the limit without one.
+    QByteArray roundTrip(const QByteArray& content, int kind, int limit = -1) {
         writeFile(path("rt-in.txt"), content);
         int in = FZNoSlot, out = FZNoSlot;
         if (FZOpen(path("rt-in.txt"), twReadAccess, false, in) != 0) return "<open>";
         if (FZOpen(path("rt-out.txt"), twWriteAccess, false, out) != 0) return "<open>";
         FZSetFileKind(in, kind);
         FZSetFileKind(out, kind);
+        FZSetSlotTextOptions(in, -1, limit, -1);
         FZSetSlotTextOptions(out, -1, -1, 0);
         for (;;) {
             QString text;
@@ -104,7 +109,7 @@ protected:
             if (r != 0 && r != 38) return "<read>";
             if (r == 38 && FZReadLineAtEnd(in)) break;
             FZSetLineBreakKind(out, FZLineBreakKind(in));
-            if (FZWriteText(out, text) != 0) return "<write>";
+            if (FZWriteText(out, text, !FZReadLineContinues(in)) != 0) return "<write>";
             if (r == 38) break;
         }
         FZClose(in);
@@ -173,25 +178,31 @@ TEST_F(TextFiles, LongLinesAreSplitAtTheLimitNeverCut) {
     EXPECT_EQ(got.texts[0].size(), 8192);
     EXPECT_EQ(got.texts[1].size(), 8192);
     EXPECT_EQ(got.texts[2].size(), 3616);
+    EXPECT_EQ(got.goOn, std::vector<bool>({true, true, false}));
     EXPECT_EQ(got.last, 38);
 
     // A line end right at the limit ends that line, with its own kind.
     const Lines exact = readLines(QByteArray(8192, 'y') + "\r\nz\r\n", 5);
     ASSERT_EQ(exact.texts.size(), 2u);
     EXPECT_EQ(exact.texts[1], "z");
+    EXPECT_EQ(exact.goOn, std::vector<bool>({false, false}));
     EXPECT_EQ(exact.lineBreak, 1);
+    // So does the end of the data.
+    EXPECT_EQ(readLines(QByteArray(8192, 'y'), 5).goOn, std::vector<bool>({false}));
 
     // The limit inside a tab's fill ends the line there.
     const Lines tab = readLines(QByteArray(8190, 'a') + "\tb\n", 5);
     ASSERT_EQ(tab.texts.size(), 2u);
     EXPECT_EQ(tab.texts[0], QString(8190, 'a') + fill(2));
     EXPECT_EQ(tab.texts[1], "b");
+    EXPECT_EQ(tab.goOn, std::vector<bool>({true, false}));
 
     // A surrogate pair never straddles the limit.
     const Lines pair = readLines(QByteArray(8191, 'a') + "\xF0\x9F\x98\x80\n", 8);
     ASSERT_EQ(pair.texts.size(), 2u);
     EXPECT_EQ(pair.texts[0].size(), 8191);
     EXPECT_EQ(pair.texts[1], QString::fromUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(pair.goOn, std::vector<bool>({true, false}));
 
     // No limit: a line longer than the slot's buffer comes whole, and a CR LF
     // or a UTF-8 sequence split by a refill is still seen as one.
@@ -330,6 +341,66 @@ TEST_F(TextFiles, EveryTextKindRoundTripsByteForByte) {
     EXPECT_TRUE(roundTrip(many, 8) == many);
 }
 
+TEST_F(TextFiles, LinesCutAtTheLimitWriteBackAsTheOneLineRead) {
+    // Lines about the limit of 1024 in every family of encodings, beside
+    // short ones; tabs, a four-byte character and blanks fall on the cut,
+    // and NULs stand inside.
+    const auto line = [](int n, QChar c) { return QString(n, c); };
+    const QChar euro(0x20AC), zhong(0x4E2D);
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString nul(QChar(0));
+    const QString text = "head\r\n" + line(1023, 'a') + "\r\n" + line(1024, euro) + "\r\n" +
+                         line(1025, zhong) + "\r\n" + line(5000, 'b') + "\r\n" + line(1022, 'c') +
+                         "\t\td\r\n" + line(1023, 'e') + smile + "f\r\n" + "g" + nul + "h" + nul +
+                         "\r\n" + line(20000, 'i') + nul + "\r\n" + line(1020, 'j') + "    k\r\n" + "tail\r\n";
+    struct Case {
+        int kind;
+        QByteArray content;
+    };
+    QString ansiText = text;
+    ansiText.replace(euro, QChar(0xE9)).replace(zhong, QChar(0xFC)).replace(smile, "??");
+    const std::vector<Case> cases = {
+        {5, ansiText.toLatin1()},
+        {8, text.toUtf8()},
+        {7, "\xEF\xBB\xBF" + text.toUtf8()},
+        {9, bytes({0xFF, 0xFE}) + utf16(text, false)},
+        {12, utf16(QString(text).replace("\r\n", "\n"), true)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(roundTrip(c.content, c.kind, 1024) == c.content) << c.kind;
+        // Read line by line, the long ones come in rows of at most 1024.
+        writeFile(path("in.txt"), c.content);
+        int slot = FZNoSlot;
+        ASSERT_EQ(FZOpen(path("in.txt"), twReadAccess, false, slot), 0);
+        FZSetFileKind(slot, c.kind);
+        FZSetSlotTextOptions(slot, -1, 1024, -1);
+        QString row;
+        int longest = 0, rows = 0;
+        for (int r = 0; r == 0; ++rows) {
+            r = FZReadLine(slot, row);
+            longest = std::max(longest, int(row.size()));
+        }
+        EXPECT_EQ(longest, 1024) << c.kind;
+        EXPECT_EQ(rows, 38) << c.kind;
+        FZClose(slot);
+    }
+    // A copy between slots keeps the cut lines whole as well.
+    const QByteArray utf8 = text.toUtf8();
+    writeFile(path("src.txt"), utf8);
+    int src = FZNoSlot, dst = FZNoSlot;
+    ASSERT_EQ(FZOpen(path("src.txt"), twReadAccess, false, src), 0);
+    ASSERT_EQ(FZOpen(path("dst.txt"), twWriteAccess, false, dst), 0);
+    FZSetFileKind(src, 8);
+    FZSetFileKind(dst, 8);
+    FZSetSlotTextOptions(src, -1, 1024, -1);
+    FZSetSlotTextOptions(dst, -1, -1, 1);  // trimming touches no blank inside a line
+    FZSetLineBreakKind(dst, lbCrLf);
+    EXPECT_EQ(FZCopyLines(1000, src, dst), 38);
+    FZClose(src);
+    FZClose(dst);
+    EXPECT_TRUE(readAll(path("dst.txt")) == utf8);
+}
+
 TEST_F(TextFiles, EncodeFoldsFillTrimsAndEncodes) {
     struct Case {
         QString text;
@@ -351,6 +422,7 @@ TEST_F(TextFiles, EncodeFoldsFillTrimsAndEncodes) {
         {QString(QChar(0xD800)), 8, 2, false, 4, "\xEF\xBF\xBD\n"},
         {"A", 12, 1, false, 4, bytes({'A', 0, 13, 0, 10, 0})},  // swapped when the buffer is written
         {"A", 1, 1, false, 4, ""},
+        {"ab  " + fill(3), 8, lbNone, false, 4, "ab  \t"},  // no break: the line goes on
     };
     for (const auto& c : cases) {
         QByteArray out;

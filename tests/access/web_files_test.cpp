@@ -19,10 +19,12 @@
 #include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QTcpSocket>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <memory>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace tandex::access;
@@ -226,6 +228,32 @@ TEST_F(WebFiles, SelfSignedServerIsRefusedUnlessTrustedAtTheQuestion) {
     EXPECT_EQ(got, "secret");
 }
 
+TEST_F(WebFiles, HttpRunTellsWhetherTheTrustPolicyVerifiedTheCertificate) {
+    writeFile(root_ + "/v.txt", "verified?");
+    AnsweringSink yes(config::mrYes);
+    config::setMessageSink(&yes);
+    const struct {
+        QString address;
+        bool verified;
+    } cases[] = {
+        {url("v.txt", *https_, true), true},
+        {url("redirect/v.txt", *https_, true), true},
+        {url("v.txt", *http_), false},
+        // Accepted at the question, not verified.
+        {url("v.txt", *selfSigned_, true), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        THttpRequest request;
+        request.url = QUrl(c.address);
+        const THttpResult result = FZHttpRun(request);
+        EXPECT_EQ(result.code, 0);
+        EXPECT_EQ(result.answer, "verified?");
+        EXPECT_EQ(result.certificateVerified, c.verified);
+    }
+    config::setMessageSink(nullptr);
+}
+
 TEST_F(WebFiles, GoesThroughTheConfiguredProxy) {
     TinyProxy proxy(dir_->path(), true);
     ASSERT_GT(proxy.port(), 0);
@@ -245,6 +273,67 @@ TEST_F(WebFiles, GoesThroughTheConfiguredProxy) {
     // Off means off: the proxy's port is never asked.
     config::AppSettings().ProxyEnable = false;
     EXPECT_EQ(FZHttpProxy().type(), QNetworkProxy::NoProxy);
+}
+
+QByteArray chunkPattern(qint64 size) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i) data[i] = char(i % 251);
+    return data;
+}
+
+TEST_F(WebFiles, AnswerWithoutALengthReadsBackWhole) {
+    QByteArray got;
+    EXPECT_EQ(download(url("chunked/104857600", *http_), got), 0);
+    EXPECT_EQ(got.size(), 104857600);
+    EXPECT_TRUE(got == chunkPattern(104857600));
+}
+
+// The child of EndlessAnswerEndsInACleanErrorUnderAMemoryLimit.
+TEST(WebFilesEndless, ChildRun) {
+    const QByteArray address = qgetenv("TANDEX_WEB_ENDLESS_URL");
+    if (address.isEmpty()) GTEST_SKIP() << "run by WebFiles.EndlessAnswerEndsInACleanErrorUnderAMemoryLimit";
+    app();
+    QString previous;
+    FZSetTempFolder(QString::fromLocal8Bit(qgetenv("TANDEX_WEB_ENDLESS_TEMP")), previous);
+    int slot = FZNoSlot;
+    EXPECT_EQ(FZOpen(QString::fromLatin1(address), twReadAccess, false, slot), errDiskFull);
+    FZClose(slot);
+}
+
+TEST_F(WebFiles, EndlessAnswerEndsInACleanErrorUnderAMemoryLimit) {
+#ifndef NDEBUG
+    GTEST_SKIP() << "release builds only: the sanitizers reserve more address space than allowed";
+#endif
+    // The answer never ends: read as it comes, it spills to the temporary
+    // folder, which keeps its reserve (a tmpfs of 1 GiB + 256 MiB holds
+    // 256 MiB of it), and the download stops with 112. Buffered whole, it
+    // runs out of the address space the child is given long before.
+    QTemporaryDir temp;
+    const QByteArray mountPoint = QFile::encodeName(temp.path());
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1280m,mode=0700") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here";
+    struct Unmount {
+        QByteArray at;
+        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+    } unmount{mountPoint};
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    QProcess child;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("TANDEX_WEB_ENDLESS_URL", url("endless", *http_));
+    env.insert("TANDEX_WEB_ENDLESS_TEMP", temp.path());
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start("/bin/sh", {"-c", "ulimit -v 1200000 && exec \"$0\" --gtest_filter=WebFilesEndless.ChildRun",
+                            QString::fromLocal8Bit(self, n)});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    EXPECT_TRUE(QDir(temp.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,73 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/batch_child.h"
 #include "ui/folders/batch_params.h"
 
 namespace {
 
-enum class Stdout { Pipe, Closed, ReaderGone };
-
-struct ChildResult {
-    QByteArray out;
-    int code = -1;
-};
-
-extern "C" char** environ;
-
-// Starts the program in folder with args and waits for it.
-ChildResult runTandex(const QString& folder, const QStringList& args, const QString& configHome,
-              Stdout mode = Stdout::Pipe) {
-    std::vector<std::string> argStore{TANDEX_EXE};
-    for (const QString& a : args) argStore.push_back(a.toStdString());
-    std::vector<char*> argv;
-    for (auto& a : argStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> envStore;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        const std::string name = entry.substr(0, entry.find('='));
-        if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "QT_QPA_PLATFORM" ||
-            name == "XDG_CONFIG_HOME")
-            continue;
-        envStore.push_back(entry);
-    }
-    envStore.push_back("XDG_CONFIG_HOME=" + configHome.toStdString());
-    std::vector<char*> envp;
-    for (auto& e : envStore) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    int fds[2];
-    if (::pipe(fds) != 0) return {};
-    if (mode == Stdout::ReaderGone) ::close(fds[0]);
-    const std::string dir = folder.toStdString();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        if (mode == Stdout::Closed)
-            ::close(STDOUT_FILENO);
-        else
-            ::dup2(fds[1], STDOUT_FILENO);
-        if (mode != Stdout::ReaderGone) ::close(fds[0]);
-        ::close(fds[1]);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDERR_FILENO);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    ChildResult result;
-    if (mode != Stdout::ReaderGone) {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, n);
-        ::close(fds[0]);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
+using namespace tandex::testing;
 
 class BatchRun : public ::testing::Test {
 protected:
@@ -122,15 +62,6 @@ protected:
     QString path(const char* name) const { return tmp_.filePath(QString::fromLatin1(name)); }
     QTemporaryDir tmp_;
 };
-
-// Every run starts with the banner: an empty line, the program and its
-// version, an empty line.
-QByteArray withoutBanner(const QByteArray& out) {
-    static const QRegularExpression banner(QStringLiteral("^\nTandex \\S+ - compares files and folders\n\n"));
-    const auto m = banner.match(QString::fromUtf8(out));
-    if (!m.hasMatch()) return "NO BANNER: " + out;
-    return out.mid(m.capturedLength());
-}
 
 TEST_F(BatchRun, ResultsAndExitCodes) {
     struct Case {
@@ -231,6 +162,55 @@ TEST_F(BatchRun, ResultsAndExitCodes) {
     // writes the settings file.
     EXPECT_TRUE(QDir(path("cfg")).entryList({QStringLiteral("*.ini")}, QDir::Files, QDir::NoSort).isEmpty());
     EXPECT_TRUE(QDir(path("cfg/tandex")).entryList({QStringLiteral("*.ini")}, QDir::Files).isEmpty());
+}
+
+// A path into an archive compares the member it names, or ends with the
+// not-found error when the archive holds no such member: a gzip or bzip2
+// file holds only its one item (for a packed tar, the tar).
+TEST_F(BatchRun, PathsIntoArchivesNameOneMemberOrNone) {
+    QDir(tmp_.path()).mkpath(QStringLiteral("pack/dir"));
+    write("pack/dir/m.txt", "a\nb\nc\n");
+    write("pack/m.txt", "a\nb\nc\n");
+    write("arch.ini", "[Tandex]\nArchiveExt=*.bz2;\n");
+    // Made by the common tools, as a user's archives are.
+    const QString script = "cd '" + path("pack") +
+                           "' && zip -qr ../a.zip dir && tar cf ../a.tar dir && tar czf ../a.tar.gz dir"
+                           " && tar cjf ../a.tar.bz2 dir && gzip -c m.txt > ../m.txt.gz"
+                           " && bzip2 -c m.txt > ../m.txt.bz2";
+    ASSERT_EQ(QProcess::execute("sh", {"-c", script}), 0);
+
+    const QByteArray equal = "Files are equal\n";
+    const auto notFound = [this](const char* name) {
+        return "ERROR: File1 (" + path(name).toUtf8() + ") not found!\nERROR: OpenRead Error 2: File not found\n";
+    };
+    struct Case {
+        const char* path;
+        bool found;
+    } cases[] = {
+        // existing, missing and nested member
+        {"a.zip/dir/m.txt", true}, {"a.zip/dir/none.txt", false}, {"a.zip/dir/m.txt/x", false},
+        {"a.tar/dir/m.txt", true}, {"a.tar/dir/none.txt", false}, {"a.tar/dir/m.txt/x", false},
+        {"m.txt.gz/m.txt", true}, {"m.txt.gz/none.txt", false}, {"m.txt.gz/dir/m.txt", false},
+        {"m.txt.bz2/m.txt", true}, {"m.txt.bz2/none.txt", false}, {"m.txt.bz2/dir/m.txt", false},
+        {"a.tar.gz/dir/m.txt", false}, {"a.tar.gz/no/such.txt", false}, {"a.tar.gz/a.tar/dir/m.txt", false},
+        {"a.tar.bz2/dir/m.txt", false},
+    };
+    for (const Case& c : cases) {
+        const ChildResult r = run({"/f", path(c.path), "l1", "/IniFile=" + path("arch.ini")});
+        EXPECT_EQ(withoutBanner(r.out), c.found ? equal : notFound(c.path)) << c.path;
+        EXPECT_EQ(r.code, c.found ? 0 : 2) << c.path;
+    }
+}
+
+// "/ld" numbers the file's lines: a line longer than the maximum line
+// length takes several rows but one number.
+TEST_F(BatchRun, ListedLinesCarryTheFilesLineNumbers) {
+    write("long1", "a\n" + QByteArray(1500, 'x') + "\nb\n");
+    write("long2", "a\n" + QByteArray(1500, 'x') + "\nc\n");
+    const ChildResult r = run({"/f", "long1", "long2", "/ld"});
+    EXPECT_EQ(withoutBanner(r.out), "Files are different: 1 different lines!\nFile1: " + path("long1").toUtf8() +
+                                        "\nFile2: " + path("long2").toUtf8() + "\n1:   3: b\n2:   3: c\n");
+    EXPECT_EQ(r.code, 1);
 }
 
 TEST_F(BatchRun, ConsoleGoneKeepsTheExitCode) {

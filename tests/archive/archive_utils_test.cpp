@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -289,4 +290,37 @@ TEST(ArchiveUtils, FileQueriesAndTemporaryFiles) {
 
     EXPECT_GT(DriveFreeSpace(name), 0);
     EXPECT_EQ(DriveFreeSpace("/no/such/folder/x"), -1);
+}
+
+TEST(ArchiveUtils, StaleTemporaryFilesOfEndedProcessesAreRemoved) {
+    QTemporaryDir dir;
+    const pid_t ended = ::fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const QString dead = QStringLiteral("VMS%1-abc123").arg(ended);
+    const QStringList kept = {QStringLiteral("VMS%1-abc123").arg(::getpid()),  // this process
+                              QStringLiteral("VMS1-abc123"),                   // running, not ours
+                              QStringLiteral("VMSabc123"),                     // no owner to tell
+                              QStringLiteral("VMS%1-abc123.txt").arg(ended), QStringLiteral("notes.txt")};
+    for (const QString& name : kept + QStringList{dead}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    // A folder of that name is none of ours either.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("VMS%1-folder").arg(ended)));
+    EXPECT_EQ(RemoveStaleTempFiles(dir.path()), 1);
+    QStringList left = kept + QStringList{QStringLiteral("VMS%1-folder").arg(ended)};
+    left.sort();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), left);
+
+    // A file made by CreateTempFileIn of a process that ended goes too.
+    const pid_t maker = ::fork();
+    ASSERT_GE(maker, 0);
+    if (maker == 0) ::_exit(CreateTempFileIn(dir.path()).isEmpty() ? 1 : 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(maker, &status, 0), maker);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(RemoveStaleTempFiles(dir.path()), 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), left);
 }

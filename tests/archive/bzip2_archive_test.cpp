@@ -1,8 +1,12 @@
 #include "archive/bzip2_archive.h"
 
+#include "archive/codec_adapters.h"
 #include "codec_test_support.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <functional>
 
 using namespace codec_test;
 
@@ -139,6 +143,47 @@ TEST_F(Bzip2ArchiveTest, TarModeSavesAWholeTar) {
     }
     EXPECT_EQ(runTool("bzip2", {"-t", path("t.tbz2")}, dir.path()), 0);
     EXPECT_EQ(toolOutput("tar", {"-tjf", path("t.tbz2")}), "f.txt\ng.txt\n");
+}
+
+TEST_F(Bzip2ArchiveTest, EveryCutFailsTestAndExtractionWithTheBzip2Error) {
+    // Input that ends before the stream's end marker is a cut file, not an
+    // empty or short member: bzip2 -t says the same.
+    ASSERT_TRUE(writeFile(path("data.bin"), randomInput(9000)));
+    ASSERT_EQ(runTool("tar", {"cjf", "t.tbz2", "data.bin"}, dir.path()), 0);
+    struct Case {
+        const char* name;
+        QByteArray data;
+        bool tar;
+    } cases[] = {{"bz2", bzipped(randomInput(9000), dir.path()), false},
+                 {"tbz2", readFile(path("t.tbz2")), true}};
+    for (const Case& c : cases) {
+        ASSERT_GT(c.data.size(), 4096) << c.name;
+        for (qsizetype cut = 1024; cut < c.data.size(); cut += 1024) {
+            SCOPED_TRACE(std::string(c.name) + " cut at " + std::to_string(cut));
+            MemoryStream s(c.data.left(cut));
+            EXPECT_EQ(VerifyBzip2(s), ArcBzip2);
+            TArcBzip2Archive a(&s, "x.bz2");
+            a.TarFlag = c.tar;
+            a.SetTarSwitch(c.tar);
+            const auto expectCut = [](const std::function<void()>& step) {
+                try {
+                    step();
+                    ADD_FAILURE() << "no error";
+                } catch (const EBZip2Error& e) {
+                    EXPECT_EQ(e.Message(), "error -7");
+                }
+            };
+            if (c.tar) {
+                expectCut([&] { a.Load(); });
+                continue;
+            }
+            a.Load();
+            ASSERT_EQ(a.GetCount(), 1);
+            expectCut([&] { a.TestItemAt(0); });
+            expectCut([&] { a.ExtractItemAt(0, path("out.bin")); });
+            EXPECT_FALSE(QFileInfo::exists(path("out.bin")));
+        }
+    }
 }
 
 }  // namespace

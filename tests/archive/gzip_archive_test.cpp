@@ -3,7 +3,10 @@
 #include "codec_test_support.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <functional>
 
 using namespace codec_test;
 
@@ -307,6 +310,46 @@ TEST_F(GzipArchiveTest, ExtractItemAtReplacesOnlyOnSuccess) {
     b.ExtractItemAt(0, path("target"));
     EXPECT_EQ(readFile(path("target")), textInput());
     EXPECT_EQ(QDir(path("")).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(GzipArchiveTest, EveryCutFailsTestAndExtractionWithTheGzipError) {
+    // A member cut before the end of its trailer is damaged: neither the
+    // plain member nor a tar inside may pass for whole.
+    ASSERT_TRUE(writeFile(path("data.bin"), randomInput(9000)));
+    ASSERT_EQ(runTool("tar", {"czf", "t.tgz", "data.bin"}, dir.path()), 0);
+    struct Case {
+        const char* name;
+        QByteArray data;
+        bool tar;
+    } cases[] = {{"gz", member(0, {}, randomInput(9000)), false}, {"tgz", readFile(path("t.tgz")), true}};
+    for (const Case& c : cases) {
+        ASSERT_GT(c.data.size(), 4096) << c.name;
+        for (qsizetype cut = 1024; cut < c.data.size(); cut += 1024) {
+            SCOPED_TRACE(std::string(c.name) + " cut at " + std::to_string(cut));
+            MemoryStream s(c.data.left(cut));
+            TArcGzipArchive a(&s, "x.gz");
+            a.TarFlag = c.tar;
+            a.SetTarSwitch(c.tar);
+            const auto expectGzipError = [](const std::function<void()>& step) {
+                try {
+                    step();
+                    ADD_FAILURE() << "no error";
+                } catch (const EArcException& e) {
+                    EXPECT_EQ(e.ErrorCode(), 200);
+                    EXPECT_TRUE(e.Message().startsWith("Invalid Gzip - ")) << e.Message().toStdString();
+                }
+            };
+            if (c.tar) {
+                expectGzipError([&] { a.Load(); });
+                continue;
+            }
+            a.Load();
+            ASSERT_EQ(a.GetCount(), 1);
+            expectGzipError([&] { a.TestItemAt(0); });
+            expectGzipError([&] { a.ExtractItemAt(0, path("out.bin")); });
+            EXPECT_FALSE(QFileInfo::exists(path("out.bin")));
+        }
+    }
 }
 
 }  // namespace

@@ -225,23 +225,75 @@ TEST_F(TarArchiveTest, EmptyStreamAndZeroBlocksEndTheListing) {
 }
 
 TEST_F(TarArchiveTest, LinkAndFolderSizeFieldsAreNeverCopiedAsData) {
-    // A symbolic link whose size field claims a block: the walk gives it
-    // no data, so the next header follows directly and a save agrees.
-    QByteArray tar = bytesOf(header("link", '2', 512)) + bytesOf(header("dir/", '5', 512)) +
-                     bytesOf(header("file", '0', 2)) + padded("ok") + QByteArray(1024, '\0');
+    // A symbolic link whose size field claims a block is followed by that
+    // block, as GNU tar skips it: read as a header it would be a phantom
+    // member. A folder's size field names no data. Neither is extracted as
+    // data, and a save keeps the link's block.
+    QByteArray tar = bytesOf(header("link", '2', 512)) + bytesOf(header("phantom", '0', 0)) +
+                     bytesOf(header("dir/", '5', 512)) + bytesOf(header("file", '0', 2)) + padded("ok") +
+                     QByteArray(1024, '\0');
     MemoryStream stream(tar);
     TArcTarArchive a(&stream, "l.tar");
     a.Load();
     ASSERT_EQ(a.GetCount(), 3);
+    EXPECT_EQ(a.TarItem(1)->GetFileName(), "dir/");
     EXPECT_EQ(member(a, 0), QByteArray());
+    for (int i = 0; i < 3; ++i) EXPECT_NO_THROW(a.TestItemAt(i));
     a.Move(a.TarItem(2), "file2");
     a.SaveIfChanged();
-    EXPECT_EQ(stream.Size(), 512 * 3 + 512 + 1024);
+    EXPECT_EQ(stream.Size(), 512 * 4 + 512 + 1024);
     TArcTarArchive b(&stream, "l.tar");
     b.Load();
     ASSERT_EQ(b.GetCount(), 3);
+    EXPECT_EQ(b.TarItem(1)->GetFileName(), "dir/");
     EXPECT_EQ(b.TarItem(2)->GetFileName(), "file2");
     EXPECT_EQ(member(b, 2), "ok");
+}
+
+TEST_F(TarArchiveTest, EveryCutFailsTestAndExtractionOfTheCutMember) {
+    // Headers alone prove nothing: a member whose data the file does not
+    // hold whole fails, the members before it stay good.
+    const QByteArray first = randomInput(3000, 1), second = randomInput(2500, 2);
+    const QByteArray tar = bytesOf(header("a.bin", '0', first.size())) + padded(first) +
+                           bytesOf(header("b.bin", '0', second.size())) + padded(second) +
+                           QByteArray(1024, '\0');
+    const qsizetype secondData = 512 + padded(first).size() + 512;
+    for (qsizetype cut = 1024; cut < secondData + second.size(); cut += 1024) {
+        SCOPED_TRACE(cut);
+        MemoryStream stream(tar.left(cut));
+        TArcTarArchive a(&stream, "c.tar");
+        a.Load();
+        const int cutMember = cut < secondData - 512 ? 0 : 1;
+        ASSERT_EQ(a.GetCount(), cutMember + 1);
+        if (cutMember == 1) {
+            EXPECT_NO_THROW(a.TestItemAt(0));
+            EXPECT_EQ(member(a, 0), first);
+        }
+        for (int step = 0; step < 2; ++step) {
+            try {
+                if (step == 0)
+                    a.TestItemAt(cutMember);
+                else
+                    a.ExtractItemAt(cutMember, path("out.bin"));
+                ADD_FAILURE() << "no error";
+            } catch (const EArcException& e) {
+                EXPECT_EQ(e.ErrorCode(), 220);
+                EXPECT_EQ(e.Message(), QStringLiteral("Invalid Tar - the data of \"%1\" runs past the end of the archive")
+                                           .arg(cutMember ? "b.bin" : "a.bin"));
+            }
+        }
+        EXPECT_FALSE(QFileInfo::exists(path("out.bin")));
+    }
+    // A cut inside a header is a cut archive too, not its end.
+    MemoryStream inHeader(tar.left(secondData - 400));
+    TArcTarArchive b(&inHeader, "h.tar");
+    try {
+        b.Load();
+        ADD_FAILURE() << "loaded";
+    } catch (const EArcException& e) {
+        EXPECT_EQ(e.ErrorCode(), 220);
+        EXPECT_EQ(e.Message(), "Invalid Tar - the archive ends inside a header");
+    }
 }
 
 // Claims more bytes than it delivers.
@@ -306,7 +358,7 @@ TEST_F(TarArchiveTest, ExtractionReplacesTheTargetOnlyOnSuccess) {
     ASSERT_EQ(a.GetCount(), 2);
     const QString target = path("target");
     ASSERT_TRUE(writeFile(target, "old content"));
-    EXPECT_THROW(a.ExtractItemAt(1, target), StreamFilerError);
+    EXPECT_THROW(a.ExtractItemAt(1, target), EArcTarException);
     EXPECT_EQ(readFile(target), "old content");
     a.ExtractItemAt(0, target);
     EXPECT_EQ(readFile(target), "hello");

@@ -1,5 +1,6 @@
 #include "archive/zip_archive.h"
 
+#include "killed_child.h"
 #include "zip_test_support.h"
 
 #include <QDirIterator>
@@ -300,6 +301,23 @@ TEST_F(ZipArchiveTest, SaveStoppedPartWayLeavesTheOldFileAndItems) {
     archive->SaveIfChanged();
     expectToolsAccept("keep.zip");
     EXPECT_EQ(extracted("keep.zip", "sub/c.txt"), readFile(file("sub/c.txt")));
+}
+
+TEST_F(ZipArchiveTest, SaveKilledPartWayLeavesNothingBesideTheArchive) {
+    // The new archive has no name until it replaces the old one: a program
+    // killed while writing it leaves only the old archive.
+    ASSERT_EQ(shell("zip -q keep.zip a.txt b.bin sub/c.txt", path_).exitCode, 0);
+    const QByteArray original = readFile(file("keep.zip"));
+    const QStringList before = QDir(path_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    EXPECT_TRUE(tandex::testing::KilledWhere([&](const std::function<void()>& reached) {
+        auto archive = openZip(file("keep.zip"));
+        installStoredHooks(*archive);
+        archive->DeleteAt(0);
+        archive->OnArchiveSaveProgress = [&](TArcArchive&, uint8_t, bool&) { reached(); };
+        archive->SaveIfChanged();
+    }));
+    EXPECT_EQ(QDir(path_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    EXPECT_EQ(readFile(file("keep.zip")), original);
 }
 
 TEST_F(ZipArchiveTest, AbortedCompressionStopsTheSaveAndKeepsTheHeader) {

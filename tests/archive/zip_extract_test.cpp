@@ -3,11 +3,13 @@
 
 #include "archive/zip_extract.h"
 
+#include "archive/deflate.h"
 #include "archive/spill_streams.h"
 
 #include "zip_test_support.h"
 
 #include <QDirIterator>
+#include <QFileInfo>
 #include <cmath>
 
 namespace {
@@ -366,6 +368,90 @@ TEST_F(ZipExtractTest, DamageAndUnknownMethodsRaiseTheirErrors) {
         } catch (const Exception& e) {
             EXPECT_EQ(e.Message(), c.result);
         }
+    }
+}
+
+// ---------------------------------------------------- hand-laid archives
+
+QByteArray le32(uint32_t v) {
+    return QByteArray(reinterpret_cast<const char*>(&v), 4);
+}
+
+struct RawEntry {
+    QByteArray name;
+    uint16_t method;
+    uint32_t crc, packed, plain;
+};
+
+QByteArray localHeader(const RawEntry& e) {
+    return le32(0x04034B50) + le16(20) + le16(0) + le16(e.method) + le16(kTestTime) + le16(kTestDate) +
+           le32(e.crc) + le32(e.packed) + le32(e.plain) + le16(uint16_t(e.name.size())) + le16(0) + e.name;
+}
+
+QByteArray centralHeader(const RawEntry& e, uint32_t offset) {
+    return le32(0x02014B50) + le16(20) + le16(20) + le16(0) + le16(e.method) + le16(kTestTime) +
+           le16(kTestDate) + le32(e.crc) + le32(e.packed) + le32(e.plain) + le16(uint16_t(e.name.size())) +
+           le16(0) + le16(0) + le16(0) + le16(0) + le32(0) + le32(offset) + e.name;
+}
+
+// The local part as given, then a central header per (entry, offset).
+QByteArray rawZip(const QByteArray& local, const std::vector<std::pair<RawEntry, uint32_t>>& central) {
+    QByteArray directory;
+    for (const auto& [entry, offset] : central) directory += centralHeader(entry, offset);
+    const auto count = uint16_t(central.size());
+    return local + directory + le32(0x06054B50) + le16(0) + le16(0) + le16(count) + le16(count) +
+           le32(uint32_t(directory.size())) + le32(uint32_t(local.size())) + le16(0);
+}
+
+TEST_F(ZipExtractTest, EntriesSharingTheirDataAreRefusedBeforeAnyIsRead) {
+    // Overlapping entries turn a small zip into any amount of output: 2,000
+    // entries of one deflated block of 10 MiB, and an entry whose data holds
+    // the next entry's header. Listing shows them; test and extraction
+    // refuse each as damaged before unpacking a byte.
+    MemoryStream zeros(QByteArray(10 << 20, '\0'));
+    MemoryStream packed;
+    const uint32_t zerosCrc = Deflate(zeros, packed);
+    const RawEntry block{"bomb", 8, zerosCrc, uint32_t(packed.Size()), uint32_t(10 << 20)};
+    const std::vector<std::pair<RawEntry, uint32_t>> shared(2000, {block, 0});
+    const QByteArray sharedZip = rawZip(localHeader(block) + packed.Memory(), shared);
+
+    const QByteArray inner = "inner data";
+    const RawEntry innerEntry{"b", 0, Crc32OfString(inner), uint32_t(inner.size()), uint32_t(inner.size())};
+    const QByteArray innerPart = localHeader(innerEntry) + inner;
+    const RawEntry outerEntry{"a", 0, Crc32OfString(innerPart), uint32_t(innerPart.size()),
+                              uint32_t(innerPart.size())};
+    const QByteArray nestedZip = rawZip(localHeader(outerEntry) + innerPart,
+                                        {{outerEntry, 0}, {innerEntry, uint32_t(30 + 1)}});
+
+    for (const auto& [what, zip, count] : {std::tuple{"shared block", sharedZip, 2000},
+                                           std::tuple{"nested header", nestedZip, 2}}) {
+        SCOPED_TRACE(what);
+        writeFile(path("o.zip"), zip);
+        TArcZipArchive archive(path("o.zip"), fmOpenRead);
+        archive.Load();
+        ASSERT_EQ(archive.GetCount(), count);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_THROW(TestZipItem(archive, *archive.ZipItem(i)), EArcZipInvalid) << i;
+            EXPECT_THROW(UnzipToFile(archive, *archive.ZipItem(i), path("out")), EArcZipInvalid) << i;
+        }
+        EXPECT_FALSE(QFileInfo::exists(path("out")));
+    }
+
+    // Names stored twice, each with its own data, are no overlap.
+    const QByteArray one = "first copy", two = "second copy!";
+    const RawEntry first{"same.txt", 0, Crc32OfString(one), uint32_t(one.size()), uint32_t(one.size())};
+    const RawEntry second{"same.txt", 0, Crc32OfString(two), uint32_t(two.size()), uint32_t(two.size())};
+    const QByteArray firstPart = localHeader(first) + one;
+    writeFile(path("d.zip"), rawZip(firstPart + localHeader(second) + two,
+                                    {{first, 0}, {second, uint32_t(firstPart.size())}}));
+    TArcZipArchive archive(path("d.zip"), fmOpenRead);
+    archive.Load();
+    ASSERT_EQ(archive.GetCount(), 2);
+    EXPECT_EQ(testAll(archive), QString());
+    for (const auto& [index, data] : {std::pair{0, one}, std::pair{1, two}}) {
+        MemoryStream out;
+        UnzipToStream(archive, *archive.ZipItem(index), &out);
+        EXPECT_EQ(out.Memory(), data);
     }
 }
 

@@ -129,4 +129,36 @@ TEST(VersionRecord, ProgramVersionFromBuildOrUnknown) {
     const QString v = GetProgramVersion();
     EXPECT_EQ(v.split(u'.').size(), 4) << v.toStdString();
     EXPECT_TRUE(GetFileVersionText(QStringLiteral("/bin/sh")).isEmpty());
+    // This program carries the version it runs as.
+    EXPECT_EQ(GetFileVersionText(QStringLiteral("/proc/self/exe")), v);
+}
+
+TEST_F(PrgDirFixture, FileVersionIsReadFromTheMarkerInTheFile) {
+    const QByteArray filler(3 << 20, 'x');
+    struct Case {
+        const char* name;
+        QByteArray content;
+        QString version;
+    } cases[] = {
+        {"marked", "\x7f" "ELF..." + VersionMarker("2.3.7.1") + QByteArray(1, '\0') + "rest", "2.3.7.1"},
+        {"script", "#!/bin/sh\n# " + VersionMarker("2.3.6.251") + "\necho old\n", "2.3.6.251"},
+        {"unmarked", "#!/bin/sh\necho TandexProgramVersion 9.9\n", ""},
+        {"empty", "", ""},
+        // A marker followed by no version is passed over for the next one.
+        {"bad first", VersionMarker("") + "\n" + VersionMarker("1..2") + "\n" + VersionMarker("4.5"), "4.5"},
+        {"too long", VersionMarker(QString(70, '1')), ""},
+        // Across the pieces the file is read in, and at its very end.
+        {"late", filler + VersionMarker("7.8.9.10"), "7.8.9.10"},
+        {"split", filler.left((1 << 20) - 10) + VersionMarker("1.2.3.4") + filler.left(100), "1.2.3.4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = bin() + QString::fromLatin1(c.name);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.content);
+        f.close();
+        EXPECT_EQ(GetFileVersionText(path), c.version);
+    }
+    EXPECT_EQ(GetFileVersionText(bin() + "missing"), "");
 }

@@ -300,6 +300,66 @@ TEST_F(EditorChangesTest, DeletingWholeLinesCollectsThemIntoOneRecord) {
     EXPECT_EQ(rows().FirstSelectedRow(), kNoSelectedRow);
 }
 
+// The rows of one file line (NoBreak on all but the last) keep saving as
+// that line through the edits that split, join and remove rows.
+TEST_F(EditorChangesTest, RowsOfOneFileLineKeepTheirEndsThroughEdits) {
+    const PaneLines lines{"h", "aaaa", "bbbb", "cc", "n"};
+    const auto loadCut = [&] {
+        load(lines, lines);
+        undoStack().ClearUndo(1);
+        for (int index : {1, 2}) paneStores().TextLines[1][index]->NoBreak = 1;
+        paneStores().LineBreaksChanged(1);
+    };
+    const auto ends = [] {
+        std::vector<int> out;
+        const auto& l = paneStores().TextLines[1];
+        for (int i = 0; i < l.StoredSize(); ++i)
+            if (!l.IsGap(i)) out.push_back(l[i]->NoBreak);
+        return out;
+    };
+
+    // Enter inside a cut row: the new break ends the head, the tail goes on.
+    loadCut();
+    e.PlaceCaret(3, 1, 1);
+    ASSERT_GE(e.EditNewLine(), 0);
+    EXPECT_EQ(ends(), (std::vector<int>{0, 0, 1, 1, 0, 0}));
+
+    // Delete at the end of a cut row joins its continuation; the join
+    // says it removed no break, and ends as the continuation did.
+    loadCut();
+    e.PlaceCaret(5, 1, 1);
+    EXPECT_EQ(e.EditDelete(), 2);
+    EXPECT_TRUE(e.JoinedNoBreak);
+    EXPECT_EQ(ends(), (std::vector<int>{0, 1, 0, 0}));
+    loadCut();
+    e.PlaceCaret(3, 3, 1);
+    EXPECT_EQ(e.EditDelete(), 2);  // "cc" and "n": a real break goes
+    EXPECT_FALSE(e.JoinedNoBreak);
+    EXPECT_EQ(ends(), (std::vector<int>{0, 1, 1, 0}));
+
+    // A whole last row goes with the line's break, which the row above
+    // takes over: "n" stays a line of its own. The undo record remembers
+    // that the row above went on, and that the row itself did not.
+    loadCut();
+    rows().SetLineSelection(1, 3, 1, 0);
+    int first = 0;
+    bool more = false, join = false;
+    e.DeleteSelection(1, first, more, join);
+    EXPECT_EQ(ends(), (std::vector<int>{0, 1, 0, 0}));
+    ASSERT_EQ(undoStack().Records(1).size(), 1u);
+    EXPECT_EQ(undoStack().Records(1)[0].NoBreak, 1);
+
+    // Two cut rows whole, the lower of which went on: the row above keeps
+    // going on, and the record says both.
+    loadCut();
+    for (int row : {1, 2}) rows().SetLineSelection(1, row, 1, 0);
+    e.DeleteSelection(1, first, more, join);
+    EXPECT_EQ(ends(), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(pane(1), (PaneLines{"h", std::nullopt, std::nullopt, "cc", "n"}));
+    ASSERT_EQ(undoStack().Records(1).size(), 1u);
+    EXPECT_EQ(undoStack().Records(1)[0].NoBreak, 2);
+}
+
 TEST_F(EditorChangesTest, DeletingASpanCutsBothEndsForJoining) {
     load({"keep-abc", "middle", "xyz-keep", "tail"}, {"keep-", "-keep", "", "tail"});
     rows().SetLineSelection(1, 0, 6, 0);

@@ -199,6 +199,54 @@ TEST_F(RowsTest, LineNumbersAndTheirColumn) {
     EXPECT_EQ(r.TextRowOfLine(2), 1);
 }
 
+TEST_F(RowsTest, RowsOfOneFileLineShareItsNumber) {
+    // Left: "h", a line cut twice ("a1" "a2" "a3"), a gap, "n"; the cut rows
+    // sit across a gap of their own.
+    loadPanes({"h", "a1", std::nullopt, "a2", "a3", std::nullopt, "n"},
+              {"h", "x", "y", "z", "w", "v", "n"});
+    for (int index : {1, 3}) s.TextLines[1][index]->NoBreak = 1;
+    s.LineBreaksChanged(1);
+    r.UpdateLineNumberWidth(false);
+    const std::vector<QString> numbers{"  1", "  2", "   ", "   ", "   ", "   ", "  3"};
+    for (int row = 0; row < 7; ++row) EXPECT_EQ(r.RowNumberText(1, row), numbers[size_t(row)]) << row;
+    EXPECT_EQ(s.FileLineCount(1), 3);
+    EXPECT_EQ(s.FileLineCount(2), 7);
+    EXPECT_EQ(s.FileLineNumber(1, 4), 2);  // a continuation belongs to its line
+    EXPECT_TRUE(s.IsContinuationLine(1, 3));
+    EXPECT_FALSE(s.IsContinuationLine(1, 1));
+    EXPECT_EQ(s.FileLineNumber(1, 2), -1);
+    // Going to a file's line finds the row where it starts.
+    for (const auto& [fileLine, number] : std::vector<std::pair<int, int>>{{1, 1}, {2, 2}, {3, 5}})
+        EXPECT_EQ(s.LineNumberOfFileLine(1, fileLine), number) << fileLine;
+    // The row queries still find every row by its own number.
+    EXPECT_EQ(r.RowLineNumber(1, 4), 4);
+    EXPECT_EQ(r.RowOfLineNumber(1, 4), 4);
+
+    // Moving the records (as a recompare does) keeps the numbering right;
+    // a changed line end takes effect when it is announced.
+    int count = s.LineCount[1];
+    s.RemoveLineSlots(s.TextLines[1], 2, 2, count);
+    EXPECT_EQ(r.RowNumberText(1, 5), "  3");
+    s.TextLines[1][1]->NoBreak = 0;
+    s.LineBreaksChanged(1);
+    EXPECT_EQ(s.FileLineCount(1), 4);
+    EXPECT_EQ(r.RowNumberText(1, 2), "  3");
+    EXPECT_EQ(r.RowNumberText(1, 3), "   ");
+    // The store-full marker is no line of the file.
+    TTextLine* marker = s.TextLines[1].New(7);
+    marker->Text = kMaxEntryText;
+    marker->LineNumber = -1;
+    EXPECT_EQ(s.FileLineCount(1), 4);
+}
+
+TEST_F(RowsTest, ANulIsShownAsASignAndKeptInTheLine) {
+    const QString stored = QString("a") + QChar(0) + "b";
+    loadPanes({stored}, {"ab"});
+    EXPECT_EQ(r.RowText(1, 0), QString("a") + QChar(0x2205) + "b");  // the empty-set sign
+    EXPECT_EQ(s.TextLines[1][0]->Text, stored);
+    EXPECT_EQ(r.RowTextLength(1, 0), 3);
+}
+
 TEST_F(RowsTest, BinaryRowsCountTheirBytes) {
     s.BinaryMode = 1;
     AppSettings().BCHEXBytes = 4;

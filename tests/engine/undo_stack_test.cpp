@@ -54,6 +54,35 @@ TEST_F(UndoStackTest, KeystrokeRunsMergeIntoOneRecord) {
     }
 }
 
+// The saved point: where the stack stood at the last save, as long as no
+// record at it was merged into and none below it was popped.
+TEST_F(UndoStackTest, SavedPointSurvivesOnlyUntouchedRecords) {
+    struct Case {
+        const char* name;
+        std::vector<Push> before, after;  // pushes before and after the save
+        int pops;
+        std::vector<Push> last;  // pushes after the pops
+        bool atSaved;
+    } cases[] = {
+        {"nothing since", {{9, 0, "", 1}}, {}, 0, {}, true},
+        {"a new record, undone", {{9, 0, "", 1}}, {{9, 2, "", 1}}, 1, {}, true},
+        {"typing on merged into the saved record", {{9, 0, "", 1}}, {{9, 0, "", 2}}, 0, {}, false},
+        {"undone past the save, typed up to its depth", {{9, 0, "", 1}, {9, 2, "", 1}}, {}, 1, {{9, 2, "", 1}},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        u.ClearUndo(1);
+        EXPECT_TRUE(u.AtSavedPoint(1)) << "a cleared stack is the loaded text";
+        for (const auto& p : c.before) u.PushUndo(p.kind, 1, p.row, "", p.column);
+        u.MarkSaved(1);
+        for (const auto& p : c.after) u.PushUndo(p.kind, 1, p.row, "", p.column);
+        for (int i = 0; i < c.pops; ++i) u.PopUndo(1);
+        for (const auto& p : c.last) u.PushUndo(p.kind, 1, p.row, "", p.column);
+        EXPECT_EQ(u.AtSavedPoint(1), c.atSaved);
+    }
+}
+
 TEST_F(UndoStackTest, LineNumbersComeFromTheRowOnlyForCaretKinds) {
     u.PushUndo(ukTyped, 1, 2, "", 1);
     u.PushUndo(ukNewLine, 1, 7, "", 1);

@@ -30,6 +30,11 @@ QString TBatchParams::GetParam(int index) const {
     return lowerAscii(CmdParams[size_t(index)]);
 }
 
+QString TBatchParams::GetParamAsTyped(int index) const {
+    if (index < 0 || index >= kCmdParamCount) return {};
+    return CmdParams[size_t(index)];
+}
+
 bool TBatchParams::FindSwitch(const QString& name) {
     for (int i = 1; i < kCmdParamCount; ++i) {
         const QString& param = CmdParams[size_t(i)];

@@ -24,6 +24,7 @@ public:
     void StoreParams(const QStringList& arguments) override;
     int ParamCount() const override { return paramCount_; }
     QString GetParam(int index) const override;
+    QString GetParamAsTyped(int index) const override;
     bool FindSwitch(const QString& name) override;
     // Absent: true, target unchanged. Present with a value outside
     // 0..upperBound: BatchError and false. Else target := the value.

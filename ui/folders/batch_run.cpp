@@ -3,7 +3,8 @@
 // gets exactly the result a user would see; in a batch run that window is
 // never shown and nothing asks a question. The result goes to the console,
 // and the exit code tells it: 0 equal, 1 different, 2 and 3 the first or
-// second file could not be opened, 9 invalid parameters.
+// second file could not be opened, 9 invalid parameters or a text
+// comparison cut at the row limit without a difference in its rows.
 
 #include <QDir>
 #include <QPlainTextEdit>
@@ -18,6 +19,7 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
+#include "engine/text_compare.h"
 #include "ui/main/image_compare.h"
 #include "ui/main/main_window.h"
 #include "ui/main/window_helpers.h"
@@ -178,6 +180,13 @@ void TBatchParams::BatchCompareFiles() {
     const auto& tabs = engine::fccTabs();
     const int count = tabs.GetTabDiffCount();
     const bool image = tabs.GetCurrentViewType() == engine::tvImage;
+    if (count == 0 && !image && window->CompareCut()) {
+        // Nothing differed in the rows the comparison holds, yet the files
+        // go on past them: that is no verdict, and never "equal".
+        ConsoleWriteLn(QStringLiteral("ERROR: ") + engine::RowLimitMessage());
+        exitCode_ = 9;
+        return;
+    }
     if (count == 0) {
         ConsoleWriteLn(QStringLiteral("Files are equal"));
         if (image) WritePixelCounts();

@@ -31,7 +31,34 @@ public:
     // flashing pointer hint 1 .. 3 on the option the caller means (0 none),
     // and returns once the user has closed it.
     virtual void ShowSettingsPage(int page, int pointerHint) = 0;
+    // The open settings dialog: whether there is one, its "Cancel" (the
+    // main window's close sequence), its help (the main window's help
+    // command: true when an open dialog took it) and its look (the colour
+    // scheme changed).
+    virtual bool SettingsOpen() const { return false; }
+    virtual void CancelSettings() {}
+    virtual bool ShowSettingsHelp() { return false; }
+    virtual void ApplySettingsTheme() {}
     virtual void ShowAbout(QPoint pos) = 0;
+
+    // The colour dialog is made once when the window run starts and kept;
+    // it also drives the colour pulse, so a batch run, which never makes
+    // it, never pulses. Showing it makes it when it is still missing.
+    virtual void CreateColors() {}
+    // Cancels the colour dialog when it is shown, as its Cancel button.
+    virtual void CancelColors() {}
+    // The colour pulse: from base, each tick takes the steps (red in the
+    // low byte, green in the middle, blue in the high one) off every
+    // channel for halfCycleTicks ticks, then adds them back as long, and so
+    // on; the first half cycle is one tick longer. Ticks come every 50 ms
+    // while the pulse is on and the callback set; switched off, the
+    // callback gets base once more. Nothing happens without the dialog.
+    virtual void SetPulse(quint32 /*base*/, quint8 /*redStep*/, quint8 /*greenStep*/, quint8 /*blueStep*/,
+                          int /*halfCycleTicks*/) {}
+    virtual void EnablePulse(bool /*on*/) {}
+    // Receives each colour of the pulse; an empty callback stops the ticks
+    // reaching anyone.
+    virtual void SetOnPulse(std::function<void(quint32 color)> /*onPulse*/) {}
 
     // Opens path with external program 1 or 2 of the settings, or (3) with
     // the program the desktop associates with it; remote and archived files

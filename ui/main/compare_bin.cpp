@@ -81,6 +81,7 @@ qint32 CompareBin::CompareBinaryFiles(const QString& leftPath, const QString& ri
     bytesDone_ = largestShown_ = 0;
     rowCount_ = 0;
     errorFlag_ = stop_ = abortRequested_ = false;
+    limitRow_ = -1;
     errorCode_ = 0;
     errorText_.clear();
     blockSize_ = kStartBlockSize;
@@ -138,7 +139,53 @@ qint32 CompareBin::CompareBinaryFiles(const QString& leftPath, const QString& ri
     qint32 differing = 0;
     for (int i = 0; i < rowCount_; ++i)
         if (st.BinaryLines[1][i]->Differs) ++differing;
+    // Rows that stop at the limit are no verdict on the files: equal rows
+    // with a difference behind them must not read as equal files. The
+    // limit row then carries the difference.
+    if (limitRow_ >= 0 && differing == 0 && restDiffers()) {
+        for (int pane = 1; pane <= 2; ++pane) st.BinaryLines[size_t(pane)][limitRow_]->Differs = 1;
+        differing = 1;
+    }
     return differing;
+}
+
+bool CompareBin::restDiffers() {
+    auto& st = paneStores();
+    const int sideSlots[3] = {0, st.SideSlots[1], st.SideSlots[2]};
+    for (int pane = 1; pane <= 2; ++pane)
+        if (const int r = access::FZSeek(sideSlots[pane], sides_[pane].current)) {
+            st.FileErrors[size_t(pane)] = r;
+            return true;  // what cannot be read cannot be called equal
+        }
+    for (;;) {
+        qint64 got[3] = {0, 0, 0};
+        for (int pane = 1; pane <= 2; ++pane) {
+            // Whole buffers, unless the file ends: a short read is its end.
+            qint64 done = 0;
+            while (got[pane] < kBufferSize) {
+                const int r = access::FZRead(sideSlots[pane], sides_[pane].buffer.data() + got[pane],
+                                             kBufferSize - got[pane], done);
+                if (r) {
+                    st.FileErrors[size_t(pane)] = r;
+                    return true;
+                }
+                if (done <= 0) break;
+                got[pane] += done;
+            }
+        }
+        if (got[1] != got[2] ||
+            std::memcmp(sides_[1].buffer.data(), sides_[2].buffer.data(), size_t(got[1])) != 0)
+            return true;
+        if (got[1] < kBufferSize) return false;
+        bytesDone_ += got[1];
+        BinaryCompareProgress(0);
+        if (access::FZResetAbort()) AbortBinaryCompare();
+        if (abortRequested_) {
+            emitMessageRow(QStringLiteral("==> Aborted by User <=="));
+            st.LineCount[1] = st.LineCount[2] = st.MaxLineCount = rowCount_;
+            return false;
+        }
+    }
 }
 
 void CompareBin::startRemoteFetch(int pane, const QString& path) {
@@ -389,6 +436,7 @@ void CompareBin::emitLine() {
     }
     resetLine();
     if (rowCount_ == kMaxDataRows) {
+        limitRow_ = rowCount_;
         emitMessageRow(engine::kMaxEntryText);
         if (config::AppSettings().ESWarnBox)
             config::showMessage(QStringLiteral("Warning:"), engine::kMaxEntryText, config::MsgKind::Warning);

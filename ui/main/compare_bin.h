@@ -44,7 +44,9 @@ public:
 
     // Compares the files open in the side slots of the pane stores, fills the
     // binary lines of both panes and the line counts, and returns the number
-    // of rows whose left item differs. The paths serve only to fetch remote
+    // of rows whose left item differs. When the rows stop at their limit
+    // with none differing, the rest of the files is compared byte for byte,
+    // and a difference there marks the limit row as differing. The paths serve only to fetch remote
     // files again. Returns -1 and changes nothing while a comparison (or any
     // run of the engine) is busy.
     qint32 CompareBinaryFiles(const QString& leftPath, const QString& rightPath,
@@ -100,6 +102,9 @@ private:
     void cutBack();
     void adaptBlockSize();
     void failPass(int code, const QString& text);
+    // Whether the files differ behind the rows (both sides from their
+    // current offsets to their ends); a read failure counts as a difference.
+    bool restDiffers();
 
     Side sides_[3];
     // The two lines being built: n cells of digits and a blank, two blanks,
@@ -117,6 +122,7 @@ private:
     bool bothActive_ = false;
     bool stop_ = false;
     bool abortRequested_ = false;
+    int limitRow_ = -1;  // the row of the limit message, -1 while none
     bool errorFlag_ = false;
     int errorCode_ = 0;
     QString errorText_;

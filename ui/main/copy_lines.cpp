@@ -34,7 +34,7 @@ bool copyPair(int source, int index, qint32& number) {
     }
     auto& undo = engine::undoStack();
     if (sourceGap) {
-        undo.PushUndo(engine::ukWindowEdit12, target, number, t->Text, kRestoreLine);
+        undo.PushUndo(engine::ukWindowEdit12, target, number, t->Text, kRestoreLine, t->NoBreak);
         targetLines.Free(index, index);
     } else {
         if (targetGap) {
@@ -43,9 +43,12 @@ bool copyPair(int source, int index, qint32& number) {
             undo.PushUndo(engine::ukWindowEdit12, target, t->LineNumber, QString(), kRemoveLine);
         } else {
             t->LineNumber = ++number;
-            undo.PushUndo(engine::ukWindowEdit12, target, t->LineNumber, t->Text, kRestoreText);
+            undo.PushUndo(engine::ukWindowEdit12, target, t->LineNumber, t->Text, kRestoreText, t->NoBreak);
         }
         t->Text = s->Text;
+        // The copy ends as its source does, so both save the same bytes.
+        t->NoBreak = s->NoBreak;
+        stores.LineBreaksChanged(target);
         t->CharFlags.clear();
         t->Key = 0;
         s->Differs = 0;

@@ -105,7 +105,9 @@ int MatchText(const QString& text, int start, const QString& pattern, int flags)
 TfReplace::TfReplace(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("fReplace"));
     setWindowTitle(QStringLiteral(" Find "));
-    setFixedSize(config::ScaleDpi(420), config::ScaleDpi(218));
+    // The options take the width up to the buttons, the two groups stand
+    // below them: a group beside the options lay over their captions.
+    setFixedSize(config::ScaleDpi(420), config::ScaleDpi(242));
     Beep = [] { QApplication::beep(); };
 
     lFind = MakeFormLabel(this, "lFind", ScaledRect(10, 14, 86, 17));
@@ -117,24 +119,24 @@ TfReplace::TfReplace(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowTit
 
     cbWordOnly = new QCheckBox(QStringLiteral("Match whole word only"), this);
     cbWordOnly->setObjectName(QStringLiteral("cbWordOnly"));
-    cbWordOnly->setGeometry(ScaledRect(10, 70, 200, 19));
+    cbWordOnly->setGeometry(ScaledRect(10, 70, 280, 19));
     cbMatchCase = new QCheckBox(QStringLiteral("Match case"), this);
     cbMatchCase->setObjectName(QStringLiteral("cbMatchCase"));
-    cbMatchCase->setGeometry(ScaledRect(10, 92, 200, 19));
+    cbMatchCase->setGeometry(ScaledRect(10, 92, 280, 19));
 
     gbDir = new QGroupBox(QStringLiteral(" Direction: "), this);
     gbDir->setObjectName(QStringLiteral("gbDir"));
-    gbDir->setGeometry(ScaledRect(10, 116, 120, 64));
+    gbDir->setGeometry(ScaledRect(10, 116, 120, 88));
     rbUp = makeRadio(gbDir, "rbUp", QStringLiteral("Up"), ScaledRect(10, 20, 100, 18));
     rbDown = makeRadio(gbDir, "rbDown", QStringLiteral("Down"), ScaledRect(10, 40, 100, 18));
     rbDown->setChecked(true);
 
     gbSide = new QGroupBox(QStringLiteral(" Find in: "), this);
     gbSide->setObjectName(QStringLiteral("gbSide"));
-    gbSide->setGeometry(ScaledRect(140, 70, 150, 110));
-    rbLeft = makeRadio(gbSide, "rbLeft", QStringLiteral("Left Pane"), ScaledRect(10, 22, 130, 18));
-    rbRight = makeRadio(gbSide, "rbRight", QStringLiteral("Right Pane"), ScaledRect(10, 44, 130, 18));
-    rbBoth = makeRadio(gbSide, "rbBoth", QStringLiteral("Both Panes"), ScaledRect(10, 66, 130, 18));
+    gbSide->setGeometry(ScaledRect(140, 116, 150, 88));
+    rbLeft = makeRadio(gbSide, "rbLeft", QStringLiteral("Left Pane"), ScaledRect(10, 20, 130, 18));
+    rbRight = makeRadio(gbSide, "rbRight", QStringLiteral("Right Pane"), ScaledRect(10, 42, 130, 18));
+    rbBoth = makeRadio(gbSide, "rbBoth", QStringLiteral("Both Panes"), ScaledRect(10, 64, 130, 18));
     rbLeft->setChecked(true);
 
     const std::pair<TFlatButton2**, const char*> buttons[] = {
@@ -155,7 +157,7 @@ TfReplace::TfReplace(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowTit
     fbReplaceAll->OnClick = [this](QObject*) { sbReplaceAllClick(); };
     fbClose->OnClick = [this](QObject*) { sbCloseClick(); };
 
-    pStatus = MakeFormLabel(this, "pStatus", ScaledRect(0, 194, 420, 24));
+    pStatus = MakeFormLabel(this, "pStatus", ScaledRect(0, 218, 420, 24));
     pStatus->setFrameShape(QFrame::Panel);
     pStatus->setFrameShadow(QFrame::Sunken);
 

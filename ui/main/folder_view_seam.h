@@ -26,6 +26,10 @@ public:
     // Puts the log viewer's selected text on the clipboard.
     virtual void CopyToClipboard() {}
     virtual bool LogViewVisible() const { return false; }
+
+    // Runs the folder comparison window in a mode (1112: its options only,
+    // for the settings dialog); false when nothing ran.
+    virtual bool Execute(bool /*showOptions*/, int /*mode*/) { return false; }
 };
 
 FolderViewServices& folderView();

@@ -55,7 +55,17 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     outer->setContentsMargins(0, 0, 0, 0);
     auto* head = pImgCmpHead = new QWidget(this);
     head->setObjectName(QStringLiteral("pImgCmpHead"));
-    auto* row = new QHBoxLayout(head);
+    // Three rows: the mode and its parameter, the mode's options and the
+    // magnifier's switch, the magnifier and the read-outs. In one row the
+    // window's narrowest width cut the captions and the magnifier lay over
+    // the offsets.
+    auto* rows = new QVBoxLayout(head);
+    rows->setContentsMargins(6, 4, 6, 4);
+    rows->setSpacing(4);
+    auto* row = new QHBoxLayout;
+    auto* row2 = new QHBoxLayout;
+    auto* row3 = new QHBoxLayout;
+    for (QHBoxLayout* r : {row, row2, row3}) rows->addLayout(r);
     auto button = [&](const char* name, const QString& caption, const QString& hint) {
         auto* b = new QPushButton(caption, head);
         b->setObjectName(QString::fromLatin1(name));
@@ -77,7 +87,8 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     }
     tbSlider = new QSlider(Qt::Horizontal, head);
     tbSlider->setObjectName(QStringLiteral("tbSlider"));
-    row->addWidget(tbSlider);
+    tbSlider->setMinimumWidth(100);
+    row->addWidget(tbSlider, 1);
     connect(tbSlider, &QSlider::valueChanged, this, [this](int v) { tbSliderChange(v); });
     fbToggle = button("fbToggle", QStringLiteral("Toggle L / R"), QStringLiteral(" Toggle between left and right image "));
     connect(fbToggle, &QPushButton::clicked, this,
@@ -89,8 +100,8 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
         l->setObjectName(QString::fromLatin1(label));
         l->setBuddy(c);
         l->installEventFilter(this);
-        row->addWidget(c);
-        row->addWidget(l);
+        row2->addWidget(c);
+        row2->addWidget(l);
         return std::pair{c, l};
     };
     std::tie(cbOverlay, lOverlay) = check("cbOverlay", "lOverlay", QStringLiteral("Overlaid"));
@@ -106,23 +117,32 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     tbICZPF->setObjectName(QStringLiteral("tbICZPF"));
     tbICZPF->setRange(1, 20);
     tbICZPF->setValue(10);
-    row->addWidget(tbICZPF);
+    tbICZPF->setFixedWidth(80);
+    row2->addWidget(tbICZPF);
+    row2->addStretch(1);
     connect(tbICZPF, &QSlider::valueChanged, this, [this](int v) { tbICZPFChange(v); });
     imgZoom = new TImagePane(head);
     imgZoom->setObjectName(QStringLiteral("imgZoom"));
     imgZoom->setFixedSize(80, 40);
-    row->addWidget(imgZoom);
-    lCurPos = new QLabel(head);
-    lCurPos->setObjectName(QStringLiteral("lCurPos"));
-    row->addWidget(lCurPos);
-    lRGB = new QLabel(head);
-    lRGB->setObjectName(QStringLiteral("lRGB"));
-    row->addWidget(lRGB);
-    lOffset = new QLabel(head);
-    lOffset->setObjectName(QStringLiteral("lOffset"));
+    row3->addWidget(imgZoom);
+    // The read-outs keep the width of their longest text, so the row does
+    // not shift while the mouse moves.
+    auto readOut = [&](const char* name, const QString& widest) {
+        auto* l = new QLabel(head);
+        l->setObjectName(QString::fromLatin1(name));
+        int width = 0;
+        for (const QString& line : widest.split(QLatin1Char('\n')))
+            width = std::max(width, l->fontMetrics().horizontalAdvance(line));
+        l->setMinimumWidth(width + 2);
+        row3->addWidget(l);
+        return l;
+    };
+    lCurPos = readOut("lCurPos", QStringLiteral("X:88888 Y:88888"));
+    lRGB = readOut("lRGB", QStringLiteral("RGB:\n888,888,888"));
+    lOffset = readOut("lOffset", QStringLiteral("xofs: -88888.8\nyofs: -88888.8"));
     lOffset->setToolTip(QStringLiteral(" DoubleClick to reset the offset of the right image "));
     lOffset->installEventFilter(this);
-    row->addWidget(lOffset);
+    row3->addStretch(1);
     fbHide = button("fbHide", QStringLiteral("Hide"), QStringLiteral(" Temporarily hide the image compare window "));
     connect(fbHide, &QPushButton::clicked, this, [this] { ShowWindow(false); });
     // Help waits for its window.
@@ -158,7 +178,8 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     imgResult->OnDblClick = [this](QMouseEvent*) { imgResultDblClick(); };
     lStatus = new QLabel(this);
     lStatus->setObjectName(QStringLiteral("lStatus"));
-    lStatus->setMaximumWidth(500);
+    // The whole width: a fixed limit cut the counts even in a wide window.
+    lStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     outer->addWidget(lStatus);
 
     pmImgCmpView = new QMenu(this);
@@ -178,6 +199,8 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
         reset->setEnabled(std::lround(core_.OffsetX()) != 0 || std::lround(core_.OffsetY()) != 0);
     });
     setupMode(config::AppSettings().ICID);
+    // Never narrower than the header needs in this font.
+    setMinimumSize(std::max(620, minimumSizeHint().width()), 300);
 }
 
 void TfImgCompare::SetLeftPicture(const QImage& picture) { core_.SetLeftPicture(picture); }
@@ -254,7 +277,8 @@ void TfImgCompare::ShowWindow(bool show) {
         s.ICL = place.x();
         s.ICT = std::max(place.y() - std::max(s.ICH, minimumHeight()), 0);
     }
-    if (s.ICT >= 0 && !isVisible()) setGeometry(s.ICL, s.ICT, std::max(s.ICW, 620), std::max(s.ICH, 300));
+    if (s.ICT >= 0 && !isVisible())
+        setGeometry(s.ICL, s.ICT, std::max(s.ICW, minimumWidth()), std::max(s.ICH, minimumHeight()));
     const bool wasHidden = !isVisible();
     tbICZPF->setValue(std::clamp(s.ICMagnify, 1, 20));
     cbMagnifier->setChecked(s.ICMagnifier);

@@ -14,6 +14,8 @@
 #include <QToolBar>
 
 #include "config/app_settings.h"
+#include "engine/editor.h"
+#include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "flat_button.h"
 #include "image_pane.h"
@@ -66,6 +68,7 @@ TF_Main::TF_Main(TStatusWin* statusWin, QWidget* parent) : QMainWindow(parent), 
 
 TF_Main::~TF_Main() {
     if (&engine::mainWindow() == this) engine::setMainWindow(nullptr);
+    releaseLoadControls();
     releasePaintControls();
 }
 
@@ -359,7 +362,13 @@ void TF_Main::lockPaint() { ++paintLock_; }
 
 void TF_Main::unlockPaint() {
     if (paintLock_ > 0) --paintLock_;
-    if (paintLock_ == 0) invalidatePanes(false);
+    if (paintLock_ > 0) return;
+    invalidatePanes(false);
+    // A command that moved the caret while painting was locked could not
+    // show its row in the details panel: it shows now.
+    if ((viewType_ == vtText || viewType_ == vtBinary) && engine::editor().Caret.Row >= 0 &&
+        engine::editor().Caret.Row < engine::paneStores().VisibleRowCount())
+        refreshDetails(engine::editor().Caret.Row);
 }
 
 void TF_Main::invalidatePanes(bool erase) {

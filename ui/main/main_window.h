@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "cell_text.h"
 #include "converters.h"
 #include "details_panel.h"
 #include "engine/editor.h"
@@ -245,6 +246,10 @@ public:
     int FilterImage() const { return filterImage_; }
     // Differing rows of the last comparison run.
     int LastDiffCount = 0;
+    // The last text comparison did not take in both files whole (a pane
+    // stopped at the line limit, or the rows did not fit): without
+    // differing rows it is no verdict of equal files.
+    bool CompareCut() const { return compareCut_; }
     QWidget* P_TabControl = nullptr;
     std::array<QFrame*, 4> P_TAB{}, BE_TAB{};
     std::array<QLabel*, 4> I_TabIcon{}, L_Tab{};
@@ -264,6 +269,8 @@ public:
     void drawRulerMarker(int pane);
     // The details ruler; the paint timer's ruler job calls it unmarked.
     void drawDPRuler(bool marked);
+    // Both halves of the top ruler afresh, for the current layout and scroll.
+    void redrawPaneRuler();
     // Colour scheme step: the details colours and the mode button.
     void applyDetailsColors();
     void miShowRulerClick(QObject* sender);
@@ -488,6 +495,7 @@ private:
     QTimer* caretTimer_ = nullptr;
     QMetaObject::Connection appStateConnection_;
     QFont paneFont_;
+    TCellText paneCells_;
     QImage caretBitmap_;
     QPoint caretPos_{0, 0};
     QRegion caretDirty_;
@@ -499,6 +507,9 @@ private:
     int paintedRowCount_ = -1;
     int laidOutDigits_ = -1;
     int lastPaintBottom_ = 0;
+    // The horizontal position the top ruler was drawn for; -1 (set by every
+    // layout) draws it afresh at the next paint.
+    int rulerScrollPos_ = -1;
     bool nBarRebuild_ = true;
     int nBarRows_ = -1, nBarDiffs_ = -1;
     bool nBarDragging_ = false;
@@ -630,6 +641,8 @@ public:
     void eFNExit(QObject* sender);
     bool eFNKeyPress(QObject* sender, int key);
     void exitFNEdit();
+    // The pane whose file-name field is being edited, 0 when none is.
+    int FNEditPane() const { return fnEditPane_; }
     bool Loading() const { return loading_; }
     // The path of a pane's failed load, shown in its error memo.
     QString FailedPath(int pane) const { return failedPaths_[size_t(pane)]; }
@@ -645,6 +658,8 @@ public:
 
 private:
     void createLoadControls();
+    void releaseLoadControls();
+    std::array<QWidget*, 5> fileNameWidgets() const;
     void loadPaneSource(int pane);
     int openPaneFile(int pane, int slot);
     int checkViews(int which);
@@ -653,6 +668,8 @@ private:
     bool confirmReplacePanes(int panes);
     int errorOperation(int pane) const;
     bool loading_ = false;
+    int fnEditPane_ = 0;
+    QObject* fnFieldFilter_ = nullptr;
     bool keepKind_ = false;
     bool imageFlag_ = false;
     bool recompareAllowed_ = true;
@@ -664,6 +681,9 @@ private:
     std::array<int, 3> errorOps_{};
     std::array<int, 3> plugInIndex_{-1, -1, -1};
     std::array<int, 3> loadedLineCounts_{};
+    // The pane holds only the lines up to the limit of a longer file.
+    std::array<bool, 3> loadCut_{};
+    bool compareCut_ = false;
     // The kind a pane shows was chosen by "Treat file as".
     std::array<bool, 3> forcedKinds_{};
     engine::TFCCTab preLoadTab_;
@@ -697,6 +717,10 @@ public:
     void mmCenter1Click(QObject* sender);
     void mmColors1Click(QObject* sender);
     void BB_SETINGSClick(QObject* sender);
+    // The status labels open the settings page of what they show and
+    // return once the dialog is closed.
+    void lSimLevelDblClick();
+    void L_HiddenLnDblClick();
     void AboutClick(QObject* sender);
     void BB_VIEWMODEClick(QObject* sender);
     void applyViewMode();
@@ -792,6 +816,8 @@ private:
     bool historyPending_ = false;
     bool closeQueryRunning_ = false;
     bool formClosed_ = false;
+    // The busy cursor shown while a close waits for the update.
+    bool updateWaitCursor_ = false;
     // ---- end of closing -------------------------------------------------------
 
     // ---- image view: picture panes, zoom, pan and the comparison window ------

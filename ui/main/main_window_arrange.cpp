@@ -22,6 +22,9 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "engine/text_compare.h"
+#include "cell_text.h"
+#include "compare_bin.h"
+#include "command_windows.h"
 #include "flat_button.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
@@ -67,11 +70,11 @@ TLayoutInput TF_Main::layoutInput() const {
     in.charWidth = charWidth_;
     in.lineHeight = lineHeight_;
     in.headRowHeight = headRowHeight_;
-    const QFontMetrics fm(font());
     // The numbers are drawn in the pane font.
     in.lineNumberTextWidth =
         QFontMetrics(paneFont_).horizontalAdvance(QString(engine::rows().LineNumberWidth, QLatin1Char('8')));
-    in.detailCaptionWidth = fm.horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
+    // The captions are drawn in the details panel's font (the pane font).
+    in.detailCaptionWidth = P_ETit1->fontMetrics().horizontalAdvance(P_ETit1->text()) + config::Helpers().DpiPx10;
     in.dpiFactor = config::Helpers().DpiFactor;
     in.dpiPx2 = config::Helpers().DpiPx2;
     in.scale6 = config::ScaleDpi(6);
@@ -100,6 +103,7 @@ void TF_Main::arrangeLayout(int viewType) {
     viewType_ = viewType;
     const int oldLeftTextX = geometry_.leftTextX;
     if (started_) LockWindowRedraw(this);
+    rulerScrollPos_ = -1;
     geometry_ = tandex::ui::arrangeLayout(layoutInput());
     applyGeometry(geometry_);
     if (started_) UnlockWindowRedraw(this, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_NOERASE);
@@ -149,7 +153,10 @@ void TF_Main::applyGeometry(const TLayoutGeometry& g) {
         place(b, r);
 
     P_DiffBar->setVisible(g.diffBarVisible);
-    if (g.diffBarVisible) place(P_DiffBar, g.diffBar);
+    if (g.diffBarVisible && P_DiffBar->geometry() != g.diffBar) {
+        place(P_DiffBar, g.diffBar);
+        nBarRebuild_ = true;
+    }
     place(vScrollBar, g.vScroll);
     hScrollBar->setVisible(g.hScrollVisible);
     place(hScrollBar, g.hScroll);
@@ -208,12 +215,23 @@ void TF_Main::refreshLayout() {
     placeImagePanels(false);
     rePosImgTitle();
     if (viewType_ == vtFolder || viewType_ == vtText || viewType_ == vtBinary) updateHScrollBar();
+    showFileNames();
+    if (started_) {
+        // The details are laid out for the new width: fields and ruler anew.
+        details_.row = -1;
+        detailsRow_ = -1;
+        refreshDetails(engine::editor().GetCaretRow());
+        if (config::AppSettings().GSShowDPRuler && !P_Feet->isHidden()) drawDPRuler(false);
+    }
     if (tabBar_.shrunk || Client->width() < tabBar_.totalWidth) fitTabWidths();
     update();
 }
 
 void TF_Main::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    // The bar's scale is its height over the rows; a resize by less than a
+    // row keeps the rows but not the height.
+    nBarRebuild_ = true;
     // A drag of the window border sends many resizes; the layout runs once,
     // 50 ms after the last.
     armTimer(tjLayout, 50);
@@ -223,13 +241,15 @@ void TF_Main::applyPaneFont() {
     const auto& s = config::AppSettings();
     const QFont pane = FontOfDesc(s.AFFont);
     const QFontMetrics fm(pane);
-    charWidth_ = qMax(1, fm.horizontalAdvance(QLatin1Char('A')));
+    charWidth_ = CellWidthOf(pane);
     lineHeight_ = qMax(1, fm.height());
     headRowHeight_ = QFontMetrics(font()).height() + config::ScaleDpi(5);
     paneFontApplied(pane);
-    // The details fields count columns in the pane font.
-    for (QWidget* w : {static_cast<QWidget*>(P_Feet), static_cast<QWidget*>(eLine1), static_cast<QWidget*>(eLine2)})
-        w->setFont(pane);
+    // The details fields count columns in the pane font, and stand under the
+    // details ruler, which counts whole-pixel cells.
+    P_Feet->setFont(pane);
+    for (QWidget* w : {static_cast<QWidget*>(eLine1), static_cast<QWidget*>(eLine2)})
+        w->setFont(CellAlignedFont(pane, charWidth_));
     details_.row = -1;
 }
 
@@ -237,6 +257,7 @@ void TF_Main::applyColorScheme() {
     setColorScheme(config::AppSettings().COSetIdx);
     help().ApplyTheme();
     folderView().ApplyTheme(config::FlatLook() != 0);
+    commandWindows().ApplySettingsTheme();
 }
 
 void TF_Main::setColorScheme(int index) {
@@ -271,8 +292,10 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
     s.leftName = eFN1->text();
     s.rightName = eFN2->text();
     s.diffCount = engine::fccTabs().GetTabDiffCount();
+    if (viewType_ == vtText && compareCut_) s.cutMessage = engine::RowLimitMessage();
     s.folderViewFilter = engine::folderRows().FolderViewFilter;
     s.diffBlockCount = engine::textCompare().GetDiffBlockCount();
+    if (viewType_ == vtBinary) s.binaryDiffBytes = compareBin().BinaryDiffSummary();
     engine::textCompare().TextCompareSummary(s.compareSummary);
     s.activePane = getActivePane(viewType_);
     s.zoomLimitReached = zoomLimitReached_;
@@ -286,7 +309,16 @@ TStatusSnapshot TF_Main::statusSnapshot() const {
 void TF_Main::updateStatusBar() {
     if (!config::AppSettings().GSStaDisp) return;
     showInsertState();
-    P_StatusBar->setText(statusBarText(statusSnapshot()));
+    // The status text ends before the fields at the bar's right end; what
+    // does not fit shows in full as the bar's hint.
+    const QString text = statusBarText(statusSnapshot());
+    int room = P_StatusBar->contentsRect().right() + 1;
+    for (QLabel* label : {L_InsertState, L_HiddenLn, lSimLevel})
+        if (!label->isHidden()) room = std::min(room, label->x() - charWidth_);
+    room -= P_StatusBar->contentsRect().left() + std::max(P_StatusBar->indent(), 0) + P_StatusBar->margin();
+    const QString shown = P_StatusBar->fontMetrics().elidedText(text, Qt::ElideRight, std::max(room, 0));
+    P_StatusBar->setText(shown);
+    P_StatusBar->setToolTip(shown == text ? QString() : text);
     P_StatusBar->repaint();
 }
 
@@ -328,6 +360,9 @@ void TF_Main::showInsertState() {
     lSimLevel->setToolTip(l.similarityHint);
     lSimLevel->adjustSize();
     lSimLevel->move(L_HiddenLn->x() - lSimLevel->width() - charWidth_, 0);
+    // A narrow bar keeps at least a third of its width for the status text;
+    // the similarity is also in the settings and the Options menu.
+    if (l.similarityVisible && lSimLevel->x() < P_StatusBar->width() / 3) lSimLevel->hide();
 }
 
 void TF_Main::timHiddenLnTimer() {

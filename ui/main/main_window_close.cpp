@@ -14,6 +14,7 @@
 #include "config/app_settings.h"
 #include "engine/pane_stores.h"
 #include "engine/undo_stack.h"
+#include "command_windows.h"
 #include "compare_bin.h"
 #include "main_window.h"
 #include "print_seams.h"
@@ -47,6 +48,18 @@ void TF_Main::closeEvent(QCloseEvent* event) {
 bool TF_Main::FormCloseQuery() {
     // The save question below turns the event pump too.
     if (closeQueryRunning_) return false;
+    // A busy update check or download is told to stop; the close comes
+    // again once it has.
+    const int update = updater().State();
+    if (update != UpdateServices::kUpdateIdle && update != UpdateServices::kUpdateReadyToInstall) {
+        updater().RequestAbort();
+        if (!updateWaitCursor_) QApplication::setOverrideCursor(Qt::WaitCursor);
+        updateWaitCursor_ = true;
+        retryClose();
+        return false;
+    }
+    if (updateWaitCursor_) QApplication::restoreOverrideCursor();
+    updateWaitCursor_ = false;
     // The find dialog, the colour, settings and folder comparison windows
     // and the update join this sequence with their own windows.
     // A dialog a command waits on counts too: the close job's request may
@@ -60,6 +73,13 @@ bool TF_Main::FormCloseQuery() {
             cancelOperation();
             AbortBinaryCompare();
         }
+        retryClose();
+        return false;
+    }
+    // The settings dialog is cancelled, as its "Cancel" does; the close
+    // comes back once it has gone.
+    if (commandWindows().SettingsOpen()) {
+        commandWindows().CancelSettings();
         retryClose();
         return false;
     }
@@ -102,6 +122,7 @@ void TF_Main::FormClose() {
         storeRecentPair();
     }
     help().CloseHelp();
+    commandWindows().CancelColors();
     closeFindDialog();
     if (statusWin_) statusWin_->hide();
     engine::undoStack().ClearUndo(1);

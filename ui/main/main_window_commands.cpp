@@ -95,15 +95,12 @@ void TF_Main::createViewCommands() {
 
     // Search: the difference commands and go to line are there already.
     // The difference keys belong to the window's key table, which also
-    // decides when they act: the menu only names them.
+    // decides when they act: the menu only names them (the key handling
+    // writes the names, once).
     for (const char* name : {"FirstDifference1", "PrevDifference1", "NextDifference1", "LastDifference1", "GotoLine1"})
         if (QAction* a = item(name)) {
             a->setProperty("Built", true);
             a->setVisible(true);
-            if (!a->shortcut().isEmpty()) {
-                a->setText(a->text() + QLatin1Char('\t') + a->shortcut().toString(QKeySequence::NativeText));
-                a->setShortcut(QKeySequence());
-            }
         }
     item("GotoLine1")->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
 
@@ -352,7 +349,11 @@ void TF_Main::mmColors1Click(QObject* sender) {
     const bool shortcutsOn = copy && !copy->shortcut().isEmpty();
     // The dialog's own fields need Ctrl+C and friends while it is open.
     if (sender && shortcutsOn) clearEditShortcuts();
-    commandWindows().ShowColors(defaultFormPos(this), shortcutsOn, [this](int index) {
+    // The dialog is made as a child of this window; its own place or the
+    // default one for it depends on its size and whether it was placed.
+    commandWindows().CreateColors();
+    const auto* form = findChild<QWidget*>(QStringLiteral("fColors"), Qt::FindDirectChildrenOnly);
+    commandWindows().ShowColors(defaultFormPos(form ? form : this), shortcutsOn, [this](int index) {
         setColorScheme(index);
         update();
     });
@@ -363,6 +364,14 @@ void TF_Main::BB_SETINGSClick(QObject*) {
     // The dialog enables the window again when it closes.
     disableUI();
     commandWindows().ShowSettings();
+}
+
+void TF_Main::lSimLevelDblClick() {
+    if (commandWindows().Has(cwSettings)) commandWindows().ShowSettingsPage(9, 1);
+}
+
+void TF_Main::L_HiddenLnDblClick() {
+    if (commandWindows().Has(cwSettings)) commandWindows().ShowSettingsPage(6, 2);
 }
 
 void TF_Main::AboutClick(QObject*) {

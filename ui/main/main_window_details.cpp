@@ -338,7 +338,12 @@ bool TF_Main::copyDetailsSelection(QObject* sender) {
     return true;
 }
 
-void TF_Main::eLine1Click(int pane) { setActivePane(viewType_, pane); }
+void TF_Main::eLine1Click(int pane) {
+    // The editor acts on its own active side: typing, undo and copy must
+    // go to the pane the user clicked, as after a click in the panes.
+    setActivePane(viewType_, pane);
+    engine::editor().SetActiveSide(pane);
+}
 
 void TF_Main::eLine1Exit() { drawDPRuler(false); }
 
@@ -400,6 +405,13 @@ void TF_Main::drawDPRuler(bool marked) {
     I_DPRuler->setPixmap(QPixmap::fromImage(image));
 }
 
+void TF_Main::redrawPaneRuler() {
+    // A picture of another size starts both halves anew.
+    details_.paneRuler = QImage();
+    details_.rulerCaretColumn = -1;
+    drawRulerMarker(getActivePane(viewType_));
+}
+
 void TF_Main::drawRulerMarker(int pane) {
     const int caret = engine::editor().GetCaretColumn();
     if (caret == details_.rulerCaretColumn && pane == details_.rulerPane) return;
@@ -425,7 +437,7 @@ void TF_Main::drawRulerMarker(int pane) {
         r.width = right;
         r.height = size.height() - 2;
         r.charWidth = charWidth_;
-        r.firstColumn = hScrollBar->value() + 1;
+        r.firstColumn = std::max(1, hScrollBar->value());  // the painter's first column
         r.lastColumn = r.firstColumn + (half == 1 ? g.visibleColsLeft : g.visibleColsRight) - 2;
         r.numberLimitX = textX;
         r.startX = textX - 2;

@@ -171,6 +171,12 @@ void TF_Main::insertText(const QString& source, int index, int column) {
         const int at = column > 1 ? index + 1 : index;
         lines.InsertSlots(at, n, engine::kLineSlots);
         for (int k = 0; k < n; ++k) lines.New(at + k);
+        // Behind the column the line's rest moves to the last new line, and
+        // with it how the line ends.
+        if (column > 1 && !lines.IsGap(index)) {
+            lines[index + n]->NoBreak = lines[index]->NoBreak;
+            lines[index]->NoBreak = 0;
+        }
         auto& count = st.LineCount[size_t(pane)];
         count = std::min(std::max(count + n, at + n), engine::kMaxFileLines);
         st.UpdateMaxLineCount();

@@ -1,11 +1,13 @@
+#include "command_windows.h"
 #include "main_window.h"
 #include "print_seams.h"
 
 namespace tandex::ui {
 
-// Opens the start page of the help. The settings dialog, once it exists,
-// answers with the help of its own page while it is open.
+// Opens the start page of the help, or while the settings dialog is open
+// the help of its page.
 void TF_Main::pmHelp1Click(QObject* /*sender*/) {
+    if (commandWindows().ShowSettingsHelp()) return;
     ShowHelpTopic(QStringLiteral("Welcome to Tandex"));
 }
 

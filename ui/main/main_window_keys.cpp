@@ -392,6 +392,9 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
     // Every exactly-Ctrl key is the table's.
     if (ctrl) key = 0;
     unlockPaint();
+    // A key may have moved the caret, changed the selection or the text:
+    // the buttons that depend on them must not stay as they were.
+    updateControls();
 }
 
 // ---- typing -------------------------------------------------------------------------
@@ -462,6 +465,7 @@ void TF_Main::FormKeyPress(QObject*, QChar& key) {
     }
     unlockPaint();
     ed.EditBusy = 0;
+    updateControls();
 }
 
 // ---- the follow-up of every caret move and edit ---------------------------------------
@@ -482,6 +486,8 @@ void TF_Main::changedEdit(Qt::KeyboardModifiers shift, int changeType, int scrol
         updateRowRange();
         structuralEdit_ = false;
         scrollRowIntoView(ed.Caret.Row);
+        // The information lines count the file's lines.
+        showFileNames();
     }
 
     if ((changeType == 3 || changeType == 4) && (scrollKind == 0 || scrollKind == 2)) {
@@ -624,7 +630,7 @@ void TF_Main::deleteAtCaret(int mode) {
             ed.SetSelection(ed.Caret.Column, tagged, 0, -1);
             if (joined && st.UndoEnabled)
                 engine::undoStack().PushUndo(engine::ukWindowEdit6, pane, r.RowLineNumber(pane, tagged), {},
-                                             ed.Caret.Column);
+                                             ed.Caret.Column, ed.JoinedNoBreak ? 1 : 0);
         }
     }
     if (again) deleteAtCaret(1);
@@ -652,6 +658,7 @@ void TF_Main::newEmptyPane(bool, int pane, engine::TFileTime time) {
     plugInIndex_[p] = -1;
     st.SideAccessKinds[p] = 1;
     loadedLineCounts_[p] = 0;
+    loadCut_[p] = false;
     st.FileTimes[p] = time;
     st.FileNames[p] = pane == 1 ? QStringLiteral("NewL.txt") : QStringLiteral("NewR.txt");
     (pane == 1 ? P_LImage : P_RImage)->hide();

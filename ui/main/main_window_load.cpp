@@ -8,6 +8,7 @@
 // flag counts as busy, so whatever the pump delivers meanwhile does nothing.
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -20,6 +21,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cmath>
 #include <tuple>
 
 #include "access/access_slots.h"
@@ -33,6 +35,7 @@
 #include "config/app_settings.h"
 #include "config/path_text.h"
 #include "config/services.h"
+#include "config/sys_helpers.h"
 #include "engine/diff_engine.h"
 #include "engine/editor.h"
 #include "engine/fuzzy_similarity.h"
@@ -74,14 +77,42 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::KeyPress:
-            if (window_->eFNKeyPress(watched, static_cast<QKeyEvent*>(event)->key())) return true;
+            if ((watched == window_->eFN1 || watched == window_->eFN2) &&
+                window_->eFNKeyPress(watched, static_cast<QKeyEvent*>(event)->key()))
+                return true;
             break;
         case QEvent::FocusOut:
-            if (watched == window_->eFN1 || watched == window_->eFN2) window_->eFNExit(watched);
+            // A menu of the field itself (paste) does not end the editing,
+            // nor the load button, which takes the focus as it is pressed
+            // and loads what the field holds.
+            if ((watched == window_->eFN1 || watched == window_->eFN2) &&
+                static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+                QApplication::focusWidget() != window_->fbLoad)
+                window_->eFNExit(watched);
             break;
-        case QEvent::MouseButtonPress:
-            if (!static_cast<QWidget*>(watched)->hasFocus()) window_->eFNClick(watched);
+        case QEvent::MouseButtonRelease:
+            // A press on the load button that was not a click leaves the
+            // typing where it was.
+            if (watched == window_->fbLoad)
+                QTimer::singleShot(0, window_, [window = window_] {
+                    const int pane = window->FNEditPane();
+                    if (pane != 0 && QApplication::focusWidget() == window->fbLoad)
+                        (pane == 1 ? window->eFN1 : window->eFN2)->setFocus(Qt::OtherFocusReason);
+                });
             break;
+        case QEvent::MouseButtonPress: {
+            if (watched == window_->fbLoad) break;
+            // The window system gives a clicked field the focus before the
+            // press arrives: whether it is being edited is the window's own
+            // state. The press that starts the editing is kept from the field,
+            // which would put its cursor there and lose the selected path.
+            const int pane = watched == window_->eFN2 || watched == window_->pAI2 ? 2 : 1;
+            if (window_->FNEditPane() != pane) {
+                window_->eFNClick(watched);
+                return true;
+            }
+            break;
+        }
         default:
             break;
         }
@@ -92,6 +123,37 @@ private:
     TF_Main* window_;
 };
 
+// The open dialog checks a typed name against the file system, which knows
+// nothing of the members of an archive: a typed path through an archive
+// that the access layer finds is taken as it is.
+class OpenFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    QString ChosenPath() const {
+        if (!archivePath_.isEmpty()) return archivePath_;
+        const QStringList files = selectedFiles();
+        return files.isEmpty() ? QString() : files.first();
+    }
+
+    void accept() override {
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text().trimmed() : QString();
+        if (!typed.isEmpty()) {
+            const QString path = QDir::isAbsolutePath(typed) ? typed : directory().absoluteFilePath(typed);
+            if (!QFileInfo::exists(path) && access::FZFindArchiveInPath(path, 0) && access::FZExistsPath(path) == 0) {
+                archivePath_ = path;
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QString archivePath_;
+};
+
 }  // namespace
 
 void TF_Main::createLoadControls() {
@@ -99,10 +161,8 @@ void TF_Main::createLoadControls() {
     timStatDisp->setObjectName(QStringLiteral("timStatDisp"));
     timStatDisp->setInterval(500);
     connect(timStatDisp, &QTimer::timeout, this, [this] { timStatDispTimer(); });
-    auto* filter = new FileNameFieldFilter(this);
-    for (QWidget* w : {static_cast<QWidget*>(eFN1), static_cast<QWidget*>(eFN2), static_cast<QWidget*>(pAI1),
-                       static_cast<QWidget*>(pAI2)})
-        w->installEventFilter(filter);
+    fnFieldFilter_ = new FileNameFieldFilter(this);
+    for (QWidget* w : fileNameWidgets()) w->installEventFilter(fnFieldFilter_);
     fbLoad->OnClick = [this](QObject* sender) { fbLoadClick(sender); };
     fbOpenFolderL->OnClick = [this](QObject* sender) { pmLoadFileLeftClick(sender); };
     fbOpenFolderR->OnClick = [this](QObject* sender) { pmLoadFileLeftClick(sender); };
@@ -121,6 +181,14 @@ void TF_Main::createLoadControls() {
     connect(pmTreatfileAs, &QMenu::triggered, this, [this](QAction* item) { pmAnsifile1Click(item); });
 }
 
+std::array<QWidget*, 5> TF_Main::fileNameWidgets() const { return {eFN1, eFN2, pAI1, pAI2, fbLoad}; }
+
+void TF_Main::releaseLoadControls() {
+    // The fields lose their focus as the window goes: that is no end of an
+    // editing, and the window's state is gone by then.
+    for (QWidget* w : fileNameWidgets()) w->removeEventFilter(fnFieldFilter_);
+}
+
 // ---- the load command -------------------------------------------------------
 
 void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& rightPath) {
@@ -137,6 +205,7 @@ void TF_Main::loadAndCompare(int which, const QString& leftPath, const QString& 
     total.start();
 
     loading_ = true;
+    compareCut_ = false;
     ++busyDepth_;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     disableUI();
@@ -544,6 +613,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
     int code = earlierError;
     int count = 0;
     bool atLimit = false;
+    loadCut_[p] = false;
     auto& lines = stores.TextLines[p];
     // A converted pane reads the converter's output, not its own file.
     int readSlot = slot;
@@ -580,6 +650,7 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
             engine::TTextLine* line = lines.New(count);
             line->Text = std::move(text);
             line->LineNumber = count + 1;
+            line->NoBreak = access::FZReadLineContinues(slot) ? 1 : 0;
             ++count;
             bytes += line->Length() + 2;
             if (count % 512 == 0 && !ftpLike_[p]) statusProgressStep(bytes);
@@ -588,6 +659,13 @@ void TF_Main::loadTextIntoPane(int pane, int earlierError) {
                 atLimit = true;
                 break;
             }
+        }
+        // Only a file with more lines than the pane holds is cut; one that
+        // ends right at the limit is whole.
+        if (atLimit) {
+            QString more;
+            const int next = access::FZReadLine(slot, more);
+            loadCut_[p] = !(next == 38 && access::FZReadLineAtEnd(slot));
         }
         if (code == 38) code = 0;
         stores.LineEndings[p] = quint8(access::FZLineBreakKind(slot));
@@ -757,6 +835,7 @@ void TF_Main::calcDifferences() {
     auto& stores = engine::paneStores();
     auto& r = engine::rows();
     auto& tc = engine::textCompare();
+    compareCut_ = false;
     if (stores.MaxLineCount <= 0) return;
     const auto& s = config::AppSettings();
     timFuzzyAborted->stop();
@@ -773,6 +852,7 @@ void TF_Main::calcDifferences() {
     } catch (const std::exception& e) {
         config::showMessage(QStringLiteral("Error"), QString::fromStdString(e.what()), config::MsgKind::Error);
     }
+    compareCut_ = loadCut_[1] || loadCut_[2] || tc.Counts.RecordCount > engine::kMaxFileLines;
     HashTicks = clock.nsecsElapsed();
 
     hScrollBar->setValue(1);
@@ -848,13 +928,13 @@ void TF_Main::pmLoadFileLeftClick(QObject* sender) {
 
     const QString title = left ? QStringLiteral(" Load file into left pane... ")
                                : QStringLiteral(" Load file into right pane... ");
-    QFileDialog dialog(this, title, start, QStringLiteral("*.*"));
+    OpenFileDialog dialog(this, title, start, QStringLiteral("*.*"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    if (dialog.exec() == QDialog::Accepted && !dialog.ChosenPath().isEmpty()) {
+        const QString chosen = dialog.ChosenPath();
         saveTabState();
-        loadAndCompare(pane, left ? dialog.selectedFiles().first() : QString(),
-                       left ? QString() : dialog.selectedFiles().first());
+        loadAndCompare(pane, left ? chosen : QString(), left ? QString() : chosen);
         // Recent file pairs: the pair the user put together.
         recordRecentPair();
     } else {
@@ -953,22 +1033,37 @@ void TF_Main::eFNClick(QObject* sender) {
     fbLoad->SetCaption(ViewType() == vtFolder ? QStringLiteral("Load folder") : QStringLiteral("Load file"));
     const QFontMetrics fm(fbLoad->font());
     const int width = fm.horizontalAdvance(fbLoad->Caption()) + 40;
-    fbLoad->setGeometry(field->geometry().right() - width + 1, pAI1->y() + 2, width, pAI1->height());
+    // The button draws and takes clicks by its own size, which it scales.
+    const double dpi = std::max(config::Helpers().DpiFactor, 0.01);
+    fbLoad->SetWidth(int(std::lround(width / dpi)));
+    fbLoad->SetHeight(int(std::lround(pAI1->height() / dpi)));
+    fbLoad->move(field->geometry().right() - fbLoad->Width() + 1, pAI1->y() + 2);
     fbLoad->setProperty("Tag", pane);
     // A shortened path would be loaded as typed: edit the full one.
     if (field->property("HelpKeyword").toString() == QLatin1String("C")) {
         field->setText(engine::paneStores().SideDisplayPath(pane));
         field->setProperty("HelpKeyword", QString());
     }
+    // The other field may still be in its editing: it ends first.
+    if (fnEditPane_ != 0 && fnEditPane_ != pane) eFNExit(fnEditPane_ == 1 ? eFN1 : eFN2);
+    fnEditPane_ = pane;
     clearEditShortcuts();
     fbLoad->show();
     fbLoad->raise();
-    field->setFocus();
+    field->setProperty("FNMenu", false);
+    field->setReadOnly(false);
+    field->setFocus(Qt::MouseFocusReason);
+    field->selectAll();
 }
 
 void TF_Main::eFNExit(QObject* sender) {
     QLineEdit* field = sender == eFN2 ? eFN2 : eFN1;
-    (field == eFN1 ? editedPathLeft : editedPathRight) = field->text();
+    const int pane = field == eFN1 ? 1 : 2;
+    if (fnEditPane_ != pane) return;
+    fnEditPane_ = 0;
+    (pane == 1 ? editedPathLeft : editedPathRight) = field->text();
+    field->setReadOnly(true);
+    field->deselect();
     fbLoad->hide();
     restoreEditShortcuts();
     showFileNames();
@@ -976,6 +1071,7 @@ void TF_Main::eFNExit(QObject* sender) {
 
 bool TF_Main::eFNKeyPress(QObject* sender, int key) {
     QLineEdit* field = sender == eFN2 ? eFN2 : eFN1;
+    if (fnEditPane_ != (field == eFN1 ? 1 : 2)) return false;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         (field == eFN1 ? editedPathLeft : editedPathRight) = field->text();
         refocusMain();
@@ -995,7 +1091,14 @@ void TF_Main::exitFNEdit() {
     eFNExit(eFN2);
 }
 
-void TF_Main::fbLoadClick(QObject*) { LoadDirect(fbLoad->x() > Geometry().eFN2.x() - 1 ? 2 : 1); }
+void TF_Main::fbLoadClick(QObject*) {
+    const int pane = fbLoad->x() > Geometry().eFN2.x() - 1 ? 2 : 1;
+    // The button takes no focus: the field is still being edited, and what
+    // it holds now is the path to load.
+    if (fnEditPane_ == pane) eFNExit(pane == 1 ? eFN1 : eFN2);
+    refocusMain();
+    LoadDirect(pane);
+}
 
 void TF_Main::LoadDirect(int pane) {
     if (Busy() || ViewType() == vtFolder) return;  // the folder branch comes with the folder view

@@ -95,12 +95,14 @@ int TF_Main::rowAtY(int y) const {
     return std::max(topRow(viewType_), 1) - 1 + (y - geometry_.paneTop) / std::max(lineHeight_, 1);
 }
 
+// A column's cell starts one pixel right of the pane's text x, where the
+// painter puts it.
 int TF_Main::columnAtX(int pane, int x) const {
     const int cw = std::max(charWidth_, 1);
     const int offset = engine::editor().FirstVisibleColumn;
-    if (pane == 1) return std::max(0, (x - geometry_.leftTextX) / cw + 1 + offset);
+    if (pane == 1) return std::max(0, (x - geometry_.leftTextX - 1) / cw + 1 + offset);
     if (x < geometry_.rightTextX) return 0;
-    return (x - geometry_.rightTextX) / cw + 1 + offset;
+    return (x - geometry_.rightTextX - 1) / cw + 1 + offset;
 }
 
 bool TF_Main::linkAt(int x, int row) {
@@ -109,7 +111,7 @@ bool TF_Main::linkAt(int x, int row) {
     if (row >= 0 && row < engine::paneStores().LineCount[size_t(pane)]) {
         const QString text = engine::rows().RowText(pane, row);
         const int textX = pane == 1 ? geometry_.leftTextX : geometry_.rightTextX;
-        const int at = std::max(hScrollBar->value(), 1) + (x - textX) / std::max(charWidth_, 1);
+        const int at = std::max(hScrollBar->value(), 1) + (x - textX - 1) / std::max(charWidth_, 1);
         int start = 1, stop = 0;
         for (;;) {
             getLink(text, start, stop, s.TEEnableLinks);

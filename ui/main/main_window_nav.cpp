@@ -150,9 +150,15 @@ void TF_Main::gotoFirstLast(int row) {
 }
 
 void TF_Main::scrollRowIntoView(int row) {
+    // The page is the one the row will be seen on: a load jumps to its first
+    // difference before the horizontal bar for its long lines is decided.
+    if (viewType_ != vtImage) updateHScrollBar();
     const int top = topRow(viewType_);
-    const int wanted = ScrollTopForRow(row, top, rowsPerPage());
-    if (wanted != top) setTopRow(viewType_, wanted, engine::paneStores().VisibleRowCount());
+    const int count = engine::paneStores().VisibleRowCount();
+    int wanted = ScrollTopForRow(row, top, rowsPerPage());
+    // A row near the end shows on the last full page, not atop an empty pane.
+    if (wanted != top) wanted = std::min(wanted, LastPageTop(count, rowsPerPage()));
+    if (wanted != top) setTopRow(viewType_, wanted, count);
 }
 
 void TF_Main::scrollToTop(int top) {
@@ -197,7 +203,11 @@ void TF_Main::GotoLine1Click(QObject*) {
         const int row = LastNumberedRow(rows, pane);
         if (row < 0) continue;
         maxima[pane] = rows.LineNumber(pane, row);
-        if (st.BinaryMode) maxima[pane] += engine::rows().BinaryRowByteCount(pane, row);
+        if (st.BinaryMode) {
+            maxima[pane] += engine::rows().BinaryRowByteCount(pane, row);
+        } else if (const int fileLine = st.FileLineNumber(pane, engine::rows().RowIndex(row)); fileLine > 0) {
+            maxima[pane] = fileLine;
+        }
     }
     if (!gotoDialog_) {
         gotoDialog_ = new TfGotoLine(this);
@@ -223,7 +233,9 @@ void TF_Main::GotoLine1Click(QObject*) {
     } else {
         s.TEGotoTL = sign * entered;
     }
-    gotoLine(pane, entered - 1, column);
+    // The user counts the file's lines; rows of a long line count once.
+    const bool textLines = !st.FolderMode && !st.BinaryMode;
+    gotoLine(pane, (textLines ? st.LineNumberOfFileLine(pane, entered) : entered) - 1, column);
 }
 
 void TF_Main::gotoLine(int pane, int index, int column) {

@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
@@ -29,8 +30,10 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
+#include "cell_text.h"
 #include "main_window.h"
 #include "overview_bar.h"
+#include "print_seams.h"
 #include "row_area.h"
 #include "row_paint.h"
 
@@ -123,6 +126,7 @@ void TF_Main::releasePaintControls() {
 
 void TF_Main::paneFontApplied(const QFont& font) {
     paneFont_ = font;
+    paneCells_.SetFont(font, charWidth_);
     // Black leaves the pixels as they are, white inverts them: the caret
     // shows on every background.
     const int h = std::max(lineHeight_, 2);
@@ -236,9 +240,14 @@ void TF_Main::afterPaint() {
             vScrollBar->setValue(topRow(viewType_));
         }
         if (!singlePaneView_ && AppSettings().GSShowDiffBar) updateOverviewBar();
+        if (!I_MLRuler->isHidden() && hScrollBar->value() != rulerScrollPos_) {
+            rulerScrollPos_ = hScrollBar->value();
+            redrawPaneRuler();
+        }
     }
     updateStatusBar();
-    if (!eLine1->hasFocus() && !eLine2->hasFocus()) refocusMain();
+    // A field the user types into keeps the focus until the editing ends.
+    if (!eLine1->hasFocus() && !eLine2->hasFocus() && fnEditPane_ == 0) refocusMain();
     engine::editor().SetCaretMetrics(this, geometry_.leftTextX, geometry_.rightTextX, geometry_.paneTop);
 }
 
@@ -369,17 +378,10 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
 
         painter.save();
         painter.setClipRect(cell);
-        QFont font = paneFont_;
-        bool underline = false;
         for (const TCharRun& run : splitCharRuns(text, flags[pane], style, colors)) {
-            if (run.underline != underline) {
-                underline = run.underline;
-                font.setUnderline(underline);
-                painter.setFont(font);
-            }
             painter.fillRect(QRect(run.x, y, run.count * cw, lh), ToQColor(run.brush));
             painter.setPen(ToQColor(run.font));
-            painter.drawText(QPoint(run.x, y + fm.ascent()), run.text);
+            paneCells_.Draw(painter, run.x, y + fm.ascent(), run.text, run.underline);
         }
         painter.restore();
     }
@@ -523,8 +525,9 @@ void TF_Main::caretFocusChanged(bool focused) {
 // ---- activation -------------------------------------------------------------------
 
 void TF_Main::FormActivate() {
-    // A tab switch or a load in progress owns the caret until it ends.
-    if (Busy()) return;
+    // A tab switch or a load in progress owns the caret until it ends, and
+    // so does a running update check with its window.
+    if (Busy() || updater().State() != UpdateServices::kUpdateIdle) return;
     auto& ed = engine::editor();
     if (engine::rows().CaretViewActive) {
         ed.SetCaretMetrics(this, geometry_.leftTextX, geometry_.rightTextX, geometry_.paneTop);

@@ -19,6 +19,8 @@ public:
     virtual int ParamCount() const = 0;
     // The parameter at index with the letters A to Z lower-cased.
     virtual QString GetParam(int index) const = 0;
+    // The parameter at index as it was typed; empty without one.
+    virtual QString GetParamAsTyped(int /*index*/) const { return {}; }
     virtual bool FindSwitch(const QString& name) = 0;
     virtual bool BatchMode() const = 0;
     virtual void SetBatchMode(bool on) = 0;

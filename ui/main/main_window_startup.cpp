@@ -21,6 +21,7 @@
 #include "access/ping.h"
 #include "access/program_log.h"
 #include "access/text_files.h"
+#include "command_windows.h"
 #include "compare_bin.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
@@ -128,6 +129,13 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
             widget->setToolTipDuration(30000);
     }
     if (watched == this && event->type() == QEvent::WindowActivate && started_) FormActivate();
+    if (event->type() == QEvent::MouseButtonDblClick && (watched == lSimLevel || watched == L_HiddenLn)) {
+        if (watched == lSimLevel)
+            lSimLevelDblClick();
+        else
+            L_HiddenLnDblClick();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -150,6 +158,7 @@ void TF_Main::secondStage() {
         return;
     }
 
+    commandWindows().CreateColors();
     if (statusWin_) {
         statusWin_->setWindowTitle(QStringLiteral("Tandex"));
         statusWin_->SetPercentMode(true);

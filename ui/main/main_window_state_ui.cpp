@@ -24,6 +24,7 @@
 #include "engine/folder_rows.h"
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
+#include "diff_nav.h"
 #include "engine/tab_slots.h"
 #include "engine/undo_stack.h"
 #include "flat_button.h"
@@ -145,6 +146,9 @@ void TF_Main::applyControlState(const TControlState& state) {
 void TF_Main::updateControls() {
     rePosImgTitle();
     applyControlState(controlState(controlSnapshot()));
+    // The save items follow the panes' modified states, from the empty
+    // window on.
+    updateSaveCommands();
     // While the window's controls are off, the rules may not turn them on.
     if (!controlsEnabled_) disableControls();
     rePosImgTitle();
@@ -155,9 +159,18 @@ void TF_Main::rePosImgTitle() {
     int right = 0;
     if (auto* action = end.isEmpty() ? nullptr : ToolBar1->findChild<QAction*>(end))
         if (QWidget* w = ToolBar1->widgetForAction(action); w && action->isVisible()) right = w->geometry().right() + 1;
-    L_AppTitle->resize(appTitleWidth(ToolBar1->width(), right), L_AppTitle->height());
+    // The title never lies over a button: in a narrow window it gives way,
+    // and hides when its name no longer fits.
+    int buttonsEnd = 0;
+    for (QAction* action : ToolBar1->actions())
+        if (QWidget* w = ToolBar1->widgetForAction(action); w && action->isVisible() && w->isVisible())
+            buttonsEnd = std::max(buttonsEnd, w->geometry().right() + 1);
+    const int edge = ToolBar1->width() - config::Helpers().DpiPx2;
+    const int width = std::max(std::min(appTitleWidth(ToolBar1->width(), right), edge - buttonsEnd), 0);
+    L_AppTitle->resize(width, L_AppTitle->height());
     // The title keeps to the toolbar's right end.
-    L_AppTitle->move(ToolBar1->width() - config::Helpers().DpiPx2 - L_AppTitle->width(), L_AppTitle->y());
+    L_AppTitle->move(edge - width, L_AppTitle->y());
+    L_AppTitle->setVisible(width >= L_AppTitle->fontMetrics().horizontalAdvance(L_AppTitle->text()));
 }
 
 // ---- busy disabling ---------------------------------------------------------
@@ -263,10 +276,31 @@ void TF_Main::refreshView() {
     showFileNames();
     const int type = ViewType();
     const int rows = viewRowCount(type);
-    const int page = qMax(1, geometry_.paneBottom - geometry_.paneTop) / qMax(1, lineHeight_);
-    if (topRow(type) > 1 && rows - topRow(type) + 1 < page) setTopRow(type, qMax(rows - page, 1), rows);
+    // The last page shows the last row: its first row is the count less a
+    // page, plus one (the rows are counted from 1).
+    const int page = rowsPerPage();
+    if (topRow(type) > 1 && rows - topRow(type) + 1 < page) setTopRow(type, LastPageTop(rows, page), rows);
     invalidatePanes(false);
 }
+
+namespace {
+
+// The lines of the pane's file, not its aligned rows: gap rows hold none.
+int fileLineCount(int pane) {
+    const auto& stores = engine::paneStores();
+    const auto p = size_t(pane);
+    const int rows = stores.LineCount[p];
+    if (stores.BinaryMode) {
+        int lines = 0;
+        for (int i = 0; i < rows; ++i) lines += stores.BinaryLines[p].IsGap(i) ? 0 : 1;
+        return lines;
+    }
+    // A line longer than a row continues on the next rows; it is still one
+    // line of the file.
+    return stores.FileLineCount(pane);
+}
+
+}  // namespace
 
 void TF_Main::showFileNames() {
     const auto& stores = engine::paneStores();
@@ -293,11 +327,15 @@ void TF_Main::showFileNames() {
             pi.height = state->height;
             pi.bitsPerPixel = state->bitsPerPixel;
         }
-        pi.lineCount = stores.LineCount[p];
+        pi.lineCount = fileLineCount(pane);
         pi.fileKind = stores.FileKinds[p];
         pi.forcedKind = forcedKinds_[p];
         pi.lineEnding = stores.LineEndings[p];
-        info->setText(paneInfoText(pi));
+        // Cut to the line's width with an ellipsis, the whole text as its hint.
+        const QString line = paneInfoText(pi);
+        const QString fits = info->fontMetrics().elidedText(line, Qt::ElideRight, info->contentsRect().width());
+        info->setText(fits);
+        info->setToolTip(fits == line ? QString() : line);
     }
 }
 

@@ -35,6 +35,8 @@ QString statusBarText(const TStatusSnapshot& s) {
             }
         } else if (s.viewType == vtFolder) {
             text += QStringLiteral(" All files are equal");
+        } else if (!s.cutMessage.isEmpty()) {
+            text += QLatin1Char(' ') + s.cutMessage;
         } else if (!s.leftName.isEmpty() && !s.rightName.isEmpty()) {
             text += QStringLiteral(" Files are equal");
         }

@@ -16,6 +16,9 @@ struct TStatusSnapshot {
     bool hasRows = false;
     QString leftName, rightName;
     int diffCount = 0;          // GetTabDiffCount
+    // The limit's message when the text comparison did not take in both
+    // files whole; shown in place of "Files are equal".
+    QString cutMessage;
     int folderViewFilter = 0;   // FolderViewFilter
     int diffBlockCount = 0;     // GetDiffBlockCount
     QString compareSummary;     // TextCompareSummary

@@ -73,6 +73,7 @@ void TF_Main::mmSwapFiles1Click(QObject*) {
     swapSides(errorOps_);
     swapSides(plugInIndex_);
     swapSides(loadedLineCounts_);
+    swapSides(loadCut_);
     swapSides(forcedKinds_);
     swapSides(ruleFixedKinds_);
     swapSides(engine::paneStores().LongestLine);

@@ -77,7 +77,19 @@ void removeSpan(int pane, int index1, int column1, int index2, int column2) {
     QString joined = head.left(from - 1) + tail.mid(to - 1);
     ed.ExpandTabs(joined, 1);
     ed.SetLineText(pane, index1, joined);
-    if (index2 > index1) engine::paneStores().FreeTextLines(index1 + 1, index2, lines);
+    if (index2 > index1) {
+        // The joined line ends as the end line did.
+        if (!lines.IsGap(index2)) lines[index1]->NoBreak = lines[index2]->NoBreak;
+        engine::paneStores().FreeTextLines(index1 + 1, index2, lines);
+    }
+}
+
+// Sets the NoBreak of the real line numbered number.
+void setLineGoesOn(int pane, int number, bool goesOn) {
+    const int index = indexOfLineNumber(pane, number);
+    if (index < 0) return;
+    engine::paneStores().TextLines[size_t(pane)][index]->NoBreak = goesOn ? 1 : 0;
+    engine::paneStores().LineBreaksChanged(pane);
 }
 
 }  // namespace
@@ -151,10 +163,21 @@ void TF_Main::Undo1Click(QObject*) {
                 int pane;
                 ~AfterRecord() {
                     engine::editor().EditBusy = 0;
-                    if (engine::undoStack().HasUndo(pane)) return;
-                    // The stack is back where the pane was last saved or loaded.
+                    auto& undo = engine::undoStack();
                     auto& tabs = engine::fccTabs();
-                    if (engine::undoStack().UndoMark[size_t(pane)])
+                    if (undo.HasUndo(pane)) {
+                        // Back at the text last saved, with edits from
+                        // before the save still to undo.
+                        if (undo.AtSavedPoint(pane)) {
+                            tabs.ClearPaneModified(pane);
+                            w->updateSaveCommands();
+                            w->updateControls();
+                        }
+                        return;
+                    }
+                    // The stack is back where the pane was last loaded, or
+                    // past a save that left records (the undo mark).
+                    if (undo.UndoMark[size_t(pane)])
                         tabs.MarkPaneModified(pane);
                     else
                         tabs.ClearPaneModified(pane);
@@ -192,6 +215,7 @@ bool TF_Main::replayUndo(int pane, engine::TUndoRec& rec) {
         // Whole lines: back above the line that followed them, or behind
         // the pane's last line when they were its end.
         const int next = indexOfLineNumber(pane, int(rec.Line) + 1);
+        bool restored = true;
         if (next >= 0) {
             caretTo(pane, 1, std::max(0, r.TextRowOfLine(next)));
             insertText(rec.Text + QStringLiteral("\r\n"), next, 1);
@@ -199,6 +223,14 @@ bool TF_Main::replayUndo(int pane, engine::TUndoRec& rec) {
             const int end = lines[above]->Length() + 1;
             caretTo(pane, end, std::max(0, r.TextRowOfLine(above)));
             insertText(QStringLiteral("\r\n") + rec.Text, above, end);
+        } else {
+            restored = false;
+        }
+        if (restored) {
+            // The line ends as they were before the delete.
+            const int last = int(rec.Line) + int(rec.Text.count(QStringLiteral("\r\n"))) + 1;
+            setLineGoesOn(pane, last, rec.NoBreak & 2);
+            if (rec.NoBreak & 1) setLineGoesOn(pane, int(rec.Line), true);
         }
         return true;
     }
@@ -213,8 +245,11 @@ bool TF_Main::replayUndo(int pane, engine::TUndoRec& rec) {
         // A joined line is split again where the two met.
         caretTo(pane, rec.Column, row);
         const int index = r.TextRowIndex(row);
+        const int number = r.RowLineNumber(pane, row);
         insertText(QStringLiteral("\r\n"), index, rec.Column);
         lines[index + 1]->Key = 0;
+        // Two rows of one file line met there: they meet again without a break.
+        if (rec.NoBreak & 1) setLineGoesOn(pane, number, true);
         return true;
     }
 
@@ -290,14 +325,26 @@ bool TF_Main::replayUndo(int pane, engine::TUndoRec& rec) {
             // pane is split off at its start instead.
             caretTo(pane, 1, row);
             if (rec.Line > 0) ed.CaretEnd();
+            // The split hands the line's end to the new line; the line keeps its own.
+            const quint8 kept = lines.IsGap(index) ? 0 : lines[index]->NoBreak;
             const int at = ed.EditNewLine();
-            if (at >= 0) ed.SetLineText(pane, rec.Line > 0 ? at : index, rec.Text);
+            if (at >= 0) {
+                const int restored = rec.Line > 0 ? at : index;
+                ed.SetLineText(pane, restored, rec.Text);
+                if (rec.Line > 0 && !lines.IsGap(index)) lines[index]->NoBreak = kept;
+                if (!lines.IsGap(restored)) lines[restored]->NoBreak = rec.NoBreak & 1;
+                st.LineBreaksChanged(pane);
+            }
             changedEdit({}, 4, 0);
         } else if (rec.Column == kRemoveLine) {
             st.FreeTextLines(index, index, lines);
         } else if (rec.Column == kRestoreText) {
             ed.SetLineText(pane, index, rec.Text);
             lines[index]->Differs = 0;
+            if (!lines.IsGap(index)) {
+                lines[index]->NoBreak = rec.NoBreak & 1;
+                st.LineBreaksChanged(pane);
+            }
         }
         engine::mainWindow().renumberLines(pane);
         return true;

@@ -131,19 +131,19 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
             }
         }
     }
-    // A backup without a backup folder moves the file away; an unfinished
-    // save moves it back, so the target never ends up missing.
-    QString movedToBackup;
+    // A remote file without a backup folder is moved away on its server; an
+    // unfinished save moves it back, so the target never ends up missing.
+    // Other backups leave the file in place, and an unfinished save drops the
+    // one it made, which holds nothing the file does not.
+    QString backupMade, movedToBackup;
     if (!res.code && FZExists(slot) == 0) {
         progress.setTextLine(1, QStringLiteral("Backup: ") + location);
         // A backup into a backup folder copies the file: the bar follows it.
         FZSetTransferStartHook([&progress](qint64 total) { progress.startProgress(std::max<qint64>(total, 0)); });
-        res.code = FZMakeBackup(slot, nullptr);
+        res.code = FZMakeBackup(slot, nullptr, &backupMade);
         FZSetTransferStartHook(nullptr);
         if (res.code) res.op = eoOpenWrite;
-        if (!res.code && FZExists(slot) != 0)
-            movedToBackup = location + (config::AppSettings().BKUseSequence ? QStringLiteral(".~1~")
-                                                                            : QStringLiteral(".bak"));
+        if (!res.code && !backupMade.isEmpty() && FZExists(slot) != 0) movedToBackup = backupMade;
     }
     if (!res.code) {
         const int rows = shown ? std::max({stores.MaxLineCount, stores.LineCount[1], stores.LineCount[2]})
@@ -157,6 +157,12 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
             FZSetLineBreakKind(slot, lineEnd);
             FZSetFileKind(slot, KindOfSaveItem(encodingItem));
             const auto& lines = stores.TextLines[size_t(pane)];
+            const auto isWritten = [&lines](int i) { return !lines.IsGap(i) && lines[i]->LineNumber >= 0; };
+            // A line that goes on in the next is written without a break,
+            // so the rows of one long line come back as the one line read;
+            // the last line written always gets its break.
+            int lastWritten = rows - 1;
+            while (lastWritten >= 0 && !isWritten(lastWritten)) --lastWritten;
             res.op = eoWrite;
             for (int i = 0; i < rows && !res.code; ++i) {
                 if (i % kProgressStep == 0) {
@@ -168,8 +174,9 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
                     }
                 }
                 const engine::TTextLine* line = lines[i];
-                if (lines.IsGap(i) || line->LineNumber < 0) continue;
-                res.code = withRetry(location, res.op, [&] { return FZWriteText(slot, line->Text); });
+                if (!isWritten(i)) continue;
+                const bool ownBreak = !line->NoBreak || i == lastWritten;
+                res.code = withRetry(location, res.op, [&] { return FZWriteText(slot, line->Text, ownBreak); });
             }
             // The buffered tail goes out before the file is finished, so a
             // failure there can still be kept or dropped.
@@ -209,9 +216,12 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         if (!res.code && written) written(slot);
         if (member) progress.setTextLine(1, QStringLiteral("Updating archive..."));
     }
-    if (!movedToBackup.isEmpty() && !res.keptPartial && (res.code || res.cancelled) &&
-        FZPointSlotAt(slot, movedToBackup) == 0) {
-        FZRename(slot, location);
+    if (!backupMade.isEmpty() && !res.keptPartial && (res.code || res.cancelled) &&
+        FZPointSlotAt(slot, backupMade) == 0) {
+        if (movedToBackup.isEmpty())
+            FZDelete(slot, false);
+        else
+            FZRename(slot, location);
         FZPointSlotAt(slot, location);
     }
     if (slot != engine::kNoSlot) {
@@ -229,9 +239,10 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         (shown ? stores.SideAccessKinds : tabs.TabSlots[size_t(tab)].AccessKinds)[p] = quint8(res.accessKind);
         tabs.ClearTabPaneModified(tab, pane);
         auto& undo = engine::undoStack();
-        if (config::AppSettings().TEUndoPastSav)
+        if (config::AppSettings().TEUndoPastSav) {
             undo.UndoMark[size_t(pane)] = undo.HasUndo(pane) ? 1 : 0;
-        else
+            undo.MarkSaved(pane);
+        } else
             undo.ClearUndo(pane);
     } else if (engine::PaneStores::IsPane(pane)) {
         config::showMessage(QStringLiteral("Tandex"),

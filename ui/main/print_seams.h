@@ -47,6 +47,11 @@ public:
     virtual bool CanCheck() const { return false; }
     // A hidden check failed (the status bar says so).
     virtual bool UpdateFailed() const { return false; }
+    // The update's state: kUpdateIdle when no check runs; any value but
+    // that and kUpdateReadyToInstall means it is busy.
+    virtual int State() const { return kUpdateIdle; }
+    // Asks a busy update to stop (the main window wants to close).
+    virtual void RequestAbort() {}
 
     static constexpr int kUpdateReadyToInstall = 5;
     static constexpr int kUpdateIdle = 10;

@@ -45,8 +45,11 @@ QMessageBox::Icon IconOf(config::MsgKind kind) {
 int ShowBox(const config::MessageRequest& request) {
     QWidget* owner = QApplication::activeWindow();
     if (!owner) owner = MainForm();
-    QMessageBox box(IconOf(request.kind), request.caption, request.text, QMessageBox::NoButton,
-                    owner);
+    // The program's texts break their lines with a carriage return, which a
+    // label would show as nothing.
+    QString text = request.text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(IconOf(request.kind), request.caption, text, QMessageBox::NoButton, owner);
     const int buttons = request.buttons != 0 ? request.buttons : int(config::mbOK);
     for (const ButtonMap& m : buttonMap) {
         if (!(buttons & m.button)) continue;

@@ -3,6 +3,7 @@
 #include "help_topics.h"
 
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -113,6 +114,13 @@ void HelpLinkClick(QTextEdit* /*view*/, Qt::MouseButton button, QString& topic) 
         st.HelpBack.append(st.CurrentTopic);
         st.HelpForward.clear();
     }
+}
+
+QString HelpFontFamily(const QString& rtfName) {
+    if (rtfName == QLatin1String("Segoe UI") || rtfName == QLatin1String("Calibri") ||
+        rtfName == QLatin1String("Tahoma"))
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    return rtfName;
 }
 
 bool OpenHelpAddress(const QString& text) {

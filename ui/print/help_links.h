@@ -29,6 +29,10 @@ bool HelpLinkHover(QTextEdit* view, Qt::MouseButtons buttons, int x, int y);
 // address is opened. topic is empty otherwise.
 void HelpLinkClick(QTextEdit* view, Qt::MouseButton button, QString& topic);
 
+// The help texts name the fonts of another desktop; here they are the
+// system's general font. Other names stay.
+QString HelpFontFamily(const QString& rtfName);
+
 // Opens a link's address with the desktop's handler: only "http:",
 // "https:" and "mailto:" addresses ("mailto:" put in front of a bare
 // address with "@"); anything else, a local file or program among them,

@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -34,15 +33,6 @@ constexpr int kButtonList = 24;
 constexpr int kPrevImage = 7;
 constexpr int kNextImage = 6;
 constexpr int kWelcomeImage = 30;
-
-// The help texts name the fonts of another desktop; here they are the
-// system's general font.
-QString helpFontFamily(const QString& rtfName) {
-    if (rtfName == QLatin1String("Segoe UI") || rtfName == QLatin1String("Calibri") ||
-        rtfName == QLatin1String("Tahoma"))
-        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    return rtfName;
-}
 
 QString helpFilePath() {
     const QString& file = HelpState().HelpFile;
@@ -155,7 +145,7 @@ void TF_Help::ShowTopic(const QString& requested) {
     QByteArray rtf;
     // A failed rendering leaves the text that was there.
     if (RenderHelpTopic(topic, QStringLiteral("Segoe UI"), helpFilePath(), rtf) == 0)
-        ui::ReadRtf(rtf, *reHelp->document(), helpFontFamily);
+        ui::ReadRtf(rtf, *reHelp->document(), HelpFontFamily);
 
     show();
     raise();

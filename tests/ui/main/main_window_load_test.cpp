@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "access/access_slots.h"
 #include "access/access_types.h"
@@ -26,6 +27,8 @@
 #include "engine/text_compare.h"
 #include "tests/ui/main/main_window_fixture.h"
 #include "tests/ui/modal_driver.h"
+#include "ui/main/flat_button.h"
+#include "ui/main/row_area.h"
 #include "ui/main/status_win.h"
 
 namespace config = tandex::config;
@@ -313,6 +316,64 @@ TEST_F(MainWindowLoadTest, ReloadAndTypedPathAskToSaveBeforeReading) {
     EXPECT_EQ(asked.size(), 3);
 }
 
+// The file-name fields under the window system's own events: a click gives
+// the field the focus with its path selected and shows the load button,
+// keys (Ctrl+A included) edit the field and never the pane, Enter loads.
+TEST_F(MainWindowLoadTest, FileNameFieldTakesClickAndTypingAndLoadsOnEnter) {
+    ui::TF_Main& w = makeWindow();
+    const QString l = file("l.txt", "left one\nleft two\n"), r = file("r.txt", "right\n");
+    const QString typed = file("typed.txt", "typed\n");
+    w.loadAndCompare(3, l, r);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    settle();
+    QWindow* window = w.windowHandle();
+    auto click = [&](QWidget* widget) {
+        QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(&w, widget->rect().center()));
+        settle();
+    };
+    auto type = [&](const QString& text) {
+        for (QChar c : text) QTest::keyClick(window, c.toLatin1());
+        settle();
+    };
+    const auto& stores = engine::paneStores();
+    for (QLineEdit* field : {w.eFN1, w.eFN2}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        const QString path = stores.SideDisplayPath(field == w.eFN1 ? 1 : 2);
+        click(field);
+        EXPECT_TRUE(field->hasFocus());
+        EXPECT_EQ(field->selectedText().toStdString(), path.toStdString());
+        EXPECT_TRUE(w.fbLoad->isVisible());
+        EXPECT_EQ(w.fbLoad->Caption(), QStringLiteral("Load file"));
+        EXPECT_EQ(w.fbLoad->geometry().right(), field->geometry().right());
+        // Escape leaves the field as it was.
+        QTest::keyClick(window, Qt::Key_Escape);
+        settle();
+        EXPECT_FALSE(field->hasFocus());
+        EXPECT_FALSE(w.fbLoad->isVisible());
+        EXPECT_EQ(field->text().toStdString(), path.toStdString());
+    }
+    click(w.eFN1);
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    type(typed);
+    tandex::testing::GrabToPng(&w, QStringLiteral("MainWindowLoad.TypingInTheFileNameField"));
+    EXPECT_EQ(w.eFN1->text().toStdString(), typed.toStdString());
+    EXPECT_EQ(stores.TextLines[1][0]->Text, QStringLiteral("left one"));
+    EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
+    QTest::keyClick(window, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(stores.FileNames[1], QStringLiteral("typed.txt"));
+    EXPECT_EQ(stores.FileNames[2], QStringLiteral("r.txt"));
+    EXPECT_FALSE(w.fbLoad->isVisible());
+    EXPECT_TRUE(w.RowArea()->hasFocus());
+    // The load button loads the typed path as Enter does.
+    click(w.eFN2);
+    type(l);
+    ASSERT_TRUE(w.fbLoad->isVisible());
+    click(w.fbLoad);
+    EXPECT_EQ(stores.FileNames[2], QStringLiteral("l.txt"));
+}
+
 TEST_F(MainWindowLoadTest, OpenDialogStartsInThePaneFolderAndLoadsTheChoice) {
     ui::TF_Main& w = makeWindow();
     w.loadAndCompare(3, file("l.txt", "a\n"), file("r.txt", "b\n"));
@@ -352,6 +413,21 @@ TEST_F(MainWindowLoadTest, ZipMemberLoadsByTypedPathAndComparesWithAFile) {
     const auto& stores = engine::paneStores();
     EXPECT_TRUE(firstText.startsWith(QStringLiteral("Extracting file...   "))) << qPrintable(firstText);
     EXPECT_EQ(stores.FileErrors[2], 0);
+    EXPECT_EQ(stores.FileNames[2], QStringLiteral("member.txt"));
+    EXPECT_EQ(stores.SideAccessKinds[2], tandex::access::akArchive);
+    EXPECT_EQ(w.LastDiffCount, 1);
+
+    // The open dialog takes the same path typed into its name field.
+    w.loadAndCompare(3, plain, plain);
+    tandex::testing::OnNextModal([&](QWidget* modal) {
+        auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(edit, nullptr);
+        edit->setFocus();
+        edit->clear();
+        QTest::keyClicks(edit, dir_.filePath("pack.zip/member.txt"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    w.pmLoadFileLeftClick(w.fbOpenFolderR);
     EXPECT_EQ(stores.FileNames[2], QStringLiteral("member.txt"));
     EXPECT_EQ(stores.SideAccessKinds[2], tandex::access::akArchive);
     EXPECT_EQ(w.LastDiffCount, 1);

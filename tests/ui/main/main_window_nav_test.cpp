@@ -286,6 +286,18 @@ TEST_F(MainWindowNavTest, GoToLineFindsShownLinesAndTheLongestOne) {
     EXPECT_EQ(config::AppSettings().TEGotoTL, -45);
     EXPECT_EQ(engine::rows().RowLineNumber(2, caretRow()), 45);
     EXPECT_EQ(engine::editor().ActiveSide, 2);
+
+    // The file's lines are counted: with line 10 in two rows, line 45
+    // starts a row lower.
+    engine::paneStores().TextLines[2][9]->NoBreak = 1;
+    engine::paneStores().LineBreaksChanged(2);
+    tandex::testing::OnNextModal([](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("eLineNo"))->setText(QStringLiteral("45"));
+        tandex::testing::PressFlatButton(dialog, "fbGoto");
+    });
+    w.GotoLine1Click(w.findChild<QAction*>(QStringLiteral("GotoLine1")));
+    EXPECT_EQ(engine::rows().RowLineNumber(2, caretRow()), 46);
+    EXPECT_EQ(engine::rows().RowNumberText(2, caretRow()).trimmed(), QStringLiteral("45"));
 }
 
 TEST_F(MainWindowNavTest, BinaryAddressesAndHorizontalSteps) {

@@ -7,6 +7,7 @@
 #include "ui/main/main_window.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -90,12 +91,12 @@ protected:
     }
 
     // A shown window with the test's font and colours in the given view.
-    ui::TF_Main& makeWindow(int viewType) {
+    ui::TF_Main& makeWindow(int viewType, int pointSize = 10) {
         window_ = std::make_unique<ui::TF_Main>();
         ui::TF_Main& w = *window_;
         Watch(&w);
         auto& s = AppSettings();
-        s.AFFont = {QStringLiteral("DejaVu Sans Mono"), 10, 0};
+        s.AFFont = {QStringLiteral("DejaVu Sans Mono"), pointSize, 0};
         s.TEHLCurLine = false;
         usePaintColors();
         w.applyPaneFont();
@@ -317,6 +318,84 @@ TEST_F(MainWindowPaintTest, BinaryViewComparesWholeBytes) {
     EXPECT_EQ(cellPixel(image, 1, 3, 9), rgb(0xC0C0FF));
     EXPECT_EQ(cellPixel(image, 2, 3, 9), rgb(0xC0C0FF));
     EXPECT_EQ(cellPixel(image, 2, 3, 3), rgb(0xFFFFFF));
+}
+
+// A font advances by a fraction of a pixel; the panes count whole-pixel
+// cells. Every glyph must stand in its own cell all along a long row, with
+// the in-line marks on their characters and the caret on its column.
+TEST_F(MainWindowPaintTest, LongRowsKeepEveryGlyphInItsCellAtEverySize) {
+    // Blanks at every third column: a glyph drawn off its cell shows there.
+    QString left;
+    for (int column = 1; column <= 200; ++column) left += column % 3 == 2 ? QChar(u' ') : QChar(u'm');
+    const int marks[] = {10, 61, 150};
+    QString right = left;
+    for (int column : marks) right[column - 1] = u'w';
+    bool fractional = false;
+    for (int pointSize : {7, 9, 10, 11, 13}) {
+        SCOPED_TRACE(pointSize);
+        ui::TF_Main& w = makeWindow(ui::vtText, pointSize);
+        const qreal advance = QFontMetricsF(w.PaneFont()).horizontalAdvance(QLatin1Char('m'));
+        fractional |= std::abs(advance - std::round(advance)) > 0.2;
+        EXPECT_GE(w.CharWidth(), advance - 0.05) << "a glyph wider than its cell";
+        loadLines(1, {left, left});
+        loadLines(2, {right, left});
+        auto& st = engine::paneStores();
+        for (int pane = 1; pane <= 2; ++pane) {
+            engine::TTextLine* line = st.TextLines[size_t(pane)][0];
+            line->Differs = 1;
+            line->CharFlags.assign(size_t(line->Length() + 2), 1);
+            for (int column : marks) line->CharFlags[size_t(column - 1)] = 0;
+        }
+        st.LongestLine = {0, 200, 200};
+        engine::rows().FilterTextRows(0);
+        engine::rows().CaretViewActive = 1;
+        settle();
+        w.updateHScrollBar();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.FormActivate();
+
+        const ui::TLayoutGeometry& g = w.Geometry();
+        const int cw = w.CharWidth();
+        for (int mark : marks) {
+            SCOPED_TRACE(mark);
+            // The mark stands a few columns into the pane, after a scroll
+            // where it lies further out.
+            const int first = std::max(1, mark - 6);
+            w.hScrollBarScroll(w.hScrollBar, first);
+            engine::editor().PlaceCaret(mark, 1, 1);  // on the equal row below
+            const QImage image = grab(QStringLiteral("cells-%1pt-col%2").arg(pointSize).arg(mark));
+            auto cellLeft = [&](int column) { return g.leftTextX + 1 + (column - first) * cw; };
+            EXPECT_EQ(w.CaretPos().x() + 1, cellLeft(mark)) << "the caret's bright line starts its cell";
+
+            const int top = g.paneTop;
+            const QPoint origin = w.RowArea()->pos();
+            const int lastFull = std::min(200, first + (g.columnEdges[5] - cellLeft(first)) / cw - 1);
+            ASSERT_GT(lastFull, mark);
+            for (int column = first; column <= lastFull; ++column) {
+                const QRgb background = image.pixel(QPoint(cellLeft(column), top) - origin);
+                int ink = 0;
+                QRgb darkest = background;
+                for (int y = top + 1; y < top + w.LineHeight(); ++y)
+                    for (int x = cellLeft(column); x < cellLeft(column) + cw; ++x) {
+                        const QRgb p = image.pixel(QPoint(x, y) - origin);
+                        if (qGray(background) - qGray(p) < 40) continue;
+                        ++ink;
+                        if (qGray(p) < qGray(darkest)) darkest = p;
+                    }
+                if (column % 3 == 2) {
+                    EXPECT_EQ(ink, 0) << "a neighbour's glyph reaches into blank column " << column;
+                } else {
+                    EXPECT_GT(ink, 0) << "column " << column << " shows no glyph";
+                    // DiffCol is a pure red; the text colour is black.
+                    const bool red = qRed(darkest) - qGreen(darkest) > 60;
+                    EXPECT_EQ(red, std::find(std::begin(marks), std::end(marks), column) != std::end(marks))
+                        << "column " << column;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(fractional) << "no size had a fractional advance";
 }
 
 // Rows of plain lines; the rows listed differ.

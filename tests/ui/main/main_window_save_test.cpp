@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 #include "access/access_types.h"
@@ -22,6 +23,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "tests/engine/pane_fixture.h"
+#include "tests/ui/main/edited_window_fixture.h"
 #include "tests/ui/main/main_window_fixture.h"
 #include "ui/main/flat_button.h"
 #include "ui/main/main_window.h"
@@ -163,6 +165,8 @@ TEST_F(SaveWindowTest, SaveAsWritesTheChosenEncodingAndLineEnd) {
 TEST_F(SaveWindowTest, SaveInPlaceOfANewComparisonPaneOpensTheSaveAsMenu) {
     loadText("NewL.txt");
     engine::fccTabs().MarkPaneModified(1);
+    // As the window does when an edit marks the pane: the item follows.
+    window_->updateSaveCommands();
     QMenu* shown = nullptr;
     window_->SaveAsMenuHook = [&](QMenu* menu) { shown = menu; };
     window_->findChild<QAction*>("SaveLeftFile1")->trigger();
@@ -254,6 +258,173 @@ TEST_F(SaveWindowTest, SaveReadsTheWrittenSizeAndTimeBack) {
         EXPECT_EQ(data.FileTimes[1], time);
         EXPECT_EQ(s.SideAccessKinds[1], c.member ? tandex::access::akArchive : tandex::access::akLocal);
     }
+}
+
+// Files read, edited elsewhere and saved in place come back byte for byte:
+// lines cut at the maximum line length are written whole again, NULs stay.
+class SaveRoundTripTest : public tandex::testing::EditedWindowFixture {
+protected:
+    QString bytesFile(const QString& name, const QByteArray& bytes) {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return path;
+    }
+    ui::TF_Main& loadBytes(const QByteArray& left, const QByteArray& right) {
+        ui::TF_Main& w = makeWindow();
+        config::AppSettings().TCSelFirstDif = false;
+        config::AppSettings().TEEnabled = true;
+        config::AppSettings().BKBeforeSave = false;
+        w.loadAndCompare(3, bytesFile("left.txt", left), bytesFile("right.txt", right));
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.FormActivate();
+        settle();
+        return w;
+    }
+    QByteArray saveLeft() {
+        window_->findChild<QAction*>("SaveLeftFile1")->trigger();
+        QFile f(dir_.filePath("left.txt"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // The row showing the start of the left pane's line that begins with text.
+    static int rowOf(const QString& start) {
+        const auto& r = engine::rows();
+        for (int row = 0; row < r.TextRowCount; ++row)
+            if (!r.IsRowMissing(1, row) && r.RowPlainText(1, row).startsWith(start)) return row;
+        return -1;
+    }
+};
+
+// The same text in each encoding family the reader knows; "X" typed into
+// the first line must be the only change after saving.
+TEST_F(SaveRoundTripTest, LongLinesAndNulsSaveBackAsRead) {
+    QString text = QStringLiteral("first \u00E9\r\n");
+    for (int n : {1023, 1024, 1025, 5000, 20000})
+        text += QString(n, QChar(u'a' + n % 26)) + QStringLiteral("\r\n");
+    text += QStringLiteral("nul") + QChar(0) + QChar(0) + QStringLiteral("after\r\nlast\r\n");
+    const auto utf16 = [](const QString& t, bool big) {
+        QByteArray out = big ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        for (QChar c : t) {
+            const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            out += big ? QByteArray{&hi, 1} + QByteArray{&lo, 1} : QByteArray{&lo, 1} + QByteArray{&hi, 1};
+        }
+        return out;
+    };
+    struct Case {
+        const char* name;
+        QByteArray before, after;
+        int kind;
+    } cases[] = {
+        {"UTF-8", text.toUtf8(), ("X" + text).toUtf8(), tandex::access::fkUtf8},
+        {"ANSI", text.toLatin1(), ("X" + text).toLatin1(), tandex::access::fkAnsi},
+        {"UTF-16 LE", utf16(text, false), utf16("X" + text, false), tandex::access::fkUtf16LeBom},
+        {"UTF-16 BE", utf16(text, true), utf16("X" + text, true), tandex::access::fkUtf16BeBom},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::TF_Main& w = loadBytes(c.before, "first\nother\n");
+        ASSERT_EQ(engine::paneStores().FileKinds[1], c.kind);
+        EXPECT_EQ(engine::paneStores().FileLineCount(1), 8);
+        if (c.kind == tandex::access::fkUtf8) {
+            // To look at: continuation rows without numbers, the NULs' symbol.
+            w.gotoLine(1, 30, 0);
+            settle();
+            std::printf("grab: %s\n", qPrintable(tandex::testing::GrabToPng(&w, "SaveRoundTrip.LongLines")));
+        }
+        caretTo(1, rowOf(QStringLiteral("first")));
+        type(QStringLiteral("X"));
+        EXPECT_TRUE(engine::fccTabs().IsPaneModified(1));
+        const QByteArray saved = saveLeft();
+        EXPECT_TRUE(saved == c.after) << saved.size() << " bytes, expected " << c.after.size();
+        EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
+        w.close();
+    }
+}
+
+// Edits at the cut between two rows of one line: typing in the second row
+// adds no break; Enter makes one and its undo takes it back; joining the
+// two rows and undoing that leaves the line as it was.
+TEST_F(SaveRoundTripTest, EditsAtACutKeepTheLineWhole) {
+    const QByteArray line = QByteArray(1024, 'a') + QByteArray(300, 'b');
+    const QByteArray before = "top\n" + line + "\nend\n";
+    struct Step {
+        const char* name;
+        std::function<void(SaveRoundTripTest&, int row)> edit;  // row: the cut line's second row
+        QByteArray after;
+    };
+    const std::vector<Step> steps = {
+        {"type in the continuation", [](SaveRoundTripTest& t, int row) { caretTo(3, row); t.type("Z"); },
+         "top\n" + QByteArray(1024, 'a') + "bbZ" + QByteArray(298, 'b') + "\nend\n"},
+        {"Enter in the continuation",
+         [](SaveRoundTripTest& t, int row) { caretTo(3, row); t.press(Qt::Key_Return); },
+         "top\n" + QByteArray(1024, 'a') + "bb\n" + QByteArray(298, 'b') + "\nend\n"},
+        {"Enter, then undo",
+         [](SaveRoundTripTest& t, int row) {
+             caretTo(3, row);
+             t.press(Qt::Key_Return);
+             t.undoAll(1);
+         },
+         before},
+        {"Backspace at the cut, then undo",
+         [](SaveRoundTripTest& t, int row) {
+             caretTo(1, row);
+             t.press(Qt::Key_Backspace);
+             t.undoAll(1);
+         },
+         before},
+        {"the continuation deleted whole, then undo",
+         [](SaveRoundTripTest& t, int row) {
+             t.select(1, row, 1, row + 1);
+             t.press(Qt::Key_Delete);
+             t.undoAll(1);
+         },
+         before},
+        {"the continuation deleted whole",
+         [](SaveRoundTripTest& t, int row) {
+             t.select(1, row, 1, row + 1);
+             t.press(Qt::Key_Delete);
+         },
+         "top\n" + QByteArray(1024, 'a') + "\nend\n"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        ui::TF_Main& w = loadBytes(before, "top\nend\n");
+        const int row = rowOf(QStringLiteral("b"));
+        ASSERT_GT(row, 0);
+        EXPECT_EQ(engine::rows().RowNumberText(1, row).trimmed(), QString());
+        EXPECT_EQ(engine::rows().RowNumberText(1, row + 1).trimmed(), QStringLiteral("3"));
+        step.edit(*this, row);
+        // An undo back to the start leaves nothing to save: save anyway.
+        engine::fccTabs().MarkPaneModified(1);
+        w.updateSaveCommands();
+        EXPECT_TRUE(saveLeft() == step.after);
+        EXPECT_FALSE(engine::fccTabs().IsPaneModified(1));
+        w.close();
+    }
+}
+
+// A file of exactly 100,000 lines, four of them longer than the limit,
+// numbers its last line 100,000 and counts 100,000 lines.
+TEST_F(SaveRoundTripTest, LineNumbersCountTheFilesLines) {
+    QByteArray content;
+    content.reserve(1'000'000);
+    for (int i = 1; i <= 100'000; ++i) {
+        if (i % 25'000 == 1)
+            content += QByteArray(1500, 'x');
+        else
+            content += QByteArray::number(i);
+        content += '\n';
+    }
+    loadBytes(content, "1\n");
+    const auto& r = engine::rows();
+    EXPECT_EQ(engine::paneStores().FileLineCount(1), 100'000);
+    int last = r.TextRowCount - 1;
+    while (last > 0 && r.IsRowMissing(1, last)) --last;
+    EXPECT_EQ(r.RowNumberText(1, last).trimmed(), QStringLiteral("100000"));
+    EXPECT_EQ(r.RowNumberText(1, last - 1).trimmed(), QStringLiteral("99999"));
+    EXPECT_EQ(r.LineNumberWidth, 6);
 }
 
 }  // namespace

@@ -30,6 +30,11 @@ TEST(MainWindowStatus, StatusTextPerView) {
     equal.diffCount = 0;
     equal.rightModified = false;
     equal.selectedCount = 0;
+    // Cut at the row limit: no difference in the rows is no verdict.
+    ui::TStatusSnapshot cut = equal;
+    cut.cutMessage = "The compared files need more than 5.999.999 rows.";
+    ui::TStatusSnapshot cutDiffering = text;
+    cutDiffering.cutMessage = cut.cutMessage;
     ui::TStatusSnapshot folder;
     folder.viewType = ui::vtFolder;
     folder.hasRows = true;
@@ -54,6 +59,9 @@ TEST(MainWindowStatus, StatusTextPerView) {
         {"text", text,
          "Ln 1.234:Col 7 | Diff: 2 Blocks, 3 Lines, Mod=1 Add=1 Del=1 | Right mod! | Sel: 1 Line (right)"},
         {"equal", equal, "Ln 1.234:Col 7 |  Files are equal"},
+        {"cut", cut, "Ln 1.234:Col 7 |  The compared files need more than 5.999.999 rows."},
+        {"cut differing", cutDiffering,
+         "Ln 1.234:Col 7 | Diff: 2 Blocks, 3 Lines, Mod=1 Add=1 Del=1 | Right mod! | Sel: 1 Line (right)"},
         {"folder", folder, "Ln  1:Col 0 | Diff: 5 Files | Compare To...?"},
         {"folder filter", folderEqual, "Ln  1:Col 0 |  All files are equal"},
         {"single", single, "Ln  1:Col 0 | View Mode | File is modified"},

@@ -47,6 +47,17 @@ TEST_F(QtServicesTest, MessageBoxShowsCaptionTextAndButtonsAndReturnsTheAnswer) 
     EXPECT_EQ(answer, config::mrYes);
 }
 
+TEST_F(QtServicesTest, CarriageReturnsBreakTheBoxsLines) {
+    QtMessageSink sink;
+    QString seen;
+    AnswerNextBox([&](QMessageBox* box) {
+        seen = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    sink.showMessage({"Tandex", "one\rtwo\r\rthree\r\nfour", config::MsgKind::Warning, config::mbOK, config::mrOk});
+    EXPECT_EQ(seen, "one\ntwo\n\nthree\nfour");
+}
+
 TEST_F(QtServicesTest, EscapeAnswersCancel) {
     QtMessageSink sink;
     AnswerNextBox([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });

@@ -94,7 +94,8 @@ TEST_F(CommandWindowServicesTest, WindowsOfOtherSubsystemsGoToTheirObject) {
     TCommandWindowServices joined(&about);
     EXPECT_TRUE(joined.Has(ui::cwAbout));
     EXPECT_TRUE(joined.Has(ui::cwSharedServices));
-    EXPECT_FALSE(joined.Has(ui::cwColors));
+    // The colour dialog is this subsystem's own.
+    EXPECT_TRUE(joined.Has(ui::cwColors));
     joined.ShowAbout(QPoint(3, 4));
     EXPECT_EQ(about.shownAt, QPoint(3, 4));
     EXPECT_FALSE(services_.Has(ui::cwAbout));
