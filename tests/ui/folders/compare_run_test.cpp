@@ -384,17 +384,28 @@ TEST_F(CompareRunTest, RowsOfBothSidesAndOfTheRightOnly) {
         bool subfolders, both;
         QStringList rows;
     } cases[] = {
+        // Names in byte order, so "Src" comes before "a"; a folder holding a
+        // difference is marked too.
         {"subfolders, both sides", true, true,
-         {"a/ | a/ r0", "a/b/ | a/b/ r0", "a/b/c/ | a/b/c/ r0", "a/b/c/f1 | a/b/c/f1 r0", "a/b/c/f2 | a/b/c/f2 r0",
-          "a/new/#3 | a/new/ r0 *", "a/new/z#3 | a/new/z r2 *", "a/ronly#2 | a/ronly r2 *", "a/x | a/x r0",
-          "Src/ | Src/#3 r0 *", "Src/y | Src/y#3 r2 *", "m/ | m/#3 r0 *", "m/gone | m/gone#3 r2 *", "s/ | s/ r0",
+         {"Src/ | Src/#3 r0 *", "Src/y | Src/y#3 r2 *", "a/ | a/ r0 *", "a/b/ | a/b/ r0", "a/b/c/ | a/b/c/ r0",
+          "a/b/c/f1 | a/b/c/f1 r0", "a/b/c/f2 | a/b/c/f2 r0", "a/new/#3 | a/new/ r0 *", "a/new/z#3 | a/new/z r2 *",
+          "a/ronly#2 | a/ronly r2 *", "a/x | a/x r0", "m/ | m/#3 r0 *", "m/gone | m/gone#3 r2 *", "s/ | s/ r0",
           "s/k | s/k r0", "rtop#2 | rtop r2 *", "src/#3 | src/ r0 *", "src/y#3 | src/y r2 *", "top | top r0"}},
         {"right-only subfolders not looked at without subfolders", false, true,
          {"rtop#2 | rtop r2 *", "top | top r0"}},
         {"only the left side", true, false,
-         {"a/ | a/ r0", "a/b/ | a/b/ r0", "a/b/c/ | a/b/c/ r0", "a/b/c/f1 | a/b/c/f1 r0", "a/b/c/f2 | a/b/c/f2 r0",
-          "a/x | a/x r0", "Src/ | Src/#3 r0 *", "Src/y | Src/y#3 r2 *", "m/ | m/#3 r0 *", "m/gone | m/gone#3 r2 *",
-          "s/ | s/ r0", "s/k | s/k r0", "top | top r0"}},
+         {"Src/ | Src/#3 r0 *", "Src/y | Src/y#3 r2 *", "a/ | a/ r0", "a/b/ | a/b/ r0", "a/b/c/ | a/b/c/ r0",
+          "a/b/c/f1 | a/b/c/f1 r0", "a/b/c/f2 | a/b/c/f2 r0", "a/x | a/x r0", "m/ | m/#3 r0 *",
+          "m/gone | m/gone#3 r2 *", "s/ | s/ r0", "s/k | s/k r0", "top | top r0"}},
+    };
+    // Differences count files only, not the folders that hold them.
+    auto differingFiles = [](const QStringList& rows) {
+        int n = 0;
+        for (const QString& row : rows) {
+            const QString left = row.section(" | ", 0, 0).remove(QRegularExpression("#\\d$"));
+            if (row.endsWith(" *") && !left.endsWith('/')) ++n;
+        }
+        return n;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -402,11 +413,12 @@ TEST_F(CompareRunTest, RowsOfBothSidesAndOfTheRightOnly) {
         config::AppSettings().FCChkBoth = c.both;
         const Outcome o = run(path("l"), path("r"));
         EXPECT_EQ(o.rows, c.rows);
-        EXPECT_EQ(o.differences, int(c.rows.filter(QRegularExpression("[^/] r. \\*$")).size()));
+        EXPECT_EQ(o.differences, differingFiles(c.rows));
     }
     // The chain a/b/c was made once: one record per level made.
     EXPECT_EQ(FolderCompare().MaxFolderDepth, 2);
-    EXPECT_EQ(engine::paneStores().FolderPairCount, 7);
+    // Src, a, a/b, a/b/c, m and s: no level twice.
+    EXPECT_EQ(engine::paneStores().FolderPairCount, 6);
 }
 
 TEST_F(CompareRunTest, FoldersWhoseNamesShareAKeyGetRowsOfTheirOwn) {
@@ -415,15 +427,21 @@ TEST_F(CompareRunTest, FoldersWhoseNamesShareAKeyGetRowsOfTheirOwn) {
     keys.Options.OptionsActive = 1;
     QHash<quint32, QString> seen;
     QString first, second;
+    // Random letters: the key is a CRC, which keeps names that differ in
+    // few bits apart, so counted names may never meet.
+    QRandomGenerator random(63);
     for (int i = 0; second.isEmpty(); ++i) {
-        const QString name = QString("d%1").arg(i, 7, 16, QChar('0'));
+        ASSERT_LT(i, 4'000'000);
+        QString name = "d";
+        for (int k = 0; k < 9; ++k) name += QChar('a' + random.bounded(26));
         const quint32 key = keys.MakeLineKey(name);
-        if (seen.contains(key)) {
+        if (seen.contains(key) && seen[key] != name) {
             first = seen[key];
             second = name;
         }
         seen.insert(key, name);
     }
+    if (second < first) std::swap(first, second);  // the listing's order
     makeTree(path("l"), {{first + "/f"}, {second + "/g"}});
     makeTree(path("r"), {{first + "/f"}, {second + "/g"}});
     const Outcome o = run(path("l"), path("r"));
@@ -543,7 +561,7 @@ TEST_F(CompareRunTest, AnUnreadableFileIsRetriedOnYesAndGivenUpOnNo) {
         // so the entries after it are not bold.
         const qsizetype at = o.log.indexOf(QRegularExpression("^\\\\cf2FC-Error: .*"));
         ASSERT_GE(at, 0);
-        EXPECT_EQ(o.log[at], "\\cf2FC-Error: OpenRead Error 5: Access denied");
+        EXPECT_EQ(o.log[at], "\\cf2FC-Error: OpenRead Error 5: File access denied");
         EXPECT_EQ(o.log[at + 1], "    Path: " + EscapeLogText(path("l/a")));
         EXPECT_EQ(o.log[at + 2], " => COMPARE-RESULT: \\b  ERROR: \\b0\\cf1 ");
         EXPECT_EQ(o.log[at + 3], "");
@@ -581,7 +599,11 @@ TEST_F(CompareRunTest, TheFirstFailureIsTheRunsErrorCode) {
     r.ResetCounters();
     r.ComparePair(true);
     const Outcome o = collect(r);
-    EXPECT_EQ(o.rows, QStringList({"a#2 | a r2 *", "b#3 | b r2 *", "c | c r0"}));
+    // The right-only scan of the folder may show "a" once more: it was
+    // listed after "a" had gone.
+    EXPECT_TRUE(o.rows.contains("a#2 | a r2 *")) << qPrintable(o.rows.join('\n'));
+    EXPECT_TRUE(o.rows.contains("b#3 | b r2 *")) << qPrintable(o.rows.join('\n'));
+    EXPECT_EQ(o.rows.back(), "c | c r0");
     EXPECT_EQ(o.errors, 2);
     EXPECT_EQ(o.errorCode, 2);
 }
@@ -627,9 +649,9 @@ TEST_F(CompareRunTest, ALinkBackOnTheRightEndsTheRightOnlyScan) {
     makeTree(path("r"), {{"f"}, {"new/g"}});
     ASSERT_EQ(::symlink("..", native(path("r/new/loop")).constData()), 0);
     const Outcome o = run(path("l"), path("r"));
-    EXPECT_TRUE(o.rows.contains("new/g#3 | new/g r2 *")) << qPrintable(o.rows.join('\n'));
-    EXPECT_TRUE(o.rows.contains("new/loop/new/g#3 | new/loop/new/g r2 *")) << qPrintable(o.rows.join('\n'));
-    EXPECT_LT(o.rows.size(), 20);
+    // The link leads back to the folder being scanned: it is not entered,
+    // as the pre-scan does not enter one on the left.
+    EXPECT_EQ(o.rows, QStringList({"new/#3 | new/ r0 *", "new/g#3 | new/g r2 *", "f | f r0"}));
 }
 
 // ---- against diff ----------------------------------------------------------------
