@@ -24,6 +24,7 @@
 #include "config/sys_helpers.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/more_filters.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/form_layout.h"
 #include "ui/main/main_window.h"
@@ -102,6 +103,8 @@ TCmpFolder::TCmpFolder(ui::TF_Main* main)
     createInfoPanel();
     createSettingsPanel();
     createControlPanel();
+    F_CmpSettingsExt = new TF_CmpSettingsExt(this, CB_FCExclFolders);
+    F_CmpSettingsExt->OnFiltersChanged = [this](const QString& text) { FiltersChanged(text); };
 
     timDelayedPreScan = named(new QTimer(this), "timDelayedPreScan");
     timDelayedPreScan->setSingleShot(true);
@@ -373,6 +376,9 @@ void TCmpFolder::createControlPanel() {
 
     fbOk->OnClick = [this](QObject*) { fbOkClick(); };
     fbCancel->OnClick = [this](QObject*) { fbCancelClick(); };
+    fbMoreFilters = makeButton(P_CmpControl, "fbMoreFilters", 439, 96, 112, 34);
+    fbMoreFilters->SetCaption(QStringLiteral("More  Filters"));
+    fbMoreFilters->OnClick = [this](QObject*) { fbMoreFiltersClick(); };
 }
 
 void TCmpFolder::FormCreate() {
@@ -557,6 +563,24 @@ bool TCmpFolder::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TCmpFolder::moveEvent(QMoveEvent* event) {
+    // The panel sits beside the window: a move ends its slide and takes it
+    // along at once.
+    if (F_CmpSettingsExt && F_CmpSettingsExt->isVisible()) {
+        F_CmpSettingsExt->CancelSlide();
+        F_CmpSettingsExt->move(F_CmpSettingsExt->DockedLeft(), F_CmpSettingsExt->DockedTop());
+    }
+    QWidget::moveEvent(event);
+}
+
+void TCmpFolder::changeEvent(QEvent* event) {
+    // A panel parked behind the window must not come before it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && F_CmpSettingsExt &&
+        F_CmpSettingsExt->isVisible() && !F_CmpSettingsExt->IsShown())
+        raise();
+    QWidget::changeEvent(event);
 }
 
 void TCmpFolder::closeEvent(QCloseEvent* event) {
