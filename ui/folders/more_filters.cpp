@@ -42,7 +42,7 @@ const QString kDatesWarningHint = QStringLiteral(
 
 namespace {
 
-constexpr int kPanelWidth = 360;
+constexpr int kPanelWidth = 400;
 constexpr int kPanelHeight = 486;
 constexpr int kMaxDays = 150000;
 constexpr int kWarningFrameMs = 300;
@@ -176,7 +176,7 @@ TF_CmpSettingsExt::TF_CmpSettingsExt(QWidget* owner, QComboBox* excludedFolders)
 
     GB_FolderFilter = named(new QGroupBox(QStringLiteral(" Folder exclude filter: "), this), "GB_FolderFilter");
     GB_FolderFilter->setGeometry(ScaledRect(6, 28, kPanelWidth - 12, 74));
-    Label1 = ui::MakeFormLabel(GB_FolderFilter, "Label1", ScaledRect(8, 20, 330, 16));
+    Label1 = ui::MakeFormLabel(GB_FolderFilter, "Label1", ScaledRect(8, 20, kPanelWidth - 28, 16));
     Label1->setText(QStringLiteral("Exclude all folders that match the following filter:"));
     CB_FCExclFolders = excludedFolders;
     CB_FCExclFolders->setParent(GB_FolderFilter);
@@ -189,45 +189,45 @@ TF_CmpSettingsExt::TF_CmpSettingsExt(QWidget* owner, QComboBox* excludedFolders)
     GB_SizeFilter = named(new QGroupBox(QStringLiteral(" Size exclude filter: "), this), "GB_SizeFilter");
     GB_SizeFilter->setGeometry(ScaledRect(6, 108, kPanelWidth - 12, 100));
     CB_FCExclSmaller = makeCheckBox(GB_SizeFilter, "CB_FCExclSmaller", "Exclude files smaller than:",
-                                    ScaledRect(8, 20, 170, 22));
-    E_SmallerSize = makeDigitsEdit(GB_SizeFilter, "E_SmallerSize", kTagSizeEdit, ScaledRect(180, 20, 74, 22));
-    UD_Smaller = makeUpDown(GB_SizeFilter, "UD_Smaller", E_SmallerSize, 254, 20);
-    CB_SmallerUnits = makeUnits(GB_SizeFilter, "CB_SmallerUnits", ScaledRect(274, 20, 64, 22));
+                                    ScaledRect(8, 20, 196, 22));
+    E_SmallerSize = makeDigitsEdit(GB_SizeFilter, "E_SmallerSize", kTagSizeEdit, ScaledRect(206, 20, 84, 22));
+    UD_Smaller = makeUpDown(GB_SizeFilter, "UD_Smaller", E_SmallerSize, 290, 20);
+    CB_SmallerUnits = makeUnits(GB_SizeFilter, "CB_SmallerUnits", ScaledRect(310, 20, 70, 22));
     L_SmalerSize = ui::MakeFormLabel(GB_SizeFilter, "L_SmalerSize", ScaledRect(28, 42, 300, 16));
     CB_FCExclLarger = makeCheckBox(GB_SizeFilter, "CB_FCExclLarger", "Exclude files larger than:",
-                                   ScaledRect(8, 58, 170, 22));
-    E_LargerSize = makeDigitsEdit(GB_SizeFilter, "E_LargerSize", kTagSizeEdit, ScaledRect(180, 58, 74, 22));
-    UD_Larger = makeUpDown(GB_SizeFilter, "UD_Larger", E_LargerSize, 254, 58);
-    CB_LargerUnits = makeUnits(GB_SizeFilter, "CB_LargerUnits", ScaledRect(274, 58, 64, 22));
+                                   ScaledRect(8, 58, 196, 22));
+    E_LargerSize = makeDigitsEdit(GB_SizeFilter, "E_LargerSize", kTagSizeEdit, ScaledRect(206, 58, 84, 22));
+    UD_Larger = makeUpDown(GB_SizeFilter, "UD_Larger", E_LargerSize, 290, 58);
+    CB_LargerUnits = makeUnits(GB_SizeFilter, "CB_LargerUnits", ScaledRect(310, 58, 70, 22));
     L_LargerSize = ui::MakeFormLabel(GB_SizeFilter, "L_LargerSize", ScaledRect(28, 80, 300, 16));
-    I_SizeWarning = ui::MakeFormLabel(GB_SizeFilter, "I_SizeWarning", ScaledRect(300, 0, 20, 20));
+    I_SizeWarning = ui::MakeFormLabel(GB_SizeFilter, "I_SizeWarning", ScaledRect(kPanelWidth - 40, 0, 20, 20));
 
     GB_DateFilter = named(new QGroupBox(QStringLiteral(" Date exclude filter: "), this), "GB_DateFilter");
     GB_DateFilter->setGeometry(ScaledRect(6, 214, kPanelWidth - 12, 100));
     CB_FCUseDaysAgo = makeCheckBox(GB_DateFilter, "CB_FCUseDaysAgo", "Use days ago", ScaledRect(8, 18, 170, 20));
     CB_FCExclOlder =
-        makeCheckBox(GB_DateFilter, "CB_FCExclOlder", "Exclude files older than:", ScaledRect(8, 42, 160, 22));
-    E_FCOlderDays = makeDigitsEdit(GB_DateFilter, "E_FCOlderDays", kTagDayEdit, ScaledRect(170, 42, 60, 22));
-    UD_Older = makeUpDown(GB_DateFilter, "UD_Older", E_FCOlderDays, 230, 42);
+        makeCheckBox(GB_DateFilter, "CB_FCExclOlder", "Exclude files older than:", ScaledRect(8, 42, 186, 22));
+    E_FCOlderDays = makeDigitsEdit(GB_DateFilter, "E_FCOlderDays", kTagDayEdit, ScaledRect(196, 42, 60, 22));
+    UD_Older = makeUpDown(GB_DateFilter, "UD_Older", E_FCOlderDays, 256, 42);
     L_ODays = ui::MakeFormLabel(GB_DateFilter, "L_ODays", ScaledRect(8, 0, 10, 16));
-    L_ODays->setGeometry(ScaledRect(250, 45, 90, 16));
+    L_ODays->setGeometry(ScaledRect(276, 45, 110, 16));
     CB_FCExclNewer =
-        makeCheckBox(GB_DateFilter, "CB_FCExclNewer", "Exclude files newer than:", ScaledRect(8, 70, 160, 22));
-    E_FCNewerDays = makeDigitsEdit(GB_DateFilter, "E_FCNewerDays", kTagDayEdit, ScaledRect(170, 70, 60, 22));
-    UD_Newer = makeUpDown(GB_DateFilter, "UD_Newer", E_FCNewerDays, 230, 70);
-    L_NDays = ui::MakeFormLabel(GB_DateFilter, "L_NDays", ScaledRect(250, 73, 90, 16));
+        makeCheckBox(GB_DateFilter, "CB_FCExclNewer", "Exclude files newer than:", ScaledRect(8, 70, 186, 22));
+    E_FCNewerDays = makeDigitsEdit(GB_DateFilter, "E_FCNewerDays", kTagDayEdit, ScaledRect(196, 70, 60, 22));
+    UD_Newer = makeUpDown(GB_DateFilter, "UD_Newer", E_FCNewerDays, 256, 70);
+    L_NDays = ui::MakeFormLabel(GB_DateFilter, "L_NDays", ScaledRect(276, 73, 110, 16));
     const QString longDate = QLocale().dateFormat(QLocale::LongFormat);
     auto makeDate = [&](const char* name, int y) {
         auto* d = named(new QDateEdit(GB_DateFilter), name);
         d->setDisplayFormat(longDate);
         d->setCalendarPopup(true);
-        d->setGeometry(ScaledRect(170, y, 100, 22));
+        d->setGeometry(ScaledRect(196, y, 110, 22));
         return d;
     };
     auto makeTime = [&](const char* name, int y) {
         auto* t = named(new QTimeEdit(GB_DateFilter), name);
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-        t->setGeometry(ScaledRect(272, y, 68, 22));
+        t->setGeometry(ScaledRect(308, y, 76, 22));
         return t;
     };
     // The pickers sit on the rows of the day edits and cover them in date
@@ -236,18 +236,18 @@ TF_CmpSettingsExt::TF_CmpSettingsExt(QWidget* owner, QComboBox* excludedFolders)
     tFCOlderTS = makeTime("tFCOlderTS", 42);
     dFCNewerTS = makeDate("dFCNewerTS", 70);
     tFCNewerTS = makeTime("tFCNewerTS", 70);
-    I_DaysWarning = ui::MakeFormLabel(GB_DateFilter, "I_DaysWarning", ScaledRect(300, 0, 20, 20));
+    I_DaysWarning = ui::MakeFormLabel(GB_DateFilter, "I_DaysWarning", ScaledRect(kPanelWidth - 40, 0, 20, 20));
 
     GB_AttributeFilter =
         named(new QGroupBox(QStringLiteral(" Attribute exclude filter: "), this), "GB_AttributeFilter");
     GB_AttributeFilter->setGeometry(ScaledRect(6, 320, kPanelWidth - 12, 160));
-    auto* filesLabel = ui::MakeFormLabel(GB_AttributeFilter, "L_FileAttr", ScaledRect(120, 20, 120, 16));
+    auto* filesLabel = ui::MakeFormLabel(GB_AttributeFilter, "L_FileAttr", ScaledRect(130, 20, 128, 16));
     filesLabel->setText(QStringLiteral("File attributes:"));
-    auto* foldersLabel = ui::MakeFormLabel(GB_AttributeFilter, "L_FolderAttr", ScaledRect(244, 20, 100, 16));
+    auto* foldersLabel = ui::MakeFormLabel(GB_AttributeFilter, "L_FolderAttr", ScaledRect(270, 20, 120, 16));
     foldersLabel->setText(QStringLiteral("Folder attributes:"));
     const char* rowCaptions[3] = {"Ignore:", "Exclude if set:", "Exclude if not set:"};
     for (int r = 0; r < 3; ++r) {
-        auto* l = ui::MakeFormLabel(GB_AttributeFilter, "L_AttrRow", ScaledRect(8, 70 + r * 26, 110, 16));
+        auto* l = ui::MakeFormLabel(GB_AttributeFilter, "L_AttrRow", ScaledRect(8, 70 + r * 26, 120, 16));
         l->setText(QLatin1String(rowCaptions[r]));
     }
     const struct {
@@ -258,7 +258,7 @@ TF_CmpSettingsExt::TF_CmpSettingsExt(QWidget* owner, QComboBox* excludedFolders)
                    {"FS", " S", " System "},    {"DR", " R", " Read-only "}, {"DH", " H", " Hidden "},
                    {"DS", " S", " System "}};
     for (int g = 0; g < 7; ++g) {
-        const int x = 118 + g * 30 + (g >= 4 ? 14 : 0);
+        const int x = 130 + g * 32 + (g >= 4 ? 12 : 0);
         auto* box = new QGroupBox(QLatin1String(groups[g].caption), GB_AttributeFilter);
         box->setObjectName(QStringLiteral("GB_") + QLatin1String(groups[g].code));
         box->setToolTip(QLatin1String(groups[g].hint));
