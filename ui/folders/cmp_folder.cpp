@@ -47,6 +47,9 @@ constexpr int kEqualList = 256;
 constexpr int kEqualImage = 6;
 constexpr int kFolderImageSize = 96;
 constexpr int kEqualImageSize = 48;
+// No filter, filters active, filters in contradiction: the "More  Filters"
+// button's pictures, in that order.
+constexpr int kFilterHintList = 24;
 
 constexpr ui::TColor kSessionColor = 16769248;
 constexpr ui::TColor kMoreBarIdle = 0xF8F8F8;
@@ -105,6 +108,9 @@ TCmpFolder::TCmpFolder(ui::TF_Main* main)
     createControlPanel();
     F_CmpSettingsExt = new TF_CmpSettingsExt(this, CB_FCExclFolders);
     F_CmpSettingsExt->OnFiltersChanged = [this](const QString& text) { FiltersChanged(text); };
+    F_CmpSettingsExt->LoadBMPFunc = [this](int size, int index, QImage& bitmap) {
+        return CmpLoadBMPFunc(size, index, bitmap);
+    };
 
     timDelayedPreScan = named(new QTimer(this), "timDelayedPreScan");
     timDelayedPreScan->setSingleShot(true);
@@ -378,6 +384,7 @@ void TCmpFolder::createControlPanel() {
     fbCancel->OnClick = [this](QObject*) { fbCancelClick(); };
     fbMoreFilters = makeButton(P_CmpControl, "fbMoreFilters", 439, 96, 112, 34);
     fbMoreFilters->SetCaption(QStringLiteral("More  Filters"));
+    fbMoreFilters->SetListID(kFilterHintList);
     fbMoreFilters->OnClick = [this](QObject*) { fbMoreFiltersClick(); };
 }
 
@@ -459,9 +466,9 @@ void TCmpFolder::ApplyLook() {
     setMoreSettingsBarColor(kMoreBarIdle);
     const QColor face = P_CmpSettings->palette().color(QPalette::Window);
     const ui::TColor faceColor = ui::TColor(face.red()) | ui::TColor(face.green()) << 8 | ui::TColor(face.blue()) << 16;
-    for (ui::TFlatButton2* b : {fbOpenFolderL, fbOpenFolderR, fbSWAP}) b->SetBgColorFlat(faceColor);
+    for (ui::TFlatButton2* b : {fbOpenFolderL, fbOpenFolderR, fbSWAP, fbMoreFilters}) b->SetBgColorFlat(faceColor);
     for (ui::TFlatButton2* b : {fbHelp, fbOpenFolderL, fbOpenFolderR, fbSWAP, fbOk, fbCancel, fbPause, fbSkipFile,
-                                fbShowLog})
+                                fbShowLog, fbMoreFilters})
         b->SetFlat(flat);
     fbSWAP->SetImageID(kSwapImage);
     // A button whose picture is missing shows its caption instead.

@@ -35,6 +35,9 @@ namespace {
 bool batchMode() { return ui::commandLine().BatchMode(); }
 bool guiRequested() { return ui::commandLine().GuiRequested(); }
 
+// The "More  Filters" button's first picture in its list.
+constexpr int kFilterHintFirstImage = 31;
+
 }  // namespace
 
 bool TCmpFolder::ShowOptions(int mode) {
@@ -216,13 +219,18 @@ void TCmpFolder::UpdateFilterHint() {
     QString hint = F_CmpSettingsExt->IsShown() ? QStringLiteral(" Hide \"More Filters\" page ")
                                                : QStringLiteral(" Show \"More Filters\" page ");
     hint += QChar(13);
-    if (!F_CmpSettingsExt->HasActiveFilter())
+    int image = 0;
+    if (!F_CmpSettingsExt->HasActiveFilter()) {
         hint += QStringLiteral(" > No filters are active! <");
-    else if (F_CmpSettingsExt->ShowFilterInfo())
+    } else if (F_CmpSettingsExt->ShowFilterInfo()) {
         hint += QStringLiteral(" > Some filters are active! <");
-    else
+        image = 1;
+    } else {
         hint += QStringLiteral(" > Some filters have erroneous data! < ");
+        image = 2;
+    }
     fbMoreFilters->setToolTip(hint);
+    fbMoreFilters->SetImageID(kFilterHintFirstImage + image);
 }
 
 void TCmpFolder::timDelayedPreScanTimer() {

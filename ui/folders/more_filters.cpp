@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPainter>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
@@ -46,6 +45,9 @@ constexpr int kPanelWidth = 400;
 constexpr int kPanelHeight = 486;
 constexpr int kMaxDays = 150000;
 constexpr int kWarningFrameMs = 300;
+constexpr int kWarningList = 24;
+constexpr int kWarningFirstImage = 34;
+constexpr int kWarningFrames = 3;
 constexpr int kTagSizeEdit = 1;
 constexpr int kTagDayEdit = 2;
 
@@ -480,20 +482,17 @@ void TF_CmpSettingsExt::setWarning(QLabel* picture, QGroupBox* group, bool on, c
 }
 
 void TF_CmpSettingsExt::nextWarningFrame() {
-    // Two frames, the sign and its faded copy, so that the eye finds it.
     const int px = config::ScaleDpi(20);
-    QPixmap sign = style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(px, px);
-    if (warningFrame_ % 2 == 1) {
-        QPixmap faded(sign.size());
-        faded.fill(Qt::transparent);
-        QPainter p(&faded);
-        p.setOpacity(0.35);
-        p.drawPixmap(0, 0, sign);
-        p.end();
-        sign = faded;
-    }
+    const int frame = warningFrame_++ % kWarningFrames;
+    QImage image;
+    QPixmap sign;
+    if (LoadBMPFunc && LoadBMPFunc(kWarningList, kWarningFirstImage + frame, image))
+        sign = QPixmap::fromImage(image.scaled(px, px, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    else
+        // Without the program's pictures (a window of its own) the
+        // platform's sign stands in, unanimated.
+        sign = style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(px, px);
     for (QLabel* picture : {I_SizeWarning, I_DaysWarning}) picture->setPixmap(sign);
-    ++warningFrame_;
 }
 
 bool TF_CmpSettingsExt::HasActiveFilter() const {
@@ -542,6 +541,7 @@ void TF_CmpSettingsExt::SlideIn() {
         notifyEnabled_ = false;
         RefreshEnabledStates();
         if (x() < target - width() || x() > target || !isVisible()) move(target - width(), y());
+        fbHelp->SetFlat(config::FlatLook() != 0);
         show();
         shown_ = true;
         LoadControls();

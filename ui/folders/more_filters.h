@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "config/app_settings.h"
+#include "ui/main/flat_button.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,10 +24,6 @@ class QRadioButton;
 class QTimeEdit;
 class QTimer;
 class QToolButton;
-
-namespace tandex::ui {
-class TFlatButton2;
-}
 
 namespace tandex::folders {
 
@@ -87,6 +84,8 @@ public:
     bool HasActiveFilter() const;
     // Called with an empty text after every applied change.
     std::function<void(const QString&)> OnFiltersChanged;
+    // The program's pictures (the warning's frames).
+    ui::TLoadBitmap LoadBMPFunc;
 
     // The docked left edge and top beside the owner.
     int DockedLeft() const;

@@ -779,4 +779,38 @@ TEST_F(CmpFolderPicturesTest, TheWindowShowsItsPicturesWithMoreSettings) {
                           cancel()});
 }
 
+TEST_F(CmpFolderPicturesTest, TheMoreFiltersButtonAndThePanelsWarningShowTheirPictures) {
+    main_ = std::make_unique<ui::TF_Main>();
+    config::SetIniFileAccess(&access_);
+    main_->loadIconSets();
+    auto& s = config::AppSettings();
+    s.FCFoldersL[0] = left_;
+    s.FCFoldersR[0] = right_;
+    s.CFL = 40;
+    s.CFT = 40;
+    s.FCExclSmaller = s.FCExclLarger = true;
+    s.FCSmaller = 2;
+    s.FCLarger = 1;
+    TCmpFolder& w = make(main_.get());
+    QImage bitmap;
+    for (int i = 31; i <= 36; ++i) EXPECT_TRUE(main_->loadBMPFunc(24, i, bitmap)) << i;
+    runOptions(cmNormal, {startEnabled(), [&] {
+                              EXPECT_EQ(w.fbMoreFilters->ImageID(), 31 + 2);
+                              tandex::testing::PressFlatButton(&w, "fbMoreFilters");
+                              TF_CmpSettingsExt* panel = w.F_CmpSettingsExt;
+                              EXPECT_TRUE(panel->I_SizeWarning->isVisible());
+                              EXPECT_FALSE(panel->I_SizeWarning->pixmap().isNull());
+                              const QRect both = w.frameGeometry().united(panel->frameGeometry());
+                              QGuiApplication::primaryScreen()
+                                  ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
+                                  .save(QDir(tandex::testing::GrabFolder()).filePath("CmpFolder-more-filters-pictures.png"));
+                              panel->CB_FCExclSmaller->setChecked(false);
+                              EXPECT_EQ(w.fbMoreFilters->ImageID(), 31 + 1);
+                              panel->CB_FCExclLarger->setChecked(false);
+                              EXPECT_EQ(w.fbMoreFilters->ImageID(), 31);
+                              return true;
+                          },
+                          cancel()});
+}
+
 }  // namespace
