@@ -24,6 +24,7 @@
 #include "config/sys_helpers.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/more_filters.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/form_layout.h"
 #include "ui/main/main_window.h"
@@ -46,6 +47,9 @@ constexpr int kEqualList = 256;
 constexpr int kEqualImage = 6;
 constexpr int kFolderImageSize = 96;
 constexpr int kEqualImageSize = 48;
+// No filter, filters active, filters in contradiction: the "More  Filters"
+// button's pictures, in that order.
+constexpr int kFilterHintList = 24;
 
 constexpr ui::TColor kSessionColor = 16769248;
 constexpr ui::TColor kMoreBarIdle = 0xF8F8F8;
@@ -102,6 +106,11 @@ TCmpFolder::TCmpFolder(ui::TF_Main* main)
     createInfoPanel();
     createSettingsPanel();
     createControlPanel();
+    F_CmpSettingsExt = new TF_CmpSettingsExt(this, CB_FCExclFolders);
+    F_CmpSettingsExt->OnFiltersChanged = [this](const QString& text) { FiltersChanged(text); };
+    F_CmpSettingsExt->LoadBMPFunc = [this](int size, int index, QImage& bitmap) {
+        return CmpLoadBMPFunc(size, index, bitmap);
+    };
 
     timDelayedPreScan = named(new QTimer(this), "timDelayedPreScan");
     timDelayedPreScan->setSingleShot(true);
@@ -373,6 +382,10 @@ void TCmpFolder::createControlPanel() {
 
     fbOk->OnClick = [this](QObject*) { fbOkClick(); };
     fbCancel->OnClick = [this](QObject*) { fbCancelClick(); };
+    fbMoreFilters = makeButton(P_CmpControl, "fbMoreFilters", 439, 96, 112, 34);
+    fbMoreFilters->SetCaption(QStringLiteral("More  Filters"));
+    fbMoreFilters->SetListID(kFilterHintList);
+    fbMoreFilters->OnClick = [this](QObject*) { fbMoreFiltersClick(); };
 }
 
 void TCmpFolder::FormCreate() {
@@ -453,9 +466,9 @@ void TCmpFolder::ApplyLook() {
     setMoreSettingsBarColor(kMoreBarIdle);
     const QColor face = P_CmpSettings->palette().color(QPalette::Window);
     const ui::TColor faceColor = ui::TColor(face.red()) | ui::TColor(face.green()) << 8 | ui::TColor(face.blue()) << 16;
-    for (ui::TFlatButton2* b : {fbOpenFolderL, fbOpenFolderR, fbSWAP}) b->SetBgColorFlat(faceColor);
+    for (ui::TFlatButton2* b : {fbOpenFolderL, fbOpenFolderR, fbSWAP, fbMoreFilters}) b->SetBgColorFlat(faceColor);
     for (ui::TFlatButton2* b : {fbHelp, fbOpenFolderL, fbOpenFolderR, fbSWAP, fbOk, fbCancel, fbPause, fbSkipFile,
-                                fbShowLog})
+                                fbShowLog, fbMoreFilters})
         b->SetFlat(flat);
     fbSWAP->SetImageID(kSwapImage);
     // A button whose picture is missing shows its caption instead.
@@ -557,6 +570,24 @@ bool TCmpFolder::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TCmpFolder::moveEvent(QMoveEvent* event) {
+    // The panel sits beside the window: a move ends its slide and takes it
+    // along at once.
+    if (F_CmpSettingsExt && F_CmpSettingsExt->isVisible()) {
+        F_CmpSettingsExt->CancelSlide();
+        F_CmpSettingsExt->move(F_CmpSettingsExt->DockedLeft(), F_CmpSettingsExt->DockedTop());
+    }
+    QWidget::moveEvent(event);
+}
+
+void TCmpFolder::changeEvent(QEvent* event) {
+    // A panel parked behind the window must not come before it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && F_CmpSettingsExt &&
+        F_CmpSettingsExt->isVisible() && !F_CmpSettingsExt->IsShown())
+        raise();
+    QWidget::changeEvent(event);
 }
 
 void TCmpFolder::closeEvent(QCloseEvent* event) {

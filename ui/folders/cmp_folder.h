@@ -36,6 +36,8 @@ class TF_Main;
 
 namespace tandex::folders {
 
+class TF_CmpSettingsExt;
+
 // Run modes of the window.
 enum TCmpFolderMode : int {
     cmNormal = -1,
@@ -118,6 +120,13 @@ public:
     void E_FCMaxDepthChange();
     void UD_LevelChangingEx(int step);
     void pMoreSettingsClick(bool realClick);
+    void fbMoreFiltersClick();
+    // The "More  Filters" button's hint: what the panel would do and
+    // whether its filters are active or contradict each other.
+    void UpdateFilterHint();
+    // The more-filters panel's report: an empty text after a change of its
+    // filters, any other text asks for a new pre-scan at once.
+    void FiltersChanged(const QString& text);
     void timDelayedPreScanTimer();
     void timDispUpdTimer();
 
@@ -164,12 +173,16 @@ public:
     QLabel *IMG_LFolder = nullptr, *IMG_Equal = nullptr, *IMG_RFolder = nullptr, *L_Error = nullptr;
     ui::TFlatButton2 *fbOpenFolderL = nullptr, *fbOpenFolderR = nullptr, *fbSWAP = nullptr, *fbHelp = nullptr,
                      *fbOk = nullptr, *fbCancel = nullptr, *fbPause = nullptr, *fbSkipFile = nullptr,
-                     *fbShowLog = nullptr;
+                     *fbShowLog = nullptr, *fbMoreFilters = nullptr;
+    // Owned by the window, which creates it hidden with itself.
+    TF_CmpSettingsExt* F_CmpSettingsExt = nullptr;
     QMenu *pmOpenLeft = nullptr, *pmOpenRight = nullptr;
     QTimer *timDelayedPreScan = nullptr, *timDispUpd = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

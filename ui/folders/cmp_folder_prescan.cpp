@@ -22,6 +22,7 @@
 #include "ui/folders/cmp_folder.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/more_filters.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/form_layout.h"
 #include "ui/main/main_window.h"
@@ -33,6 +34,9 @@ namespace {
 
 bool batchMode() { return ui::commandLine().BatchMode(); }
 bool guiRequested() { return ui::commandLine().GuiRequested(); }
+
+// The "More  Filters" button's first picture in its list.
+constexpr int kFilterHintFirstImage = 31;
 
 }  // namespace
 
@@ -73,6 +77,10 @@ bool TCmpFolder::ShowOptions(int mode) {
                                       0, 6, 6, 8);
         ui::commandWindows().SetOnPulse([this](quint32 color) { PulseColor(color); });
         pulseTarget_ = true;
+        F_CmpSettingsExt->LoadControls();
+        F_CmpSettingsExt->OnFiltersChanged = [this](const QString& text) { FiltersChanged(text); };
+        UpdateFilterHint();
+        fbMoreFilters->SetCaption(QStringLiteral("More  Filters"));
         // The pickers that exist are offered; typing a folder always works.
         const bool picker = ui::commandWindows().Has(ui::cwSharedServices);
         for (QMenu* menu : {pmOpenLeft, pmOpenRight})
@@ -179,6 +187,50 @@ void TCmpFolder::CB_Folder1Change() {
     if (fc.PreScanRunning || connectBusy_) fc.PreScanStop = true;
     fbOk->SetEnabled(false);
     timDelayedPreScan->start(600);
+}
+
+void TCmpFolder::FiltersChanged(const QString& text) {
+    if (!text.isEmpty()) {
+        QMetaObject::invokeMethod(this, &TCmpFolder::RestartPreScan, Qt::QueuedConnection);
+        return;
+    }
+    UpdateFilterHint();
+    CB_Folder1Change();
+}
+
+void TCmpFolder::fbMoreFiltersClick() {
+    TF_CmpSettingsExt* panel = F_CmpSettingsExt;
+    panel->move(panel->x(), panel->DockedTop() + 1);
+    fbMoreFilters->setToolTip(QString());
+    // The walk yields while the panel slides, so that the slide stays smooth.
+    PreScan().PreScanThrottle = true;
+    if (panel->IsShown()) {
+        fbMoreFilters->SetCaption(QStringLiteral("More  Filters"));
+        panel->SlideOut(false);
+    } else {
+        fbMoreFilters->SetCaption(QStringLiteral("Less  Filters"));
+        panel->SlideIn();
+    }
+    UpdateFilterHint();
+    PreScan().PreScanThrottle = false;
+}
+
+void TCmpFolder::UpdateFilterHint() {
+    QString hint = F_CmpSettingsExt->IsShown() ? QStringLiteral(" Hide \"More Filters\" page ")
+                                               : QStringLiteral(" Show \"More Filters\" page ");
+    hint += QChar(13);
+    int image = 0;
+    if (!F_CmpSettingsExt->HasActiveFilter()) {
+        hint += QStringLiteral(" > No filters are active! <");
+    } else if (F_CmpSettingsExt->ShowFilterInfo()) {
+        hint += QStringLiteral(" > Some filters are active! <");
+        image = 1;
+    } else {
+        hint += QStringLiteral(" > Some filters have erroneous data! < ");
+        image = 2;
+    }
+    fbMoreFilters->setToolTip(hint);
+    fbMoreFilters->SetImageID(kFilterHintFirstImage + image);
 }
 
 void TCmpFolder::timDelayedPreScanTimer() {
@@ -317,6 +369,7 @@ void TCmpFolder::fbOkClick() {
     auto& s = config::AppSettings();
     const bool batch = batchMode();
     if (optionsOnly_) {
+        F_CmpSettingsExt->SlideOut(true);
         fc.RunState = rsConfirmed;
         return;
     }
@@ -373,6 +426,8 @@ void TCmpFolder::fbOkClick() {
         s.FCSubDir = CB_SubFolder->isChecked();
         s.FCChkBoth = !CB_Folder1Only->isChecked();
         s.FCUseFPL = CB_UseFPL->isChecked();
+        F_CmpSettingsExt->ApplyControls();
+        F_CmpSettingsExt->SlideOut(true);
     }
     fc.RunState = rsComparing;
 }
@@ -381,6 +436,7 @@ void TCmpFolder::fbCancelClick() {
     TFolderCompareState& fc = FolderCompare();
     fc.RunState = fc.RunState == rsComparing ? rsStopped : rsIdle;
     access::FZAbortAll();
+    F_CmpSettingsExt->SlideOut(true);
 }
 
 // ---- the pre-scan display -----------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "config/app_settings.h"
 #include "ui/folders/cmp_folder.h"
 #include "ui/folders/cmp_folder_options.h"
+#include "ui/folders/more_filters.h"
 #include "ui/main/window_helpers.h"
 
 namespace tandex::folders {
@@ -134,6 +135,9 @@ void TCmpFolder::ApplySession() {
     CB_FCLimitRecScan->setChecked(SessionBool(d, sfLimitRecScan));
     s.FCLimitRecScan = CB_FCLimitRecScan->isChecked();
     s.FCMaxDepth = SessionInt(d, sfMaxDepth);
+    // The panel's controls are what its hint and its next change read.
+    F_CmpSettingsExt->LoadControls();
+    UpdateFilterHint();
 }
 
 void TCmpFolder::UpdateHistory(QComboBox* combo) {

@@ -4,6 +4,7 @@
 #include "config/sys_helpers.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tandex::folders {
 
@@ -22,17 +23,20 @@ void applyChoice(int choice, quint32 bit, quint32& mask, quint32& wanted) {
     }
 }
 
-// value * 1024^unit (0 bytes up to 4 TiB). The value is a signed 32-bit
-// number; a unit outside the list, as only a damaged settings file can
-// hold, counts as the largest rather than overflowing.
-qint64 limitBytes(int value, int unit) {
+}  // namespace
+
+qint64 FilterSizeBytes(int value, int unit) {
+    // A unit outside the list, as only a damaged settings file can hold,
+    // counts as the largest.
     qint64 bytes = value;
-    for (int i = 0; i < std::clamp(unit, 0, 4); ++i)
-        bytes *= 1024;
+    for (int i = 0; i < std::clamp(unit, 0, 4); ++i) {
+        // Wrapping would turn a huge limit into a negative one and filter
+        // the wrong files.
+        if (__builtin_mul_overflow(bytes, qint64(1024), &bytes))
+            return value < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    }
     return bytes;
 }
-
-}  // namespace
 
 TFolderCompareState& FolderCompare() {
     static TFolderCompareState state;
@@ -81,8 +85,8 @@ std::shared_ptr<const TFolderFilter> MakeFolderFilter(const QString& includeMask
 
     f->ExclSmaller = s.FCExclSmaller;
     f->ExclLarger = s.FCExclLarger;
-    if (f->ExclSmaller) f->SmallerThan = limitBytes(s.FCSmaller, s.FCSmallerUnit);
-    if (f->ExclLarger) f->LargerThan = limitBytes(s.FCLarger, s.FCLargerUnit);
+    if (f->ExclSmaller) f->SmallerThan = FilterSizeBytes(s.FCSmaller, s.FCSmallerUnit);
+    if (f->ExclLarger) f->LargerThan = FilterSizeBytes(s.FCLarger, s.FCLargerUnit);
 
     f->ExclOlder = s.FCExclOlder;
     f->ExclNewer = s.FCExclNewer;

@@ -112,6 +112,10 @@ struct TFolderFilter {
     bool SizeAndTimePass(qint64 size, access::FileTime time) const;
 };
 
+// value * 1024^unit (unit 0 bytes up to 4 TiB), held at the 64-bit limits
+// where the product would not fit.
+qint64 FilterSizeBytes(int value, int unit);
+
 // The filter of the current settings with the folder window's mask texts.
 // Reads the settings: user-interface thread only.
 std::shared_ptr<const TFolderFilter> MakeFolderFilter(const QString& includeMasks,

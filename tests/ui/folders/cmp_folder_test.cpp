@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,6 +36,7 @@
 #include "tests/ui/widget_harness.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/more_filters.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
@@ -457,6 +459,117 @@ TEST_F(CmpFolderTest, ABurstOfEditsRestartsThePreScanOnce) {
     EXPECT_EQ(config::AppSettings().FCIncMasks[0], "*.txt;*.dat");
 }
 
+// ---- more filters ---------------------------------------------------------------------
+
+TEST_F(CmpFolderTest, AFilterOfThePanelRestartsThePreScanOnceAndTurnsTheHint) {
+    TCmpFolder& w = makeWithFolders(left_, right_);
+    TF_CmpSettingsExt* panel = w.F_CmpSettingsExt;
+    int starts = 0;
+    const auto restarted = [&] { return w.PreScanStarts() == starts + 1 && w.fbOk->Enabled(); };
+    const auto fireDebounce = [&] {
+        EXPECT_TRUE(w.timDelayedPreScan->isActive());
+        starts = w.PreScanStarts();
+        w.timDelayedPreScan->stop();
+        w.timDelayedPreScanTimer();
+    };
+    runOptions(cmNormal,
+               {startEnabled(),
+                [&] {
+                    EXPECT_EQ(PreScan().PreScanFiles, 3);
+                    EXPECT_TRUE(w.fbMoreFilters->toolTip().endsWith(" > No filters are active! <"));
+                    // Files larger than 1000 bytes go: b.bin.
+                    panel->E_LargerSize->setText("1000");
+                    panel->CB_FCExclLarger->setChecked(true);
+                    fireDebounce();
+                    return true;
+                },
+                restarted,
+                [&] {
+                    EXPECT_EQ(PreScan().PreScanFiles, 2);
+                    EXPECT_EQ(w.fbMoreFilters->toolTip(),
+                              QString(" Show \"More Filters\" page \r > Some filters are active! <"));
+                    // Smaller than 2 KiB and larger than 1000 bytes: nothing passes.
+                    panel->CB_SmallerUnits->setCurrentIndex(1);
+                    panel->E_SmallerSize->setText("2");
+                    panel->CB_FCExclSmaller->setChecked(true);
+                    fireDebounce();
+                    return true;
+                },
+                restarted,
+                [&] {
+                    EXPECT_EQ(PreScan().PreScanFiles, 0);
+                    EXPECT_TRUE(w.fbMoreFilters->toolTip().endsWith("\r > Some filters have erroneous data! < "));
+                    // Folders named "sub" go, and with them two files.
+                    panel->CB_FCExclSmaller->setChecked(false);
+                    panel->CB_FCExclLarger->setChecked(false);
+                    QTest::keyClicks(panel->CB_FCExclFolders->lineEdit(), "su*");
+                    fireDebounce();
+                    return true;
+                },
+                restarted,
+                [&] {
+                    EXPECT_EQ(PreScan().PreScanFiles, 1);
+                    EXPECT_EQ(PreScan().PreScanFolders, 1);
+                    return true;
+                },
+                cancel()});
+}
+
+TEST_F(CmpFolderTest, MoreFiltersSlidesThePanelOutDockedAndBack) {
+    auto& s = config::AppSettings();
+    s.CFL = 60;
+    s.CFT = 40;
+    s.FCExclSmaller = s.FCExclLarger = true;
+    s.FCSmaller = 1;
+    s.FCSmallerUnit = 1;
+    s.FCLarger = 1023;
+    TCmpFolder& w = makeWithFolders(left_, right_);
+    TF_CmpSettingsExt* panel = w.F_CmpSettingsExt;
+    Watch(panel);
+    std::vector<bool> throttled;
+    runOptions(cmNormal,
+               {startEnabled(),
+                [&] {
+                    QTimer::singleShot(0, panel, [&] { throttled.push_back(PreScan().PreScanThrottle.load()); });
+                    tandex::testing::PressFlatButton(&w, "fbMoreFilters");
+                    EXPECT_EQ(throttled, std::vector<bool>{true});
+                    EXPECT_FALSE(PreScan().PreScanThrottle.load());
+                    EXPECT_TRUE(panel->IsShown());
+                    EXPECT_EQ(panel->x(), panel->DockedLeft());
+                    EXPECT_EQ(panel->y(), panel->DockedTop() + 1);
+                    EXPECT_EQ(w.fbMoreFilters->Caption(), "Less  Filters");
+                    EXPECT_TRUE(panel->I_SizeWarning->isVisible());
+                    EXPECT_TRUE(w.fbMoreFilters->toolTip().startsWith(" Hide \"More Filters\" page \r"));
+                    EXPECT_TRUE(w.fbMoreFilters->toolTip().endsWith("erroneous data! < "));
+                    // The window and its panel as the user sees them.
+                    const QRect both = w.frameGeometry().united(panel->frameGeometry());
+                    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(
+                        0, both.x(), both.y(), both.width(), both.height());
+                    screen.save(QDir(tandex::testing::GrabFolder()).filePath("CmpFolder-more-filters.png"));
+                    tandex::testing::GrabToPng(panel, "CmpFolder-more-filters-panel");
+                    return true;
+                },
+                [&] {
+                    tandex::testing::PressFlatButton(&w, "fbMoreFilters");
+                    EXPECT_FALSE(panel->IsShown());
+                    EXPECT_FALSE(panel->isVisible());
+                    EXPECT_EQ(w.fbMoreFilters->Caption(), "More  Filters");
+                    // Moving the window during a slide ends it with the panel
+                    // docked at once.
+                    QTimer::singleShot(0, &w, [&] { w.move(w.x() + 40, w.y() + 10); });
+                    tandex::testing::PressFlatButton(&w, "fbMoreFilters");
+                    return true;
+                },
+                [&] {
+                    EXPECT_EQ(panel->x(), panel->DockedLeft());
+                    EXPECT_EQ(panel->y(), panel->DockedTop());
+                    EXPECT_FALSE(panel->Sliding());
+                    return true;
+                },
+                cancel()});
+    EXPECT_FALSE(panel->isVisible());
+}
+
 TEST_F(CmpFolderTest, ARestartWhileTheWalkStillStopsWaitsAHundredMilliseconds) {
     TCmpFolder& w = make();
     TFolderCompareState& fc = FolderCompare();
@@ -661,6 +774,40 @@ TEST_F(CmpFolderPicturesTest, TheWindowShowsItsPicturesWithMoreSettings) {
                               EXPECT_EQ(w.height(), config::ScaleDpi(460));
                               EXPECT_FALSE(config::AppSettings().FCShowMoreSet);
                               tandex::testing::GrabToPng(&w, "CmpFolder-less-settings");
+                              return true;
+                          },
+                          cancel()});
+}
+
+TEST_F(CmpFolderPicturesTest, TheMoreFiltersButtonAndThePanelsWarningShowTheirPictures) {
+    main_ = std::make_unique<ui::TF_Main>();
+    config::SetIniFileAccess(&access_);
+    main_->loadIconSets();
+    auto& s = config::AppSettings();
+    s.FCFoldersL[0] = left_;
+    s.FCFoldersR[0] = right_;
+    s.CFL = 40;
+    s.CFT = 40;
+    s.FCExclSmaller = s.FCExclLarger = true;
+    s.FCSmaller = 2;
+    s.FCLarger = 1;
+    TCmpFolder& w = make(main_.get());
+    QImage bitmap;
+    for (int i = 31; i <= 36; ++i) EXPECT_TRUE(main_->loadBMPFunc(24, i, bitmap)) << i;
+    runOptions(cmNormal, {startEnabled(), [&] {
+                              EXPECT_EQ(w.fbMoreFilters->ImageID(), 31 + 2);
+                              tandex::testing::PressFlatButton(&w, "fbMoreFilters");
+                              TF_CmpSettingsExt* panel = w.F_CmpSettingsExt;
+                              EXPECT_TRUE(panel->I_SizeWarning->isVisible());
+                              EXPECT_FALSE(panel->I_SizeWarning->pixmap().isNull());
+                              const QRect both = w.frameGeometry().united(panel->frameGeometry());
+                              QGuiApplication::primaryScreen()
+                                  ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
+                                  .save(QDir(tandex::testing::GrabFolder()).filePath("CmpFolder-more-filters-pictures.png"));
+                              panel->CB_FCExclSmaller->setChecked(false);
+                              EXPECT_EQ(w.fbMoreFilters->ImageID(), 31 + 1);
+                              panel->CB_FCExclLarger->setChecked(false);
+                              EXPECT_EQ(w.fbMoreFilters->ImageID(), 31);
                               return true;
                           },
                           cancel()});
