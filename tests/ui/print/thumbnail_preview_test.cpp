@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +16,7 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include "tests/ui/widget_harness.h"
 
@@ -335,6 +337,22 @@ TEST_F(ThumbnailTest, UnlinkedOrFreedPreviewLeavesAPlainList) {
     EXPECT_EQ(thumbnails.PrintPreview(), nullptr);
     EXPECT_EQ(thumbnails.model()->rowCount(), 0);
     EXPECT_EQ(thumbnails.CurrentIndex(), -1);
+}
+
+TEST_F(ThumbnailTest, HintsAndThemeOfTheList) {
+    showPages(3);
+    thumbnails.PaperView().SetHint(QStringLiteral("Page"));
+    thumbnails.OnPageInfoTip = [](TThumbnailPreview*, int pageNo, QString& tip) { tip += QString::number(pageNo); };
+    const QPoint at = itemCentre(1);
+    QHelpEvent help(QEvent::ToolTip, at, thumbnails.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(thumbnails.viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Page2"));
+    QToolTip::hideText();
+
+    thumbnails.SetDisableTheme(true);
+    EXPECT_EQ(thumbnails.style()->name().toLower(), QStringLiteral("fusion"));
+    thumbnails.SetDisableTheme(false);
+    EXPECT_EQ(thumbnails.style(), QApplication::style());
 }
 
 TEST_F(ThumbnailTest, PreviewWithThumbnailsGrabbed) {
