@@ -293,7 +293,9 @@ void TThumbnailPreview::PrintSelected() {
     PrintPageList(*preview_, pages);
 }
 
-void TThumbnailPreview::PrintPageList(TPrintPreview&, const QList<int>&) {}
+void TThumbnailPreview::PrintPageList(TPrintPreview& preview, const QList<int>& pages) {
+    preview.Document().PrintPageList(pages);
+}
 
 int TThumbnailPreview::PageAt(int x, int y) const {
     const QModelIndex index = indexAt(QPoint(x, y));

@@ -101,9 +101,8 @@ public:
     QMimeData* CreateDragData(int pageNo) const;
 
 protected:
-    // Prints a list of pages of the linked preview. Nothing prints here
-    // until the preview has a print entry; the window that owns the list
-    // (or a subclass) supplies it.
+    // Prints a list of pages of the linked preview on its printer; tests
+    // override it to see which pages go.
     virtual void PrintPageList(TPrintPreview& preview, const QList<int>& pages);
     // Runs the drag of a page; the picture is the page as the list shows it.
     virtual void StartPageDrag(int pageNo, const QPixmap& picture, const QPoint& hotSpot);
