@@ -277,7 +277,8 @@ void TF_Print::BuildMenus() {
     paneItem(QStringLiteral("Delete the selected page(s)"), [this] { DeleteCurrentClick(); });
     paneItem(QStringLiteral("Delete all pages"), [this] { DeleteAllMenuItemClick(); });
 
-    auto* pageMenu = new QMenu(this);
+    pageMenu_ = new QMenu(this);
+    QMenu* pageMenu = pageMenu_;
     connect(pageMenu->addAction(QStringLiteral("Print this page")), &QAction::triggered, this,
             [this] { Printthispage1Click(); });
     connect(pageMenu->addAction(QStringLiteral("Copy to clipboard")), &QAction::triggered, this,
@@ -317,6 +318,9 @@ void TF_Print::PrintPreviewStateChange() {
     btnPrinterSetup_->setEnabled(ready);
     btnSave_->setEnabled(ready && hasPages);
     btnPrint_->setEnabled(ready && hasPages && doc.Printer() && doc.Printer()->Installed());
+    // Pages deleted or printed from the menus while others are recorded
+    // would tear the report apart.
+    for (QAction* item : thumbnails_->Widget()->actions() + pageMenu_->actions()) item->setEnabled(ready);
     switch (state) {
     case psReady:
         SetOverrideCursor(cursorActive_, std::nullopt);
@@ -568,10 +572,10 @@ void TF_Print::CopyCurrentClick() {
         QPainter painter(&image);
         preview_->RenderPage(doc.CurrentPage(), painter, QRect(QPoint(0, 0), size), false);
     }
-    auto* data = new QMimeData;
+    auto data = std::make_unique<QMimeData>();
     data->setData(QStringLiteral("image/x-emf"), emf);
     data->setImageData(image);
-    QApplication::clipboard()->setMimeData(data);
+    QApplication::clipboard()->setMimeData(data.release());
 }
 
 // ---- closing ----------------------------------------------------------------

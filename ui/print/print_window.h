@@ -126,6 +126,7 @@ private:
             *btnNextPage_ = nullptr, *btnLastPage_ = nullptr, *fbAbort_ = nullptr;
     QAction *zoomActualSize_ = nullptr, *zoomPageWidth_ = nullptr, *zoomPageHeight_ = nullptr,
             *zoomWholePage_ = nullptr;
+    QMenu* pageMenu_ = nullptr;
     QWidget* grayPanel_ = nullptr;
     QSlider* brightness_ = nullptr;
     QSlider* contrast_ = nullptr;

@@ -19,6 +19,7 @@
 #include <QPrintDialog>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <climits>
@@ -394,8 +395,12 @@ TEST_F(PrintWindowTest, ChangedOrientationInThePrinterDialogRendersAgainBeforePr
 TEST_F(PrintWindowTest, CloseIsRefusedWhilePagesAreMadeAndOtherwiseKeepsTheWindowsState) {
     TF_Print w;
     bool closedDuringRender = true;
+    bool menusDuringRender = false;
     w.OnRenderPage = [&](QPainter&, const ui::TPrintArea&, int position, int, quint8) {
-        if (position == 1) closedDuringRender = w.close();
+        if (position == 1) {
+            closedDuringRender = w.close();
+            for (QAction* item : w.ThumbnailPreview().Widget()->actions()) menusDuringRender |= item->isEnabled();
+        }
         return position + 1;
     };
     w.SetupPage(true);
@@ -407,6 +412,7 @@ TEST_F(PrintWindowTest, CloseIsRefusedWhilePagesAreMadeAndOtherwiseKeepsTheWindo
         w.PrintPreview().SetZoomState(zsZoomToWidth);
     });
     EXPECT_FALSE(closedDuringRender);
+    EXPECT_FALSE(menusDuringRender);
     const config::TAppSettings& s = config::AppSettings();
     EXPECT_EQ(QList<int>({s.APL, s.APT, s.APW, s.APH}), QList<int>({40, 30, 820, 640}));
     EXPECT_EQ(s.PRTPZoom, 9);
@@ -432,6 +438,49 @@ TEST_F(PrintWindowTest, CopyPutsThePageAsEmfAndPicture) {
         for (int y = 0; y < image.height() / 10; ++y)
             for (int x = 0; x < image.width(); ++x) inked += image.pixel(x, y) != qRgb(255, 255, 255);
         EXPECT_GT(inked, 100);
+    });
+}
+
+TEST_F(PrintWindowTest, PrintsOnePageAndDeletesPages) {
+    TF_Print w;
+    w.OnRenderPage = Lines(5);
+    w.SetupPage(false);
+    Render(w, 15, [&] {
+        PreviewDocument& doc = w.PrintPreview().Document();
+        doc.SetCurrentPage(2);
+        w.Printthispage1Click();
+        EXPECT_EQ(pdfPages(pdf), 1);
+        EXPECT_TRUE(pageText(pdf, 1).contains(QStringLiteral("Page 2")));
+        w.DeleteCurrentClick();
+        EXPECT_EQ(doc.TotalPages(), 2);
+        EXPECT_EQ(w.StatusPanel(0)->text(), QStringLiteral("Page 2 of 2"));
+        w.DeleteAllMenuItemClick();
+        EXPECT_EQ(doc.TotalPages(), 0);
+        EXPECT_FALSE(w.findChild<QAction*>(QStringLiteral("btnPrint"))->isEnabled());
+        EXPECT_FALSE(w.findChild<QAction*>(QStringLiteral("btnSave"))->isEnabled());
+    });
+}
+
+TEST_F(PrintWindowTest, GrayscaleShowsItsPanelAndPassesTheTrackBars) {
+    TF_Print w;
+    w.SetupPage(false);
+    Render(w, 1, [&] {
+        TPrintPreview& p = w.PrintPreview();
+        w.btnGrayscaleClick();
+        EXPECT_TRUE(w.GrayPanel()->isVisible());
+        EXPECT_EQ(p.Grayscale(), gsPreview | gsPrint);
+        EXPECT_EQ(w.Brightness()->minimum(), -100);
+        EXPECT_EQ(w.Contrast()->maximum(), 100);
+        w.Brightness()->setValue(30);
+        w.Contrast()->setValue(-40);
+        EXPECT_EQ(p.GrayBrightness(), 30);
+        EXPECT_EQ(p.GrayContrast(), -40);
+        w.btnGrayResetClick();
+        EXPECT_EQ(p.GrayBrightness(), 0);
+        EXPECT_EQ(p.GrayContrast(), 0);
+        w.btnGrayscaleClick();
+        EXPECT_FALSE(w.GrayPanel()->isVisible());
+        EXPECT_EQ(p.Grayscale(), 0);
     });
 }
 
