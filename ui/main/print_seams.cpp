@@ -2,6 +2,8 @@
 
 namespace tandex::ui {
 
+quint8 PrintLandscape = 0;
+
 namespace {
 
 class NoHelp : public HelpServices {

@@ -4,8 +4,35 @@
 // is installed, asking for help shows nothing and no update runs.
 
 #include <QString>
+#include <QtGlobal>
+#include <functional>
+
+class QPainter;
 
 namespace tandex::ui {
+
+// The page a report page callback draws on: the text rectangle (the page
+// less the margins) and the length of 1 mm across and down, all in the
+// page's units (0.1 mm, origin at the paper's top left, y downward).
+struct TPrintArea {
+    qint32 Left = 0;
+    qint32 Top = 0;
+    qint32 Right = 0;
+    qint32 Bottom = 0;
+    qint32 MmX = 0;
+    qint32 MmY = 0;
+};
+
+// Draws one report page from position on (0 on the first call) and
+// returns the position of the next page; a result at or above the
+// report's end position ends it. printMode: 0 left pane, 1 right pane,
+// 2 both, 3 an image comparison; selectionOnly 1 prints the selected rows.
+using TRenderPageEvent =
+    std::function<int(QPainter& canvas, const TPrintArea& area, int position, int printMode, quint8 selectionOnly)>;
+
+// Landscape orientation of the last report preview: the report window
+// writes it when it closes, the main window starts its next report with it.
+extern quint8 PrintLandscape;
 
 class HelpServices {
 public:
