@@ -3,6 +3,7 @@
 #include "access/error_texts.h"
 #include "binary_fixture.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 
 #include <cerrno>
@@ -309,6 +310,72 @@ TEST_F(BinaryCompare, BlockSizeFollowsTheEngineTime) {
             EXPECT_LE(b, 16384);
         }
         EXPECT_EQ(compareBin().BlockSize(), 262144);  // once a file has ended
+        engine::paneStores().BinaryLines[1].Clear();
+        engine::paneStores().BinaryLines[2].Clear();
+    }
+}
+
+}  // namespace
+}  // namespace tandex::ui::testing
+
+namespace tandex::ui::testing {
+namespace {
+
+// Every row of both panes (text, offset, gap, differs) and the totals in one
+// digest, so that a change in how rows are stored or built must give the
+// very same view on pairs that reach every path of a pass: equal blocks,
+// single changed bytes at block edges, insertions and deletions across a
+// block boundary, one side ending early, odd row widths and line numbers.
+QByteArray viewDigest(qint32 result) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    const auto& st = engine::paneStores();
+    hash.addData(QByteArray::number(result) + ' ' + BinaryDiffSummary().toLatin1() + ' ' +
+                 QByteArray::number(st.MaxLineCount));
+    for (int row = 0; row < st.MaxLineCount; ++row)
+        for (int pane = 1; pane <= 2; ++pane) {
+            const engine::TBinLine* line = st.BinaryLines[size_t(pane)][row];
+            hash.addData(QByteArray::number(line->Offset) + ' ' + QByteArray::number(line->Gap) +
+                         QByteArray::number(line->Differs) + ' ');
+            hash.addData(line->HexText);
+            hash.addData(QByteArrayView("\n"));
+        }
+    return hash.result().toHex().left(16);
+}
+
+QByteArray patched(QByteArray bytes, std::initializer_list<int> offsets) {
+    for (int at : offsets) bytes[at] = char(~bytes[at]);
+    return bytes;
+}
+
+TEST_F(BinaryCompare, RowsOfVariedPairsStayAsTheyAre) {
+    const QByteArray base = randomBytes(300000, 21);
+    const QByteArray small = randomBytes(5000, 22);
+    struct Case {
+        const char* name;
+        QByteArray left, right;
+        int cells;
+        bool offsetMode;
+        const char* digest;
+    };
+    const std::vector<Case> cases = {
+        {"equal", base, base, 16, true, "c47028e25279816a"},
+        {"patched at the edges and a block boundary", base, patched(base, {0, 100000, 163840, 299999}), 16,
+         true, "3f81bc7b3667acf6"},
+        {"insertion and deletion", withInsertion(base, 200000, randomBytes(777, 23)).remove(50000, 1234), base,
+         16, true, "7448c7cfe985b570"},
+        {"right ends early", base, base.left(123457), 16, true, "f58c2ca2adb41b4a"},
+        {"seven cells, line numbers", small, patched(withInsertion(small, 2000, "xyz"), {10, 4000}), 7, false,
+         "d5c0d9e5dccd9873"},
+        {"empty left", QByteArray(), small, 16, true, "6bb8b5e0112250cf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine::paneStores().InitCompareData();
+        config::AppSettings().BCHEXBytes = c.cells;
+        config::AppSettings().BCOffsetAddr = c.offsetMode;
+        openPair(c.left, c.right);
+        const qint32 result = compare();
+        EXPECT_EQ(viewDigest(result), QByteArray(c.digest));
         engine::paneStores().BinaryLines[1].Clear();
         engine::paneStores().BinaryLines[2].Clear();
     }
