@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSslSocket>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <memory>
@@ -64,6 +65,8 @@ struct TFZSlot {
     bool sslUsed = false;
     std::atomic<bool> stopRequested{false};
     int fd = -1;  // local file open for reading
+    // An injected write failure, which fails the close as a real one would.
+    int failedWrite = 0;
     TFZLocalWrite writer;
     std::unique_ptr<char[]> buffer;
     TFZTextState text;
@@ -99,6 +102,13 @@ struct AccessUnit {
     std::atomic<bool> abortFlag{false};
     std::atomic<qint64> readLimit{0};
     std::atomic<int> sslState{0};  // 0 not tested, 1 available, 2 not available
+    // Injected failures per slot and operation: calls to go before one
+    // fails (0 none), and the code it fails with.
+    struct Fault {
+        std::atomic<int> remaining{0};
+        std::atomic<int> code{0};
+    };
+    Fault faults[FZSlotCount][3];
     QString tempFolder;
     std::unique_ptr<TDropbox1> cloud = makeCloudClient();
 };
@@ -125,6 +135,15 @@ TFZKindHandler& handler(TFZAccessKind kind) {
         default:
             return u.httpDefault;
     }
+}
+
+// The injected failure of this call, or 0. A slot is used by one thread
+// at a time, but the test that arms a fault runs on another.
+int injectedFault(int slot, TFZFaultOp op) {
+    if (slot < 0 || slot >= FZSlotCount) return 0;
+    auto& f = unit().faults[slot][op];
+    if (f.remaining.load(std::memory_order_relaxed) <= 0) return 0;
+    return f.remaining.fetch_sub(1) == 1 ? f.code.load() : 0;
 }
 
 bool isRemote(TFZAccessKind kind) {
@@ -359,6 +378,7 @@ int FZOpenFile(int slot, TFZAccessMode mode) {
         s.text.noLine = false;
         s.text.continues = false;
     } else {
+        s.failedWrite = 0;
         if (s.kind == akLocal) {
             if (s.fd >= 0) {
                 ::close(s.fd);
@@ -421,6 +441,18 @@ int FZReopen(int slot, const QString& path, TFZAccessMode mode) {
 int FZCloseFile(int slot) {
     if (const int r = FZCheckSlot(slot)) return r;
     TFZSlot& s = unit().table[slot];
+    if (const int fault = injectedFault(slot, foClose)) {
+        // As a close that failed: the file is let go, and what was being
+        // written is not committed.
+        if (s.fd >= 0) ::close(s.fd);
+        s.fd = -1;
+        s.writer.abandon();
+        s.stream.reset();
+        s.failedWrite = 0;
+        if (s.mode == twReadAccess) s.mode = twGenAccess;
+        if (s.mode == twWriteAccess) s.mode = twGenWrAccess;
+        return fault;
+    }
     int result = 0;
     switch (s.mode) {
         case twGenAccess:
@@ -435,6 +467,8 @@ int FZCloseFile(int slot) {
             break;
         case twWriteAccess:
             result = flushTextBuffer(slot, s);
+            if (!result) result = s.failedWrite;
+            s.failedWrite = 0;
             if (s.kind == akLocal) {
                 // Incomplete content never replaces the target.
                 if (result)
@@ -457,6 +491,7 @@ int FZEndFailedWrite(int slot, bool keep) {
     if (const int r = FZCheckSlot(slot)) return r;
     TFZSlot& s = unit().table[slot];
     if (s.mode != twWriteAccess) return errInvalidAccessCode;
+    s.failedWrite = 0;
     int result = 0;
     // What is still buffered belongs to the partial file; a failing flush
     // only means less of it landed.
@@ -512,6 +547,7 @@ int FZClose(int slot) {
 int FZRead(int slot, void* buffer, qint64 count, qint64& done) {
     done = 0;
     if (const int r = FZCheckSlot(slot)) return r;
+    if (const int fault = injectedFault(slot, foRead)) return fault;
     TFZSlot& s = unit().table[slot];
     if (count < 0) return errInvalidParameter;
     if (s.kind == akLocal) {
@@ -539,6 +575,10 @@ int FZWrite(int slot, const void* buffer, qint64 count, qint64& done) {
     done = 0;
     if (const int r = FZCheckSlot(slot)) return r;
     TFZSlot& s = unit().table[slot];
+    if (const int fault = injectedFault(slot, foWrite)) {
+        if (!s.failedWrite) s.failedWrite = fault;
+        return fault;
+    }
     if (count < 0) return errInvalidParameter;
     if (s.kind == akLocal) {
         if (s.writer.active()) return s.writer.write(buffer, count, done);
@@ -856,6 +896,18 @@ bool FZSslAvailable() {
     auto& state = unit().sslState;
     if (state.load() == 0) state.store(QSslSocket::supportsSsl() ? 1 : 2);
     return state.load() == 1;
+}
+
+void FZInjectFault(int slot, TFZFaultOp op, int n, int code) {
+    if (slot < 0 || slot >= FZSlotCount || op < foRead || op > foClose) return;
+    auto& f = unit().faults[slot][op];
+    f.code.store(code);
+    f.remaining.store(std::max(n, 0));
+}
+
+void FZClearFaults() {
+    for (auto& perSlot : unit().faults)
+        for (auto& f : perSlot) f.remaining.store(0);
 }
 
 bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData) {

@@ -201,6 +201,16 @@ bool FZSslAvailable();
 // Tests: makes FZSslAvailable answer false until called with false.
 void FZForceSslUnavailable(bool force);
 
+// Tests: a failure on demand. The n-th read, write or close of the slot
+// number from now on (FZRead, FZWrite, FZCloseFile and the close inside
+// FZClose) fails with code instead of doing its work: a failed read or
+// write moves no byte, a failed close of a file being written commits
+// nothing, so the target stays as it was. n 0 removes the fault; every
+// fault stays until it has fired or FZClearFaults is called.
+enum TFZFaultOp : int { foRead = 0, foWrite = 1, foClose = 2 };
+void FZInjectFault(int slot, TFZFaultOp op, int n, int code);
+void FZClearFaults();
+
 bool FZItemFindData(const TFZDDir& listing, int n, TFZFindData& findData);
 bool FZFindItemData(const TFZDDir& listing, const QString& path, TFZFindData& findData);
 // Archive detection of the slot's later paths (FZSetPath, FZReopen).

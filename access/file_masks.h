@@ -27,6 +27,9 @@ public:
     // ".." never passes; otherwise true unless a folder mask hits.
     bool matchFolder(const QString& name) const;
 
+    // No name can fail the file masks, or the folder masks.
+    bool passesEveryFile() const { return !include_.active && !exclude_.active; }
+    bool passesEveryFolder() const { return !folders_.active; }
     int includeCount() const { return include_.count; }
     int excludeCount() const { return exclude_.count; }
     int folderCount() const { return folders_.count; }

@@ -118,7 +118,8 @@ int FZOpenLocalRead(const QString& path, int& fd) {
         ::close(f);
         return errAccessDenied;
     }
-    ::fcntl(f, F_SETFL, ::fcntl(f, F_GETFL) & ~O_NONBLOCK);
+    // The flag stays: reads of a regular file never heed it, and a folder
+    // comparison opens tens of thousands of files.
     fd = f;
     return 0;
 }

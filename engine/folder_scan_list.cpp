@@ -57,8 +57,9 @@ void FreeScanList(std::unique_ptr<TScanList>& list) {
 }
 
 void AddScanFileItem(quint32 attributes, const QString& name, const QString& secondName, TScanList& list,
-                     qint64 size, TFileTime time, const TScanMark* mark) {
+                     qint64 size, TFileTime time, const TScanMark* mark, quint8 fileType) {
     TScanItem item;
+    item.FileType = fileType;
     item.Attributes = attributes;
     item.Name = name;
     item.SecondName = secondName;

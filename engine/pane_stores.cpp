@@ -73,6 +73,7 @@ int MaskPathPrefix(const QString& path) {
         if (path[4] == u'/') return 6;
         if (path[6] == u'/') return 7;
     }
+    if (path.size() > 1 && path[0] == u'/' && path[1] != u'/') return 1;
     return 0;
 }
 
@@ -129,6 +130,8 @@ void PaneStores::InitCompareData() {
     FolderPairKey1.clear();
     FolderPairKey2.clear();
     FolderPairPosition.clear();
+    FolderPairText1.clear();
+    FolderPairText2.clear();
     FolderPairCount = 0;
     depthLastEntry_.assign(1, -1);
     ResetSide(1, true);
@@ -357,33 +360,41 @@ void PaneStores::SetFolderEntryStatus(int index, quint8 status, const QString& p
 
 // ---- folder-pair index ----------------------------------------------------
 
-bool PaneStores::AddFolderPair(qint32 key1, qint32 key2, qint32 position) {
+bool PaneStores::AddFolderPair(qint32 key1, qint32 key2, qint32 position, const QString& text1,
+                               const QString& text2) {
     if (FolderPairCount >= kFolderPairSlots) return false;
-    FolderPairKey1.resize(size_t(FolderPairCount));
-    FolderPairKey2.resize(size_t(FolderPairCount));
-    FolderPairPosition.resize(size_t(FolderPairCount));
+    const auto n = size_t(FolderPairCount);
+    for (auto* v : {&FolderPairKey1, &FolderPairKey2, &FolderPairPosition}) v->resize(n);
+    FolderPairText1.resize(n);
+    FolderPairText2.resize(n);
     FolderPairKey1.push_back(key1);
     FolderPairKey2.push_back(key2);
     FolderPairPosition.push_back(position);
+    FolderPairText1.push_back(text1);
+    FolderPairText2.push_back(text2);
     ++FolderPairCount;
     return true;
 }
 
-int PaneStores::IsNewFolderPair(qint32 position, qint32 key) const {
+int PaneStores::IsNewFolderPair(qint32 position, qint32 key, const QString& text) const {
     const int count = std::min<int>(FolderPairCount, int(FolderPairPosition.size()));
     for (int i = count - 1; i >= 0; --i) {
-        if (FolderPairPosition[size_t(i)] < position) break;
-        if (FolderPairPosition[size_t(i)] == position && FolderPairKey1[size_t(i)] == key) return 0;
+        const auto k = size_t(i);
+        if (FolderPairPosition[k] < position) break;
+        if (FolderPairPosition[k] == position && FolderPairKey1[k] == key && FolderPairText1[k] == text)
+            return 0;
     }
     return 1;
 }
 
-int PaneStores::IsNewFolderTriple(qint32 position, qint32 key1, qint32 key2) const {
+int PaneStores::IsNewFolderTriple(qint32 position, qint32 key1, qint32 key2, const QString& text1,
+                                  const QString& text2) const {
     const int count = std::min<int>(FolderPairCount, int(FolderPairPosition.size()));
     for (int i = count - 1; i >= 0; --i) {
-        if (FolderPairPosition[size_t(i)] < position) break;
-        if (FolderPairPosition[size_t(i)] == position && FolderPairKey1[size_t(i)] == key1 &&
-            FolderPairKey2[size_t(i)] == key2)
+        const auto k = size_t(i);
+        if (FolderPairPosition[k] < position) break;
+        if (FolderPairPosition[k] == position && FolderPairKey1[k] == key1 && FolderPairKey2[k] == key2 &&
+            FolderPairText1[k] == text1 && FolderPairText2[k] == text2)
             return 0;
     }
     return 1;

@@ -254,6 +254,10 @@ struct TScanItem {
     int NameMaskLength = 0;
     int FolderPathMaskLength = 0;
     quint8 Kind = 0;
+    // Files: 0 a regular file (every remote file), else the local entry's
+    // type bits (st_mode's S_IFMT >> 12) of a FIFO, socket, device or a
+    // link whose target is missing, which the comparison never opens.
+    quint8 FileType = 0;
 };
 
 // A folder pre-scan list: items in the order found, up to kScanListSlots - 1.
@@ -313,7 +317,7 @@ void FreeScanList(std::unique_ptr<TScanList>& list);
 // With a mark the item is kind 2 and carries the mark's position and
 // counterpart; it is published only with the mark in place.
 void AddScanFileItem(quint32 attributes, const QString& name, const QString& secondName, TScanList& list,
-                     qint64 size, TFileTime time, const TScanMark* mark = nullptr);
+                     qint64 size, TFileTime time, const TScanMark* mark = nullptr, quint8 fileType = 0);
 void AddScanFolderItem(qint32 position, const QString& label, const QString& folderPath, TScanList& list,
                        const QString& name);
 // The counterpart of every folder item and of every file item that opens
@@ -321,8 +325,10 @@ void AddScanFolderItem(qint32 position, const QString& label, const QString& fol
 void SetScanFolderPaths(const QString& path, TScanList& list);
 
 // Path masking: the length of the leading part of a path whose "/" are not
-// folder separators (a share's leading "//", or the "//" after a location
-// scheme of three or four letters); 0 when nothing is masked.
+// folder separators (a share's leading "//", the "//" after a location
+// scheme of three or four letters, or the "/" that opens an absolute local
+// path: the file system's root is no folder level); 0 when nothing is
+// masked.
 int MaskPathPrefix(const QString& path);
 // The path as a folder entry or pre-scan item stores it (the text itself
 // is never rewritten) and the length of its masked prefix.
@@ -390,10 +396,13 @@ public:
     void SetFolderEntryStatus(int index, quint8 status, const QString& path, FolderEntryArray& entries);
     int DepthLastEntryAt(int depth) const;
 
-    // Folder-pair index.
-    bool AddFolderPair(qint32 key1, qint32 key2, qint32 position);
-    int IsNewFolderPair(qint32 position, qint32 key) const;
-    int IsNewFolderTriple(qint32 position, qint32 key1, qint32 key2) const;
+    // Folder-pair index. A record keeps its level's texts besides their
+    // keys: two folders whose names share a 32-bit key are still two rows.
+    bool AddFolderPair(qint32 key1, qint32 key2, qint32 position, const QString& text1 = {},
+                       const QString& text2 = {});
+    int IsNewFolderPair(qint32 position, qint32 key, const QString& text = {}) const;
+    int IsNewFolderTriple(qint32 position, qint32 key1, qint32 key2, const QString& text1 = {},
+                          const QString& text2 = {}) const;
 
     static bool IsPane(int pane) { return pane == 1 || pane == 2; }
 
@@ -445,6 +454,7 @@ public:
 
     // Folder-pair index, ascending by position.
     std::vector<qint32> FolderPairKey1, FolderPairKey2, FolderPairPosition;
+    std::vector<QString> FolderPairText1, FolderPairText2;
     int FolderPairCount = 0;
 
 private:

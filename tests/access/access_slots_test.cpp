@@ -313,6 +313,42 @@ TEST_F(AccessSlots, FailedWriteLeavesTheTargetAsItWas) {
     EXPECT_EQ(FZClose(slot), 0);
 }
 
+TEST_F(AccessSlots, InjectedFaultsFailTheNthCallOnlyAndCommitNothing) {
+    writeFile(path("r.txt"), "0123456789");
+    writeFile(path("t.txt"), "precious");
+    int slot = FZNoSlot;
+    ASSERT_EQ(FZOpen(path("r.txt"), twReadAccess, false, slot), 0);
+    FZInjectFault(slot, foRead, 2, 23);
+    EXPECT_EQ(readBytes(slot, 4), "0123");
+    EXPECT_EQ(readBytes(slot, 4), "<error>");
+    EXPECT_EQ(readBytes(slot, 4), "4567");  // fired once: the position did not move
+    FZInjectFault(slot, foClose, 1, 31);
+    EXPECT_EQ(FZCloseFile(slot), 31);
+    EXPECT_EQ(FZSlotMode(slot), twGenAccess);
+    EXPECT_EQ(FZClose(slot), 0);
+
+    struct Case {
+        TFZFaultOp op;
+        int writeResult, closeResult;
+    } cases[] = {{foWrite, 112, 112}, {foClose, 0, 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.op);
+        ASSERT_EQ(FZOpen(path("t.txt"), twWriteAccess, false, slot), 0);
+        FZInjectFault(slot, c.op, 1, c.op == foWrite ? 112 : 5);
+        EXPECT_EQ(writeBytes(slot, "new"), c.writeResult);
+        EXPECT_EQ(FZCloseFile(slot), c.closeResult);
+        EXPECT_EQ(readAll(path("t.txt")), "precious");
+        EXPECT_EQ(FZClose(slot), 0);
+        EXPECT_TRUE(leftovers().isEmpty());
+    }
+    // A cleared fault never fires.
+    FZInjectFault(0, foRead, 1, 23);
+    FZClearFaults();
+    ASSERT_EQ(FZOpen(path("r.txt"), twReadAccess, false, slot), 0);
+    EXPECT_EQ(readBytes(slot, 3), "012");
+    EXPECT_EQ(FZClose(slot), 0);
+}
+
 TEST_F(AccessSlots, WriterKilledMidWriteLeavesOnlyTheTarget) {
     QDir(dir.path()).mkpath("w");
     const QString target = path("w/t.bin");

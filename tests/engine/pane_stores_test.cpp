@@ -134,6 +134,8 @@ TEST(PathMasking, MasksOnlyTheSchemeOrShareSlashes) {
         {"dir/sub/file", 0, 2},
         {"a##b/c##d", 0, 1},        // "##" in a real name stays as it is
         {"back\\slash\\name", 0, 0},  // "\" is an ordinary character
+        {"/home/user/f", 1, 2},  // the root "/" is no level
+        {"/", 0, 1},
     };
     for (const auto& c : cases) {
         const QString path = QString::fromUtf8(c.path);
@@ -274,6 +276,15 @@ TEST_F(PaneStoresTest, FolderPairIndexSearchesBackToTheFirstSmallerPosition) {
     EXPECT_EQ(s.IsNewFolderTriple(20, 3, 6), 1);
     EXPECT_EQ(s.IsNewFolderPair(10, 1), 0);
     EXPECT_EQ(s.IsNewFolderPair(15, 1), 1);
+}
+
+TEST_F(PaneStoresTest, FolderPairsWithEqualKeysButOtherTextsAreNew) {
+    ASSERT_TRUE(s.AddFolderPair(7, 0, 1, "a/x"));
+    ASSERT_TRUE(s.AddFolderPair(7, 9, 2, "a/x/p", "b/q/p"));
+    EXPECT_EQ(s.IsNewFolderPair(1, 7, "a/x"), 0);
+    EXPECT_EQ(s.IsNewFolderPair(1, 7, "a/y"), 1);  // the key alone no longer matches
+    EXPECT_EQ(s.IsNewFolderTriple(2, 7, 9, "a/x/p", "b/q/p"), 0);
+    EXPECT_EQ(s.IsNewFolderTriple(2, 7, 9, "a/x/p", "b/q/P"), 1);
 }
 
 TEST_F(PaneStoresTest, RenumberingSkipsGapRows) {

@@ -23,6 +23,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -105,6 +106,8 @@ struct TPreScanFolder::Walk {
     bool ended = false;
     QString label;
     std::vector<FolderId> onPath;      // local folders being walked
+    std::deque<std::vector<LocalEntry>> listings;  // by level
+    size_t level = 0;
     std::vector<QString> identities;   // remote folders being walked, where known
 
     struct Depth {
@@ -149,7 +152,7 @@ struct TPreScanFolder::Walk {
     // A file that passed the attribute rule and the masks. False when the
     // size or time limits reject it.
     bool addFile(const QString& path, const QString& name, quint32 attributes, qint64 size,
-                 FileTime time, bool& folderPending, bool& markDue) {
+                 FileTime time, bool& folderPending, bool& markDue, quint8 fileType = 0) {
         if (!filter.SizeAndTimePass(size, time)) return false;
         if (folderPending) {
             addFolderItem(path);
@@ -157,7 +160,7 @@ struct TPreScanFolder::Walk {
         }
         ps.PreScanBytes.fetch_add(size);
         const engine::TScanMark mark{o.RootPos, o.OtherRoot};
-        engine::AddScanFileItem(attributes, path, name, list, size, time, markDue ? &mark : nullptr);
+        engine::AddScanFileItem(attributes, path, name, list, size, time, markDue ? &mark : nullptr, fileType);
         markDue = false;
         ps.PreScanFiles.fetch_add(1);
         return true;
@@ -176,7 +179,18 @@ struct TPreScanFolder::Walk {
             ::close(fd);
             return config::ResultCodeOfErrno(err);
         }
-        std::vector<LocalEntry> entries;
+        // Each level keeps its listing's buffer from folder to folder: a
+        // large tree then costs no fresh memory per folder.
+        if (listings.size() <= level) listings.emplace_back();
+        std::vector<LocalEntry>& entries = listings[level];
+        entries.clear();
+        const struct Level {
+            size_t& level;
+            explicit Level(size_t& l) : level(l) { ++level; }
+            ~Level() { --level; }
+            Level(const Level&) = delete;
+            Level& operator=(const Level&) = delete;
+        } inside(level);
         if (const int err = readListing(dir.get(), entries)) return config::ResultCodeOfErrno(err);
         std::sort(entries.begin(), entries.end(),
                   [](const LocalEntry& a, const LocalEntry& b) { return a.raw < b.raw; });
@@ -260,7 +274,11 @@ struct TPreScanFolder::Walk {
     bool localFile(const QString& path, const LocalEntry& e, bool& folderPending, bool& markDue) {
         const quint32 attributes = FZLocalAttributes(e.st.st_mode, e.name);
         if (!filter.FilePasses(attributes) || !filter.Masks.matchFile(e.name)) return true;
-        return addFile(path, e.name, attributes, qint64(e.st.st_size), mtimeOf(e.st), folderPending, markDue);
+        // The comparison must know what it may not open without a stat of
+        // its own.
+        const quint8 type = S_ISREG(e.st.st_mode) ? 0 : quint8((e.st.st_mode & S_IFMT) >> 12);
+        return addFile(path, e.name, attributes, qint64(e.st.st_size), mtimeOf(e.st), folderPending, markDue,
+                       type);
     }
 
     void walkLocalRoot() {
