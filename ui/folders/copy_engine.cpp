@@ -327,10 +327,8 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
         int st = copyState_.load();
         if (st >= cpFinish) copyState_.compare_exchange_strong(st, cpStopped);
     }
-    if (ErrorCount > 0 || !rs_.autoClose) {
-        if (copyState_.load() == cpStopped) host_->WaitForClose(*this);
-    }
-    copyState_.store(cpStopped);
+    // A close request left 0, which stays.
+    if ((ErrorCount > 0 || !rs_.autoClose) && copyState_.load() == cpStopped) host_->WaitForClose(*this);
 }
 
 void TCopyEngine::StartWriter() {
@@ -562,7 +560,7 @@ void TCopyEngine::PollWriter() {
         wake_.notify_all();
     }
     host_->ProcessMessages();
-    if (pauseRequested_.load()) Pause();
+    if (pauseRequested_.load() && !inPause_) Pause();
     if (writerWantsUI_.load()) {
         uiSeen_.store(true);
         if (FilledBuffers.load() == 0) writerWantsUI_.store(false);
@@ -634,17 +632,14 @@ void TCopyEngine::GiveUpFile(int code, int op) {
 void TCopyEngine::Pause() {
     host_->SetDisplayTimer(5);
     host_->SetCaption(QStringLiteral(": Paused "));
+    inPause_ = true;
     while (pauseRequested_.load() && copyState_.load() == cpRunning) {
-        // The mailbox stays served: a question of the writer is answered
-        // even while the run is paused.
-        const int q = writerQuestion_.load(std::memory_order_acquire);
-        if (q != 0) {
-            pauseRequested_.store(false);
-            PollWriter();
-            pauseRequested_.store(true);
-        }
+        // The mailbox stays served: a question the writer posted before it
+        // halted is answered while the run is paused.
+        PollWriter();
         WaitWithMessages(100);
     }
+    inPause_ = false;
     pauseRequested_.store(false);
     Wake();
     host_->SetCaption(QString());

@@ -235,6 +235,7 @@ private:
     QString shownFolder_;
     bool syncShown_ = false;
     bool writerStarted_ = false;
+    bool inPause_ = false;
     bool firstOpened_ = false;
 
     // Writer side, read by the reader.
