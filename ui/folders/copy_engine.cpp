@@ -304,7 +304,7 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     host_->ShowSource(QString(), QString());
 
     // Drain: the writer empties the ring while the mailbox is served.
-    while (FilledBuffers.load(std::memory_order_acquire) > 0 && copyState_.load() > cpStopped) {
+    while (FilledBuffers.load(std::memory_order_acquire) > 0 && copyState_.load() > cpStopped && !WriterGone()) {
         PollWriter();
         WaitWithMessages(100);
     }
@@ -329,6 +329,14 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     }
     // A close request left 0, which stays.
     if ((ErrorCount > 0 || !rs_.autoClose) && copyState_.load() == cpStopped) host_->WaitForClose(*this);
+}
+
+bool TCopyEngine::WriterGone() {
+    // A writer that left its loop early (an exception, logged) frees no
+    // more buffers: waiting for it would never end.
+    if (!writerStarted_ || !writerDone_.load(std::memory_order_acquire)) return false;
+    LowerCopyState(cpStopped);
+    return true;
 }
 
 void TCopyEngine::StartWriter() {
@@ -495,6 +503,7 @@ void TCopyEngine::WaitWriterIdle() {
 bool TCopyEngine::WaitRecordFree() {
     while (records_[readerRecIdx_]->State.load(std::memory_order_acquire) != 0 &&
            copyState_.load() == cpRunning) {
+        if (WriterGone()) break;
         WaitWriterIdle();
         WaitWithMessages(10);
     }
@@ -503,6 +512,7 @@ bool TCopyEngine::WaitRecordFree() {
 
 bool TCopyEngine::WaitBufferFree(TCopyFileRec& rec) {
     while (BufferFilled(readerBufIdx_) && rec.State.load() == 1 && copyState_.load() == cpRunning) {
+        if (WriterGone()) break;
         WaitWriterIdle();
         WaitWithMessages(10);
     }

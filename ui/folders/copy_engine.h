@@ -204,6 +204,7 @@ private:
     void WaitWithMessages(int ms);
     void StartWriter();
     void StopWriter();
+    bool WriterGone();
 
     // ---- shared ----
     // Lowers CopyState to value unless it is lower already: a one-step

@@ -334,6 +334,22 @@ TEST_F(CopyEngineTest, ABrokenFileIsKeptAsAPartOrDroppedAsTheUserSays) {
     }
 }
 
+TEST_F(CopyEngineTest, AFileCountsOnceHoweverManyOfItsStepsFail) {
+    put(src() + "f", pattern(1000, 19));
+    put(src() + "g", pattern(1000, 20));
+    // Its read and then its close fail.
+    acc::FZInjectFault(0, acc::foRead, 1, 23);
+    acc::FZInjectFault(0, acc::foClose, 1, 5);
+    run({"f", "g"});
+    expectCopied("g");
+    EXPECT_EQ(engine.ErrorCount, 1);
+    TLogCounts counts;
+    ASSERT_EQ(ReadLogCounts(LogFilePath(kCopyLog), counts), 0);
+    EXPECT_EQ(counts.total, 2);
+    EXPECT_EQ(counts.successful, 1);
+    EXPECT_EQ(counts.errors, 1);
+}
+
 TEST_F(CopyEngineTest, AFailingCloseIsTheFilesErrorAndTheOldFileStays) {
     // Larger than the ring, so the reader still holds its slot when the
     // writer takes the second one.
@@ -362,9 +378,10 @@ TEST_F(CopyEngineTest, AnAbortedRequestStopsTheRunAndAMissingSourceIsGivenUp) {
     put(src() + "a", pattern(1000, 11));
     put(src() + "c", pattern(1000, 12));
     put(src() + "d", pattern(1000, 13));
-    // "b" does not exist: its first open fails once, without end-less retries.
+    // "b" does not exist: the run's first open of a source fails, and is
+    // given up like any other, never retried without end.
     engine.Prepare(1);
-    for (const char* n : {"a", "b"}) engine.AddJob(src(), n, 1000, 0, n, dst());
+    for (const char* n : {"b", "a"}) engine.AddJob(src(), n, 1000, 0, n, dst());
     engine.Execute(1, dst());
     expectCopied("a");
     EXPECT_EQ(logCount("ERROR: [OpenRead Error"), 1);
