@@ -32,8 +32,8 @@ public:
     bool RetriesExhausted(int side) const override { return policy_.RetriesExhausted(side); }
     void RetryDelay() override { policy_.RetryDelay(); }
 
-    int RetryCount(int side) const { return policy_.RetryCount(side); }
-    void ExhaustRetries(int side) { policy_.ExhaustRetries(side); }
+    int RetryCount(int side) const override { return policy_.RetryCount(side); }
+    void ExhaustRetries(int side) override { policy_.ExhaustRetries(side); }
     TErrorRetryPolicy& Policy() { return policy_; }
 
     void timFlashTimer();

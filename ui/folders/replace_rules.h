@@ -8,8 +8,13 @@
 #include <atomic>
 
 #include "access/access_types.h"
-#include "ui/main/flat_button.h"
 #include "ui/main/main_window_seams.h"
+
+namespace tandex::ui {
+// As the flat button declares it; spelled here so that the copy engine's
+// core builds need no widget header.
+using TColor = quint32;
+}  // namespace tandex::ui
 
 namespace tandex::folders {
 

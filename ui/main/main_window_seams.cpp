@@ -42,6 +42,8 @@ public:
         return retries_[side & 1] >= config::AppSettings().ESMaxRetry;
     }
     void RetryDelay() override {}
+    int RetryCount(int side) const override { return retries_[side & 1]; }
+    void ExhaustRetries(int side) override { retries_[side & 1] = config::AppSettings().ESMaxRetry; }
 
 private:
     int errorAnswer_ = eaNo, partlyAnswer_ = eaNo;

@@ -57,6 +57,10 @@ public:
     virtual void CountRetry(int side) = 0;
     virtual bool RetriesExhausted(int side) const = 0;
     virtual void RetryDelay() = 0;
+    // The side's retries so far, and using up the rest of them: a given-up
+    // file's later errors give up at once.
+    virtual int RetryCount(int /*side*/) const { return 0; }
+    virtual void ExhaustRetries(int /*side*/) {}
 };
 
 CommandLineServices& commandLine();

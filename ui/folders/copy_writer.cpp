@@ -1,0 +1,382 @@
+// The copy engine's writer thread. It never touches a window: every
+// decision that needs the user goes through the mailbox, and the thread
+// waits on the engine's condition variable wherever the reader has to
+// move first.
+#include "ui/folders/copy_engine.h"
+
+#include "access/access_slots.h"
+#include "access/backups.h"
+#include "access/error_texts.h"
+#include "access/file_ops.h"
+#include "access/file_times.h"
+#include "access/program_log.h"
+#include "config/num_format.h"
+
+#include <chrono>
+#include <exception>
+
+namespace tandex::folders {
+
+using namespace access;
+
+namespace {
+const QString kInvalidFolder = QStringLiteral("--> Invalid <--");
+
+QString grouped(qint64 v) {
+    return config::Int64ToGroupedStr(v, 0, true);
+}
+}  // namespace
+
+template <class Pred>
+void TACWrite::WaitFor(Pred pred, int ms) {
+    std::unique_lock lock(e_.mutex_);
+    if (ms < 0)
+        e_.wake_.wait(lock, stop_, pred);
+    else
+        e_.wake_.wait_for(lock, stop_, std::chrono::milliseconds(ms), pred);
+}
+
+void TACWrite::Execute(std::stop_token stop) {
+    stop_ = stop;
+    e_.writerBufIdx_.store(0);
+    e_.writerRecIdx_.store(0);
+    try {
+        Loop();
+    } catch (const std::exception& ex) {
+        FZLog(QStringLiteral("AC2: Copy writer stopped: ") + QString::fromUtf8(ex.what()));
+    } catch (...) {
+        FZLog(QStringLiteral("AC2: Copy writer stopped"));
+    }
+    // Whatever ended the loop, a file still open for writing is dropped:
+    // closing the slot would commit it in place of the target.
+    if (fileOpen_) FZEndFailedWrite(WriterSlot, false);
+    fileOpen_ = false;
+    if (WriterSlot != FZNoSlot) {
+        if (const int r = FZClose(WriterSlot))
+            FZLog(QStringLiteral("AC3: Closing the destination failed: ") + FZErrorText(-std::abs(r), eoCloseWrite));
+    }
+    WriterSlot = FZNoSlot;
+    {
+        std::lock_guard lock(e_.mutex_);
+        e_.writerDone_.store(true, std::memory_order_release);
+    }
+    e_.wake_.notify_all();
+}
+
+void TACWrite::Loop() {
+    bool syncPosted = false;
+    while (!Stopped()) {
+        TCopyFileRec* rec = e_.records_[e_.writerRecIdx_.load()].get();
+        if (!rec || rec->State.load(std::memory_order_acquire) == 0) {
+            WaitFor([&] { return rec && rec->State.load(std::memory_order_acquire) != 0; });
+            continue;
+        }
+        if (rec->FirstBuf.load() != e_.writerBufIdx_.load()) {
+            // The ring is out of step: say so once and wait to be ended.
+            e_.LowerCopyState(cpStopped);
+            if (!syncPosted) {
+                syncPosted = true;
+                PostQuestion(~e_.writerBufIdx_.load(), eoNone);
+            }
+            WaitFor([] { return false; });
+            continue;
+        }
+        CurrentRecord = rec;
+        Result = 0;
+        PartlyWritten = false;
+        Finished = false;
+        if (e_.copyState_.load() <= cpStopped) {
+            AbandonFile(csStopFile);
+            continue;
+        }
+        e_.FilesStarted.fetch_add(1);
+        FileBytesWritten = 0;
+
+        if (!OpenFolder(*rec)) continue;
+
+        const int existing = e_.replaceAnswers_.Answer(rcExisting);
+        if (e_.rs_.backupBeforeCopy || existing != ui::eaYesAll) {
+            FZSetPath(WriterSlot, rec->DstPath);
+            if (FZExists(WriterSlot) == 0) {
+                if (e_.replaceAnswers_.StepBeforeAsking(rcExisting) == rsAsk) PostQuestion(csAskReplace, eoNone);
+                if (e_.replaceAnswers_.StepAfterAsking(rcExisting) != rsReplace) {
+                    AbandonFile(csSkipped);
+                    continue;
+                }
+                if (e_.rs_.backupBeforeCopy) {
+                    // The user asked for a copy of what is overwritten: no
+                    // backup, no overwrite.
+                    e_.writeRetriesReset_.store(true);
+                    int r = 0;
+                    while ((r = FZMakeBackup(WriterSlot, nullptr)) != 0)
+                        if (AskWriterRetry(r, eoReName)) break;
+                    if (r) {
+                        AbandonFile(csStopFile);
+                        continue;
+                    }
+                }
+            }
+        }
+
+        e_.writeRetriesReset_.store(true);
+        int r = 0;
+        for (;;) {
+            r = FZReopen(WriterSlot, rec->DstPath, twWriteAccess);
+            if (!r || AskWriterRetry(r, eoOpenWrite)) break;
+        }
+        if (!r) {
+            fileOpen_ = true;
+            WriteFileData();
+        } else {
+            AbandonFile(csStopFile);
+        }
+    }
+}
+
+bool TACWrite::OpenFolder(TCopyFileRec& rec) {
+    const QString folder = rec.DstPath.left(rec.DstFolderLen);
+    if (folder == WriterFolder) return true;
+    WriterFolder = folder;
+    int r = 0;
+    if (WriterSlot == FZNoSlot) {
+        e_.writeRetriesReset_.store(true);
+        for (;;) {
+            r = FZOpen(WriterFolder, twGenWrAccess, false, WriterSlot);
+            if (!r) break;
+            if (AskWriterRetry(r, eoOpenWrite)) {
+                AbandonFile(csStopFile);
+                WriterFolder.clear();
+                return false;
+            }
+        }
+    } else {
+        FZSetArchiveDetect(WriterSlot, false);
+        r = FZSetPath(WriterSlot, WriterFolder);
+    }
+    if (!r && FZCheckLocation(WriterSlot) != 0) {
+        e_.writeRetriesReset_.store(true);
+        for (;;) {
+            r = FZMakeFolder(WriterSlot);
+            if (!r) break;
+            if (AskWriterRetry(r, eoCreateDir)) {
+                // The next file of this folder tries again.
+                WriterFolder = kInvalidFolder;
+                break;
+            }
+        }
+    }
+    if (r) {
+        AbandonFile(csStopFile);
+        return false;
+    }
+    return true;
+}
+
+void TACWrite::WriteFileData() {
+    TCopyFileRec& rec = *CurrentRecord;
+    const qint64 size = rec.Info.size();
+    while (!Stopped()) {
+        const int idx = e_.writerBufIdx_.load();
+        const int len = e_.bufLen_[idx].load(std::memory_order_acquire);
+        if (len == -1) {
+            // The data ended before the size known at the open (the source
+            // shrank, or the reader stopped): never a complete file.
+            if (rec.State.load(std::memory_order_acquire) >= 2) {
+                const int end = rec.EndBuf.load(std::memory_order_acquire);
+                if (end == -1 || end == idx) break;
+            }
+            if (e_.copyState_.load() <= cpStopped) break;
+            WaitFor([&] {
+                return e_.bufLen_[idx].load(std::memory_order_acquire) != -1 || rec.State.load() >= 2 ||
+                       e_.copyState_.load() <= cpStopped;
+            });
+            continue;
+        }
+        if (len == -2) break;
+        if (e_.copyState_.load() <= cpStopped) break;
+        if (e_.pauseRequested_.load()) {
+            // Pause holds the writer at its next buffer.
+            WaitFor([&] { return !e_.pauseRequested_.load() || e_.copyState_.load() != cpRunning; });
+            continue;
+        }
+        e_.writeRetriesReset_.store(true);
+        qint64 done = 0;
+        int r = 0;
+        for (;;) {
+            r = FZWrite(WriterSlot, e_.buffers_[idx], len, done);
+            if (!r) break;
+            if (AskWriterRetry(r, eoWrite)) break;
+        }
+        if (r) break;
+        ReleaseBuffer();
+        FileBytesWritten += done;
+        e_.TotalBytesWritten.fetch_add(done);
+        e_.GraphBytes.fetch_add(done);
+        if (FileBytesWritten >= size) {
+            CloseDestFile(false);
+            return;
+        }
+    }
+    HandleWriteFailure();
+}
+
+void TACWrite::ReleaseBuffer() {
+    const int idx = e_.writerBufIdx_.load();
+    if (e_.bufLen_[idx].load(std::memory_order_acquire) == -1) {
+        WaitFor([&] { return e_.bufLen_[idx].load(std::memory_order_acquire) != -1; }, 10);
+        return;
+    }
+    {
+        std::lock_guard lock(e_.mutex_);
+        e_.bufLen_[idx].store(-1, std::memory_order_release);
+        e_.writerBufIdx_.store((idx + 1) % e_.NumBuffers);
+        e_.FilledBuffers.fetch_sub(1, std::memory_order_release);
+    }
+    e_.wake_.notify_all();
+}
+
+bool TACWrite::AskWriterRetry(int code, int op) {
+    PostQuestion(code, op);
+    if (CurrentRecord->ErrorCode.load() != 0 || Stopped() || e_.copyState_.load() != cpRunning) {
+        Result = csStopFile;
+        return true;
+    }
+    Result = 0;
+    return false;
+}
+
+void TACWrite::PostQuestion(int code, int op) {
+    {
+        std::lock_guard lock(e_.mutex_);
+        e_.writerQuestionOp_.store(op);
+        e_.writerQuestion_.store(code, std::memory_order_release);
+    }
+    e_.wake_.notify_all();
+    // Not cut short by a stop request: the reader serves the mailbox until
+    // this thread has left.
+    std::unique_lock lock(e_.mutex_);
+    e_.wake_.wait(lock, [&] { return e_.writerQuestion_.load(std::memory_order_acquire) == 0; });
+}
+
+void TACWrite::CloseDestFile(bool keepPart) {
+    const TFZFileInfo& info = CurrentRecord->Info;
+    // On a file being written the times are applied when it is committed.
+    int r = FZSetFileTime(WriterSlot, info.CreationTime, info.LastAccessTime, info.LastWriteTime);
+    if (!Result) Result = r;
+    const int closed = keepPart ? FZEndFailedWrite(WriterSlot, true) : FZCloseFile(WriterSlot);
+    fileOpen_ = false;
+    int op = eoSetFileTime;
+    if (closed && !Result) Result = closed;
+    if (closed) op = eoCloseWrite;
+    if (!Result && info.Attributes != 0) {
+        Result = FZSetAttributes(WriterSlot, info.Attributes);
+        op = eoSetFileAttr;
+    }
+    FinishFile(op);
+    Finished = true;
+}
+
+void TACWrite::HandleWriteFailure() {
+    const int asked = Result ? eoWrite : eoRead;
+    if (FileBytesWritten > 0 && e_.rs_.errorBox && e_.partlyAnswer_.load() != ui::eaYesAll &&
+        e_.partlyAnswer_.load() != ui::eaNoAll) {
+        if (e_.copyState_.load() != cpRunning || Stopped())
+            e_.partlyAnswer_.store(ui::eaNo);
+        else
+            PostQuestion(csAskPartly, asked);
+    }
+    const int keep = e_.partlyAnswer_.load();
+    if (FileBytesWritten > 0 && e_.rs_.errorBox && (keep == ui::eaYes || keep == ui::eaYesAll) &&
+        e_.copyState_.load() >= cpFinish) {
+        ReleaseBuffer();
+        PartlyWritten = true;
+        Result = csStopFile;
+        CloseDestFile(true);
+        return;
+    }
+    // The new file has no name yet: dropping it leaves the target as it was.
+    if (fileOpen_) FZEndFailedWrite(WriterSlot, false);
+    fileOpen_ = false;
+    Finished = true;
+    AbandonFile(csStopFile);
+}
+
+void TACWrite::AbandonFile(int code) {
+    e_.uiSeen_.store(false);
+    // The reader has looked at the mailbox once more before the record goes.
+    while (!Stopped() && !e_.uiSeen_.load()) {
+        e_.writerWantsUI_.store(true);
+        e_.Wake();
+        WaitFor([&] { return e_.uiSeen_.load() || !e_.writerWantsUI_.load(); }, 10);
+        if (!e_.writerWantsUI_.load()) break;
+    }
+    ReleaseBuffer();
+    Result = code;
+    FinishFile(eoNone);
+}
+
+void TACWrite::FinishFile(int op) {
+    TCopyFileRec& rec = *CurrentRecord;
+    e_.writerWantsUI_.store(true);
+    // Drain the file's remaining buffers, also when the run is stopping:
+    // the next record must start at its own first buffer.
+    for (;;) {
+        const int state = rec.State.load(std::memory_order_acquire);
+        int end = rec.EndBuf.load(std::memory_order_acquire);
+        const int idx = e_.writerBufIdx_.load();
+        if (state == 3 && end == -1) {
+            rec.EndBuf.store(idx);
+            end = idx;
+        }
+        if (state == 3 && idx == end) break;
+        if (state == 2 && idx == end) {
+            rec.State.store(3, std::memory_order_release);
+            continue;
+        }
+        if (Stopped() && state == 1) break;
+        if (state == 2 && end == -1) {
+            rec.State.store(3, std::memory_order_release);
+            continue;
+        }
+        ReleaseBuffer();
+    }
+
+    TCopyJob* job = rec.Job;
+    const qint64 size = rec.Info.size();
+    if (Result == 0) {
+        e_.FilesCopied.fetch_add(1);
+        QString text = QStringLiteral(" OK!") + QStringLiteral(" FileSize: ") + grouped(size) +
+                       QStringLiteral(" Byte") + QStringLiteral(" FileDate: ") +
+                       FZFileTimeText(rec.Info.LastWriteTime);
+        if (e_.rs_.copyAttr) text += QStringLiteral(" FileAttr:") + FZAttrText(rec.Info.Attributes);
+        e_.SetResultText(job, text.left(255));
+    } else {
+        if (Result == csSkipped) {
+            e_.SetResultText(job, e_.ResultText(job) + QStringLiteral("\\cf3 [ User has skipped this file ]\\cf1"));
+        } else if (Result != csStopFile) {
+            PostQuestion(Result, op);
+        }
+        if (PartlyWritten) {
+            const QString prev = e_.ResultText(job);
+            const int colon = prev.indexOf(QLatin1Char(':'));
+            e_.SetResultText(job, QStringLiteral("\\cf2  ERROR: PARTLY processed (") + grouped(FileBytesWritten) +
+                                      QStringLiteral(" from ") + grouped(size) + QStringLiteral(" Bytes)") +
+                                      (colon >= 0 ? prev.mid(colon).left(255) : QString()));
+            PartlyWritten = false;
+        }
+        Result = 0;
+    }
+    {
+        std::lock_guard lock(e_.mutex_);
+        e_.FilledRecords.fetch_sub(1);
+        rec.FirstBuf.store(-1);
+        rec.EndBuf.store(-1);
+        rec.Job = nullptr;
+        rec.State.store(0, std::memory_order_release);
+        e_.writerRecIdx_.store((e_.writerRecIdx_.load() + 1) % e_.NumBuffers);
+        e_.writerWantsUI_.store(false);
+    }
+    e_.wake_.notify_all();
+}
+
+}  // namespace tandex::folders
