@@ -449,7 +449,7 @@ void TF_Graph::DrawExtremeMarks(QPainter& p, int place, int f, int y) {
     const TGraphSeries& s = model_.Series[size_t(place)];
     const int index = scrollOffset_ + f;
     const int x = graphMargin_ + f;
-    const bool isMin = index == s.MinIndex && s.MinSeen == s.MinSeen && s.Count > 0 && !std::isinf(s.MinSeen);
+    const bool isMin = index == s.MinIndex && !std::isinf(s.MinSeen);
     const bool isMax = index == s.MaxIndex && s.MaxSeen > 0;
     if (!isMin && !isMax) return;
     const QPen pen = p.pen();
