@@ -24,6 +24,7 @@
 #include "config/sys_helpers.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/graph_win.h"
 #include "ui/folders/more_filters.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/form_layout.h"
@@ -311,8 +312,6 @@ void TCmpFolder::createSettingsPanel() {
         makeCheckBox(s, "CB_DisRdCache", QStringLiteral("Disable read cache"), ScaledRect(212, 250, 170, 20));
     CB_PerfGraph =
         makeCheckBox(s, "CB_PerfGraph", QStringLiteral("Show Compare-Rate Graph"), ScaledRect(380, 250, 190, 20));
-    // The rate graph window comes later; until then its switch is not shown.
-    CB_PerfGraph->hide();
 
     CB_FCLimitRecScan = makeCheckBox(s, "CB_FCLimitRecScan", QStringLiteral("Limit recursive folder scan to"),
                                      ScaledRect(8, 282, 204, 20));
@@ -594,6 +593,7 @@ void TCmpFolder::closeEvent(QCloseEvent* event) {
     // Closing the options is cancelling them: the run waits for RunState to
     // leave 3 and would otherwise wait behind a hidden window.
     if (FolderCompare().RunState == rsOptions) fbCancelClick();
+    ui::CloseGraphWindow();
     QWidget::closeEvent(event);
 }
 

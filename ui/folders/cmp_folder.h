@@ -37,6 +37,7 @@ class TF_Main;
 namespace tandex::folders {
 
 class TF_CmpSettingsExt;
+class TCompareRun;
 
 // Run modes of the window.
 enum TCmpFolderMode : int {
@@ -115,6 +116,11 @@ public:
     void CB_Folder2Change();
     void CB_ChkDateClick();
     void CB_PerfGraphClick();
+    // The rate graph of a content comparison: created with the options,
+    // fed two points per display tick (the rate since the last tick and
+    // the run's average; dt and elapsed in ms), freed by CloseGraphWindow.
+    void OpenGraphWindow();
+    void AddGraphPoints(TCompareRun& run, qint64 dtMs, qint64 elapsedMs);
     void TB_FCCChange();
     void TB_MaxBufChange();
     void E_FCMaxDepthChange();
@@ -204,6 +210,7 @@ private:
 
     ui::TF_Main* main_ = nullptr;
     int mode_ = cmNormal;
+    int graphRate_ = -1, graphAverage_ = -1;
     bool ready_ = false;
     bool showOptions_ = true;
     bool optionsOnly_ = false;

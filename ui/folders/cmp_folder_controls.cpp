@@ -23,8 +23,10 @@
 #include "ui/folders/cmp_folder.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/graph_win.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/form_layout.h"
+#include "ui/main/main_window_seams.h"
 
 namespace tandex::folders {
 
@@ -167,6 +169,7 @@ void TCmpFolder::UpdateContentControls() {
                        static_cast<QWidget*>(L_PSFSTot), static_cast<QWidget*>(L_PSFSTotTxt),
                        static_cast<QWidget*>(TB_MaxBuf)})
         w->setEnabled(on);
+    if (ui::F_Graph()) ui::F_Graph()->setVisible(on && config::AppSettings().FCGraph);
 }
 
 void TCmpFolder::TB_MaxBufChange() {
@@ -179,7 +182,44 @@ void TCmpFolder::TB_MaxBufChange() {
     fc.BufSizeChanged = true;
 }
 
-void TCmpFolder::CB_PerfGraphClick() { config::AppSettings().FCGraph = CB_PerfGraph->isChecked(); }
+void TCmpFolder::CB_PerfGraphClick() {
+    config::AppSettings().FCGraph = CB_PerfGraph->isChecked();
+    const int state = FolderCompare().RunState;
+    if ((state == rsOptions || state == rsComparing) && FolderCompare().ContentCompareOn && ui::F_Graph())
+        ui::F_Graph()->setVisible(CB_PerfGraph->isChecked());
+}
+
+void TCmpFolder::OpenGraphWindow() {
+    ui::CloseGraphWindow();
+    // Batch runs have no one to look at it.
+    if (ui::commandLine().BatchMode()) return;
+    auto* g = new ui::TF_Graph(this);
+    ui::F_Graph() = g;
+    g->SetDigits(3, 0);
+    const QString unit = QLatin1Char(' ') + config::SizeUnitName(2) + QStringLiteral("/s");
+    graphRate_ = g->AddSeries(0x008000, unit, 0, 1.5f, 1.0f, 15, -1);
+    graphAverage_ = g->AddSeries(255, unit, 0, 1.5f, 1.0f, 0, graphRate_);
+    g->SetPenWidth(graphAverage_, 2);
+    g->SetGraphSize(width(), height() / 2, true);
+    // Right of the folder window; the window manager may place it elsewhere.
+    const QRect frame = frameGeometry();
+    g->SetPosition(frame.right() + 1, frame.top());
+    g->setWindowTitle(QStringLiteral("Compare-Rate Graph"));
+    g->Reset();
+    g->setVisible(FolderCompare().ContentCompareOn && config::AppSettings().FCGraph);
+}
+
+void TCmpFolder::AddGraphPoints(TCompareRun& run, qint64 dtMs, qint64 elapsedMs) {
+    const double factor = double(config::SizeUnitFactor(2));
+    if (ui::F_Graph() && FolderCompare().ContentCompareOn) {
+        const double current = double(run.TickBytesRead) * 1000.0 / factor / double(std::max<qint64>(dtMs, 1));
+        const double average =
+            double(run.RunBytesRead) * 1000.0 / factor / double(std::max<qint64>(elapsedMs + run.ComparedTime, 1));
+        ui::F_Graph()->AddSample(graphRate_, false, float(current));
+        ui::F_Graph()->AddSample(graphAverage_, true, float(average));
+    }
+    run.TickBytesRead = 0;
+}
 
 // ---- depth limit and switches -------------------------------------------------------
 

@@ -124,21 +124,6 @@ QStringList LinesOfCommaText(const QString& text) {
 
 // ---- content and buffers ----------------------------------------------------------
 
-QString ContentModeName(int mode) {
-    switch (mode) {
-    case 0: return QStringLiteral("No content compare");
-    case 1: return QStringLiteral("SOF");
-    case 2: return QStringLiteral("SEOF");
-    case 3: return QStringLiteral("SMEOF");
-    case 4: return QStringLiteral("1% of file content");
-    case 5: return QStringLiteral("10% of file content");
-    case 6: return QStringLiteral("25% of file content");
-    case 7: return QStringLiteral("50% of file content");
-    case 8: return QStringLiteral("Entire file content");
-    default: return QStringLiteral("unknown!");
-    }
-}
-
 QString ContentModeHint(int mode, bool withDate, bool withAttributes) {
     static const char* const percent[] = {"1%", "10%", "25%", "50%"};
     switch (mode) {

@@ -67,6 +67,7 @@ QStringList LinesOfCommaText(const QString& text);
 inline constexpr int kContentModeMax = 8;
 inline constexpr int kBufferSizeMax = 7;
 
+// ContentModeName lives with the run, which logs it too (folder_compare.h).
 QString ContentModeName(int mode);
 // What the mode compares; mode 0 names what is compared instead.
 QString ContentModeHint(int mode, bool withDate, bool withAttributes);

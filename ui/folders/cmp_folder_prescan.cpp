@@ -140,6 +140,7 @@ bool TCmpFolder::ShowOptions(int mode) {
         RestartPreScan();
         ready_ = true;
     }
+    OpenGraphWindow();
     if (isVisible()) fbOk->setFocus();
 
     for (;;) {

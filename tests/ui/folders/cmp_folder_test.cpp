@@ -36,6 +36,7 @@
 #include "tests/ui/widget_harness.h"
 #include "ui/folders/cmp_folder_options.h"
 #include "ui/folders/folder_compare.h"
+#include "ui/folders/graph_win.h"
 #include "ui/folders/more_filters.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/main_window.h"
@@ -811,6 +812,84 @@ TEST_F(CmpFolderPicturesTest, TheMoreFiltersButtonAndThePanelsWarningShowTheirPi
                               return true;
                           },
                           cancel()});
+}
+
+// ---- the rate graph -------------------------------------------------------------
+
+TEST_F(CmpFolderTest, TheCompareRateGraphOpensBesideTheWindowWithContentCompare) {
+    auto& s = config::AppSettings();
+    s.FCContent = 1;
+    s.FCGraph = true;
+    TCmpFolder& w = makeWithFolders(left_, right_);
+    EXPECT_TRUE(w.CB_PerfGraph->isVisibleTo(&w));
+    runOptions(cmNormal,
+               {startEnabled(),
+                [&] {
+                    QPointer<ui::TF_Graph> g = ui::F_Graph();
+                    if (!g) {
+                        ADD_FAILURE() << "no graph window";
+                        return true;
+                    }
+                    Watch(g);
+                    EXPECT_TRUE(g->isVisible());
+                    EXPECT_EQ(g->windowTitle(), "Compare-Rate Graph");
+                    EXPECT_EQ(g->width(), w.width());
+                    EXPECT_GE(g->x(), w.frameGeometry().right());
+                    // Two points per display tick: the rate of the tick and the run's average.
+                    TCompareRun run;
+                    const double unit = double(config::SizeUnitFactor(2));
+                    run.TickBytesRead = qint64(3 * unit);
+                    run.RunBytesRead = qint64(8 * unit);
+                    run.ComparedTime = 1000;
+                    w.AddGraphPoints(run, 500, 3000);
+                    EXPECT_EQ(run.TickBytesRead, 0);
+                    const auto& series = g->Model().Series;
+                    EXPECT_EQ(series[0].Count, 1);
+                    EXPECT_EQ(series[1].Count, 1);
+                    EXPECT_FLOAT_EQ(series[0].Samples[0].Value, 6.0f);
+                    EXPECT_FLOAT_EQ(series[1].Samples[0].Value, 2.0f);
+                    EXPECT_EQ(series[0].Unit, " " + config::SizeUnitName(2) + "/s");
+                    w.CB_PerfGraph->setChecked(false);
+                    EXPECT_FALSE(g->isVisible());
+                    EXPECT_FALSE(s.FCGraph);
+                    w.CB_PerfGraph->setChecked(true);
+                    EXPECT_TRUE(g->isVisible());
+                    // Content compare off hides it, on shows it again.
+                    w.TB_FCC->setValue(0);
+                    EXPECT_FALSE(g->isVisible());
+                    w.TB_FCC->setValue(1);
+                    EXPECT_TRUE(g->isVisible());
+                    return true;
+                },
+                cancel()});
+    // The window's end frees the graph.
+    w.close();
+    EXPECT_TRUE(ui::F_Graph().isNull());
+}
+
+TEST_F(CmpFolderTest, TheCompareRateGraphStaysHiddenWithoutContentCompareOrInBatchMode) {
+    auto& s = config::AppSettings();
+    s.FCGraph = true;
+    s.FCContent = 0;
+    makeWithFolders(left_, right_);
+    runOptions(cmNormal, {startEnabled(), [&] {
+                              EXPECT_TRUE(ui::F_Graph() && !ui::F_Graph()->isVisible());
+                              return true;
+                          },
+                          cancel()});
+    window_->WaitPreScanStopped();
+    window_.reset();
+    EXPECT_TRUE(ui::F_Graph().isNull());
+
+    s.FCContent = 1;
+    ui::commandLine().SetBatchMode(true);
+    auto& roots = tandex::engine::paneStores().FolderRoots;
+    roots[1] = left_;
+    roots[2] = right_;
+    TCmpFolder& w = make();
+    w.SetShowOptions(false);
+    EXPECT_TRUE(w.ShowOptions(cmBatch));
+    EXPECT_TRUE(ui::F_Graph().isNull());
 }
 
 }  // namespace
