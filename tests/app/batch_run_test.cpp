@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QImage>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/access/as_nobody.h"
 #include "tests/app/batch_child.h"
 #include "ui/folders/batch_params.h"
 
@@ -100,7 +103,6 @@ TEST_F(BatchRun, ResultsAndExitCodes) {
         {{"/f", "l1", "sub/nope"}, "ERROR: File2 (sub/nope) not found!\nERROR: OpenRead Error 2: File not found\n", 3},
         {{"/f", "nope", "nope2"},
          "ERROR: File1 (" + path("nope").toUtf8() + ") not found!\nERROR: OpenRead Error 2: File not found\n", 2},
-        {{"/d", "sub", "Git"}, "ERROR: The folder comparison is not available in this version\n", 9},
         {{"/d", "sub"}, "ERROR: Invalid or missing foldername!\n", 9},
         {{"/?"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 0},
         {{"/x", "l1", "l2"}, tandex::folders::BatchUsageText().toUtf8() + "\n", 9},
@@ -211,6 +213,123 @@ TEST_F(BatchRun, ListedLinesCarryTheFilesLineNumbers) {
     EXPECT_EQ(withoutBanner(r.out), "Files are different: 1 different lines!\nFile1: " + path("long1").toUtf8() +
                                         "\nFile2: " + path("long2").toUtf8() + "\n1:   3: b\n2:   3: c\n");
     EXPECT_EQ(r.code, 1);
+}
+
+// Folder pairs L<n>/R<n>; every file has one fixed time unless a case
+// moves it, so only what a case changes differs.
+TEST_F(BatchRun, FolderResultsAndExitCodes) {
+    // The listing shows file times in the zone of the child.
+    qputenv("TZ", "UTC");
+    const QDateTime fixed = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 10), Qt::UTC);
+    const auto put = [&](const char* name, const QByteArray& bytes, int secondsLater = 0) {
+        const QString file = path(name);
+        QDir().mkpath(QFileInfo(file).path());
+        write(name, bytes);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(fixed.addSecs(secondsLater), QFileDevice::FileModificationTime));
+    };
+    put("L1/a.txt", "same");
+    put("R1/a.txt", "same");
+    put("L2/a.txt", "left");
+    put("R2/a.txt", "right!");
+    put("L2/b.txt", "b");
+    put("R2/b.txt", "b");
+    put("R2/c.txt", "only right");
+    put("L3/s/f", "a");
+    put("R3/s/f", "bb");
+    put("L4/f", "abc");
+    put("R4/f", "abd");
+    put("L5/f", "abc");
+    put("R5/f", "abc", 60);
+    put("L6/f", "abc");
+    put("R6/f", "abc");
+    QFile(path("R6/f")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    put("L7/f", "abc");
+    put("R7/f", "abc");
+    put("R7/g", "abc");
+    put("L8/x.c", "left");
+    put("R8/x.c", "right!");
+    put("L8/y.txt", "y");
+    put("R8/y.txt", "y");
+    put("L9/tmp1/f", "left");
+    put("R9/tmp1/f", "right!");
+    put("L9/f", "f");
+    put("R9/f", "f");
+
+    struct Case {
+        QStringList args;
+        QByteArray lines;
+        int code;
+    };
+    const QByteArray equal = "Folders are equal\n";
+    const QByteArray one = "Folders are NOT equal: 1 different files!\n";
+    const QByteArray missing = "ERROR: Error 3: Path not found\n";
+    const Case cases[] = {
+        {{"/d", "L1", "R1"}, equal, 0},
+        {{"/d", "L2", "R2"}, "Folders are NOT equal: 2 different files!\n", 1},
+        {{"/d", "nope", "R1"}, missing, 9},
+        {{"/d", "L1", "nope"}, missing, 9},
+        {{"/d", "L3", "R3"}, equal, 0},
+        {{"/d", "L3", "R3", "/cs"}, one, 1},
+        {{"/D", "L3", "R3", "/CS"}, one, 1},
+        {{"/d", "L4", "R4"}, equal, 0},
+        {{"/d", "L4", "R4", "/cc"}, one, 1},
+        {{"/d", "L5", "R5"}, one, 1},
+        {{"/d", "L5", "R5", "/it"}, equal, 0},
+        {{"/d", "L6", "R6"}, one, 1},
+        {{"/d", "L6", "R6", "/ia"}, equal, 0},
+        {{"/d", "L7", "R7"}, one, 1},
+        {{"/d", "L7", "R7", "/ol"}, equal, 0},
+        // "/ep" without patterns excludes nothing: it never takes "/ip"'s.
+        {{"/d", "L8", "R8", "/ip:*.c", "/ep"}, one, 1},
+        {{"/d", "L8", "R8", "/ip:*.txt"}, equal, 0},
+        {{"/d", "L8", "R8", "/ep:*.c"}, equal, 0},
+        {{"/d", "L9", "R9", "/cs"}, one, 1},
+        {{"/d", "L9", "R9", "/cs", "/ef:tmp*"}, equal, 0},
+    };
+    for (const Case& c : cases) {
+        const ChildResult r = run(c.args);
+        EXPECT_EQ(withoutBanner(r.out), c.lines) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
+    }
+    const ChildResult r = run({"/d", "L2", "R2", "/ld"});
+    // The roots as the run made them absolute; two lines per differing row.
+    EXPECT_EQ(withoutBanner(r.out).toStdString(),
+              ("Folders are NOT equal: 2 different files!\nFolder1: " + path("L2/").toUtf8() +
+                                        "\nFolder2: " + path("R2/").toUtf8() +
+                                        "\n1:   1:   [File not found]                             c.txt"
+                                        "\n2:   1:             10 06.05.2024 07:08:10 a---  c.txt"
+                                        "\n1:   2:              4 06.05.2024 07:08:10 a---  a.txt"
+                                        "\n2:   2:              6 06.05.2024 07:08:10 a---  a.txt\n")
+                  .toStdString());
+    EXPECT_EQ(r.code, 1);
+}
+
+// What cannot be read ends the job with its error, never with a verdict,
+// and without a question.
+TEST_F(BatchRun, UnreadableEntriesEndTheFolderJobWithAnError) {
+    if (::geteuid() == 0) {
+        RunAsNobody();
+        return;
+    }
+    QDir(tmp_.path()).mkpath(QStringLiteral("L/s"));
+    QDir(tmp_.path()).mkpath(QStringLiteral("R/s"));
+    write("L/f", "abc");
+    write("R/f", "abd");
+    write("L/s/g", "g");
+    write("R/s/g", "g");
+    ASSERT_TRUE(QFile(path("L/f")).setPermissions({}));
+    ChildResult r = run({"/d", "L", "R", "/cc", "/it"});
+    EXPECT_EQ(withoutBanner(r.out), "ERROR: Error 5: File access denied\n");
+    EXPECT_EQ(r.code, 9);
+    ASSERT_TRUE(QFile(path("L/f")).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    write("L/f", "abd");
+    ASSERT_TRUE(QFile(path("L/s")).setPermissions({}));
+    r = run({"/d", "L", "R", "/cs", "/it"});
+    EXPECT_EQ(withoutBanner(r.out), "ERROR: Error 5: File access denied\n");
+    EXPECT_EQ(r.code, 9);
+    QFile(path("L/s")).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(BatchRun, ConsoleGoneKeepsTheExitCode) {

@@ -51,6 +51,9 @@ public:
     void BatchCompareFiles() override;
     // The "/d" job; mode -2 a batch run, 1113 from the window's start.
     void BatchCompareFolders(int mode) override;
+    // The text after ":" of the switch's own parameter; absent when the
+    // switch is missing or has no ":".
+    QString OwnSwitchValue(const QString& name, const QString& absent);
     // Pane side's folder and file name from parameter n; true when both
     // are non-empty.
     bool SetBatchFile(int side, int n);

@@ -9,13 +9,17 @@
 #include <QDir>
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <climits>
 
 #include "access/error_texts.h"
+#include "access/file_ops.h"
+#include "access/locations.h"
 #include "batch_params.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
 #include "console_out.h"
+#include "engine/folder_rows.h"
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
@@ -23,6 +27,8 @@
 #include "ui/main/image_compare.h"
 #include "ui/main/main_window.h"
 #include "ui/main/window_helpers.h"
+#include "ui/folders/folder_compare.h"
+#include "ui/folders/prescan.h"
 
 namespace tandex::folders {
 
@@ -210,7 +216,67 @@ void TBatchParams::BatchCompareFiles() {
                            QStringLiteral(": ") + (r.IsRowMissing(side, row) ? QString() : r.RowText(side, row)));
 }
 
-void TBatchParams::BatchCompareFolders(int /*mode*/) {
+namespace {
+
+// The comparison without the folder window: its root checks, the pre-scan
+// to its end and the run, silent and headless. The first failure lands in
+// FCErrorCode as it does in the window's run.
+int RunFolderCompareHeadless(const QString& leftRoot, const QString& rightRoot, const QString& include,
+                             const QString& exclude, const QString& excludedFolders) {
+    auto& s = config::AppSettings();
+    TFolderCompareState& fc = FolderCompare();
+    fc.FCErrorCode = 0;
+    fc.ContentCompareOn = s.FCContent > 0;
+    fc.RightRootReachable = true;
+    fc.PreScanReport.Clear();
+    QString left = leftRoot, right = rightRoot;
+    access::FZNormalizeFolder(left);
+    access::FZNormalizeFolder(right);
+    // Nothing is compared when a root is missing: no question, no rows.
+    for (const QString* root : {&left, &right}) {
+        fc.FCErrorCode = access::FZCheckPath(*root);
+        if (fc.FCErrorCode != 0) return 0;
+    }
+    fc.RunState = rsComparing;
+    PreScan().ResetCounters();
+    PreScan().PreScanSubfolders = s.FCSubDir;
+    engine::paneStores().ClearFolderEntries();
+
+    engine::TScanList list(false);
+    TPreScanFolder scan;
+    scan.Root = left;
+    scan.OtherRoot = right;
+    scan.IncludeMasks = include;
+    scan.ExcludeMasks = exclude;
+    scan.ExcludedFolders = excludedFolders;
+    scan.Filter = MakeFolderFilter(include, exclude, excludedFolders);
+    scan.ScanList = &list;
+    scan.Start();
+    scan.Join();
+
+    TCompareRun run;
+    run.ScanList = &list;
+    run.LeftRoot = left;
+    run.RightRoot = right;
+    run.Filter = scan.Filter;
+    run.ResetCounters();
+    run.ComparePair(s.FCSubDir);
+    fc.RunState = rsIdle;
+    return run.Differences;
+}
+
+}  // namespace
+
+// "/ip", "/ep" and "/ef": the value of their own parameter only, so that a
+// switch given without one never takes another switch's patterns.
+QString TBatchParams::OwnSwitchValue(const QString& name, const QString& absent) {
+    if (!FindSwitch(name)) return absent;
+    const QString& param = CmdParams[size_t(SwitchPos)];
+    const qsizetype colon = param.indexOf(u':');
+    return colon < 0 ? absent : param.mid(colon + 1);
+}
+
+void TBatchParams::BatchCompareFolders(int mode) {
     auto& roots = engine::paneStores().FolderRoots;
     roots[1] = CmdParams[2];
     roots[2] = CmdParams[3];
@@ -218,7 +284,54 @@ void TBatchParams::BatchCompareFolders(int /*mode*/) {
         BatchError(QStringLiteral("Invalid or missing foldername!"), 0);
         return;
     }
-    BatchError(QStringLiteral("The folder comparison is not available in this version"), 0);
+    const bool batch = mode == -2;
+    auto& s = config::AppSettings();
+    s.FCUseFPL = false;
+    s.FCAutoClose = true;
+    if (batch) {
+        s.FCDifOnly = true;
+        s.FCTreeView = false;
+    }
+    s.FCShowSize = s.FCShowDT = s.FCShowAttr = true;
+    s.FCContent = FindSwitch(QStringLiteral("/cc")) ? cmWhole : cmNone;
+    s.FCAttr = FindSwitch(QStringLiteral("/ia")) ? 0 : 7;
+    s.FCDateTime = !FindSwitch(QStringLiteral("/it"));
+    s.FCSubDir = FindSwitch(QStringLiteral("/cs"));
+    s.FCChkBoth = !FindSwitch(QStringLiteral("/ol"));
+    const QString include = OwnSwitchValue(QStringLiteral("/ip"), QStringLiteral("*"));
+    const QString exclude = OwnSwitchValue(QStringLiteral("/ep"), QString());
+    const QString excludedFolders = OwnSwitchValue(QStringLiteral("/ef"), QString());
+    auto& view = engine::folderRows();
+    view.UpdateInfoColumns();
+
+    const int count = RunFolderCompareHeadless(roots[1], roots[2], include, exclude, excludedFolders);
+    const int code = FolderCompare().FCErrorCode;
+    if (code != 0) {
+        ConsoleWriteLn(QStringLiteral("ERROR: ") + access::FZErrorText(-qAbs(code), access::eoNone));
+        exitCode_ = 9;
+        return;
+    }
+    exitCode_ = count > 0 ? 1 : 0;
+    if (!batch) return;
+    if (count == 0) {
+        ConsoleWriteLn(QStringLiteral("Folders are equal"));
+        return;
+    }
+    ConsoleWriteLn(QStringLiteral("Folders are NOT equal: %1 different files!").arg(count));
+    if (!FindSwitch(QStringLiteral("/ld"))) return;
+    ConsoleWriteLn(QStringLiteral("Folder1: ") + roots[1]);
+    ConsoleWriteLn(QStringLiteral("Folder2: ") + roots[2]);
+    // The flat list of differing files, as the folder view shows it.
+    engine::paneStores().FolderMode = 1;
+    view.TreeViewActive = 0;
+    view.FolderViewFilter = 2;
+    view.RebuildFolderRows();
+    const auto& r = engine::rows();
+    const int listed = std::min(count, view.FolderRowCount);
+    for (int row = 0; row < listed; ++row)
+        for (int side = 1; side <= 2; ++side)
+            ConsoleWriteLn(QString::number(side) + QStringLiteral(": ") + r.RowNumberText(side, row) +
+                           QStringLiteral(": ") + r.RowText(side, row));
 }
 
 }  // namespace tandex::folders

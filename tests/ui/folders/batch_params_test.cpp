@@ -110,8 +110,7 @@ TEST(BatchParams, RunBatchWithoutAFileJob) {
         {args({"/x", "a", "b"}), usage, 9},
         // Any parameter makes a batch run, a settings file too.
         {args({"/IniFile=x"}), usage, 9},
-        {args({"/D", "a", "b"}),
-         BatchBanner().toUtf8() + "\nERROR: The folder comparison is not available in this version\n", 9},
+        {args({"/D", "/no/such/a", "/no/such/b"}), BatchBanner().toUtf8() + "\nERROR: Error 3: Path not found\n", 9},
         {args({"/d", "a"}), BatchBanner().toUtf8() + "\nERROR: Invalid or missing foldername!\n", 9},
     };
     for (const Case& c : cases) {

@@ -66,7 +66,7 @@ TEST_F(BatchWindowTest, CommandLineComparisonRunsInTheWindow) {
          "ERROR: File1 (" + path("nope").toUtf8() + ") not found!\nERROR: OpenRead Error 2: File not found\n", 2,
          engine::tvText},
         {{"tandex", "/d", path("a.txt"), path("b.txt"), "/gui"},
-         "ERROR: The folder comparison is not available in this version\n", 9, engine::tvFree},
+         "ERROR: Error 3: Path not found\n", 9, engine::tvFree},
         // "/gui" first: the window starts without a comparison.
         {{"tandex", "/gui", "/f", path("a.txt"), path("b.txt")}, "", 0, engine::tvFree},
     };
