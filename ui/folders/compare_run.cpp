@@ -97,6 +97,21 @@ QString joined(QStringView a, QStringView b) {
 
 // ---- small shared pieces ----------------------------------------------------
 
+QString ContentModeName(int mode) {
+    switch (mode) {
+        case 0: return QStringLiteral("No content compare");
+        case 1: return QStringLiteral("SOF");
+        case 2: return QStringLiteral("SEOF");
+        case 3: return QStringLiteral("SMEOF");
+        case 4: return QStringLiteral("1% of file content");
+        case 5: return QStringLiteral("10% of file content");
+        case 6: return QStringLiteral("25% of file content");
+        case 7: return QStringLiteral("50% of file content");
+        case 8: return QStringLiteral("Entire file content");
+        default: return QStringLiteral("unknown!");
+    }
+}
+
 int BlockSizeOf(int index) {
     return kBlockSizes[std::clamp(index, 0, 7)];
 }
