@@ -30,6 +30,7 @@
 #include "config/services.h"
 #include "config/sys_helpers.h"
 #include "engine/pane_stores.h"
+#include "tests/access/ftp_test_profile.h"
 #include "tests/access/local_servers.h"
 #include "tests/config/resource_access_double.h"
 #include "tests/ui/modal_driver.h"
@@ -686,23 +687,7 @@ TEST_F(CmpFolderTest, AnFtpSourceOffersOnlyTheFirstBlockOrTheWholeFile) {
         "/usr/bin/python3",
         {QString(TANDEX_SOURCE_DIR) + "/tests/access/ftp_server.py", "--root", tree, "--user", "u:p"});
     ASSERT_GT(server.port(), 0);
-    QStringList f(16);
-    f[0] = "Test";
-    f[1] = "127.0.0.1";
-    f[2] = "u";
-    f[3] = QString::number(server.port());
-    f[4] = config::ScrambleText("p");
-    f[6] = "0";
-    f[9] = "0";
-    f[10] = "0";
-    f[11] = "5";
-    f[12] = "10";
-    f[13] = "1";
-    f[14] = "1";
-    f[15] = "0";
-    config::AppSettings().FTPProfile[0] = f.join(';');
-    fz::FZSetFtpSiteHooks(config::FindFtpProfile,
-                          [](int index, int field) { return config::FtpProfileField(index, field); });
+    tandex::testing::UseLocalFtpProfile(server.port());
     config::AppSettings().FCContent = 5;
     TCmpFolder& w = makeWithFolders("ftp://u@127.0.0.1/", right_);
     ASSERT_EQ(w.TB_FCC->value(), 5);

@@ -17,6 +17,7 @@
 #include "ui/main/main_window_seams.h"
 
 #include "tests/access/as_nobody.h"
+#include "tests/access/ftp_test_profile.h"
 #include "tests/access/local_servers.h"
 
 #include <gtest/gtest.h>
@@ -809,23 +810,7 @@ TEST_F(CompareRunRemote, AnFtpServerOnTheRightGivesWhatTheFoldersGive) {
         "/usr/bin/python3",
         {QString(TANDEX_SOURCE_DIR) + "/tests/access/ftp_server.py", "--root", path("r"), "--user", "u:p"});
     ASSERT_GT(server.port(), 0);
-    QStringList f(16);
-    f[0] = "Test";
-    f[1] = "127.0.0.1";
-    f[2] = "u";
-    f[3] = QString::number(server.port());
-    f[4] = config::ScrambleText("p");
-    f[6] = "0";
-    f[9] = "0";
-    f[10] = "0";
-    f[11] = "5";
-    f[12] = "10";
-    f[13] = "1";
-    f[14] = "1";
-    f[15] = "0";
-    config::AppSettings().FTPProfile[0] = f.join(';');
-    fz::FZSetFtpSiteHooks(config::FindFtpProfile,
-                          [](int index, int field) { return config::FtpProfileField(index, field); });
+    tandex::testing::UseLocalFtpProfile(server.port());
     const Outcome o = run(path("l"), "ftp://u@127.0.0.1/");
     fz::FZSetFtpSiteHooks({}, {});
     EXPECT_EQ(differingFiles(), local);

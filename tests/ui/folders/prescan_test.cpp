@@ -11,6 +11,7 @@
 #include "config/sys_helpers.h"
 
 #include "tests/access/as_nobody.h"
+#include "tests/access/ftp_test_profile.h"
 #include "tests/access/local_servers.h"
 
 #include <gtest/gtest.h>
@@ -561,23 +562,7 @@ TEST_F(PreScanRemoteTest, AnFtpServerOfTheTreeListsTheSameFiles) {
         "/usr/bin/python3", {QString(TANDEX_SOURCE_DIR) + "/tests/access/ftp_server.py", "--root",
                              path("tree"), "--user", "u:p"});
     ASSERT_GT(server.port(), 0);
-    QStringList f(16);
-    f[0] = "Test";
-    f[1] = "127.0.0.1";
-    f[2] = "u";
-    f[3] = QString::number(server.port());
-    f[4] = config::ScrambleText("p");
-    f[6] = "0";
-    f[9] = "0";
-    f[10] = "0";
-    f[11] = "5";
-    f[12] = "10";
-    f[13] = "1";
-    f[14] = "1";
-    f[15] = "0";
-    config::AppSettings().FTPProfile[0] = f.join(';');
-    fz::FZSetFtpSiteHooks(config::FindFtpProfile,
-                              [](int index, int field) { return config::FtpProfileField(index, field); });
+    tandex::testing::UseLocalFtpProfile(server.port());
     int kind = -1;
     const auto remote = remoteContents("ftp://u@127.0.0.1/", &kind);
     fz::FZSetFtpSiteHooks({}, {});

@@ -33,6 +33,7 @@
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
 #include "engine/editor.h"
+#include "tests/access/ftp_test_profile.h"
 #include "tests/access/local_servers.h"
 #include "tests/ui/main/main_window_fixture.h"
 #include "tests/ui/modal_driver.h"
@@ -194,19 +195,7 @@ protected:
     }
 
     void useFtpProfile() {
-        QStringList f(16);
-        f[0] = "Test";
-        f[1] = "127.0.0.1";
-        f[2] = "u";
-        f[3] = QString::number(ftp_->port());
-        f[4] = config::ScrambleText("p");
-        f[6] = f[9] = f[10] = f[15] = "0";
-        f[11] = "5";
-        f[12] = "10";
-        f[13] = f[14] = "1";
-        config::AppSettings().FTPProfile[0] = f.join(';');
-        acc::FZSetFtpSiteHooks(config::FindFtpProfile,
-                                  [](int index, int field) { return config::FtpProfileField(index, field); });
+        tandex::testing::UseLocalFtpProfile(ftp_->port());
     }
 
     static inline std::unique_ptr<QTemporaryDir> servers_;
