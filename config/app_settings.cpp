@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace tandex::config {
 
 namespace {
@@ -81,6 +83,11 @@ void TAppSettings::SetDefaults(const QString& writableRoot) {
 
 TAppSettings& AppSettings() {
     return objects().settings;
+}
+
+const TColorSet& CurrentColorSet() {
+    const TAppSettings& s = AppSettings();
+    return s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, kColorSetCount - 1))];
 }
 
 QString& CurrentVersion() {

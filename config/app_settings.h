@@ -208,6 +208,9 @@ QString DefaultSessionData();
 // The program-wide settings. The first call fills the defaults, with the
 // folders under PrgDir()'s writable root.
 TAppSettings& AppSettings();
+// The colour set the settings choose, an index out of range held to the
+// nearest set.
+const TColorSet& CurrentColorSet();
 
 // The running program's version text, and the application backups folder
 // (writable root + "TDX_AppBackups/"); both are set by the settings load and

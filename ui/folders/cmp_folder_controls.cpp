@@ -38,8 +38,7 @@ constexpr ui::TColor kInfoColor = 16711680;
 
 // The colour set's colour, with a system-colour reference resolved.
 ui::TColor setColor(int index) {
-    const auto& s = config::AppSettings();
-    const auto& set = s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, config::kColorSetCount - 1))];
+    const auto& set = config::CurrentColorSet();
     const quint32 c = set[size_t(index)];
     if ((c & 0xFF000000u) == config::kSysColorRefBase) return config::SystemColor(int(c & 0xFF));
     return c & 0xFFFFFFu;

@@ -543,7 +543,7 @@ bool TfImgCompare::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta) {
 
 void TfImgCompare::ApplyTheme() {
     const auto& s = config::AppSettings();
-    const auto& set = s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, config::kColorSetCount - 1))];
+    const auto& set = config::CurrentColorSet();
     const QColor head = colorOfBgr(set[config::TBEndCol]);
     fillWith(pImgCmpHead, head);
     fillWith(lStatus, colorOfBgr(set[config::StatLnBgCol]));

@@ -30,12 +30,7 @@ namespace {
 
 using config::AppSettings;
 
-const config::TColorSet& currentColors() {
-    const auto& s = AppSettings();
-    return s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, int(s.ColorSets.size()) - 1))];
-}
-
-TColor colorOf(int index) { return paintColor(currentColors(), index); }
+TColor colorOf(int index) { return paintColor(config::CurrentColorSet(), index); }
 
 constexpr TColor kTreeLineGrey = 0x808080;
 constexpr TColor kSeparatorGrey = 0xC0C0C0;
@@ -91,7 +86,7 @@ TCellChoice TF_Main::folderCellChoice(int pane, const TFolderRowPaint& p) const 
     const auto& r = engine::rows();
     const int selThis = printSelectionOnly_ ? 0 : r.RowSelectionKind(pane, p.row);
     const int selOther = printSelectionOnly_ ? 0 : r.RowSelectionKind(engine::PaneStores::OtherSide(pane), p.row);
-    return cellColorsForPane(pane, selThis, selOther, p.look, currentColors());
+    return cellColorsForPane(pane, selThis, selOther, p.look, config::CurrentColorSet());
 }
 
 void TF_Main::paintFolderCells(QPainter& painter, const TFolderRowPaint& p, int indent) {
@@ -168,7 +163,7 @@ void TF_Main::paintCharDiffCells(QPainter& painter, const TFolderRowPaint& p, co
             const int x = xs[pane] + (run.column - first) * cw;
             painter.save();
             painter.setClipRect(QRect(xs[pane] - 1, p.y, std::max(ends[pane] - xs[pane] + 1, 0), lh));
-            painter.setPen(ToQColor(charDiffRunFont(pane, run.differs, selected[pane], folderRow, currentColors())));
+            painter.setPen(ToQColor(charDiffRunFont(pane, run.differs, selected[pane], folderRow, config::CurrentColorSet())));
             paneCells_.Draw(painter, x, p.y + fm.ascent(), piece);
             painter.restore();
         }

@@ -346,8 +346,7 @@ void TF_Main::T_WHEELTimer(QObject*) {
 
 quint32 TF_Main::hoverBackground(int pane, int row) const {
     const auto& r = engine::rows();
-    const auto& s = AppSettings();
-    const auto& colors = s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, int(s.ColorSets.size()) - 1))];
+    const auto& colors = config::CurrentColorSet();
     TRowLook look;
     look.leftMissing = r.IsRowMissing(1, row);
     look.rightMissing = r.IsRowMissing(2, row);

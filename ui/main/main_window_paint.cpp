@@ -43,12 +43,7 @@ namespace {
 
 using config::AppSettings;
 
-const config::TColorSet& currentColors() {
-    const auto& s = AppSettings();
-    return s.ColorSets[size_t(std::clamp(s.COSetIdx, 0, int(s.ColorSets.size()) - 1))];
-}
-
-TColor colorOf(int index) { return paintColor(currentColors(), index); }
+TColor colorOf(int index) { return paintColor(config::CurrentColorSet(), index); }
 
 constexpr TColor kMarginLine = 0xA0A0A0;
 constexpr TColor kModMarkGrey = 0x808080;
@@ -282,7 +277,7 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
     const auto& r = engine::rows();
     const auto& st = engine::paneStores();
     const auto& s = AppSettings();
-    const auto& colors = currentColors();
+    const auto& colors = config::CurrentColorSet();
     TRowLook look;
     look.leftMissing = r.IsRowMissing(1, row);
     look.rightMissing = r.IsRowMissing(2, row);
@@ -657,7 +652,7 @@ void TF_Main::scrollPanes(int left, int dx, int dy) {
 quint32 TF_Main::diffBarColor(int row) const {
     const auto& r = engine::rows();
     if (!r.RowDiffers(row)) return 0;
-    const auto& colors = currentColors();
+    const auto& colors = config::CurrentColorSet();
     if (engine::folderRows().RowFolderState(row) != 0)
         return paintColor(colors, r.IsRowOnBothSides(row) ? config::ModFldCol : config::OrphanedCol);
     if (r.IsRowOnBothSides(row)) return paintColor(colors, config::DiffCol);
