@@ -5,6 +5,7 @@
 
 #include "engine/editor.h"
 
+#include "engine/folder_rows.h"
 #include "engine/rows.h"
 
 #include "config/app_settings.h"
@@ -42,7 +43,12 @@ void Editor::InitEditor() {
 
 bool Editor::binaryView() const { return paneStores().BinaryMode != 0; }
 
-int Editor::rowCount() const { return binaryView() ? rows().BinaryRowCount : rows().TextRowCount; }
+int Editor::rowCount() const {
+    // The folder view's caret moves over its rows, not the text rows the
+    // stores may still hold from a file pair.
+    if (paneStores().FolderMode) return folderRows().FolderRowCount;
+    return binaryView() ? rows().BinaryRowCount : rows().TextRowCount;
+}
 
 int Editor::rowIndex(int row) const { return binaryView() ? rows().BinaryRowIndex(row) : rows().TextRowIndex(row); }
 

@@ -438,6 +438,8 @@ public:
 
     // Modes.
     quint8 FolderMode = 0;
+    // Set by a folder run: its first difference is shown on the newer side.
+    quint8 PickNewerSide = 0;
     quint8 BinaryMode = 0;
     quint8 SinglePaneView = 0;
     quint8 UndoEnabled = 1;

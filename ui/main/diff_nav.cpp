@@ -14,14 +14,21 @@ bool isRunRow(const TNavRows& rows, int row) {
     return row >= 0 && row < rows.RowCount() && rows.Differs(row) && rows.FolderState(row) == 0;
 }
 
+constexpr int kClosedFolder = 1;
+
+bool isHiddenDifference(const TNavRows& rows, int row) {
+    return rows.Differs(row) && rows.FolderState(row) == kClosedFolder;
+}
+
 }  // namespace
 
 TDiffRun NextDifferenceRun(const TNavRows& rows, int from, bool leaveCurrent) {
-    const int count = rows.RowCount();
     int r = std::max(from, 0);
     if (leaveCurrent)
         while (isRunRow(rows, r)) ++r;
-    for (; r < count; ++r) {
+    // The count grows as closed folders open behind the walk.
+    for (; r < rows.RowCount(); ++r) {
+        if (isHiddenDifference(rows, r)) rows.OpenFolder(r);
         if (!isRunRow(rows, r)) continue;
         TDiffRun run{r, r};
         while (isRunRow(rows, run.last + 1)) ++run.last;
@@ -37,6 +44,12 @@ TDiffRun PreviousDifferenceRun(const TNavRows& rows, int from) {
     if (n < count - 1)
         while (n >= 0 && isRunRow(rows, n)) --n;
     for (; n >= 0; --n) {
+        // Opened, the folder's children follow it: go on from its last one.
+        while (isHiddenDifference(rows, n)) {
+            const int inserted = rows.OpenFolder(n);
+            if (inserted <= 0) break;
+            n += inserted;
+        }
         if (!isRunRow(rows, n)) continue;
         TDiffRun run{n, n};
         while (isRunRow(rows, run.first - 1)) --run.first;
@@ -64,6 +77,26 @@ TLineTarget LongestLine(const TNavRows& rows) {
         best = {right > left ? 2 : 1, row};
     }
     return best;
+}
+
+int StepFileRow(const TNavRows& rows, int from, bool forward) {
+    const int step = forward ? 1 : -1;
+    int pos = from + step;
+    while (pos >= 0 && pos < rows.RowCount() && rows.FolderState(pos) != 0) {
+        if (rows.FolderState(pos) == kClosedFolder) {
+            const int inserted = rows.OpenFolder(pos);
+            // Past the rows just inserted, so that the step back lands on the last.
+            if (!forward) pos += inserted + 1;
+        }
+        pos += step;
+    }
+    return std::clamp(pos, -1, rows.RowCount());
+}
+
+int FirstRowAtDepth(const TNavRows& rows, int depth) {
+    for (int row = 0; row < rows.RowCount(); ++row)
+        if (rows.Depth(row) == depth) return row;
+    return -1;
 }
 
 int RowOfLine(const TNavRows& rows, int pane, int index) {

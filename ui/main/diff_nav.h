@@ -20,6 +20,12 @@ public:
     // row on a pane, below 0 for none.
     virtual int LineNumber(int pane, int row) const = 0;
     virtual int TextLength(int pane, int row) const = 0;
+    // The folder view's depth of the row (0 at the roots), 0 elsewhere.
+    virtual int Depth(int /*row*/) const { return 0; }
+    // Opens a closed folder row and answers the rows inserted behind it.
+    // Const because the rows are a view: what opens are the stores behind
+    // it. Views without folders never open anything.
+    virtual int OpenFolder(int /*row*/) const { return 0; }
 };
 
 // A run of differing file or line rows; first < 0 when none was found.
@@ -31,12 +37,14 @@ struct TDiffRun {
 
 // The next run at or after from. With leaveCurrent the run that holds
 // from is stepped over first, so a user standing inside a run gets the
-// next one.
+// next one. A differing closed folder met on the way is opened and the
+// walk goes on into its children: a difference is never left hidden.
 TDiffRun NextDifferenceRun(const TNavRows& rows, int from, bool leaveCurrent);
 
 // The run before from. A start inside a run (other than on the last row,
 // where "last difference" starts) leaves that run first, so the walk never
-// returns the run the caret stands on.
+// returns the run the caret stands on. A differing closed folder met on
+// the way is opened and the walk goes on with its last child.
 TDiffRun PreviousDifferenceRun(const TNavRows& rows, int from);
 
 // The first visible row (1-based) that shows the 0-based row, or top when
@@ -53,6 +61,14 @@ struct TLineTarget {
     int row = -1;
 };
 TLineTarget LongestLine(const TNavRows& rows);
+
+// The file row one step from a row, forward or back, opening closed
+// folders on the way; back over a closed folder the walk enters it at its
+// last entry. -1 before the first row, RowCount() past the last.
+int StepFileRow(const TNavRows& rows, int from, bool forward);
+
+// The first row at depth, -1 when none.
+int FirstRowAtDepth(const TNavRows& rows, int depth);
 
 // The first row showing file line index + 1 on pane; -1 when the line is
 // hidden or does not exist.

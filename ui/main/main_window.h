@@ -367,6 +367,9 @@ private:
     int filterImage_ = 16;
     std::array<quint8, 3> ruleFixedKinds_{};
     int folderListPos_ = -1;
+    // A step request while a step loads is dropped.
+    bool stepBusy_ = false;
+    void folderDoubleClick();
 
     TStatusWin* statusWin_ = nullptr;
     // ImageList10 .. ImageList256 with ImageList128comm, in the order of
@@ -757,6 +760,22 @@ public:
     void pmOpenAllSubFoldersClick(QObject* sender);
     void pmCloseAllFoldersClick(QObject* sender);
     void pmCloseAllSubFoldersClick(QObject* sender);
+    // The folder view's file pairs (main_window_folder_files.cpp): a row's
+    // entries become the panes' folders and names (a negative row names
+    // the entry -row), Enter and the double click open the pair, and the
+    // next and previous file commands step through the pairs.
+    void setPaneFromRow(int row, int side, int pane);
+    void setPanePair(int leftRow, int rightRow, int rightSide, int leftSide);
+    void setPanePairFromRow(int row);
+    void pmCompareFilesClick(QObject* sender);
+    void stepFile(bool forward);
+    void TB_NEXTFILEClick(QObject* sender);
+    void TB_PREVFILEClick(QObject* sender);
+    void pmSelectAllInFolderAndSubfolders1Click(QObject* sender);
+    // Whether x lies strictly inside the tree view's expander of a row on
+    // a pane: the indent plus extra pixels.
+    bool inFolderExpander(int pane, int x, int row, int extra) const;
+    int FolderListPos() const { return folderListPos_; }
     void enableFolderMenus() override;
     QAction *pmOpenAllFolders1 = nullptr, *pmCloseAllFolders1 = nullptr;
     void applyViewMode();

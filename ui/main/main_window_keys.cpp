@@ -376,6 +376,12 @@ void TF_Main::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers shift) {
     case Qt::Key_L:
         if (ctrl) gotoLongestLine();
         break;
+    case Qt::Key_N:
+        if (ctrl) TB_NEXTFILEClick(this);
+        break;
+    case Qt::Key_B:
+        if (ctrl) TB_PREVFILEClick(this);
+        break;
     case Qt::Key_F4:
         if (ctrl) fbCloseTabClick(nullptr);
         break;
@@ -405,8 +411,10 @@ void TF_Main::FormKeyPress(QObject*, QChar& key) {
     // other (Ctrl with a letter, Esc) would put an invisible character
     // into the file.
     if (c < 32 && c != 8 && c != 9 && c != 13) return;
-    // Enter in the folder view compares the selected pair with the folder view's commands.
-    if (viewType_ == vtFolder) return;
+    if (viewType_ == vtFolder) {
+        if (c == 13) pmCompareFilesClick(this);
+        return;
+    }
     auto& ed = engine::editor();
     auto& st = engine::paneStores();
     auto& r = engine::rows();

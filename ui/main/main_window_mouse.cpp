@@ -18,6 +18,7 @@
 
 #include "config/app_settings.h"
 #include "config/color_sets.h"
+#include "config/sys_helpers.h"
 #include "engine/editor.h"
 #include "engine/folder_rows.h"
 #include "engine/fuzzy_similarity.h"
@@ -136,6 +137,8 @@ void TF_Main::FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::Keyboar
         y = client.y();
     }
     if (!engine::fccTabs().CurrentTabInUse() || !controlsEnabled_ || Busy()) return;
+    // The stores are being filled: a row clicked now is no row of the result.
+    if (folderCompareRunning()) return;
     auto& ed = engine::editor();
     auto& r = engine::rows();
     const auto& st = engine::paneStores();
@@ -213,7 +216,17 @@ void TF_Main::FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::Keyboar
         return;
     }
     if (button != Qt::LeftButton) return;
-    FormActivate();
+    if (viewType_ == vtFolder && AppSettings().FCTreeView) {
+        if (inFolderExpander(pane, x, row, config::ScaleDpi(16))) {
+            engine::folderRows().ToggleFolderRow(row);
+            updateRowRange();
+            r.ClearSelection();
+            repaintPanes();
+            return;
+        }
+    } else {
+        FormActivate();
+    }
     if (PickModeOn()) {
         pickMode(1);
         return;
@@ -227,13 +240,19 @@ void TF_Main::FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::Keyboar
     dragRow_ = ed.Caret.Row;
 }
 
+bool TF_Main::inFolderExpander(int pane, int x, int row, int extra) const {
+    const int depth = std::max(engine::folderRows().RowFolderDepth(row), 0);
+    const int textX = pane == 1 ? geometry_.leftTextX : geometry_.rightTextX;
+    return x > textX && x < textX + depth * 2 * std::max(charWidth_, 1) + extra;
+}
+
 void TF_Main::FormMouseMove(QObject* sender, Qt::KeyboardModifiers, int x, int y) {
     if (!sender) {
         const QPoint client = Client->mapFromGlobal(QPoint(x, y));
         x = client.x();
         y = client.y();
     }
-    if (Busy()) return;
+    if (Busy() || folderCompareRunning()) return;
     const TLayoutGeometry& g = geometry_;
     const int lh = std::max(lineHeight_, 1);
     auto& ed = engine::editor();
@@ -278,6 +297,12 @@ void TF_Main::FormMouseMove(QObject* sender, Qt::KeyboardModifiers, int x, int y
     QCursor cursor(Qt::ArrowCursor);
     if (AppSettings().TELinkDblClk && linkAt(x, row)) {
         cursor = screenCursor(13, Qt::PointingHandCursor);
+    } else if (viewType_ == vtFolder && AppSettings().FCTreeView && row < st.VisibleRowCount() &&
+               engine::folderRows().RowFolderState(row) != 0 &&
+               inFolderExpander(x < g.splitX ? 1 : 2, x, row, config::ScaleDpi(16))) {
+        // Where a click opens or closes, the cursor says which.
+        const bool closed = engine::folderRows().RowFolderState(row) == 1;
+        cursor = screenCursor(closed ? 10 : 11, Qt::PointingHandCursor);
     } else if (PickModeOn()) {
         const int pane = x < g.splitX ? 1 : 2;
         cursor = QCursor(pickAccepts(pane, row) ? Qt::PointingHandCursor : Qt::ForbiddenCursor);
@@ -297,9 +322,10 @@ void TF_Main::FormMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int,
 void TF_Main::FormDblClick(QObject*) {
     hoverText_->Hide();
     if (mouseDownPoint_.y() > geometry_.paneBottom || Busy()) return;
-    // The folder view's double click loads the file pair: it comes with
-    // the folder view's commands.
-    if (viewType_ == vtFolder) return;
+    if (viewType_ == vtFolder) {
+        folderDoubleClick();
+        return;
+    }
     if (AppSettings().TELinkDblClk && !linkText_.isEmpty()) {
         QDesktopServices::openUrl(QUrl(linkText_));
         return;

@@ -18,6 +18,8 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "goto_line.h"
+#include "hover_text.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 
 namespace tandex::ui {
@@ -38,6 +40,13 @@ public:
         return engine::rows().RowLineNumber(pane, row);
     }
     int TextLength(int pane, int row) const override { return engine::rows().RowTextLength(pane, row); }
+    int Depth(int row) const override {
+        return engine::paneStores().FolderMode ? engine::folderRows().RowFolderDepth(row) : 0;
+    }
+    int OpenFolder(int row) const override {
+        if (!engine::paneStores().FolderMode || engine::folderRows().RowFolderState(row) != 1) return 0;
+        return std::max(engine::folderRows().ToggleFolderRow(row), 0);
+    }
 };
 
 bool caretView(int viewType) { return viewType == vtText || viewType == vtBinary; }
@@ -55,6 +64,8 @@ void TF_Main::createNavigation() {
     wire(findChild<QAction*>(QStringLiteral("FirstDifference1")), &TF_Main::FirstDifference1Click);
     wire(findChild<QAction*>(QStringLiteral("LastDifference1")), &TF_Main::LastDifference1Click);
     wire(findChild<QAction*>(QStringLiteral("GotoLine1")), &TF_Main::GotoLine1Click);
+    wire(TB_NEXTFILE, &TF_Main::TB_NEXTFILEClick);
+    wire(TB_PREVFILE, &TF_Main::TB_PREVFILEClick);
     // The bars report the user's request; the handlers decide where the view goes.
     connect(vScrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) { OnScroll(vScrollBar, action); });
     connect(hScrollBar, &QAbstractSlider::actionTriggered, this,
@@ -71,19 +82,26 @@ void TF_Main::BB_DIFNEXTClick(QObject* sender) {
     if (viewType_ == vtFree || viewType_ == vtImage) return;
     auto& ed = engine::editor();
     auto& r = engine::rows();
+    auto& st = engine::paneStores();
     const TEngineNavRows rows;
     int from = ed.Caret.Row;
     if (from < 0) from = topRow(viewType_) - 1;
     int result = ed.Caret.Row;
     lockPaint();
     const TDiffRun run = NextDifferenceRun(rows, from, sender != nullptr);
+    if (st.FolderMode) updateRowRange();
     if (run.Found()) {
         r.ClearSelection();
+        if (st.PickNewerSide) {
+            ed.SetActiveSide(engine::folderRows().NewerSide(run.first));
+            setActivePane(viewType_, ed.ActiveSide);
+        }
         const int last = AppSettings().GSLineSelect ? run.first : run.last;
         for (int row = run.first; row <= last; ++row) r.SetRowSelection(ed.ActiveSide, row, 1, true, 0);
         ed.SetSelectionEnd(0, run.last);
         result = run.first;
     }
+    st.PickNewerSide = 0;
     if (caretView(viewType_)) result = std::max(result, 0);
     unlockPaint();
     finishDifferenceJump(result);
@@ -99,6 +117,7 @@ void TF_Main::BB_DIFPREVClick(QObject*) {
     int result = std::max(ed.Caret.Row, 0);
     lockPaint();
     const TDiffRun run = from > 0 ? PreviousDifferenceRun(rows, from) : TDiffRun{};
+    if (engine::paneStores().FolderMode) updateRowRange();
     if (run.Found()) {
         r.ClearSelection();
         const int last = AppSettings().GSLineSelect ? run.first : run.last;
@@ -180,9 +199,24 @@ void TF_Main::scrollToTop(int top) {
 // ---- longest line and go to -------------------------------------------------------
 
 void TF_Main::gotoLongestLine() {
-    // The folder view's deepest entry comes with the folder view.
-    if (viewType_ != vtText) return;
     const TEngineNavRows rows;
+    if (viewType_ == vtFolder) {
+        // The longest path ends in the deepest level the comparison reached.
+        engine::folderRows().OpenAllFolders();
+        updateRowRange();
+        const int row = FirstRowAtDepth(rows, folderView().FolderMaxDepth() + 1);
+        if (row < 0) return;
+        auto& ed = engine::editor();
+        scrollRowIntoView(row);
+        ed.SetActiveSide(1);
+        setActivePane(viewType_, 1);
+        ed.PlaceCaret(1, row, 1);
+        ed.SetSelection(0, row, 0, row);
+        applySelection(Qt::ShiftModifier, row);
+        repaintPanes();
+        return;
+    }
+    if (viewType_ != vtText) return;
     const TLineTarget target = LongestLine(rows);
     if (target.row < 0) return;
     gotoLine(target.pane, rows.LineNumber(target.pane, target.row) - 1, 0);
@@ -262,6 +296,7 @@ void TF_Main::gotoLine(int pane, int index, int column) {
         scrollRowIntoView(row);
         ed.PlaceCaret(targetColumn, row, pane);
         ed.SetSelection(targetColumn, row, targetColumn, row);
+        applySelection(st.FolderMode ? Qt::ControlModifier : Qt::NoModifier, row);
         invalidatePanes(true);
         detailsRow_ = -1;
         refreshDetails(row);
@@ -272,8 +307,16 @@ void TF_Main::gotoLine(int pane, int index, int column) {
 // ---- selection and details ----------------------------------------------------------
 
 void TF_Main::refreshSelection() {
-    // Folder rows lose their marks where the side lacks the entry, and the
-    // image view recolours its panels: both come with their views.
+    // A mark on a side that lacks the entry would act on nothing.
+    if (engine::paneStores().FolderMode) {
+        auto& f = engine::folderRows();
+        for (int row = 0; row < f.FolderRowCount; ++row)
+            for (int pane = 1; pane <= 2; ++pane)
+                if (f.FolderRowSelectionKind(pane, row) != 0 && f.FolderRowStatus(pane, row) != 0 &&
+                    f.FolderRowStatus(pane, row) != 6)
+                    f.SetFolderRowSelected(pane, row, false);
+    }
+    // The image view recolours its panels: that comes with the image view.
     repaintPanes();
 }
 
@@ -361,7 +404,9 @@ bool TF_Main::FormMouseWheel(Qt::KeyboardModifiers, int wheelDelta) {
         hScrollBarScroll(nullptr, std::clamp(zoom + step, 1, 1000));
         return true;
     }
-    if (viewType_ == vtFree || Busy()) return false;
+    if (viewType_ == vtFree || Busy() || folderCompareRunning()) return false;
+    // The text would stand beside a row that scrolled away.
+    hoverText_->Hide();
     const int rows = wheelSteps_.Rows(wheelDelta);
     const int top = WheelTop(rows, topRow(viewType_), engine::paneStores().VisibleRowCount(), rowsPerPage());
     if (top == topRow(viewType_)) return false;

@@ -16,6 +16,7 @@
 #include "copy_lines.h"
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
+#include "engine/folder_rows.h"
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
@@ -176,11 +177,19 @@ void TF_Main::Copy1Click(QObject* sender) {
 }
 
 QString TF_Main::selectedText() const {
-    // The folder view's rows are copied as paths once that view has its commands.
-    if (viewType_ != vtText && viewType_ != vtBinary) return {};
     const auto& r = engine::rows();
     const auto& st = engine::paneStores();
     const int pane = getActivePane(viewType_);
+    if (viewType_ == vtFolder) {
+        // Whole paths, so that the lines name the files wherever they are pasted.
+        const auto& f = engine::folderRows();
+        QString text;
+        for (int row = 0; row < f.FolderRowCount; ++row)
+            if (f.IsFolderRowSelected(row))
+                text += st.FolderRoots[size_t(pane)] + f.FolderRowPath(pane, row) + QLatin1Char('\n');
+        return text;
+    }
+    if (viewType_ != vtText && viewType_ != vtBinary) return {};
     const int count = st.VisibleRowCount();
     QString text;
     for (int row = 0; row < count; ++row) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,94 @@ TEST(DiffNavTest, PreviousRunLandsOnTheRunsFirstRow) {
     }
     // From the last row (the last-difference command) the run holding it counts.
     EXPECT_EQ(ui::PreviousDifferenceRun(FakeRows("..ddd..ddd"), 9).first, 7);
+}
+
+// A tree whose closed folders open on request: each node a name, a
+// differs flag and children; the rows are the shown nodes in order.
+class FakeTree : public ui::TNavRows {
+public:
+    struct Node {
+        bool folder = false, differs = false, open = false;
+        int depth = 0;
+        std::vector<Node> children;
+    };
+    explicit FakeTree(std::vector<Node> roots) : roots_(std::move(roots)) {}
+    int RowCount() const override { return int(shown().size()); }
+    bool Differs(int row) const override { return shown()[size_t(row)]->differs; }
+    int FolderState(int row) const override {
+        const Node* n = shown()[size_t(row)];
+        return n->folder ? (n->open ? 2 : 1) : 0;
+    }
+    int Depth(int row) const override { return shown()[size_t(row)]->depth; }
+    int LineNumber(int, int) const override { return -1; }
+    int TextLength(int, int) const override { return 0; }
+    int OpenFolder(int row) const override {
+        Node* n = shown()[size_t(row)];
+        const int before = RowCount();
+        n->open = true;
+        ++opened;
+        return RowCount() - before;
+    }
+    mutable int opened = 0;
+
+private:
+    std::vector<Node*> shown() const {
+        std::vector<Node*> out;
+        std::function<void(std::vector<Node>&)> walk = [&](std::vector<Node>& nodes) {
+            for (Node& n : nodes) {
+                out.push_back(&n);
+                if (n.folder && n.open) walk(n.children);
+            }
+        };
+        walk(roots_);
+        return out;
+    }
+    mutable std::vector<Node> roots_;
+};
+
+using Node = FakeTree::Node;
+
+// file, closed{ file, closed{ diff, diff } }, closed{ diff, file }
+std::vector<Node> nestedTree() {
+    return {{false, false, false, 0, {}},
+            {true, true, false, 0,
+             {{false, false, false, 1, {}},
+              {true, true, false, 1, {{false, true, false, 2, {}}, {false, true, false, 2, {}}}}}},
+            {true, true, false, 0, {{false, true, false, 1, {}}, {false, false, false, 1, {}}}}};
+}
+
+TEST(DiffNavTest, WalksOpenClosedFoldersOnTheirWay) {
+    // Forward: both closed folders open and the run is the two deep files.
+    FakeTree tree(nestedTree());
+    const ui::TDiffRun next = ui::NextDifferenceRun(tree, 0, true);
+    EXPECT_EQ(next.first, 4);
+    EXPECT_EQ(next.last, 5);
+    EXPECT_EQ(tree.Depth(4), 2);
+    // Backward from the last row: the closed folder is entered at its end;
+    // its last child is equal, so the hit is the child before it.
+    FakeTree back(nestedTree());
+    const ui::TDiffRun previous = ui::PreviousDifferenceRun(back, back.RowCount() - 1);
+    EXPECT_EQ(previous.first, 3);
+    EXPECT_EQ(back.RowCount(), 5);
+    EXPECT_EQ(back.opened, 1) << "folders behind the hit stay closed";
+    // The longest path's row: the first at a depth.
+    EXPECT_EQ(ui::FirstRowAtDepth(tree, 2), 4);
+    EXPECT_EQ(ui::FirstRowAtDepth(tree, 3), -1);
+}
+
+TEST(DiffNavTest, FileStepsEnterFoldersAndStopAtTheEnds) {
+    FakeTree tree(nestedTree());
+    // From the first file forward: through both closed folders.
+    EXPECT_EQ(ui::StepFileRow(tree, 0, true), 2);
+    EXPECT_EQ(ui::StepFileRow(tree, 2, true), 4);
+    // Back from the last folder's first child: into the folder before, at its last entry.
+    FakeTree back(nestedTree());
+    back.OpenFolder(2);  // rows: file, closed, open{diff, file}
+    EXPECT_EQ(ui::StepFileRow(back, 3, false), 5) << "the previous folder's last child, opened two deep";
+    EXPECT_EQ(ui::StepFileRow(back, 0, false), -1);
+    FakeTree end(nestedTree());
+    end.OpenFolder(2);
+    EXPECT_EQ(ui::StepFileRow(end, end.RowCount() - 1, true), end.RowCount());
 }
 
 TEST(DiffNavTest, ScrollRowIntoViewKeepsShownRowsAndLandsFiveBelowTheTop) {

@@ -5,6 +5,8 @@
 
 #include "ui/main/main_window.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -40,8 +42,9 @@ QRgb rgb(quint32 bgr) { return qRgb(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int
 class RunStateDouble : public ui::FolderViewServices {
 public:
     int FolderRunState() const override { return state; }
-    int FolderMaxDepth() const override { return 3; }
+    int FolderMaxDepth() const override { return maxDepth; }
     int state = 0;
+    int maxDepth = 3;
 };
 
 class MainWindowFolderViewTest : public tandex::testing::ComparedWindowFixture {
@@ -138,6 +141,11 @@ protected:
 
     ui::TF_Main& showTrees(bool tree = true) {
         makeTrees();
+        return showWrittenTrees(tree);
+    }
+
+    // Shows the trees a test wrote under left/ and right/.
+    ui::TF_Main& showWrittenTrees(bool tree = true) {
         ui::TF_Main& w = makeWindow();
         auto& s = AppSettings();
         s.FCShowSize = s.FCShowDT = s.FCShowAttr = true;
@@ -182,6 +190,54 @@ protected:
         const int x = pane == 1 ? g.columnEdges[5] - 3 : g.rightEdge - 3;
         const int y = g.paneTop + (row - window_->topRow(ui::vtFolder) + 1) * window_->LineHeight() + 1;
         return image.pixel(window_->RowArea()->mapTo(window_.get(), QPoint(x, y) - window_->RowArea()->pos()));
+    }
+
+    // Differences hidden two deep and behind the last folder:
+    // first.txt, outer/{same.txt, inner/{x.txt, y.txt}}, zeta/{a.txt, b.txt, c.txt};
+    // x.txt is newer on the right.
+    ui::TF_Main& showNavTrees() {
+        const QString l = tmp_.filePath("left/"), r = tmp_.filePath("right/");
+        for (const char* same : {"first.txt", "outer/same.txt", "zeta/b.txt"}) {
+            write(l + same, "same");
+            write(r + same, "same");
+        }
+        write(l + "outer/inner/x.txt", "x");
+        write(r + "outer/inner/x.txt", "xx", 60);
+        for (const char* changed : {"outer/inner/y.txt", "zeta/a.txt", "zeta/c.txt"}) {
+            write(l + changed, "1");
+            write(r + changed, "22");
+        }
+        ui::TF_Main& w = showWrittenTrees();
+        closeAll();
+        return w;
+    }
+
+    void closeAll() {
+        engine::folderRows().CloseAllFolders();
+        window_->updateRowRange();
+        engine::editor().Caret.Row = 0;
+    }
+
+    // A point on a row of a pane, dx pixels right of the pane's text x.
+    QPoint rowPoint(int pane, int row, int dx) const {
+        const ui::TLayoutGeometry& g = window_->Geometry();
+        const int lh = window_->LineHeight();
+        return {(pane == 1 ? g.leftTextX : g.rightTextX) + dx,
+                g.paneTop + (row - window_->topRow(ui::vtFolder) + 1) * lh + lh / 2};
+    }
+
+    void click(int row, Qt::KeyboardModifiers shift = Qt::NoModifier, int dx = -1) {
+        const ui::TLayoutGeometry& g = window_->Geometry();
+        const QPoint p = rowPoint(1, row, dx >= 0 ? dx : (g.splitX - g.leftTextX) / 2);
+        window_->FormMouseDown(window_->RowArea(), Qt::LeftButton, shift, p.x(), p.y());
+        window_->FormMouseUp(window_->RowArea(), Qt::LeftButton, shift, p.x(), p.y());
+    }
+
+    static std::vector<int> selectedRows() {
+        std::vector<int> rows;
+        for (int row = 0; row < engine::folderRows().FolderRowCount; ++row)
+            if (engine::folderRows().IsFolderRowSelected(row)) rows.push_back(row);
+        return rows;
     }
 
     RunStateDouble services_;
@@ -323,6 +379,165 @@ TEST_F(MainWindowFolderViewTest, HeaderHintsAndPressedSection) {
     w.HC1DrawSection(p, 5, QRect(0, 0, 40, 20), true);
     p.end();
     EXPECT_EQ(section.pixel(20, 10), rgb(0x00F0E000));
+}
+
+TEST_F(MainWindowFolderViewTest, DifferencesAreFoundInsideClosedFolders) {
+    ui::TF_Main& w = showNavTrees();
+    auto& f = engine::folderRows();
+    auto& ed = engine::editor();
+    AppSettings().GSLineSelect = false;
+    w.BB_DIFNEXTClick(w.TB_DIFNEXT);
+    const int x = rowOfPath("outer/inner/x.txt");
+    ASSERT_GE(x, 0) << "both folders opened on the way";
+    EXPECT_EQ(ed.Caret.Row, x);
+    EXPECT_EQ(f.RowFolderState(rowOfPath("outer")), 2);
+    EXPECT_EQ(selectedRows(), (std::vector<int>{x, x + 1}));
+    grab("NextThroughClosed");
+
+    closeAll();
+    AppSettings().GSLineSelect = true;
+    w.BB_DIFNEXTClick(w.TB_DIFNEXT);
+    EXPECT_EQ(selectedRows(), (std::vector<int>{rowOfPath("outer/inner/x.txt")}));
+
+    // Backwards, a closed folder is entered at its last child.
+    closeAll();
+    w.LastDifference1Click(w.TB_DIFPREV);
+    EXPECT_EQ(ed.Caret.Row, rowOfPath("zeta/c.txt"));
+    EXPECT_EQ(selectedRows(), (std::vector<int>{rowOfPath("zeta/c.txt")}));
+
+    // After a folder run the first difference shows on its newer side, once.
+    closeAll();
+    AppSettings().TCSelFirstDif = true;
+    engine::paneStores().PickNewerSide = 1;
+    w.gotoFirstDifference();
+    EXPECT_EQ(ed.Caret.Row, rowOfPath("outer/inner/x.txt"));
+    EXPECT_EQ(ed.ActiveSide, 2);
+    EXPECT_EQ(engine::paneStores().PickNewerSide, 0);
+}
+
+TEST_F(MainWindowFolderViewTest, LongestPathAndGoToLineSelectTheirRow) {
+    ui::TF_Main& w = showNavTrees();
+    auto& ed = engine::editor();
+    services_.maxDepth = 1;
+    ed.SetActiveSide(2);
+    w.gotoLongestLine();
+    const int x = rowOfPath("outer/inner/x.txt");
+    ASSERT_GE(x, 0);
+    EXPECT_EQ(ed.Caret.Row, x);
+    EXPECT_EQ(ed.ActiveSide, 1);
+    EXPECT_EQ(selectedRows(), std::vector<int>{x});
+
+    w.gotoLine(2, rowOfPath("zeta/a.txt"), 0);
+    EXPECT_EQ(ed.Caret.Row, rowOfPath("zeta/a.txt"));
+    EXPECT_EQ(ed.ActiveSide, 2);
+    EXPECT_EQ(selectedRows(), std::vector<int>{rowOfPath("zeta/a.txt")});
+}
+
+TEST_F(MainWindowFolderViewTest, ClicksToggleFoldersAndSelectWholeRows) {
+    ui::TF_Main& w = showTrees();
+    auto& f = engine::folderRows();
+    const int docs = rowOfPath("docs");
+    // Strictly inside the expander: the folder toggles, nothing is selected.
+    click(docs, Qt::NoModifier, 3);
+    EXPECT_EQ(f.RowFolderState(docs), 1);
+    EXPECT_TRUE(selectedRows().empty());
+    grab("ExpanderClosed");
+    click(docs, Qt::NoModifier, 3);
+    EXPECT_EQ(f.RowFolderState(docs), 2);
+
+    const int notes = rowOfPath("docs/notes.txt"), readme = rowOfPath("docs/readme.txt");
+    click(notes);
+    click(readme, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), (std::vector<int>{notes, readme}));
+    click(notes, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), std::vector<int>{readme});
+    click(0);
+    click(notes, Qt::ShiftModifier);
+    // extra.txt is right-only: the left pane's mark drops from it.
+    const std::vector<int> range{0, rowOfPath("docs"), notes};
+    EXPECT_EQ(selectedRows(), range);
+
+    // While a comparison fills the stores a click changes nothing.
+    services_.state = 2;
+    click(docs, Qt::NoModifier, 3);
+    click(readme);
+    EXPECT_EQ(f.RowFolderState(docs), 2);
+    EXPECT_EQ(selectedRows(), range);
+    EXPECT_FALSE(w.FormMouseWheel(Qt::NoModifier, -120));
+}
+
+TEST_F(MainWindowFolderViewTest, DoubleClickAndEnterOpenTheFilePair) {
+    ui::TF_Main& w = showTrees();
+    auto& f = engine::folderRows();
+    const int src = rowOfPath("src");
+    click(src);
+    w.FormDblClick(w.RowArea());
+    EXPECT_EQ(f.RowFolderState(src), 1);
+
+    click(rowOfPath("docs/notes.txt"));
+    w.FormDblClick(w.RowArea());
+    EXPECT_EQ(w.ViewType(), ui::vtText);
+    const auto& st = engine::paneStores();
+    EXPECT_EQ(st.FilePaths[1], tmp_.filePath("left/docs/"));
+    EXPECT_EQ(st.FileNames[1], "notes.txt");
+    EXPECT_EQ(st.FilePaths[2], tmp_.filePath("right/docs/"));
+    EXPECT_EQ(engine::rows().RowText(1, 0), "old notes");
+    grab("PairOpened");
+
+    w.switchView(ui::vtFolder, false, false);
+    engine::editor().Caret.Row = rowOfPath("top.txt");
+    QChar enter(13);
+    w.FormKeyPress(&w, enter);
+    EXPECT_EQ(w.ViewType(), ui::vtText);
+    EXPECT_EQ(st.FileNames[2], "top.txt");
+    EXPECT_EQ(st.FilePaths[2], tmp_.filePath("right/"));
+}
+
+TEST_F(MainWindowFolderViewTest, StepFileAsksFirstAndStopsBeforeTheFirstFile) {
+    ui::TF_Main& w = showNavTrees();
+    const auto& st = engine::paneStores();
+    w.pmCompareFilesClick(nullptr);
+    ASSERT_EQ(st.FileNames[1], "first.txt");
+    ASSERT_EQ(w.FolderListPos(), 0);
+
+    // A modified pane is asked about first; declining keeps the pair.
+    int asked = 0;
+    w.AskSaveBeforeReplace = [&](int) { return ++asked, false; };
+    w.stepFile(true);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(w.FolderListPos(), 0);
+    w.AskSaveBeforeReplace = nullptr;
+
+    // Before the first file there is none: the previous-file button turns off.
+    w.stepFile(false);
+    EXPECT_EQ(w.FolderListPos(), 0);
+    EXPECT_FALSE(w.TB_PREVFILE->isEnabled());
+    EXPECT_EQ(st.FileNames[1], "first.txt");
+}
+
+TEST_F(MainWindowFolderViewTest, FolderSelectionCommandsAndCopy) {
+    ui::TF_Main& w = showTrees();
+    auto& f = engine::folderRows();
+    const int extra = rowOfPath("docs/extra.txt"), notes = rowOfPath("docs/notes.txt");
+    f.SetFolderRowSelected(1, extra, true);
+    f.SetFolderRowSelected(1, notes, true);
+    // Copied as root + path, one line each, no final break on the clipboard.
+    EXPECT_EQ(w.selectedText(), tmp_.filePath("left/") + "docs/extra.txt\n" + tmp_.filePath("left/") + "docs/notes.txt\n");
+    w.Copy1Click(nullptr);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              tmp_.filePath("left/") + "docs/extra.txt\n" + tmp_.filePath("left/") + "docs/notes.txt");
+    // The left pane lacks extra.txt: its mark would act on nothing.
+    w.refreshSelection();
+    EXPECT_EQ(selectedRows(), std::vector<int>{notes});
+
+    f.ClearFolderSelection();
+    f.CloseAllFolders();
+    w.updateRowRange();
+    engine::editor().Caret.Row = rowOfPath("docs");
+    w.pmSelectAllInFolderAndSubfolders1Click(nullptr);
+    std::set<QString> paths;
+    for (int row : selectedRows()) paths.insert(f.FolderRowPath(1, row).isEmpty() ? f.FolderRowPath(2, row) : f.FolderRowPath(1, row));
+    EXPECT_EQ(paths, (std::set<QString>{"docs/extra.txt", "docs/notes.txt", "docs/readme.txt", "docs/deep/inner.txt"}));
 }
 
 }  // namespace

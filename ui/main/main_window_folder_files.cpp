@@ -1,0 +1,150 @@
+// The folder view's file pairs: opening the pair of a row, stepping to the
+// next or previous pair from the text view, and the folder-row selection
+// commands that reach below closed folders.
+
+#include <QAction>
+
+#include "config/app_settings.h"
+#include "engine/editor.h"
+#include "engine/folder_rows.h"
+#include "engine/pane_stores.h"
+#include "engine/rows.h"
+#include "diff_nav.h"
+#include "hover_text.h"
+#include "main_window.h"
+#include "main_window_jobs.h"
+
+namespace tandex::ui {
+
+namespace {
+
+constexpr int kImageGraceMs = 50;
+
+// The folder rows whatever view is shown: the file steps run from the
+// pair's own tab.
+class TFolderNavRows : public TNavRows {
+public:
+    int RowCount() const override { return engine::folderRows().FolderRowCount; }
+    bool Differs(int row) const override { return engine::folderRows().FolderRowDiffers(row); }
+    int FolderState(int row) const override { return engine::folderRows().RowFolderState(row); }
+    int LineNumber(int, int) const override { return -1; }
+    int TextLength(int, int) const override { return 0; }
+    int OpenFolder(int row) const override {
+        if (engine::folderRows().RowFolderState(row) != 1) return 0;
+        return std::max(engine::folderRows().ToggleFolderRow(row), 0);
+    }
+};
+
+}  // namespace
+
+void TF_Main::setPaneFromRow(int row, int side, int pane) {
+    auto& st = engine::paneStores();
+    const auto& f = engine::folderRows();
+    if (!engine::PaneStores::IsPane(side) || !engine::PaneStores::IsPane(pane)) return;
+    const QString path = st.FolderRoots[size_t(side)] +
+                         (row >= 0 ? f.FolderRowPath(side, row) : f.FolderEntryPath(side, -row));
+    // Only "/" parts a Linux path: "\" and ":" are name characters here. A
+    // trailing "/" is no split point, nor is the root's own.
+    const int cut = path.size() >= 2 ? int(path.lastIndexOf(u'/', path.size() - 2)) : -1;
+    if (cut < 1) {
+        st.FilePaths[size_t(pane)] = path;
+        st.FileNames[size_t(pane)].clear();
+        return;
+    }
+    st.FilePaths[size_t(pane)] = path.left(cut + 1);
+    st.FileNames[size_t(pane)] = path.mid(cut + 1);
+}
+
+void TF_Main::setPanePair(int leftRow, int rightRow, int rightSide, int leftSide) {
+    setPaneFromRow(leftRow, leftSide, 1);
+    setPaneFromRow(rightRow, rightSide, 2);
+}
+
+void TF_Main::setPanePairFromRow(int row) { setPanePair(row, row, 2, 1); }
+
+void TF_Main::pmCompareFilesClick(QObject*) {
+    const int row = engine::editor().Caret.Row;
+    const auto& f = engine::folderRows();
+    // A folder row has no pair to open; its Enter is the arrow keys' work.
+    if (row < 0 || row >= f.FolderRowCount || f.RowFolderState(row) != 0) return;
+    saveTabState();
+    setPanePairFromRow(row);
+    folderListPos_ = row;
+    loadMissingPanes();
+}
+
+void TF_Main::folderDoubleClick() {
+    auto& ed = engine::editor();
+    auto& f = engine::folderRows();
+    const int row = ed.Caret.Row;
+    if (row < 0 || row >= f.FolderRowCount || folderCompareRunning() || !controlsEnabled_) return;
+    LastFolderRow = row;
+    if (f.RowFolderState(row) != 0 || f.FolderRowStatus(1, row) == 7) {
+        // The press before already toggled a folder clicked on its expander.
+        const int x = mouseDownPoint_.x();
+        const int extra = 16;
+        if (!inFolderExpander(1, x, row, extra) && !inFolderExpander(2, x, row, extra)) {
+            f.ToggleFolderRow(row);
+            updateRowRange();
+            repaintPanes();
+        }
+        return;
+    }
+    saveTabState();
+    setPanePairFromRow(row);
+    folderListPos_ = row;
+    imageViewBusy_ = true;
+    loadMissingPanes();
+    // The image view gets a moment before a click may act on its pictures.
+    if (viewType_ == vtImage)
+        armTimer(tjImageGrace, kImageGraceMs);
+    else
+        imageViewBusy_ = false;
+}
+
+void TF_Main::stepFile(bool forward) {
+    auto& f = engine::folderRows();
+    if (stepBusy_ || folderListPos_ < 0) return;
+    if (!confirmReplacePanes(3)) return;
+    stepBusy_ = true;
+    const int pane = f.FolderSelectionSide;
+    const int from = folderListPos_;
+    f.SetFolderRowSelected(pane, from, false);
+    const int pos = StepFileRow(TFolderNavRows(), from, forward);
+    updateRowRange();
+    if (pos < 0) {
+        folderListPos_ = 0;
+        if (TB_PREVFILE) TB_PREVFILE->setEnabled(false);
+        f.SetFolderRowSelected(pane, from, true);
+    } else if (pos >= f.FolderRowCount) {
+        // Past the last file nothing is loaded and the pair stays marked.
+        f.SetFolderRowSelected(pane, from, true);
+    } else {
+        folderListPos_ = pos;
+        f.SetFolderRowSelected(pane, pos, true);
+        saveTabState();
+        setPanePairFromRow(pos);
+        loadMissingPanes();
+    }
+    stepBusy_ = false;
+}
+
+void TF_Main::TB_NEXTFILEClick(QObject*) {
+    if (viewType_ != vtFolder && TB_NEXTFILE && TB_NEXTFILE->isEnabled()) stepFile(true);
+}
+
+void TF_Main::TB_PREVFILEClick(QObject*) {
+    if (viewType_ != vtFolder && TB_PREVFILE && TB_PREVFILE->isEnabled()) stepFile(false);
+}
+
+void TF_Main::pmSelectAllInFolderAndSubfolders1Click(QObject*) {
+    const int row = engine::editor().Caret.Row;
+    auto& f = engine::folderRows();
+    if (row < 0 || row >= f.FolderRowCount || f.RowFolderState(row) == 0) return;
+    f.SelectFolderTree(getActivePane(vtFolder), row);
+    updateRowRange();
+    repaintPanes();
+    updateControls();
+}
+
+}  // namespace tandex::ui
