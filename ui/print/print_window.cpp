@@ -8,7 +8,6 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMimeData>
 #include <QPageSetupDialog>
@@ -27,6 +26,7 @@
 #include "config/services.h"
 #include "ui/main/window_helpers.h"
 #include "ui/print/qt_preview_printer.h"
+#include "ui/print/thumbnail_preview.h"
 
 namespace tandex::print {
 
@@ -35,30 +35,32 @@ namespace {
 const QString kPrintCaption = QStringLiteral(" Tandex Print ");
 const QString kFileFilter = QStringLiteral("Print Preview Files (*.ppv);;All Files (*)");
 
-// The pane's place, zoom and menu, with the preview's current page as its
-// selection, for as long as no page list of pictures is built in.
-class PlainThumbnailPane : public ReportThumbnailPane {
+// The window's page list is the thumbnail list; the window sees only what
+// it uses of it.
+class ThumbnailListPane : public ReportThumbnailPane {
 public:
-    PlainThumbnailPane(TPrintPreview& preview, QWidget* parent) : preview_(preview), view_(new QListView(parent)) {}
-    QWidget* Widget() override { return view_; }
-    int Zoom() const override { return zoom_; }
-    void SetZoom(int value) override { zoom_ = qMax(1, value); }
-    bool VerticalScrollBarShown() const override { return view_->verticalScrollBar()->isVisible(); }
-    QList<int> SelectedPages() const override {
-        const int page = preview_.Document().CurrentPage();
-        return page > 0 ? QList<int>{page} : QList<int>{};
+    ThumbnailListPane(TPrintPreview& preview, QWidget* parent) : list_(new TThumbnailPreview(parent)) {
+        list_->SetPrintPreview(&preview);
+        list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     }
-    void ClearSelection() override {}
+    QWidget* Widget() override { return list_; }
+    int Zoom() const override { return list_->Zoom(); }
+    void SetZoom(int value) override { list_->SetZoom(value); }
+    bool VerticalScrollBarShown() const override { return list_->verticalScrollBar()->isVisible(); }
+    QList<int> SelectedPages() const override {
+        QList<int> pages;
+        list_->GetSelectedPages(pages);
+        return pages;
+    }
+    void ClearSelection() override { list_->clearSelection(); }
     void SetColor(const QColor& color) override {
-        QPalette p = view_->palette();
+        QPalette p = list_->palette();
         p.setColor(QPalette::Base, color);
-        view_->setPalette(p);
+        list_->setPalette(p);
     }
 
 private:
-    TPrintPreview& preview_;
-    QListView* view_;
-    int zoom_ = 10;
+    TThumbnailPreview* list_;  // a child of the window
 };
 
 // The window's busy cursor: restored before another is set, so that the
@@ -72,7 +74,7 @@ void SetOverrideCursor(bool& active, std::optional<Qt::CursorShape> shape) {
 }  // namespace
 
 std::unique_ptr<ReportThumbnailPane> MakeReportThumbnailPane(TPrintPreview& preview, QWidget* parent) {
-    return std::make_unique<PlainThumbnailPane>(preview, parent);
+    return std::make_unique<ThumbnailListPane>(preview, parent);
 }
 
 TF_Print::TF_Print(QWidget* parent) : QDialog(parent) {

@@ -339,9 +339,25 @@ void TThumbnailPreview::UpdateIconSpacing() {
 
 void TThumbnailPreview::UpdateRange(int first, int last) {
     if (!preview_) return;
+    const int before = ItemCount();
     pages_->SetCount(preview_->Document().TotalPages());
-    RepaintRange(first, last);
+    if (ItemCount() != before) {
+        // A row added or removed lays the whole list out anew: asking
+        // where the changed items lie now would do so at every recorded
+        // page, the next paint does it once.
+        ForgetPictures(first, last);
+        viewport()->update();
+    } else {
+        RepaintRange(first, last);
+    }
     SyncCurrent(preview_->Document().CurrentPage() - 1);
+}
+
+void TThumbnailPreview::ForgetPictures(int first, int last) {
+    for (const quint64 key : cache_.keys()) {
+        const int page = int(key >> 32);
+        if (page >= first + 1 && page <= last + 1) cache_.remove(key);
+    }
 }
 
 void TThumbnailPreview::RepaintRange(int first, int last) {
@@ -349,10 +365,7 @@ void TThumbnailPreview::RepaintRange(int first, int last) {
     if (count == 0 || !preview_) return;
     first = qMax(first, 0);
     last = qMin(last, count - 1);
-    for (const quint64 key : cache_.keys()) {
-        const int page = int(key >> 32);
-        if (page >= first + 1 && page <= last + 1) cache_.remove(key);
-    }
+    ForgetPictures(first, last);
     const QRect client = viewport()->rect();
     for (int i = first; i <= last; ++i) {
         const QRect item = visualRect(model()->index(i, 0));
@@ -679,17 +692,22 @@ void TThumbnailPreview::mouseDoubleClickEvent(QMouseEvent* event) {
     if (hotPage_ != 0 && OnPageDblClick) OnPageDblClick(this, hotPage_);
 }
 
-void TThumbnailPreview::contextMenuEvent(QContextMenuEvent* event) {
+bool TThumbnailPreview::PopupPageMenu(QContextMenuEvent* event) {
     QMenu* menu = paperView_.PopupMenu();
-    if (menu && PageAt(event->pos().x(), event->pos().y()) != 0) {
-        menu->popup(event->globalPos());
-        event->accept();
-        return;
-    }
-    QListView::contextMenuEvent(event);
+    if (!menu || PageAt(event->pos().x(), event->pos().y()) == 0) return false;
+    menu->popup(event->globalPos());
+    event->accept();
+    return true;
+}
+
+void TThumbnailPreview::contextMenuEvent(QContextMenuEvent* event) {
+    if (!PopupPageMenu(event)) QListView::contextMenuEvent(event);
 }
 
 bool TThumbnailPreview::viewportEvent(QEvent* event) {
+    // Ahead of the list's menu policy: an owner that hangs its own actions
+    // on the list still leaves the page menu over a page.
+    if (event->type() == QEvent::ContextMenu && PopupPageMenu(static_cast<QContextMenuEvent*>(event))) return true;
     if (event->type() == QEvent::ToolTip && preview_) {
         const auto* help = static_cast<QHelpEvent*>(event);
         hotPage_ = PageAt(help->pos().x(), help->pos().y());

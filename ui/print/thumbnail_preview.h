@@ -133,6 +133,7 @@ private:
     int ItemCount() const;
     void RedrawFrame();
     void DropCache();
+    void ForgetPictures(int first, int last);
     void UpdateCacheBound();
     // The page picture of a thumbnail: from the cache, or played now.
     // False when a page failed to draw.
@@ -144,6 +145,9 @@ private:
     void ApplyCursor();
     void InvalidateMarker(const QRect& box);
     bool AcceptsDrop(const QMimeData* data) const;
+    // Shows the paper view's menu when it is set and the event lies on a
+    // page.
+    bool PopupPageMenu(QContextMenuEvent* event);
 
     QPointer<TPrintPreview> preview_;
     PageModel* pages_ = nullptr;              // owned as a child

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <climits>
 
@@ -29,6 +31,7 @@
 #include "tests/ui/modal_driver.h"
 #include "tests/ui/widget_harness.h"
 #include "ui/print/qt_preview_printer.h"
+#include "ui/print/thumbnail_preview.h"
 
 using namespace tandex;
 using namespace tandex::print;
@@ -458,6 +461,43 @@ TEST_F(PrintWindowTest, PrintsOnePageAndDeletesPages) {
         EXPECT_EQ(doc.TotalPages(), 0);
         EXPECT_FALSE(w.findChild<QAction*>(QStringLiteral("btnPrint"))->isEnabled());
         EXPECT_FALSE(w.findChild<QAction*>(QStringLiteral("btnSave"))->isEnabled());
+    });
+}
+
+TEST_F(PrintWindowTest, ThumbnailMenuOverAPageActsOnTheSelectedPages) {
+    TF_Print w;
+    Watch(&w);
+    w.OnRenderPage = Lines(5);
+    w.SetupPage(false);
+    Render(w, 15, [&] {
+        auto* list = dynamic_cast<TThumbnailPreview*>(w.ThumbnailPreview().Widget());
+        ASSERT_TRUE(list);
+        ASSERT_EQ(list->model()->rowCount(), 3);
+        QStringList shown;
+        QTimer::singleShot(0, [&shown] {
+            QWidget* popup = QApplication::activePopupWidget();
+            if (!popup) return;
+            for (QAction* item : popup->actions()) shown << item->text();
+            popup->close();
+        });
+        const QPoint at = list->ThumbnailRectOf(1).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &click);
+        EXPECT_EQ(shown, (QStringList{"Reduce Thumbnail Size", "Enlarge Thumbnail Size", "Print selected page(s)",
+                                      "Delete the selected page(s)", "Delete all pages"}));
+
+        QItemSelectionModel* selection = list->selectionModel();
+        selection->select(list->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
+        selection->select(list->model()->index(0, 0), QItemSelectionModel::Select);
+        EXPECT_EQ(w.ThumbnailPreview().SelectedPages(), (QList<int>{1, 3}));
+        w.Printselectedpages1Click();
+        ASSERT_EQ(pdfPages(pdf), 2);
+        EXPECT_TRUE(pageText(pdf, 1).contains(QStringLiteral("Page 1")));
+        EXPECT_TRUE(pageText(pdf, 2).contains(QStringLiteral("Page 3")));
+        w.DeleteCurrentClick();
+        EXPECT_EQ(w.PrintPreview().Document().TotalPages(), 1);
+        w.PrintPreview().Document().PrintAll();
+        EXPECT_TRUE(pageText(pdf, 1).contains(QStringLiteral("Page 2")));
     });
 }
 
