@@ -47,6 +47,10 @@ public:
     int Zoom() const override { return list_->Zoom(); }
     void SetZoom(int value) override { list_->SetZoom(value); }
     bool VerticalScrollBarShown() const override { return list_->verticalScrollBar()->isVisible(); }
+    int ItemMargin() const override {
+        const TPaperPreviewOptions& paper = list_->PaperView();
+        return 2 * paper.BorderWidth() + paper.ShadowWidth() + list_->SpacingHorizontal() + 2 * list_->frameWidth();
+    }
     QList<int> SelectedPages() const override {
         QList<int> pages;
         list_->GetSelectedPages(pages);

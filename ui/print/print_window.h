@@ -35,6 +35,9 @@ public:
     virtual int Zoom() const = 0;
     virtual void SetZoom(int value) = 0;
     virtual bool VerticalScrollBarShown() const = 0;
+    // Pixels the list lays beside each page picture in a row: frame,
+    // shadow, spacing and the list's own frame.
+    virtual int ItemMargin() const = 0;
     // Ascending page numbers.
     virtual QList<int> SelectedPages() const = 0;
     virtual void ClearSelection() = 0;

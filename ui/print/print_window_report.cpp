@@ -48,7 +48,9 @@ void TF_Print::ClampMargins() {
 void TF_Print::SizeThumbnailPane(int zoom) {
     int width = zoom * preview_->Document().PageScreenSize().width() / 100;
     if (thumbnails_->VerticalScrollBarShown()) width += scrollBarWidth_;
-    thumbnails_->Widget()->setFixedWidth(width + 15);
+    // The 15 pixels fit a narrow list's frame; where this list lays more
+    // beside a page, the pane grows so that no thumbnail is cut off.
+    thumbnails_->Widget()->setFixedWidth(width + qMax(15, thumbnails_->ItemMargin()));
 }
 
 void TF_Print::RenderReport(const QString& leftTitle, const QString& rightTitle, int endPosition, int mode,

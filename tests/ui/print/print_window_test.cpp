@@ -368,7 +368,9 @@ TEST_F(PrintWindowTest, ThumbnailPaneSizes) {
         const int bar = w.ThumbnailPreview().VerticalScrollBarShown()
                             ? w.style()->pixelMetric(QStyle::PM_ScrollBarExtent)
                             : 0;
-        EXPECT_EQ(w.ThumbnailPreview().Widget()->width(), 94 + bar);
+        // 79 pixels of paper at a tenth, and room for the list's own margin.
+        EXPECT_EQ(w.ThumbnailPreview().Widget()->width(), 79 + qMax(15, w.ThumbnailPreview().ItemMargin()) + bar);
+        EXPECT_GE(w.ThumbnailPreview().ItemMargin(), 15);
         w.EnlargeThumbnailSizeMenuItemClick();
         EXPECT_EQ(w.ThumbnailPreview().Zoom(), 2);
     });
