@@ -55,6 +55,8 @@ int Editor::rowIndex(int row) const { return binaryView() ? rows().BinaryRowInde
 QString Editor::rowText(int row) const {
     const int index = rowIndex(row);
     if (index < 0 || !PaneStores::IsPane(ActiveSide)) return {};
+    // A folder row's index names a folder entry, not a text line.
+    if (paneStores().FolderMode) return rows().RowText(ActiveSide, row);
     if (binaryView()) return QString::fromLatin1(paneStores().BinaryLines[size_t(ActiveSide)][index]->HexText);
     return paneStores().TextLines[size_t(ActiveSide)][index]->Text;
 }

@@ -1019,11 +1019,17 @@ private:
     void openFindDialog(bool replaceMode);
     // At the window's close: hidden, its settings handed back.
     void closeFindDialog();
+    // Opens a closed folder row that a search reaches; returns the row the
+    // search goes on with.
+    int openFolderForSearch(int row, bool down);
     bool searchScopeRow(int scope, int row, int column, int flags);
     bool searchPaneRow(int pane, int row, int column, int flags);
     TfReplace* findDialog_ = nullptr;
     QString lastSearchText_;
     int searchRow_ = -1;
+    // The folder row of the last match, -1 when the next search starts at
+    // the caret.
+    int folderMatchRow_ = -1;
     bool findDialogOpen_ = false;
     // ---- end of find and replace ------------------------------------------------
 

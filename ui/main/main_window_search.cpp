@@ -9,6 +9,7 @@
 #include "config/app_settings.h"
 #include "config/services.h"
 #include "engine/editor.h"
+#include "engine/folder_rows.h"
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "engine/tab_slots.h"
@@ -68,6 +69,7 @@ void TF_Main::openFindDialog(bool replaceMode) {
     if (text.isEmpty()) text = lastSearchText_;
     dlg->setFindText(text);
     searchRow_ = -1;
+    folderMatchRow_ = -1;
     dlg->show(replaceMode);
 }
 
@@ -117,11 +119,19 @@ bool TF_Main::findText(int scope, int options) {
     const int flags = MatchFlagsFromOptions(options);
     const bool down = flags & mfDown;
     auto& ed = engine::editor();
-    const int startRow = std::max(ed.Caret.Row, 0);
-    searchRow_ = startRow;
+    int startRow = std::max(ed.Caret.Row, 0);
     int column = down ? ed.Caret.Column : ed.Caret.Column - 1;
-    const int rowCount = engine::paneStores().VisibleRowCount();
-    for (int row = startRow; down ? row < rowCount : row >= 0; row += down ? 1 : -1) {
+    // A folder row matches once: the next step goes on with the row after
+    // it, whatever column the caret shows on the matched row.
+    if (viewType_ == vtFolder && startRow == folderMatchRow_) {
+        startRow += down ? 1 : -1;
+        column = down ? 1 : -1;
+    }
+    folderMatchRow_ = -1;
+    searchRow_ = std::max(startRow, 0);
+    const bool tree = viewType_ == vtFolder && config::AppSettings().FCTreeView;
+    for (int row = startRow; down ? row < engine::paneStores().VisibleRowCount() : row >= 0; row += down ? 1 : -1) {
+        if (tree) row = openFolderForSearch(row, down);
         if (searchScopeRow(scope, row, column, flags)) return true;
         column = down ? 1 : -1;
         dlg->ShowProgress();
@@ -135,6 +145,26 @@ bool TF_Main::findText(int scope, int options) {
         }
     }
     return false;
+}
+
+int TF_Main::openFolderForSearch(int row, bool down) {
+    auto& f = engine::folderRows();
+    if (f.RowFolderState(row) != 1) return row;
+    if (down) {
+        // Its children follow it and are searched next.
+        f.ToggleFolderRow(row);
+        updateRowRange();
+        return row;
+    }
+    // Upwards the search goes on with the folder's last row at every depth,
+    // so that closed folders among its last children are searched too.
+    while (f.RowFolderState(row) == 1) {
+        const int inserted = f.ToggleFolderRow(row);
+        if (inserted <= 0) break;
+        row += inserted;
+    }
+    updateRowRange();
+    return row;
 }
 
 bool TF_Main::searchScopeRow(int scope, int row, int column, int flags) {
@@ -164,8 +194,14 @@ bool TF_Main::searchPaneRow(int pane, int row, int column, int flags) {
     ed.SetActiveSide(pane);
     scrollRowIntoView(row);
     searchRow_ = row + 1;
-    r.SetLineSelection(pane, row, first, behind);
-    ed.PlaceCaret(behind, row, pane);
+    if (viewType_ == vtFolder) {
+        engine::folderRows().SetFolderRowSelected(pane, row, true);
+        folderMatchRow_ = row;
+        ed.PlaceCaret(down ? first : int(r.RowText(pane, row).size()) + 1, row, pane);
+    } else {
+        r.SetLineSelection(pane, row, first, behind);
+        ed.PlaceCaret(behind, row, pane);
+    }
     changedEdit({}, 0, 2);
     if (!engine::paneStores().ReplaceAllActive) {
         invalidatePanes(false);
@@ -186,8 +222,12 @@ void TF_Main::ReplaceDialog1Replace() {
     if (Busy() || (!(options & foFindOnly) && viewType_ != vtText)) return;
     r.ClearSelection();
     resetSelectButtons(15);
-    const int top = topRow(viewType_);
+    int top = topRow(viewType_);
     const int caretRow = ed.Caret.Row, caretColumn = ed.Caret.Column, side = ed.ActiveSide;
+    if (viewType_ == vtFolder) {
+        ed.PlaceCaret(1, std::max(caretRow, 0), side);
+        folderMatchRow_ = -1;
+    }
     lastSearchText_ = dlg->getFindText();
     const config::BusyCursor hourglass;
     ++busyDepth_;
@@ -195,7 +235,17 @@ void TF_Main::ReplaceDialog1Replace() {
     if (options & foFindOnly) {
         st.ReplaceAllActive = 1;
         while (findText(scope, options) && !dlg->Aborted()) dlg->countHit();
-        r.ClearLineSelection();
+        if (viewType_ != vtFolder) {
+            r.ClearLineSelection();
+        } else if (options & foAll) {
+            const int first = engine::folderRows().FirstSelectedFolderRow();
+            if (first >= 0 && first < st.VisibleRowCount()) {
+                scrollRowIntoView(first);
+                top = topRow(viewType_);
+            }
+        } else {
+            engine::folderRows().ClearFolderSelection();
+        }
         scrollToTop(top);
         setActivePane(viewType_, side);
         ed.PlaceCaret(caretColumn, caretRow, side);

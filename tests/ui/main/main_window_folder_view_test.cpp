@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 #include <QTimeZone>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -27,6 +29,7 @@
 #include "config/color_sets.h"
 #include "tests/engine/folder_fixture.h"
 #include "tests/ui/main/compared_window_fixture.h"
+#include "ui/main/find_replace.h"
 #include "ui/main/folder_view_seam.h"
 #include "ui/main/row_area.h"
 
@@ -541,3 +544,40 @@ TEST_F(MainWindowFolderViewTest, FolderSelectionCommandsAndCopy) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowFolderViewTest, FindOpensClosedFoldersAndSelectsAllMatchingRows) {
+    ui::TF_Main& w = showNavTrees();
+    auto& f = engine::folderRows();
+    w.Find1Click(nullptr);
+    ui::TfReplace& d = *w.FindDialog();
+    d.Beep = [] {};
+    d.rbLeft->setChecked(true);
+    d.rbDown->setChecked(true);
+    d.cbFind->setEditText(QStringLiteral(".txt"));
+
+    // Counting opens every folder it passes and leaves nothing selected.
+    d.sbReplaceClick();
+    EXPECT_EQ(d.Counter(), 7);
+    EXPECT_EQ(f.RowFolderState(rowOfPath("outer/inner")), 2);
+    EXPECT_TRUE(selectedRows().empty());
+
+    closeAll();
+    d.sbReplaceAllClick();
+    std::vector<int> files;
+    for (const char* path : {"first.txt", "outer/same.txt", "outer/inner/x.txt", "outer/inner/y.txt", "zeta/a.txt",
+                             "zeta/b.txt", "zeta/c.txt"})
+        files.push_back(rowOfPath(path));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(selectedRows(), files);
+    EXPECT_LE(w.topRow(ui::vtFolder), files.front() + 1) << "the first match is in view";
+
+    // Upwards a closed folder is entered at its last row.
+    closeAll();
+    engine::rows().ClearSelection();
+    engine::editor().PlaceCaret(1, engine::paneStores().VisibleRowCount() - 1, 1);
+    d.rbUp->setChecked(true);
+    d.cbFind->setEditText(QStringLiteral("y.txt"));
+    d.sbFindClick();
+    EXPECT_EQ(selectedRows(), (std::vector<int>{rowOfPath("outer/inner/y.txt")}));
+    EXPECT_EQ(engine::editor().Caret.Row, rowOfPath("outer/inner/y.txt"));
+}
