@@ -100,11 +100,11 @@ void TCmpFolder::createProgressPanel() {
         int x, y, titleWidth, valueWidth;
     } rows[] = {
         {L_PreScanTxt, L_FileScan, "L_PreScanTxt", "L_FileScan", "Files (pre-scan)", 8, 6, 190, 80},
-        {L_DiffTxt, L_DiffCnt, "L_DiffTxt", "L_DiffCnt", "Detected differences:", 300, 6, 170, 97},
+        {L_DiffTxt, L_DiffCnt, "L_DiffTxt", "L_DiffCnt", "Detected differences:", 285, 6, 165, 97},
         {L_FileCnt1Txt, L_FileCnt1, "L_FileCnt1Txt", "L_FileCnt1", "Files (left pane)", 8, 22, 190, 80},
-        {L_FileCnt2Txt, L_FileCnt2, "L_FileCnt2Txt", "L_FileCnt2", "Files (right pane)", 300, 22, 170, 97},
+        {L_FileCnt2Txt, L_FileCnt2, "L_FileCnt2Txt", "L_FileCnt2", "Files (right pane)", 285, 22, 165, 97},
         {L_FolderCnt1Txt, L_FolderCnt1, "L_FolderCnt1Txt", "L_FolderCnt1", "Folders (left pane)", 8, 38, 190, 80},
-        {L_FolderCnt2Txt, L_FolderCnt2, "L_FolderCnt2Txt", "L_FolderCnt2", "Folders (right pane)", 300, 38, 170,
+        {L_FolderCnt2Txt, L_FolderCnt2, "L_FolderCnt2Txt", "L_FolderCnt2", "Folders (right pane)", 285, 38, 165,
          97},
         {L_Folder1Txt, L_Folder1, "L_Folder1Txt", "L_Folder1", "FolderL:", 8, 60, 56, 503},
         {L_Folder2Txt, L_Folder2, "L_Folder2Txt", "L_Folder2", "FolderR:", 8, 76, 56, 503},
@@ -113,9 +113,9 @@ void TCmpFolder::createProgressPanel() {
         {L_TotalBytesTitle, L_TotalBytesCmp, "L_TotalBytesTitle", "L_TotalBytesCmp", "Currently compared:", 8, 166,
          150, 420},
         {L_SpeedTxt, L_BytesPerSec, "L_SpeedTxt", "L_BytesPerSec", "Average compare speed:", 8, 182, 150, 420},
-        {L_ETimeTxt, L_ETime, "L_ETimeTxt", "L_ETime", "Time elapsed:", 300, 128, 170, 97},
+        {L_ETimeTxt, L_ETime, "L_ETimeTxt", "L_ETime", "Time elapsed:", 285, 128, 165, 97},
         {L_TTimeTxt, L_TTime, "L_TTimeTxt", "L_TTime", "Estimated time total:", 8, 198, 150, 130},
-        {L_RTimeTxt, L_RTime, "L_RTimeTxt", "L_RTime", "Estimated time remaining:", 300, 198, 170, 97},
+        {L_RTimeTxt, L_RTime, "L_RTimeTxt", "L_RTime", "Estimated time remaining:", 285, 198, 165, 97},
     };
     for (const auto& r : rows) {
         r.title = MakeFormLabel(p, r.titleName, ScaledRect(r.x, r.y, r.titleWidth, 15));
