@@ -6,11 +6,13 @@
 // second file could not be opened, 9 invalid parameters or a text
 // comparison cut at the row limit without a difference in its rows.
 
+#include <QComboBox>
 #include <QDir>
 #include <QPlainTextEdit>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 #include "access/error_texts.h"
 #include "access/file_ops.h"
@@ -27,8 +29,10 @@
 #include "ui/main/image_compare.h"
 #include "ui/main/main_window.h"
 #include "ui/main/window_helpers.h"
+#include "ui/folders/cmp_folder.h"
 #include "ui/folders/folder_compare.h"
-#include "ui/folders/prescan.h"
+#include "ui/folders/folder_view_services.h"
+#include "ui/main/folder_view_seam.h"
 
 namespace tandex::folders {
 
@@ -216,57 +220,6 @@ void TBatchParams::BatchCompareFiles() {
                            QStringLiteral(": ") + (r.IsRowMissing(side, row) ? QString() : r.RowText(side, row)));
 }
 
-namespace {
-
-// The comparison without the folder window: its root checks, the pre-scan
-// to its end and the run, silent and headless. The first failure lands in
-// FCErrorCode as it does in the window's run.
-int RunFolderCompareHeadless(const QString& leftRoot, const QString& rightRoot, const QString& include,
-                             const QString& exclude, const QString& excludedFolders) {
-    auto& s = config::AppSettings();
-    TFolderCompareState& fc = FolderCompare();
-    fc.FCErrorCode = 0;
-    fc.ContentCompareOn = s.FCContent > 0;
-    fc.RightRootReachable = true;
-    fc.PreScanReport.Clear();
-    QString left = leftRoot, right = rightRoot;
-    access::FZNormalizeFolder(left);
-    access::FZNormalizeFolder(right);
-    // Nothing is compared when a root is missing: no question, no rows.
-    for (const QString* root : {&left, &right}) {
-        fc.FCErrorCode = access::FZCheckPath(*root);
-        if (fc.FCErrorCode != 0) return 0;
-    }
-    fc.RunState = rsComparing;
-    PreScan().ResetCounters();
-    PreScan().PreScanSubfolders = s.FCSubDir;
-    engine::paneStores().ClearFolderEntries();
-
-    engine::TScanList list(false);
-    TPreScanFolder scan;
-    scan.Root = left;
-    scan.OtherRoot = right;
-    scan.IncludeMasks = include;
-    scan.ExcludeMasks = exclude;
-    scan.ExcludedFolders = excludedFolders;
-    scan.Filter = MakeFolderFilter(include, exclude, excludedFolders);
-    scan.ScanList = &list;
-    scan.Start();
-    scan.Join();
-
-    TCompareRun run;
-    run.ScanList = &list;
-    run.LeftRoot = left;
-    run.RightRoot = right;
-    run.Filter = scan.Filter;
-    run.ResetCounters();
-    run.ComparePair(s.FCSubDir);
-    fc.RunState = rsIdle;
-    return run.Differences;
-}
-
-}  // namespace
-
 // "/ip", "/ep" and "/ef": the value of their own parameter only, so that a
 // switch given without one never takes another switch's patterns.
 QString TBatchParams::OwnSwitchValue(const QString& name, const QString& absent) {
@@ -284,6 +237,22 @@ void TBatchParams::BatchCompareFolders(int mode) {
         BatchError(QStringLiteral("Invalid or missing foldername!"), 0);
         return;
     }
+    auto* window = qobject_cast<ui::TF_Main*>(ui::MainForm());
+    if (!window) {
+        BatchError(QStringLiteral("The main window is missing"), 0);
+        return;
+    }
+    // The folder window runs the job as it runs the user's comparisons. It
+    // is made before the switches are set: making it applies the stored
+    // session to the settings.
+    std::unique_ptr<TFolderViewServices> own;
+    auto* services = dynamic_cast<TFolderViewServices*>(&ui::folderView());
+    if (!services) {
+        own = std::make_unique<TFolderViewServices>(window);
+        ui::setFolderView(own.get());
+        services = own.get();
+    }
+    TCmpFolder& cmpFolder = *services->CmpFolder();
     const bool batch = mode == -2;
     auto& s = config::AppSettings();
     s.FCUseFPL = false;
@@ -304,7 +273,14 @@ void TBatchParams::BatchCompareFolders(int mode) {
     auto& view = engine::folderRows();
     view.UpdateInfoColumns();
 
-    const int count = RunFolderCompareHeadless(roots[1], roots[2], include, exclude, excludedFolders);
+    cmpFolder.CB_IncludePat->setEditText(include);
+    cmpFolder.CB_ExcludePat->setEditText(exclude);
+    cmpFolder.CB_FCExclFolders->setEditText(excludedFolders);
+    FolderCompare().FCErrorCode = 0;
+    engine::fccTabs().SetTabDiffCount(0);
+    window->runFolderCompare(false, mode);
+    if (own) ui::setFolderView(nullptr);
+    const int count = engine::fccTabs().GetTabDiffCount();
     const int code = FolderCompare().FCErrorCode;
     if (code != 0) {
         ConsoleWriteLn(QStringLiteral("ERROR: ") + access::FZErrorText(-qAbs(code), access::eoNone));

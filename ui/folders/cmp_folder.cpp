@@ -107,6 +107,7 @@ TCmpFolder::TCmpFolder(ui::TF_Main* main)
     createInfoPanel();
     createSettingsPanel();
     createControlPanel();
+    createProgressPanel();
     F_CmpSettingsExt = new TF_CmpSettingsExt(this, CB_FCExclFolders);
     F_CmpSettingsExt->OnFiltersChanged = [this](const QString& text) { FiltersChanged(text); };
     F_CmpSettingsExt->LoadBMPFunc = [this](int size, int index, QImage& bitmap) {
@@ -203,8 +204,6 @@ void TCmpFolder::createSettingsPanel() {
     CB_Session = makeCombo(P_Session, "CB_Session", ScaledRect(52, 0, 158, 24));
     fbHelp = makeButton(s, "fbHelp", 550, 4, 20, 20);
     fbHelp->SetCaption(QStringLiteral("?"));
-    // Its topic handler comes with the run; until then it is not offered.
-    fbHelp->hide();
 
     L_FolderL = MakeFormLabel(s, "L_FolderL", ScaledRect(8, 34, 56, 16), true);
     CB_Folder1 = makeCombo(s, "CB_Folder1", ScaledRect(66, 30, 428, 24));
@@ -592,7 +591,16 @@ void TCmpFolder::changeEvent(QEvent* event) {
 void TCmpFolder::closeEvent(QCloseEvent* event) {
     // Closing the options is cancelling them: the run waits for RunState to
     // leave 3 and would otherwise wait behind a hidden window.
-    if (FolderCompare().RunState == rsOptions) fbCancelClick();
+    TFolderCompareState& fc = FolderCompare();
+    if (fc.RunState == rsOptions) fbCancelClick();
+    // A running comparison is cancelled and the window stays, so that the
+    // user sees how far it came; the finished window closes like "Close".
+    if (fc.RunState == rsComparing) {
+        fbCancelClick();
+        event->ignore();
+        return;
+    }
+    if (fc.RunState == rsStopped) fc.RunState = rsIdle;
     ui::CloseGraphWindow();
     QWidget::closeEvent(event);
 }

@@ -13,10 +13,13 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "engine/pane_stores.h"
+#include "ui/folders/folder_compare.h"
 #include "ui/folders/prescan.h"
+#include "ui/folders/run_progress.h"
 #include "ui/main/flat_button.h"
 
 class QCheckBox;
@@ -26,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QSlider;
 class QTimer;
 class QToolButton;
@@ -37,7 +41,6 @@ class TF_Main;
 namespace tandex::folders {
 
 class TF_CmpSettingsExt;
-class TCompareRun;
 
 // Run modes of the window.
 enum TCmpFolderMode : int {
@@ -52,7 +55,7 @@ enum TCmpFolderMode : int {
 // Source kinds of the folder buttons and their popup items.
 enum TSourceKind : int { skFileSystem = 0, skFtp = 1, skArchive = 2, skCloud = 3 };
 
-class TCmpFolder : public QWidget {
+class TCmpFolder : public QWidget, public TCompareWindow {
     Q_OBJECT
 
 public:
@@ -68,6 +71,17 @@ public:
     // without one (false). showOptions false presses "Start" by code once
     // the pre-scan list exists.
     bool ShowOptions(int mode);
+    // One folder comparison from the options to the closed window: true
+    // when a comparison ran through to its log totals.
+    bool Execute(bool showOptions, int mode);
+    void PrepareProgressView();
+    void FinishRun();
+    // The run of the last Execute (kept until the next one).
+    TCompareRun* Run() const { return run_.get(); }
+    // The session text the last finished run remembered.
+    const QString& LastSession() const { return lastSession_; }
+    // Milliseconds of a steady clock; tests set their own.
+    std::function<qint64()> Clock;
     void SetShowOptions(bool on) { showOptions_ = on; }
     bool ShowOptionsOn() const { return showOptions_; }
 
@@ -95,7 +109,7 @@ public:
     void ConnectAndPreScan();
     void StartPreScan(int slot);
     void SetSourceIcon(ui::TFlatButton2* button, const QString& path);
-    void SetDisplayTimer(int kind);
+    void SetDisplayTimer(int kind) override;
     void ResetPreScanInfo(bool start);
     // The colour pulse's target: the pre-scan information's background.
     void PulseColor(quint32 color);
@@ -104,7 +118,13 @@ public:
     bool CmpLoadBMPFunc(int size, int index, QImage& bitmap) const;
     void ApplyLook();
     void fbOkClick();
-    void fbCancelClick();
+    void fbCancelClick() override;
+    void fbPauseClick();
+    void fbSkipFileClick();
+    void fbShowLogClick();
+    void fbHelpClick();
+    // The help topic fbHelpClick opens.
+    QString HelpTopic() const;
     void fbSWAPClick();
     void OpenFolderClick(QObject* sender);
     void BrowseSource(bool left, int kind);
@@ -135,6 +155,23 @@ public:
     void FiltersChanged(const QString& text);
     void timDelayedPreScanTimer();
     void timDispUpdTimer();
+
+    // The progress routines of the run.
+    void SetTotalMax(bool reset, qint64 total) override;
+    void SetTotalProgress(qint64 value) override;
+    void StartFileProgress(qint64 total) override;
+    void SetFileProgress(qint64 value) override;
+    void TotalProgressDone();
+    void ShowFileName(const QString& name) override;
+    void ShowScanCount(int count) override;
+    void ShowBufferSize(int index) override;
+    void EnablePause() override;
+    void HideSkipButton() override;
+    bool Paused() const override { return paused_; }
+    void WaitWhilePaused() override;
+    // 0 running, 1 ended, 2 aborted.
+    void SetPreScanStatus(int status);
+    void ShowCurrentFolders();
 
     // State the tests and the run read.
     bool Ready() const { return ready_; }
@@ -184,6 +221,17 @@ public:
     TF_CmpSettingsExt* F_CmpSettingsExt = nullptr;
     QMenu *pmOpenLeft = nullptr, *pmOpenRight = nullptr;
     QTimer *timDelayedPreScan = nullptr, *timDispUpd = nullptr;
+    // The progress view.
+    QWidget* P_CmpInfo2 = nullptr;
+    QLabel *L_PreScanTxt = nullptr, *L_FileScan = nullptr, *L_FileCnt1Txt = nullptr, *L_FileCnt1 = nullptr,
+           *L_FileCnt2Txt = nullptr, *L_FileCnt2 = nullptr, *L_FolderCnt1Txt = nullptr, *L_FolderCnt1 = nullptr,
+           *L_FolderCnt2Txt = nullptr, *L_FolderCnt2 = nullptr, *L_DiffTxt = nullptr, *L_DiffCnt = nullptr,
+           *L_Folder1Txt = nullptr, *L_Folder1 = nullptr, *L_Folder2Txt = nullptr, *L_Folder2 = nullptr,
+           *L_FileNameTxt = nullptr, *L_Name = nullptr, *L_PercentTxt = nullptr, *L_Percent = nullptr,
+           *L_TotalBytesTitle = nullptr, *L_TotalBytesCmp = nullptr, *L_SpeedTxt = nullptr,
+           *L_BytesPerSec = nullptr, *L_FilesPerSec = nullptr, *L_ETimeTxt = nullptr, *L_ETime = nullptr,
+           *L_TTimeTxt = nullptr, *L_TTime = nullptr, *L_RTimeTxt = nullptr, *L_RTime = nullptr;
+    QProgressBar *PB_File = nullptr, *PB_Total = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -196,6 +244,11 @@ private:
     void createInfoPanel();
     void createSettingsPanel();
     void createControlPanel();
+    void createProgressPanel();
+    void runTick(bool final);
+    void finishedTick();
+    void setBarsPaused(bool paused);
+    qint64 now() const;
     void fillHistories();
     void applyOptionsLayout();
     void AnimateControlPanel(int targetTop);
@@ -227,6 +280,20 @@ private:
     // it and therefore stopped and joined first.
     std::unique_ptr<engine::TScanList> scanList_;
     std::unique_ptr<TPreScanFolder> preScan_;
+
+    // The run and its display.
+    std::unique_ptr<TCompareRun> run_;
+    bool paused_ = false;
+    bool errorShown_ = false;
+    int shownDiffs_ = -1;
+    int ticksPerSlowStep_ = 2;
+    int tickCount_ = 0;
+    int scanCountSeen_ = -1;
+    QString sessionText_, lastSession_;
+    TFileBar fileBar_;
+    TTotalBar totalBar_;
+    TRunClock clock_;
+    TEtaRing eta_;
 };
 
 }  // namespace tandex::folders

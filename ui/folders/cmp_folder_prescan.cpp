@@ -369,6 +369,11 @@ void TCmpFolder::fbOkClick() {
     TFolderCompareState& fc = FolderCompare();
     auto& s = config::AppSettings();
     const bool batch = batchMode();
+    if (fc.RunState == rsStopped) {
+        // "Close" on a finished window, or a failed connect of a batch run.
+        fc.RunState = rsIdle;
+        return;
+    }
     if (optionsOnly_) {
         F_CmpSettingsExt->SlideOut(true);
         fc.RunState = rsConfirmed;
@@ -389,11 +394,6 @@ void TCmpFolder::fbOkClick() {
         return;
     }
     clearMessageLine();
-    if (fc.RunState == rsStopped) {
-        // "Close" on a finished window, or a failed connect of a batch run.
-        fc.RunState = rsIdle;
-        return;
-    }
     fbOk->SetEnabled(false);
     fc.RightRootReachable = true;
     if (!fromRoots) rightRoot_ = access::FZNormalizedFolder(CB_Folder2->currentText());
@@ -442,14 +442,6 @@ void TCmpFolder::fbCancelClick() {
 
 // ---- the pre-scan display -----------------------------------------------------------
 
-void TCmpFolder::SetDisplayTimer(int kind) {
-    // The run's kinds come with its progress view.
-    if (kind == 0) {
-        timDispUpd->setProperty("Tag", 0);
-        timDispUpd->start(500);
-    }
-}
-
 void TCmpFolder::ResetPreScanInfo(bool start) {
     if (start) {
         const TPreScanCountTexts t = PreScanCountTexts(0, 0, 0);
@@ -469,7 +461,16 @@ void TCmpFolder::ResetPreScanInfo(bool start) {
 void TCmpFolder::PulseColor(quint32 color) { ui::SetPanelColor(P_CmpInfo1, color); }
 
 void TCmpFolder::timDispUpdTimer() {
-    if (timDispUpd->property("Tag").toInt() != 0) return;
+    switch (timDispUpd->property("Tag").toInt()) {
+    case 1:
+        runTick(false);
+        return;
+    case 2:
+        finishedTick();
+        return;
+    default:
+        break;
+    }
     const TPreScanState& ps = PreScan();
     const TPreScanCountTexts t = PreScanCountTexts(ps.PreScanFiles, ps.PreScanFolders, ps.PreScanBytes);
     L_PSFileNum->setText(t.files);

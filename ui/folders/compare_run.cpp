@@ -162,6 +162,7 @@ bool TCompareRun::pairList() const {
 void TCompareRun::ResetCounters() {
     FilesCompared = FilesFoundRight = Folders = FoldersFoundRight = 0;
     Differences = Errors = 0;
+    RightOnlyFiles = 0;
     SkipCountdown = 8;
     SkipRequest = false;
     StartTime = LastDisplayTime = ComparedTime = 0;

@@ -482,6 +482,7 @@ void TCompareRun::scanRightOnly(const QString& rightFolder, bool top) {
                 st.FolderEntryCount = std::max(st.FolderEntryCount, EntryIndex + 1);
                 engine::folderRows().SetFolderEntryDiffers(EntryIndex, true);
                 ++Differences;
+                ++RightOnlyFiles;
                 ++EntryIndex;
             }
         }

@@ -198,6 +198,8 @@ public:
     // ---- counters, zeroed by ResetCounters ----
     int FilesCompared = 0, FilesFoundRight = 0, Folders = 0, FoldersFoundRight = 0;
     int Differences = 0, Errors = 0;
+    // Files found only on the right; each is one of the differences.
+    int RightOnlyFiles = 0;
     // Counted down by the display timer; "Skip" shows at 0.
     int SkipCountdown = 8;
     // Set by "Skip": the current file's result stands on what was read.

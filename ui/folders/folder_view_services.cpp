@@ -1,19 +1,24 @@
 #include "folder_view_services.h"
 
+#include "access/access_types.h"
+#include "ui/folders/cmp_folder.h"
 #include "ui/folders/folder_compare.h"
 #include "ui/folders/log_view.h"
 #include "ui/main/main_window.h"
 
 namespace tandex::folders {
 
-TFolderViewServices::TFolderViewServices(ui::TF_Main* main) {
+TFolderViewServices::TFolderViewServices(ui::TF_Main* main) : main_(main) {
     ui::TLoadBitmap loadBitmap;
     if (main)
         loadBitmap = [main](int size, int index, QImage& bitmap) { return main->loadBMPFunc(size, index, bitmap); };
     logView_ = new TfLogView(main, std::move(loadBitmap));
 }
 
-TFolderViewServices::~TFolderViewServices() { delete logView_.data(); }
+TFolderViewServices::~TFolderViewServices() {
+    delete cmpFolder_.data();
+    delete logView_.data();
+}
 
 TfLogView* TFolderViewServices::LogView() const { return logView_.data(); }
 
@@ -32,5 +37,38 @@ void TFolderViewServices::CopyToClipboard() {
 bool TFolderViewServices::LogViewVisible() const { return logView_ && logView_->isVisible(); }
 
 int TFolderViewServices::FolderRunState() const { return FolderCompare().RunState.load(); }
+
+QString TFolderViewServices::FolderSessionCaption() const {
+    return cmpFolder_ ? cmpFolder_->LastSession() : QString();
+}
+
+int TFolderViewServices::FolderRootKind(int pane) const {
+    const TFolderCompareState& fc = FolderCompare();
+    const int kind = pane == 1 ? fc.LeftAccessKind : fc.RightAccessKind;
+    // Before the first run the roots count as local.
+    return kind == 0 ? int(access::akLocal) : kind;
+}
+
+int TFolderViewServices::FolderMaxDepth() const { return FolderCompare().MaxFolderDepth; }
+
+TCmpFolder* TFolderViewServices::CmpFolder() {
+    // Made once the settings are loaded: it takes its histories from them.
+    if (!cmpFolder_) cmpFolder_ = new TCmpFolder(main_);
+    return cmpFolder_.data();
+}
+
+bool TFolderViewServices::Execute(bool showOptions, int mode) { return CmpFolder()->Execute(showOptions, mode); }
+
+void TFolderViewServices::fbCancelClick() {
+    if (cmpFolder_) cmpFolder_->fbCancelClick();
+}
+
+void TFolderViewServices::SetFolderRunState(int state) { FolderCompare().RunState = state; }
+
+bool TFolderViewServices::FolderWindowVisible() const { return cmpFolder_ && cmpFolder_->isVisible(); }
+
+void TFolderViewServices::CloseFolderWindow() {
+    if (cmpFolder_) cmpFolder_->close();
+}
 
 }  // namespace tandex::folders

@@ -15,6 +15,7 @@ class TF_Main;
 namespace tandex::folders {
 
 class TfLogView;
+class TCmpFolder;
 
 class TFolderViewServices : public ui::FolderViewServices {
 public:
@@ -30,10 +31,22 @@ public:
     void CopyToClipboard() override;
     bool LogViewVisible() const override;
     int FolderRunState() const override;
+    QString FolderSessionCaption() const override;
+    int FolderRootKind(int pane) const override;
+    int FolderMaxDepth() const override;
+    bool Execute(bool showOptions, int mode) override;
+    void fbCancelClick() override;
+    void SetFolderRunState(int state) override;
+    bool FolderWindowVisible() const override;
+    void CloseFolderWindow() override;
 
     TfLogView* LogView() const;
+    // The folder comparison window, made at its first use.
+    TCmpFolder* CmpFolder();
 
 private:
+    ui::TF_Main* main_ = nullptr;
+    QPointer<TCmpFolder> cmpFolder_;
     // Owned by the main window when there is one, so that it neither keeps
     // the program running once the main window has closed nor outlives it.
     QPointer<TfLogView> logView_;

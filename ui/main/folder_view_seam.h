@@ -33,6 +33,12 @@ public:
     // Runs the folder comparison window in a mode (1112: its options only,
     // for the settings dialog); false when nothing ran.
     virtual bool Execute(bool /*showOptions*/, int /*mode*/) { return false; }
+    // "Cancel" of the folder window: stops a running comparison, or ends
+    // its options or its finished view.
+    virtual void fbCancelClick() {}
+    virtual void SetFolderRunState(int /*state*/) {}
+    virtual bool FolderWindowVisible() const { return false; }
+    virtual void CloseFolderWindow() {}
 };
 
 FolderViewServices& folderView();

@@ -331,6 +331,8 @@ void TF_Main::createControls() {
     createViewCommands();
     // Closing, recent file pairs and swapping sides.
     createCloseControls();
+    // Folder comparisons: their starts and the recent folder pairs.
+    createFolderRunControls();
     // The image view's pictures, zoom and comparison window.
     createImageControls();
     // Keys: the shortcuts of the menus, the application key hook.

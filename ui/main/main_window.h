@@ -130,7 +130,8 @@ public:
     // One check for every entry point that processEvents can reach while a
     // long operation runs: true while the window is busy.
     bool Busy() const {
-        return busyDepth_ > 0 || recompareRunning_ || commandRunning_ || structuralEdit_ || undoRunning_ ||
+        return busyDepth_ > 0 || recompareRunning_ || commandRunning_ || folderRunActive_ || structuralEdit_ ||
+               undoRunning_ ||
                engine::editor().EditBusy || plugIns().running();
     }
     void lockPaint();
@@ -1059,6 +1060,25 @@ private:
     bool undoFilterOff_ = false;
     std::array<bool, 3> undoButtonDown_{};
     // ---- end of paste, cut and undo -------------------------------------------
+
+    // ---- folder comparison runs (main_window_folder_run.cpp) ---------------------
+public:
+    // Runs a folder comparison through the folder window with the window's
+    // controls disabled; the modes are the folder window's.
+    void runFolderCompare(bool showOptions, int mode);
+    // TB_OPENFOLDER and "Compare folders...".
+    void BB_OPENFOLDERClick(QObject* sender);
+    // A recent folder pair ("DP" + index); without a sender pair 0.
+    void FPClick2(QObject* sender);
+    void buildFolderPairMenu();
+    // A folder comparison is running in the folder window.
+    bool FolderRunActive() const { return folderRunActive_; }
+    QAction* Lastusedfolders1 = nullptr;
+
+private:
+    void createFolderRunControls();
+    bool folderRunActive_ = false;
+    // ---- end of folder comparison runs ---------------------------------------------
 };
 
 

@@ -16,6 +16,7 @@
 #include "engine/undo_stack.h"
 #include "command_windows.h"
 #include "compare_bin.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 #include "print_seams.h"
 #include "status_win.h"
@@ -60,6 +61,14 @@ bool TF_Main::FormCloseQuery() {
     }
     if (updateWaitCursor_) QApplication::restoreOverrideCursor();
     updateWaitCursor_ = false;
+    // A folder comparison is cancelled and its window let go; the close
+    // comes back once the run has returned.
+    if (folderRunActive_ || folderView().FolderWindowVisible()) {
+        folderView().fbCancelClick();
+        folderView().SetFolderRunState(0);
+        retryClose();
+        return false;
+    }
     // The find dialog, the colour, settings and folder comparison windows
     // and the update join this sequence with their own windows.
     // A dialog a command waits on counts too: the close job's request may
@@ -121,6 +130,7 @@ void TF_Main::FormClose() {
         stopHistoryTimer();
         storeRecentPair();
     }
+    folderView().CloseFolderWindow();
     help().CloseHelp();
     commandWindows().CancelColors();
     closeFindDialog();

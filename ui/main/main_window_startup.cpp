@@ -94,6 +94,7 @@ void TF_Main::FormCreate() {
     loadIconSets();
     // Recent file pairs: the menu of the pairs the settings brought.
     buildFilePairMenu();
+    buildFolderPairMenu();
     updateControls();
     P_MID->setVisible(!singlePaneView_);
     engine::paneStores().PaneImages = {nullptr, imgFile1, imgFile2};
@@ -171,8 +172,9 @@ void TF_Main::secondStage() {
         miShowRuler->setChecked(s.GSShowDPRuler);
         config::InitButtonHints();
         // Start-up auto-load: the pair of the last load before the previous
-        // exit. The folder session (2) comes with the folder comparison.
+        // exit, or the last folder comparison without its options.
         if (s.SUAutoLoad == 1) FPClick1(nullptr);
+        if (s.SUAutoLoad == 2) runFolderCompare(false, -1);
     }
     // A comparison named on the command line with "/gui" runs in the window.
     if (commandLine().ParamCount() >= 3) {

@@ -67,4 +67,22 @@ std::vector<TPairMenuItem> FilePairMenuItems(const TRecentPairs& list, const con
     return items;
 }
 
+std::vector<TPairMenuItem> FolderPairMenuItems(const std::array<QString, config::kListSize>& left,
+                                               const std::array<QString, config::kListSize>& right,
+                                               const config::TextWidthFn& textWidth, int width) {
+    std::vector<TPairMenuItem> items;
+    for (int i = 0; i < config::kListSize; ++i) {
+        const QString& l = left[size_t(i)];
+        const QString& r = right[size_t(i)];
+        if (l.isEmpty() || r.isEmpty()) continue;
+        const int n = int(items.size());
+        QString caption = QString::number(n);
+        if (n < 10) caption.prepend(QLatin1Char('&'));
+        caption += QStringLiteral("  ") + menuText(config::ShortenPathToWidth(textWidth, l, width)) +
+                   QStringLiteral("   \u2261?\u2261   ") + menuText(config::ShortenPathToWidth(textWidth, r, width));
+        items.push_back({caption, i});
+    }
+    return items;
+}
+
 }  // namespace tandex::ui

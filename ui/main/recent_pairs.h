@@ -53,4 +53,11 @@ struct TPairMenuItem {
 std::vector<TPairMenuItem> FilePairMenuItems(const TRecentPairs& list, const config::TextWidthFn& textWidth,
                                              int width);
 
+// The same for the recently compared folder pairs: one item per entry
+// 0..19 with both folders set (its name is "DP" + index), each folder
+// shortened to width pixels.
+std::vector<TPairMenuItem> FolderPairMenuItems(const std::array<QString, config::kListSize>& left,
+                                               const std::array<QString, config::kListSize>& right,
+                                               const config::TextWidthFn& textWidth, int width);
+
 }  // namespace tandex::ui

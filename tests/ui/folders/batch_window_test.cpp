@@ -4,6 +4,7 @@
 // window is closed.
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -16,6 +17,7 @@
 #include "ui/folders/batch_params.h"
 #include "ui/main/main_window.h"
 #include "ui/main/main_window_seams.h"
+#include "ui/main/qt_services.h"
 
 namespace engine = tandex::engine;
 namespace ui = tandex::ui;
@@ -26,12 +28,20 @@ class BatchWindowTest : public tandex::testing::MainWindowFixture {
 protected:
     void SetUp() override {
         MainWindowFixture::SetUp();
+        // A folder job waits for its run as the program does, turning the
+        // program's event pump.
+        tandex::config::setEventPump(&pump_);
         resetEngine();
         file("a.txt", "one\ntwo\nthree\n");
         file("b.txt", "one\nTWO\nthree\n");
+        QDir(tmp_.path()).mkpath("L");
+        QDir(tmp_.path()).mkpath("R");
+        file("L/x.txt", "left");
+        file("R/x.txt", "right!");
     }
     void TearDown() override {
         ui::setCommandLine(nullptr);
+        tandex::config::setEventPump(nullptr);
         resetEngine();
         MainWindowFixture::TearDown();
     }
@@ -48,6 +58,7 @@ protected:
         f.write(bytes);
     }
     QString path(const char* name) const { return tmp_.filePath(QString::fromLatin1(name)); }
+    ui::QtEventPump pump_;
 };
 
 TEST_F(BatchWindowTest, CommandLineComparisonRunsInTheWindow) {
@@ -67,6 +78,8 @@ TEST_F(BatchWindowTest, CommandLineComparisonRunsInTheWindow) {
          engine::tvText},
         {{"tandex", "/d", path("a.txt"), path("b.txt"), "/gui"},
          "ERROR: Error 3: Path not found\n", 9, engine::tvFree},
+        // The folder view shows the result; only a batch run writes it.
+        {{"tandex", "/d", path("L"), path("R"), "/gui"}, "", 1, engine::tvFolder},
         // "/gui" first: the window starts without a comparison.
         {{"tandex", "/gui", "/f", path("a.txt"), path("b.txt")}, "", 0, engine::tvFree},
     };
@@ -90,7 +103,12 @@ TEST_F(BatchWindowTest, CommandLineComparisonRunsInTheWindow) {
         EXPECT_EQ(engine::fccTabs().GetCurrentViewType(), c.viewType) << name;
         EXPECT_TRUE(window.ControlsEnabled()) << name;
         if (c.code == 1) {
-            EXPECT_EQ(engine::fccTabs().GetTabDiffCount(), 1);
+            EXPECT_EQ(engine::fccTabs().GetTabDiffCount(), 1) << name;
+        }
+        if (c.code == 1 && c.viewType == engine::tvFolder) {
+            EXPECT_EQ(engine::paneStores().FolderRoots[2], path("R") + "/") << name;
+        }
+        if (c.code == 1 && c.viewType == engine::tvText) {
             EXPECT_EQ(engine::rows().TextRowCount, 3);
             EXPECT_EQ(engine::rows().RowText(2, 1), "TWO");
         }
