@@ -22,6 +22,7 @@
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
 #include "engine/tab_slots.h"
+#include "folder_menus.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
 #include "main_window_state.h"
@@ -768,6 +769,21 @@ public:
     void setPanePair(int leftRow, int rightRow, int rightSide, int leftSide);
     void setPanePairFromRow(int row);
     void pmCompareFilesClick(QObject* sender);
+    // Compare-to: the caret row's entry is compared with the next row
+    // clicked, as files (kind 0) or as archives or folders (kind 1).
+    void pmCompareFileTo1Click(QObject* sender);
+    void pmCompareArchiveTo1Click(QObject* sender);
+    // Pairs the source entry (negated) with the target row's entry in the
+    // panes for the comparison that follows.
+    void compareToAction(int negatedSourceEntry, int targetRow, int sourcePane, int targetPane);
+    // The caret row's archive pair compared as folders.
+    void pmCompareArchivesClick(QObject* sender);
+    // Extracts an archive nested in an archive to the temporary folder;
+    // path becomes the local copy. False when the user declined or it failed.
+    bool extractNestedArchive(int pane, QString& path);
+    // Runs the folder comparison window; mode 1111 re-runs the panes' pair,
+    // 1114 the sub-folder pair, -1 the last roots.
+    void runFolderCompare(bool showOptions, int mode);
     void stepFile(bool forward);
     void TB_NEXTFILEClick(QObject* sender);
     void TB_PREVFILEClick(QObject* sender);
@@ -975,7 +991,38 @@ public:
             *pmSelectAllAddedLines = nullptr, *pmPrintSelection = nullptr, *pmOpeninexternalEditor21 = nullptr,
             *pmOpeninexternalEditor22 = nullptr, *pmLineProperties = nullptr, *pmExploreLine = nullptr;
 
+    // The folder view's row menus (main_window_folder_menus.cpp).
+    QMenu *pmFolder = nullptr, *pmFile = nullptr;
+    QAction *pmCopyFolder = nullptr, *pmCompareFolderTo1 = nullptr, *pmDeleteFolder = nullptr,
+            *pmFolderProperties = nullptr, *pmExploreFolder = nullptr, *pmCloseFolderCompareView1 = nullptr,
+            *pmCompareFiles = nullptr, *pmCompareFileTo1 = nullptr, *pmCompareArchives = nullptr,
+            *pmCompareArchiveTo1 = nullptr, *pmBrowseArchive1 = nullptr, *pmCopyFile = nullptr,
+            *pmDeleteFile = nullptr, *pmOpeninexternalEditor11 = nullptr, *pmOpeninexternalEditor12 = nullptr,
+            *pmOpenWithApp1 = nullptr, *pmFileProperties = nullptr, *pmExploreFile = nullptr,
+            *pmCloseFolderCompareView = nullptr;
+    TFolderMenuSnapshot folderMenuSnapshot() const;
+    // The copy engine and the delete list report each finished entry
+    // (main_window_folder_marks.cpp); a row below 0 only repaints.
+    void markEntryCopied(int row, int sourcePane);
+    void markEntryDeleted(int row, int pane);
+    // Marks a row differing with result kind, or clears a mark of that very
+    // kind, and counts it (1 attributes, 3 time, 4 names).
+    void markFolderRowResult(int kind, int row, bool differs, bool allowed);
+    // Deletes the selected entries of the active folder pane through the
+    // delete list (TB_DELETE, pmDeleteFolder, pmDeleteFile).
+    void TB_DELETEClick(QObject* sender);
+
 private:
+    void createFolderMenus();
+    void buildFolderContextMenu();
+    // Moves the folder tab's difference count and the folder window's with it.
+    void changeFolderDiffCount(int delta);
+    bool folderPickAccepts(int pane, int row) const;
+    void completeFolderPick(int targetPane, int targetRow);
+    // A pane whose path runs into an archive inside an archive gets the
+    // extracted inner archive; false when that failed.
+    bool nestedArchiveCheck(int pane);
+    int pickSourceEntry_ = -1;
     void createMouseControls();
     int rowAtY(int y) const;
     int columnAtX(int pane, int x) const;
