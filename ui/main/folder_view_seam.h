@@ -35,6 +35,10 @@ public:
     virtual int FolderDiffCount() const { return 0; }
     virtual void SetFolderDiffCount(int /*count*/) {}
 
+    // The main window swapped the folder view's two sides: what the folder
+    // window keeps per side (the roots' kinds) changes places too.
+    virtual void SwapSides() {}
+
     // Runs the folder comparison window in a mode (1112: its options only,
     // for the settings dialog); false when nothing ran.
     virtual bool Execute(bool /*showOptions*/, int /*mode*/) { return false; }

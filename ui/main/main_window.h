@@ -211,6 +211,9 @@ public:
     // Where the last context menu opened; dialogs of its items open there.
     QPoint menuPopupPos;
     TfProperties* fProperties = nullptr;
+    // The active folder pane's root + the caret row's entry path; empty
+    // without a caret row.
+    QString caretRowPath() const;
 
     // ---- tabs, view switching and control state ------------------------------
     // (main_window_tabs_ui.cpp, main_window_state_ui.cpp)
@@ -667,6 +670,9 @@ public:
     void pmLoadFileLeftClick(QObject* sender);
     void pmAnsifile1Click(QObject* sender);
     void TB_ReloadClick(QObject* sender);
+    // F5 in the folder view: the comparison runs again on its roots and the
+    // caret's entry is selected again.
+    void reloadFolderComparison();
     void BB_HEXClick(QObject* sender);
     void fbLoadClick(QObject* sender);
     void LoadDirect(int pane);
@@ -868,8 +874,10 @@ public:
     void FPClick1(QObject* sender);
     void T_HISTTimer();
     bool HistoryPending() const { return historyPending_; }
-    // Swaps the panes of the text or binary view (also fbSWAP).
+    // Swaps the panes of the folder, text, binary or image view (also fbSWAP).
     void mmSwapFiles1Click(QObject* sender);
+    // The text and binary views' part of the swap.
+    void swapFileSides(int view);
     QTimer* T_HIST = nullptr;
     QAction *LastUsedFiles1 = nullptr, *mmSwapFiles1 = nullptr;
 

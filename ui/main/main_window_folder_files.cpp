@@ -241,9 +241,10 @@ bool TF_Main::extractNestedArchive(int pane, QString& path) {
         path = local;
         return true;
     }
+    // The error text alone: this box is the one the user sees.
     config::showMessage(QStringLiteral(" Archive Error! "),
                         QStringLiteral("Failed to extract the nested archive:\r") +
-                            access::FZErrorText(code != 0 ? code : 2, kOpExtract),
+                            access::FZErrorText(-std::abs(code != 0 ? code : 2), kOpExtract),
                         config::MsgKind::Error);
     return false;
 }

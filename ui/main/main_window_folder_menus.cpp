@@ -134,7 +134,7 @@ void TF_Main::buildFolderContextMenu() {
     const int pane = getActivePane(vtFolder);
     const int row = ed.Caret.Row;
     if (row < 0 || row >= engine::folderRows().FolderRowCount) return;
-    if (!r.IsRowSelected(pane, row)) {
+    if (r.RowSelectionKind(pane, row) == 0) {
         applySelection(clickShift_, row);
         refreshSelection();
         updateControls();
