@@ -89,6 +89,8 @@ void TF_Main::createFolderMenus() {
                                     &TF_Main::pmOpeninexternalEditor11Click);
     pmOpenWithApp1 = item("pmOpenWithApp1", QStringLiteral("Open file with associated application"), false,
                           &TF_Main::pmOpeninexternalEditor11Click);
+    // Their rule shows them with the launcher.
+    for (QAction* a : {pmOpeninexternalEditor11, pmOpeninexternalEditor12, pmOpenWithApp1}) a->setProperty("Built", true);
     pmOpeninexternalEditor11->setProperty("Tag", kProgram1);
     pmOpeninexternalEditor12->setProperty("Tag", kProgram2);
     pmOpenWithApp1->setProperty("Tag", kAssociatedApp);

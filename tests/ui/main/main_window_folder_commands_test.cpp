@@ -15,6 +15,7 @@
 #include "config/services.h"
 #include "engine/rows.h"
 #include "tests/ui/main/folder_window_fixture.h"
+#include "ui/main/command_windows.h"
 #include "ui/main/folder_menus.h"
 
 namespace config = tandex::config;
@@ -22,6 +23,22 @@ namespace engine = tandex::engine;
 namespace ui = tandex::ui;
 
 namespace {
+
+// The launcher of external programs, recording what it was asked to open.
+class LauncherDouble : public ui::CommandWindowServices {
+public:
+    bool Has(ui::TCommandWindow window) const override { return window == ui::cwSharedServices; }
+    void ShowColors(QPoint, bool, std::function<void(int)>) override {}
+    void ShowSettings() override {}
+    void ShowSettingsPage(int, int) override {}
+    void ShowAbout(QPoint) override {}
+    QString RunExternalProgram(int kind, const QString& path) override {
+        opened.emplace_back(kind, path);
+        return {};
+    }
+    QString ExternalViewerCaption(int n) const override { return QStringLiteral("Editor %1").arg(n); }
+    std::vector<std::pair<int, QString>> opened;
+};
 
 class FolderCommandsTest : public tandex::testing::FolderWindowFixture {
 protected:
@@ -165,6 +182,27 @@ TEST_F(FolderCommandsTest, RightClicksOpenTheRowMenusWithTheirStates) {
     press(Qt::RightButton, 1, rowOfPath("top.txt"));
     EXPECT_FALSE(w.pmCompareArchives->isEnabled());
     w.pmFile->hide();
+}
+
+TEST_F(FolderCommandsTest, ExternalProgramsOpenTheCaretRowsFileOnceTheLauncherIsThere) {
+    ui::TF_Main& w = showTrees();
+    const int notes = rowOfPath("docs/notes.txt");
+    press(Qt::RightButton, 2, notes);
+    EXPECT_FALSE(w.pmOpenWithApp1->isVisible());
+    w.pmFile->hide();
+
+    LauncherDouble launcher;
+    ui::setCommandWindows(&launcher);
+    press(Qt::RightButton, 2, notes);
+    EXPECT_TRUE(w.pmOpenWithApp1->isVisible());
+    EXPECT_TRUE(w.pmOpeninexternalEditor12->isEnabled());
+    EXPECT_EQ(w.pmOpeninexternalEditor12->text(), "Editor 2");
+    w.pmFile->hide();
+    w.pmOpeninexternalEditor12->trigger();
+    w.pmOpenWithApp1->trigger();
+    ui::setCommandWindows(nullptr);
+    const QString path = tmp_.filePath("right/docs/notes.txt");
+    EXPECT_EQ(launcher.opened, (std::vector<std::pair<int, QString>>{{2, path}, {3, path}}));
 }
 
 // ---- compare-to ----------------------------------------------------------------------
@@ -361,7 +399,8 @@ TEST_F(FolderCommandsTest, F5RerunsWithAutoCloseAndSelectsTheEntryAgain) {
     };
     const QString notes = "docs/notes.txt";
     caretTo(2, rowOfPath(notes));
-    w.TB_ReloadClick(w.TB_RELOAD);
+    int key = Qt::Key_F5;
+    w.FormKeyDown(&w, key, Qt::NoModifier);
     ASSERT_EQ(services_.runs.size(), 1u);
     EXPECT_FALSE(services_.runs[0].showOptions);
     EXPECT_EQ(services_.runs[0].mode, -1);
