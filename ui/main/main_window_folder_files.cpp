@@ -186,15 +186,9 @@ bool TF_Main::folderPickAccepts(int pane, int row) const {
 }
 
 void TF_Main::compareToAction(int negatedSourceEntry, int targetRow, int sourcePane, int targetPane) {
-    // Entry 0 negated is no negative row: name it by the row that shows it.
-    int source = negatedSourceEntry;
-    if (source == 0) {
-        const auto& f = engine::folderRows();
-        source = -1;
-        for (int row = 0; row < f.FolderRowCount && source < 0; ++row)
-            if (f.FolderRowEntry(row) == 0) source = row;
-        if (source < 0) return;
-    }
+    // Entry 0 negated reads as row 0, which shows entry 0 whenever it is
+    // shown at all: rows keep the entries' order.
+    const int source = negatedSourceEntry;
     if (sourcePane == 1)
         setPanePair(source, targetRow, targetPane, sourcePane);
     else
