@@ -1,5 +1,7 @@
 #include "folder_view_services.h"
 
+#include <algorithm>
+#include <utility>
 #include "access/access_types.h"
 #include "ui/folders/cmp_folder.h"
 #include "ui/folders/folder_compare.h"
@@ -40,6 +42,20 @@ int TFolderViewServices::FolderRunState() const { return FolderCompare().RunStat
 
 QString TFolderViewServices::FolderSessionCaption() const {
     return cmpFolder_ ? cmpFolder_->LastSession() : QString();
+}
+
+int TFolderViewServices::FolderDiffCount() const {
+    const TCompareRun* run = cmpFolder_ ? cmpFolder_->Run() : nullptr;
+    return run ? run->Differences : 0;
+}
+
+void TFolderViewServices::SetFolderDiffCount(int count) {
+    if (TCompareRun* run = cmpFolder_ ? cmpFolder_->Run() : nullptr) run->Differences = std::max(count, 0);
+}
+
+void TFolderViewServices::SwapSides() {
+    TFolderCompareState& fc = FolderCompare();
+    std::swap(fc.LeftAccessKind, fc.RightAccessKind);
 }
 
 int TFolderViewServices::FolderRootKind(int pane) const {

@@ -34,6 +34,9 @@ public:
     QString FolderSessionCaption() const override;
     int FolderRootKind(int pane) const override;
     int FolderMaxDepth() const override;
+    int FolderDiffCount() const override;
+    void SetFolderDiffCount(int count) override;
+    void SwapSides() override;
     bool Execute(bool showOptions, int mode) override;
     void fbCancelClick() override;
     void SetFolderRunState(int state) override;

@@ -30,6 +30,15 @@ public:
     virtual void CopyToClipboard() {}
     virtual bool LogViewVisible() const { return false; }
 
+    // The folder window's difference count: the copy and delete callbacks
+    // and a changed property keep it in step with the folder tab's.
+    virtual int FolderDiffCount() const { return 0; }
+    virtual void SetFolderDiffCount(int /*count*/) {}
+
+    // The main window swapped the folder view's two sides: what the folder
+    // window keeps per side (the roots' kinds) changes places too.
+    virtual void SwapSides() {}
+
     // Runs the folder comparison window in a mode (1112: its options only,
     // for the settings dialog); false when nothing ran.
     virtual bool Execute(bool /*showOptions*/, int /*mode*/) { return false; }

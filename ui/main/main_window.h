@@ -22,6 +22,7 @@
 #include "engine/editor.h"
 #include "engine/main_window_services.h"
 #include "engine/tab_slots.h"
+#include "folder_menus.h"
 #include "main_window_jobs.h"
 #include "main_window_layout.h"
 #include "main_window_state.h"
@@ -211,6 +212,9 @@ public:
     // Where the last context menu opened; dialogs of its items open there.
     QPoint menuPopupPos;
     TfProperties* fProperties = nullptr;
+    // The active folder pane's root + the caret row's entry path; empty
+    // without a caret row.
+    QString caretRowPath() const;
 
     // ---- tabs, view switching and control state ------------------------------
     // (main_window_tabs_ui.cpp, main_window_state_ui.cpp)
@@ -667,6 +671,9 @@ public:
     void pmLoadFileLeftClick(QObject* sender);
     void pmAnsifile1Click(QObject* sender);
     void TB_ReloadClick(QObject* sender);
+    // F5 in the folder view: the comparison runs again on its roots and the
+    // caret's entry is selected again.
+    void reloadFolderComparison();
     void BB_HEXClick(QObject* sender);
     void fbLoadClick(QObject* sender);
     void LoadDirect(int pane);
@@ -769,6 +776,18 @@ public:
     void setPanePair(int leftRow, int rightRow, int rightSide, int leftSide);
     void setPanePairFromRow(int row);
     void pmCompareFilesClick(QObject* sender);
+    // Compare-to: the caret row's entry is compared with the next row
+    // clicked, as files (kind 0) or as archives or folders (kind 1).
+    void pmCompareFileTo1Click(QObject* sender);
+    void pmCompareArchiveTo1Click(QObject* sender);
+    // Pairs the source entry (negated) with the target row's entry in the
+    // panes for the comparison that follows.
+    void compareToAction(int negatedSourceEntry, int targetRow, int sourcePane, int targetPane);
+    // The caret row's archive pair compared as folders.
+    void pmCompareArchivesClick(QObject* sender);
+    // Extracts an archive nested in an archive to the temporary folder;
+    // path becomes the local copy. False when the user declined or it failed.
+    bool extractNestedArchive(int pane, QString& path);
     void stepFile(bool forward);
     void TB_NEXTFILEClick(QObject* sender);
     void TB_PREVFILEClick(QObject* sender);
@@ -853,8 +872,10 @@ public:
     void FPClick1(QObject* sender);
     void T_HISTTimer();
     bool HistoryPending() const { return historyPending_; }
-    // Swaps the panes of the text or binary view (also fbSWAP).
+    // Swaps the panes of the folder, text, binary or image view (also fbSWAP).
     void mmSwapFiles1Click(QObject* sender);
+    // The text and binary views' part of the swap.
+    void swapFileSides(int view);
     QTimer* T_HIST = nullptr;
     QAction *LastUsedFiles1 = nullptr, *mmSwapFiles1 = nullptr;
 
@@ -976,7 +997,38 @@ public:
             *pmSelectAllAddedLines = nullptr, *pmPrintSelection = nullptr, *pmOpeninexternalEditor21 = nullptr,
             *pmOpeninexternalEditor22 = nullptr, *pmLineProperties = nullptr, *pmExploreLine = nullptr;
 
+    // The folder view's row menus (main_window_folder_menus.cpp).
+    QMenu *pmFolder = nullptr, *pmFile = nullptr;
+    QAction *pmCopyFolder = nullptr, *pmCompareFolderTo1 = nullptr, *pmDeleteFolder = nullptr,
+            *pmFolderProperties = nullptr, *pmExploreFolder = nullptr, *pmCloseFolderCompareView1 = nullptr,
+            *pmCompareFiles = nullptr, *pmCompareFileTo1 = nullptr, *pmCompareArchives = nullptr,
+            *pmCompareArchiveTo1 = nullptr, *pmBrowseArchive1 = nullptr, *pmCopyFile = nullptr,
+            *pmDeleteFile = nullptr, *pmOpeninexternalEditor11 = nullptr, *pmOpeninexternalEditor12 = nullptr,
+            *pmOpenWithApp1 = nullptr, *pmFileProperties = nullptr, *pmExploreFile = nullptr,
+            *pmCloseFolderCompareView = nullptr;
+    TFolderMenuSnapshot folderMenuSnapshot() const;
+    // The copy engine and the delete list report each finished entry
+    // (main_window_folder_marks.cpp); a row below 0 only repaints.
+    void markEntryCopied(int row, int sourcePane);
+    void markEntryDeleted(int row, int pane);
+    // Marks a row differing with result kind, or clears a mark of that very
+    // kind, and counts it (1 attributes, 3 time, 4 names).
+    void markFolderRowResult(int kind, int row, bool differs, bool allowed);
+    // Deletes the selected entries of the active folder pane through the
+    // delete list (TB_DELETE, pmDeleteFolder, pmDeleteFile).
+    void TB_DELETEClick(QObject* sender);
+
 private:
+    void createFolderMenus();
+    void buildFolderContextMenu();
+    // Moves the folder tab's difference count and the folder window's with it.
+    void changeFolderDiffCount(int delta);
+    bool folderPickAccepts(int pane, int row) const;
+    void completeFolderPick(int targetPane, int targetRow);
+    // A pane whose path runs into an archive inside an archive gets the
+    // extracted inner archive; false when that failed.
+    bool nestedArchiveCheck(int pane);
+    int pickSourceEntry_ = -1;
     void createMouseControls();
     int rowAtY(int y) const;
     int columnAtX(int pane, int x) const;
@@ -1064,7 +1116,8 @@ private:
     // ---- folder comparison runs (main_window_folder_run.cpp) ---------------------
 public:
     // Runs a folder comparison through the folder window with the window's
-    // controls disabled; the modes are the folder window's.
+    // controls disabled; the modes are the folder window's: 1111 re-runs the
+    // panes' pair, 1114 the sub-folder pair, -1 the last roots.
     void runFolderCompare(bool showOptions, int mode);
     // TB_OPENFOLDER and "Compare folders...".
     void BB_OPENFOLDERClick(QObject* sender);

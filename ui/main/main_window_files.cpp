@@ -24,9 +24,13 @@
 #include "access/file_ops.h"
 #include "access/file_times.h"
 #include "access/locations.h"
+#include "config/app_settings.h"
 #include "config/services.h"
 #include "config/sys_helpers.h"
+#include "engine/editor.h"
+#include "engine/folder_rows.h"
 #include "engine/pane_stores.h"
+#include "engine/rows.h"
 #include "ui/main/command_windows.h"
 #include "ui/main/file_properties.h"
 #include "ui/main/flat_button.h"
@@ -155,31 +159,60 @@ void TF_Main::pmOpenContainingFolderClick(QObject* sender) {
         OpenInFileManager(LocateFolder(root, true));
 }
 
-void TF_Main::pmExploreFolderClick(QObject* /*sender*/) {
-    // The folder view's rows are located by their own items; this is the
-    // text view's: the active pane's file.
-    if (viewType_ == vtFolder) return;
-    const int pane = getActivePane(viewType_);
-    OpenInFileManager(LocateFolder(engine::paneStores().SideDisplayPath(pane), false));
+QString TF_Main::caretRowPath() const {
+    const int row = engine::editor().Caret.Row;
+    const auto& f = engine::folderRows();
+    if (row < 0 || row >= f.FolderRowCount) return {};
+    const int pane = getActivePane(vtFolder);
+    return engine::paneStores().FolderRoots[size_t(pane)] + f.FolderRowPath(pane, row);
+}
+
+void TF_Main::pmExploreFolderClick(QObject* sender) {
+    pickMode(2);
+    if (viewType_ != vtFolder) {
+        const int pane = getActivePane(viewType_);
+        OpenInFileManager(LocateFolder(engine::paneStores().SideDisplayPath(pane), false));
+        return;
+    }
+    // A file row's file is selected in its folder; a folder row's folder
+    // is opened.
+    OpenInFileManager(LocateFolder(caretRowPath(), sender == pmExploreFolder));
 }
 
 void TF_Main::pmOpeninexternalEditor11Click(QObject* sender) {
-    // The folder view's branch comes with that view's file menu.
-    if (viewType_ == vtFolder || !sender) return;
+    if (!sender) return;
     const int kind = sender->property("Tag").toInt();
-    const int pane = getActivePane(viewType_);
-    if (engine::paneStores().FileNames[size_t(pane)].isEmpty()) return;
-    const QString path = engine::paneStores().SideFileName(pane);
+    QString path;
+    if (viewType_ == vtFolder) {
+        const int row = engine::editor().Caret.Row;
+        const auto& f = engine::folderRows();
+        if (row < 0 || row >= f.FolderRowCount || f.RowFolderState(row) != 0) return;
+        const int pane = getActivePane(vtFolder);
+        path = engine::paneStores().FolderRoots[size_t(pane)] + engine::rows().RowCopyText(pane, row);
+    } else {
+        const int pane = getActivePane(viewType_);
+        if (engine::paneStores().FileNames[size_t(pane)].isEmpty()) return;
+        path = engine::paneStores().SideFileName(pane);
+    }
     const QString error = commandWindows().RunExternalProgram(kind, path);
     if (!error.isEmpty()) config::showMessage(QStringLiteral("Tandex"), error, config::MsgKind::Error);
 }
 
-void TF_Main::pmFilePropertiesClick(QObject* /*sender*/) {
+void TF_Main::pmFilePropertiesClick(QObject* sender) {
     pickMode(2);
-    if (viewType_ == vtFolder) return;
-    const int pane = getActivePane(viewType_);
-    const QString path = engine::paneStores().SideFileName(pane);
-    if (engine::paneStores().FileNames[size_t(pane)].isEmpty()) return;
+    QString path;
+    int row = -1;
+    bool folder = false;
+    if (viewType_ == vtFolder) {
+        row = engine::editor().Caret.Row;
+        path = caretRowPath();
+        if (path.isEmpty()) return;
+        folder = sender == pmFolderProperties;
+    } else {
+        const int pane = getActivePane(viewType_);
+        path = engine::paneStores().SideFileName(pane);
+        if (engine::paneStores().FileNames[size_t(pane)].isEmpty()) return;
+    }
     if (!fProperties) {
         fProperties = new TfProperties(this);
         fProperties->OnRenamed = [this](int row, const QString& name) { propertiesRenamed(row, name); };
@@ -193,21 +226,47 @@ void TF_Main::pmFilePropertiesClick(QObject* /*sender*/) {
         const QList<QImage>* icons = ImageList(16);
         if (icons && icons->size() > 28) fProperties->setWindowIcon(QIcon(QPixmap::fromImage(icons->at(28))));
     }
-    // A file of the text view has no folder row.
-    fProperties->Execute(menuPopupPos, -1, path, false);
+    // A file of the text view has no folder row (-1).
+    fProperties->Execute(menuPopupPos, row, path, folder);
 }
 
-void TF_Main::propertiesRenamed(int /*row*/, const QString& name) {
-    if (viewType_ == vtFolder) return;
+void TF_Main::propertiesRenamed(int row, const QString& name) {
     auto& stores = engine::paneStores();
-    const int pane = getActivePane(viewType_);
-    stores.FileNames[size_t(pane)] = name;
-    showFileNames();
+    if (viewType_ != vtFolder) {
+        const int pane = getActivePane(viewType_);
+        stores.FileNames[size_t(pane)] = name;
+        showFileNames();
+    }
+    if (row < 0) return;
+    auto& f = engine::folderRows();
+    const int pane = getActivePane(vtFolder);
+    if (!f.RenameFolderEntry(pane, row, name)) return;
+    auto nameOf = [&f, row](int side) {
+        const QString path = f.FolderRowPath(side, row);
+        return path.mid(path.lastIndexOf(u'/') + 1);
+    };
+    markFolderRowResult(4, row, nameOf(1) != nameOf(2), true);
+    if (viewType_ == vtFolder) {
+        refreshSelection();
+        updateControls();
+    }
 }
 
-void TF_Main::propertiesTimeChanged(int /*row*/, quint64 /*time*/) {
-    if (viewType_ == vtFolder) return;
+void TF_Main::propertiesTimeChanged(int row, quint64 time) {
     auto& stores = engine::paneStores();
+    if (row >= 0) {
+        const int pane = getActivePane(vtFolder);
+        const int entry = engine::folderRows().FolderRowEntry(row);
+        engine::TFolderEntry* e = stores.FolderEntries[size_t(pane)][entry];
+        if (entry < 0 || e->Empty) return;
+        e->Time = time;
+        const engine::TFolderEntry* other = stores.FolderEntries[size_t(engine::PaneStores::OtherSide(pane))][entry];
+        const bool differ = other->Empty || access::FZCompareFileTimes(e->Time, other->Time) != 0;
+        markFolderRowResult(3, row, differ, config::AppSettings().FCDateTime);
+        if (viewType_ == vtFolder) refreshSelection();
+        return;
+    }
+    if (viewType_ == vtFolder) return;
     const int pane = getActivePane(viewType_);
     qint64 size = 0;
     access::TFZFileInfo info;
@@ -220,8 +279,21 @@ void TF_Main::propertiesTimeChanged(int /*row*/, quint64 /*time*/) {
     refreshView();
 }
 
-void TF_Main::propertiesAttrChanged(int /*row*/, quint32 /*attributes*/) {
+void TF_Main::propertiesAttrChanged(int row, quint32 attributes) {
     // Only folder rows keep attributes; a pane's file shows none.
+    if (row < 0) return;
+    auto& stores = engine::paneStores();
+    const int pane = getActivePane(vtFolder);
+    const int entry = engine::folderRows().FolderRowEntry(row);
+    engine::TFolderEntry* e = stores.FolderEntries[size_t(pane)][entry];
+    if (entry < 0 || e->Empty) return;
+    e->Attributes = attributes;
+    // Read-only, hidden and system count; the archive bit never does.
+    constexpr quint32 kCompared = 7;
+    const engine::TFolderEntry* other = stores.FolderEntries[size_t(engine::PaneStores::OtherSide(pane))][entry];
+    const bool differ = (e->Attributes & kCompared) != (other->Attributes & kCompared);
+    markFolderRowResult(1, row, differ, config::AppSettings().FCAttr != 0);
+    if (viewType_ == vtFolder) refreshSelection();
 }
 
 }  // namespace tandex::ui

@@ -44,6 +44,9 @@ void TF_Main::runFolderCompare(bool showOptions, int mode) {
     // A second start while one runs (the event pump turns during the run).
     if (folderRunActive_) return;
     pickMode(2);
+    // A re-run of the panes' pair reads archives nested in archives from
+    // their extracted copies.
+    if (mode == 1111 && (!nestedArchiveCheck(1) || !nestedArchiveCheck(2))) return;
     auto& stores = engine::paneStores();
     if (singlePaneView_) {
         // The folder view always shows both sides.

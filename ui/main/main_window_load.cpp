@@ -38,6 +38,7 @@
 #include "config/sys_helpers.h"
 #include "engine/diff_engine.h"
 #include "engine/editor.h"
+#include "engine/folder_rows.h"
 #include "engine/fuzzy_similarity.h"
 #include "engine/inline_diff.h"
 #include "engine/line_keys.h"
@@ -57,6 +58,7 @@ namespace tandex::ui {
 namespace {
 
 constexpr int kOpLocal = 0, kOpWeb = 16, kOpArchive = 17, kOpCloud = 18;
+constexpr int kLastRoots = -1, kSubFolderPair = 1114;
 
 // Local paths split at "/" only: the folder keeps its trailing "/".
 void splitPath(const QString& path, QString& folder, QString& name) {
@@ -994,7 +996,10 @@ void TF_Main::pmAnsifile1Click(QObject* sender) {
 
 void TF_Main::TB_ReloadClick(QObject*) {
     if (Busy()) return;
-    if (ViewType() == vtFolder) return;  // the folder comparison reloads itself
+    if (ViewType() == vtFolder) {
+        reloadFolderComparison();
+        return;
+    }
     const int top = topRow(ViewType()), active = getActivePane(ViewType());
     saveTabState();
     // A reloaded image view keeps its zoom and the frames it shows.
@@ -1102,12 +1107,53 @@ void TF_Main::fbLoadClick(QObject*) {
 }
 
 void TF_Main::LoadDirect(int pane) {
-    if (Busy() || ViewType() == vtFolder) return;  // the folder branch comes with the folder view
+    if (Busy()) return;
     const QString path = pane == 1 ? editedPathLeft : editedPathRight;
     if (path.isEmpty()) return;
+    if (ViewType() == vtFolder) {
+        engine::paneStores().FolderRoots[size_t(pane)] = path;
+        runFolderCompare(false, kSubFolderPair);
+        refreshView();
+        return;
+    }
     if (!confirmReplacePanes(pane)) return;
     saveTabState();
     loadAndCompare(pane, pane == 1 ? path : QString(), pane == 2 ? path : QString());
+}
+
+void TF_Main::reloadFolderComparison() {
+    auto& ed = engine::editor();
+    auto& f = engine::folderRows();
+    const int active = getActivePane(vtFolder);
+    SkipFirstDifference = true;
+    // The run builds new entries: the caret's entry is found again by its path.
+    const int row = ed.Caret.Row;
+    const QString path = row >= 0 && row < f.FolderRowCount ? f.FolderRowPath(active, row) : QString();
+    auto& s = config::AppSettings();
+    const bool autoClose = s.FCAutoClose;
+    s.FCAutoClose = true;
+    runFolderCompare(false, kLastRoots);
+    s.FCAutoClose = autoClose;
+    setActivePane(vtFolder, active);
+    ed.SetActiveSide(active);
+    const auto& st = engine::paneStores();
+    int entry = -1;
+    for (int i = 0; i < st.FolderEntryCount && entry < 0 && !path.isEmpty(); ++i)
+        if (f.FolderEntryPath(active, i) == path) entry = i;
+    if (entry >= 0) {
+        f.ClearFolderSelection();
+        f.SetFolderEntrySelected(active, entry, true);
+        if (s.FCTreeView) f.OpenFoldersToSelection();
+        updateRowRange();
+        const int selected = f.FirstSelectedFolderRow();
+        if (selected >= 0) {
+            ed.PlaceCaret(1, selected, active);
+            scrollRowIntoView(selected);
+        }
+    }
+    SkipFirstDifference = false;
+    refreshView();
+    refreshDetails(ed.Caret.Row);
 }
 
 }  // namespace tandex::ui

@@ -88,6 +88,7 @@ void TF_Main::createMouseControls() {
         pickMode(0);
     });
     createLineMenu();
+    createFolderMenus();
 }
 
 // ---- where the mouse is ------------------------------------------------------------
@@ -188,8 +189,10 @@ void TF_Main::FormMouseDown(QObject* sender, Qt::MouseButton button, Qt::Keyboar
             ed.SetSelectionEnd(0, row);
         else
             ed.SetSelection(0, row, 0, row);
-        // The margin selects whole rows.
+        // The margin selects whole rows; so does the context menu's own
+        // selection of the row.
         if (!(shift & Qt::ControlModifier)) shift = Qt::ShiftModifier;
+        clickShift_ = shift;
     } else {
         if (shift & Qt::ShiftModifier)
             ed.SetSelectionEnd(column, row);
@@ -305,6 +308,12 @@ void TF_Main::FormMouseMove(QObject* sender, Qt::KeyboardModifiers, int x, int y
         cursor = screenCursor(closed ? 10 : 11, Qt::PointingHandCursor);
     } else if (PickModeOn()) {
         const int pane = x < g.splitX ? 1 : 2;
+        if (pickPurpose != kPickSimilarity && viewType_ == vtFolder) {
+            // The panes name the pair the click would compare.
+            setActivePane(viewType_, pane);
+            ed.SetActiveSide(pane);
+            if (row >= 0 && row < st.VisibleRowCount()) setPanePairFromRow(row);
+        }
         cursor = QCursor(pickAccepts(pane, row) ? Qt::PointingHandCursor : Qt::ForbiddenCursor);
     }
     if (rowArea_->cursor().shape() != cursor.shape() || cursor.shape() == Qt::BitmapCursor) rowArea_->setCursor(cursor);
@@ -431,6 +440,7 @@ bool TF_Main::pickAccepts(int pane, int row) const {
     // line of the source's own pane has no score.
     if (pickPurpose == kPickSimilarity)
         return pane != pickSourcePane_ && !engine::rows().IsRowMissing(pane, row) && !singlePaneView_;
+    if (viewType_ == vtFolder) return folderPickAccepts(pane, row);
     return !engine::rows().IsRowMissing(pane, row);
 }
 
@@ -442,6 +452,7 @@ void TF_Main::pickMode(int mode) {
             compareToPending_ = true;
             pickSourcePane_ = ed.ActiveSide;
             pickSourceRow_ = ed.Caret.Row;
+            pickSourceEntry_ = engine::folderRows().FolderRowEntry(ed.Caret.Row);
             rowArea_->setCursor(Qt::PointingHandCursor);
         }
     } else if (mode == 1) {
@@ -450,9 +461,13 @@ void TF_Main::pickMode(int mode) {
         rowArea_->setCursor(Qt::ArrowCursor);
         const int pane = ed.ActiveSide;
         const int row = ed.Caret.Row;
-        if (pickAccepts(pane, row) && pickPurpose == kPickSimilarity)
-            showSimilarity(row, QCursor::pos());
-        // Comparing the clicked folder or file pair comes with the folder view.
+        // A click where the cursor said no-drop does nothing.
+        if (pickAccepts(pane, row)) {
+            if (pickPurpose == kPickSimilarity)
+                showSimilarity(row, QCursor::pos());
+            else if (viewType_ == vtFolder && pickSourceEntry_ >= 0)
+                completeFolderPick(pane, row);
+        }
     } else if (compareToPending_) {
         compareToPending_ = false;
         rowArea_->setCursor(Qt::ArrowCursor);

@@ -116,7 +116,10 @@ void TF_Main::buildContextMenu() {
         showImageMenu(getActivePane(vtImage), QCursor::pos());
         return;
     }
-    // The folder view's menus come with that view.
+    if (viewType_ == vtFolder) {
+        buildFolderContextMenu();
+        return;
+    }
     if (viewType_ != vtText && viewType_ != vtBinary) return;
     const bool binary = viewType_ == vtBinary;
     auto& r = engine::rows();

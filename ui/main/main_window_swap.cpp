@@ -1,5 +1,5 @@
-// Swapping the two sides of the shown comparison. Everything that belongs
-// to a file moves with it: its lines and undo stack (the engine's part),
+// Swapping the two sides of the shown comparison: two files, or two folder
+// trees with their roots. Everything that belongs to a file moves with it: its lines and undo stack (the engine's part),
 // its modified state, its error memo and the counters that name a side.
 // Swapping twice gives back the comparison as it was.
 
@@ -13,6 +13,7 @@
 #include "engine/text_compare.h"
 #include "compare_bin.h"
 #include "flat_button.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 
 namespace tandex::ui {
@@ -53,13 +54,32 @@ void TF_Main::mmSwapFiles1Click(QObject*) {
         if (!editor.EditBusy) swapImages();
         return;
     }
-    // The folder view swaps with its own view.
-    if (view != vtText && view != vtBinary) return;
+    if (view != vtText && view != vtBinary && view != vtFolder) return;
     swapSelectTags(fbLSelAll, fbRSelAll);
     swapSelectTags(fbLSelNew, fbRSelNew);
     for (TFlatButton2* b : {fbLSelAll, fbRSelAll, fbLSelNew, fbRSelNew}) labelSelectButton(b);
     editor.EditBusy = 1;
+    if (view == vtFolder) {
+        engine::folderRows().SwapFolderSides();
+        // The folder window swaps its roots' kinds too: the view reads them
+        // again whenever it is shown.
+        folderView().SwapSides();
+    } else {
+        swapFileSides(view);
+    }
 
+    const int active = engine::PaneStores::OtherSide(getActivePane(view));
+    setActivePane(view, active);
+    editor.SetActiveSide(active);
+    saveTabState();
+    drawTabBar();
+    refreshView();
+    updateStatusBar();
+    refocusMain();
+    editor.EditBusy = 0;
+}
+
+void TF_Main::swapFileSides(int view) {
     engine::folderRows().SwapFileSides(true);
     engine::fccTabs().SwapPaneModified();
     swapMemos(M_LOpenErr, M_ROpenErr);
@@ -83,16 +103,6 @@ void TF_Main::mmSwapFiles1Click(QObject*) {
         engine::fuzzyProcessor().FuzzyToggleTransposed();
         recompare();
     }
-
-    const int active = engine::PaneStores::OtherSide(getActivePane(view));
-    setActivePane(view, active);
-    editor.SetActiveSide(active);
-    saveTabState();
-    drawTabBar();
-    refreshView();
-    updateStatusBar();
-    refocusMain();
-    editor.EditBusy = 0;
 }
 
 }  // namespace tandex::ui
