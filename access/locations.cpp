@@ -308,6 +308,16 @@ std::vector<TFZMount> FZMountTable() {
     return cache.mounts;
 }
 
+bool FZMountOf(const QString& path, TFZMount& mount) {
+    auto& cache = mountCache();
+    std::lock_guard lock(cache.mutex);
+    cache.refresh();
+    const TFZMount* m = mountOf(cache.mounts, absolutePath(path));
+    if (!m) return false;
+    mount = *m;
+    return true;
+}
+
 bool FZLocalPathOf(const QString& path, QString& localPath) {
     if (!FZIsUncPath(path)) {
         localPath = path;

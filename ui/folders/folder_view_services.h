@@ -15,6 +15,7 @@ class TF_Main;
 namespace tandex::folders {
 
 class TfLogView;
+class TF_ShowDel;
 
 class TFolderViewServices : public ui::FolderViewServices {
 public:
@@ -31,12 +32,19 @@ public:
     bool LogViewVisible() const override;
     int FolderRunState() const override;
 
+    QWidget* DeleteList() const override;
+    void Prepare(const QPoint& position, int side, int expectedCount) override;
+    void AddItem(int row, const QString& path) override;
+    void Run(int storeSide) override;
+
     TfLogView* LogView() const;
+    TF_ShowDel* ShowDel() const;
 
 private:
     // Owned by the main window when there is one, so that it neither keeps
     // the program running once the main window has closed nor outlives it.
     QPointer<TfLogView> logView_;
+    QPointer<TF_ShowDel> showDel_;
 };
 
 }  // namespace tandex::folders

@@ -770,6 +770,10 @@ public:
     void pmCompareFilesClick(QObject* sender);
     void stepFile(bool forward);
     void TB_NEXTFILEClick(QObject* sender);
+    // The delete command (toolbar and the folder menus): lists the selected
+    // files of the selection's pane in the delete list and runs it.
+    void TB_DELETEClick(QObject* sender);
+    void markEntryDeleted(int row, int pane);
     void TB_PREVFILEClick(QObject* sender);
     void pmSelectAllInFolderAndSubfolders1Click(QObject* sender);
     // Whether x lies strictly inside the tree view's expander of a row on
