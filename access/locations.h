@@ -51,6 +51,8 @@ void FZSetMountTableSource(const QString& file);
 // The mount table, re-read whenever the kernel reports a change.
 std::vector<TFZMount> FZMountTable();
 
+// cifs, smb3, nfs, nfs4 or fuse.sshfs.
+bool FZIsNetworkFileSystem(const QString& type);
 // The mount that holds an absolute local path (the longest mount point
 // above it); false when the table lists none.
 bool FZMountOf(const QString& path, TFZMount& mount);

@@ -21,11 +21,6 @@ namespace {
 constexpr quint32 kAttrSystem = 0x4;
 const QString kCaption = QStringLiteral("Tandex");
 
-bool isNetworkFs(const QString& type) {
-    return type == QLatin1String("cifs") || type == QLatin1String("smb3") || type == QLatin1String("nfs") ||
-           type == QLatin1String("nfs4") || type == QLatin1String("fuse.sshfs");
-}
-
 bool isReadOnlyMedium(const QString& type) {
     return type == QLatin1String("iso9660") || type == QLatin1String("udf") || type == QLatin1String("squashfs");
 }
@@ -92,7 +87,7 @@ int DriveClassOf(const QString& path) {
     access::TFZMount mount;
     if (!access::FZMountOf(path, mount)) return dcRemote;
     if (isReadOnlyMedium(mount.fsType)) return dcReadOnly;
-    if (isNetworkFs(mount.fsType) || isRemovableDevice(mount.source)) return dcRemote;
+    if (access::FZIsNetworkFileSystem(mount.fsType) || isRemovableDevice(mount.source)) return dcRemote;
     return dcLocal;
 }
 

@@ -178,6 +178,15 @@ TEST_F(DeleteRun, AFailedItemIsListedWithItsErrorAndWarned) {
     EXPECT_EQ(shown[0].kind, config::MsgKind::Warning);
 }
 
+TEST_F(DeleteRun, ASingleFailedItemUsesTheSingularTexts) {
+    TDeleteList list;
+    run(list, {"root/gone.txt"});
+    EXPECT_EQ(list.ActionText, "Didn't delete the following file:");
+    const auto shown = messages.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "The file couldn't be deleted!");
+}
+
 TEST_F(DeleteRun, ALongPathDeletesExactlyThatFile) {
     // The first 255 characters of the long path name another file: that
     // one must stay.
