@@ -12,12 +12,6 @@ namespace tandex::access {
 
 namespace {
 
-bool isNetworkFs(const QString& type) {
-    return type == QLatin1String("cifs") || type == QLatin1String("smb3") ||
-           type == QLatin1String("nfs") || type == QLatin1String("nfs4") ||
-           type == QLatin1String("fuse.sshfs");
-}
-
 // Undoes the octal escapes ("\040" for a blank) of mountinfo fields.
 QString unescapeField(const QByteArray& field) {
     QByteArray out;
@@ -286,7 +280,7 @@ std::vector<TFZMount> FZParseMountInfo(const QByteArray& text) {
         m.mountPoint = unescapeField(f[4]);
         m.fsType = unescapeField(f[dash + 1]);
         m.source = unescapeField(f[dash + 2]);
-        if (isNetworkFs(m.fsType)) splitSource(m);
+        if (FZIsNetworkFileSystem(m.fsType)) splitSource(m);
         mounts.push_back(std::move(m));
     }
     return mounts;
@@ -306,6 +300,22 @@ std::vector<TFZMount> FZMountTable() {
     std::lock_guard lock(cache.mutex);
     cache.refresh();
     return cache.mounts;
+}
+
+bool FZIsNetworkFileSystem(const QString& type) {
+    return type == QLatin1String("cifs") || type == QLatin1String("smb3") ||
+           type == QLatin1String("nfs") || type == QLatin1String("nfs4") ||
+           type == QLatin1String("fuse.sshfs");
+}
+
+bool FZMountOf(const QString& path, TFZMount& mount) {
+    auto& cache = mountCache();
+    std::lock_guard lock(cache.mutex);
+    cache.refresh();
+    const TFZMount* m = mountOf(cache.mounts, absolutePath(path));
+    if (!m) return false;
+    mount = *m;
+    return true;
 }
 
 bool FZLocalPathOf(const QString& path, QString& localPath) {

@@ -51,6 +51,12 @@ void FZSetMountTableSource(const QString& file);
 // The mount table, re-read whenever the kernel reports a change.
 std::vector<TFZMount> FZMountTable();
 
+// cifs, smb3, nfs, nfs4 or fuse.sshfs.
+bool FZIsNetworkFileSystem(const QString& type);
+// The mount that holds an absolute local path (the longest mount point
+// above it); false when the table lists none.
+bool FZMountOf(const QString& path, TFZMount& mount);
+
 // The local path of a "//host/share/..." path, or of a path given as it
 // is; false for a share that is not mounted.
 bool FZLocalPathOf(const QString& path, QString& localPath);

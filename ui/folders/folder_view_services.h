@@ -16,6 +16,7 @@ namespace tandex::folders {
 
 class TfLogView;
 class TCmpFolder;
+class TF_ShowDel;
 
 class TFolderViewServices : public ui::FolderViewServices {
 public:
@@ -43,9 +44,15 @@ public:
     bool FolderWindowVisible() const override;
     void CloseFolderWindow() override;
 
+    QWidget* DeleteList() const override;
+    void Prepare(const QPoint& position, int side, int expectedCount) override;
+    void AddItem(int row, const QString& path) override;
+    void Run(int storeSide) override;
+
     TfLogView* LogView() const;
     // The folder comparison window, made at its first use.
     TCmpFolder* CmpFolder();
+    TF_ShowDel* ShowDel() const;
 
 private:
     ui::TF_Main* main_ = nullptr;
@@ -53,6 +60,7 @@ private:
     // Owned by the main window when there is one, so that it neither keeps
     // the program running once the main window has closed nor outlives it.
     QPointer<TfLogView> logView_;
+    QPointer<TF_ShowDel> showDel_;
 };
 
 }  // namespace tandex::folders

@@ -5,7 +5,10 @@
 // at start; until then no folder comparison has run (no session caption,
 // roots on local disks) and there is no log viewer.
 
+#include <QPoint>
 #include <QString>
+
+class QWidget;
 
 namespace tandex::ui {
 
@@ -38,6 +41,16 @@ public:
     // The main window swapped the folder view's two sides: what the folder
     // window keeps per side (the roots' kinds) changes places too.
     virtual void SwapSides() {}
+    // The delete list window, nullptr while there is none (the delete
+    // commands stay hidden then). The main window places it by this.
+    virtual QWidget* DeleteList() const { return nullptr; }
+    // The delete list in the caller's order: Prepare at a place for a pane
+    // and the expected number of items, AddItem per file (its row and full
+    // path), then Run, which returns once the user closed the list and
+    // reports every deleted row through TF_Main::markEntryDeleted.
+    virtual void Prepare(const QPoint& /*position*/, int /*side*/, int /*expectedCount*/) {}
+    virtual void AddItem(int /*row*/, const QString& /*path*/) {}
+    virtual void Run(int /*storeSide*/) {}
 
     // Runs the folder comparison window in a mode (1112: its options only,
     // for the settings dialog); false when nothing ran.

@@ -44,7 +44,7 @@ void TF_Main::createFolderMenus() {
     pmCopyFolder = item("pmCopyFolder", QStringLiteral("Copy..."), false, &TF_Main::BB_COPYTOClick);
     pmCompareFolderTo1 = item("pmCompareFolderTo1", QStringLiteral("Compare folder To..."), true,
                               &TF_Main::pmCompareArchiveTo1Click);
-    pmDeleteFolder = item("pmDeleteFolder", QStringLiteral("Delete..."), false, &TF_Main::TB_DELETEClick);
+    pmDeleteFolder = item("pmDeleteFolder", QStringLiteral("Delete..."), true, &TF_Main::TB_DELETEClick);
     pmFolder->addSeparator();
     item("Selectallfilesinthisfolder1", QStringLiteral("Select all files in this folder"), true,
          &TF_Main::Selectallfilesinthisfolder1Click);
@@ -80,7 +80,7 @@ void TF_Main::createFolderMenus() {
                             &TF_Main::pmLoadFileLeftClick);
     pmFile->addSeparator();
     pmCopyFile = item("pmCopyFile", QStringLiteral("Copy..."), false, &TF_Main::BB_COPYTOClick);
-    pmDeleteFile = item("pmDeleteFile", QStringLiteral("Delete..."), false, &TF_Main::TB_DELETEClick);
+    pmDeleteFile = item("pmDeleteFile", QStringLiteral("Delete..."), true, &TF_Main::TB_DELETEClick);
     pmFile->addSeparator();
     // The external programs show once the launcher is installed.
     pmOpeninexternalEditor11 = item("pmOpeninexternalEditor11", QStringLiteral("Open in external program 1"), false,
@@ -155,11 +155,6 @@ void TF_Main::buildFolderContextMenu() {
     for (QAction* close : {pmCloseFolderCompareView, pmCloseFolderCompareView1}) close->setProperty("Tag", s.currentTab);
     menuPopupPos = Client->mapToGlobal(mouseDownPoint_);
     menu->popup(menuPopupPos);
-}
-
-void TF_Main::TB_DELETEClick(QObject*) {
-    // The delete list runs the selected entries; until it exists the
-    // delete items stay hidden and this does nothing.
 }
 
 }  // namespace tandex::ui

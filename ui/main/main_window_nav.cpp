@@ -66,6 +66,7 @@ void TF_Main::createNavigation() {
     wire(findChild<QAction*>(QStringLiteral("GotoLine1")), &TF_Main::GotoLine1Click);
     wire(TB_NEXTFILE, &TF_Main::TB_NEXTFILEClick);
     wire(TB_PREVFILE, &TF_Main::TB_PREVFILEClick);
+    wire(TB_DELETE, &TF_Main::TB_DELETEClick);
     // The bars report the user's request; the handlers decide where the view goes.
     connect(vScrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) { OnScroll(vScrollBar, action); });
     connect(hScrollBar, &QAbstractSlider::actionTriggered, this,
