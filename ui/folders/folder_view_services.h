@@ -15,6 +15,7 @@ class TF_Main;
 namespace tandex::folders {
 
 class TfLogView;
+class TAdvCopy;
 
 class TFolderViewServices : public ui::FolderViewServices {
 public:
@@ -33,10 +34,23 @@ public:
 
     TfLogView* LogView() const;
 
+    bool CopyWindowExists() const override;
+    void CopyPrepare(int side) override;
+    qint64 CopyTotalBytes() const override;
+    void SetCopyTotalBytes(qint64 bytes) override;
+    qint64 CopyReplacedBytes() const override;
+    void SetCopyReplacedBytes(qint64 bytes) override;
+    void CopyAddJob(const QString& srcFolder, const QString& srcName, qint64 size, int row, const QString& dstName,
+                    const QString& dstFolder) override;
+    void CopyExecute(int sourceSide, const QString& destRoot) override;
+    void CloseCopyWindow() override;
+    TAdvCopy* AdvCopy() const;
+
 private:
     // Owned by the main window when there is one, so that it neither keeps
     // the program running once the main window has closed nor outlives it.
     QPointer<TfLogView> logView_;
+    QPointer<TAdvCopy> advCopy_;
 };
 
 }  // namespace tandex::folders

@@ -965,6 +965,8 @@ public:
     void buildContextMenu();
     void pmFilePopup(QObject* sender);
     void BB_COPYTOClick(QObject* sender);
+    void copySelectedFiles();
+    void markEntryCopied(int row, int sourcePane);
     void copySelectedLines();
     void Copy1Click(QObject* sender);
     QString selectedText() const;

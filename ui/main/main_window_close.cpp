@@ -16,6 +16,7 @@
 #include "engine/undo_stack.h"
 #include "command_windows.h"
 #include "compare_bin.h"
+#include "folder_view_seam.h"
 #include "main_window.h"
 #include "print_seams.h"
 #include "status_win.h"
@@ -133,6 +134,7 @@ void TF_Main::FormClose() {
     const QRect normal = s.AFZ ? normalGeometry() : QRect(pos(), size());
     if (s.AFZ) showNormal();
     hide();
+    folderView().CloseCopyWindow();
     s.AFH = normal.height();
     s.AFW = normal.width();
     s.AFL = normal.left();
