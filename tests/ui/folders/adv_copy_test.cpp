@@ -229,10 +229,10 @@ TEST_F(AdvCopyTest, ARunShowsItsProgressAndAReadError) {
         tandex::testing::GrabToPng(&w, "AdvCopy.RunWithReadError");
         tandex::testing::PressFlatButton(&w, "fbOk");
     };
-    // Once the writer began, the display ticks through two seconds and the
-    // running view is grabbed.
+    // Once the writer wrote its first bytes, the display ticks through two
+    // seconds and the running view is grabbed.
     window->onDisplay = [&] {
-        if (grabbed || w.Engine().FilesStarted.load() == 0) return;
+        if (grabbed || w.Engine().TotalBytesWritten.load() == 0) return;
         grabbed = true;
         for (int i = 0; i < 20; ++i) {
             clock += 100;
