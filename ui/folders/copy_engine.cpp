@@ -239,15 +239,22 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     const TCopyJob& first = jobs_.front();
     QString dstFolder = first.DstPath.left(first.DstFolderLen);
     QString local;
-    if (FZLocalPathOf(dstFolder, local))
+    DestIsFtp = FZIsFtpUrl(dstFolder);
+    if (DestIsFtp) {
+        // An FTP site tells no free space: unknown, and no reason to refuse.
+        FreeSpace = 0x7FFFFFFF;
+        TotalSpace = 0;
+    } else if (FZLocalPathOf(dstFolder, local)) {
         freeSpaceOf(local, FreeSpace, TotalSpace);
-    else
+    } else {
         FreeSpace = TotalSpace = 0;
+    }
 
     copyState_.store(cpSetUp);
     host_->WaitForStart(*this);
     if (copyState_.load() != cpRunning) {
         Prepare(0);
+        host_->RunEnded();
         return;
     }
 
@@ -284,6 +291,7 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
         Prepare(0);
         FreeRing();
         copyState_.store(cpStopped);
+        host_->RunEnded();
         return;
     }
     for (int i = 0; i < NumBuffers; ++i) records_[i] = std::make_unique<TCopyFileRec>();
@@ -301,6 +309,7 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     }
     if (readerSlot_ != FZNoSlot) FZClose(readerSlot_);
     readerSlot_ = FZNoSlot;
+    host_->ReadingFinished();
     host_->ShowSource(QString(), QString());
 
     // Drain: the writer empties the ring while the mailbox is served.
@@ -309,10 +318,12 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
         WaitWithMessages(100);
     }
     StopWriter();
+    host_->WriterStopped();
 
     FZResetAbort();
     FreeRing();
     host_->UpdateDisplay(*this);
+    host_->RunFinished(TotalBytesWritten.load() == TotalBytes);
     if (TotalBytesWritten.load() == TotalBytes) {
         // Every byte landed: the run counts as completed even when Cancel
         // came at its very end.
@@ -329,6 +340,12 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     }
     // A close request left 0, which stays.
     if ((ErrorCount > 0 || !rs_.autoClose) && copyState_.load() == cpStopped) host_->WaitForClose(*this);
+    host_->RunEnded();
+}
+
+TCopyEngine::TWriterView TCopyEngine::WriterView() {
+    std::lock_guard lock(mutex_);
+    return writerView_;
 }
 
 bool TCopyEngine::WriterGone() {
@@ -378,6 +395,7 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
         return;
     }
     dlg.ResetRetries(0);
+    host_->ReadProgressStart(job.Size);
     bool opened = false;
     for (;;) {
         int r = 0;
@@ -395,6 +413,7 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
         if (HandleError(r, eoOpenRead)) break;
     }
     auto closeSource = [&] {
+        host_->ReadProgressEnd();
         if (readerSlot_ == FZNoSlot) return;
         if (const int r = FZCloseFile(readerSlot_)) HandleError(r, eoCloseRead);
     };
@@ -405,6 +424,7 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
     if (!firstOpened_) {
         firstOpened_ = true;
         StartWriter();
+        host_->RunStarted();
     }
     if (!WaitRecordFree()) {
         closeSource();
@@ -455,6 +475,7 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
                 lastCount = done;
                 offset += done;
                 bufLen_[idx].store(int(done), std::memory_order_release);
+                host_->ReadProgressMoved(offset);
                 break;
             }
             // Nothing of a failed read counts: the retry reads the same
@@ -642,6 +663,7 @@ void TCopyEngine::GiveUpFile(int code, int op) {
 void TCopyEngine::Pause() {
     host_->SetDisplayTimer(5);
     host_->SetCaption(QStringLiteral(": Paused "));
+    host_->PauseChanged(true);
     inPause_ = true;
     while (pauseRequested_.load() && copyState_.load() == cpRunning) {
         // The mailbox stays served: a question the writer posted before it
@@ -653,6 +675,7 @@ void TCopyEngine::Pause() {
     pauseRequested_.store(false);
     Wake();
     host_->SetCaption(QString());
+    host_->PauseChanged(false);
     host_->SetDisplayTimer(6);
 }
 

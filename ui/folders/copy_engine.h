@@ -119,6 +119,25 @@ public:
     virtual void markEntryCopied(int /*row*/, int /*side*/) {}
     // The finished window: waits while CopyState stays 1 (Close sets 0).
     virtual void WaitForClose(TCopyEngine& engine);
+
+    // The read progress of the file being read: started with its size,
+    // moved to the bytes read so far, and ended (100 %) when it is closed.
+    virtual void ReadProgressStart(qint64 /*size*/) {}
+    virtual void ReadProgressMoved(qint64 /*bytesRead*/) {}
+    virtual void ReadProgressEnd() {}
+    // The first source file of the run is open: the writer runs from now.
+    virtual void RunStarted() {}
+    // The pause began (true) or ended.
+    virtual void PauseChanged(bool /*paused*/) {}
+    // The reader read its last file (the writer may still be writing).
+    virtual void ReadingFinished() {}
+    // The writer thread has ended.
+    virtual void WriterStopped() {}
+    // The ring is freed and the totals are final; allWritten when every
+    // byte reached its destination.
+    virtual void RunFinished(bool /*allWritten*/) {}
+    // The engine is about to return from Execute, whether or not it ran.
+    virtual void RunEnded() {}
 };
 
 class TACWrite;
@@ -168,6 +187,25 @@ public:
     int ReadErrors = 0, WriteErrors = 0;
     int CopyBufSize = 0;
     int NumBuffers = 0;
+    // The destination's free space is not known (an FTP site).
+    bool DestIsFtp = false;
+
+    // ---- what the writer shows; the display takes each flag with exchange ----
+    std::atomic<bool> DstNameChanged{false};
+    std::atomic<bool> DstFolderChanged{false};
+    std::atomic<bool> TotalChanged{false};
+    // Bit 1: a new file began; bit 2: bytes of it were written.
+    std::atomic<int> WriteChanges{0};
+    // Bytes of the current destination file written so far.
+    std::atomic<qint64> FileBytesShown{0};
+    // The kernel's id of the writer thread while it runs, else 0.
+    std::atomic<int> WriterThreadId{0};
+    struct TWriterView {
+        QString DstName;  // at most 255 characters
+        QString Folder;
+        qint64 Size = 0;
+    };
+    TWriterView WriterView();
 
 private:
     friend class TACWrite;
@@ -253,6 +291,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable_any wake_;
+    TWriterView writerView_;  // behind mutex_
     std::unique_ptr<TACWrite> writer_;
     std::jthread thread_;
 };
@@ -274,6 +313,9 @@ private:
     void HandleWriteFailure();
     void AbandonFile(int code);
     void FinishFile(int op);
+    // Hands the file or folder the writer now works on to the display.
+    void ShowFile(const TCopyFileRec& rec);
+    void ShowFolder();
     bool Stopped() const { return stop_.stop_requested(); }
     // Waits until pred holds, the other side wakes us or the thread is
     // stopped; ms bounds it where the other side has nothing to wake.

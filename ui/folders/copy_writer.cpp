@@ -12,6 +12,7 @@
 #include "access/program_log.h"
 #include "config/num_format.h"
 
+#include <unistd.h>
 #include <chrono>
 #include <exception>
 
@@ -38,6 +39,7 @@ void TACWrite::WaitFor(Pred pred, int ms) {
 
 void TACWrite::Execute(std::stop_token stop) {
     stop_ = stop;
+    e_.WriterThreadId.store(int(::gettid()));
     e_.writerBufIdx_.store(0);
     e_.writerRecIdx_.store(0);
     try {
@@ -56,6 +58,7 @@ void TACWrite::Execute(std::stop_token stop) {
             FZLog(QStringLiteral("AC3: Closing the destination failed: ") + FZErrorText(-std::abs(r), eoCloseWrite));
     }
     WriterSlot = FZNoSlot;
+    e_.WriterThreadId.store(0);
     {
         std::lock_guard lock(e_.mutex_);
         e_.writerDone_.store(true, std::memory_order_release);
@@ -91,6 +94,7 @@ void TACWrite::Loop() {
         }
         e_.FilesStarted.fetch_add(1);
         FileBytesWritten = 0;
+        ShowFile(*rec);
 
         if (!OpenFolder(*rec)) continue;
 
@@ -137,6 +141,7 @@ bool TACWrite::OpenFolder(TCopyFileRec& rec) {
     const QString folder = rec.DstPath.left(rec.DstFolderLen);
     if (folder == WriterFolder) return true;
     WriterFolder = folder;
+    ShowFolder();
     int r = 0;
     if (WriterSlot == FZNoSlot) {
         e_.writeRetriesReset_.store(true);
@@ -212,12 +217,34 @@ void TACWrite::WriteFileData() {
         FileBytesWritten += done;
         e_.TotalBytesWritten.fetch_add(done);
         e_.GraphBytes.fetch_add(done);
+        e_.FileBytesShown.store(FileBytesWritten);
+        e_.WriteChanges.fetch_or(2);
+        e_.TotalChanged.store(true);
         if (FileBytesWritten >= size) {
             CloseDestFile(false);
             return;
         }
     }
     HandleWriteFailure();
+}
+
+void TACWrite::ShowFile(const TCopyFileRec& rec) {
+    {
+        std::lock_guard lock(e_.mutex_);
+        e_.writerView_.DstName = rec.DstPath.mid(rec.DstFolderLen, 255);
+        e_.writerView_.Size = rec.Info.size();
+    }
+    e_.FileBytesShown.store(0);
+    e_.WriteChanges.fetch_or(1);
+    e_.DstNameChanged.store(true);
+}
+
+void TACWrite::ShowFolder() {
+    {
+        std::lock_guard lock(e_.mutex_);
+        e_.writerView_.Folder = WriterFolder;
+    }
+    e_.DstFolderChanged.store(true);
 }
 
 void TACWrite::ReleaseBuffer() {

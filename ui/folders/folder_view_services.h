@@ -17,6 +17,7 @@ namespace tandex::folders {
 class TfLogView;
 class TCmpFolder;
 class TF_ShowDel;
+class TAdvCopy;
 
 class TFolderViewServices : public ui::FolderViewServices {
 public:
@@ -54,6 +55,18 @@ public:
     TCmpFolder* CmpFolder();
     TF_ShowDel* ShowDel() const;
 
+    bool CopyWindowExists() const override;
+    void CopyPrepare(int side) override;
+    qint64 CopyTotalBytes() const override;
+    void SetCopyTotalBytes(qint64 bytes) override;
+    qint64 CopyReplacedBytes() const override;
+    void SetCopyReplacedBytes(qint64 bytes) override;
+    void CopyAddJob(const QString& srcFolder, const QString& srcName, qint64 size, int row, const QString& dstName,
+                    const QString& dstFolder) override;
+    void CopyExecute(int sourceSide, const QString& destRoot) override;
+    void CloseCopyWindow() override;
+    TAdvCopy* AdvCopy() const;
+
 private:
     ui::TF_Main* main_ = nullptr;
     QPointer<TCmpFolder> cmpFolder_;
@@ -61,6 +74,7 @@ private:
     // the program running once the main window has closed nor outlives it.
     QPointer<TfLogView> logView_;
     QPointer<TF_ShowDel> showDel_;
+    QPointer<TAdvCopy> advCopy_;
 };
 
 }  // namespace tandex::folders

@@ -61,6 +61,22 @@ public:
     virtual void SetFolderRunState(int /*state*/) {}
     virtual bool FolderWindowVisible() const { return false; }
     virtual void CloseFolderWindow() {}
+
+    // ---- the copy window: Prepare, the totals, AddJob..., Execute ----
+    // Without one, nothing can be copied and the copy items stay hidden.
+    virtual bool CopyWindowExists() const { return false; }
+    // side: the source pane (1 left, 2 right); 0 empties the job list.
+    virtual void CopyPrepare(int /*side*/) {}
+    virtual qint64 CopyTotalBytes() const { return 0; }
+    virtual void SetCopyTotalBytes(qint64 /*bytes*/) {}
+    virtual qint64 CopyReplacedBytes() const { return 0; }
+    virtual void SetCopyReplacedBytes(qint64 /*bytes*/) {}
+    virtual void CopyAddJob(const QString& /*srcFolder*/, const QString& /*srcName*/, qint64 /*size*/, int /*row*/,
+                            const QString& /*dstName*/, const QString& /*dstFolder*/) {}
+    // Runs the copy and returns once its window was closed.
+    virtual void CopyExecute(int /*sourceSide*/, const QString& /*destRoot*/) {}
+    // The main window closes: a copy window still shown goes.
+    virtual void CloseCopyWindow() {}
 };
 
 FolderViewServices& folderView();

@@ -987,6 +987,7 @@ public:
     void buildContextMenu();
     void pmFilePopup(QObject* sender);
     void BB_COPYTOClick(QObject* sender);
+    void copySelectedFiles();
     void copySelectedLines();
     void Copy1Click(QObject* sender);
     QString selectedText() const;

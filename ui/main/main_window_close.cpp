@@ -143,6 +143,7 @@ void TF_Main::FormClose() {
     const QRect normal = s.AFZ ? normalGeometry() : QRect(pos(), size());
     if (s.AFZ) showNormal();
     hide();
+    folderView().CloseCopyWindow();
     s.AFH = normal.height();
     s.AFW = normal.width();
     s.AFL = normal.left();

@@ -41,7 +41,7 @@ void TF_Main::createFolderMenus() {
     pmFolder = menu = new QMenu(this);
     pmFolder->setObjectName(QStringLiteral("pmFolder"));
     // Copying and deleting arrive with the copy window and the delete list.
-    pmCopyFolder = item("pmCopyFolder", QStringLiteral("Copy..."), false, &TF_Main::BB_COPYTOClick);
+    pmCopyFolder = item("pmCopyFolder", QStringLiteral("Copy..."), true, &TF_Main::BB_COPYTOClick);
     pmCompareFolderTo1 = item("pmCompareFolderTo1", QStringLiteral("Compare folder To..."), true,
                               &TF_Main::pmCompareArchiveTo1Click);
     pmDeleteFolder = item("pmDeleteFolder", QStringLiteral("Delete..."), true, &TF_Main::TB_DELETEClick);
@@ -79,7 +79,7 @@ void TF_Main::createFolderMenus() {
     pmBrowseArchive1 = item("pmBrowseArchive1", QStringLiteral("Browse archive..."), false,
                             &TF_Main::pmLoadFileLeftClick);
     pmFile->addSeparator();
-    pmCopyFile = item("pmCopyFile", QStringLiteral("Copy..."), false, &TF_Main::BB_COPYTOClick);
+    pmCopyFile = item("pmCopyFile", QStringLiteral("Copy..."), true, &TF_Main::BB_COPYTOClick);
     pmDeleteFile = item("pmDeleteFile", QStringLiteral("Delete..."), true, &TF_Main::TB_DELETEClick);
     pmFile->addSeparator();
     // The external programs show once the launcher is installed.

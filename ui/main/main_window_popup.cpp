@@ -217,9 +217,10 @@ QString TF_Main::selectedText() const {
 // ---- copy to the other pane ------------------------------------------------------------
 
 void TF_Main::BB_COPYTOClick(QObject*) {
-    // The folder view copies its files through the copy engine, which comes
-    // with that view's commands.
-    if (viewType_ == vtText) copySelectedLines();
+    if (viewType_ == vtFolder)
+        copySelectedFiles();
+    else if (viewType_ == vtText)
+        copySelectedLines();
     resetSelectButtons(kAllSelectButtons);
     updateControls();
     refocusMain();
