@@ -175,12 +175,12 @@ int FZDownloadToFile(int slot, const QString& localName) {
     }
 }
 
-int FZMakeBackup(int slot, const void* owner, QString* made) {
+int FZMakeBackup(int slot, const void* owner, QString* made, bool enabled) {
     if (made) made->clear();
     if (const int r = FZCheckSlot(slot)) return r;
     const config::TAppSettings& settings = config::AppSettings();
     const TFZAccessKind kind = FZSlotAccessKind(slot);
-    if (!settings.BKBeforeSave) return 0;
+    if (!enabled) return 0;
     if ((kind == akArchive && !settings.BKArcEnable) || (kind == akFtp && !settings.BKFTPEnable) ||
         (kind == akCloud && !settings.BKDBOEnable) || kind == akHttp)
         return 0;

@@ -110,10 +110,16 @@ int FZCodeForPath(int err, const QString& path) {
 
 int FZOpenLocalRead(const QString& path, int& fd) {
     fd = -1;
-    // Non-blocking, so that a FIFO in the way cannot hang the open.
+    // Only a regular file is opened: opening a FIFO for reading would
+    // release a writer waiting on the other end, and a device may act on
+    // being opened at all.
+    struct stat st;
+    if (::stat(native(path).constData(), &st) != 0) return FZCodeForPath(errno, path);
+    if (!S_ISREG(st.st_mode)) return errAccessDenied;
+    // Non-blocking, so that a FIFO swapped in after the check cannot hang
+    // the open.
     const int f = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (f < 0) return FZCodeForPath(errno, path);
-    struct stat st;
     if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(f);
         return errAccessDenied;

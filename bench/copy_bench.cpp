@@ -1,96 +1,110 @@
-// Timings of the copy engine on real files.
+// The copy engine on a real tree, for bench/copy_bench.sh.
 //
-//   copy-bench SRCFOLDER DSTFOLDER [BUFSIZE-INDEX] [BUFFERS]
-//       copies every regular file of SRCFOLDER (not its subfolders) into
-//       DSTFOLDER through the reader, the ring and the writer thread, with a
-//       scripted host that starts at once and asks nobody; then copies them
-//       again with a plain read/write/fdatasync loop of the same buffer
-//       size into DSTFOLDER/plain/ as the baseline. Prints
-//       files=N bytes=N engine_ms=T plain_ms=T ratio=R
+//   copy-bench SRC DST [BUFSIZE] [BUFFERS]
 //
-// Exits 0 on success, else non-zero with the error on stderr.
+// Copies every regular file under SRC to the same relative path under DST
+// through the reader, the ring and the writer thread, with "Overwrite
+// existing files!" and "Copy empty files" on; BUFSIZE is the buffer-size
+// index 0..7 (32 KiB << index, default 2), BUFFERS the number of buffers
+// (default 200). Prints
+//   files=N bytes=N errors=N ms=T
+// and exits 0 when every file was copied, else non-zero with the error on
+// stderr.
 
 #include "ui/folders/copy_engine.h"
 
 #include "config/app_settings.h"
+#include "config/prg_dir.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
-#include <unistd.h>
 #include <cstdio>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
-using namespace tandex::folders;
+using namespace tandex;
 
 namespace {
 
-class BenchHost : public TCopyHost {
+class BenchHost : public folders::TCopyHost {
 public:
-    void WaitForStart(TCopyEngine& engine) override { engine.Start(); }
-};
-
-bool plainCopy(const QString& from, const QString& to, int bufSize) {
-    QFile in(from), out(to);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) return false;
-    std::vector<char> buf(static_cast<size_t>(bufSize));
-    for (;;) {
-        const qint64 n = in.read(buf.data(), bufSize);
-        if (n < 0) return false;
-        if (n == 0) break;
-        if (out.write(buf.data(), n) != n) return false;
+    void WaitForStart(folders::TCopyEngine& engine) override { engine.Start(); }
+    // The finished window is closed at once.
+    void WaitForClose(folders::TCopyEngine& engine) override { engine.Cancel(); }
+    void ShowMessage(const QString& text, const QString& caption, int) override {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption.trimmed()), qPrintable(text));
     }
-    // The engine's commit syncs the data before the rename; so does this.
-    return out.flush() && ::fdatasync(out.handle()) == 0;
-}
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: copy-bench SRCFOLDER DSTFOLDER [BUFSIZE-INDEX] [BUFFERS]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: copy-bench SRC DST [BUFSIZE] [BUFFERS]\n");
         return 2;
     }
     const QString src = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + "/";
     const QString dst = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + "/";
-    auto& s = tandex::config::AppSettings();
-    s.CSBufSize = argc > 3 ? std::atoi(argv[3]) : 5;
-    s.CSNumDatBuf = argc > 4 ? std::atoi(argv[4]) : 64;
-    s.CSOverWrite = true;
-    s.ESMaxRetry = 0;
-    QDir().mkpath(dst + "plain");
+    if (!QFileInfo(src).isDir()) {
+        std::fprintf(stderr, "copy-bench: %s is no folder\n", argv[1]);
+        return 2;
+    }
+    // The copy log goes to a folder of its own, not the user's.
+    QTemporaryDir config;
+    config::TPrgDirSources sources;
+    sources.executablePath = config.filePath("bin/tandex");
+    sources.configHome = config.filePath("cfg");
+    config::SetPrgDir(std::make_unique<config::TPrgDir>(sources));
+    QDir().mkpath(config::PrgDir().GetWritableRoot());
 
-    const QFileInfoList files = QDir(src).entryInfoList(QDir::Files, QDir::Name);
+    auto& s = config::AppSettings();
+    s.CSBufSize = argc > 3 ? std::atoi(argv[3]) : 2;
+    s.CSNumDatBuf = argc > 4 ? std::atoi(argv[4]) : 200;
+    if (s.CSBufSize < 0 || s.CSBufSize > 7 || s.CSNumDatBuf < 1 || s.CSNumDatBuf > folders::kMaxCopyBuffers) {
+        std::fprintf(stderr, "copy-bench: BUFSIZE is 0..7, BUFFERS 1..%d\n", folders::kMaxCopyBuffers);
+        return 2;
+    }
+    s.CSOverWrite = true;
+    s.CSZeroBytes = true;
+    s.CSAutoClose = true;
+    s.CSGenLog = false;
+    s.BKBeforeCopy = false;
+    s.ESMaxRetry = 0;
+
     BenchHost host;
-    TCopyEngine engine(&host);
+    folders::TCopyEngine engine(&host);
     engine.Prepare(1);
     qint64 bytes = 0;
-    for (const QFileInfo& f : files) {
-        engine.AddJob(src, f.fileName(), f.size(), 0, f.fileName(), dst);
+    int files = 0;
+    QDirIterator it(src, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo f = it.fileInfo();
+        if (f.isSymLink() || !f.isFile()) continue;
+        const QString rel = f.absolutePath().mid(src.size() - 1);
+        const QString folder = rel.isEmpty() ? QString() : rel.mid(1) + "/";
+        engine.AddJob(src + folder, f.fileName(), f.size(), files, f.fileName(), dst + folder);
         bytes += f.size();
+        ++files;
     }
     engine.TotalBytes = bytes;
     QElapsedTimer t;
     t.start();
-    engine.Execute(1, dst);
-    const qint64 engineMs = t.elapsed();
-    if (engine.FilesCopied.load() != files.size()) {
-        std::fprintf(stderr, "copied %d of %d files\n", engine.FilesCopied.load(), int(files.size()));
+    if (files > 0) engine.Execute(1, dst);
+    const qint64 ms = t.elapsed();
+    const int errors = files - engine.FilesCopied.load();
+    std::printf("files=%d bytes=%lld errors=%d ms=%lld\n", files, static_cast<long long>(bytes), errors,
+                static_cast<long long>(ms));
+    if (errors) {
+        std::fprintf(stderr, "copy-bench: %d of %d files were not copied (%d errors)\n", errors, files,
+                     engine.ErrorCount);
         return 1;
     }
-    t.restart();
-    for (const QFileInfo& f : files)
-        if (!plainCopy(f.filePath(), dst + "plain/" + f.fileName(), CopyBufSizeOf(s.CSBufSize))) {
-            std::fprintf(stderr, "plain copy of %s failed\n", qPrintable(f.fileName()));
-            return 1;
-        }
-    const qint64 plainMs = t.elapsed();
-    std::printf("files=%d bytes=%lld engine_ms=%lld plain_ms=%lld ratio=%.2f\n", int(files.size()),
-                static_cast<long long>(bytes), static_cast<long long>(engineMs), static_cast<long long>(plainMs),
-                plainMs > 0 ? double(engineMs) / double(plainMs) : 0.0);
     return 0;
 }

@@ -601,7 +601,7 @@ TEST_F(ArchiveSlots, BackupsOfMembers) {
 
     int slot = FZNoSlot;
     ASSERT_EQ(FZOpen(path("b.zip/f.txt"), twGenWrAccess, true, slot), 0);
-    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0);
+    ASSERT_EQ(FZMakeBackup(slot, nullptr, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(FZClose(slot), 0);
     EXPECT_EQ(zipNames(path("b.zip")), QStringList({"f.txt.~1~"}));
 
@@ -611,7 +611,7 @@ TEST_F(ArchiveSlots, BackupsOfMembers) {
     s.BKArcFolder = path("arcbak");
     QDir().mkpath(path("arcbak"));
     ASSERT_EQ(FZOpen(path("b.zip/f.txt"), twGenWrAccess, true, slot), 0);
-    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0);
+    ASSERT_EQ(FZMakeBackup(slot, nullptr, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(FZClose(slot), 0);
     EXPECT_EQ(readAll(path("arcbak/f.txt.~1~")), "newer");
     EXPECT_EQ(zipNames(path("b.zip")), QStringList({"f.txt", "f.txt.~1~"}));

@@ -151,7 +151,7 @@ TEST_F(Backups, SeriesAndBakFilesBesideTheFile) {
             writeFile(path("case/file.txt") + b.section('=', 0, 0), b.section('=', 1).toUtf8());
         AppSettings().BKUseSequence = c.sequence;
         const int slot = open(path("case/file.txt"));
-        EXPECT_EQ(FZMakeBackup(slot, owner), 0);
+        EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 0);
         EXPECT_EQ(FZSlotPath(slot), path("case/file.txt"));
         FZClose(slot);
         EXPECT_EQ(contents(path("case")), c.after);
@@ -164,7 +164,7 @@ TEST_F(Backups, AReadOnlyBakIsMadeWritableAndReplaced) {
     writeFile(path("file.txt.bak"), "old");
     ::chmod(QFile::encodeName(path("file.txt.bak")).constData(), 0444);
     const int slot = open(path("file.txt"));
-    EXPECT_EQ(FZMakeBackup(slot, owner), 0);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(contents(dir.path()), (QStringList{"file.txt=current", "file.txt.bak=current"}));
 }
 
@@ -179,7 +179,7 @@ TEST_F(Backups, TheLocalBackupFolderGetsACopyWithBytesAndTime) {
     FZSetTransferStartHook([&](qint64 size) { announced = size; });
 
     const int slot = open(path("file.txt"));
-    EXPECT_EQ(FZMakeBackup(slot, owner), 0);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(contents(path("backups")),
               (QStringList{"file.txt.~1~=current", "file.txt.~2~=older"}));
     EXPECT_EQ(readAll(path("file.txt")), "current");
@@ -195,14 +195,14 @@ TEST_F(Backups, RemoteFilesMoveOnTheirServerOrComeDownIntoTheBackupFolder) {
     const QString file = "ftp://u@h/dir/page.html";
     remote.files = {{file, "remote"}, {file + ".~1~", "older"}};
     int slot = open(file);
-    EXPECT_EQ(FZMakeBackup(slot, owner), 0);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(remote.files, (std::map<QString, QByteArray>{{file + ".~1~", "remote"},
                                                            {file + ".~2~", "older"}}));
 
     remote.files = {{file, "remote"}};
     AppSettings().BKUseFolder = true;
     AppSettings().BKFolder = dir.path();
-    EXPECT_EQ(FZMakeBackup(slot, owner), 0);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(readAll(path("page.html.~1~")), "remote");
     EXPECT_EQ(remote.files.size(), 1u);
     EXPECT_EQ(FZSlotAccessKind(slot), akFtp);  // back on the server
@@ -215,13 +215,13 @@ TEST_F(Backups, BackupsOffForAKindChangeNothing) {
     FZSetKindHandler(akArchive, &remote);
     const int slot = open(path("a.zip/doc.txt"));
     ASSERT_EQ(FZSlotAccessKind(slot), akArchive);
-    EXPECT_EQ(FZMakeBackup(slot, owner), 0);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(remote.files.size(), 1u);
     FZClose(slot);
 
     AppSettings().BKBeforeSave = false;
     const int local = open(path("file.txt"));
-    EXPECT_EQ(FZMakeBackup(local, owner), 0);
+    EXPECT_EQ(FZMakeBackup(local, owner, nullptr, AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(contents(dir.path()), QStringList{"file.txt=current"});
 }
 
@@ -235,7 +235,7 @@ TEST_F(Backups, AReadOnlyBackupThatStaysReadOnlyStopsTheBackup) {
     FZSetKindHandler(akArchive, &archive);
     AppSettings().BKArcEnable = true;
     const int slot = open(member);
-    EXPECT_EQ(FZMakeBackup(slot, owner), 501);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), 501);
     ASSERT_EQ(sink().messages().size(), 1u);
     EXPECT_EQ(sink().messages()[0].caption, " Backup Error! ");
     EXPECT_EQ(sink().messages()[0].text,
@@ -251,9 +251,9 @@ TEST_F(Backups, AFailingMoveIsShownToTheOwnerOnly) {
     writeFile(path("locked/file.txt"), "current");
     ::chmod(QFile::encodeName(path("locked")).constData(), 0555);
     const int slot = open(path("locked/file.txt"));
-    EXPECT_EQ(FZMakeBackup(slot, nullptr), errAccessDenied);
+    EXPECT_EQ(FZMakeBackup(slot, nullptr, nullptr, AppSettings().BKBeforeSave), errAccessDenied);
     EXPECT_TRUE(sink().messages().empty());
-    EXPECT_EQ(FZMakeBackup(slot, owner), errAccessDenied);
+    EXPECT_EQ(FZMakeBackup(slot, owner, nullptr, AppSettings().BKBeforeSave), errAccessDenied);
     ::chmod(QFile::encodeName(path("locked")).constData(), 0755);
     ASSERT_EQ(sink().messages().size(), 1u);
     const MessageRequest m = sink().messages()[0];
@@ -277,7 +277,7 @@ enum SaveStep { ssAfterBackup = 1, ssMidWrite, ssBeforeRename, ssDone };
     };
     int slot = FZNoSlot;
     if (FZOpen(target, twGenAccess, true, slot) != 0) ::_exit(1);
-    if (FZMakeBackup(slot, nullptr) != 0) ::_exit(2);
+    if (FZMakeBackup(slot, nullptr, nullptr, AppSettings().BKBeforeSave) != 0) ::_exit(2);
     reached(ssAfterBackup);
     if (FZReopen(slot, target, twWriteAccess) != 0) ::_exit(3);
     const QByteArray half(4 << 20, 'n');
@@ -335,7 +335,7 @@ TEST_F(Backups, ALocalBackupBesideTheFileLeavesTheFileInPlace) {
         const QByteArray before = readAll(path(name));
         const int slot = open(path(name));
         QString made;
-        EXPECT_EQ(FZMakeBackup(slot, owner, &made), 0);
+        EXPECT_EQ(FZMakeBackup(slot, owner, &made, AppSettings().BKBeforeSave), 0);
         FZClose(slot);
         EXPECT_EQ(made, path(name) + ".~1~");
         EXPECT_EQ(readAll(path(name)), before);

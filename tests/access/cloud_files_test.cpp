@@ -409,7 +409,7 @@ TEST_F(CloudFiles, BackupsMoveOnTheServiceOrDownloadToTheirFolder) {
 
     int slot = FZNoSlot;
     ASSERT_EQ(FZOpen("dbox:///f.txt", twGenWrAccess, false, slot), 0);
-    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0);
+    ASSERT_EQ(FZMakeBackup(slot, nullptr, nullptr, config::AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(readFile(root() + "/f.txt.~2~"), "older");
     EXPECT_EQ(readFile(root() + "/f.txt.~1~"), "current");
     EXPECT_FALSE(QFile::exists(root() + "/f.txt"));
@@ -422,7 +422,7 @@ TEST_F(CloudFiles, BackupsMoveOnTheServiceOrDownloadToTheirFolder) {
     s.BKUseDBOFolder = true;
     s.BKDBOFolder = folder.path() + "/";
     ASSERT_EQ(FZOpen("dbox:///f.txt", twGenWrAccess, false, slot), 0);
-    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0);
+    ASSERT_EQ(FZMakeBackup(slot, nullptr, nullptr, config::AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(readFile(folder.path() + "/f.txt.~1~"), "newest");
     EXPECT_EQ(readFile(root() + "/f.txt"), "newest");
     FZClose(slot);

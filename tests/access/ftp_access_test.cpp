@@ -1291,12 +1291,12 @@ TEST_F(FtpAccess, BackupsOfServerFilesMoveOnTheServerOrComeDown) {
     settings.BKBeforeSave = true;
     settings.BKUseSequence = true;
     settings.BKFTPEnable = false;
-    EXPECT_EQ(FZMakeBackup(slot, nullptr), 0);
+    EXPECT_EQ(FZMakeBackup(slot, nullptr, nullptr, config::AppSettings().BKBeforeSave), 0);
     EXPECT_EQ(fileOf(root_ + "/f.txt"), "now");
     EXPECT_EQ(fileOf(root_ + "/f.txt.~1~"), "1");
 
     settings.BKFTPEnable = true;
-    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0) << qPrintable(FZLastMessage());
+    ASSERT_EQ(FZMakeBackup(slot, nullptr, nullptr, config::AppSettings().BKBeforeSave), 0) << qPrintable(FZLastMessage());
     EXPECT_FALSE(QFile::exists(root_ + "/f.txt"));
     EXPECT_EQ(fileOf(root_ + "/f.txt.~1~"), "now");
     for (int digit = 2; digit <= 9; ++digit)
@@ -1308,7 +1308,7 @@ TEST_F(FtpAccess, BackupsOfServerFilesMoveOnTheServerOrComeDown) {
     QDir().mkpath(folder);
     settings.BKUseFTPFolder = true;
     settings.BKFTPFolder = folder;
-    ASSERT_EQ(FZMakeBackup(slot, nullptr), 0) << qPrintable(FZLastMessage());
+    ASSERT_EQ(FZMakeBackup(slot, nullptr, nullptr, config::AppSettings().BKBeforeSave), 0) << qPrintable(FZLastMessage());
     EXPECT_EQ(fileOf(folder + "/f.txt.~1~"), "newer");
     EXPECT_EQ(fileOf(root_ + "/f.txt"), "newer");
     FZClose(slot);

@@ -8,6 +8,7 @@
 #include "access/ftp_access.h"
 #include "access/locations.h"
 #include "access/program_log.h"
+#include "access/text_files.h"
 #include "config/app_settings.h"
 #include "config/num_format.h"
 #include "ui/folders/run_logs.h"
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <algorithm>
 #include <cerrno>
@@ -266,6 +268,7 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     rs_.overwrite = s.CSOverWrite;
     rs_.genLog = s.CSGenLog;
     rs_.autoClose = s.CSAutoClose;
+    rs_.attrOnly = AttrOnly;
     NumBuffers = rs_.numDatBuf;
 
     host_->SetCaption(QStringLiteral(": Wait until drive is ready "));
@@ -275,7 +278,10 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     ErrorCount = ReadErrors = WriteErrors = 0;
     TotalBytesWritten = 0;
     GraphBytes = 0;
+    if (rs_.attrOnly) TotalBytes = 0;
     FilesStarted = FilesCopied = 0;
+    droppedOnStop_ = 0;
+    readerReachedEnd_ = false;
     readerBufIdx_ = readerRecIdx_ = 0;
     FilledBuffers = FilledRecords = 0;
     writerQuestion_ = 0;
@@ -299,7 +305,8 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
     writerWantsUI_.store(false);
     readerSlot_ = FZNoSlot;
 
-    for (auto it = jobs_.begin(); copyState_.load() == cpRunning && it != jobs_.end(); ++it) {
+    auto it = jobs_.begin();
+    for (; copyState_.load() == cpRunning && it != jobs_.end(); ++it) {
         currentJob_ = &*it;
         const QString folder = it->SrcPath.left(it->SrcFolderLen);
         host_->ShowSource(folder == shownFolder_ ? QString() : folder, it->SrcPath.mid(it->SrcFolderLen, 255));
@@ -307,24 +314,37 @@ void TCopyEngine::Execute(int sourceSide, const QString& /*destRoot*/) {
         ReadJob(*it);
         if (pauseRequested_.load()) Pause();
     }
+    readerReachedEnd_ = it == jobs_.end();
     if (readerSlot_ != FZNoSlot) FZClose(readerSlot_);
     readerSlot_ = FZNoSlot;
     host_->ReadingFinished();
     host_->ShowSource(QString(), QString());
 
-    // Drain: the writer empties the ring while the mailbox is served.
-    while (FilledBuffers.load(std::memory_order_acquire) > 0 && copyState_.load() > cpStopped && !WriterGone()) {
+    // Drain: the writer empties the ring while the mailbox is served; in
+    // attribute-only mode it works through the records alone.
+    const auto pending = [&] {
+        if (!rs_.attrOnly) return FilledBuffers.load(std::memory_order_acquire) > 0;
+        for (int i = 0; i < NumBuffers; ++i)
+            if (records_[i] && records_[i]->State.load(std::memory_order_acquire) != 0) return true;
+        return false;
+    };
+    while (pending() && copyState_.load() > cpStopped && !WriterGone()) {
         PollWriter();
         WaitWithMessages(100);
     }
+    const bool drained = !pending();
     StopWriter();
     host_->WriterStopped();
 
     FZResetAbort();
     FreeRing();
     host_->UpdateDisplay(*this);
-    host_->RunFinished(TotalBytesWritten.load() == TotalBytes);
-    if (TotalBytesWritten.load() == TotalBytes) {
+    // An attribute-only run moves no bytes: it is complete when every job
+    // went through both threads, never merely because a cancel came.
+    const bool everything = rs_.attrOnly ? readerReachedEnd_ && droppedOnStop_.load() == 0 && drained
+                                         : TotalBytesWritten.load() == TotalBytes;
+    host_->RunFinished(everything);
+    if (everything) {
         // Every byte landed: the run counts as completed even when Cancel
         // came at its very end.
         int st = copyState_.load();
@@ -442,6 +462,9 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
         return;
     }
     if (!rs_.copyAttr) rec.Info.Attributes = 0;
+    rec.Mode = -1;
+    struct stat st {};
+    if (const int fd = FZSlotHandle(readerSlot_); fd >= 0 && ::fstat(fd, &st) == 0) rec.Mode = int(st.st_mode & 07777);
     if (rec.Info.size() == 0 && !rs_.zeroBytes) {
         SetResultText(&job, QStringLiteral("\\cf3 ") + ResultText(&job) +
                                 QStringLiteral("[ Copying of empty files disabled ]\\cf1"));
@@ -456,6 +479,16 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
     rec.ErrorCode.store(0);
     rec.EndBuf.store(-1);
     rec.FirstBuf.store(readerBufIdx_);
+    if (rs_.attrOnly) {
+        // No data: the writer sets the times and attributes at once.
+        rec.EndBuf.store(readerBufIdx_);
+        rec.State.store(3, std::memory_order_release);
+        readerRecIdx_ = (readerRecIdx_ + 1) % NumBuffers;
+        Wake();
+        host_->ProcessMessages();
+        closeSource();
+        return;
+    }
     readerRec_ = &rec;
     rec.State.store(1, std::memory_order_release);
     Wake();
@@ -463,6 +496,9 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
     int readStatus = 0;
     qint64 lastCount = CopyBufSize;
     qint64 offset = 0;
+    // The file is copied at the size it had when it was opened: what it
+    // grows by later is not read, and ending before that size is an error.
+    const qint64 size = rec.Info.size();
     while (readStatus == 0 && lastCount == CopyBufSize) {
         if (!WaitBufferFree(rec)) break;
         FilledBuffers.fetch_add(1);
@@ -470,7 +506,9 @@ void TCopyEngine::ReadJob(TCopyJob& job) {
         const int idx = readerBufIdx_;
         for (;;) {
             qint64 done = 0;
-            const int r = FZRead(readerSlot_, buffers_[idx], CopyBufSize, done);
+            const qint64 want = std::min<qint64>(CopyBufSize, size - offset);
+            int r = FZRead(readerSlot_, buffers_[idx], want, done);
+            if (!r && done < want) r = errEndOfFile;
             if (!r) {
                 lastCount = done;
                 offset += done;

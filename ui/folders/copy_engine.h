@@ -80,6 +80,9 @@ struct TCopyFileRec {
     QString SrcFolder;
     TCopyJob* Job = nullptr;
     access::TFZFileInfo Info;
+    // The source's permission bits, which a new destination takes; -1 when
+    // unknown.
+    int Mode = -1;
     int DstFolderLen = 0;
     std::atomic<int> FirstBuf{-1};
     std::atomic<int> EndBuf{-1};
@@ -157,6 +160,9 @@ public:
 
     qint64 TotalBytes = 0;
     qint64 ReplacedBytes = 0;
+    // The window's "attributes only" box, read when the run starts: only
+    // time stamps and attributes are set, no content is copied.
+    bool AttrOnly = false;
     int SourceSide = 0;
     int JobCount() const { return int(jobs_.size()); }
 
@@ -221,6 +227,8 @@ private:
         bool overwrite = false;
         bool genLog = false;
         bool autoClose = false;
+        // Only time stamps and attributes are set; no content moves.
+        bool attrOnly = false;
     };
 
     // ---- ring ----
@@ -276,6 +284,8 @@ private:
     bool writerStarted_ = false;
     bool inPause_ = false;
     bool firstOpened_ = false;
+    // Every job went through the reader.
+    bool readerReachedEnd_ = false;
 
     // Writer side, read by the reader.
     std::atomic<int> writerBufIdx_{0}, writerRecIdx_{0};
@@ -288,6 +298,8 @@ private:
     std::atomic<bool> writeRetriesReset_{false};
     // The partly-file answer as the writer reads it.
     std::atomic<int> partlyAnswer_{0};
+    // Records the writer dropped unhandled because the run was stopping.
+    std::atomic<int> droppedOnStop_{0};
 
     std::mutex mutex_;
     std::condition_variable_any wake_;
@@ -316,6 +328,13 @@ private:
     // Hands the file or folder the writer now works on to the display.
     void ShowFile(const TCopyFileRec& rec);
     void ShowFolder();
+    // The attribute prompt for a destination the write open refused: 0 when
+    // its protective attributes were dropped, csSkipped when the user
+    // declined, kNothingToClear when none is set, else an error code.
+    int ClearDestAttributes();
+    void RestoreMovedBackup();
+    // Attribute-only mode: the existing destination, set by path.
+    int OpenForAttributes();
     bool Stopped() const { return stop_.stop_requested(); }
     // Waits until pred holds, the other side wakes us or the thread is
     // stopped; ms bounds it where the other side has nothing to wake.
@@ -332,6 +351,9 @@ private:
     bool Finished = false;
     // A destination file is open for writing and not yet committed.
     bool fileOpen_ = false;
+    // A backup that took the destination's place (a rename): it goes back
+    // when the file is not replaced after all.
+    QString movedToBackup_;
 };
 
 }  // namespace tandex::folders

@@ -12,8 +12,10 @@
 #include "access/program_log.h"
 #include "config/num_format.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <chrono>
+#include <cstdlib>
 #include <exception>
 
 namespace tandex::folders {
@@ -22,6 +24,9 @@ using namespace access;
 
 namespace {
 const QString kInvalidFolder = QStringLiteral("--> Invalid <--");
+constexpr int kNothingToClear = -1;
+// Never set by this platform's files; a share may still report it.
+constexpr quint32 kAttrSystem = 0x4;
 
 QString grouped(qint64 v) {
     return config::Int64ToGroupedStr(v, 0, true);
@@ -89,6 +94,7 @@ void TACWrite::Loop() {
         PartlyWritten = false;
         Finished = false;
         if (e_.copyState_.load() <= cpStopped) {
+            e_.droppedOnStop_.fetch_add(1);
             AbandonFile(csStopFile);
             continue;
         }
@@ -98,43 +104,117 @@ void TACWrite::Loop() {
 
         if (!OpenFolder(*rec)) continue;
 
+        const bool attrOnly = e_.rs_.attrOnly;
         const int existing = e_.replaceAnswers_.Answer(rcExisting);
+        bool isNew = true;
         if (e_.rs_.backupBeforeCopy || existing != ui::eaYesAll) {
             FZSetPath(WriterSlot, rec->DstPath);
             if (FZExists(WriterSlot) == 0) {
+                isNew = false;
                 if (e_.replaceAnswers_.StepBeforeAsking(rcExisting) == rsAsk) PostQuestion(csAskReplace, eoNone);
                 if (e_.replaceAnswers_.StepAfterAsking(rcExisting) != rsReplace) {
                     AbandonFile(csSkipped);
                     continue;
                 }
-                if (e_.rs_.backupBeforeCopy) {
-                    // The user asked for a copy of what is overwritten: no
-                    // backup, no overwrite.
+                // Setting times and attributes replaces no content: nothing
+                // to keep a copy of.
+                if (e_.rs_.backupBeforeCopy && !attrOnly) {
+                    // Without its backup the file is not overwritten: the
+                    // failure goes to the user like a failed open.
                     e_.writeRetriesReset_.store(true);
+                    QString made;
                     int r = 0;
-                    while ((r = FZMakeBackup(WriterSlot, nullptr)) != 0)
-                        if (AskWriterRetry(r, eoReName)) break;
+                    while ((r = FZMakeBackup(WriterSlot, nullptr, &made, true)) != 0)
+                        if (AskWriterRetry(r, eoOpenWrite)) break;
                     if (r) {
                         AbandonFile(csStopFile);
                         continue;
                     }
+                    if (!made.isEmpty() && FZExists(WriterSlot) != 0) movedToBackup_ = made;
                 }
             }
+        } else if (!attrOnly) {
+            FZSetPath(WriterSlot, rec->DstPath);
+            isNew = FZExists(WriterSlot) != 0;
         }
 
         e_.writeRetriesReset_.store(true);
         int r = 0;
+        bool attributesTried = false;
         for (;;) {
-            r = FZReopen(WriterSlot, rec->DstPath, twWriteAccess);
-            if (!r || AskWriterRetry(r, eoOpenWrite)) break;
+            r = attrOnly ? OpenForAttributes() : FZReopen(WriterSlot, rec->DstPath, twWriteAccess);
+            if (!r) break;
+            if (r == errAccessDenied && !attrOnly && !attributesTried) {
+                // The open refuses a write-protected target before anything
+                // is written: the user may lift the protection, once a file.
+                attributesTried = true;
+                const int c = ClearDestAttributes();
+                if (c == 0) continue;
+                if (c == csSkipped) break;
+                if (c != kNothingToClear) r = c;
+            }
+            if (AskWriterRetry(r, attrOnly ? eoSetFileTime : eoOpenWrite)) break;
         }
-        if (!r) {
-            fileOpen_ = true;
+        if (r) {
+            AbandonFile(csStopFile);
+        } else if (attrOnly) {
             WriteFileData();
         } else {
-            AbandonFile(csStopFile);
+            fileOpen_ = true;
+            // A new file takes the source's permission bits, execute bits
+            // included; one it replaces keeps its own. Read-only follows
+            // the attributes.
+            const int fd = FZSlotHandle(WriterSlot);
+            if (isNew && rec->Mode >= 0 && fd >= 0) ::fchmod(fd, mode_t(rec->Mode & 0777) | S_IWUSR);
+            WriteFileData();
         }
     }
+}
+
+int TACWrite::OpenForAttributes() {
+    // Never opened for writing: that would create or empty the file.
+    if (const int r = FZSetPath(WriterSlot, CurrentRecord->DstPath)) return r;
+    return FZExists(WriterSlot) == 0 ? 0 : errFileNotFound;
+}
+
+int TACWrite::ClearDestAttributes() {
+    TCopyFileRec& rec = *CurrentRecord;
+    if (const int r = FZSetPath(WriterSlot, rec.DstPath)) return r;
+    quint32 attributes = 0;
+    if (const int r = FZGetAttributes(WriterSlot, attributes)) return r;
+    static constexpr struct {
+        quint32 bit;
+        int category;
+    } kProtective[] = {
+        {FZAttrReadOnly, rcWriteProtected},
+        {FZAttrHidden, rcHidden},
+        {kAttrSystem, rcSystem},
+    };
+    bool any = false;
+    for (const auto& p : kProtective) {
+        if (!(attributes & p.bit)) continue;
+        any = true;
+        if (e_.replaceAnswers_.StepBeforeAsking(p.category) == rsAsk) PostQuestion(csAskReplace + p.category, eoNone);
+        if (e_.replaceAnswers_.StepAfterAsking(p.category) != rsReplace) return csSkipped;
+        attributes &= ~p.bit;
+    }
+    if (!any) return kNothingToClear;
+    return FZSetAttributes(WriterSlot, attributes);
+}
+
+void TACWrite::RestoreMovedBackup() {
+    if (movedToBackup_.isEmpty()) return;
+    const QString dst = CurrentRecord->DstPath;
+    const QString backup = movedToBackup_;
+    movedToBackup_.clear();
+    // Only while nothing took the file's place (a kept part did).
+    if (FZSetPath(WriterSlot, dst) != 0 || FZExists(WriterSlot) == 0) return;
+    if (FZSetPath(WriterSlot, backup) == 0) {
+        if (const int r = FZRename(WriterSlot, dst))
+            FZLog(QStringLiteral("AC4: The old file stays under its backup name ") + backup + QStringLiteral(": ") +
+                  FZErrorText(-std::abs(r), eoReName));
+    }
+    FZSetPath(WriterSlot, dst);
 }
 
 bool TACWrite::OpenFolder(TCopyFileRec& rec) {
@@ -178,6 +258,12 @@ bool TACWrite::OpenFolder(TCopyFileRec& rec) {
 }
 
 void TACWrite::WriteFileData() {
+    if (e_.rs_.attrOnly) {
+        CloseDestFile(false);
+        // The total counts files in this mode.
+        e_.TotalBytesWritten.store(e_.FilesStarted.load());
+        return;
+    }
     TCopyFileRec& rec = *CurrentRecord;
     const qint64 size = rec.Info.size();
     while (!Stopped()) {
@@ -290,12 +376,14 @@ void TACWrite::CloseDestFile(bool keepPart) {
     // On a file being written the times are applied when it is committed.
     int r = FZSetFileTime(WriterSlot, info.CreationTime, info.LastAccessTime, info.LastWriteTime);
     if (!Result) Result = r;
-    const int closed = keepPart ? FZEndFailedWrite(WriterSlot, true) : FZCloseFile(WriterSlot);
+    // Attribute-only mode has no file open: the times went to the path.
+    int closed = 0;
+    if (fileOpen_) closed = keepPart ? FZEndFailedWrite(WriterSlot, true) : FZCloseFile(WriterSlot);
     fileOpen_ = false;
     int op = eoSetFileTime;
     if (closed && !Result) Result = closed;
     if (closed) op = eoCloseWrite;
-    if (!Result && info.Attributes != 0) {
+    if (!Result && (e_.rs_.attrOnly || info.Attributes != 0)) {
         Result = FZSetAttributes(WriterSlot, info.Attributes);
         op = eoSetFileAttr;
     }
@@ -371,13 +459,15 @@ void TACWrite::FinishFile(int op) {
     TCopyJob* job = rec.Job;
     const qint64 size = rec.Info.size();
     if (Result == 0) {
+        movedToBackup_.clear();
         e_.FilesCopied.fetch_add(1);
-        QString text = QStringLiteral(" OK!") + QStringLiteral(" FileSize: ") + grouped(size) +
-                       QStringLiteral(" Byte") + QStringLiteral(" FileDate: ") +
-                       FZFileTimeText(rec.Info.LastWriteTime);
+        QString text = QStringLiteral(" OK!");
+        if (!e_.rs_.attrOnly) text += QStringLiteral(" FileSize: ") + grouped(size) + QStringLiteral(" Byte");
+        text += QStringLiteral(" FileDate: ") + FZFileTimeText(rec.Info.LastWriteTime);
         if (e_.rs_.copyAttr) text += QStringLiteral(" FileAttr:") + FZAttrText(rec.Info.Attributes);
         e_.SetResultText(job, text.left(255));
     } else {
+        RestoreMovedBackup();
         if (Result == csSkipped) {
             e_.SetResultText(job, e_.ResultText(job) + QStringLiteral("\\cf3 [ User has skipped this file ]\\cf1"));
         } else if (Result != csStopFile) {

@@ -140,7 +140,7 @@ TPaneSaveResult SavePaneText(int tab, int pane, const QString& location, int enc
         progress.setTextLine(1, QStringLiteral("Backup: ") + location);
         // A backup into a backup folder copies the file: the bar follows it.
         FZSetTransferStartHook([&progress](qint64 total) { progress.startProgress(std::max<qint64>(total, 0)); });
-        res.code = FZMakeBackup(slot, nullptr, &backupMade);
+        res.code = FZMakeBackup(slot, nullptr, &backupMade, config::AppSettings().BKBeforeSave);
         FZSetTransferStartHook(nullptr);
         if (res.code) res.op = eoOpenWrite;
         if (!res.code && !backupMade.isEmpty() && FZExists(slot) != 0) movedToBackup = backupMade;

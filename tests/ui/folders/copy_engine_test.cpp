@@ -10,16 +10,26 @@
 #include "config/prg_dir.h"
 #include "ui/folders/run_logs.h"
 #include "ui/main/main_window_seams.h"
+#include "tests/access/as_nobody.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
 #include <deque>
 #include <functional>
 
@@ -68,6 +78,7 @@ public:
     void AskReplace(const QString&, const QString&, int category, const QString& name,
                     TReplaceAnswers& answers) override {
         replaceAsked << name;
+        replaceCategories << category;
         answers.StoreAnswer(category, replaceAnswers.empty() ? ui::eaNo : replaceAnswers.front());
         if (!replaceAnswers.empty()) replaceAnswers.pop_front();
     }
@@ -79,6 +90,7 @@ public:
     int messages = 0;
     std::deque<int> replaceAnswers;
     QStringList replaceAsked, shown, captions, marked;
+    QList<int> replaceCategories;
 };
 
 QByteArray pattern(qint64 size, char seed) {
@@ -88,7 +100,7 @@ QByteArray pattern(qint64 size, char seed) {
 }
 
 class CopyEngineTest : public ::testing::Test {
-protected:
+public:
     static void SetUpTestSuite() {
         static int argc = 1;
         static char name[] = "copy_engine_test";
@@ -139,6 +151,11 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
+    static int modeOf(const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
+    static void chmodTo(const QString& path, int mode) { ::chmod(QFile::encodeName(path).constData(), mode_t(mode)); }
     static qint64 mtime(const QString& path) { return QFileInfo(path).lastModified().toSecsSinceEpoch(); }
 
     // One job per name, source and destination folders as given.
@@ -475,5 +492,334 @@ TEST_F(CopyEngineTest, PauseWritesNothingUntilContinue) {
     EXPECT_LT(late, 500000);
     expectCopied("f");
 }
+
+TEST_F(CopyEngineTest, BackupsBeforeCopyKeepTheOldFileWhateverTheSaveSwitchSays) {
+    auto& s = config::AppSettings();
+    s.BKBeforeCopy = true;
+    s.BKBeforeSave = false;
+    s.BKUseSequence = true;
+    s.BKUseFolder = false;
+    for (const bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite);
+        QDir(dst()).removeRecursively();
+        s.CSOverWrite = overwrite;
+        put(src() + "f", pattern(70000, 21));
+        put(dst() + "f", "old", 1400000000);
+        host.replaceAnswers = {ui::eaYes};
+        host.replaceAsked.clear();
+        run({"f"});
+        expectCopied("f");
+        EXPECT_EQ(read(dst() + "f.~1~"), "old");
+        EXPECT_EQ(host.replaceAsked.size(), overwrite ? 0 : 1);
+        EXPECT_EQ(dstEntries(), QStringList({"f", "f.~1~"}));
+    }
+}
+
+TEST_F(CopyEngineTest, NoBackupNoOverwriteAndAFailedWriteKeepsTheOldFileInItsPlace) {
+    auto& s = config::AppSettings();
+    s.BKBeforeCopy = true;
+    s.BKBeforeSave = false;
+    s.BKUseSequence = true;
+    s.BKUseFolder = false;
+    put(src() + "f", pattern(1048576, 22));
+    put(dst() + "f", "old", 1400000000);
+    // The series cannot move up: its last place is a folder with content.
+    QDir().mkpath(dst() + "f.~9~/x");
+    run({"f"});
+    EXPECT_EQ(read(dst() + "f"), "old");
+    EXPECT_EQ(mtime(dst() + "f"), 1400000000);
+    EXPECT_EQ(logCount("ERROR: [OpenWrite"), 1);
+    EXPECT_EQ(engine.ErrorCount, 1);
+    EXPECT_EQ(engine.FilesCopied.load(), 0);
+
+    QDir(dst() + "f.~9~").removeRecursively();
+    acc::FZInjectFault(1, acc::foWrite, 2, 112);
+    run({"f"});
+    EXPECT_EQ(read(dst() + "f"), "old");
+    EXPECT_EQ(read(dst() + "f.~1~"), "old");
+    EXPECT_EQ(dstEntries(), QStringList({"f", "f.~1~"}));
+}
+
+TEST_F(CopyEngineTest, AWriteProtectedDestinationIsReplacedOnlyWhenTheUserSaysSo) {
+    struct Case {
+        std::deque<int> answers;
+        int asked;
+        bool replacedA, replacedB;
+    } cases[] = {
+        {{ui::eaYes, ui::eaNo}, 2, true, false},
+        {{ui::eaNo, ui::eaNo}, 2, false, false},
+        {{ui::eaYesAll}, 1, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked * 10 + int(c.replacedB));
+        QDir(dst()).removeRecursively();
+        put(src() + "a", pattern(40000, 23));
+        put(src() + "b", pattern(50000, 24));
+        put(dst() + "a", "old a", 1400000000);
+        put(dst() + "b", "old b", 1400000000);
+        chmodTo(dst() + "a", 0444);
+        chmodTo(dst() + "b", 0444);
+        host.replaceAnswers = c.answers;
+        host.replaceCategories.clear();
+        run({"a", "b"});
+        EXPECT_EQ(host.replaceCategories, QList<int>(c.asked, rcWriteProtected));
+        const std::pair<const char*, bool> files[] = {{"a", c.replacedA}, {"b", c.replacedB}};
+        for (const auto& [name, replaced] : files) {
+            if (replaced) {
+                expectCopied(name);
+                EXPECT_TRUE(modeOf(dst() + name) & S_IWUSR) << name;
+            } else {
+                EXPECT_EQ(read(dst() + name), QByteArray("old ") + name);
+                EXPECT_EQ(modeOf(dst() + name), 0444) << name;
+            }
+        }
+        // Declining the protection leaves the job unprocessed, without the
+        // note of a skipped replace.
+        EXPECT_EQ(logCount(" NOT processed! "), int(!c.replacedA) + int(!c.replacedB));
+        EXPECT_EQ(logCount("[ User has skipped this file ]"), 0);
+        EXPECT_EQ(dstEntries(), QStringList({"a", "b"}));
+    }
+}
+
+TEST_F(CopyEngineTest, ANewFileTakesTheSourcesPermissionsAReplacedOneKeepsItsOwn) {
+    put(src() + "run", "#!/bin/sh\nexit 0\n");
+    chmodTo(src() + "run", 0750);
+    put(src() + "keep", "new");
+    chmodTo(src() + "keep", 0755);
+    put(dst() + "keep", "old", 1400000000);
+    chmodTo(dst() + "keep", 0640);
+    run({"run", "keep"});
+    expectCopied("run");
+    expectCopied("keep");
+    EXPECT_EQ(modeOf(dst() + "run"), 0750);
+    EXPECT_EQ(modeOf(dst() + "keep"), 0640);
+}
+
+TEST_F(CopyEngineTest, AttributeOnlySetsTimeAndReadOnlyAndNeverCreatesOrEmptiesAFile) {
+    config::AppSettings().CSAttr = true;
+    engine.AttrOnly = true;
+    put(src() + "a", "new content of a", 1600000000);
+    chmodTo(src() + "a", 0444);
+    put(src() + "b", "new b", 1600000000);
+    put(dst() + "a", "old a", 1400000000);
+    run({"a", "b"});
+    EXPECT_EQ(read(dst() + "a"), "old a");
+    EXPECT_EQ(mtime(dst() + "a"), 1600000000);
+    EXPECT_FALSE(modeOf(dst() + "a") & S_IWUSR);
+    EXPECT_FALSE(QFileInfo::exists(dst() + "b"));
+    EXPECT_EQ(dstEntries(), QStringList({"a"}));
+    EXPECT_EQ(logCount("ERROR: [SetFileTime"), 1);
+    EXPECT_EQ(logCount("COPY-RESULT: OK! FileDate: "), 1);
+    EXPECT_EQ(engine.FilesCopied.load(), 1);
+    EXPECT_TRUE(host.captions.contains(" completed "));
+}
+
+TEST_F(CopyEngineTest, AnAttributeOnlyRunCutShortByCancelIsNotCompleted) {
+    engine.AttrOnly = true;
+    QStringList names;
+    for (int i = 0; i < 40; ++i) {
+        names << QString("f%1").arg(i);
+        put(src() + names.back(), "x", 1600000000);
+        put(dst() + names.back(), "y", 1400000000);
+    }
+    bool cancelled = false;
+    host.onMessages = [&] {
+        if (!cancelled && engine.FilesStarted.load() >= 1) {
+            cancelled = true;
+            engine.Cancel();
+        }
+    };
+    run(names);
+    ASSERT_TRUE(cancelled);
+    EXPECT_LT(engine.FilesStarted.load(), 40);
+    EXPECT_TRUE(host.captions.contains(" canceled at "));
+    EXPECT_FALSE(host.captions.contains(" completed "));
+}
+
+// The source changes while the run reads it: the scripted host acts once the
+// first source is open, before its second buffer is read.
+TEST_F(CopyEngineTest, SourcesThatChangeDuringTheRun) {
+    struct Case {
+        const char* what;
+        std::function<void(CopyEngineTest&)> change;
+        int partlyAnswer;
+        std::function<void(CopyEngineTest&, const QByteArray&)> check;
+    } cases[] = {
+        {"later source deleted", [](CopyEngineTest& t) { QFile::remove(t.src() + "b"); }, ui::eaNo,
+         [](CopyEngineTest& t, const QByteArray& a) {
+             EXPECT_EQ(read(t.dst() + "a"), a);
+             EXPECT_FALSE(QFileInfo::exists(t.dst() + "b"));
+             EXPECT_EQ(t.logCount("ERROR: [OpenRead Error 2"), 1);
+         }},
+        {"file being read deleted", [](CopyEngineTest& t) { QFile::remove(t.src() + "a"); }, ui::eaNo,
+         [](CopyEngineTest& t, const QByteArray& a) {
+             EXPECT_EQ(read(t.dst() + "a"), a);
+             EXPECT_EQ(t.engine.ErrorCount, 0);
+         }},
+        {"truncated, part dropped", [](CopyEngineTest& t) { QFile::resize(t.src() + "a", 40000); }, ui::eaNo,
+         [](CopyEngineTest& t, const QByteArray&) {
+             EXPECT_EQ(read(t.dst() + "a"), "old");
+             EXPECT_EQ(t.dlg.asked.filter("partly:").size(), 1);
+             EXPECT_EQ(t.dlg.asked.filter("Read Error 38").size(), 1);
+         }},
+        {"truncated, part kept", [](CopyEngineTest& t) { QFile::resize(t.src() + "a", 40000); }, ui::eaYes,
+         [](CopyEngineTest& t, const QByteArray& a) {
+             EXPECT_EQ(read(t.dst() + "a"), a.left(32768));
+             EXPECT_EQ(t.logCount("ERROR: PARTLY processed (32.768 from 1.048.576 Bytes)"), 1);
+         }},
+        {"growing",
+         [](CopyEngineTest& t) {
+             QFile f(t.src() + "a");
+             ASSERT_TRUE(f.open(QIODevice::Append));
+             f.write(QByteArray(100000, 'g'));
+         },
+         ui::eaNo,
+         [](CopyEngineTest& t, const QByteArray& a) {
+             EXPECT_EQ(read(t.dst() + "a"), a);
+             EXPECT_EQ(t.engine.ErrorCount, 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dst()).removeRecursively();
+        const QByteArray a = pattern(1048576, 25);
+        put(src() + "a", a);
+        put(src() + "b", pattern(3000, 26));
+        put(dst() + "a", "old", 1400000000);
+        dlg.answers = {c.partlyAnswer};
+        dlg.asked.clear();
+        bool changed = false;
+        host.onMessages = [&] {
+            if (!changed && engine.FilledRecords.load() > 0) {
+                changed = true;
+                c.change(*this);
+            }
+        };
+        run({"a", "b"});
+        host.onMessages = nullptr;
+        EXPECT_TRUE(changed);
+        c.check(*this, a);
+        EXPECT_FALSE(dstEntries().filter(QRegularExpression("^\\.~")).size()) << dstEntries().join(',').toStdString();
+    }
+}
+
+TEST_F(CopyEngineTest, AFifoSourceIsAnErrorAndNeverOpenedForReading) {
+    const QByteArray fifo = QFile::encodeName(src() + "p");
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0644), 0);
+    put(src() + "g", pattern(3000, 27));
+    // A writer blocks on the far end until someone opens it for reading.
+    std::atomic<bool> released{false};
+    std::thread writer([&] {
+        const int fd = ::open(fifo.constData(), O_WRONLY);
+        released = true;
+        if (fd >= 0) ::close(fd);
+    });
+    run({"p", "g"});
+    const bool early = released.load();
+    // Let the writer go.
+    const int fd = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (fd >= 0) ::close(fd);
+    EXPECT_FALSE(early);
+    EXPECT_EQ(logCount("ERROR: [OpenRead Error 5"), 1);
+    EXPECT_FALSE(QFileInfo::exists(dst() + "p"));
+    expectCopied("g");
+}
+
+TEST_F(CopyEngineTest, AsAnOrdinaryUserAnUnreadableSourceAndAnUnwritableFolderEndInThePolicy) {
+    if (::geteuid() == 0) {
+        tandex::testing::RunAsNobody();
+        return;
+    }
+    put(src() + "locked", "secret");
+    chmodTo(src() + "locked", 0);
+    put(src() + "f", pattern(5000, 28));
+    run({"locked"});
+    EXPECT_EQ(logCount("ERROR: [OpenRead Error 5"), 1);
+    EXPECT_FALSE(QFileInfo::exists(dst() + "locked"));
+
+    const QString closed = tmp.filePath("closed/");
+    put(closed + "f", "old", 1400000000);
+    chmodTo(closed, 0555);
+    run({"f"}, closed);
+    chmodTo(closed, 0755);
+    EXPECT_EQ(logCount("ERROR: [OpenWrite Error 5"), 1);
+    EXPECT_EQ(read(closed + "f"), "old");
+    EXPECT_EQ(QDir(closed).entryList(QDir::Files | QDir::Hidden), QStringList({"f"}));
+    EXPECT_EQ(engine.ErrorCount, 1);
+}
+
+// A full disk: a small tmpfs holds the old destination; the new file does
+// not fit. Mounting needs root and a kernel that lets this process mount.
+TEST_F(CopyEngineTest, ADiskFullEndsInThePolicyAndKeepsTheOldFileOrThePart) {
+    const QString mnt = tmp.filePath("small");
+    QDir().mkpath(mnt);
+    if (::mount("tandex-test", QFile::encodeName(mnt).constData(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "mounting a 4 MiB tmpfs is refused here (" << std::strerror(errno)
+                     << "); the injected 112 of the other tests covers the path";
+    struct Unmount {
+        QByteArray at;
+        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mnt)};
+    const QByteArray big = pattern(8 << 20, 29);
+    put(src() + "f", big);
+    const QByteArray old = pattern(1 << 20, 30);
+    for (const int answer : {ui::eaNo, ui::eaYes}) {
+        SCOPED_TRACE(answer);
+        put(mnt + "/f", old, 1400000000);
+        dlg.answers = {answer};
+        dlg.asked.clear();
+        run({"f"}, mnt + "/");
+        EXPECT_EQ(dlg.asked.filter("partly:").size(), 1);
+        EXPECT_EQ(dlg.asked.filter("Write Error 112").size(), 1);
+        EXPECT_EQ(QDir(mnt).entryList(QDir::Files | QDir::Hidden), QStringList({"f"}));
+        if (answer == ui::eaNo) {
+            EXPECT_EQ(read(mnt + "/f"), old);
+        } else {
+            const QByteArray part = read(mnt + "/f");
+            EXPECT_GT(part.size(), 0);
+            EXPECT_LT(part.size(), big.size());
+            EXPECT_EQ(part, big.left(part.size()));
+        }
+    }
+}
+
+#ifdef TANDEX_COPY_KILL_DRILL
+// A copy killed at any moment leaves the old file or the new one, whole,
+// and nothing beside it: the new file has no name until its last write.
+TEST_F(CopyEngineTest, AKilledCopyLeavesTheOldOrTheNewFileNeverAMix) {
+    constexpr qint64 kSize = qint64(200) << 20;
+    const auto fill = [](const QString& path, char seed) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray block = pattern(1 << 20, seed);
+        for (qint64 i = 0; i < kSize; i += block.size()) ASSERT_EQ(f.write(block), block.size());
+    };
+    const auto hash = [](const QString& path) {
+        QFile f(path);
+        QCryptographicHash h(QCryptographicHash::Sha1);
+        if (f.open(QIODevice::ReadOnly)) h.addData(&f);
+        return h.result();
+    };
+    fill(src() + "big", 'n');
+    const QByteArray newHash = hash(src() + "big");
+    QByteArray oldHash;
+    for (const qint64 at : {qint64(1), kSize / 2, kSize}) {
+        SCOPED_TRACE(at);
+        fill(dst() + "big", 'o');
+        if (oldHash.isEmpty()) oldHash = hash(dst() + "big");
+        QProcess drill;
+        drill.start(TANDEX_COPY_KILL_DRILL, {src(), "big", dst(), tmp.filePath("drill"), QString::number(at)});
+        ASSERT_TRUE(drill.waitForFinished(120000));
+        EXPECT_EQ(drill.exitStatus(), QProcess::CrashExit) << drill.readAllStandardError().toStdString();
+        const QByteArray left = hash(dst() + "big");
+        EXPECT_TRUE(left == oldHash || left == newHash);
+        if (at == 1) {
+            EXPECT_EQ(left, oldHash);
+        }
+        EXPECT_EQ(dstEntries(), QStringList({"big"}));
+    }
+}
+#endif
 
 }  // namespace
