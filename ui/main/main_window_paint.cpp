@@ -219,6 +219,8 @@ void TF_Main::queuePostPaint() {
 
 void TF_Main::afterPaint() {
     postPaintQueued_ = false;
+    // The geometry is a page's while a report runs.
+    if (printing_) return;
     const TLayoutGeometry& g = geometry_;
     if (viewType_ != vtImage) {
         const int rows = fittingRows();
