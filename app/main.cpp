@@ -11,6 +11,7 @@
 #include "ui/main/print_seams.h"
 #include "ui/print/help_wnd.h"
 #include "ui/print/online_update_window.h"
+#include "ui/print/print_window.h"
 #include "ui/settings/command_window_services.h"
 #include "window_services.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
         tandex::ui::setFolderView(&folders);
         tandex::print::TUpdateServices update(&window);
         tandex::ui::setUpdater(&update);
+        tandex::print::TReportServices report;
+        tandex::ui::setReport(&report);
         tandex::settings::TCommandWindowServices commandWindows;
         tandex::ui::setCommandWindows(&commandWindows);
         if (!batch) window.show();
@@ -64,6 +67,7 @@ int main(int argc, char** argv) {
         tandex::ui::setHelp(nullptr);
         tandex::ui::setFolderView(nullptr);
         tandex::ui::setUpdater(nullptr);
+        tandex::ui::setReport(nullptr);
         tandex::ui::setCommandWindows(nullptr);
         // Only the command-line comparison sets the exit code, in a window
         // run for when the window is closed.

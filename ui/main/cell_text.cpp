@@ -39,8 +39,34 @@ void TCellText::SetFont(const QFont& font, int cellWidth) {
     lineWidth_ = std::max(1, fm.lineWidth());
 }
 
+void TCellText::SetPageFont(const QFont& font, int cellWidth, QPaintDevice* device) {
+    cellWidth_ = std::max(1, cellWidth);
+    asText_ = true;
+    raw_ = QRawFont();
+    font_ = font;
+    font_.setKerning(false);
+    const QFontMetricsF fm(font, device);
+    font_.setLetterSpacing(QFont::AbsoluteSpacing, cellWidth_ - fm.horizontalAdvance(QLatin1Char('A')));
+    underlinePos_ = std::max(1, int(std::lround(fm.underlinePos())));
+    strikeOutPos_ = int(std::lround(fm.strikeOutPos()));
+    lineWidth_ = std::max(1, int(std::lround(fm.lineWidth())));
+}
+
 void TCellText::Draw(QPainter& painter, int x, int baseline, QStringView text, bool underline) const {
     if (text.isEmpty()) return;
+    if (asText_) {
+        QString shown = text.toString();
+        for (QChar& c : shown)
+            if (c.category() == QChar::Other_Control) c = u' ';
+        painter.save();
+        painter.setFont(font_);
+        painter.drawText(QPointF(x, baseline), shown);
+        painter.restore();
+        const int width = int(text.size()) * cellWidth_;
+        if (underline || font_.underline())
+            painter.fillRect(QRect(x, baseline + underlinePos_, width, lineWidth_), painter.pen().color());
+        return;
+    }
     QList<quint32> glyphs;
     QList<QPointF> positions;
     glyphs.reserve(text.size());

@@ -11,6 +11,8 @@
 #include <QRawFont>
 #include <QStringView>
 
+class QPaintDevice;
+
 class QPainter;
 
 namespace tandex::ui {
@@ -28,6 +30,9 @@ QFont CellAlignedFont(const QFont& font, int cellWidth);
 class TCellText {
 public:
     void SetFont(const QFont& font, int cellWidth);
+    // For a page device: text is written as text (a page keeps characters,
+    // not glyph indexes), spaced to the cells by the device's metrics.
+    void SetPageFont(const QFont& font, int cellWidth, QPaintDevice* device);
     const QFont& Font() const { return font_; }
     int CellWidth() const { return cellWidth_; }
 
@@ -45,6 +50,7 @@ private:
     int underlinePos_ = 1;
     int strikeOutPos_ = 3;
     int lineWidth_ = 1;
+    bool asText_ = false;
 };
 
 }  // namespace tandex::ui

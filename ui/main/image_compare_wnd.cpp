@@ -1,4 +1,5 @@
 #include "ui/main/image_compare_wnd.h"
+#include "ui/main/print_seams.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -195,8 +196,15 @@ TfImgCompare::TfImgCompare(QWidget* parent) : QWidget(parent, Qt::Tool) {
     QAction* reset = pmImgCmpView->addAction(QStringLiteral("Reset the right image offset"));
     reset->setObjectName(QStringLiteral("pmResetImageOffset"));
     connect(reset, &QAction::triggered, this, [this] { lOffsetDblClick(); });
+    pmPrintImage = pmImgCmpView->addAction(QStringLiteral("PrintPreview && Print the difference image..."));
+    pmPrintImage->setObjectName(QStringLiteral("pmPrintImage"));
+    pmPrintImage->setVisible(false);
+    connect(pmPrintImage, &QAction::triggered, this, [this] {
+        if (PrintImage) PrintImage(pmPrintImage);
+    });
     connect(pmImgCmpView, &QMenu::aboutToShow, this, [this, reset] {
         reset->setEnabled(std::lround(core_.OffsetX()) != 0 || std::lround(core_.OffsetY()) != 0);
+        pmPrintImage->setVisible(PrintImage && report().CanPrint());
     });
     setupMode(config::AppSettings().ICID);
     // Never narrower than the header needs in this font.

@@ -84,6 +84,9 @@ public:
     std::function<void(QPoint)> SaveMenu;
     // The main window's wheel handler.
     std::function<bool(Qt::KeyboardModifiers, int)> MainMouseWheel;
+    // Prints the difference picture; the menu offers it once a report
+    // window is installed.
+    std::function<void(QObject* sender)> PrintImage;
 
     QPushButton *fbDiff = nullptr, *fbLevel = nullptr, *fbBlend = nullptr, *fbBool = nullptr,
                 *fbToggle = nullptr, *fbHide = nullptr, *fbHelp = nullptr;
@@ -97,6 +100,7 @@ public:
     TImagePane *imgResult = nullptr, *imgZoom = nullptr;
     QLineEdit* Edit1 = nullptr;
     QMenu* pmImgCmpView = nullptr;
+    QAction* pmPrintImage = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -343,6 +343,8 @@ void TF_Main::createControls() {
     createSearchControls();
     // Paste, cut and undo.
     createEditCommands();
+    // The print commands and their report pages.
+    createPrintCommands();
 }
 
 // ---- per-view state ---------------------------------------------------------

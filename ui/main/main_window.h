@@ -30,6 +30,7 @@
 #include "main_window_tabs.h"
 #include "diff_nav.h"
 #include "pane_save.h"
+#include "print_seams.h"
 #include "row_paint.h"
 
 class QAction;
@@ -1133,6 +1134,44 @@ private:
     void createFolderRunControls();
     bool folderRunActive_ = false;
     // ---- end of folder comparison runs ---------------------------------------------
+    // ---- printing a comparison (main_window_print.cpp) --------------------------
+public:
+    // The page callback of a report: draws one page from row position on
+    // and returns the next page's first row, or the largest integer when
+    // the report is complete. The first page puts the page's geometry in
+    // place of the screen's until the report ends.
+    int renderPrintPage(QPainter& canvas, const TPrintArea& area, int position, int paneMode, quint8 selectionOnly);
+    // Puts the screen's values back after a report; nothing when none runs.
+    void endPrintReport();
+    // The print commands: the File menu's three items, the pane menu's
+    // selection item and the image comparison's difference picture.
+    void mPrintClick(QObject* sender);
+    void pmPrintImageClick(QObject* sender);
+    // The print items show once the report window is installed.
+    void showPrintItems();
+    bool Printing() const { return printing_; }
+    bool PrintSelectionOnly() const { return printSelectionOnly_; }
+    int PrintPaneMode() const { return printPaneMode_; }
+    // Set when the settings' orientation changed since the last report:
+    // the next report takes it over.
+    bool printSettingsChanged = false;
+
+private:
+    void createPrintCommands();
+    void printImagePage(const TPrintArea& area, int paneMode);
+    const TCellText& rowCells() const { return printing_ ? printCells_ : paneCells_; }
+    int rowAscent() const;
+    int printPaneMode_ = 0;
+    // What a report replaced, and whether it swapped the panes for it.
+    struct TPrintSaved {
+        TLayoutGeometry geometry;
+        int lineHeight = 0, charWidth = 0;
+        bool singlePaneView = false;
+        bool swapped = false;
+    } printSaved_;
+    TCellText printCells_;
+    int printAscent_ = 0;
+    // ---- end of printing ----------------------------------------------------------
 };
 
 

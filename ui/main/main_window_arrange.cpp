@@ -100,6 +100,9 @@ TLayoutInput TF_Main::layoutInput() const {
 }
 
 void TF_Main::arrangeLayout(int viewType) {
+    // A report's pages hold the geometry until the report ends, which lays
+    // the screen out again.
+    if (printing_) return;
     viewType_ = viewType;
     const int oldLeftTextX = geometry_.leftTextX;
     if (started_) LockWindowRedraw(this);
@@ -210,6 +213,7 @@ void TF_Main::placeImagePanels(bool /*force*/) {
 }
 
 void TF_Main::refreshLayout() {
+    if (printing_) return;
     if (height() != lastHeight_) lastHeight_ = height();
     arrangeLayout(viewType_);
     placeImagePanels(false);

@@ -20,6 +20,7 @@
 #include "engine/rows.h"
 #include "folder_view_seam.h"
 #include "main_window.h"
+#include "print_seams.h"
 #include "row_area.h"
 #include "flat_button.h"
 #include "row_paint.h"
@@ -66,7 +67,8 @@ void TF_Main::paintFolderRow(QPainter& painter, int row, int y, const TRowLook& 
     if (s.FCTreeView) {
         paintFolderCells(painter, p, depth * 2 + 3);
         paintInfoColumns(painter, p);
-        paintTreeLines(painter, row, y);
+        // On paper the lines sit a little lower, level with the larger icons.
+        paintTreeLines(painter, row, printing_ ? y + 2 : y);
         paintFolderIcons(painter, p, depth);
     } else if (look.rowDiffers && r.IsRowOnBothSides(row)) {
         const TLayoutGeometry& g = geometry_;
@@ -95,7 +97,7 @@ void TF_Main::paintFolderCells(QPainter& painter, const TFolderRowPaint& p, int 
     const int cw = std::max(charWidth_, 1);
     const int lh = std::max(lineHeight_, 1);
     const int firstCol = std::max(1, hScrollBar->value());
-    const QFontMetrics fm(paneFont_);
+    const int ascent = rowAscent();
     const bool tree = indent > 0;
     const bool eitherMissing = p.look.leftMissing || p.look.rightMissing;
     for (int pane = 1; pane <= (singlePaneView_ ? 1 : 2); ++pane) {
@@ -131,7 +133,7 @@ void TF_Main::paintFolderCells(QPainter& painter, const TFolderRowPaint& p, int 
         painter.save();
         painter.setClipRect(QRect(textX, p.y, std::max(cellEnd - textX, 0), lh));
         painter.setPen(ToQColor(font));
-        paneCells_.Draw(painter, x, p.y + fm.ascent(), text);
+        rowCells().Draw(painter, x, p.y + ascent, text);
         painter.restore();
     }
 }
@@ -142,7 +144,7 @@ void TF_Main::paintCharDiffCells(QPainter& painter, const TFolderRowPaint& p, co
     const TLayoutGeometry& g = geometry_;
     const int cw = std::max(charWidth_, 1);
     const int lh = std::max(lineHeight_, 1);
-    const QFontMetrics fm(paneFont_);
+    const int ascent = rowAscent();
     const int panes = singlePaneView_ ? 1 : 2;
     const int xs[3] = {0, xLeft, xRight};
     const int ends[3] = {0, g.columnEdges[5] + 1, g.rightEdge};
@@ -164,7 +166,7 @@ void TF_Main::paintCharDiffCells(QPainter& painter, const TFolderRowPaint& p, co
             painter.save();
             painter.setClipRect(QRect(xs[pane] - 1, p.y, std::max(ends[pane] - xs[pane] + 1, 0), lh));
             painter.setPen(ToQColor(charDiffRunFont(pane, run.differs, selected[pane], folderRow, config::CurrentColorSet())));
-            paneCells_.Draw(painter, x, p.y + fm.ascent(), piece);
+            rowCells().Draw(painter, x, p.y + ascent, piece);
             painter.restore();
         }
     }
@@ -176,7 +178,7 @@ void TF_Main::paintInfoColumns(QPainter& painter, const TFolderRowPaint& p) {
     const auto& e = geometry_.columnEdges;
     const int cw = std::max(charWidth_, 1);
     const int lh = std::max(lineHeight_, 1);
-    const QFontMetrics fm(paneFont_);
+    const int ascent = rowAscent();
     const bool absent[3] = {false, p.look.leftMissing || p.placeholder[1], p.look.rightMissing || p.placeholder[2]};
     const bool marked = (!p.look.leftMissing && !p.look.rightMissing && p.look.folderState == 0) || s.FCHLFldDif;
     struct Column {
@@ -215,7 +217,7 @@ void TF_Main::paintInfoColumns(QPainter& painter, const TFolderRowPaint& p) {
             painter.save();
             painter.setClipRect(QRect(x, p.y, c.width * cw, lh));
             painter.setPen(ToQColor(font));
-            paneCells_.Draw(painter, x, p.y + fm.ascent(), texts[pane]);
+            rowCells().Draw(painter, x, p.y + ascent, texts[pane]);
             painter.restore();
         }
     }
@@ -273,6 +275,8 @@ void TF_Main::paintFolderIcons(QPainter& painter, const TFolderRowPaint& p, int 
     const QList<QImage>* icons = ImageList(32);
     if (!icons) return;
     const int lh = std::max(lineHeight_, 1);
+    // On paper: 22 screen pixels square, whatever the icon's own size.
+    const QPoint printSize = printing_ ? report().ScreenToUnits(22, 22) : QPoint();
     painter.save();
     // A picture taller than the row would cover the names of its neighbours.
     painter.setClipRect(QRect(0, p.y, geometry_.rightEdge, lh + 1), Qt::IntersectClip);
@@ -280,7 +284,13 @@ void TF_Main::paintFolderIcons(QPainter& painter, const TFolderRowPaint& p, int 
         const int role = folderRowIconRole(pane, p.row, p.placeholder[pane]);
         if (role < 0 || role >= icons->size()) continue;
         const int textX = pane == 1 ? geometry_.leftTextX : geometry_.rightTextX;
-        const int x = textX + depth * 2 * std::max(charWidth_, 1) - config::ScaleDpi(8);
+        const int indent = depth * 2 * std::max(charWidth_, 1);
+        if (printing_) {
+            painter.drawImage(QRect(textX + indent - 16, p.y + lh / 2 - 27, printSize.x(), printSize.y()),
+                              icons->at(role));
+            continue;
+        }
+        const int x = textX + indent - config::ScaleDpi(8);
         painter.drawImage(QPoint(x, p.y + lh / 2 - config::ScaleDpi(16)), icons->at(role));
     }
     painter.restore();

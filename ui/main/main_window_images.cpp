@@ -83,6 +83,7 @@ TfImgCompare* TF_Main::ImgCompareWindow() {
         imgCompare_->MainMouseWheel = [this](Qt::KeyboardModifiers shift, int delta) {
             return FormMouseWheel(shift, delta);
         };
+        imgCompare_->PrintImage = [this](QObject* sender) { pmPrintImageClick(sender); };
         imgCompare_->DefaultPlace = [this] {
             const QPoint pos = defaultFormPos(imgCompare_);
             return QPoint(pos.x(), pos.y() + P_MID->height() + eFN1->height());

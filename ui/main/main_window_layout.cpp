@@ -209,4 +209,48 @@ TLayoutGeometry layoutForView(TLayoutInput in) {
     return arrangeLayout(in);
 }
 
+TLayoutGeometry layoutPrintColumns(const TPrintLayoutInput& in) {
+    TLayoutGeometry g;
+    const int cw = std::max(1, in.charWidth);
+    g.paneTop = in.pageTop;
+    g.paneBottom = in.pageBottom;
+    g.rightEdge = in.pageRight;
+    const int numbers = in.lineNumbers ? in.lineNumberTextWidth + 2 : 0;
+    g.lineNumberCaptions = in.lineNumbers;
+    g.splitX = in.singlePaneView ? in.pageRight : in.pageLeft + (in.pageRight - in.pageLeft) / 2;
+    g.leftTextX = in.pageLeft + numbers + 2;
+
+    auto& w = g.sectionWidths;
+    w[0] = numbers + 2;
+    if (in.viewType == vtFolder && in.fcTreeView) {
+        w[2] = in.fcShowSize ? 14 * cw : 0;
+        w[3] = in.fcShowDT ? 20 * cw : 0;
+        w[4] = in.fcShowAttr ? 5 * cw : 0;
+    }
+    w[1] = std::max(0, g.splitX - in.pageLeft - (w[0] + w[2] + w[3] + w[4]));
+    // The left pane alone takes the whole page.
+    if (!in.singlePaneView) {
+        w[6] = w[0];
+        w[8] = w[2];
+        w[9] = w[3];
+        w[10] = w[4];
+        w[7] = std::max(0, in.pageRight - g.splitX - (w[6] + w[8] + w[9] + w[10]));
+    }
+    int x = in.pageLeft;
+    for (int i = 0; i < 12; ++i) {
+        g.columnEdges[size_t(i)] = x;
+        x += w[size_t(i)];
+    }
+    g.rightTextX = g.columnEdges[7] + 2;
+
+    const auto& e = g.columnEdges;
+    g.visibleColsLeft = std::clamp((e[5] - e[1] - 1) / cw, 0, 255);
+    g.visibleColsRight = std::clamp((e[11] - e[7]) / cw, 0, 255);
+    if (in.viewType == vtBinary) {
+        g.visibleColsLeft = std::min(g.visibleColsLeft, in.hexBytes * 4 + 3);
+        g.visibleColsRight = std::min(g.visibleColsRight, in.hexBytes * 4 + 3);
+    }
+    return g;
+}
+
 }  // namespace tandex::ui

@@ -102,4 +102,23 @@ bool hScrollNeededFor(const TLayoutInput& in, const TLayoutGeometry& g);
 // changes, the layout runs again with the new one.
 TLayoutGeometry layoutForView(TLayoutInput in);
 
+// What the column geometry of a print page depends on; lengths in page
+// units.
+struct TPrintLayoutInput {
+    int pageLeft = 0, pageTop = 0, pageRight = 0, pageBottom = 0;
+    int viewType = vtText;
+    bool singlePaneView = false;
+    bool lineNumbers = true;       // GSLineNr
+    int lineNumberTextWidth = 0;   // LineNumberWidth digits "8" in the print font
+    int charWidth = 1;
+    bool fcTreeView = true;
+    bool fcShowSize = true, fcShowDT = true, fcShowAttr = true;
+    int hexBytes = 16;
+};
+
+// The page's columns: no overview bar, no middle strip and no scroll-bar
+// column; the panes split the page in the middle, or the left one takes it
+// all.
+TLayoutGeometry layoutPrintColumns(const TPrintLayoutInput& in);
+
 }  // namespace tandex::ui

@@ -181,14 +181,17 @@ void TF_Main::paintRowArea(const QRegion& region) {
 
 void TF_Main::OnPaintNew(QPainter& painter, int& row, int& y) {
     if (engine::paneStores().FolderMode && folderCompareRunning()) return;
+    const int firstRow = row, yStart = y;
     paintRows(painter, row, y, geometry_.paneBottom - std::max(lineHeight_, 1));
     paintFolderSeparators(painter);
+    paintMargins(painter, firstRow, yStart, y);
 }
 
 void TF_Main::paintRows(QPainter& painter, int& row, int& y, int yEnd) {
     const int count = engine::paneStores().VisibleRowCount();
     const int lh = std::max(lineHeight_, 1);
-    painter.setFont(paneFont_);
+    // A page keeps the print font its window set.
+    if (!printing_) painter.setFont(paneFont_);
     while (y < yEnd) {
         if (row < count) {
             if (printSelectionOnly_ && !engine::rows().IsRowSelected(1, row) && !engine::rows().IsRowSelected(2, row)) {
@@ -216,6 +219,8 @@ void TF_Main::queuePostPaint() {
 
 void TF_Main::afterPaint() {
     postPaintQueued_ = false;
+    // The geometry is a page's while a report runs.
+    if (printing_) return;
     const TLayoutGeometry& g = geometry_;
     if (viewType_ != vtImage) {
         const int rows = fittingRows();
@@ -337,7 +342,7 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
     const int firstCol = std::max(1, hScrollBar->value());
     const quint32 sel[3] = {0, r.RowSelectionRange(1, row), r.RowSelectionRange(2, row)};
     const bool hasSelection = (sel[1] || sel[2]) && !printSelectionOnly_;
-    const QFontMetrics fm(paneFont_);
+    const int ascent = rowAscent();
     for (int pane = 1; pane <= (singlePaneView_ ? 1 : 2); ++pane) {
         const int visibleCols = pane == 1 ? g.visibleColsLeft : g.visibleColsRight;
         QString text = texts[pane];
@@ -348,7 +353,8 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
         const TCellChoice choice = cellColorsForPane(pane, selThis, selOther, look, colors);
 
         TRunStyle style;
-        style.normalFont = colorOf(pane == 1 ? config::TextColL : config::TextColR);
+        // Paper gets black text wherever the screen shows the plain colour.
+        style.normalFont = printing_ ? TColor(0) : colorOf(pane == 1 ? config::TextColL : config::TextColR);
         style.diffFont = choice.colors.font;
         style.cellBrush = ignoredEmpty ? colorOf(config::IgnBgCol) : choice.colors.brush;
         style.currentLine = curLinePane == pane;
@@ -386,7 +392,7 @@ void TF_Main::paintRow(QPainter& painter, int row, int y) {
         for (const TCharRun& run : splitCharRuns(text, flags[pane], style, colors)) {
             painter.fillRect(QRect(run.x, y, run.count * cw, lh), ToQColor(run.brush));
             painter.setPen(ToQColor(run.font));
-            paneCells_.Draw(painter, run.x, y + fm.ascent(), run.text, run.underline);
+            rowCells().Draw(painter, run.x, y + ascent, run.text, run.underline);
         }
         painter.restore();
     }
@@ -419,8 +425,8 @@ void TF_Main::paintMargins(QPainter& painter, int firstRow, int yStart, int yEnd
 
     const int lh = std::max(lineHeight_, 1);
     const int count = engine::paneStores().VisibleRowCount();
-    const QFontMetrics fm(paneFont_);
-    painter.setFont(paneFont_);
+    const int ascent = rowAscent();
+    if (!printing_) painter.setFont(paneFont_);
     struct Column {
         int pane, left, right, textX;
     };
@@ -437,7 +443,7 @@ void TF_Main::paintMargins(QPainter& painter, int firstRow, int yStart, int yEnd
             if (selected)
                 painter.fillRect(QRect(c.left, y, c.right - c.left, lh), ToQColor(colorOf(config::SelLnBgCol)));
             painter.setPen(ToQColor(colorOf(selected ? config::SelLnCol : config::LNumCol)));
-            painter.drawText(QPoint(c.textX, y + fm.ascent()), engine::rows().RowNumberText(c.pane, row));
+            painter.drawText(QPoint(c.textX, y + ascent), engine::rows().RowNumberText(c.pane, row));
             y += lh;
         }
     }

@@ -160,6 +160,8 @@ void TF_Main::secondStage() {
     }
 
     commandWindows().CreateColors();
+    PrintLandscape = s.PRLandscape ? 1 : 0;
+    showPrintItems();
     if (statusWin_) {
         statusWin_->setWindowTitle(QStringLiteral("Tandex"));
         statusWin_->SetPercentMode(true);

@@ -22,6 +22,8 @@ public:
 
 UpdateServices* installedUpdater = nullptr;
 
+ReportServices* installedReport = nullptr;
+
 }  // namespace
 
 HelpServices& help() {
@@ -37,6 +39,13 @@ UpdateServices& updater() {
 }
 
 void setUpdater(UpdateServices* services) { installedUpdater = services; }
+
+ReportServices& report() {
+    static ReportServices none;
+    return installedReport ? *installedReport : none;
+}
+
+void setReport(ReportServices* services) { installedReport = services; }
 
 void ShowHelpTopic(const QString& topic) {
     if (!topic.isEmpty()) help().ShowHelpTopic(topic);

@@ -3,11 +3,17 @@
 // links this library and installs its implementation at start. Until it
 // is installed, asking for help shows nothing and no update runs.
 
+#include <QColor>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 
+class QImage;
 class QPainter;
+class QWidget;
 
 namespace tandex::ui {
 
@@ -87,5 +93,39 @@ public:
 UpdateServices& updater();
 // Installing nullptr restores the default; the caller keeps ownership.
 void setUpdater(UpdateServices* services);
+
+// The report print window as the main window drives it. Until it is
+// installed nothing can be printed and the print commands stay hidden.
+class ReportServices {
+public:
+    virtual ~ReportServices() = default;
+    virtual bool CanPrint() const { return false; }
+    // Makes the window on first use, owned by owner, at bounds (left, top,
+    // width, height as the settings keep them).
+    virtual void CreateReportWindow(QWidget* /*owner*/, const QRect& /*bounds*/) {}
+    // The page callback, and what runs when a report ends whichever way
+    // (after its last page was stored or after a failure).
+    virtual void SetRenderPage(TRenderPageEvent /*callback*/) {}
+    virtual void SetReportEnded(std::function<void()> /*callback*/) {}
+    virtual void SetupPage(bool /*landscape*/) {}
+    virtual void SetThumbnailColor(const QColor& /*color*/) {}
+    virtual void SetFooterText(const QString& /*text*/) {}
+    // Renders the report and shows the window modally until it is closed.
+    virtual void RenderReport(const QString& /*leftTitle*/, const QString& /*rightTitle*/, int /*endPosition*/,
+                              int /*mode*/, quint8 /*selectionOnly*/) {}
+    // For the page callback: the user stopped the report or it reached its
+    // page limit; a size in screen pixels in page units; a picture fitted
+    // into r on the page being drawn (the rectangle used).
+    virtual bool Aborted() const { return false; }
+    virtual QPoint ScreenToUnits(int x, int y) const { return QPoint(x, y); }
+    virtual std::optional<QRect> DrawGraphicFit(const QRect& /*r*/, const QImage& /*picture*/, bool /*proportional*/,
+                                                bool /*shrinkOnly*/, bool /*center*/) {
+        return std::nullopt;
+    }
+};
+
+ReportServices& report();
+// Installing nullptr restores the default; the caller keeps ownership.
+void setReport(ReportServices* services);
 
 }  // namespace tandex::ui

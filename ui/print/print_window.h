@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "ui/main/print_seams.h"
@@ -56,6 +57,9 @@ public:
     ReportThumbnailPane& ThumbnailPreview() { return *thumbnails_; }
 
     ui::TRenderPageEvent OnRenderPage;
+    // Runs once the pages of a rendering are closed, however it ended: the
+    // owner of the page callback puts back what it changed for the report.
+    std::function<void()> OnReportEnd;
     QString LeftTitle, RightTitle;
     quint8 SelectionOnly = 0;
     int PrintMode = 0;
@@ -141,6 +145,34 @@ private:
     int scrollBarWidth_ = 0;
     bool modal_ = false;
     bool cursorActive_ = false;
+};
+
+// The window behind the main window's print commands, made on first use
+// and kept for the next report.
+class TReportServices : public ui::ReportServices {
+public:
+    TReportServices();
+    ~TReportServices() override;
+    TReportServices(const TReportServices&) = delete;
+    TReportServices& operator=(const TReportServices&) = delete;
+
+    bool CanPrint() const override { return true; }
+    void CreateReportWindow(QWidget* owner, const QRect& bounds) override;
+    void SetRenderPage(ui::TRenderPageEvent callback) override;
+    void SetReportEnded(std::function<void()> callback) override;
+    void SetupPage(bool landscape) override;
+    void SetThumbnailColor(const QColor& color) override;
+    void SetFooterText(const QString& text) override;
+    void RenderReport(const QString& leftTitle, const QString& rightTitle, int endPosition, int mode,
+                      quint8 selectionOnly) override;
+    bool Aborted() const override;
+    QPoint ScreenToUnits(int x, int y) const override;
+    std::optional<QRect> DrawGraphicFit(const QRect& r, const QImage& picture, bool proportional, bool shrinkOnly,
+                                        bool center) override;
+    TF_Print* Window() const { return window_; }
+
+private:
+    QPointer<TF_Print> window_;
 };
 
 }  // namespace tandex::print

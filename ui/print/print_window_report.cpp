@@ -6,6 +6,7 @@
 #include "config/app_settings.h"
 #include "config/services.h"
 #include "ui/main/window_helpers.h"
+#include "ui/print/picture_routines.h"
 #include "ui/print/print_window.h"
 
 namespace tandex::print {
@@ -110,6 +111,7 @@ void TF_Print::RenderPages() {
         if (failure.isEmpty()) failure = QString::fromStdString(e.what());
     }
     SetAbortShown(false);
+    if (OnReportEnd) OnReportEnd();
     if (!failure.isEmpty())
         config::showMessage(QStringLiteral(" Tandex Print "), failure, config::MsgKind::Error);
 }
@@ -149,6 +151,56 @@ void TF_Print::PrintPreviewNewPage() {
     pen.setWidth(preview_->Document().ConvertToUnitsX(mmLoMetric, 3));
     canvas->setPen(pen);
     canvas->setBrush(Qt::NoBrush);
+}
+
+// ---- the main window's side ----------------------------------------------------
+
+TReportServices::TReportServices() = default;
+
+TReportServices::~TReportServices() { delete window_.data(); }
+
+void TReportServices::CreateReportWindow(QWidget* owner, const QRect& bounds) {
+    if (!window_) window_ = new TF_Print(owner);
+    // A window that was never placed keeps where the system puts it.
+    if (bounds.width() > 0 && bounds.height() > 0) window_->setGeometry(bounds);
+}
+
+void TReportServices::SetRenderPage(ui::TRenderPageEvent callback) {
+    if (window_) window_->OnRenderPage = std::move(callback);
+}
+
+void TReportServices::SetReportEnded(std::function<void()> callback) {
+    if (window_) window_->OnReportEnd = std::move(callback);
+}
+
+void TReportServices::SetupPage(bool landscape) {
+    if (window_) window_->SetupPage(landscape);
+}
+
+void TReportServices::SetThumbnailColor(const QColor& color) {
+    if (window_) window_->ThumbnailPreview().SetColor(color);
+}
+
+void TReportServices::SetFooterText(const QString& text) {
+    if (window_) window_->FooterText = text;
+}
+
+void TReportServices::RenderReport(const QString& leftTitle, const QString& rightTitle, int endPosition, int mode,
+                                   quint8 selectionOnly) {
+    if (window_) window_->RenderReport(leftTitle, rightTitle, endPosition, mode, selectionOnly);
+}
+
+bool TReportServices::Aborted() const { return window_ && window_->Aborted; }
+
+QPoint TReportServices::ScreenToUnits(int x, int y) const {
+    return window_ ? window_->PrintPreview().Document().ScreenToUnits(x, y) : QPoint(x, y);
+}
+
+std::optional<QRect> TReportServices::DrawGraphicFit(const QRect& r, const QImage& picture, bool proportional,
+                                                     bool shrinkOnly, bool center) {
+    if (!window_ || picture.isNull()) return std::nullopt;
+    const TGraphic graphic = TGraphic::FromBitmap(picture);
+    return window_->PrintPreview().Document().DrawGraphicFit(r, &graphic, proportional, shrinkOnly, center);
 }
 
 }  // namespace tandex::print

@@ -29,6 +29,7 @@
 #include "config/app_settings.h"
 #include "config/services.h"
 #include "tests/ui/modal_driver.h"
+#include "tests/ui/print/pdf_tools.h"
 #include "tests/ui/widget_harness.h"
 #include "ui/print/qt_preview_printer.h"
 #include "ui/print/thumbnail_preview.h"
@@ -43,28 +44,11 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace {
 
-QString run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString();
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
+using tandex::testing::pageText;
+using tandex::testing::pdfPages;
+using tandex::testing::pdfSize;
 
-int pdfPages(const QString& file) {
-    const QString out = run(QStringLiteral("pdfinfo"), {file});
-    return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(out).captured(1).toInt();
-}
-
-QString pdfSize(const QString& file) {
-    const QString out = run(QStringLiteral("pdfinfo"), {file});
-    return QRegularExpression(QStringLiteral("Page size:\\s+(.*)\n")).match(out).captured(1);
-}
-
-QString pageText(const QString& file, int page) {
-    const QString n = QString::number(page);
-    return run(QStringLiteral("pdftotext"), {"-f", n, "-l", n, file, "-"}).simplified();
-}
+QString run(const QString& program, const QStringList& args) { return tandex::testing::runTool(program, args); }
 
 // Draws lines "Line n" from position on, perPage to a page.
 ui::TRenderPageEvent Lines(int perPage, int* calls = nullptr) {
