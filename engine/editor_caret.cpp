@@ -55,7 +55,7 @@ int Editor::rowIndex(int row) const { return binaryView() ? rows().BinaryRowInde
 QString Editor::rowText(int row) const {
     const int index = rowIndex(row);
     if (index < 0 || !PaneStores::IsPane(ActiveSide)) return {};
-    if (binaryView()) return QString::fromLatin1(paneStores().BinaryLines[size_t(ActiveSide)][index]->HexText);
+    if (binaryView()) return QString::fromLatin1(paneStores().BinaryLines[size_t(ActiveSide)][index]->HexText());
     return paneStores().TextLines[size_t(ActiveSide)][index]->Text;
 }
 
