@@ -11,6 +11,7 @@
 #include "config/app_settings.h"
 
 #include <algorithm>
+#include <functional>
 
 
 namespace tandex::engine {
@@ -201,8 +202,10 @@ void BinaryLineArray::Free(int first, int last) {
     for (int i = first; i <= last; ++i) {
         TBinLine* line = lineAt(i);
         if (!line || !line->used_) continue;
-        if (base && line->data_ >= base && line->data_ < base + lastBlockSize_ &&
-            (!lowest || line->data_ < lowest))
+        // Texts of other blocks, or of no block at all, are compared as addresses only.
+        const std::less<const char*> before;
+        if (base && !before(line->data_, base) && before(line->data_, base + lastBlockSize_) &&
+            (!lowest || before(line->data_, lowest)))
             lowest = line->data_;
         *line = TBinLine{};
     }
