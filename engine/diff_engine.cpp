@@ -23,6 +23,9 @@ namespace {
 
 constexpr qint32 kForwardFill = qint32(0x80000001);
 constexpr qint32 kBackwardFill = 0x7FFFFFFF;
+// Below this many elements on both sides together the search walks at most
+// a thousand cells even with no match at all.
+constexpr qint64 kSetAsideMinimum = 64;
 
 struct ByteSeq {
     static constexpr bool keyFlavour = false;
@@ -211,8 +214,12 @@ private:
     // Keys found on one side only can never match; setting them aside keeps
     // the shortest script's length and spares the search the diagonals they
     // would cost (a pair with no line in common would walk (N+M)^2/4 cells).
-    // False, with nothing changed, when every line has a counterpart.
+    // False, with nothing changed, when every line has a counterpart. Short
+    // runs (the in-line word runs of a long pair of files, a million of them)
+    // search faster than the sorting and mapping costs them, so they keep the
+    // plain search and its choice among equally short scripts.
     bool setAsideUnique(qint32 o, qint32 n, qint32 m) {
+        if (qint64(n) + m < kSetAsideMinimum) return false;
         const auto sortedKeys = [](const qint32* from, qint32 count) {
             std::vector<qint32> keys(from, from + count);
             std::sort(keys.begin(), keys.end());

@@ -57,7 +57,7 @@ QString Editor::rowText(int row) const {
     if (index < 0 || !PaneStores::IsPane(ActiveSide)) return {};
     // A folder row's index names a folder entry, not a text line.
     if (paneStores().FolderMode) return rows().RowText(ActiveSide, row);
-    if (binaryView()) return QString::fromLatin1(paneStores().BinaryLines[size_t(ActiveSide)][index]->HexText);
+    if (binaryView()) return QString::fromLatin1(paneStores().BinaryLines[size_t(ActiveSide)][index]->HexText());
     return paneStores().TextLines[size_t(ActiveSide)][index]->Text;
 }
 

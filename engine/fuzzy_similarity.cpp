@@ -106,11 +106,13 @@ quint8* FuzzyProcessor::cellFor(int i, int j, bool create) {
     if (Transposed) std::swap(i, j);
     if (i < 0 || j < 0 || i >= int(matrix_.size()) || j >= rowWidth_) return nullptr;
     Row& row = matrix_[size_t(i)];
-    if (!row) {
+    const auto chunk = size_t(j / kChunkColumns);
+    if (chunk >= row.size() || !row[chunk]) {
         if (!create) return nullptr;
-        row = std::make_unique<quint8[]>(size_t(rowWidth_));
+        if (row.empty()) row.resize(size_t((rowWidth_ + kChunkColumns - 1) / kChunkColumns));
+        row[chunk] = std::make_unique<quint8[]>(size_t(kChunkColumns));
     }
-    return &row[size_t(j)];
+    return &row[chunk][size_t(j % kChunkColumns)];
 }
 
 quint8 FuzzyProcessor::MatrixCell(int i, int j) const {
@@ -143,20 +145,34 @@ bool FuzzyProcessor::FuzzyResizeMatrix(int lines1, int lines2, int index) {
     if (lines2 != Columns) {
         const int newWidth = std::max(rowWidth_, lines2 + 10);
         const int k = std::abs(lines2 - Columns);
+        const auto chunksOf = [](int width) { return size_t((width + kChunkColumns - 1) / kChunkColumns); };
+        std::vector<quint8> flat, moved;
         for (Row& row : matrix_) {
-            if (!row) continue;
-            Row moved = std::make_unique<quint8[]>(size_t(newWidth));
+            if (row.empty()) continue;
+            // Edits are rare next to scoring: the row is shifted whole, then
+            // only chunks holding a score are kept.
+            flat.assign(chunksOf(rowWidth_) * kChunkColumns, 0);
+            for (size_t c = 0; c < row.size(); ++c)
+                if (row[c]) std::memcpy(flat.data() + c * kChunkColumns, row[c].get(), size_t(kChunkColumns));
+            moved.assign(chunksOf(newWidth) * kChunkColumns, 0);
             const int at = std::min(index, rowWidth_);
-            std::memcpy(moved.get(), row.get(), size_t(at));
+            std::memcpy(moved.data(), flat.data(), size_t(at));
             if (lines2 > Columns) {
                 // Cells from index move right by k; the opened cells are unknown (0).
                 const int tail = std::min(rowWidth_ - at, newWidth - at - k);
-                if (tail > 0) std::memcpy(moved.get() + at + k, row.get() + at, size_t(tail));
+                if (tail > 0) std::memcpy(moved.data() + at + k, flat.data() + at, size_t(tail));
             } else {
                 const int tail = rowWidth_ - at - k;
-                if (tail > 0) std::memcpy(moved.get() + at, row.get() + at + k, size_t(tail));
+                if (tail > 0) std::memcpy(moved.data() + at, flat.data() + at + k, size_t(tail));
             }
-            row = std::move(moved);
+            row.clear();
+            row.resize(chunksOf(newWidth));
+            for (size_t c = 0; c < row.size(); ++c) {
+                const quint8* from = moved.data() + c * kChunkColumns;
+                if (std::all_of(from, from + kChunkColumns, [](quint8 v) { return v == 0; })) continue;
+                row[c] = std::make_unique<quint8[]>(size_t(kChunkColumns));
+                std::memcpy(row[c].get(), from, size_t(kChunkColumns));
+            }
         }
         rowWidth_ = newWidth;
         Columns = lines2;

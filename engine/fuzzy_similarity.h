@@ -77,7 +77,11 @@ public:
     qint32 CommonPrefix = 0;
 
 private:
-    using Row = std::unique_ptr<quint8[]>;
+    // A row is a list of column chunks, each allocated on its first write:
+    // a search touches a few dozen cells per row, scattered over a band of
+    // thousands of columns. An empty list is a row never written.
+    static constexpr int kChunkColumns = 64;
+    using Row = std::vector<std::unique_ptr<quint8[]>>;
     quint8* cellFor(int i, int j, bool create);
     void makeMatrix();
     const std::u16string& copyFor(int pane, int index, bool& scratch);
@@ -88,7 +92,7 @@ private:
     int osaBitParallel(const char16_t* L, int nl, const char16_t* S, int ns);
     quint64 patternMask(char16_t ch) const;
 
-    std::vector<Row> matrix_;  // rows allocated on first write
+    std::vector<Row> matrix_;  // rows and their chunks allocated on first write
     int rowWidth_ = 0;
     // Normalised copies per pane; the last slot is scratch for high indexes.
     std::array<std::vector<std::optional<std::u16string>>, 3> cache_;

@@ -6,10 +6,12 @@
 #include "engine/undo_stack.h"
 
 #include "access/access_slots.h"
+#include "access/text_files.h"
 #include "access/program_log.h"
 #include "config/app_settings.h"
 
 #include <algorithm>
+#include <functional>
 
 
 namespace tandex::engine {
@@ -60,6 +62,189 @@ int MaxEditColumns() {
 TTextLine* EmptyTextLine() { return &sharedEmptyTextLine; }
 TBinLine* EmptyBinaryLine() { return &sharedEmptyBinaryLine; }
 TFolderEntry* EmptyFolderEntry() { return &sharedEmptyFolderEntry; }
+
+// ---- hexadecimal lines ----------------------------------------------------
+
+namespace {
+
+constexpr char kCellFiller = char(0xA0);
+
+// Per byte: its two digits and the character shown for it (bytes at or
+// above 128 as their own Windows-1252 character, a blank where it has none).
+struct CellTexts {
+    char text[256][3];
+    CellTexts() {
+        for (int b = 0; b < 256; ++b) {
+            QChar high, low;
+            const QChar shown = access::FZHexByte(quint8(b), high, low);
+            text[b][0] = char(high.unicode());
+            text[b][1] = char(low.unicode());
+            QByteArray ansi;
+            if (shown.unicode() < 0x80) {
+                ansi = QByteArray(1, char(shown.unicode()));
+            } else {
+                access::FZEncodeLine(QString(shown), access::fkAnsi, access::lbLf, ansi);
+                ansi.chop(1);
+            }
+            text[b][2] = ansi.isEmpty() ? ' ' : ansi[0];
+        }
+    }
+};
+
+}  // namespace
+
+const char* BinaryCellText(quint8 byte) {
+    static const CellTexts texts;
+    return texts.text[byte];
+}
+
+QByteArray TBinLine::HexText() const {
+    if (form_ == fText) return QByteArray(data_, qsizetype(size_));
+    // Two digits and a blank per cell, two blanks, then a character per cell.
+    const int cells = int(size_);
+    QByteArray out(4 * cells + 2, ' ');
+    char* line = out.data();
+    const auto* bytes = reinterpret_cast<const quint8*>(data_);
+    const auto* kinds = form_ == fCells ? reinterpret_cast<const TBinCell*>(data_ + cells) : nullptr;
+    for (int k = 0; k < cells; ++k) {
+        const TBinCell kind = kinds ? kinds[k] : bcByte;
+        if (kind == bcBlank) continue;
+        char* hex = line + 3 * k;
+        char* shown = line + 3 * cells + 2 + k;
+        if (kind == bcFill) {
+            hex[0] = hex[1] = *shown = kCellFiller;
+        } else {
+            const char* text = BinaryCellText(bytes[k]);
+            hex[0] = text[0];
+            hex[1] = text[1];
+            *shown = text[2];
+        }
+    }
+    return out;
+}
+
+void BinaryLineArray::touch() noexcept {
+    static std::atomic<quint64> counter{0};
+    stamp_ = ++counter;
+}
+
+TBinLine* BinaryLineArray::fresh(int i) {
+    if (i < 0 || i >= kCapacity) throw std::length_error(kMaxEntryText.toStdString());
+    touch();
+    const size_t b = size_t(i / kBlockLines);
+    if (b >= blocks_.size()) blocks_.resize(b + 1);
+    if (!blocks_[b]) blocks_[b] = std::make_unique<TBinLine[]>(size_t(kBlockLines));
+    TBinLine* line = &blocks_[b][size_t(i % kBlockLines)];
+    *line = TBinLine{};
+    line->used_ = 1;
+    size_ = std::max(size_, i + 1);
+    return line;
+}
+
+TBinLine* BinaryLineArray::New(int i) {
+    TBinLine* line = fresh(i);
+    line->data_ = "";
+    return line;
+}
+
+char* BinaryLineArray::storeBytes(size_t n) {
+    if (n > kStoreBlock) {
+        // A block of its own, which the next text does not share.
+        store_.push_back(std::make_unique_for_overwrite<char[]>(n));
+        top_ = lastBlockSize_ = n;
+        return store_.back().get();
+    }
+    if (kStoreBlock - std::min(top_, kStoreBlock) < n || lastBlockSize_ != kStoreBlock) {
+        store_.push_back(std::make_unique_for_overwrite<char[]>(kStoreBlock));
+        top_ = 0;
+        lastBlockSize_ = kStoreBlock;
+    }
+    char* at = store_.back().get() + top_;
+    top_ += n;
+    return at;
+}
+
+TBinLine* BinaryLineArray::NewText(int i, const QByteArray& text) {
+    TBinLine* line = fresh(i);
+    if (i <= lastWritten_) ordered_ = false;
+    lastWritten_ = i;
+    char* at = storeBytes(size_t(text.size()));
+    std::copy(text.cbegin(), text.cend(), at);
+    line->data_ = at;
+    line->size_ = quint32(text.size());
+    line->form_ = TBinLine::fText;
+    return line;
+}
+
+TBinLine* BinaryLineArray::NewCells(int i, const quint8* bytes, const TBinCell* kinds, int count) {
+    TBinLine* line = fresh(i);
+    if (i <= lastWritten_) ordered_ = false;
+    lastWritten_ = i;
+    const size_t n = size_t(count);
+    // Lines whose cells all show a byte, nearly all of a long comparison,
+    // store just the bytes.
+    if (kinds && std::all_of(kinds, kinds + count, [](TBinCell k) { return k == bcByte; })) kinds = nullptr;
+    char* at = storeBytes(kinds ? 2 * n : n);
+    std::copy(bytes, bytes + count, at);
+    if (kinds) std::copy(kinds, kinds + count, at + n);
+    line->data_ = at;
+    line->size_ = quint32(count);
+    line->form_ = kinds ? TBinLine::fCells : TBinLine::fBytes;
+    return line;
+}
+
+void BinaryLineArray::Free(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, size_ - 1);
+    touch();
+    const char* lowest = nullptr;
+    const char* base = store_.empty() ? nullptr : store_.back().get();
+    for (int i = first; i <= last; ++i) {
+        TBinLine* line = lineAt(i);
+        if (!line || !line->used_) continue;
+        // Texts of other blocks, or of no block at all, are compared as addresses only.
+        const std::less<const char*> before;
+        if (base && !before(line->data_, base) && before(line->data_, base + lastBlockSize_) &&
+            (!lowest || before(line->data_, lowest)))
+            lowest = line->data_;
+        *line = TBinLine{};
+    }
+    if (last < size_ - 1 || first > last) return;
+    while (size_ > 0) {
+        const TBinLine* line = lineAt(size_ - 1);
+        if (line && line->used_) break;
+        --size_;
+    }
+    // Every text stored after the first freed one belonged to a freed line.
+    if (ordered_ && lowest && lastWritten_ >= first) top_ = size_t(lowest - base);
+    lastWritten_ = std::min(lastWritten_, size_ - 1);
+    while (!blocks_.empty() && size_t(size_) <= (blocks_.size() - 1) * size_t(kBlockLines)) blocks_.pop_back();
+}
+
+void BinaryLineArray::Clear() {
+    touch();
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    store_.clear();
+    store_.shrink_to_fit();
+    size_ = 0;
+    top_ = kStoreBlock;
+    lastBlockSize_ = 0;
+    ordered_ = true;
+    lastWritten_ = -1;
+}
+
+void BinaryLineArray::swap(BinaryLineArray& other) noexcept {
+    blocks_.swap(other.blocks_);
+    store_.swap(other.store_);
+    std::swap(size_, other.size_);
+    std::swap(top_, other.top_);
+    std::swap(lastBlockSize_, other.lastBlockSize_);
+    std::swap(ordered_, other.ordered_);
+    std::swap(lastWritten_, other.lastWritten_);
+    touch();
+    other.touch();
+}
 
 // ---- path masking ---------------------------------------------------------
 

@@ -68,13 +68,35 @@ struct TTextLine {
     bool HasCharFlags() const { return !CharFlags.empty(); }
 };
 
-// One line of the hexadecimal view.
+// What a cell of a comparison's hexadecimal line shows.
+enum TBinCell : quint8 {
+    bcByte = 0,   // the byte's two digits and its character
+    bcFill = 1,   // the byte is on the other side only
+    bcBlank = 2,  // past the end of both files
+};
+
+// One line of the hexadecimal view. Its text lives in the store of the
+// array that holds the line: a comparison's line keeps its cells, and the
+// text is made from them when it is asked for; any other line keeps its
+// text as it was given.
 struct TBinLine {
-    QByteArray HexText;
     qint64 Offset = 0;  // byte offset of the line in its file, -1 on the empty record
     quint8 Gap = 0;
     quint8 Differs = 0;
+
+    QByteArray HexText() const;
+
+private:
+    friend class BinaryLineArray;
+    enum Form : quint8 { fText, fBytes, fCells };
+    const char* data_ = nullptr;
+    quint32 size_ = 0;  // text bytes, or cells
+    Form form_ = fText;
+    quint8 used_ = 0;   // 0: the slot reads as a gap
 };
+
+// The two digits and the character a byte shows in a hexadecimal line.
+const char* BinaryCellText(quint8 byte);
 
 // One entry of a folder comparison per pane. The path is stored as it is;
 // PathMaskLength says how many leading characters (a location scheme's
@@ -209,8 +231,70 @@ private:
 };
 
 using TextLineArray = SlotArray<TTextLine>;
-using BinaryLineArray = SlotArray<TBinLine>;
 using FolderEntryArray = SlotArray<TFolderEntry>;
+
+// A pane's hexadecimal lines. Two files of some GiB give tens of millions
+// of lines, so neither a line nor its text is an allocation of its own:
+// lines live in fixed blocks that never move (a line's address stays valid
+// while it is stored), and their texts or cells in a growing byte store
+// whose blocks never move either. Reading works as with SlotArray.
+class BinaryLineArray {
+public:
+    static constexpr int kCapacity = kLineSlots;
+
+    BinaryLineArray() = default;
+    BinaryLineArray(const BinaryLineArray&) = delete;
+    BinaryLineArray& operator=(const BinaryLineArray&) = delete;
+
+    TBinLine* operator[](int i) const {
+        if (i < 0 || i >= size_) return EmptyBinaryLine();
+        TBinLine* line = lineAt(i);
+        return line && line->used_ ? line : EmptyBinaryLine();
+    }
+    bool IsGap(int i) const { return operator[](i) == EmptyBinaryLine(); }
+
+    // A fresh zero-filled line without text in slot i.
+    TBinLine* New(int i);
+    // A fresh line in slot i showing text.
+    TBinLine* NewText(int i, const QByteArray& text);
+    // A fresh line in slot i made of count cells: the bytes, and the kind of
+    // each cell, or null when every cell shows its byte.
+    TBinLine* NewCells(int i, const quint8* bytes, const TBinCell* kinds, int count);
+    // Frees the lines of slots first..last; they read as gaps afterwards.
+    void Free(int first, int last);
+    void Clear();
+    void Reserve(int n) { blocks_.reserve(size_t((std::clamp(n, 0, kCapacity) + kBlockLines - 1) / kBlockLines)); }
+    int StoredSize() const { return size_; }
+    void swap(BinaryLineArray& other) noexcept;
+    quint64 Stamp() const { return stamp_; }
+    void Touch() { touch(); }
+
+private:
+    static constexpr int kBlockLines = 4096;
+    static constexpr size_t kStoreBlock = size_t(1) << 20;
+
+    TBinLine* lineAt(int i) const {
+        const size_t b = size_t(i / kBlockLines);
+        return b < blocks_.size() && blocks_[b] ? &blocks_[b][size_t(i % kBlockLines)] : nullptr;
+    }
+    TBinLine* fresh(int i);
+    char* storeBytes(size_t n);
+    void touch() noexcept;
+
+    std::vector<std::unique_ptr<TBinLine[]>> blocks_;
+    int size_ = 0;  // slots up to the last stored line
+    // The byte store: whole blocks, the last one filled up to top_. Texts
+    // longer than a block get a block of their own.
+    std::vector<std::unique_ptr<char[]>> store_;
+    size_t top_ = kStoreBlock;
+    size_t lastBlockSize_ = 0;
+    // While every text went to a slot above those stored before, freeing the
+    // last slots may give their bytes back (the comparison takes back its
+    // unfinished lines after every pass).
+    bool ordered_ = true;
+    int lastWritten_ = -1;
+    quint64 stamp_ = 0;
+};
 
 // The loaded image of a pane, owned by the store. The image views derive
 // from it; release() gives the image back and may fail by throwing.

@@ -504,7 +504,7 @@ QString Rows::RowText(int pane, int row) const {
     if (stores().FolderMode) return folderRows().FolderRowText(pane, row);
     const int index = RowIndex(row);
     if (index < 0) return {};
-    if (stores().BinaryMode) return QString::fromLatin1(stores().BinaryLines[size_t(pane)][index]->HexText);
+    if (stores().BinaryMode) return QString::fromLatin1(stores().BinaryLines[size_t(pane)][index]->HexText());
     const auto& settings = config::AppSettings();
     const char16_t mark = settings.TEVisibleTAB ? kTabMark : kNoBreakSpace;
     const int tabSize = settings.TETabSize;
@@ -534,7 +534,7 @@ QString Rows::RowPlainText(int pane, int row) const {
     if (stores().FolderMode) return folderRows().FolderRowPath(pane, row);
     const int index = RowIndex(row);
     if (index < 0) return {};
-    if (stores().BinaryMode) return QString::fromLatin1(stores().BinaryLines[size_t(pane)][index]->HexText);
+    if (stores().BinaryMode) return QString::fromLatin1(stores().BinaryLines[size_t(pane)][index]->HexText());
     return LinePlainText(pane, index);
 }
 
@@ -628,7 +628,7 @@ int Rows::BinaryRowByteCount(int pane, int row) const {
     if (!PaneStores::IsPane(pane) || !stores().BinaryMode) return 0;
     const int index = BinaryRowIndex(row);
     if (index < 0) return 0;
-    const QByteArray& hex = stores().BinaryLines[size_t(pane)][index]->HexText;
+    const QByteArray hex = stores().BinaryLines[size_t(pane)][index]->HexText();
     qsizetype used = std::min<qsizetype>(hex.size(), qsizetype(config::AppSettings().BCHEXBytes) * 3);
     while (used > 0 && hex[used - 1] == ' ') --used;
     // Each cell is two digits and a blank; the last cell's blank was trimmed.

@@ -181,8 +181,8 @@ TEST_F(EditorCaretTest, BinaryCaretSnapsToHexGroupsAndJumpsTheGap) {
     AppSettings().BCHEXBytes = 16;
     const QByteArray hex = QByteArray("00 ").repeated(16) + "  " + QByteArray(16, '.');
     for (int i = 0; i < 2; ++i) {
-        s.BinaryLines[1].New(i)->HexText = hex;
-        s.BinaryLines[2].New(i)->HexText = hex;
+        s.BinaryLines[1].NewText(i, hex);
+        s.BinaryLines[2].NewText(i, hex);
     }
     s.LineCount = {0, 2, 2};
     s.UpdateMaxLineCount();

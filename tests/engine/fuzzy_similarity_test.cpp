@@ -232,3 +232,23 @@ TEST_F(FuzzyTest, ResizeKeepsScoresWithTheirLines) {
     fz().FuzzyToggleTransposed();
     EXPECT_EQ(fz().MatrixCell(3, 6), 100);
 }
+
+// Rows wider than one stored chunk of columns: scores move with their lines
+// across chunk borders, and unscored cells stay unknown.
+TEST_F(FuzzyTest, ResizeMovesScoresAcrossWideRows) {
+    QStringList lines;
+    for (int i = 0; i < 200; ++i) lines << QStringLiteral("line %1 of the pair").arg(i);
+    load(1, lines);
+    load(2, lines);
+    ASSERT_TRUE(fz().FuzzyInit(true, 200, 200));
+    const int scored[] = {0, 63, 64, 130, 199};
+    for (int i : scored) fz().IsSimilarLine(i, i);
+    // Three lines inserted into pane 2 at line 60, then five deleted at 100.
+    ASSERT_TRUE(fz().FuzzyResizeMatrix(200, 203, 60));
+    ASSERT_TRUE(fz().FuzzyResizeMatrix(200, 198, 100));
+    const struct {
+        int row, column, score;
+    } cells[] = {{0, 0, 100},  {63, 66, 100},  {64, 67, 100}, {130, 128, 100}, {199, 197, 100},
+                 {63, 63, 0},  {64, 64, 0},    {130, 133, 0}, {199, 199, 0},   {0, 1, 0}};
+    for (const auto& c : cells) EXPECT_EQ(fz().MatrixCell(c.row, c.column), c.score) << c.row << "," << c.column;
+}

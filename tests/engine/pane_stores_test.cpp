@@ -356,3 +356,113 @@ TEST_F(PaneStoresTest, ClosingASideReleasesItsAccessSlot) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text of a line of n cells, built the way the view shows it.
+QByteArray cellLine(const std::vector<quint8>& bytes, const std::vector<TBinCell>& kinds) {
+    const int n = int(bytes.size());
+    QByteArray out(4 * n + 2, ' ');
+    for (int k = 0; k < n; ++k) {
+        const TBinCell kind = kinds.empty() ? bcByte : kinds[size_t(k)];
+        if (kind == bcBlank) continue;
+        const QByteArray hex = kind == bcFill ? QByteArray(2, char(0xA0))
+                                              : QByteArray::number(bytes[size_t(k)], 16).rightJustified(2, '0').toUpper();
+        out[3 * k] = hex[0];
+        out[3 * k + 1] = hex[1];
+        out[3 * n + 2 + k] = kind == bcFill ? char(0xA0) : BinaryCellText(bytes[size_t(k)])[2];
+    }
+    return out;
+}
+
+std::vector<quint8> rowBytes(int row, int n, int salt = 0) {
+    std::vector<quint8> bytes(static_cast<size_t>(n), 0);
+    for (int k = 0; k < n; ++k) bytes[size_t(k)] = quint8(row * 7 + k * 13 + salt);
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(PaneStoresTest, BinaryLinesMakeTheirTextFromCellsOrKeepTheGivenText) {
+    BinaryLineArray lines;
+    const std::vector<quint8> bytes = {0x41, 0x00, 0xE9, 0x7F};
+    const std::vector<TBinCell> mixed = {bcByte, bcFill, bcByte, bcBlank};
+    const std::vector<TBinCell> plain(4, bcByte);
+    lines.NewCells(0, bytes.data(), plain.data(), 4);
+    lines.NewCells(1, bytes.data(), mixed.data(), 4);
+    lines.NewCells(2, bytes.data(), nullptr, 4);
+    lines.NewText(3, "==> Aborted by User <==");
+    lines.New(5)->Offset = 9;
+    EXPECT_EQ(lines[0]->HexText(), cellLine(bytes, {}));
+    EXPECT_EQ(lines[0]->HexText().left(14), "41 00 E9 7F   ");
+    EXPECT_EQ(lines[0]->HexText().size(), 18);
+    EXPECT_EQ(lines[1]->HexText(), cellLine(bytes, mixed));
+    EXPECT_EQ(lines[1]->HexText().left(12), QByteArray("41 \xA0\xA0 E9    "));
+    EXPECT_EQ(lines[2]->HexText(), lines[0]->HexText());
+    EXPECT_EQ(lines[3]->HexText(), "==> Aborted by User <==");
+    EXPECT_TRUE(lines.IsGap(4));
+    EXPECT_EQ(lines[5]->HexText(), QByteArray());
+    EXPECT_EQ(lines[5]->Offset, 9);
+    EXPECT_EQ(lines.StoredSize(), 6);
+    // A text longer than a block of the store, and lines after it.
+    const QByteArray huge(3 << 20, 'x');
+    lines.NewText(6, huge);
+    lines.NewCells(7, bytes.data(), mixed.data(), 4);
+    EXPECT_EQ(lines[6]->HexText(), huge);
+    EXPECT_EQ(lines[7]->HexText(), cellLine(bytes, mixed));
+    EXPECT_EQ(lines[0]->HexText(), cellLine(bytes, {}));
+}
+
+// The comparison frees its unfinished last lines after a pass and writes
+// them again; lines in front, and lines written out of order, keep their
+// texts.
+TEST_F(PaneStoresTest, FreedLastBinaryLinesGiveBackTheirBytesAndNothingElse) {
+    constexpr int kCells = 16;
+    constexpr int kRows = 20000;  // several blocks of lines and of the store
+    BinaryLineArray lines;
+    for (int i = 0; i < kRows; ++i) lines.NewCells(i, rowBytes(i, kCells).data(), nullptr, kCells);
+    TBinLine* first = lines[0];
+    for (int round = 1; round <= 3; ++round) {
+        const int from = kRows - 1500 * round;
+        lines.Free(from, kRows);
+        EXPECT_EQ(lines.StoredSize(), from);
+        EXPECT_TRUE(lines.IsGap(from));
+        for (int i = from; i < kRows; ++i) lines.NewCells(i, rowBytes(i, kCells, round).data(), nullptr, kCells);
+    }
+    // Out of order: a line in front written last must survive the next
+    // freeing of the tail.
+    const std::vector<TBinCell> fill(kCells, bcFill);
+    lines.NewCells(10, rowBytes(10, kCells, 99).data(), fill.data(), kCells);
+    lines.Free(kRows - 10, kRows - 1);
+    for (int i = kRows - 10; i < kRows; ++i) lines.NewCells(i, rowBytes(i, kCells, 5).data(), nullptr, kCells);
+    EXPECT_EQ(lines[0], first);
+    EXPECT_EQ(lines.StoredSize(), kRows);
+    for (int i = 0; i < kRows; ++i) {
+        int salt = 0;
+        if (i >= kRows - 10) salt = 5;
+        else if (i >= kRows - 4500) salt = 3;
+        const std::vector<TBinCell> kinds = i == 10 ? fill : std::vector<TBinCell>{};
+        ASSERT_EQ(lines[i]->HexText(), cellLine(rowBytes(i, kCells, i == 10 ? 99 : salt), kinds)) << "line " << i;
+    }
+    // Freeing inside leaves gaps without moving anything.
+    lines.Free(100, 199);
+    EXPECT_TRUE(lines.IsGap(150));
+    EXPECT_EQ(lines.StoredSize(), kRows);
+    EXPECT_EQ(lines[200]->HexText(), cellLine(rowBytes(200, kCells), {}));
+}
+
+TEST_F(PaneStoresTest, SwappedBinaryArraysTakeTheirTextsAlong) {
+    BinaryLineArray a, b;
+    a.NewText(0, "left");
+    b.NewCells(1, rowBytes(1, 8).data(), nullptr, 8);
+    const quint64 stamp = a.Stamp();
+    a.swap(b);
+    EXPECT_NE(a.Stamp(), stamp);
+    EXPECT_TRUE(a.IsGap(0));
+    EXPECT_EQ(a[1]->HexText(), cellLine(rowBytes(1, 8), {}));
+    EXPECT_EQ(b[0]->HexText(), "left");
+    b.Clear();
+    EXPECT_EQ(b.StoredSize(), 0);
+    EXPECT_TRUE(b.IsGap(0));
+    EXPECT_THROW(b.NewText(kLineSlots, "x"), std::length_error);
+}

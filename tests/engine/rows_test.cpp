@@ -251,9 +251,9 @@ TEST_F(RowsTest, BinaryRowsCountTheirBytes) {
     s.BinaryMode = 1;
     AppSettings().BCHEXBytes = 4;
     auto& left = s.BinaryLines[1];
-    left.New(0)->HexText = "41 42 43 44   ABCD";
+    left.NewText(0, "41 42 43 44   ABCD");
     left[0]->Offset = 0;
-    left.New(1)->HexText = "45 46            EF";
+    left.NewText(1, "45 46            EF");
     left[1]->Offset = 4;
     left[1]->Differs = 1;
     s.LineCount[1] = 2;

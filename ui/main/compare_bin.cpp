@@ -23,8 +23,6 @@ namespace {
 
 using engine::paneStores;
 
-constexpr char kFiller = char(0xA0);
-constexpr char kBlank = ' ';
 
 // The 8-bit (Windows-1252) form of a text for the hexadecimal lines.
 QByteArray ansiText(const QString& text) {
@@ -103,19 +101,10 @@ qint32 CompareBin::CompareBinaryFiles(const QString& leftPath, const QString& ri
             if (sides_[pane].active) rows = std::max(rows, st.FileSizes[size_t(pane)] / cells_ + 2);
         for (int pane = 1; pane <= 2; ++pane)
             st.BinaryLines[size_t(pane)].Reserve(int(std::min<qint64>(rows, kMaxDataRows + 1)));
-        const int width = 4 * cells_ + 2;
         for (int pane = 1; pane <= 2; ++pane) {
-            line_[pane].assign(size_t(width), kBlank);
+            cellBytes_[pane].assign(size_t(cells_), 0);
+            cellKinds_[pane].assign(size_t(cells_), engine::bcBlank);
             sides_[pane].buffer.assign(size_t(kBufferSize), 0);
-        }
-        for (int b = 0; b < 256; ++b) {
-            QChar high, low;
-            const QChar shown = access::FZHexByte(quint8(b), high, low);
-            cellText_[b][0] = char(high.unicode());
-            cellText_[b][1] = char(low.unicode());
-            // Bytes at or above 128 show as their own Windows-1252 character.
-            const QByteArray ansi = shown.unicode() < 0x80 ? QByteArray(1, char(shown.unicode())) : ansiText(QString(shown));
-            cellText_[b][2] = ansi.isEmpty() ? kBlank : ansi[0];
         }
         startRemoteFetch(1, leftPath);
         startRemoteFetch(2, rightPath);
@@ -371,23 +360,16 @@ void CompareBin::layoutPass(int leftCount, int rightCount) {
     const bool partial = cellsLeft_ < cells_;
     if (partial && !sides_[1].active && !sides_[2].active && rowCount_ < kMaxDataRows) {
         for (int k = cells_ - cellsLeft_; k < cells_; ++k)
-            for (int pane = 1; pane <= 2; ++pane) {
-                char* line = line_[pane].data();
-                line[3 * k] = line[3 * k + 1] = line[3 * k + 2] = kBlank;
-                line[3 * cells_ + 2 + k] = kBlank;
-            }
+            for (int pane = 1; pane <= 2; ++pane) cellKinds_[pane][size_t(k)] = engine::bcBlank;
         emitLine();
     }
 }
 
 void CompareBin::matchCell(quint8 byte) {
-    const int k = cells_ - cellsLeft_;
-    const char* text = cellText_[byte];
+    const auto k = size_t(cells_ - cellsLeft_);
     for (int pane = 1; pane <= 2; ++pane) {
-        char* line = line_[pane].data();
-        line[3 * k] = text[0];
-        line[3 * k + 1] = text[1];
-        line[3 * cells_ + 2 + k] = text[2];
+        cellBytes_[pane][k] = byte;
+        cellKinds_[pane][k] = engine::bcByte;
     }
     ++sides_[1].current;
     ++sides_[2].current;
@@ -395,14 +377,10 @@ void CompareBin::matchCell(quint8 byte) {
 }
 
 void CompareBin::addCell(quint8 byte) {
-    const int k = cells_ - cellsLeft_;
-    const char* text = cellText_[byte];
-    char* l = line_[1].data();
-    char* r = line_[2].data();
-    l[3 * k] = l[3 * k + 1] = l[3 * cells_ + 2 + k] = kFiller;
-    r[3 * k] = text[0];
-    r[3 * k + 1] = text[1];
-    r[3 * cells_ + 2 + k] = text[2];
+    const auto k = size_t(cells_ - cellsLeft_);
+    cellKinds_[1][k] = engine::bcFill;
+    cellBytes_[2][k] = byte;
+    cellKinds_[2][k] = engine::bcByte;
     lineDiffers_ = true;
     ++sinceCheckpoint_.Added;
     ++sides_[2].current;
@@ -410,14 +388,10 @@ void CompareBin::addCell(quint8 byte) {
 }
 
 void CompareBin::deleteCell(quint8 byte) {
-    const int k = cells_ - cellsLeft_;
-    const char* text = cellText_[byte];
-    char* l = line_[1].data();
-    char* r = line_[2].data();
-    l[3 * k] = text[0];
-    l[3 * k + 1] = text[1];
-    l[3 * cells_ + 2 + k] = text[2];
-    r[3 * k] = r[3 * k + 1] = r[3 * cells_ + 2 + k] = kFiller;
+    const auto k = size_t(cells_ - cellsLeft_);
+    cellBytes_[1][k] = byte;
+    cellKinds_[1][k] = engine::bcByte;
+    cellKinds_[2][k] = engine::bcFill;
     lineDiffers_ = true;
     ++sinceCheckpoint_.Deleted;
     ++sides_[1].current;
@@ -425,14 +399,11 @@ void CompareBin::deleteCell(quint8 byte) {
 }
 
 void CompareBin::modifyCell(quint8 left, quint8 right) {
-    const int k = cells_ - cellsLeft_;
+    const auto k = size_t(cells_ - cellsLeft_);
     const quint8 bytes[3] = {0, left, right};
     for (int pane = 1; pane <= 2; ++pane) {
-        char* line = line_[pane].data();
-        const char* text = cellText_[bytes[pane]];
-        line[3 * k] = text[0];
-        line[3 * k + 1] = text[1];
-        line[3 * cells_ + 2 + k] = text[2];
+        cellBytes_[pane][k] = bytes[pane];
+        cellKinds_[pane][k] = engine::bcByte;
     }
     lineDiffers_ = true;
     ++sinceCheckpoint_.Modified;
@@ -452,16 +423,11 @@ void CompareBin::resetLine() {
 
 void CompareBin::emitLine() {
     auto& st = paneStores();
-    const qsizetype width = qsizetype(line_[1].size());
-    const QByteArray leftText(line_[1].data(), width);
-    // An all-equal row shows the same text on both sides: one shared copy.
-    const QByteArray rightText = lineDiffers_ ? QByteArray(line_[2].data(), width) : leftText;
-    const QByteArray* texts[3] = {nullptr, &leftText, &rightText};
     for (int pane = 1; pane <= 2; ++pane) {
         const Side& side = sides_[pane];
         if (offsetMode_ && side.current <= side.lineStart) continue;  // no byte here: a gap
-        engine::TBinLine* item = st.BinaryLines[size_t(pane)].New(rowCount_);
-        item->HexText = *texts[pane];
+        engine::TBinLine* item =
+            st.BinaryLines[size_t(pane)].NewCells(rowCount_, cellBytes_[pane].data(), cellKinds_[pane].data(), cells_);
         item->Offset = offsetMode_ ? side.lineStart : rowCount_ + 1;
         item->Differs = lineDiffers_ ? 1 : 0;
     }
@@ -486,8 +452,7 @@ void CompareBin::emitMessageRow(const QString& text) {
     auto& st = paneStores();
     const QByteArray bytes = ansiText(text);
     for (int pane = 1; pane <= 2; ++pane) {
-        engine::TBinLine* item = st.BinaryLines[size_t(pane)].New(rowCount_);
-        item->HexText = bytes;
+        engine::TBinLine* item = st.BinaryLines[size_t(pane)].NewText(rowCount_, bytes);
         item->Offset = -1;
         item->Differs = 0;
     }

@@ -11,6 +11,8 @@
 // boxes to the message sink, so the batch run and the tests need no window.
 // One comparison runs at a time; the unit refuses a second one itself.
 
+#include "engine/pane_stores.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -107,10 +109,9 @@ private:
     bool restDiffers();
 
     Side sides_[3];
-    // The two lines being built: n cells of digits and a blank, two blanks,
-    // n display characters.
-    std::vector<char> line_[3];
-    char cellText_[256][3] = {};
+    // The two lines being built: a byte and what its cell shows, per cell.
+    std::vector<quint8> cellBytes_[3];
+    std::vector<engine::TBinCell> cellKinds_[3];
     int cells_ = 16;
     int cellsLeft_ = 0;
     bool lineDiffers_ = false;

@@ -199,7 +199,7 @@ QString TF_Main::selectedText() const {
         const quint32 range = r.RowSelectionRange(pane, row);
         if (range == 0 || r.IsRowMissing(pane, row)) continue;
         const int index = r.RowIndex(row);
-        const QString line = st.BinaryMode ? QString::fromLatin1(st.BinaryLines[size_t(pane)][index]->HexText)
+        const QString line = st.BinaryMode ? QString::fromLatin1(st.BinaryLines[size_t(pane)][index]->HexText())
                                            : st.TextLines[size_t(pane)][index]->Text;
         const int first = int(range & 0xFFFF);
         const int last = int(range >> 16);

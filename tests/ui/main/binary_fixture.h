@@ -90,7 +90,7 @@ protected:
 
     static engine::TBinLine* item(int pane, int row) { return engine::paneStores().BinaryLines[size_t(pane)][row]; }
     static int rowCount() { return engine::paneStores().MaxLineCount; }
-    static QByteArray lastRowText(int pane) { return item(pane, rowCount() - 1)->HexText; }
+    static QByteArray lastRowText(int pane) { return item(pane, rowCount() - 1)->HexText(); }
 
     int slots_[3] = {engine::kNoSlot, engine::kNoSlot, engine::kNoSlot};
     QTemporaryDir dir_;

@@ -81,7 +81,7 @@ TEST_F(BinaryCompare, FilePairsGiveAlignedRowsOffsetsAndTotals) {
                  EXPECT_EQ(item(1, row)->Differs, 0);
                  EXPECT_EQ(item(2, row)->Offset, row * 16);
              }
-             EXPECT_EQ(item(1, 5)->HexText, hexLine(cellsOf(l, 80, 16)));
+             EXPECT_EQ(item(1, 5)->HexText(), hexLine(cellsOf(l, 80, 16)));
          }},
         {"insertion at 100", base, inserted, true, 1, 63, "Mod=0 Add=3 Del=0",
          [](const QByteArray& l, const QByteArray& r) {
@@ -92,8 +92,8 @@ TEST_F(BinaryCompare, FilePairsGiveAlignedRowsOffsetsAndTotals) {
              left.insert(left.end(), {kFill, kFill, kFill});
              for (int c : cellsOf(l, 100, 9)) left.push_back(c);
              for (int c : cellsOf(r, 103, 9)) right.push_back(c);
-             EXPECT_EQ(item(1, 6)->HexText, hexLine(left));
-             EXPECT_EQ(item(2, 6)->HexText, hexLine(right));
+             EXPECT_EQ(item(1, 6)->HexText(), hexLine(left));
+             EXPECT_EQ(item(2, 6)->HexText(), hexLine(right));
              // Left 96..108 and right 96..111: later rows are 3 bytes further right.
              EXPECT_EQ(item(1, 7)->Offset, 109);
              EXPECT_EQ(item(2, 7)->Offset, 112);
@@ -103,19 +103,19 @@ TEST_F(BinaryCompare, FilePairsGiveAlignedRowsOffsetsAndTotals) {
          [](const QByteArray& l, const QByteArray&) {
              EXPECT_EQ(engine::paneStores().BinaryLines[2].StoredSize(), 0);  // gap items only
              EXPECT_TRUE(item(2, 0)->Gap);
-             EXPECT_EQ(item(1, 0)->HexText, hexLine(cellsOf(l, 0, 16)));
+             EXPECT_EQ(item(1, 0)->HexText(), hexLine(cellsOf(l, 0, 16)));
              EXPECT_EQ(item(1, 312)->Offset, 4992);
              std::vector<int> last = cellsOf(l, 4992, 8);
              last.resize(16, kBlankCell);
-             EXPECT_EQ(item(1, 312)->HexText, hexLine(last));
+             EXPECT_EQ(item(1, 312)->HexText(), hexLine(last));
          }},
         {"ten bytes", ten, ten, true, 0, 1, "Mod=0 Add=0 Del=0",
          [](const QByteArray& l, const QByteArray&) {
              std::vector<int> cells = cellsOf(l, 0, 10);
              cells.resize(16, kBlankCell);
-             EXPECT_EQ(item(1, 0)->HexText, hexLine(cells));
-             EXPECT_EQ(item(2, 0)->HexText, hexLine(cells));
-             EXPECT_EQ(item(1, 0)->HexText.size(), 66);
+             EXPECT_EQ(item(1, 0)->HexText(), hexLine(cells));
+             EXPECT_EQ(item(2, 0)->HexText(), hexLine(cells));
+             EXPECT_EQ(item(1, 0)->HexText().size(), 66);
          }},
         {"long insertion across the block boundary", longLeft, longRight, true, 189, 2688,
          "Mod=0 Add=3.000 Del=0",
@@ -168,9 +168,9 @@ TEST_F(BinaryCompare, DisplayCharactersAreWindows1252AndFillersStandApart) {
     EXPECT_EQ(compare(), 1);
     ASSERT_EQ(rowCount(), 2);
     // The byte 0xA0 shows blank; a filler is 0xA0 in all three columns.
-    EXPECT_EQ(item(1, 0)->HexText, QByteArray("80 \xA0\xA0 E9 01 " "  " "\x80\xA0\xE9\x01"));
-    EXPECT_EQ(item(2, 0)->HexText, QByteArray("80 A0 E9 01 " "  " "\x80 \xE9\x01"));
-    EXPECT_EQ(item(1, 1)->HexText, QByteArray("41          " "  " "A   "));
+    EXPECT_EQ(item(1, 0)->HexText(), QByteArray("80 \xA0\xA0 E9 01 " "  " "\x80\xA0\xE9\x01"));
+    EXPECT_EQ(item(2, 0)->HexText(), QByteArray("80 A0 E9 01 " "  " "\x80 \xE9\x01"));
+    EXPECT_EQ(item(1, 1)->HexText(), QByteArray("41          " "  " "A   "));
 }
 
 TEST_F(BinaryCompare, OutOfRangeCellCountsAreClampedAndFinish) {
@@ -187,7 +187,7 @@ TEST_F(BinaryCompare, OutOfRangeCellCountsAreClampedAndFinish) {
         const int rows = (3000 + c.cells - 1) / c.cells;
         EXPECT_EQ(compare(), rows - 2000 / c.cells);  // from the row holding byte 2000 on
         EXPECT_EQ(rowCount(), rows);
-        EXPECT_EQ(item(1, 0)->HexText.size(), 4 * c.cells + 2);
+        EXPECT_EQ(item(1, 0)->HexText().size(), 4 * c.cells + 2);
         EXPECT_EQ(config::AppSettings().BCHEXBytes, c.cells);
         engine::paneStores().BinaryLines[1].Clear();
         engine::paneStores().BinaryLines[2].Clear();
@@ -336,7 +336,7 @@ QByteArray viewDigest(qint32 result) {
             const engine::TBinLine* line = st.BinaryLines[size_t(pane)][row];
             hash.addData(QByteArray::number(line->Offset) + ' ' + QByteArray::number(line->Gap) +
                          QByteArray::number(line->Differs) + ' ');
-            hash.addData(line->HexText);
+            hash.addData(line->HexText());
             hash.addData(QByteArrayView("\n"));
         }
     return hash.result().toHex().left(16);

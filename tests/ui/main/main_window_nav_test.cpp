@@ -309,8 +309,7 @@ TEST_F(MainWindowNavTest, BinaryAddressesAndHorizontalSteps) {
     auto& st = engine::paneStores();
     for (int pane = 1; pane <= 2; ++pane)
         for (int i = 0; i < 4; ++i) {
-            auto* line = st.BinaryLines[size_t(pane)].New(i);
-            line->HexText = texts[i];
+            auto* line = st.BinaryLines[size_t(pane)].NewText(i, texts[i]);
             line->Offset = i * 4;
             line->Differs = i == 2;
         }

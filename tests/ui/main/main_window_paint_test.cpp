@@ -289,13 +289,11 @@ TEST_F(MainWindowPaintTest, BinaryViewComparesWholeBytes) {
     };
     auto& st = engine::paneStores();
     for (int i = 0; i < 4; ++i) {
-        auto* l = st.BinaryLines[1].New(i);
-        l->HexText = rows[i].left;
+        auto* l = st.BinaryLines[1].NewText(i, rows[i].left);
         l->Offset = i * 4;
         l->Differs = rows[i].differs;
         if (rows[i].right.isEmpty()) continue;
-        auto* r = st.BinaryLines[2].New(i);
-        r->HexText = rows[i].right.toLatin1();
+        auto* r = st.BinaryLines[2].NewText(i, rows[i].right.toLatin1());
         r->Offset = i * 4;
         r->Differs = rows[i].differs;
     }

@@ -124,21 +124,21 @@ TEST_F(SwapWindowTest, SwappingABinaryComparisonTwiceRestoresItsTotals) {
     auto& stores = engine::paneStores();
     const auto totals = ui::compareBin().BinaryDiffTotals;
     ASSERT_GT(totals.Added, 0);
-    const QByteArray firstLeft = stores.BinaryLines[1][0]->HexText;
-    const QByteArray firstRight = stores.BinaryLines[2][0]->HexText;
+    const QByteArray firstLeft = stores.BinaryLines[1][0]->HexText();
+    const QByteArray firstRight = stores.BinaryLines[2][0]->HexText();
 
     w.mmSwapFiles1Click(w.fbSWAP);
     EXPECT_EQ(stores.FileNames[1], QStringLiteral("r.bin"));
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Added, totals.Deleted);
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Deleted, totals.Added);
-    EXPECT_EQ(stores.BinaryLines[1][0]->HexText, firstRight);
+    EXPECT_EQ(stores.BinaryLines[1][0]->HexText(), firstRight);
 
     w.mmSwapFiles1Click(w.fbSWAP);
     EXPECT_EQ(stores.FileNames[1], QStringLiteral("l.bin"));
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Added, totals.Added);
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Deleted, totals.Deleted);
     EXPECT_EQ(ui::compareBin().BinaryDiffTotals.Modified, totals.Modified);
-    EXPECT_EQ(stores.BinaryLines[1][0]->HexText, firstLeft);
+    EXPECT_EQ(stores.BinaryLines[1][0]->HexText(), firstLeft);
 }
 
 TEST_F(SwapWindowTest, AnOpenErrorChangesSidesWithItsFile) {

@@ -72,8 +72,8 @@ protected:
         auto& s = engine::paneStores();
         window_->saveTabState();
         s.BinaryMode = 1;
-        s.BinaryLines[1].New(0)->HexText = "41 42   AB";
-        s.BinaryLines[2].New(0)->HexText = "41 43   AC";
+        s.BinaryLines[1].NewText(0, "41 42   AB");
+        s.BinaryLines[2].NewText(0, "41 43   AC");
         s.LineCount = {0, 1, 1};
         s.UpdateMaxLineCount();
         s.FileNames = {"", "old.bin", "new.bin"};
