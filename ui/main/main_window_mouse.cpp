@@ -406,15 +406,23 @@ void TF_Main::showRowHint(int x, int y) {
     if (row >= engine::paneStores().VisibleRowCount() || row == hoverText_->HoveredRow) return;
     const int pane = x < g.splitX ? 1 : 2;
     const int textX = pane == 1 ? g.leftTextX : g.rightTextX;
-    const int left = textX + 1;
-    const int right = pane == 1 ? g.columnEdges[5] + 1 - 2 : g.rightEdge - 3;
+    int left = textX + 1;
+    int right = pane == 1 ? g.columnEdges[5] + 1 - 2 : g.rightEdge - 3;
+    int indent = -1;
+    if (viewType_ == vtFolder && AppSettings().FCTreeView && HC1 && HC1->count() > 8) {
+        // The tree view's name sits in the header's "Name" section, behind
+        // its folder lines and icon.
+        const int origin = Client->mapFromGlobal(HC1->mapToGlobal(QPoint(0, 0))).x();
+        left = origin + HC1->sectionViewportPosition(pane == 1 ? 1 : 7);
+        right = origin + HC1->sectionViewportPosition(pane == 1 ? 2 : 8) - 2;
+        indent = (engine::folderRows().RowFolderDepth(row) * 2 + 3) * cw;
+    }
     if (x < left || x > right || y > g.paneBottom - lh) {
         hoverText_->Hide();
         return;
     }
     QString text = r.RowText(pane, row);
     text.replace(QChar(engine::kTabFill), QChar(u' '));
-    const int indent = -1;
     if ((right - left - indent) / cw >= text.size() && hScrollBar->value() <= 1) {
         hoverText_->Hide();
         return;

@@ -31,6 +31,7 @@
 #include "tests/ui/main/folder_window_fixture.h"
 #include "ui/main/find_replace.h"
 #include "ui/main/folder_view_seam.h"
+#include "ui/main/hover_text.h"
 #include "ui/main/row_area.h"
 
 namespace config = tandex::config;
@@ -378,4 +379,28 @@ TEST_F(MainWindowFolderViewTest, FindOpensClosedFoldersAndSelectsAllMatchingRows
     d.sbFindClick();
     EXPECT_EQ(selectedRows(), (std::vector<int>{rowOfPath("outer/inner/y.txt")}));
     EXPECT_EQ(engine::editor().Caret.Row, rowOfPath("outer/inner/y.txt"));
+}
+
+TEST_F(MainWindowFolderViewTest, TreeHoverTextShowsNamesTooLongForTheNameSection) {
+    const QString l = tmp_.filePath("left/"), r = tmp_.filePath("right/");
+    const QString longName = QString(80, u'n') + QStringLiteral(".txt");
+    for (const QString& name : {QStringLiteral("short.txt"), longName}) {
+        write(l + name, "a");
+        write(r + name, "a");
+    }
+    AppSettings().FCHoverText = true;
+    ui::TF_Main& w = showWrittenTrees();
+    QHeaderView* header = w.HC1;
+    const int origin = w.Client->mapFromGlobal(header->mapToGlobal(QPoint(0, 0))).x();
+    const int x = origin + header->sectionViewportPosition(1) + header->sectionSize(1) / 2;
+    const auto yOf = [&](int row) { return rowPoint(1, row, 0).y(); };
+    ASSERT_GT(header->sectionSize(1), 0);
+
+    w.showRowHint(x, yOf(rowOfPath(longName)));
+    EXPECT_EQ(w.HoverText()->HoveredRow, rowOfPath(longName));
+    w.showRowHint(x, yOf(rowOfPath(QStringLiteral("short.txt"))));
+    EXPECT_EQ(w.HoverText()->HoveredRow, -1) << "a name that fits shows no hover text";
+    // Left of the name section (the diff bar and tree lines) there is none.
+    w.showRowHint(origin + header->sectionViewportPosition(1) - 4, yOf(rowOfPath(longName)));
+    EXPECT_EQ(w.HoverText()->HoveredRow, -1);
 }
