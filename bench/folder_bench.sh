@@ -1,7 +1,8 @@
 #!/bin/bash
 # The folder comparison against diff on a tree of real files.
 #
-#   bench/folder_bench.sh [FOLDER-BENCH]     (default: build/bench/folder-bench)
+#   bench/folder_bench.sh [FOLDER-BENCH [TANDEX]]
+#                      (defaults: build/bench/folder-bench, build/app/tandex)
 #   BENCH_RUNS=N       runs per command, the best counts (3)
 #   BENCH_WORK=DIR     where the two trees go (a fresh temporary folder)
 #
@@ -16,6 +17,8 @@
 # Then, in one run, each command runs BENCH_RUNS times under time(1):
 #   folder-bench L R /cs /cc /ia /it    whole content, times and attributes off
 #   folder-bench L R /cs /ia /it        sizes only
+#   tandex /d L R /cs /cc /ia /it       the program as a script runs it
+#   tandex /d L R /cs /ia /it
 #   diff -rq L R                        the baseline
 #   diff -r L R
 # and one row per command gives its best wall time, the peak memory of that
@@ -28,8 +31,10 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && pwd)
 bench=$(readlink -f "${1:-$repo/build/bench/folder-bench}")
+tandex=$(readlink -f "${2:-$repo/build/app/tandex}")
 runs=${BENCH_RUNS:-3}
 [ -x "$bench" ] || { echo "folder_bench: no program at $bench" >&2; exit 2; }
+[ -x "$tandex" ] || { echo "folder_bench: no program at $tandex" >&2; exit 2; }
 for tool in diff /usr/bin/python3 /usr/bin/time cp find; do
     command -v "$tool" >/dev/null || { echo "folder_bench: $tool is missing (scripts/setup.sh)" >&2; exit 2; }
 done
@@ -71,7 +76,8 @@ find "$L" "$R" -type f -exec cat {} + > /dev/null
 
 # ---- the runs ---------------------------------------------------------------
 
-names=("folder-bench /cs /cc /ia /it" "folder-bench /cs /ia /it" "diff -rq" "diff -r")
+names=("folder-bench /cs /cc /ia /it" "folder-bench /cs /ia /it" "diff -rq" "diff -r"
+    "tandex /d /cs /cc /ia /it" "tandex /d /cs /ia /it")
 declare -a best mem
 for ((i = 0; i < ${#names[@]}; i++)); do best[i]=; mem[i]=; done
 stats=$work/time.txt
@@ -82,8 +88,10 @@ run() {
     shift
     local status=0
     /usr/bin/time -f '%e %M' -o "$stats" "$@" > "$work/out.$i" 2>/dev/null || status=$?
-    # diff reports differences with 1; folder-bench only fails with 1 or 2.
-    if [ "$status" -gt 1 ] || { [ "$i" -lt 2 ] && [ "$status" -ne 0 ]; }; then
+    # diff reports differences with 1; folder-bench only fails with 1 or 2;
+    # tandex must report the trees' differences with exactly 1.
+    if { [ "$i" -ge 4 ] && [ "$status" -ne 1 ]; } || { [ "$i" -lt 4 ] && [ "$status" -gt 1 ]; } ||
+        { [ "$i" -lt 2 ] && [ "$status" -ne 0 ]; }; then
         echo "folder_bench: '${names[i]}' failed with $status" >&2
         exit 1
     fi
@@ -101,6 +109,9 @@ for ((r = 0; r < runs; r++)); do
     run 2 diff -rq "$L" "$R"
     cp "$work/out.2" "$work/diff-rq.txt"
     run 3 diff -r "$L" "$R"
+    # A script's run: whole processes, start-up included, no display.
+    run 4 env -u DISPLAY -u WAYLAND_DISPLAY "$tandex" /d "$L" "$R" /cs /cc /ia /it
+    run 5 env -u DISPLAY -u WAYLAND_DISPLAY "$tandex" /d "$L" "$R" /cs /ia /it
 done
 
 printf '%-32s %9s %12s %9s\n' "command" "best s" "peak KiB" "/diff -rq"
