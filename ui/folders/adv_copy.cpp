@@ -37,6 +37,8 @@ using ui::SetLabelColor;
 
 namespace {
 
+using ui::named;
+
 constexpr int kFormWidth = 577;
 constexpr int kFormHeight = 518;
 constexpr int kInfoHeight = 128;
@@ -53,12 +55,6 @@ constexpr ui::TColor kBlue = 0xFF0000;
 constexpr ui::TColor kPurple = 0x800080;
 constexpr ui::TColor kOrangeRed = 10728;
 constexpr ui::TColor kSilver = 12632256;
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 QCheckBox* makeCheck(QWidget* parent, const char* name, const char* text, int x, int y, int w = 520) {
     auto* box = named(new QCheckBox(QString::fromUtf8(text), parent), name);
@@ -406,18 +402,7 @@ void TAdvCopy::ShowSetup() {
 void TAdvCopy::openGraph() {
     ui::CloseGraphWindow();
     if (!isVisible()) return;
-    auto* g = new ui::TF_Graph(this);
-    ui::F_Graph() = g;
-    g->SetDigits(3, 0);
-    const QString unit = QLatin1Char(' ') + config::SizeUnitName(2) + QStringLiteral("/s");
-    graphRate_ = g->AddSeries(0x008000, unit, 0, 1.5f, 1.0f, 15, -1);
-    graphAverage_ = g->AddSeries(255, unit, 0, 1.5f, 1.0f, 0, graphRate_);
-    g->SetPenWidth(graphAverage_, 2);
-    g->SetGraphSize(width(), height() / 2, true);
-    const QRect frame = frameGeometry();
-    g->SetPosition(frame.right() + 10, frame.top());
-    g->setWindowTitle(QStringLiteral("Transfer Rate Graph"));
-    g->Reset();
+    ui::TF_Graph* g = ui::OpenRateGraph(this, QStringLiteral("Transfer Rate Graph"), 10, graphRate_, graphAverage_);
     CB_PerfGraph->setChecked(config::AppSettings().CSGraph);
     g->setVisible(config::AppSettings().CSGraph);
 }

@@ -37,6 +37,8 @@ using ui::ScaledRect;
 
 namespace {
 
+using ui::named;
+
 // Pictures: the source icons of the 16-pixel list (0 local .. 3 cloud), the
 // vertical swap arrows beside them, the folder pictures of the 128-pixel
 // list (idle 0 and 2, active 1 and 3) and the equal sign of the 256-pixel
@@ -56,12 +58,6 @@ constexpr ui::TColor kSessionColor = 16769248;
 constexpr ui::TColor kMoreBarIdle = 0xF8F8F8;
 constexpr ui::TColor kMoreBarHot = 0xE0E0E0;
 constexpr ui::TColor kMoreBarPressed = 0xC0C0C0;
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& caption, const QRect& r) {
     auto* box = named(new QCheckBox(caption, parent), name);

@@ -192,19 +192,7 @@ void TCmpFolder::OpenGraphWindow() {
     ui::CloseGraphWindow();
     // Batch runs have no one to look at it.
     if (ui::commandLine().BatchMode()) return;
-    auto* g = new ui::TF_Graph(this);
-    ui::F_Graph() = g;
-    g->SetDigits(3, 0);
-    const QString unit = QLatin1Char(' ') + config::SizeUnitName(2) + QStringLiteral("/s");
-    graphRate_ = g->AddSeries(0x008000, unit, 0, 1.5f, 1.0f, 15, -1);
-    graphAverage_ = g->AddSeries(255, unit, 0, 1.5f, 1.0f, 0, graphRate_);
-    g->SetPenWidth(graphAverage_, 2);
-    g->SetGraphSize(width(), height() / 2, true);
-    // Right of the folder window; the window manager may place it elsewhere.
-    const QRect frame = frameGeometry();
-    g->SetPosition(frame.right() + 1, frame.top());
-    g->setWindowTitle(QStringLiteral("Compare-Rate Graph"));
-    g->Reset();
+    ui::TF_Graph* g = ui::OpenRateGraph(this, QStringLiteral("Compare-Rate Graph"), 1, graphRate_, graphAverage_);
     g->setVisible(FolderCompare().ContentCompareOn && config::AppSettings().FCGraph);
 }
 

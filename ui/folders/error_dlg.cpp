@@ -29,9 +29,7 @@ constexpr ui::TColor kRed = 0x0000FF;
 constexpr ui::TColor kOrange = 4227327;
 
 QLabel* MakeIcon(QWidget* parent, const char* name, const QRect& r, const QPixmap& picture) {
-    auto* image = new QLabel(parent);
-    image->setObjectName(QLatin1String(name));
-    image->setGeometry(r);
+    QLabel* image = ui::MakeFormImage(parent, name, r);
     image->setPixmap(picture);
     return image;
 }

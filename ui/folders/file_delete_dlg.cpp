@@ -23,26 +23,12 @@ constexpr ui::TColor kBackground = 0xFFF4F2;
 constexpr ui::TColor kBlack = 0x000000;
 constexpr ui::TColor kDarkRed = 0x0000B0;
 
-QLabel* MakeIcon(QWidget* parent, const char* name, const QRect& r) {
-    auto* image = new QLabel(parent);
-    image->setObjectName(QLatin1String(name));
-    image->setGeometry(r);
-    return image;
-}
-
 }  // namespace
 
 QString DeleteCategoryName(int category) {
-    switch (category) {
-    case rcWriteProtected:
-        return QStringLiteral("write protected");
-    case rcHidden:
-        return QStringLiteral("hidden");
-    case rcSystem:
-        return QStringLiteral("system");
-    default:
-        return QStringLiteral("normal");
-    }
+    // The protected categories read as in the replace question.
+    const QString name = ReplaceCategoryTexts(category).txt2;
+    return name.isEmpty() ? QStringLiteral("normal") : name;
 }
 
 TF_FileDeleteDlg::TF_FileDeleteDlg(QWidget* parent) : QDialog(parent) {
@@ -52,7 +38,7 @@ TF_FileDeleteDlg::TF_FileDeleteDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(config::ScaleDpi(466), config::ScaleDpi(176));
     ui::SetPanelColor(this, kBackground);
 
-    IMG_Q1 = MakeIcon(this, "IMG_Q1", ScaledRect(14, 12, 32, 32));
+    IMG_Q1 = ui::MakeFormImage(this, "IMG_Q1", ScaledRect(14, 12, 32, 32));
     L_FileTxt = ui::MakeFormLabel(this, "L_FileTxt", ScaledRect(58, 8, 396, 17));
     L_FileTxt->setText(QStringLiteral("The file:"));
     L_Filename = ui::MakeFormLabel(this, "L_Filename", ScaledRect(58, 25, 396, 17), true);
@@ -71,7 +57,7 @@ TF_FileDeleteDlg::TF_FileDeleteDlg(QWidget* parent) : QDialog(parent) {
     P_Sep1->setGeometry(ScaledRect(8, 104, 450, 1));
     ui::SetPanelColor(P_Sep1, 0xC0C0C0);
 
-    IMG_Q2 = MakeIcon(this, "IMG_Q2", ScaledRect(14, 108, 32, 32));
+    IMG_Q2 = ui::MakeFormImage(this, "IMG_Q2", ScaledRect(14, 108, 32, 32));
     L_Question = ui::MakeFormLabel(this, "L_Question", ScaledRect(58, 116, 356, 17), true);
     L_Question->setText(QStringLiteral("Delete it anyway"));
 

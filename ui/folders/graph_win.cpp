@@ -60,6 +60,24 @@ void CloseGraphWindow() {
     g = nullptr;
 }
 
+TF_Graph* OpenRateGraph(QWidget* owner, const QString& caption, int gap, int& rateSeries, int& averageSeries) {
+    CloseGraphWindow();
+    auto* g = new TF_Graph(owner);
+    F_Graph() = g;
+    g->SetDigits(3, 0);
+    const QString unit = QLatin1Char(' ') + config::SizeUnitName(2) + QStringLiteral("/s");
+    rateSeries = g->AddSeries(0x008000, unit, 0, 1.5f, 1.0f, 15, -1);
+    averageSeries = g->AddSeries(255, unit, 0, 1.5f, 1.0f, 0, rateSeries);
+    g->SetPenWidth(averageSeries, 2);
+    g->SetGraphSize(owner->width(), owner->height() / 2, true);
+    // The window manager may place it elsewhere.
+    const QRect frame = owner->frameGeometry();
+    g->SetPosition(frame.right() + gap, frame.top());
+    g->setWindowTitle(caption);
+    g->Reset();
+    return g;
+}
+
 TF_Graph::TF_Graph(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint), TimeOfDay(NowOfDay) {
     setObjectName(QStringLiteral("F_Graph"));
     FormCreate();

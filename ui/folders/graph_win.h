@@ -127,5 +127,9 @@ private:
 QPointer<TF_Graph>& F_Graph();
 // Closes and frees the window when one exists.
 void CloseGraphWindow();
+// Opens the transfer-rate graph of a run beside its owner, gap pixels to the
+// right: the current rate and its average in the size unit per second. The
+// caller shows it.
+TF_Graph* OpenRateGraph(QWidget* owner, const QString& caption, int gap, int& rateSeries, int& averageSeries);
 
 }  // namespace tandex::ui

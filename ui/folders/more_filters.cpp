@@ -41,6 +41,8 @@ const QString kDatesWarningHint = QStringLiteral(
 
 namespace {
 
+using ui::named;
+
 constexpr int kPanelWidth = 400;
 constexpr int kPanelHeight = 486;
 constexpr int kMaxDays = 150000;
@@ -52,12 +54,6 @@ constexpr int kTagSizeEdit = 1;
 constexpr int kTagDayEdit = 2;
 
 using ui::ScaledRect;
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QCheckBox* makeCheckBox(QWidget* parent, const char* name, const char* caption, const QRect& r) {
     auto* box = named(new QCheckBox(QLatin1String(caption), parent), name);

@@ -26,13 +26,6 @@ constexpr ui::TColor kBlack = 0x000000;
 constexpr ui::TColor kRed = 0x0000FF;
 constexpr ui::TColor kSeparator = 0xC0C0C0;
 
-QLabel* MakeIcon(QWidget* parent, const char* name, const QRect& r) {
-    auto* image = new QLabel(parent);
-    image->setObjectName(QLatin1String(name));
-    image->setGeometry(r);
-    return image;
-}
-
 QWidget* MakeSeparator(QWidget* parent, const char* name, int y) {
     auto* panel = new QWidget(parent);
     panel->setObjectName(QLatin1String(name));
@@ -50,7 +43,7 @@ TF_FileReplaceDlg::TF_FileReplaceDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(config::ScaleDpi(466), config::ScaleDpi(242));
     ui::SetPanelColor(this, kBackground);
 
-    Image1 = MakeIcon(this, "Image1", ScaledRect(14, 10, 32, 32));
+    Image1 = ui::MakeFormImage(this, "Image1", ScaledRect(14, 10, 32, 32));
     L_FolderTxt = ui::MakeFormLabel(this, "L_FolderTxt", ScaledRect(58, 8, 396, 17));
     L_FolderTxt->setText(QStringLiteral("The folder:"));
     L_Folder = ui::MakeFormLabel(this, "L_Folder", ScaledRect(58, 25, 396, 17), true);
@@ -63,7 +56,7 @@ TF_FileReplaceDlg::TF_FileReplaceDlg(QWidget* parent) : QDialog(parent) {
 
     P_Sep1 = MakeSeparator(this, "P_Sep1", 86);
 
-    IMG_Questionmark = MakeIcon(this, "IMG_Questionmark", ScaledRect(10, 98, 32, 32));
+    IMG_Questionmark = ui::MakeFormImage(this, "IMG_Questionmark", ScaledRect(10, 98, 32, 32));
     const int icon = config::ScaleDpi(32);
     IMG_Questionmark->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(icon, icon));
 

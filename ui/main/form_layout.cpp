@@ -12,6 +12,12 @@ QRect ScaledRect(int x, int y, int w, int h) {
     return QRect(config::ScaleDpi(x), config::ScaleDpi(y), config::ScaleDpi(w), config::ScaleDpi(h));
 }
 
+QLabel* MakeFormImage(QWidget* parent, const char* name, const QRect& geometry) {
+    auto* image = named(new QLabel(parent), name);
+    image->setGeometry(geometry);
+    return image;
+}
+
 QLabel* MakeFormLabel(QWidget* parent, const char* name, const QRect& geometry, bool bold, bool italic) {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));

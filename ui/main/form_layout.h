@@ -16,6 +16,15 @@ namespace tandex::ui {
 QRect ScaledRect(int x, int y, int w, int h);
 
 // A label with plain text (no mnemonics, no markup) in the form's font.
+// A widget given the object name its window's code and tests find it by.
+template <class W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+// An empty picture box at a place of the form.
+QLabel* MakeFormImage(QWidget* parent, const char* name, const QRect& geometry);
 QLabel* MakeFormLabel(QWidget* parent, const char* name, const QRect& geometry, bool bold = false,
                       bool italic = false);
 

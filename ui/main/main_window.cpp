@@ -18,6 +18,7 @@
 #include "engine/pane_stores.h"
 #include "engine/rows.h"
 #include "flat_button.h"
+#include "form_layout.h"
 #include "image_pane.h"
 #include "main_window_settings.h"
 #include "overview_bar.h"
@@ -28,12 +29,6 @@
 namespace tandex::ui {
 
 namespace {
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 TFlatButton2* paneButton(QWidget* parent, const char* name, const QString& caption, int width) {
     auto* button = named(new TFlatButton2(parent), name);
